@@ -1,0 +1,3 @@
+namespace kura {
+const char *EngineVersion() { return "1.0"; }
+}

@@ -1,0 +1,3 @@
+namespace kura {
+const char *QueryVersion() { return "1.0"; }
+}

@@ -1,3 +1,0 @@
-namespace kura {
-const char *EngineVersion() { return "1.0"; }
-}

@@ -452,15 +452,22 @@ bool TCuteButton::event(QEvent *event) {
 // ---------------------------------------------------------------------------
 // Focus and state
 
+// A popup menu borrows the keyboard without the button losing its place
+// (some platforms even make the popup the active window for a while). The
+// button's own drop-down counts as open until its press is finished.
+bool TCuteButton::PopupBorrowsFocus(const QFocusEvent *event) const {
+  return event->reason() == Qt::PopupFocusReason || FMenuOpen ||
+         QApplication::activePopupWidget() != nullptr;
+}
+
 void TCuteButton::focusInEvent(QFocusEvent *event) {
-  // A popup menu borrows the keyboard without the button losing its place.
-  if (event->reason() != Qt::PopupFocusReason && FTabFocusUp) SetBevelOuter(TBevelCut::Raised);
+  if (!PopupBorrowsFocus(event) && FTabFocusUp) SetBevelOuter(TBevelCut::Raised);
   Repaint();
   QWidget::focusInEvent(event);
 }
 
 void TCuteButton::focusOutEvent(QFocusEvent *event) {
-  if (event->reason() != Qt::PopupFocusReason) {
+  if (!PopupBorrowsFocus(event)) {
     // Space released elsewhere must not click this button later.
     FSpaceHeld = false;
     SetBevelOuter(TBevelCut::None);

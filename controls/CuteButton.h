@@ -129,7 +129,8 @@ private:
   void SpaceDown();
   void SpaceUp();
   void EnterPressed();
-  void RestBevel();  // raised with TabFocusUp, else none
+  void RestBevel();
+  bool PopupBorrowsFocus(const QFocusEvent *event) const;  // raised with TabFocusUp, else none
   void FreeTimer();
   void DropDownDelayElapsed();
   void UpdateAccelerator();

@@ -27,6 +27,10 @@ HelpWindow::HelpWindow(HelpFile file, QWidget *parent)
   // Links name topics of the help file, not files or web pages: every click comes here.
   browser_->setOpenLinks(false);
   browser_->setOpenExternalLinks(false);
+  // Help is read at length: a size above the window font's 12 px is easier on the eyes.
+  QFont readable = browser_->font();
+  readable.setPixelSize(15);
+  browser_->setFont(readable);
 
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(contentsButton_);

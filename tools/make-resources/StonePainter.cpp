@@ -112,7 +112,7 @@ QImage PaintStone(StoneKind kind) {
   // The outline keeps a white stone distinct from the pale board.
   if (kind == StoneKind::White) {
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(120, 116, 108, 170), 0.7 * unit));
+    painter.setPen(QPen(QColor(112, 108, 100, 200), 0.7 * unit));
     painter.drawEllipse(centre, radius - 0.35 * unit, radius - 0.35 * unit);
   }
   painter.end();

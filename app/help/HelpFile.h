@@ -12,7 +12,8 @@
 // made of ASCII letters, digits, '-' and '_' and is what links use ("topic:NAME");
 // CONTEXT is a positive context number ("-" for none) by which the program asks for the
 // topic (a lesson asks with its MNB, also reachable as "context:N"); TITLE is plain text.
-// Every following line up to the next "@topic" is the topic's HTML. The topic "contents"
+// Every following line up to the next "@topic" is the topic's HTML; a line of it may not
+// begin with '@' (write &#64;), so that a mistyped header is caught. The topic "contents"
 // is required. In its text, the line <!--lesson-list--> stands for a list of every topic
 // that has a context number, so a new lesson topic appears there by itself.
 #include <QByteArray>

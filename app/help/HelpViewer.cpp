@@ -37,24 +37,29 @@ HelpWindow *PrepareWindow(QWidget *parent, const QString &helpFile) {
   return g_window;
 }
 
-void Present(HelpWindow *window) {
+// A page asked for by the user from the menu takes the keyboard focus. A page that opens
+// along with a lesson only comes to the front: the learner goes on clicking the board and
+// the contents list, and a help window taking the focus would swallow the second click of
+// a double-click there.
+void Present(HelpWindow *window, bool activate) {
+  window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
   window->show();
   window->raise();
-  window->activateWindow();
+  if (activate) window->activateWindow();
 }
 }  // namespace
 
 void ShowHelpContents(QWidget *parent, const QString &helpFile) {
   if (HelpWindow *w = PrepareWindow(parent, helpFile)) {
     w->showContents();
-    Present(w);
+    Present(w, true);
   }
 }
 
 void ShowHelpTopic(QWidget *parent, const QString &helpFile, int contextNumber) {
   if (HelpWindow *w = PrepareWindow(parent, helpFile)) {
     w->showContext(contextNumber);
-    Present(w);
+    Present(w, false);
   }
 }
 

@@ -9,6 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
@@ -228,4 +231,20 @@ TEST_F(HelpWindowTest, DefaultReportShowsAnErrorBoxAndTheProgramGoesOn) {
   EXPECT_TRUE(boxText.contains(missing)) << boxText.toStdString();
   EXPECT_EQ(boxIcon, QMessageBox::Critical);
   EXPECT_EQ(CurrentHelpWindow(), nullptr);
+}
+
+TEST_F(HelpWindowTest, MouseClickOnALinkOpensItsTopic) {
+  miretoka::ShowHelpContents(nullptr, path_);
+  HelpWindow *w = CurrentHelpWindow();
+  ASSERT_NE(w, nullptr);
+  w->resize(600, 560);
+  QTextBrowser *browser = w->browser();
+  const QTextCursor link = browser->document()->find(QStringLiteral("碁盤と石"));
+  ASSERT_FALSE(link.isNull());
+  QTextCursor inside(browser->document());
+  inside.setPosition(link.selectionStart() + 1);
+  const QPoint at = browser->cursorRect(inside).center();
+  QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  EXPECT_EQ(w->currentTopicName(), "board");
+  EXPECT_TRUE(Shown().contains(QStringLiteral("石は線の交わる点に置きます。")));
 }

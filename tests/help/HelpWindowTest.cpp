@@ -248,3 +248,13 @@ TEST_F(HelpWindowTest, MouseClickOnALinkOpensItsTopic) {
   EXPECT_EQ(w->currentTopicName(), "board");
   EXPECT_TRUE(Shown().contains(QStringLiteral("石は線の交わる点に置きます。")));
 }
+
+TEST_F(HelpWindowTest, OnlyTheMenuRequestTakesTheFocus) {
+  // A lesson's page must not pull the keyboard focus away from the board.
+  miretoka::ShowHelpTopic(nullptr, path_, 1110);
+  ASSERT_NE(CurrentHelpWindow(), nullptr);
+  EXPECT_TRUE(CurrentHelpWindow()->isVisible());
+  EXPECT_TRUE(CurrentHelpWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
+  miretoka::ShowHelpContents(nullptr, path_);
+  EXPECT_FALSE(CurrentHelpWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
+}

@@ -201,7 +201,7 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (kind > 0 && row.dtx != problem)
                 errors.push_back(rowPlace(tree, i) + "a move of problem " + std::to_string(problem) +
                                  " carries DTX " + std::to_string(problem));
-            if (kind > 0 && row.tes == 1 && row.col != 1)
+            if ((kind == 1 || kind == 2) && row.tes == 1 && row.col != 1)
                 errors.push_back(rowPlace(tree, i) + "problems are set with black to play: the first answer "
                                                       "move is black (COL 1)");
             if (kind == 0)

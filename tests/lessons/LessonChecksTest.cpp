@@ -271,3 +271,60 @@ TEST(LessonChecksTest, ProblemFaults) {
     EXPECT_TRUE(mentions(errors, "carries DTX 1")) << dump(errors);
     EXPECT_TRUE(mentions(errors, "problem 2 has no answer sequence"));
 }
+
+TEST(LessonChecksTest, ProblemChoiceIsFoundForwardFromTheBranchEnd) {
+    // Problem 1's answer at point 200 is preceded, after the branch end, by a
+    // reply row on the same point in another branch: choosing would land there.
+    auto errors = check(kProblemContents + "3\n",
+                        "1110\t0\t2\t100\t0\t9999\t1\t○\t\n"
+                        "1110\t0\t1\t101\t1\t0\t1\t問い\t\n"
+                        "1110\t1\t1\t150\t0\t1\t1\t\t\n"
+                        "1110\t2\t2\t200\t2\t0\t1\t\t\n"
+                        "1110\t1\t1\t200\t3\t1\t1\t\t\n");
+    EXPECT_TRUE(mentions(errors, "choosing it would start there")) << dump(errors);
+}
+
+TEST(LessonChecksTest, MarksMayNotOpenOrCloseAProblem) {
+    auto errors = check(kProblemContents + "1\n",
+                        "1110\t0\t2\t100\t0\t9999\t1\t\t\n"
+                        "1110\t0\t1\t101\t0\t0\t1\t\t\n"
+                        "1110\t0\t0\t102\t1\t0\t31\tA\t\n"
+                        "1110\t1\t1\t120\t2\t1\t1\t\t\n");
+    EXPECT_TRUE(mentions(errors, "begins and ends with a stone")) << dump(errors);
+}
+
+TEST(LessonChecksTest, HeadingsLongTextsNegativeNumbersAndTooManyChoices) {
+    auto errors = check(kPlainContents, kPlainFigure + "1100\t0\t1\t1\t1\t9999\t0\t\t\n");
+    EXPECT_TRUE(mentions(errors, "headings open their first lesson")) << dump(errors);
+
+    errors = check("1000\t入門\t0\n1100\tきまり\t2\n1110\tA\t0\n", kPlainFigure);
+    EXPECT_TRUE(mentions(errors, "a heading has no problems"));
+
+    std::string longText(101 * 3, '\0');
+    for (size_t i = 0; i < longText.size(); i += 3) longText.replace(i, 3, "あ");
+    errors = check(kPlainContents, "1110\t0\t1\t1\t1\t9999\t0\t" + longText + "\t\n1110\t1\t2\t3\t2\t1\t0\t\t\n");
+    EXPECT_TRUE(mentions(errors, "CMT longer than 100")) << dump(errors);
+
+    errors = check(kPlainContents, "1110\t0\t1\t1\t-1\t9999\t0\t\t\n");
+    EXPECT_TRUE(mentions(errors, "must not be negative"));
+
+    std::string figure = "1110\t0\t1\t1\t1\t9999\t0\t\t\n";
+    for (int k = 0; k < 21; ++k)
+        figure += "1110\t1\t2\t" + std::to_string(100 + k) + "\t" + std::to_string(k + 2) + "\t1\t0\t\t\n";
+    errors = check(kPlainContents, figure);
+    EXPECT_TRUE(mentions(errors, "more than 20 branches")) << dump(errors);
+}
+
+TEST(LessonChecksTest, FirstLessonUnderFollowsTheNumbering) {
+    std::vector<ContentsRow> rows;
+    for (int mnb : {1000, 1100, 1110, 1120, 1200, 1300, 1310, 2000, 2100, 2110})
+        rows.push_back(ContentsRow{mnb, "x", 0, 0});
+    auto opened = [&](size_t i) { return rows[firstLessonUnder(rows, i)].mnb; };
+    EXPECT_EQ(opened(0), 1110);  // chapter → section → lesson
+    EXPECT_EQ(opened(1), 1110);
+    EXPECT_EQ(opened(3), 1120);  // a lesson opens itself
+    EXPECT_EQ(opened(4), 1200);  // a section without lessons opens its own (missing) figure
+    EXPECT_EQ(opened(5), 1310);
+    EXPECT_EQ(opened(7), 2110);
+    EXPECT_EQ(opened(9), 2110);  // the last row: the cursor cannot move on
+}

@@ -81,13 +81,16 @@ TEST(LessonDataTest, EveryProblemKindIsPresentWithSeveralProblems) {
 
 TEST(LessonDataTest, ChoicesWithWrongBranchesAndMarksAreUsed) {
     std::set<int> withWrongBranch, withMarks;
-    std::set<int> answers;
     for (const auto& row : data().figure) {
         if (row.col < 0) withWrongBranch.insert(row.mnb);
         if (row.dtx >= 10) withMarks.insert(row.mnb);
     }
     EXPECT_GE(withWrongBranch.size(), 3u);
     EXPECT_GE(withMarks.size(), 2u);
+    std::set<int> places;
+    for (const auto& row : data().figure)
+        if (row.dtx >= 10) places.insert(row.dtx / 10);
+    EXPECT_EQ(places, (std::set<int>{1, 2, 3})) << "marks on stones, on patches and straight on the board";
     // Every wrong branch hangs beside a correct one, so the learner sees a green and a red mark.
     for (const auto& [mnb, tree] : data().report.figures) {
         for (const Branch& b : tree.branches) {

@@ -140,6 +140,7 @@ void TDataFile::OpenDataFile(const std::string &fileName, bool memory, bool excl
   Open(fileName, memory, exclusive, readOnly, temporary);
   try {
     ReadAt(0, FHeader.Bytes.data(), kDataHeaderSize);
+    FDiskChangeCounter = FHeader.ChangeCounter();
     if (FHeader.Version() != kDataFileVersion) RaiseTable(KURA_OLDVERSION);
     int count = FHeader.FieldCount();
     if (count < 1 || count > kMaxFieldCount || FHeader.RecordSize() < kRecordPrefixSize)
@@ -250,6 +251,7 @@ void TDataFile::CreateDataFile(const std::string &fileName, bool memory, bool te
   ResetState();
   Create(fileName, memory, temporary);
   FHeader = header;
+  FDiskChangeCounter = 0;
   FFields = fields;
   FReadAheadCount = std::max(1, 8192 / static_cast<int>(recordSize));
   SetCacheLimits(FDataBufferSize, FDataBufferCount);
@@ -335,7 +337,7 @@ void TDataFile::SetTableProperties(const std::string &description, const std::st
 bool TDataFile::ReadHeaderChanged() {
   TDataHeader disk;
   ReadAt(0, disk.Bytes.data(), kDataHeaderSize);
-  if (disk.ChangeCounter() == FHeader.ChangeCounter()) return false;
+  if (disk.ChangeCounter() == FDiskChangeCounter) return false;
   // The structure cannot change while the table is open; a header that says otherwise is
   // damaged and is not taken.
   if (disk.Version() != kDataFileVersion || disk.FieldCount() != FHeader.FieldCount() ||
@@ -343,6 +345,7 @@ bool TDataFile::ReadHeaderChanged() {
       disk.NextRecordNumber() > kMaxRecordNumber + 1)
     RaiseTable(KURA_HEADERCORRUPT);
   FHeader = disk;
+  FDiskChangeCounter = disk.ChangeCounter();
   FHeaderDirty = false;
   return true;
 }
@@ -354,6 +357,7 @@ void TDataFile::RereadHeader() {
       disk.RecordSize() != FHeader.RecordSize())
     RaiseTable(KURA_HEADERCORRUPT);
   FHeader = disk;
+  FDiskChangeCounter = disk.ChangeCounter();
   FHeaderDirty = false;
 }
 
@@ -365,6 +369,7 @@ bool TDataFile::WriteHeader(bool force) {
   next.SetWriteTime(CurrentLocalDateTimeValue() - kDateDelta);
   WriteAt(0, next.Bytes.data(), kDataHeaderSize);
   FHeader = next;
+  FDiskChangeCounter = next.ChangeCounter();
   FHeaderDirty = false;
   MarkWritten();
   return true;

@@ -175,6 +175,9 @@ class TDataFile : public TFileHandler {
   std::vector<TFieldDescriptor> FFields;
   bool FHeaderDirty = false;
   bool FDescriptorsDirty = false;
+  // ChangeCounter as last read from or written to the file. Changes counted in memory
+  // (exclusive tables, transactions) must not look like another user's change.
+  int32_t FDiskChangeCounter = 0;
   int FReadAheadCount = 1;
   uint32_t FDataBufferSize = 16384;
   uint32_t FDataBufferCount = 8192;

@@ -2,8 +2,9 @@
 
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
+#include "engine/table/Engine.h"
 
 namespace kura::test {
-void ForgetParentState() { TFileList::AbandonAfterFork(); }
+void ForgetParentState() { AbandonEngineAfterFork(); }
 unsigned ErrorCodeForTest(const std::exception &e) { return ErrorCodeOf(e); }
 }  // namespace kura::test

@@ -34,7 +34,7 @@ class Folder {
     if (left) copy->SetLeft(left);
     if (right) copy->SetRight(right);
     for (TExpToken *a : args) copy->AddArg(a);
-    Rewrite(copy);
+    Rewrite(copy, n);
     return guard.release();
   }
 
@@ -73,22 +73,25 @@ class Folder {
     return n && n->Kind == TExpNodeKind::Function && n->Code == TExpCode::Upper;
   }
 
-  void Rewrite(TExpToken *n) {
+  // `n` is the copy being built, `original` the node it was copied from (whose operands
+  // have not been folded, so UPPER calls are still visible there).
+  void Rewrite(TExpToken *n, const TExpToken *original) {
     const bool comparison =
         (n->Kind == TExpNodeKind::Binary || n->Kind == TExpNodeKind::Compare) &&
         IsComparisonCode(n->Code);
     if (comparison) {
       MatchType(n->Left, n->Right);
       StringComparison(n);
-      if (IsUpperOfColumn(n->Left) && IsUpperCall(n->Right)) n->CaseInsensitive = true;
+      if (IsUpperOfColumn(original->Left) && IsUpperCall(original->Right))
+        n->CaseInsensitive = true;
       return;
     }
     if (n->Kind != TExpNodeKind::ExtPredicate || n->Args.empty()) return;
     const TExpToken *value = n->Args[0];
-    bool allUpper = IsUpperOfColumn(value);
+    bool allUpper = IsUpperOfColumn(original->Args[0]);
     for (size_t i = 1; i < n->Args.size(); ++i) {
       MatchType(value, n->Args[i]);
-      allUpper = allUpper && IsUpperCall(n->Args[i]);
+      allUpper = allUpper && IsUpperCall(original->Args[i]);
     }
     if (allUpper && n->Code != TExpCode::InSelect && n->Code != TExpCode::NotInSelect)
       n->CaseInsensitive = true;

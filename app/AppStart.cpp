@@ -25,6 +25,7 @@ int RunProgram(QApplication &app, int, char **) {
   auto form2 = std::make_unique<TForm2>(dataModule.get());
   auto form3 = std::make_unique<TForm3>(form2.get());
   auto form4 = std::make_unique<TForm4>(form2.get());
+  form2->SetSmallWindows(form3.get(), form4.get());
 
   if (QScreen *screen = form2->screen()) {
     QRect frame = form2->frameGeometry();

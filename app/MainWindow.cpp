@@ -17,12 +17,15 @@
 #include <QTimer>
 
 #include "app/AppStart.h"
+#include "app/BoardLayout.h"
 #include "app/DataModule.h"
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/PlayState.h"
 #include "app/StatusClock.h"
+#include "app/SmallBoardWindows.h"
 #include "app/StatusPanels.h"
+#include "app/WindowParts.h"
 #include "app/help/HelpViewer.h"
 #include "controls/CuteButton.h"
 
@@ -34,8 +37,6 @@ namespace {
 constexpr int ClientWidth = 750;   // 766 outer less the window frame
 constexpr int ClientHeight = 540;  // the board and a little margin
 constexpr int PanelLeft = 552;     // the side panel to the right of the board
-const QColor WindowColor(240, 240, 255);
-const QColor GroupBoxColor(250, 235, 235);
 }  // namespace
 
 TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent), FDataModule(dataModule) {
@@ -43,7 +44,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   setWindowTitle(QStringLiteral("ミレトカ"));
   setFont(WindowFont(12));
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, WindowColor);
+  pal.setColor(QPalette::Window, WindowColor());
   setPalette(pal);
   setAutoFillBackground(true);
 
@@ -63,8 +64,9 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   FScroll->setPalette(pal);
   setCentralWidget(FScroll);
 
-  BuildBoard();
+  TBoardParts board = BuildBoard();
   BuildSidePanel();
+  FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
   BuildMenu();
 
   FStatusBar1 = new TStatusPanels(this, {{300, false}, {300, false}, {50, true}});
@@ -84,59 +86,28 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
 
 TForm2::~TForm2() = default;
 
-void TForm2::BuildBoard() {
-  // Stacking from bottom to top follows the order of creation: background,
-  // lines, star points, pictures, labels.
-  auto *bg = new TShape(FClient, TShape::TKind::Rectangle, BoardColor());
-  bg->setGeometry(0, 0, 536, 536);
-  FShapes[1] = bg;
-  for (int r = 0; r < 19; ++r) {
-    auto *line = new TShape(FClient, TShape::TKind::Rectangle, Qt::black);
-    line->setGeometry(16, 16 + 28 * r, 504, (r == 0 || r == 18) ? 2 : 1);
-    FShapes[static_cast<std::size_t>(2 + r)] = line;
-  }
-  for (int c = 0; c < 19; ++c) {
-    auto *line = new TShape(FClient, TShape::TKind::Rectangle, Qt::black);
-    line->setGeometry(16 + 28 * c, 16, (c == 0 || c == 18) ? 2 : 1, 504);
-    FShapes[static_cast<std::size_t>(21 + c)] = line;
-  }
-  int star = 40;
-  for (int x : {98, 266, 434})
-    for (int y : {98, 266, 434}) {
-      auto *s = new TShape(FClient, TShape::TKind::Circle, Qt::black);
-      s->setGeometry(x, y, 5, 5);
-      FShapes[static_cast<std::size_t>(star++)] = s;
-    }
-  for (std::size_t i = 1; i < FShapes.size(); ++i)
-    if (FShapes[i]) FShapes[i]->setObjectName(QStringLiteral("Shape%1").arg(i));
+TBoardGeometry TForm2::Geometry() {
+  TBoardGeometry g;
+  g.Lines = 19;
+  g.Origin = QPoint(0, 0);
+  for (int c : {3, 9, 15})
+    for (int r : {3, 9, 15}) g.Stars.emplace_back(c, r);
+  return g;
+}
 
-  for (int c = 0; c < 19; ++c)
-    for (int r = 0; r < 19; ++r) {
-      const int k = c * 19 + r + 1;
-      auto *img = new TPointImage(FClient);
-      img->setObjectName(QStringLiteral("Image%1").arg(k));
-      img->setGeometry(2 + 28 * c, 2 + 28 * r, 28, 28);
-      FImages[static_cast<std::size_t>(k)] = img;
-    }
-  for (int c = 0; c < 19; ++c)
-    for (int r = 0; r < 19; ++r) {
-      const int k = c * 19 + r + 1;
-      auto *label = new TPointLabel(FClient, k);
-      label->setObjectName(QStringLiteral("Label%1").arg(k));
-      label->setGeometry(4 + 28 * c, 9 + 28 * r, 26, 16);
-      label->OnMouseDown = [this](TPointLabel *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift) {
-        RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
-      };
-      FLabels[static_cast<std::size_t>(k)] = label;
-    }
+TBoardParts TForm2::BuildBoard() {
+  TBoardParts parts = miretoka::BuildBoard(FClient, Geometry(), [this](TPointLabel *sender, Qt::MouseButton button,
+                                                                       Qt::KeyboardModifiers shift) {
+    RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
+  });
+  FShapes = parts.Shapes;
+  return parts;
 }
 
 TCuteButton *TForm2::AddButton(int number, const QString &caption, void (TForm2::*handler)()) {
-  auto *b = new TCuteButton(FClient);
-  b->setObjectName(QStringLiteral("CuteButton%1").arg(number));
-  b->SetCaption(caption);
-  if (handler)
-    b->OnClick = [this, handler](TCuteButton *) { RunHandler(this, [&] { (this->*handler)(); }); };
+  std::function<void()> run;
+  if (handler) run = [this, handler] { (this->*handler)(); };
+  TCuteButton *b = AddCommandButton(FClient, this, number, caption, run);
   FButtons[number] = b;
   return b;
 }
@@ -173,46 +144,17 @@ void TForm2::BuildSidePanel() {
   AddButton(6, QStringLiteral("クリア"), &TForm2::CuteButton6Click)->setGeometry(PanelLeft, 416, 94, 26);
   AddButton(9, QStringLiteral("元に戻す"), &TForm2::CuteButton9Click)->setGeometry(PanelLeft + 98, 416, 94, 26);
 
-  auto addText = [this](const char *name, const QString &text, int x, int y, int w) {
-    auto *l = new QLabel(text, FClient);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, w, 20);
-    return l;
-  };
-  addText("LabelAgeishi", QStringLiteral("アゲ石："), PanelLeft, 452, 48);
-  addText("LabelBlack", QStringLiteral("黒番"), PanelLeft + 50, 452, 28);
-  FEdit1 = new QLineEdit(QStringLiteral("0"), FClient);
-  FEdit1->setObjectName(QStringLiteral("Edit1"));
-  FEdit1->setGeometry(PanelLeft + 78, 451, 36, 22);
-  addText("LabelWhite", QStringLiteral("白番"), PanelLeft + 122, 452, 28);
-  FEdit2 = new QLineEdit(QStringLiteral("0"), FClient);
-  FEdit2->setObjectName(QStringLiteral("Edit2"));
-  FEdit2->setGeometry(PanelLeft + 150, 451, 36, 22);
-  for (QLineEdit *e : {FEdit1, FEdit2}) e->setAlignment(Qt::AlignRight);
+  const TCapturedRow row = BuildCapturedRow(FClient, QPoint(PanelLeft, 452));
+  FEdit1 = row.Edit1;
+  FEdit2 = row.Edit2;
 
-  FGroupBox1 = new QGroupBox(FClient);
-  FGroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  FGroupBox1->setGeometry(PanelLeft, 480, 192, 44);
-  QPalette gp = FGroupBox1->palette();
-  gp.setColor(QPalette::Window, GroupBoxColor);
-  FGroupBox1->setPalette(gp);
-  FGroupBox1->setAutoFillBackground(true);
-  const QString captions[3] = {QStringLiteral("交互"), QStringLiteral("自由"), QStringLiteral("終局")};
-  QRadioButton **buttons[3] = {&FRadioButton1, &FRadioButton2, &FRadioButton3};
-  void (TForm2::*handlers[3])() = {&TForm2::RadioButton1Click, &TForm2::RadioButton2Click,
-                                   &TForm2::RadioButton3Click};
-  for (int i = 0; i < 3; ++i) {
-    auto *rb = new QRadioButton(captions[i], FGroupBox1);
-    rb->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
-    rb->setGeometry(10 + 60 * i, 12, 56, 22);
-    // A radio button's handler runs when it goes from unchecked to checked,
-    // whether the user clicked it or the program checked it.
-    auto handler = handlers[i];
-    connect(rb, &QRadioButton::toggled, this, [this, handler](bool checked) {
-      if (checked) RunHandler(this, [&] { (this->*handler)(); });
-    });
-    *buttons[i] = rb;
-  }
+  const TPlayModeBox box = BuildPlayModeBox(FClient, this, QPoint(PanelLeft, 480),
+                                            {[this] { RadioButton1Click(); }, [this] { RadioButton2Click(); },
+                                             [this] { RadioButton3Click(); }});
+  FGroupBox1 = box.GroupBox1;
+  FRadioButton1 = box.Buttons[0];
+  FRadioButton2 = box.Buttons[1];
+  FRadioButton3 = box.Buttons[2];
   {
     // The design state: "交互" checked (start-up then checks "自由").
     const QSignalBlocker block(FRadioButton1);
@@ -220,13 +162,8 @@ void TForm2::BuildSidePanel() {
   }
 }
 
-QAction *TForm2::AddItem(QMenu *menu, const char *name, const QString &caption, void (TForm2::*handler)()) {
-  QAction *a = menu->addAction(caption);
-  a->setObjectName(QString::fromLatin1(name));
-  if (handler)
-    connect(a, &QAction::triggered, this, [this, handler] { RunHandler(this, [&] { (this->*handler)(); }); });
-  FMenuItems[a->objectName()] = a;
-  return a;
+QAction *TForm2::AddItem(QWidget *menu, const char *name, const QString &caption, void (TForm2::*handler)()) {
+  return AddMenuItem(menu, name, caption, this, [this, handler] { (this->*handler)(); }, FMenuItems);
 }
 
 void TForm2::BuildMenu() {
@@ -248,10 +185,7 @@ void TForm2::BuildMenu() {
   QMenu *n1 = submenu("N1", QStringLiteral("打ち掛け"));
   AddItem(n1, "Save1", QStringLiteral("保存"), &TForm2::Save1Click);
   AddItem(n1, "N2", QStringLiteral("復元"), &TForm2::N2Click);
-  QAction *n9 = bar->addAction(QStringLiteral("地の計算"));
-  n9->setObjectName(QStringLiteral("N9"));
-  connect(n9, &QAction::triggered, this, [this] { RunHandler(this, [this] { N9Click(); }); });
-  FMenuItems[QStringLiteral("N9")] = n9;
+  AddItem(bar, "N9", QStringLiteral("地の計算"), &TForm2::N9Click);
   QMenu *n6 = submenu("N6", QStringLiteral("ヘルプ"));
   AddItem(n6, "ALLHelp", QStringLiteral("オンラインヘルプ"), &TForm2::ALLHelpClick);
   AddItem(n6, "VInfo", QStringLiteral("バージョン情報"), &TForm2::VInfoClick);
@@ -320,10 +254,44 @@ void TForm2::N10Click() {
   FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
 }
 
-// The 13- and 9-line windows and the saved game come with their own work;
-// until then these items are present and do nothing.
-void TForm2::N4Click() {}
-void TForm2::N5Click() {}
+void TForm2::SetSmallWindows(TForm3 *form3, TForm4 *form4) {
+  FForm3 = form3;
+  FForm4 = form4;
+}
+
+void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }
+
+// Unlike "１３路盤" this item does not choose alternate play itself: only the
+// "交互" handler does, when the button was not checked before.
+void TForm2::N5Click() { PlayOnSmallBoard(FForm4, 9, false); }
+
+void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate) {
+  if (!window) return;
+  const int mainMode = PlayMode;
+  // The small board starts from an empty game: nothing of the 19-line game
+  // (its cells, history, prisoners or an unconfirmed marking) carries over.
+  FBoard->CancelDeadMarking(true);
+  BoardSize = size;
+  PointCount = size * size;
+  window->ClearWindow();
+  if (setAlternate || PlayMode == PlayGomoku) PlayMode = PlayAlternate;  // there is no gomoku on a small board
+  window->RadioButton1()->setChecked(true);
+  CurrentColor = 1;
+  window->exec();
+  window->ClearWindow();
+  // Back on the 19-line board: its geometry, an empty game, black to play, and
+  // the play mode its own buttons show.
+  ClearBoard();
+  BoardSize = 19;
+  PointCount = 361;
+  PlayMode = mainMode;
+  CurrentColor = 1;
+  if (PlayMode == PlayGomoku) FStatusBar1->SetPanelText(1, QStringLiteral("五目並べ中"));
+  FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
+}
+
+// The saved game needs the table store; until it is in place these items are
+// present and do nothing.
 void TForm2::Save1Click() {}
 void TForm2::N2Click() {}
 

@@ -7,8 +7,12 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "app/BoardControls.h"
+#include "app/BoardLayout.h"
+#include "app/PlayBoard.h"
 
 class QAction;
 class QGroupBox;
@@ -24,6 +28,9 @@ namespace miretoka {
 
 class TDataModule1;
 class TStatusPanels;
+class TForm3;
+class TForm4;
+class TSmallBoardWindow;
 
 class TForm2 : public QMainWindow {
   Q_OBJECT
@@ -32,8 +39,8 @@ public:
   ~TForm2() override;
 
   // --- controls (also reachable by object name) ---
-  TPointImage *Image(int k) const { return FImages.at(static_cast<std::size_t>(k)); }
-  TPointLabel *Label(int k) const { return FLabels.at(static_cast<std::size_t>(k)); }
+  TPointImage *Image(int k) const { return FBoard->Image(k); }
+  TPointLabel *Label(int k) const { return FBoard->Label(k); }
   TShape *Shape(int k) const { return FShapes.at(static_cast<std::size_t>(k)); }
   TStatusPanels *StatusBar1() const { return FStatusBar1; }
   QLineEdit *Edit1() const { return FEdit1; }
@@ -47,6 +54,12 @@ public:
   QScrollArea *ScrollArea() const { return FScroll; }
   QWidget *Client() const { return FClient; }
   QTimer *Timer1() const { return FTimer1; }
+
+  // The 13-line and 9-line windows that "１３路盤" and "９路盤" open; the
+  // program creates them after the main window.
+  void SetSmallWindows(TForm3 *form3, TForm4 *form4);
+  TForm3 *Form3() const { return FForm3; }
+  TForm4 *Form4() const { return FForm4; }
 
   // --- board (shared play state in miretoka::play) ---
   int PointFromLabel(const TPointLabel *label) const;
@@ -90,20 +103,19 @@ public:
   std::function<void()> Terminate;
 
 private:
-  void BuildBoard();
+  static TBoardGeometry Geometry();
+  TBoardParts BuildBoard();
   void BuildSidePanel();
   void BuildMenu();
-  QAction *AddItem(class QMenu *menu, const char *name, const QString &caption,
-                   void (TForm2::*handler)());
+  QAction *AddItem(QWidget *menu, const char *name, const QString &caption, void (TForm2::*handler)());
   TCuteButton *AddButton(int number, const QString &caption, void (TForm2::*handler)());
+  // Shows a small window modally on the shared play state and brings the main
+  // board back to the 19-line game when it closes.
+  void PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate);
 
   void AlternatePlace(int point);
   void FreePlace(int point, Qt::MouseButton button);
   void GomokuPlace(int point);
-  void MarkDeadStones(int point);
-  void CancelDeadMarking(bool restoreLabels);
-  void LoadStone(int point, int color);
-  void ShowCaptured();
 
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
   void ChooseBranch(int point);
@@ -113,9 +125,10 @@ private:
   TDataModule1 *FDataModule;
   QScrollArea *FScroll = nullptr;
   QWidget *FClient = nullptr;
-  std::array<TShape *, 50> FShapes{};
-  std::array<TPointImage *, 362> FImages{};
-  std::array<TPointLabel *, 362> FLabels{};
+  std::vector<TShape *> FShapes;
+  std::unique_ptr<TPlayBoard> FBoard;
+  TForm3 *FForm3 = nullptr;
+  TForm4 *FForm4 = nullptr;
   QLineEdit *FEdit1 = nullptr;
   QLineEdit *FEdit2 = nullptr;
   QGroupBox *FGroupBox1 = nullptr;

@@ -11,7 +11,7 @@ namespace miretoka {
 using namespace play;
 
 void TForm2::N7Click() {
-  CancelDeadMarking(true);
+  FBoard->CancelDeadMarking(true);
   PlayMode = PlayGomoku;
   {
     // "交互" is only shown checked: its handler would leave gomoku again.
@@ -28,13 +28,8 @@ void TForm2::N8Click() {
 }
 
 void TForm2::GomokuPlace(int point) {
-  MoveCount += 1;
   MoveNumber = 0;
-  Board[static_cast<std::size_t>(point - 1)] = CurrentColor;
-  MoveRecord &rec = MoveAt(MoveCount);
-  rec.Number = 0;
-  rec.Color = CurrentColor;
-  rec.Point = point;
+  RecordMove(0, CurrentColor, point);
   DrawStone(0, CurrentColor, point, 0, QString());
   CurrentColor = NextColor(CurrentColor);
 }

@@ -99,7 +99,9 @@ void TPlayBoard::UndoMove() {
   MoveCount -= 1;
   if (MoveNumber > 0) MoveNumber -= 1;
   const int r = MoveCount > 0 ? MoveAt(MoveCount).Point : 0;
-  if (LessonMode == 1 && MoveNumber > 0 && HasPoint(r)) Label(r)->setText(QString::number(MoveNumber));
+  // The previous stone shows its number again, unless it has left the board.
+  if (LessonMode == 1 && MoveNumber > 0 && HasPoint(r) && CellOf(r) > 0)
+    Label(r)->setText(QString::number(MoveNumber));
   LastPoint = r;
   if (CurrentColor > 0) CurrentColor = NextColor(CurrentColor);
 }

@@ -7,8 +7,11 @@ namespace miretoka {
 using namespace play;
 
 std::vector<TSavedMove> MovesToSave() {
+  // Moves taken back stay in the list until overwritten; they are not on the
+  // board, so they are not saved.
   std::vector<TSavedMove> moves;
-  for (const MoveRecord &m : MoveList) {
+  for (std::int32_t n = 1; n <= MoveCount && static_cast<std::size_t>(n) <= MoveList.size(); ++n) {
+    const MoveRecord &m = MoveList[static_cast<std::size_t>(n - 1)];
     if (m.Point <= 0) break;
     moves.push_back({m.Number, m.Color, m.Point});
   }

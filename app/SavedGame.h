@@ -20,8 +20,8 @@ struct TSavedMove {
   bool operator==(const TSavedMove &) const = default;
 };
 
-// The rows a save writes: move records from the first one up to the first
-// record whose Point is 0 (an empty history gives no rows).
+// The rows a save writes: the moves on the board, records 1 to MoveCount,
+// ending early at a record whose Point is 0 (an empty history gives no rows).
 std::vector<TSavedMove> MovesToSave();
 
 // Replays stored moves onto a cleared board in their order: each becomes

@@ -148,17 +148,13 @@ void TForm2::BuildSidePanel() {
   FEdit1 = row.Edit1;
   FEdit2 = row.Edit2;
 
-  const TPlayModeBox box = BuildPlayModeBox(FClient, this, QPoint(PanelLeft, 480),
+  FModeBox = BuildPlayModeBox(FClient, this, QPoint(PanelLeft, 480),
                                             {[this] { RadioButton1Click(); }, [this] { RadioButton2Click(); },
                                              [this] { RadioButton3Click(); }});
-  FGroupBox1 = box.GroupBox1;
-  FRadioButton1 = box.Buttons[0];
-  FRadioButton2 = box.Buttons[1];
-  FRadioButton3 = box.Buttons[2];
   {
     // The design state: "交互" checked (start-up then checks "自由").
-    const QSignalBlocker block(FRadioButton1);
-    FRadioButton1->setChecked(true);
+    const QSignalBlocker block(RadioButton1());
+    RadioButton1()->setChecked(true);
   }
 }
 
@@ -210,7 +206,7 @@ void TForm2::FormCreate() {
   PlayMode = PlayFree;
   BoardSize = 19;
   PointCount = 361;
-  FRadioButton2->setChecked(true);
+  RadioButton2()->setChecked(true);
   ShowLearnerLayout();
   // The lesson steps: contents and figure of the first lesson.
   if (FDataModule) {
@@ -240,7 +236,7 @@ void TForm2::ShowLearnerLayout() {
     if (auto *w = FClient->findChild<QWidget *>(QString::fromLatin1(name))) w->show();
   FEdit1->show();
   FEdit2->show();
-  FGroupBox1->show();
+  GroupBox1()->show();
   FDBGrid1->setGeometry(FDBGrid1->x(), 20, FDBGrid1->width(), 276);
 }
 
@@ -249,7 +245,7 @@ void TForm2::N10Click() {
   BoardSize = 19;
   PointCount = 361;
   PlayMode = PlayAlternate;
-  FRadioButton1->setChecked(true);
+  RadioButton1()->setChecked(true);
   CurrentColor = 1;
   FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
 }

@@ -13,6 +13,7 @@
 #include "app/BoardControls.h"
 #include "app/BoardLayout.h"
 #include "app/PlayBoard.h"
+#include "app/WindowParts.h"
 
 class QAction;
 class QGroupBox;
@@ -45,10 +46,10 @@ public:
   TStatusPanels *StatusBar1() const { return FStatusBar1; }
   QLineEdit *Edit1() const { return FEdit1; }
   QLineEdit *Edit2() const { return FEdit2; }
-  QRadioButton *RadioButton1() const { return FRadioButton1; }
-  QRadioButton *RadioButton2() const { return FRadioButton2; }
-  QRadioButton *RadioButton3() const { return FRadioButton3; }
-  QGroupBox *GroupBox1() const { return FGroupBox1; }
+  QRadioButton *RadioButton1() const { return FModeBox.Buttons[0]; }
+  QRadioButton *RadioButton2() const { return FModeBox.Buttons[1]; }
+  QRadioButton *RadioButton3() const { return FModeBox.Buttons[2]; }
+  QGroupBox *GroupBox1() const { return FModeBox.GroupBox1; }
   TCuteButton *CuteButton(int k) const;
   QAction *MenuItem(const QString &name) const;
   QScrollArea *ScrollArea() const { return FScroll; }
@@ -131,10 +132,7 @@ private:
   TForm4 *FForm4 = nullptr;
   QLineEdit *FEdit1 = nullptr;
   QLineEdit *FEdit2 = nullptr;
-  QGroupBox *FGroupBox1 = nullptr;
-  QRadioButton *FRadioButton1 = nullptr;
-  QRadioButton *FRadioButton2 = nullptr;
-  QRadioButton *FRadioButton3 = nullptr;
+  TPlayModeBox FModeBox;
   std::map<int, TCuteButton *> FButtons;
   QTableWidget *FDBGrid1 = nullptr;
   QComboBox *FComboBox1 = nullptr;

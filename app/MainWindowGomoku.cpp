@@ -15,8 +15,8 @@ void TForm2::N7Click() {
   PlayMode = PlayGomoku;
   {
     // "交互" is only shown checked: its handler would leave gomoku again.
-    const QSignalBlocker block(FRadioButton1);
-    FRadioButton1->setChecked(true);
+    const QSignalBlocker block(RadioButton1());
+    RadioButton1()->setChecked(true);
   }
   CurrentColor = 1;
   FStatusBar1->SetPanelText(1, QStringLiteral("五目並べ中"));

@@ -73,11 +73,9 @@ TSmallBoardWindow::TSmallBoardWindow(const char *name, const TBoardGeometry &geo
   FCuteButton2 = AddCommandButton(FClient, this, 2, QStringLiteral("クリア"), [this] { CuteButton2Click(); });
   FCuteButton2->setGeometry(PanelLeft + 98, 300, 94, 26);
   const TCapturedRow row = BuildCapturedRow(FClient, QPoint(PanelLeft, 340));
-  const TPlayModeBox box = BuildPlayModeBox(FClient, this, QPoint(PanelLeft, 370),
+  FModeBox = BuildPlayModeBox(FClient, this, QPoint(PanelLeft, 370),
                                             {[this] { RadioButton1Click(); }, [this] { RadioButton2Click(); },
                                              [this] { RadioButton3Click(); }});
-  FGroupBox1 = box.GroupBox1;
-  FRadioButtons = box.Buttons;
   FBoard = std::make_unique<TPlayBoard>(std::move(parts.Images), std::move(parts.Labels), row.Edit1, row.Edit2);
 
   // The clock of these windows is set once a minute; it stays empty until then.

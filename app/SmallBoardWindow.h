@@ -14,6 +14,7 @@
 
 #include "app/BoardLayout.h"
 #include "app/PlayBoard.h"
+#include "app/WindowParts.h"
 
 class QAction;
 class QGroupBox;
@@ -42,10 +43,10 @@ public:
   QWidget *Client() const { return FClient; }
   QLineEdit *Edit1() const { return FBoard->Edit1(); }
   QLineEdit *Edit2() const { return FBoard->Edit2(); }
-  QGroupBox *GroupBox1() const { return FGroupBox1; }
-  QRadioButton *RadioButton1() const { return FRadioButtons[0]; }
-  QRadioButton *RadioButton2() const { return FRadioButtons[1]; }
-  QRadioButton *RadioButton3() const { return FRadioButtons[2]; }
+  QGroupBox *GroupBox1() const { return FModeBox.GroupBox1; }
+  QRadioButton *RadioButton1() const { return FModeBox.Buttons[0]; }
+  QRadioButton *RadioButton2() const { return FModeBox.Buttons[1]; }
+  QRadioButton *RadioButton3() const { return FModeBox.Buttons[2]; }
   TCuteButton *CuteButton1() const { return FCuteButton1; }
   TCuteButton *CuteButton2() const { return FCuteButton2; }
   TStatusPanels *StatusBar1() const { return FStatusBar1; }
@@ -95,8 +96,7 @@ private:
   QWidget *FClient = nullptr;
   std::vector<TShape *> FShapes;
   std::unique_ptr<TPlayBoard> FBoard;
-  QGroupBox *FGroupBox1 = nullptr;
-  std::array<QRadioButton *, 3> FRadioButtons{};
+  TPlayModeBox FModeBox;
   TCuteButton *FCuteButton1 = nullptr;
   TCuteButton *FCuteButton2 = nullptr;
   TStatusPanels *FStatusBar1 = nullptr;

@@ -64,6 +64,14 @@ void ExpectBoardAtItsPixels(TSmallBoardWindow *w, const TDesign &d) {
     }
 }
 
+void ExpectMenuItems(TSmallBoardWindow *w, const std::vector<std::pair<const char *, QString>> &items) {
+  for (const auto &[name, caption] : items) {
+    QAction *a = w->MenuItem(QString::fromLatin1(name));
+    ASSERT_NE(a, nullptr) << name;
+    EXPECT_EQ(a->text(), caption) << name;
+  }
+}
+
 TEST_F(SmallBoardTest, ThirteenLineBoardAtItsPixels) {
   ExpectBoardAtItsPixels(Form3.get(), Design13);
   EXPECT_EQ(Form3->Label(1)->pos(), QPoint(84, 98));
@@ -86,25 +94,24 @@ TEST_F(SmallBoardTest, EveryLabelGivesItsOwnPointWhileItsWindowIsShown) {
   });
 }
 
+// Alternate clicks on point 1, the bottom of column 0, the top of column 1
+// and the last point place black, white, black, white exactly there.
+void ExpectClicksLandOnTheirPoints(TSmallBoardWindow *w) {
+  const int n = w->Lines();
+  const int points[4] = {1, n, n + 1, n * n};
+  for (int k : points) SmallBoardTest::ClickOn(w, k);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(Board[static_cast<std::size_t>(points[i] - 1)], i % 2 + 1) << points[i];
+    EXPECT_EQ(MoveAt(i + 1).Point, points[i]);
+  }
+  EXPECT_FALSE(w->Image(n * n)->IsEmpty());
+  EXPECT_EQ(w->Label(n * n)->text(), QStringLiteral("4"));
+  EXPECT_EQ(MoveCount, 4);
+}
+
 TEST_F(SmallBoardTest, ClicksOnFirstLastAndColumnEndLabelsPlaceThere) {
-  On13([&] {
-    for (int k : {1, 13, 14, 169}) ClickOn(Form3.get(), k);
-    EXPECT_EQ(Cell(1), 1);
-    EXPECT_EQ(Cell(13), 2);
-    EXPECT_EQ(Cell(14), 1);
-    EXPECT_EQ(Cell(169), 2);
-    EXPECT_TRUE(StoneOn(Form3.get(), 169));
-    EXPECT_EQ(Form3->Label(169)->text(), QStringLiteral("4"));
-    EXPECT_EQ(MoveAt(4).Point, 169);
-  });
-  On9([&] {
-    for (int k : {1, 9, 10, 81}) ClickOn(Form4.get(), k);
-    EXPECT_EQ(Cell(1), 1);
-    EXPECT_EQ(Cell(9), 2);
-    EXPECT_EQ(Cell(10), 1);
-    EXPECT_EQ(Cell(81), 2);
-    EXPECT_EQ(MoveCount, 4);
-  });
+  On13([&] { ExpectClicksLandOnTheirPoints(Form3.get()); });
+  On9([&] { ExpectClicksLandOnTheirPoints(Form4.get()); });
 }
 
 TEST_F(SmallBoardTest, WindowsCarryTheirCaptionsMenusAndButtons) {
@@ -122,23 +129,13 @@ TEST_F(SmallBoardTest, WindowsCarryTheirCaptionsMenusAndButtons) {
   }
   EXPECT_EQ(Form3->CuteButton1()->Caption(), QStringLiteral("1手戻し"));
   EXPECT_EQ(Form4->CuteButton1()->Caption(), QStringLiteral("１手戻す"));
-  const std::vector<std::pair<const char *, QString>> items13 = {{"Save1", QStringLiteral("保存")},
-                                                                 {"N2", QStringLiteral("復元")},
-                                                                 {"N3", QStringLiteral("地の計算")},
-                                                                 {"N6", QStringLiteral("メイン碁盤へ")},
-                                                                 {"Exit1", QStringLiteral("終了")}};
-  for (const auto &[name, caption] : items13) {
-    QAction *a = Form3->MenuItem(QString::fromLatin1(name));
-    ASSERT_NE(a, nullptr) << name;
-    EXPECT_EQ(a->text(), caption) << name;
-  }
-  const std::vector<std::pair<const char *, QString>> items9 = {
-      {"N1", QStringLiteral("地の計算")}, {"N4", QStringLiteral("メイン碁盤へ")}, {"Exit1", QStringLiteral("終了")}};
-  for (const auto &[name, caption] : items9) {
-    QAction *a = Form4->MenuItem(QString::fromLatin1(name));
-    ASSERT_NE(a, nullptr) << name;
-    EXPECT_EQ(a->text(), caption) << name;
-  }
+  ExpectMenuItems(Form3.get(), {{"Save1", QStringLiteral("保存")},
+                                {"N2", QStringLiteral("復元")},
+                                {"N3", QStringLiteral("地の計算")},
+                                {"N6", QStringLiteral("メイン碁盤へ")},
+                                {"Exit1", QStringLiteral("終了")}});
+  ExpectMenuItems(Form4.get(),
+                  {{"N1", QStringLiteral("地の計算")}, {"N4", QStringLiteral("メイン碁盤へ")}, {"Exit1", QStringLiteral("終了")}});
   EXPECT_EQ(Form4->MenuItem(QStringLiteral("Save1")), nullptr);
   EXPECT_EQ(Form4->MenuItem(QStringLiteral("N2")), nullptr);
   QStringList bar;

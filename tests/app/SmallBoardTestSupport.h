@@ -21,6 +21,7 @@ protected:
   void On13(const std::function<void()> &script) { WhileShown("N4", Form3.get(), script); }
   void On9(const std::function<void()> &script) { WhileShown("N5", Form4.get(), script); }
 
+public:
   // Mouse-down on Label<k> of a small window.
   static void ClickOn(TSmallBoardWindow *w, int k, Qt::MouseButton button = Qt::LeftButton,
                       Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -32,6 +33,7 @@ protected:
   // Point of column c, row r (0-based) on a board of `lines` lines.
   static int At(int lines, int c, int r) { return c * lines + r + 1; }
 
+protected:
   std::unique_ptr<TForm3> Form3;
   std::unique_ptr<TForm4> Form4;
   int SmallTerminated = 0;

@@ -145,6 +145,16 @@ TEST_F(SmallBoardTest, UnconfirmedMarkingOnTheMainBoardDoesNotCarryOver) {
   EXPECT_NE(Text(P(3, 4)), QStringLiteral("*"));
 }
 
+TEST_F(SmallBoardTest, ASmallBoardIgnoresClicksWhileAnotherSizeIsInPlay) {
+  ASSERT_EQ(BoardSize, 19);
+  Form3->Label1MouseDown(Form3->Label(1), Qt::LeftButton, Qt::NoModifier);
+  Form4->Label1MouseDown(Form4->Label(2), Qt::LeftButton, Qt::ShiftModifier);
+  EXPECT_EQ(Cell(1), 0);
+  EXPECT_EQ(MoveCount, 0);
+  EXPECT_FALSE(StoneOn(Form3.get(), 1));
+  EXPECT_EQ(Sounds(), 0);
+}
+
 TEST_F(SmallBoardTest, QuitFromASmallWindowAsksFirst) {
   On13([&] {
     Messages->Answer = TAnswer::No;

@@ -151,3 +151,52 @@ TEST_F(ConstantFoldingTest, UpperOnBothSidesIsMarkedCaseInsensitive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConstantFoldingTest, ConstantOnTheLeftIsTurnedAround) {
+  struct {
+    const char *Text;
+    TExpCode Code;
+  } cases[] = {{"5 < n", TExpCode::Greater},     {"5 > n", TExpCode::Less},
+               {"5 <= n", TExpCode::GreaterEqual}, {"5 >= n", TExpCode::LessEqual},
+               {"5 = n", TExpCode::Equal},        {"5 <> n", TExpCode::NotEqual}};
+  for (const auto &c : cases) {
+    TExpTreePtr t = Compile(c.Text, R, contexts::Filter, true);
+    for (int64_t v : {4, 5, 6}) {
+      R.SetInt("n", v);
+      bool before = Accepts(t);
+      TExpTreePtr copy(CopyTree(t.get()));
+      TurnConstantComparisons(copy.get());
+      EXPECT_EQ(copy->Code, c.Code) << c.Text;
+      EXPECT_EQ(copy->Left->Kind, TExpNodeKind::Column) << c.Text;
+      EXPECT_EQ(Accepts(copy), before) << c.Text << " n=" << v;
+    }
+  }
+  TExpTreePtr both = Compile("1 < 2 AND n > 1", R, contexts::Filter, true);
+  TurnConstantComparisons(both.get());
+  EXPECT_EQ(both->Left->Code, TExpCode::Less);  // two constants stay as written
+}
+
+TEST(NodePoolTest, TakesResetsAndBoundsItsNodes) {
+  auto &pool = TExpTokenStack::Instance();
+  std::vector<TExpToken *> nodes;
+  for (int i = 0; i < 300; ++i) {
+    TExpToken *n = NewExpToken();
+    EXPECT_EQ(n->Kind, TExpNodeKind::None);
+    EXPECT_TRUE(n->Value.Null);
+    n->Kind = TExpNodeKind::Constant;
+    n->Value = TExpValue::OfStr(std::string(5000, 'x'));
+    n->Text = "used";
+    nodes.push_back(n);
+  }
+  for (TExpToken *n : nodes) pool.Give(n);
+  EXPECT_EQ(pool.IdleCount(), TExpTokenStack::kCapacity);  // the rest were freed
+  TExpToken *again = NewExpToken();
+  EXPECT_TRUE(again->Text.empty());
+  EXPECT_TRUE(again->Value.Str.empty());
+  EXPECT_LE(again->Value.Str.capacity(), 2 * kExpValueBufferSize);  // the big buffer shrank
+  pool.Give(again);
+}
+
+}  // namespace

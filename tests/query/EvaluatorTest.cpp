@@ -415,3 +415,13 @@ TEST_F(EvaluatorTest, WithoutARecordColumnsAreNull) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EvaluatorTest, ReplaceRefusesResultsBeyondItsLimit) {
+  R.SetStr("m", std::string(1 << 20, 'a'));  // 1 MiB of "a" in a memo
+  EXPECT_TRUE(IsNull("REPLACE('a' WITH '" + std::string(100, 'b') + "' IN m)"));
+  EXPECT_EQ(V("REPLACE('a' WITH 'bb' IN m)").Str.size(), size_t(2) << 20);
+}
+
+}  // namespace

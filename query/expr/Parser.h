@@ -82,6 +82,11 @@ class TExpressionParser : public TSqlLexer {
   class Builder;
   friend class Builder;
   TExpressionOwner *FOwner = nullptr;
+  // Parameter markers of the expression being parsed, in order of appearance (a sub-select
+  // parsed inside it adds its own in between); handed to the owner when the outermost
+  // expression is complete, dropped with the nodes when it fails.
+  std::vector<TExpToken *> FPendingMarkers;
+  int FBuilderDepth = 0;
 };
 
 }  // namespace kura

@@ -266,6 +266,8 @@ void TDataTable::ChangePosted() {
     if (FBlobFile) FBlobFile->CountChangeInMemory();
     return;
   }
+  // Every posted change writes the header, so its ChangeCounter tells other users.
+  FDataFile.MarkHeaderDirty();
   FlushBuffers(false);
 }
 
@@ -448,11 +450,14 @@ void TDataTable::LockRecord(int32_t recordNumber) {
   const bool strict = settings.StrictChangeDetection;
   if (!strict) ReadLock();
   int failures = 0;
+  FLastLockAttempts = 1;
   while (!FDataFile.LockRecord(recordNumber)) {
     if (!strict) ReadUnlock();
+    FLastLockAttempts = failures + 1;
     if (++failures > settings.LockRetryCount) Raise(KURA_RECLOCKFAILED);
     std::this_thread::sleep_for(std::chrono::milliseconds(settings.LockWaitTime));
     if (!strict) ReadLock();
+    FLastLockAttempts = failures + 1;
   }
   if (!strict) ReadUnlock();
   FOSLocked.insert(recordNumber);

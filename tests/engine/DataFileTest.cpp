@@ -24,7 +24,7 @@ void FillEveryType(TDataFile &file, uint8_t *image, int k) {
   auto F = [&](const char *name) -> const TFieldDescriptor & { return file.Field(file.FieldNumberByName(name)); };
   SetStringField(F("Name"), image, "name " + std::to_string(k) + "   ", 0);
   int32_t day;
-  EncodeDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
+  DateToDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
   SetIntegerField(F("Born"), image, day);
   SetBytesField(F("Notes"), image, {1, 0, 0, 0, static_cast<uint8_t>(k), 0, 0, 0});
   SetIntegerField(F("Active"), image, k % 2 ? 7 : 0);
@@ -50,7 +50,7 @@ void CheckEveryType(const TDataFile &file, const uint8_t *image, int k) {
   auto F = [&](const char *name) -> const TFieldDescriptor & { return file.Field(file.FieldNumberByName(name)); };
   EXPECT_EQ(GetStringField(F("Name"), image), "name " + std::to_string(k));
   int32_t day;
-  EncodeDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
+  DateToDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
   EXPECT_EQ(GetIntegerField(F("Born"), image), day);
   EXPECT_EQ(GetBytesField(F("Notes"), image)[4], static_cast<uint8_t>(k));
   EXPECT_EQ(GetIntegerField(F("Active"), image), k % 2 ? 1 : 0);

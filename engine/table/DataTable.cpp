@@ -173,10 +173,15 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
     if (factories.CreateIndex) {
       std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName());
       if (index) index->CloseFile(false);
+    } else if (TFileHandler::Exists(IndexFileName(), FInMemory)) {
+      // A companion left by an earlier table of this name would not match the new data file.
+      TFileHandler::DeleteFile(IndexFileName(), FInMemory, FName);
     }
     if (FDataFile.BlobFieldCount() > 0 && factories.CreateBlob) {
       std::unique_ptr<TTableSideFile> blob = factories.CreateBlob(*this, BlobFileName());
       if (blob) blob->CloseFile(false);
+    } else if (TFileHandler::Exists(BlobFileName(), FInMemory)) {
+      TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
     }
   } catch (...) {
     FDataFile.CloseDataFile(true);

@@ -144,6 +144,23 @@ TEST_F(ProcessTest, DiskReadsCheckForChangesFirstUnlessStrict) {
   // The first read from disk notices the change and asks the caller to start again.
   EXPECT_EQ(t->DataFile().GetRecord(2), nullptr);
   EXPECT_EQ(ReadValue(*t, 2), 22);
+  // With strict detection the cursor checks before every read; a disk read itself does not.
+  DefaultSession().Settings.StrictChangeDetection = true;
+  t->DataFile().DropCache();
+  Child again([&] {
+    TDataDirectory *d = ChildDirectory(FDir);
+    TDataTable *c = d->OpenTable("shared", false, false, false, false);
+    ModifyRecord(*c, 3, 33);
+    d->CloseTable(c);
+    return 0;
+  });
+  EXPECT_EQ(again.Wait(), 0);
+  TRecord *r = t->DataFile().GetRecord(3);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(GetIntegerField(t->DataFile().Field(3), r->Image.data()), 33);
+  t->DataFile().ReleaseRecord(r);
+  EXPECT_TRUE(t->ReadLock());  // the header change is still to be seen
+  t->ReadUnlock();
   FDirectory->CloseTable(t);
 }
 

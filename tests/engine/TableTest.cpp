@@ -223,6 +223,20 @@ TEST_F(EngineTest, RolledBackTransactionLeavesTheFilesByteForByte) {
   d->CloseTable(t);
 }
 
+TEST_F(EngineTest, TemporaryTablesDisappearWithTheirLastClose) {
+  TempDir dir;
+  TDataDirectory *d = DefaultSession().OpenDataDirectory("test", dir.Path());
+  d->CloseTable(d->CreateTable("tmp", NumberedDefinition(), false));
+  TDataTable *t = d->OpenTable("tmp", true, false, false, true);
+  PostRecord(*t, "gone", 1);
+  d->CloseTable(t);
+  EXPECT_FALSE(TFileHandler::Exists(dir.File("tmp.DAT"), false));
+  // Stale companions of an earlier table of the same name go with a new create.
+  WriteWholeFile(dir.File("tmp.IDX"), {1, 2, 3});
+  d->CloseTable(d->CreateTable("tmp", NumberedDefinition(), false));
+  EXPECT_FALSE(TFileHandler::Exists(dir.File("tmp.IDX"), false));
+}
+
 TEST_F(EngineTest, TablesOpenedInsideATransactionJoinIt) {
   TDataDirectory *m = DefaultSession().OpenDataDirectory("Memory", "");
   m->CloseTable(m->CreateTable("a", NumberedDefinition(), true));

@@ -9,6 +9,7 @@
 #include "engine/data/DateTimeCodec.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/errors/EngineError.h"
+#include "engine/locale/Collation.h"
 #include "engine/util/Bytes.h"
 #include "tests/engine/DataTestSupport.h"
 #include "tests/engine/TestSupport.h"
@@ -502,4 +503,31 @@ TEST(DataFile, RecordLocksAndWriteSemaphore) {
   EXPECT_FALSE(a.LockRecord(0));
   EXPECT_TRUE(a.TakeWriteSemaphore());
   EXPECT_TRUE(a.ReleaseWriteSemaphore());
+}
+
+TEST(DataFile, StringCaseMappingAndLocaleFollowTheTableLanguage) {
+  uint16_t turkish = 0, german = 0, phoneBook = 0;
+  ASSERT_TRUE(LanguageIdFromName("Turkish", turkish));
+  ASSERT_TRUE(LanguageIdFromName("German (Standard)", german));
+  ASSERT_TRUE(SortIdFromName(german, "German Phone Book Order", phoneBook));
+  TDataFileDefinition def;
+  def.Fields = {MakeField("U", T::String, 20)};
+  def.Fields[0].CharCase = FieldCharCase::Upper;
+  def.LanguageId = turkish;
+  TDataFile file;
+  file.CreateDataFile("mem-turkish.DAT", true, true, def);
+  EXPECT_NO_THROW(file.Validate());
+  TRecord *r = file.AllocateRecord(true);
+  SetStringField(file.Field(1), r->Image.data(), "istanbul", file.LanguageId());
+  EXPECT_EQ(GetStringField(file.Field(1), r->Image.data()), "İSTANBUL");
+  SetStringField(file.Field(1), r->Image.data(), "istanbul", 0);  // language 0: US English
+  EXPECT_EQ(GetStringField(file.Field(1), r->Image.data()), "ISTANBUL");
+  file.ReleaseRecord(r);
+  TDataFileDefinition phone = def;
+  phone.LanguageId = german;
+  phone.SortId = phoneBook;
+  TDataFile book;
+  book.CreateDataFile("mem-phonebook.DAT", true, true, phone);
+  EXPECT_NO_THROW(book.Validate());
+  EXPECT_EQ(book.SortId(), phoneBook);
 }

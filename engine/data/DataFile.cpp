@@ -572,7 +572,9 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
 }
 
 bool TDataFile::WriteChanges(bool forceHeader, bool flushOS) {
-  bool written = WriteDirtyRecords(false);
+  // An explicit write takes pinned records too: a record a cursor still holds must not miss a
+  // flush, a commit or a close. Only writes made to free cache room leave pinned ones alone.
+  bool written = WriteDirtyRecords(true);
   written = WriteHeader(forceHeader) || written;
   written = WriteDescriptors() || written;
   if (written && flushOS) FlushOS();

@@ -213,6 +213,7 @@ void TDataTable::RenameFiles(const std::string &newName) {
 
 void TDataTable::Empty() {
   if (FReadOnly) Raise(KURA_OSEACCES);
+  if (!FExclusive) Raise(KURA_NEEDEXCLACCESS);
   bool flush = Settings().ForceBufferFlush;
   FDataFile.Empty(flush);
   if (FIndexFile) FIndexFile->Empty();

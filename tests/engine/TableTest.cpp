@@ -237,6 +237,34 @@ TEST_F(EngineTest, TemporaryTablesDisappearWithTheirLastClose) {
   EXPECT_FALSE(TFileHandler::Exists(dir.File("tmp.IDX"), false));
 }
 
+TEST_F(EngineTest, EmptyingNeedsExclusiveUseAndWritesOnlyTheHeaderAndDescriptors) {
+  TempDir dir;
+  TDataDirectory *d = DefaultSession().OpenDataDirectory("test", dir.Path());
+  d->CloseTable(d->CreateTable("e", NumberedDefinition(), false));
+  TDataTable *shared = d->OpenTable("e", false, false, false, false);
+  PostRecord(*shared, "x", 1);
+  EXPECT_EQ(CodeOf([&] { shared->Empty(); }), KURA_NEEDEXCLACCESS);
+  d->CloseTable(shared);
+  TDataTable *t = d->OpenTable("e", true, false, false, false);
+  t->Empty();
+  d->CloseTable(t);
+  EXPECT_EQ(ReadWholeFile(dir.File("e.DAT")).size(), 127u + 3 * 768);
+}
+
+TEST_F(EngineTest, PinnedRecordsAreWrittenByAPostedChange) {
+  TempDir dir;
+  TDataDirectory *d = DefaultSession().OpenDataDirectory("test", dir.Path());
+  d->CloseTable(d->CreateTable("p", NumberedDefinition(), false));
+  TDataTable *t = d->OpenTable("p", false, false, false, false);
+  PostRecord(*t, "x", 1);
+  TRecord *held = t->DataFile().GetRecord(1);  // a cursor's current record stays pinned
+  ModifyRecord(*t, 1, 5);
+  t->DataFile().ReleaseRecord(held);
+  t->DataFile().DropCache();
+  EXPECT_EQ(ReadValue(*t, 1), 5);
+  d->CloseTable(t);
+}
+
 TEST_F(EngineTest, TablesOpenedInsideATransactionJoinIt) {
   TDataDirectory *m = DefaultSession().OpenDataDirectory("Memory", "");
   m->CloseTable(m->CreateTable("a", NumberedDefinition(), true));

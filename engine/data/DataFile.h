@@ -182,6 +182,8 @@ class TDataFile : public TFileHandler {
   uint32_t FDataBufferSize = 16384;
   uint32_t FDataBufferCount = 8192;
   TRecordCache FCache;
+  size_t FConfiguredCapacity = 1;
+  bool FNothingEvictable = false;
   TRecordStack FPool;
   std::vector<TRecord *> FOrphans;  // pinned records dropped from the cache
   bool FWritten = false;

@@ -437,6 +437,8 @@ TEST(DataFile, CacheReadsAheadEvictsAndWritesRunsBack) {
   EXPECT_GE(file.CacheCapacity(), 150u);
   for (TRecord *p : pinned) file.ReleaseRecord(p);
   EXPECT_TRUE(file.WriteChanges(false, true));
+  EXPECT_EQ(file.CacheCapacity(), 100u);  // the grown room is given back after the write
+  EXPECT_EQ(file.CachedRecordCount(), 100u);
   file.CloseDataFile();
   file.OpenDataFile(name, false, false, false, false);
   for (int k = 1; k <= 150; ++k) {

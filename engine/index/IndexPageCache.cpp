@@ -172,7 +172,7 @@ void TIndexPageCache::MakeRoom(int indexNo) {
     bool anyDirty = false;
     for (TPage *p : c.List) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
     if (anyDirty) {
-      WriteDirtyPages();
+      WriteDirtyPages(false);
       EvictOne(indexNo);
     }
   }
@@ -258,11 +258,11 @@ void TIndexPageCache::AdoptFreePage(int indexNo, int32_t pageNo) {
   FreePage(*page);
 }
 
-void TIndexPageCache::WriteDirtyPages() {
+void TIndexPageCache::WriteDirtyPages(bool includePinned) {
   std::vector<TPage *> dirty;
   for (TIndexCache &c : FCaches)
     for (TPage *p : c.List)
-      if (p->Dirty) dirty.push_back(p);
+      if (p->Dirty && (includePinned || p->PinCount == 0)) dirty.push_back(p);
   std::sort(dirty.begin(), dirty.end(), [](const TPage *a, const TPage *b) { return a->PageNo < b->PageNo; });
   for (TPage *p : dirty) WritePage(*p);
 }
@@ -281,7 +281,7 @@ void TIndexPageCache::Trim() {
       if (FWriteBackAllowed)
         for (TPage *p : c.List) writable = writable || (p->Dirty && p->PinCount == 0);
       if (!writable) break;
-      WriteDirtyPages();
+      WriteDirtyPages(false);
     }
   }
 }

@@ -96,7 +96,8 @@ class TIndexPageCache {
   void AdoptFreePage(int indexNo, int32_t pageNo);
   void MarkDirty(TPage &page) { page.Dirty = true; }
 
-  void WriteDirtyPages();
+  // Pages pinned by an operation under way may be half changed; eviction leaves them alone.
+  void WriteDirtyPages(bool includePinned = true);
   // Dirty pages, then the header when dirty.
   void Flush();
   // Cuts each index's cache to its capacity (after writes).

@@ -27,6 +27,9 @@ struct TIndexDefinition {
   KeyCompression Compression = KeyCompression::None;
 };
 
+// DefinePrimaryIndex and AddSecondaryIndex change the header copy only; the caller marks the
+// header dirty (TIndexPageCache::MarkHeaderDirty) so that it is written.
+
 // Key length of a definition: sum of (key size + 1) over the fields, + 4 unless unique.
 int IndexKeyLength(const TIndexDefinition &definition, bool unique);
 

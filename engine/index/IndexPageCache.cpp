@@ -66,6 +66,17 @@ void TIndexPageCache::Open() {
   FHeaderDirty = false;
 }
 
+void TIndexPageCache::AddLiveRecords(int32_t delta) {
+  int64_t n = static_cast<int64_t>(FHeader.LiveRecordCount) + delta;
+  FHeader.LiveRecordCount = static_cast<int32_t>(n < 0 ? 0 : (n > INT32_MAX ? INT32_MAX : n));
+  FHeaderDirty = true;
+}
+
+void TIndexPageCache::SetNoPrimaryKey(bool noPrimaryKey) {
+  FHeader.NoPrimaryKey = noPrimaryKey;
+  FHeaderDirty = true;
+}
+
 void TIndexPageCache::WriteHeader(bool force) {
   if (!FHeaderDirty && !force) return;
   ++FHeader.ChangeCounter;

@@ -69,6 +69,9 @@ class TIndexPageCache {
   const TIndexHeader &Header() const { return FHeader; }
   TIndexDescriptor &Descriptor(int indexNo);
   void MarkHeaderDirty() { FHeaderDirty = true; }
+  // The live-record count moves by +1 on insert and -1 on delete; it never goes below 0.
+  void AddLiveRecords(int32_t delta);
+  void SetNoPrimaryKey(bool noPrimaryKey);
   bool HeaderDirty() const { return FHeaderDirty; }
   // Writes the header when dirty or forced, counting the write in its ChangeCounter.
   void WriteHeader(bool force = false);

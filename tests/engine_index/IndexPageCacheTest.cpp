@@ -109,20 +109,26 @@ TEST(IndexPageCache, PinnedPagesSurviveADropUntilReleased) {
 TEST(IndexPageCache, HeaderWritesCountChangesAndPersist) {
   TIntIndexFile f;
   const int32_t before = f.Cache.Header().ChangeCounter;
-  f.Cache.Header().LiveRecordCount = 5;
-  f.Cache.Header().NoPrimaryKey = true;
-  f.Cache.MarkHeaderDirty();
   f.Cache.WriteHeader();
-  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 1);
-  f.Cache.WriteHeader();  // clean: nothing written
-  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 1);
-  f.Cache.WriteHeader(true);
+  const int32_t written = f.Cache.Header().ChangeCounter;
+  EXPECT_EQ(written, before + 1);
+  for (int i = 0; i < 6; ++i) f.Cache.AddLiveRecords(+1);
+  f.Cache.AddLiveRecords(-1);
+  f.Cache.SetNoPrimaryKey(true);
+  EXPECT_TRUE(f.Cache.HeaderDirty());
+  f.Cache.WriteHeader();
   EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 2);
+  f.Cache.WriteHeader();  // clean: nothing written
+  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 2);
+  f.Cache.WriteHeader(true);
+  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 3);
   TIndexPageCache reopened(f.Store);
   reopened.Open();
   EXPECT_EQ(reopened.Header().LiveRecordCount, 5);
   EXPECT_TRUE(reopened.Header().NoPrimaryKey);
-  EXPECT_EQ(reopened.Header().ChangeCounter, before + 2);
+  EXPECT_EQ(reopened.Header().ChangeCounter, before + 3);
+  reopened.AddLiveRecords(-10);
+  EXPECT_EQ(reopened.Header().LiveRecordCount, 0);
 }
 
 TEST(IndexPageCache, FileCannotGrowBeyondItsLimit) {

@@ -1,0 +1,171 @@
+#include "query/expr/Lexer.h"
+
+#include "engine/errors/EngineError.h"
+
+namespace kura {
+
+void TSqlLexer::SetText(std::string_view text) {
+  size_t zero = text.find('\0');
+  FText.assign(text.substr(0, zero));
+  FPos = FTokenStart = FPrevTokenEnd = 0;
+  FKind = TK_END;
+  FTokenText.clear();
+}
+
+bool TSqlLexer::IsKeyword(std::string_view word) const {
+  if (FKind != TK_SYMBOL || FTokenText.size() != word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char a = FTokenText[i], b = word[i];
+    if (a >= 'a' && a <= 'z') a = char(a - 32);
+    if (b >= 'a' && b <= 'z') b = char(b - 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+std::string TSqlLexer::TextSince(size_t mark) const {
+  std::string out;
+  size_t end = FPrevTokenEnd;
+  for (size_t i = mark; i < end && i < FText.size(); ++i)
+    if (FText[i] != '\r' && FText[i] != '\n') out.push_back(FText[i]);
+  return out;
+}
+
+void TSqlLexer::Fail(const std::string &detail) const {
+  if (FErrorCode == KURA_SQLPARSE) RaiseSqlError(detail);
+  ErrorTexts texts;
+  texts.Table = FErrorTable;
+  texts.Message = detail;
+  RaiseEngineErrorOS(FErrorCode, 0, texts);
+}
+
+void TSqlLexer::FailFound(const std::string &prefix) const {
+  Fail(prefix + FTokenText + "' in " + FContextName);
+}
+
+void TSqlLexer::FailIn(const std::string &prefix) const { Fail(prefix + FContextName); }
+
+void TSqlLexer::ReadQuoted(char quote, uint8_t kind, const char *missingMessage) {
+  std::string text;
+  ++FPos;  // opening quote
+  for (;;) {
+    unsigned char c = At(FPos);
+    if (c == 0) {
+      FTokenText = text;
+      Fail(std::string(missingMessage) + text + "' in " + FContextName);
+    }
+    if (c == static_cast<unsigned char>(quote)) {
+      if (At(FPos + 1) == static_cast<unsigned char>(quote)) {
+        text.push_back(quote);
+        FPos += 2;
+        continue;
+      }
+      ++FPos;
+      break;
+    }
+    text.push_back(static_cast<char>(c));
+    ++FPos;
+  }
+  FKind = kind;
+  FTokenText = std::move(text);
+}
+
+uint8_t TSqlLexer::NextToken() {
+  FPrevTokenEnd = FPos;
+  // White space and /* */ comments.
+  for (;;) {
+    while (IsWhite(At(FPos))) ++FPos;
+    if (At(FPos) == '/' && At(FPos + 1) == '*') {
+      size_t close = FText.find("*/", FPos + 2);
+      if (close == std::string::npos) {
+        FPos = FText.size();
+        Fail("Missing ending comment slash and asterisk in " + FContextName);
+      }
+      FPos = close + 2;
+      continue;
+    }
+    break;
+  }
+  FTokenStart = FPos;
+  unsigned char c = At(FPos);
+  if (c == 0) {
+    FKind = TK_END;
+    FTokenText.clear();
+    return FKind;
+  }
+  if (IsIdentStart(c)) {
+    while (IsIdentChar(At(FPos))) ++FPos;
+    FKind = TK_SYMBOL;
+    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    return FKind;
+  }
+  if (c == '#') {
+    ++FPos;
+    while (IsDigit(At(FPos))) ++FPos;
+    FKind = TK_CHARCONST;
+    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    return FKind;
+  }
+  if (c == '\'') {
+    ReadQuoted('\'', TK_SQUOTED, "Missing single quote after '");
+    return FKind;
+  }
+  if (c == '"') {
+    ReadQuoted('"', TK_DQUOTED, "Missing double quote after '");
+    return FKind;
+  }
+  if (c == '[') {
+    size_t close = FText.find(']', FPos + 1);
+    if (close == std::string::npos) {
+      std::string read = FText.substr(FPos + 1);
+      FPos = FText.size();
+      FTokenText = read;
+      Fail("Missing right bracket after '" + read + "' in " + FContextName);
+    }
+    FTokenText = FText.substr(FPos + 1, close - FPos - 1);
+    FPos = close + 1;
+    FKind = TK_BRACKETED;
+    return FKind;
+  }
+  if (IsDigit(c)) {
+    FKind = TK_INTEGER;
+    while (IsDigit(At(FPos))) ++FPos;
+    for (;;) {
+      unsigned char d = At(FPos);
+      if (IsDigit(d)) {
+        ++FPos;
+      } else if (d == '.' || d == 'E' || d == 'e') {
+        FKind = TK_REAL;
+        ++FPos;
+      } else if ((d == '+' || d == '-') && (At(FPos - 1) == 'E' || At(FPos - 1) == 'e')) {
+        FKind = TK_REAL;
+        ++FPos;
+      } else {
+        break;
+      }
+    }
+    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    return FKind;
+  }
+  if (c == '.' && IsDigit(At(FPos + 1))) {
+    ++FPos;
+    for (;;) {
+      unsigned char d = At(FPos);
+      if (IsDigit(d) || d == 'E' || d == 'e')
+        ++FPos;
+      else if ((d == '+' || d == '-') && (At(FPos - 1) == 'E' || At(FPos - 1) == 'e'))
+        ++FPos;
+      else
+        break;
+    }
+    FKind = TK_REAL;
+    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    return FKind;
+  }
+  ++FPos;
+  FKind = c;
+  FTokenText = std::string(1, static_cast<char>(c));
+  return FKind;
+}
+
+}  // namespace kura

@@ -1,3 +1,0 @@
-namespace kura {
-const char *QueryVersion() { return "1.0"; }
-}

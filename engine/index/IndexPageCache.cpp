@@ -57,6 +57,7 @@ void TIndexPageCache::CreateNew() {
   FStore.WritePage(0, FBuffer.data());
   FStore.Truncate(1);
   FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
 }
 
 void TIndexPageCache::Open() {
@@ -64,6 +65,7 @@ void TIndexPageCache::Open() {
   if (!FStore.ReadPage(0, FBuffer.data())) RaiseEngineError(KURA_HEADERCORRUPT, FTexts);
   FHeader = TIndexHeader::Decode(FBuffer.data(), FTexts);
   FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
 }
 
 void TIndexPageCache::AddLiveRecords(int32_t delta) {
@@ -77,20 +79,35 @@ void TIndexPageCache::SetNoPrimaryKey(bool noPrimaryKey) {
   FHeaderDirty = true;
 }
 
-void TIndexPageCache::WriteHeader(bool force) {
-  if (!FHeaderDirty && !force) return;
-  ++FHeader.ChangeCounter;
+bool TIndexPageCache::WriteHeader(bool force) {
+  if (!FHeaderDirty && !force) return false;
+  FHeader.ChangeCounter = static_cast<int32_t>(static_cast<uint32_t>(FHeader.ChangeCounter) + 1);
   FHeader.Encode(FBuffer.data());
   FStore.WritePage(0, FBuffer.data());
   FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
+  return true;
+}
+
+void TIndexPageCache::CountChangeInMemory() {
+  FHeader.ChangeCounter = static_cast<int32_t>(static_cast<uint32_t>(FHeader.ChangeCounter) + 1);
+  FHeaderDirty = true;
+}
+
+bool TIndexPageCache::HasDirtyPages() const {
+  for (const TIndexCache &c : FCaches)
+    for (const TPage *p : c.List)
+      if (p->Dirty) return true;
+  return false;
 }
 
 bool TIndexPageCache::RereadHeader() {
   if (!FStore.ReadPage(0, FBuffer.data())) RaiseEngineError(KURA_HEADERCORRUPT, FTexts);
   TIndexHeader stored = TIndexHeader::Decode(FBuffer.data(), FTexts);
-  if (stored.ChangeCounter == FHeader.ChangeCounter) return false;
+  if (stored.ChangeCounter == FDiskChangeCounter) return false;
   FHeader = stored;
   FHeaderDirty = false;
+  FDiskChangeCounter = stored.ChangeCounter;
   DropPages();
   return true;
 }
@@ -179,7 +196,7 @@ void TIndexPageCache::MakeRoom(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
   if (static_cast<int>(c.List.size()) < FPagesPerIndex) return;
   if (EvictOne(indexNo)) return;
-  if (FWriteBackAllowed) {
+  if (CanWriteBack()) {
     bool anyDirty = false;
     for (TPage *p : c.List) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
     if (anyDirty) {
@@ -289,7 +306,7 @@ void TIndexPageCache::Trim() {
     while (static_cast<int>(c.List.size()) > FPagesPerIndex) {
       if (EvictOne(i)) continue;
       bool writable = false;
-      if (FWriteBackAllowed)
+      if (CanWriteBack())
         for (TPage *p : c.List) writable = writable || (p->Dirty && p->PinCount == 0);
       if (!writable) break;
       WriteDirtyPages(false);

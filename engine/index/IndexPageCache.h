@@ -73,11 +73,14 @@ class TIndexPageCache {
   void AddLiveRecords(int32_t delta);
   void SetNoPrimaryKey(bool noPrimaryKey);
   bool HeaderDirty() const { return FHeaderDirty; }
-  // Writes the header when dirty or forced, counting the write in its ChangeCounter.
-  void WriteHeader(bool force = false);
-  // Reads the stored header again; when its ChangeCounter differs from ours, takes it over,
-  // drops every cached page and reports true.
+  // Writes the header when dirty or forced, counting the write in its ChangeCounter. True
+  // when it was written.
+  bool WriteHeader(bool force = false);
+  // Reads the stored header again; when its ChangeCounter differs from the one last seen on
+  // disk, takes it over, drops every cached page and reports true.
   bool RereadHeader();
+  // A change of an exclusive table or inside a transaction: counted in memory only.
+  void CountChangeInMemory();
 
   // Pages kept per index when trimming (IndexBufferSize div 8192; at least 1).
   void SetPagesPerIndex(int pages) { FPagesPerIndex = pages < 1 ? 1 : pages; }
@@ -101,6 +104,7 @@ class TIndexPageCache {
 
   // Pages pinned by an operation under way may be half changed; eviction leaves them alone.
   void WriteDirtyPages(bool includePinned = true);
+  bool HasDirtyPages() const;
   // Dirty pages, then the header when dirty.
   void Flush();
   // Cuts each index's cache to its capacity (after writes).
@@ -134,6 +138,7 @@ class TIndexPageCache {
   // Frees room for one more page of an index when its list is at capacity.
   void MakeRoom(int indexNo);
   bool EvictOne(int indexNo);
+  bool CanWriteBack() { return FWriteBackAllowed && FStore.WriteBackAllowed(); }
   void WritePage(TPage &page);
 
   IIndexPageStore &FStore;
@@ -142,6 +147,7 @@ class TIndexPageCache {
   bool FHeaderDirty = false;
   int FPagesPerIndex = 2;
   bool FWriteBackAllowed = true;
+  int32_t FDiskChangeCounter = 0;
   std::array<TIndexCache, kIndexSlots> FCaches;
   std::vector<TPage *> FDetached;  // dropped while pinned
   TPageStack FPool;

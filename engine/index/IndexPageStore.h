@@ -18,16 +18,19 @@ class IIndexPageStore {
   // Writes page n, growing the store when n is at or beyond its end.
   virtual void WritePage(uint32_t pageNo, const uint8_t *buffer) = 0;
   // Pages in the store, the header included.
-  virtual uint32_t PageCount() const = 0;
+  virtual uint32_t PageCount() = 0;
   // Cuts the store to `pageCount` pages.
   virtual void Truncate(uint32_t pageCount) = 0;
+  // Whether dirty pages may be written before they are flushed (not inside a transaction,
+  // whose changes must stay in memory until commit).
+  virtual bool WriteBackAllowed() { return true; }
 };
 
 class TMemoryIndexPageStore : public IIndexPageStore {
  public:
   bool ReadPage(uint32_t pageNo, uint8_t *buffer) override;
   void WritePage(uint32_t pageNo, const uint8_t *buffer) override;
-  uint32_t PageCount() const override { return static_cast<uint32_t>(FPages.size()); }
+  uint32_t PageCount() override { return static_cast<uint32_t>(FPages.size()); }
   void Truncate(uint32_t pageCount) override;
 
   // Direct access for tests that damage pages on purpose.

@@ -38,7 +38,10 @@ class IndexTreeModel : public testing::TestWithParam<std::tuple<KeyKind, KeyComp
     std::vector<bool> fieldDesc;
     if (P.Kind == KeyKind::Multi) fieldDesc = {false, true, false};  // a descending field in the middle
     Keys = Maker->Layout().Keys(Maker->Fields(), P.Unique, P.Descending, fieldDesc);
-    if (P.Kind == KeyKind::StringLocale) Keys.LanguageId = 1033;
+    if (P.Kind == KeyKind::StringLocale) {
+      Keys.LanguageId = 1033;
+      Keys.CaseInsensitive = P.Unique;  // upper-cased keys: "aB" and "Ab" are one key
+    }
     Model = std::make_unique<std::map<std::vector<uint8_t>, uint32_t, TKeyLess>>(TKeyLess{&Keys});
     Cache = std::make_unique<TIndexPageCache>(Store);
     Cache->SetPagesPerIndex(Seed % 2 ? 2 : 64);

@@ -52,6 +52,8 @@ void RunHandler(QWidget *window, F &&handler) {
     handler();
   } catch (const std::exception &e) {
     Reporter().ShowError(window, QString::fromUtf8(e.what()));
+  } catch (...) {
+    Reporter().ShowError(window, QStringLiteral("予期しないエラーが発生しました。"));
   }
 }
 

@@ -11,15 +11,19 @@
 
 namespace miretoka {
 
-TSoundEffectPlayer::TSoundEffectPlayer() : FEffect(std::make_unique<QSoundEffect>()) {}
+TSoundEffectPlayer::TSoundEffectPlayer() = default;
 
 TSoundEffectPlayer::~TSoundEffectPlayer() = default;
 
 void TSoundEffectPlayer::Play(const QString &file) {
   // Like reopening a media device: whatever still plays is stopped first.
-  FEffect->stop();
-  FEffect->setSource(QUrl::fromLocalFile(file));
-  FEffect->play();
+  for (auto &[name, effect] : FEffects) effect->stop();
+  auto &effect = FEffects[file];
+  if (!effect) {
+    effect = std::make_unique<QSoundEffect>();
+    effect->setSource(QUrl::fromLocalFile(file));
+  }
+  effect->play();
 }
 
 namespace {

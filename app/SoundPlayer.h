@@ -3,6 +3,7 @@
 // sound stops one still playing.
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
 
 class QSoundEffect;
@@ -24,7 +25,8 @@ public:
   void Play(const QString &file) override;
 
 private:
-  std::unique_ptr<QSoundEffect> FEffect;
+  // One effect per file, kept loaded so that the next click sounds at once.
+  std::map<QString, std::unique_ptr<QSoundEffect>> FEffects;
 };
 
 // Plays nothing and remembers what it was asked to play (no audio device, tests).

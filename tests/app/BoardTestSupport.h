@@ -40,6 +40,9 @@ protected:
 
   // Mouse-down on Label<k> with this button.
   void Click(int k, Qt::MouseButton button = Qt::LeftButton);
+  void Play(std::initializer_list<int> points) {  // left clicks in turn
+    for (int p : points) Click(p);
+  }
   void Press(int buttonNumber);              // a mouse click on CuteButton<n>
   void Trigger(const char *menuItemName);    // choose a menu item
   void ClickRadio(int number);               // a mouse click on RadioButton<n>

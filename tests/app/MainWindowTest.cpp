@@ -103,6 +103,37 @@ TEST_F(BoardTest, CommandButtonsCarryTheirCaptions) {
   EXPECT_EQ(Form->CuteButton(6)->y(), 416);
 }
 
+TEST_F(BoardTest, LearnerLayoutAfterStartUp) {
+  auto *combo1 = Form->findChild<QWidget *>(QStringLiteral("ComboBox1"));
+  auto *combo2 = Form->findChild<QWidget *>(QStringLiteral("ComboBox2"));
+  auto *grid = Form->findChild<QWidget *>(QStringLiteral("DBGrid1"));
+  ASSERT_TRUE(combo1 && combo2 && grid);
+  EXPECT_EQ(combo1->y(), 324);
+  EXPECT_FALSE(combo1->isEnabled());
+  EXPECT_EQ(combo2->y(), 324);
+  EXPECT_FALSE(combo2->isEnabled());
+  EXPECT_EQ(Form->CuteButton(10)->y(), 352);
+  EXPECT_FALSE(Form->CuteButton(10)->isEnabled());
+  EXPECT_EQ(Form->CuteButton(5)->y(), 384);
+  EXPECT_EQ(Form->CuteButton(9)->y(), 416);
+  EXPECT_EQ(grid->y(), 20);
+  EXPECT_EQ(grid->height(), 276);
+  EXPECT_TRUE(Form->GroupBox1()->isVisible());
+  EXPECT_TRUE(Form->Edit1()->isVisible());
+  EXPECT_TRUE(Form->Edit2()->isVisible());
+  // Nothing of the side panel covers the board.
+  for (QWidget *w : {combo1, grid, static_cast<QWidget *>(Form->GroupBox1()), static_cast<QWidget *>(Form->Edit1())})
+    EXPECT_GE(w->x(), 536);
+}
+
+TEST_F(BoardTest, HandlerFailureOfAnyKindBecomesAnErrorBox) {
+  RunHandler(Form.get(), [] { throw std::runtime_error("broken"); });
+  RunHandler(Form.get(), [] { throw 42; });
+  ASSERT_EQ(Messages->Errors.size(), 2);
+  EXPECT_EQ(Messages->Errors[0], QStringLiteral("broken"));
+  EXPECT_FALSE(Messages->Errors[1].isEmpty());
+}
+
 TEST_F(BoardTest, VersionBoxHasFourLinesWithOneEmptyLine) {
   Trigger("VInfo");
   ASSERT_EQ(Messages->Informations.size(), 1);

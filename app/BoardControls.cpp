@@ -1,0 +1,89 @@
+#include "app/BoardControls.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/ErrorReporter.h"
+
+namespace miretoka {
+
+TShape::TShape(QWidget *parent, TKind kind, const QColor &color)
+    : QWidget(parent), FKind(kind), FColor(color) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TShape::paintEvent(QPaintEvent *) {
+  QPainter p(this);
+  if (FKind == TKind::Rectangle) {
+    p.fillRect(rect(), FColor);
+  } else {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(FColor);
+    p.drawEllipse(QRectF(rect()));
+  }
+}
+
+TPointImage::TPointImage(QWidget *parent) : QLabel(parent) {
+  setScaledContents(true);
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TPointImage::SetPicture(const QPixmap &picture) { setPixmap(picture); }
+
+void TPointImage::Clear() { setPixmap(QPixmap()); }
+
+bool TPointImage::IsEmpty() const { return pixmap().isNull(); }
+
+TPointLabel::TPointLabel(QWidget *parent, int pointNumber) : QLabel(parent), FPointNumber(pointNumber) {
+  setAlignment(Qt::AlignCenter);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, BoardColor());
+  setPalette(pal);
+  SetTransparent(true);
+}
+
+void TPointLabel::SetTransparent(bool transparent) { setAutoFillBackground(!transparent); }
+
+void TPointLabel::SetFontColor(const QColor &color) {
+  QPalette pal = palette();
+  pal.setColor(QPalette::WindowText, color);
+  setPalette(pal);
+}
+
+QColor TPointLabel::FontColor() const { return palette().color(QPalette::WindowText); }
+
+void TPointLabel::SetBold(bool bold) {
+  QFont f = font();
+  f.setBold(bold);
+  setFont(f);
+}
+
+void TPointLabel::mousePressEvent(QMouseEvent *event) {
+  if (OnMouseDown) OnMouseDown(this, event->button(), event->modifiers());
+  event->accept();
+}
+
+QPixmap LoadStonePicture(const QString &file) {
+  const QString name = QFileInfo(file).fileName();
+  if (!QFile::exists(file))
+    throw EMediaError(QStringLiteral("石の画像「%1」が見つかりません。\n%2").arg(name, file));
+  QImage image(file);
+  if (image.isNull())
+    throw EMediaError(QStringLiteral("石の画像「%1」を読み込めません。\n%2").arg(name, file));
+  if (!image.hasAlphaChannel()) {
+    const QRgb key = image.pixel(0, image.height() - 1);
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+      auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+      for (int x = 0; x < image.width(); ++x)
+        if ((line[x] & 0xFFFFFF) == (key & 0xFFFFFF)) line[x] = 0;
+    }
+  }
+  return QPixmap::fromImage(image);
+}
+
+}  // namespace miretoka

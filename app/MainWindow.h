@@ -1,0 +1,134 @@
+#pragma once
+// TForm2, the main window "ミレトカ": the 19-line board, the captured-stones
+// row, the play-mode buttons, the command buttons, the lesson panel, the menu
+// bar and the status bar with its clock.
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <map>
+
+#include "app/BoardControls.h"
+
+class QAction;
+class QGroupBox;
+class QLineEdit;
+class QRadioButton;
+class QScrollArea;
+class QTableWidget;
+class QComboBox;
+class QTimer;
+class TCuteButton;
+
+namespace miretoka {
+
+class TDataModule1;
+class TStatusPanels;
+
+class TForm2 : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TForm2(TDataModule1 *dataModule, QWidget *parent = nullptr);
+  ~TForm2() override;
+
+  // --- controls (also reachable by object name) ---
+  TPointImage *Image(int k) const { return FImages.at(static_cast<std::size_t>(k)); }
+  TPointLabel *Label(int k) const { return FLabels.at(static_cast<std::size_t>(k)); }
+  TShape *Shape(int k) const { return FShapes.at(static_cast<std::size_t>(k)); }
+  TStatusPanels *StatusBar1() const { return FStatusBar1; }
+  QLineEdit *Edit1() const { return FEdit1; }
+  QLineEdit *Edit2() const { return FEdit2; }
+  QRadioButton *RadioButton1() const { return FRadioButton1; }
+  QRadioButton *RadioButton2() const { return FRadioButton2; }
+  QRadioButton *RadioButton3() const { return FRadioButton3; }
+  QGroupBox *GroupBox1() const { return FGroupBox1; }
+  TCuteButton *CuteButton(int k) const;
+  QAction *MenuItem(const QString &name) const;
+  QScrollArea *ScrollArea() const { return FScroll; }
+  QWidget *Client() const { return FClient; }
+  QTimer *Timer1() const { return FTimer1; }
+
+  // --- board (shared play state in miretoka::play) ---
+  int PointFromLabel(const TPointLabel *label) const;
+  void DrawStone(int moveNumber, int color, int point, int code, const QString &text);
+  void PlayFeedback(int kind);
+  void ClearBoard();
+  void ClearMarks();
+  void CaptureAround(int moveNumber, int point);
+  void UndoMove();
+  void StepBack();
+
+  // --- event handlers ---
+  void FormCreate();
+  void Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift);
+  void CuteButton5Click();
+  void CuteButton6Click();
+  void CuteButton7Click();
+  void CuteButton9Click();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RadioButton3Click();
+  void N10Click();
+  void N4Click();
+  void N5Click();
+  void N7Click();
+  void N8Click();
+  void Save1Click();
+  void N2Click();
+  void N9Click();
+  void ALLHelpClick();
+  void VInfoClick();
+  void APEndClick();
+  void Timer1Timer();
+  void ShowLearnerLayout();
+
+  // The text of the version box.
+  static QString VersionText();
+
+  // Seams to the outside world, replaced by tests.
+  std::function<void(QWidget *, const QString &)> ShowHelp;
+  std::function<void()> Terminate;
+
+private:
+  void BuildBoard();
+  void BuildSidePanel();
+  void BuildMenu();
+  QAction *AddItem(class QMenu *menu, const char *name, const QString &caption,
+                   void (TForm2::*handler)());
+  TCuteButton *AddButton(int number, const QString &caption, void (TForm2::*handler)());
+
+  void AlternatePlace(int point);
+  void FreePlace(int point, Qt::MouseButton button);
+  void GomokuPlace(int point);
+  void MarkDeadStones(int point);
+  void CancelDeadMarking(bool restoreLabels);
+  void LoadStone(int point, int color);
+  void ShowCaptured();
+
+  // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
+  void ChooseBranch(int point);
+  void CheckAnswerMove(int point);
+  void AuthoringClick(int point);
+
+  TDataModule1 *FDataModule;
+  QScrollArea *FScroll = nullptr;
+  QWidget *FClient = nullptr;
+  std::array<TShape *, 50> FShapes{};
+  std::array<TPointImage *, 362> FImages{};
+  std::array<TPointLabel *, 362> FLabels{};
+  QLineEdit *FEdit1 = nullptr;
+  QLineEdit *FEdit2 = nullptr;
+  QGroupBox *FGroupBox1 = nullptr;
+  QRadioButton *FRadioButton1 = nullptr;
+  QRadioButton *FRadioButton2 = nullptr;
+  QRadioButton *FRadioButton3 = nullptr;
+  std::map<int, TCuteButton *> FButtons;
+  QTableWidget *FDBGrid1 = nullptr;
+  QComboBox *FComboBox1 = nullptr;
+  QComboBox *FComboBox2 = nullptr;
+  std::map<QString, QAction *> FMenuItems;
+  TStatusPanels *FStatusBar1 = nullptr;
+  QTimer *FTimer1 = nullptr;
+};
+
+}  // namespace miretoka

@@ -1,0 +1,42 @@
+// TForm2: gomoku (five in a row) on the 19-line board. Stones alternate, carry
+// no number and never capture; the players judge the game themselves.
+#include <QRadioButton>
+
+#include "app/MainWindow.h"
+#include "app/PlayState.h"
+#include "app/StatusPanels.h"
+
+namespace miretoka {
+
+using namespace play;
+
+void TForm2::N7Click() {
+  CancelDeadMarking(true);
+  PlayMode = PlayGomoku;
+  {
+    // "交互" is only shown checked: its handler would leave gomoku again.
+    const QSignalBlocker block(FRadioButton1);
+    FRadioButton1->setChecked(true);
+  }
+  CurrentColor = 1;
+  FStatusBar1->SetPanelText(1, QStringLiteral("五目並べ中"));
+}
+
+void TForm2::N8Click() {
+  PlayMode = PlayAlternate;
+  FStatusBar1->SetPanelText(1, QString());
+}
+
+void TForm2::GomokuPlace(int point) {
+  MoveCount += 1;
+  MoveNumber = 0;
+  Board[static_cast<std::size_t>(point - 1)] = CurrentColor;
+  MoveRecord &rec = MoveAt(MoveCount);
+  rec.Number = 0;
+  rec.Color = CurrentColor;
+  rec.Point = point;
+  DrawStone(0, CurrentColor, point, 0, QString());
+  CurrentColor = NextColor(CurrentColor);
+}
+
+}  // namespace miretoka

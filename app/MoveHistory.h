@@ -1,0 +1,26 @@
+#pragma once
+// Records of the move history and of the capture log.
+#include <cstdint>
+
+namespace miretoka::play {
+
+struct MoveRecord {
+  std::int32_t Number = 0;  // number shown on the stone; 0 for free and gomoku moves
+  std::int32_t Color = 0;
+  std::int32_t Point = 0;  // 0: the record holds no move
+  std::int32_t Mark = 0;   // mark code of an authoring click; play leaves it alone
+};
+
+struct CaptureRecord {
+  std::int32_t MoveKey = 0;      // MoveCount of the capturing move (TES in figure playback)
+  std::int32_t StoneNumber = 0;  // number of the capturing move
+  std::int32_t Color = 0;        // colour of the captured stone
+  std::int32_t Point = 0;        // where it stood
+};
+
+// The move list starts with room for 400 moves and the capture log for 100
+// records; both grow past that instead of losing moves or captures.
+constexpr int InitialMoveListSize = 400;
+constexpr int InitialCaptureLogSize = 100;
+
+}  // namespace miretoka::play

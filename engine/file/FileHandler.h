@@ -1,0 +1,90 @@
+#pragma once
+// One user's handle on a shared file, raising the engine's errors when an operation fails.
+// Base of the data, index and blob files of a table; used alone for temporary files.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/file/AbstractFile.h"
+
+namespace kura {
+
+class TFileHandler {
+ public:
+  TFileHandler();
+  virtual ~TFileHandler();
+  TFileHandler(const TFileHandler &) = delete;
+  TFileHandler &operator=(const TFileHandler &) = delete;
+
+  // Opens an existing file; a missing file raises KURA_OSENOENT, other failures their code.
+  virtual void Open(const std::string &name, bool memory, bool exclusive, bool readOnly, bool temporary);
+  // Closes the handle; closing an unopened handler does nothing.
+  virtual void Close();
+  // Creates (or overwrites) the file and keeps it open.
+  virtual void Create(const std::string &name, bool memory, bool temporary);
+  // Deletes this handler's (closed) file.
+  virtual void Delete();
+  // Renames this handler's (closed) file.
+  virtual void Rename(const std::string &newName);
+  // Copies the whole file in 64 KiB chunks to a new file / from an existing file, reporting
+  // progress in percent whenever it advanced by at least step.
+  using TProgress = std::function<void(int percent)>;
+  virtual void CopyTo(const std::string &target, bool targetMemory, const TProgress &progress = {}, int step = 20);
+  virtual void CopyFrom(const std::string &source, bool sourceMemory, const TProgress &progress = {},
+                        int step = 20);
+  // Reads count bytes at the current position; fewer raise KURA_READERR unless allowShort and
+  // the handler accepts short reads. Returns the bytes read.
+  virtual int64_t Read(void *buffer, int64_t count, bool allowShort = false);
+  virtual void Write(const void *buffer, int64_t count);
+  virtual void FlushOS();
+
+  // Seek / size / locks return their results without raising.
+  int64_t Seek(int origin, int64_t distance);
+  int64_t Size();
+  bool Exists() const;
+  static bool Exists(const std::string &name, bool memory);
+  bool LockRange(uint64_t start, uint64_t length);
+  bool UnlockRange(uint64_t start, uint64_t length);
+  bool UnlockRangesWithin(uint64_t start, uint64_t length);
+  void EnterFile();
+  void LeaveFile();
+
+  // Positioned transfers: enter the file's lock, seek, transfer, leave.
+  int64_t ReadAt(int64_t offset, void *buffer, int64_t count, bool allowShort = false);
+  void WriteAt(int64_t offset, const void *buffer, int64_t count);
+  // Cuts the file at the offset (a write of 0 bytes there).
+  void TruncateAt(int64_t offset);
+
+  static void DeleteFile(const std::string &name, bool memory, const std::string &errorName);
+  static void RenameFile(const std::string &name, bool memory, const std::string &newName,
+                         const std::string &errorName);
+
+  bool IsOpen() const { return FOpen; }
+  bool IsMemory() const { return FMemory; }
+  bool IsTemporary() const { return FTemporary; }
+  bool IsExclusive() const { return FExclusive; }
+  bool IsReadOnly() const { return FReadOnly; }
+  bool IsReadOnlyByAttribute() const { return FReadOnlyByAttribute; }
+  const std::string &FileName() const { return FFileName; }
+  int32_t HandleNumber() const { return FHandle; }
+  TAbstractFile *SharedFile() const { return FFile; }
+
+ protected:
+  // Whether a short read is acceptable (data and index files decide from their table's state).
+  virtual bool ShortReadAllowed() const { return false; }
+  // The name errors carry: the full file name.
+  [[noreturn]] void Raise(uint16_t code, int osError = 0) const;
+  void RequireOpen() const;
+
+  bool FMemory = false;
+  TAbstractFile *FFile = nullptr;
+  std::string FFileName;
+  int32_t FHandle = 0;
+  bool FTemporary = false;
+  bool FReadOnly = false;
+  bool FReadOnlyByAttribute = false;
+  bool FExclusive = false;
+  bool FOpen = false;
+};
+
+}  // namespace kura

@@ -1,0 +1,305 @@
+// Operating-system files with open-file-description byte-range locks.
+#include "engine/file/PhysicalFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+
+#include "engine/errors/ErrorCodes.h"
+#include "engine/file/OSErrorMap.h"
+
+namespace kura {
+
+TPhysicalFile::TPhysicalFile(std::string name) : TAbstractFile(std::move(name)) {}
+
+TPhysicalFile::~TPhysicalFile() { CloseDescriptor(); }
+
+void TPhysicalFile::CloseDescriptor() {
+  if (FDescriptor >= 0) {
+    ::close(FDescriptor);
+    FDescriptor = -1;
+    if (FTemporary) ::unlink(FName.c_str());
+  }
+  FLocks.clear();
+}
+
+void TPhysicalFile::CloseInheritedDescriptor() {
+  if (FDescriptor >= 0) ::close(FDescriptor);
+  FDescriptor = -1;
+  FHandles.clear();
+  FLocks.clear();
+}
+
+int TPhysicalFile::FailWith(int osError) {
+  FLastOSError = osError;
+  return -static_cast<int>(MapOSError(osError));
+}
+
+bool TPhysicalFile::OSLock(uint64_t start, uint64_t length, short type) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(start);
+  lock.l_len = static_cast<off_t>(length);
+  lock.l_pid = 0;
+  return ::fcntl(FDescriptor, F_OFD_SETLK, &lock) == 0;
+}
+
+int64_t TPhysicalFile::Size() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
+  struct stat info {};
+  if (::fstat(FDescriptor, &info) != 0) return FailWith(errno);
+  return static_cast<int64_t>(info.st_size);
+}
+
+int32_t TPhysicalFile::CreateFile() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor >= 0) return -static_cast<int>(KURA_OSEACCES);
+  // Not truncated before the marker is ours: another process may still be using the file.
+  int fd = ::open(FName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return FailWith(errno);
+  FDescriptor = fd;
+  FWritable = true;
+  if (!OSLock(kOpenMarkerOffset, 1, F_WRLCK)) {
+    int error = errno;
+    ::close(fd);
+    FDescriptor = -1;
+    return FailWith(error == EAGAIN ? EACCES : error);
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    int error = errno;
+    ::close(fd);
+    FDescriptor = -1;
+    return FailWith(error);
+  }
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  FExclusive = true;
+  FReadOnly = false;
+  FReadOnlyByAttribute = false;
+  return AddHandle();
+}
+
+int32_t TPhysicalFile::OpenFile(bool readOnlyRequested, bool &readOnly, bool &readOnlyByAttribute) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0) {
+    struct stat info {};
+    if (::stat(FName.c_str(), &info) != 0) return FailWith(errno);
+    // The read-only attribute is a file without any write permission bit.
+    FReadOnlyByAttribute = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    FReadOnly = FReadOnlyByAttribute || readOnlyRequested;
+    int fd = -1;
+    if (!FReadOnly) {
+      fd = ::open(FName.c_str(), O_RDWR | O_CLOEXEC);
+      if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) FReadOnly = true;
+    }
+    if (FReadOnly) fd = ::open(FName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FailWith(errno);
+    FDescriptor = fd;
+    FWritable = !FReadOnly;
+    bool marked;
+    if (!FExclusive) {
+      marked = OSLock(kOpenMarkerOffset, 1, F_RDLCK);
+    } else if (FWritable) {
+      marked = OSLock(kOpenMarkerOffset, 1, F_WRLCK);
+    } else {
+      marked = OSLock(kOpenMarkerOffset, 1, F_RDLCK);
+      if (marked) {
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = static_cast<off_t>(kOpenMarkerOffset);
+        probe.l_len = 1;
+        marked = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type == F_UNLCK;
+      }
+    }
+    if (!marked) {
+      ::close(fd);
+      FDescriptor = -1;
+      return FailWith(EACCES);
+    }
+  }
+  readOnly = FReadOnly;
+  readOnlyByAttribute = FReadOnlyByAttribute;
+  return AddHandle();
+}
+
+int TPhysicalFile::CloseHandle(int32_t handle) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int result = TAbstractFile::CloseHandle(handle);
+  if (result == 0 && FHandles.empty()) CloseDescriptor();
+  return result;
+}
+
+int TPhysicalFile::Rename(const std::string &newName) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int osError = 0;
+  int result = RenameOnDisk(FName, newName, osError);
+  if (result < 0) {
+    FLastOSError = osError;
+    return result;
+  }
+  FName = newName;
+  return 0;
+}
+
+int TPhysicalFile::Delete() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int osError = 0;
+  int result = DeleteOnDisk(FName, osError);
+  if (result < 0) FLastOSError = osError;
+  return result;
+}
+
+int64_t TPhysicalFile::Read(int32_t handle, void *buffer, int64_t count) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int index = FindHandle(handle);
+  if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
+  if (count < 0) return -static_cast<int64_t>(KURA_OSUNKNOWN);
+  int64_t done = 0;
+  auto *bytes = static_cast<uint8_t *>(buffer);
+  while (done < count) {
+    ssize_t n = ::pread(FDescriptor, bytes + done, static_cast<size_t>(count - done),
+                        static_cast<off_t>(FHandles[index].Position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FailWith(errno);
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  FHandles[index].Position += done;
+  return done;
+}
+
+int64_t TPhysicalFile::Write(int32_t handle, const void *buffer, int64_t count) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int index = FindHandle(handle);
+  if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
+  if (count < 0) return -static_cast<int64_t>(KURA_OSUNKNOWN);
+  if (count == 0) {
+    if (::ftruncate(FDescriptor, static_cast<off_t>(FHandles[index].Position)) != 0) return FailWith(errno);
+    return 0;
+  }
+  int64_t done = 0;
+  auto *bytes = static_cast<const uint8_t *>(buffer);
+  while (done < count) {
+    ssize_t n = ::pwrite(FDescriptor, bytes + done, static_cast<size_t>(count - done),
+                         static_cast<off_t>(FHandles[index].Position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (done > 0) break;
+      return FailWith(errno);
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  FHandles[index].Position += done;
+  return done;
+}
+
+int TPhysicalFile::Flush() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0) return -static_cast<int>(KURA_OSEBADF);
+  if (::fsync(FDescriptor) != 0) return FailWith(errno);
+  return 0;
+}
+
+bool TPhysicalFile::LockRange(uint64_t start, uint64_t length) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0 || length == 0 || !RangeIsFree(start, start + length - 1)) return false;
+  // A read-only descriptor can only hold read locks; they still exclude every writer.
+  if (!OSLock(start, length, FWritable ? F_WRLCK : F_RDLCK)) return false;
+  AddRange(start, length);
+  return true;
+}
+
+bool TPhysicalFile::UnlockRange(uint64_t start, uint64_t length) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0 || !RemoveRange(start, length)) return false;
+  return OSLock(start, length, F_UNLCK);
+}
+
+bool TPhysicalFile::UnlockRangesWithin(uint64_t start, uint64_t length) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0) return false;
+  TAbstractFile::UnlockRangesWithin(start, length);
+  return OSLock(start, length, F_UNLCK);
+}
+
+// Another process has the file open when some other description holds the open marker.
+static bool OpenedElsewhere(const std::string &name) {
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = static_cast<off_t>(kOpenMarkerOffset);
+  probe.l_len = 1;
+  bool busy = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  ::close(fd);
+  return busy;
+}
+
+int TPhysicalFile::RenameOnDisk(const std::string &name, const std::string &newName, int &osError) {
+  // A file in use by another process is neither moved nor deleted, as with sharing modes.
+  if (OpenedElsewhere(name)) {
+    osError = EACCES;
+    return -static_cast<int>(KURA_OSEACCES);
+  }
+  // Moving onto an existing file is refused, as the move-file operation does elsewhere.
+  if (::renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) != 0) {
+    osError = errno;
+    if (osError == EEXIST) return -static_cast<int>(KURA_OSEACCES);
+    return -static_cast<int>(MapOSError(osError));
+  }
+  return 0;
+}
+
+int TPhysicalFile::DeleteOnDisk(const std::string &name, int &osError) {
+  if (OpenedElsewhere(name)) {
+    osError = EACCES;
+    return -static_cast<int>(KURA_OSEACCES);
+  }
+  if (::unlink(name.c_str()) != 0) {
+    osError = errno;
+    return -static_cast<int>(MapOSError(osError));
+  }
+  return 0;
+}
+
+bool TPhysicalFile::ExistsOnDisk(const std::string &name) {
+  struct stat info {};
+  return ::stat(ResolveNameOnDisk(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string TPhysicalFile::ResolveNameOnDisk(const std::string &name) {
+  struct stat info {};
+  if (name.empty() || ::stat(name.c_str(), &info) == 0) return name;
+  size_t slash = name.find_last_of('/');
+  std::string directory = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return name;
+  std::string found;
+  while (struct dirent *entry = ::readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (candidate.size() != base.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < base.size() && same; ++i)
+      same = std::toupper(static_cast<unsigned char>(candidate[i])) == std::toupper(static_cast<unsigned char>(base[i]));
+    if (same) {
+      found = directory + candidate;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found.empty() ? name : found;
+}
+
+}  // namespace kura

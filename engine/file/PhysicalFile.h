@@ -1,0 +1,63 @@
+#pragma once
+// An operating-system file: one descriptor per file and process, shared by all handle numbers.
+//
+// Cross-process coordination uses open-file-description locks (F_OFD_SETLK). Unlike classic
+// fcntl record locks they belong to the descriptor, not the process, so closing some other
+// descriptor of the same file never drops them; they vanish only with our own descriptor.
+// Within the process a lock list is kept as well, so two tables or sessions of one process
+// exclude each other on the same bytes exactly as two processes do.
+//
+// Sharing modes do not exist on this platform, so exclusive use is emulated with one marker
+// byte far beyond every lock the tables use (offset 2^32, just above the 32-bit lock area):
+//   - a shared open holds a read lock on the marker byte,
+//   - an exclusive open (and a create) holds a write lock on it.
+// A shared open therefore fails while another process holds the file exclusively, and an
+// exclusive open fails while any other process has it open at all. A descriptor opened
+// read-only cannot hold a write lock; an exclusive read-only open takes a read lock and then
+// checks that no other description holds one (it cannot keep later shared openers out).
+#include "engine/file/AbstractFile.h"
+
+namespace kura {
+
+inline constexpr uint64_t kOpenMarkerOffset = 4294967296ULL;
+
+class TPhysicalFile : public TAbstractFile {
+ public:
+  explicit TPhysicalFile(std::string name);
+  ~TPhysicalFile() override;
+
+  int64_t Size() override;
+  int32_t CreateFile() override;
+  int32_t OpenFile(bool readOnlyRequested, bool &readOnly, bool &readOnlyByAttribute) override;
+  int CloseHandle(int32_t handle) override;
+  int Rename(const std::string &newName) override;
+  int Delete() override;
+  int64_t Read(int32_t handle, void *buffer, int64_t count) override;
+  int64_t Write(int32_t handle, const void *buffer, int64_t count) override;
+  int Flush() override;
+  bool LockRange(uint64_t start, uint64_t length) override;
+  bool UnlockRange(uint64_t start, uint64_t length) override;
+  bool UnlockRangesWithin(uint64_t start, uint64_t length) override;
+  bool IsMemory() const override { return false; }
+
+  // Closes the descriptor inherited by a forked child, keeping the file and its locks intact.
+  void CloseInheritedDescriptor();
+
+  // Operations on files that have no object in the registry. 0 / negative code.
+  static int RenameOnDisk(const std::string &name, const std::string &newName, int &osError);
+  static int DeleteOnDisk(const std::string &name, int &osError);
+  static bool ExistsOnDisk(const std::string &name);
+  // File names compare without regard to case: when the name itself does not exist, a file of
+  // its directory whose name differs only in (ASCII) case is taken instead.
+  static std::string ResolveNameOnDisk(const std::string &name);
+
+ private:
+  int FailWith(int osError);
+  bool OSLock(uint64_t start, uint64_t length, short type);
+  void CloseDescriptor();
+
+  int FDescriptor = -1;
+  bool FWritable = false;
+};
+
+}  // namespace kura

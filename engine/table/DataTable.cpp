@@ -1,0 +1,535 @@
+// Table files, locks, change detection and transactions.
+#include "engine/table/DataTable.h"
+
+#include <chrono>
+#include <thread>
+
+#include "engine/errors/EngineError.h"
+#include "engine/file/FileHandler.h"
+#include "engine/file/FileNames.h"
+#include "engine/file/LockRanges.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataSession.h"
+
+namespace kura {
+
+TSideFileFactories &SideFileFactories() {
+  static TSideFileFactories factories;
+  return factories;
+}
+
+TDataTable::TDataTable(TDataDirectory *directory, std::string name, bool inMemory)
+    : FDirectory(directory), FName(TrimBlanks(name)), FInMemory(inMemory) {
+  FDataFile.SetOwner(this);
+  FDataFile.SetErrorNames(FName, FDirectory->DatabaseName());
+}
+
+TDataTable::~TDataTable() {
+  try {
+    CloseFiles();
+  } catch (...) {
+  }
+}
+
+const TSessionSettings &TDataTable::Settings() const { return FDirectory->Session()->Settings; }
+
+void TDataTable::Raise(uint16_t code) const {
+  ErrorTexts texts;
+  texts.Table = FName;
+  texts.Database = FDirectory->DatabaseName();
+  RaiseEngineErrorOS(code, 0, texts);
+}
+
+void TDataTable::SetOpenFlags(bool exclusive, bool readOnly, bool temporary) {
+  FExclusive = exclusive;
+  FReadOnlyRequested = readOnly;
+  FTemporary = temporary;
+}
+
+std::string TDataTable::DataFileName() const { return TableFileName(FDirectory->Path(), FName, kDataExtension); }
+std::string TDataTable::IndexFileName() const { return TableFileName(FDirectory->Path(), FName, kIndexExtension); }
+std::string TDataTable::BlobFileName() const { return TableFileName(FDirectory->Path(), FName, kBlobExtension); }
+
+bool TDataTable::NoPrimaryKey() const { return FIndexFile ? FIndexFile->NoPrimaryKey() : true; }
+
+bool TDataTable::ShortReadsAllowed() const { return (FTemporary || FInTransaction) && FWritten; }
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+void TDataTable::CloseOpenedFiles(bool discard) {
+  if (FBlobFile) {
+    try {
+      FBlobFile->CloseFile(discard);
+    } catch (...) {
+    }
+    FBlobFile.reset();
+  }
+  if (FIndexFile) {
+    try {
+      FIndexFile->CloseFile(discard);
+    } catch (...) {
+    }
+    FIndexFile.reset();
+  }
+  try {
+    FDataFile.CloseDataFile(discard);
+  } catch (...) {
+  }
+}
+
+void TDataTable::OpenFiles() {
+  if (FFilesOpen) return;
+  const TSessionSettings &settings = Settings();
+  FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
+  FReadOnly = FReadOnlyForced = false;
+  FWritten = false;
+  try {
+    FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested, FTemporary);
+    TSideFileFactories &factories = SideFileFactories();
+    if (factories.OpenIndex) {
+      bool rebuilt = false;
+      FIndexFile = factories.OpenIndex(*this, IndexFileName(), rebuilt);
+      FIndexesRebuilt = rebuilt;
+    }
+    if (FDataFile.BlobFieldCount() > 0 && factories.OpenBlob) FBlobFile = factories.OpenBlob(*this, BlobFileName());
+    FReadOnlyForced = FDataFile.IsReadOnlyByAttribute() || (FIndexFile && FIndexFile->ReadOnlyByAttribute()) ||
+                      (FBlobFile && FBlobFile->ReadOnlyByAttribute());
+    FReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
+                (FBlobFile && FBlobFile->ReadOnly());
+    FFilesOpen = true;
+    // Shared tables are checked under the read lock so no writer is half-way through.
+    if (!SkipsLocking()) {
+      ReadLock();
+      try {
+        FDataFile.Validate();
+      } catch (...) {
+        ReadUnlock();
+        throw;
+      }
+      ReadUnlock();
+    } else {
+      FDataFile.Validate();
+    }
+  } catch (...) {
+    FFilesOpen = false;
+    FReadDepth = FWriteDepth = 0;
+    FReadBytesHeld = false;
+    CloseOpenedFiles(true);
+    throw;
+  }
+}
+
+void TDataTable::ReleaseAllLocks() {
+  if (FTransactionLocked) {
+    FDataFile.ReleaseWriteSemaphore();
+    FTransactionLocked = false;
+  }
+  if (!FOSLocked.empty()) FDataFile.UnlockAllRecords();
+  FOSLocked.clear();
+  FEditLocked.clear();
+  FPostponed.clear();
+  if (FReadBytesHeld) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+  if (FSecondReadBytesHeld) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+  FReadBytesHeld = FSecondReadBytesHeld = false;
+  FReadDepth = FSecondReadDepth = 0;
+  if (FWriteDepth > 0) {
+    if (FBlobFile) ReleaseWriteRange(FBlobFile->LockFile());
+    if (FIndexFile) ReleaseWriteRange(FIndexFile->LockFile());
+    if (!SkipsLocking()) FDataFile.ReleaseWriteSemaphore();
+    FWriteDepth = 0;
+  }
+}
+
+void TDataTable::CloseFiles() {
+  if (!FFilesOpen) return;
+  if (FInTransaction) {
+    try {
+      RollbackTransaction();
+    } catch (...) {
+    }
+  }
+  ReleaseAllLocks();
+  bool discard = true;
+  if (FExclusive && !FReadOnly) {
+    if (FTemporary) {
+      discard = true;
+    } else {
+      FlushBuffers(false);
+      discard = false;
+    }
+  }
+  // Shared tables wrote every posted change through already; whatever is left is not posted.
+  FFilesOpen = false;
+  CloseOpenedFiles(discard);
+}
+
+void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
+  const TSessionSettings &settings = Settings();
+  FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
+  FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  try {
+    TSideFileFactories &factories = SideFileFactories();
+    if (factories.CreateIndex) {
+      std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName());
+      if (index) index->CloseFile(false);
+    } else if (TFileHandler::Exists(IndexFileName(), FInMemory)) {
+      // A companion left by an earlier table of this name would not match the new data file.
+      TFileHandler::DeleteFile(IndexFileName(), FInMemory, FName);
+    }
+    if (FDataFile.BlobFieldCount() > 0 && factories.CreateBlob) {
+      std::unique_ptr<TTableSideFile> blob = factories.CreateBlob(*this, BlobFileName());
+      if (blob) blob->CloseFile(false);
+    } else if (TFileHandler::Exists(BlobFileName(), FInMemory)) {
+      TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
+    }
+  } catch (...) {
+    FDataFile.CloseDataFile(true);
+    throw;
+  }
+  FDataFile.CloseDataFile(false);
+}
+
+void TDataTable::DeleteFiles() {
+  if (FFilesOpen) Raise(KURA_OSEACCES);
+  TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
+  if (TFileHandler::Exists(IndexFileName(), FInMemory)) TFileHandler::DeleteFile(IndexFileName(), FInMemory, FName);
+  if (TFileHandler::Exists(BlobFileName(), FInMemory)) TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
+}
+
+void TDataTable::RenameFiles(const std::string &newName) {
+  if (FFilesOpen) Raise(KURA_OSEACCES);
+  const std::string path = FDirectory->Path();
+  TFileHandler::RenameFile(DataFileName(), FInMemory, TableFileName(path, newName, kDataExtension), FName);
+  if (TFileHandler::Exists(IndexFileName(), FInMemory))
+    TFileHandler::RenameFile(IndexFileName(), FInMemory, TableFileName(path, newName, kIndexExtension), FName);
+  if (TFileHandler::Exists(BlobFileName(), FInMemory))
+    TFileHandler::RenameFile(BlobFileName(), FInMemory, TableFileName(path, newName, kBlobExtension), FName);
+  FName = TrimBlanks(newName);
+  size_t dot = FName.find_last_of('.');
+  if (dot != std::string::npos && FName.find('/', dot) == std::string::npos) FName.erase(dot);
+  FDataFile.SetErrorNames(FName, FDirectory->DatabaseName());
+}
+
+void TDataTable::Empty() {
+  if (FReadOnly) Raise(KURA_OSEACCES);
+  if (!FExclusive) Raise(KURA_NEEDEXCLACCESS);
+  bool flush = Settings().ForceBufferFlush;
+  FDataFile.Empty(flush);
+  if (FIndexFile) FIndexFile->Empty();
+  if (FBlobFile) FBlobFile->Empty();
+  ++FChangeSerial;
+  if (!FExclusive && !FInTransaction) FlushBuffers(false);
+}
+
+void TDataTable::FlushBuffers(bool flushOS) {
+  if (!FFilesOpen || FReadOnly || FInTransaction) return;
+  bool flush = flushOS || Settings().ForceBufferFlush;
+  FDataFile.WriteChanges(false, flush);
+  if (FIndexFile) FIndexFile->WriteChanges(false, flush);
+  if (FBlobFile) FBlobFile->WriteChanges(false, flush);
+  FDataFile.TrimCache();
+}
+
+void TDataTable::DiscardBuffers() {
+  FDataFile.DropCache();
+  FDataFile.RereadHeader();
+  if (FIndexFile) {
+    FIndexFile->DropCache();
+    FIndexFile->RereadHeader();
+  }
+  if (FBlobFile) {
+    FBlobFile->DropCache();
+    FBlobFile->RereadHeader();
+  }
+  ++FChangeSerial;
+}
+
+bool TDataTable::CheckForChanges() {
+  bool changed = false;
+  if (FIndexFile && FIndexFile->ReadHeaderChanged()) {
+    FIndexFile->DropCache();
+    FDataFile.ReadHeaderChanged();
+    FDataFile.DropCache();
+    changed = true;
+  } else if (FDataFile.ReadHeaderChanged()) {
+    FDataFile.DropCache();
+    changed = true;
+  }
+  if (FBlobFile && FBlobFile->ReadHeaderChanged()) {
+    FBlobFile->DropCache();
+    changed = true;
+  }
+  if (changed) ++FChangeSerial;
+  return changed;
+}
+
+void TDataTable::ChangePosted() {
+  ++FChangeSerial;
+  if (FExclusive || FInTransaction) {
+    FDataFile.CountChangeInMemory();
+    if (FIndexFile) FIndexFile->CountChangeInMemory();
+    if (FBlobFile) FBlobFile->CountChangeInMemory();
+    return;
+  }
+  // Every posted change writes the header, so its ChangeCounter tells other users.
+  FDataFile.MarkHeaderDirty();
+  FlushBuffers(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Disk reads of the data file
+
+bool TDataTable::BeforeDiskRead() {
+  // Strict detection took the read lock before the read; held locks already checked.
+  if (Settings().StrictChangeDetection || SkipsLocking() || FReadDepth > 0 || FWriteDepth > 0 ||
+      FTransactionLocked)
+    return true;
+  if (ReadLock()) {
+    ReadUnlock();
+    return false;
+  }
+  ++FDiskReadLocks;
+  return true;
+}
+
+void TDataTable::AfterDiskRead() {
+  if (FDiskReadLocks > 0) {
+    --FDiskReadLocks;
+    ReadUnlock();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Locks
+
+void TDataTable::TakeReadBytes(uint16_t &indexByte, uint16_t &blobByte) {
+  indexByte = blobByte = 0;
+  if (FIndexFile && !TakeReadLockByte(FIndexFile->LockFile(), indexByte)) Raise(KURA_LOCKTIMEOUT);
+  if (FBlobFile && !TakeReadLockByte(FBlobFile->LockFile(), blobByte)) {
+    if (FIndexFile) ReleaseReadLockByte(FIndexFile->LockFile(), indexByte);
+    Raise(KURA_LOCKTIMEOUT);
+  }
+}
+
+void TDataTable::ReleaseReadBytes(uint16_t indexByte, uint16_t blobByte) {
+  bool ok = true;
+  if (FBlobFile) ok = ReleaseReadLockByte(FBlobFile->LockFile(), blobByte) && ok;
+  if (FIndexFile) ok = ReleaseReadLockByte(FIndexFile->LockFile(), indexByte) && ok;
+  if (!ok) Raise(KURA_UNLOCKFAILED);
+}
+
+bool TDataTable::ReadLock() {
+  if (SkipsLocking()) return false;
+  if (FReadDepth > 0 || FWriteDepth > 0) {
+    // Already covered by a lock this table holds.
+    ++FReadDepth;
+    return false;
+  }
+  TakeReadBytes(FReadIndexByte, FReadBlobByte);
+  FReadBytesHeld = true;
+  FReadDepth = 1;
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    ReadUnlock();
+    throw;
+  }
+}
+
+void TDataTable::ReadUnlock() {
+  if (FReadDepth <= 0) return;
+  if (--FReadDepth == 0 && FReadBytesHeld) {
+    FReadBytesHeld = false;
+    ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+  }
+}
+
+bool TDataTable::SecondReadLock() {
+  if (SkipsLocking()) return false;
+  if (FSecondReadDepth > 0 || FWriteDepth > 0) {
+    ++FSecondReadDepth;
+    return false;
+  }
+  TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+  FSecondReadBytesHeld = true;
+  FSecondReadDepth = 1;
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    SecondReadUnlock();
+    throw;
+  }
+}
+
+void TDataTable::SecondReadUnlock() {
+  if (FSecondReadDepth <= 0) return;
+  if (--FSecondReadDepth == 0 && FSecondReadBytesHeld) {
+    FSecondReadBytesHeld = false;
+    ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+  }
+}
+
+bool TDataTable::WriteLock() {
+  if (FReadOnly) Raise(KURA_OSEACCES);
+  if (SkipsLocking()) {
+    ++FWriteDepth;
+    return false;
+  }
+  if (FWriteDepth > 0) {
+    ++FWriteDepth;
+    return false;
+  }
+  // Our own read bytes lie inside the write ranges: give them up while writing.
+  if (FReadBytesHeld) {
+    ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+    FReadBytesHeld = false;
+  }
+  if (FSecondReadBytesHeld) {
+    ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+    FSecondReadBytesHeld = false;
+  }
+  bool semaphore = false, index = false;
+  try {
+    if (!FTransactionLocked) {
+      if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
+      semaphore = true;
+    }
+    if (FIndexFile) {
+      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+      index = true;
+    }
+    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+  } catch (...) {
+    if (index) ReleaseWriteRange(FIndexFile->LockFile());
+    if (semaphore) FDataFile.ReleaseWriteSemaphore();
+    throw;
+  }
+  FWriteDepth = 1;
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    WriteUnlock();
+    throw;
+  }
+}
+
+void TDataTable::WriteUnlock() {
+  if (FWriteDepth <= 0) return;
+  if (--FWriteDepth > 0 || SkipsLocking()) return;
+  bool ok = true;
+  if (FBlobFile) ok = ReleaseWriteRange(FBlobFile->LockFile()) && ok;
+  if (FIndexFile) ok = ReleaseWriteRange(FIndexFile->LockFile()) && ok;
+  if (!FTransactionLocked) ok = FDataFile.ReleaseWriteSemaphore() && ok;
+  // Read locks taken before the write lock are held again.
+  if (FReadDepth > 0 && !FReadBytesHeld) {
+    TakeReadBytes(FReadIndexByte, FReadBlobByte);
+    FReadBytesHeld = true;
+  }
+  if (FSecondReadDepth > 0 && !FSecondReadBytesHeld) {
+    TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+    FSecondReadBytesHeld = true;
+  }
+  if (!ok) Raise(KURA_LOCKTIMEOUT);
+}
+
+void TDataTable::TransactionLock() {
+  if (FTransactionLocked || FExclusive || FInMemory || FReadOnlyForced) return;
+  if (FWriteDepth == 0) {
+    if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
+  }
+  FTransactionLocked = true;
+}
+
+void TDataTable::TransactionUnlock() {
+  if (!FTransactionLocked) return;
+  FTransactionLocked = false;
+  // While a write lock is held the semaphore stays taken; WriteUnlock releases it.
+  if (FWriteDepth == 0 && !FDataFile.ReleaseWriteSemaphore()) Raise(KURA_UNLOCKFAILED);
+}
+
+void TDataTable::LockRecord(int32_t recordNumber) {
+  if (recordNumber <= 0) Raise(KURA_RECLOCKFAILED);
+  if (SkipsLocking()) return;
+  if (FTransactionLocked && FOSLocked.count(recordNumber)) return;
+  const TSessionSettings &settings = Settings();
+  const bool strict = settings.StrictChangeDetection;
+  if (!strict) ReadLock();
+  int failures = 0;
+  FLastLockAttempts = 1;
+  while (!FDataFile.LockRecord(recordNumber)) {
+    if (!strict) ReadUnlock();
+    FLastLockAttempts = failures + 1;
+    if (++failures > settings.LockRetryCount) Raise(KURA_RECLOCKFAILED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(settings.LockWaitTime));
+    if (!strict) ReadLock();
+    FLastLockAttempts = failures + 1;
+  }
+  if (!strict) ReadUnlock();
+  FOSLocked.insert(recordNumber);
+}
+
+void TDataTable::UnlockRecord(int32_t recordNumber) {
+  if (FInTransaction) {
+    FPostponed.insert(recordNumber);
+    return;
+  }
+  auto it = FOSLocked.find(recordNumber);
+  if (it == FOSLocked.end()) return;
+  FOSLocked.erase(it);
+  if (!FDataFile.UnlockRecord(recordNumber)) Raise(KURA_UNLOCKFAILED);
+}
+
+void TDataTable::UnlockPostponed() {
+  TRecordSet postponed;
+  postponed.swap(FPostponed);
+  bool ok = true;
+  for (int32_t n : postponed) {
+    auto it = FOSLocked.find(n);
+    if (it == FOSLocked.end()) continue;
+    FOSLocked.erase(it);
+    ok = FDataFile.UnlockRecord(n) && ok;
+  }
+  if (!ok) Raise(KURA_UNLOCKFAILED);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transactions
+
+void TDataTable::StartTransaction() {
+  if (FReadOnly || FInTransaction) return;
+  if (FExclusive) FlushBuffers(false);
+  if (FIndexFile) FIndexFile->WriteChanges(false, false);
+  TransactionLock();
+  FInTransaction = true;
+}
+
+void TDataTable::CommitTransaction(bool flushOS) {
+  if (!FInTransaction) return;
+  WriteLock();
+  try {
+    FInTransaction = false;
+    bool flush = flushOS || Settings().ForceBufferFlush;
+    FDataFile.WriteChanges(true, flush);
+    if (FIndexFile) FIndexFile->WriteChanges(true, flush);
+    if (FBlobFile) FBlobFile->WriteChanges(true, flush);
+  } catch (...) {
+    FInTransaction = true;
+    WriteUnlock();
+    throw;
+  }
+  WriteUnlock();
+  TransactionUnlock();
+  UnlockPostponed();
+  ++FChangeSerial;
+}
+
+void TDataTable::RollbackTransaction() {
+  if (!FInTransaction) return;
+  FInTransaction = false;
+  DiscardBuffers();
+  TransactionUnlock();
+  UnlockPostponed();
+}
+
+}  // namespace kura

@@ -1,0 +1,160 @@
+#pragma once
+// One open table of a directory, shared by every cursor of the directory that uses it: its
+// files, its cross-process locks, its change detection and its transaction state.
+//
+// Locking between processes uses the byte ranges of the data, index and blob files:
+//   - read lock: one random byte of the index file's (and blob file's) lock range;
+//   - write lock: the data file's write semaphore, then the whole index and blob ranges;
+//   - transaction lock: the write semaphore, held from start to commit or rollback;
+//   - record lock: the record's byte in the data file.
+// Tables opened exclusively (and tables made read-only by their files) skip all of this.
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "engine/data/DataFile.h"
+#include "engine/table/TableSideFile.h"
+
+namespace kura {
+
+class TDataDirectory;
+struct TSessionSettings;
+
+// The record-number sets a table keeps (records with operating-system locks, records locked
+// for editing by a cursor, records whose unlock waits for the end of the transaction).
+using TRecordSet = std::set<int32_t>;
+
+class TDataTable : public TDataFileOwner {
+ public:
+  TDataTable(TDataDirectory *directory, std::string name, bool inMemory);
+  ~TDataTable() override;
+  TDataTable(const TDataTable &) = delete;
+  TDataTable &operator=(const TDataTable &) = delete;
+
+  // Files.
+  void OpenFiles();
+  void CloseFiles();
+  void CreateFiles(const TDataFileDefinition &definition);
+  void DeleteFiles();
+  void RenameFiles(const std::string &newName);
+  // Data file truncated, indexes emptied, blob file reset.
+  void Empty();
+  // Writes what is dirty (records, headers, descriptors, index pages, blob blocks); flushes the
+  // operating-system buffers when asked or when the session forces it. Nothing is written
+  // inside a transaction.
+  void FlushBuffers(bool flushOS = false);
+  // Drops every cached buffer and re-reads the headers.
+  void DiscardBuffers();
+  // Under a read or write lock: re-reads the headers and drops what another user changed.
+  bool CheckForChanges();
+  // After a posted change: write through (shared table) or count the change in memory
+  // (exclusive table, transaction).
+  void ChangePosted();
+
+  // Locks.
+  void LockRecord(int32_t recordNumber);
+  void UnlockRecord(int32_t recordNumber);
+  // Each returns whether the change check found a change.
+  bool ReadLock();
+  void ReadUnlock();
+  bool SecondReadLock();
+  void SecondReadUnlock();
+  bool WriteLock();
+  void WriteUnlock();
+  void TransactionLock();
+  void TransactionUnlock();
+
+  // Transactions.
+  void StartTransaction();
+  void CommitTransaction(bool flushOS);
+  void RollbackTransaction();
+
+  // Identity and state.
+  const std::string &Name() const { return FName; }
+  TDataDirectory *Directory() const { return FDirectory; }
+  const TSessionSettings &Settings() const;
+  int OpenCount() const { return FOpenCount; }
+  void SetOpenCount(int count) { FOpenCount = count; }
+  bool Exclusive() const { return FExclusive; }
+  bool ReadOnly() const { return FReadOnly; }
+  bool ReadOnlyForced() const { return FReadOnlyForced; }
+  bool InMemory() const { return FInMemory; }
+  bool Temporary() const { return FTemporary; }
+  bool FilesOpen() const { return FFilesOpen; }
+  bool IndexesRebuilt() const { return FIndexesRebuilt; }
+  bool WrittenInSession() const { return FWritten; }
+  bool InTransaction() const { return FInTransaction; }
+  bool HoldsReadLock() const { return FReadDepth > 0; }
+  bool HoldsWriteLock() const { return FWriteDepth > 0; }
+  bool HoldsTransactionLock() const { return FTransactionLocked; }
+  void SetOpenFlags(bool exclusive, bool readOnly, bool temporary);
+  // Whether the table has a primary key (known from the index file; without one, records keep
+  // insertion order and freed slots are not reused).
+  bool NoPrimaryKey() const;
+  // Incremented whenever this process sees or makes a change; cursors compare it with the
+  // value they saw last.
+  uint64_t ChangeSerial() const { return FChangeSerial; }
+  // Attempts made by the last record lock (diagnostics).
+  int LastLockAttempts() const { return FLastLockAttempts; }
+
+  TDataFile &DataFile() { return FDataFile; }
+  TTableSideFile *IndexFile() { return FIndexFile.get(); }
+  TTableSideFile *BlobFile() { return FBlobFile.get(); }
+  TRecordSet &OSLockedRecords() { return FOSLocked; }
+  TRecordSet &EditLockedRecords() { return FEditLocked; }
+  TRecordSet &PostponedUnlocks() { return FPostponed; }
+
+  std::string DataFileName() const;
+  std::string IndexFileName() const;
+  std::string BlobFileName() const;
+
+  [[noreturn]] void Raise(uint16_t code) const;
+
+  // TDataFileOwner
+  bool BeforeDiskRead() override;
+  void AfterDiskRead() override;
+  bool HoldsWrites() const override { return FInTransaction; }
+  bool ShortReadsAllowed() const override;
+  void MarkWritten() override { FWritten = true; }
+
+ private:
+  bool SkipsLocking() const { return FExclusive || FReadOnlyForced; }
+  void TakeReadBytes(uint16_t &indexByte, uint16_t &blobByte);
+  void ReleaseReadBytes(uint16_t indexByte, uint16_t blobByte);
+  void ReleaseAllLocks();
+  void UnlockPostponed();
+  void CloseOpenedFiles(bool discard);
+
+  TDataDirectory *FDirectory;
+  std::string FName;
+  int FOpenCount = 0;
+  bool FExclusive = false;
+  bool FReadOnlyRequested = false;
+  bool FReadOnly = false;
+  bool FReadOnlyForced = false;
+  bool FInMemory = false;
+  bool FTemporary = false;
+  bool FFilesOpen = false;
+  bool FIndexesRebuilt = false;
+  bool FWritten = false;
+  bool FInTransaction = false;
+  // Read lock: nesting depth and the bytes held (0 = none held).
+  int FReadDepth = 0;
+  bool FReadBytesHeld = false;
+  uint16_t FReadIndexByte = 0, FReadBlobByte = 0;
+  int FSecondReadDepth = 0;
+  bool FSecondReadBytesHeld = false;
+  uint16_t FSecondIndexByte = 0, FSecondBlobByte = 0;
+  int FWriteDepth = 0;
+  bool FTransactionLocked = false;
+  int FDiskReadLocks = 0;
+  int FLastLockAttempts = 0;
+  uint64_t FChangeSerial = 0;
+  TRecordSet FOSLocked, FEditLocked, FPostponed;
+  TDataFile FDataFile;
+  std::unique_ptr<TTableSideFile> FIndexFile;
+  std::unique_ptr<TTableSideFile> FBlobFile;
+};
+
+}  // namespace kura

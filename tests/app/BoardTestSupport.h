@@ -1,0 +1,70 @@
+#pragma once
+// A main window with its own data files in a temporary folder, a reporter that
+// answers message boxes and a silent sound player, for tests that drive the
+// real widgets.
+#include <QCoreApplication>
+#include <QRadioButton>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+#include "app/DataModule.h"
+#include "app/ErrorReporter.h"
+#include "app/MainWindow.h"
+#include "app/SoundPlayer.h"
+
+namespace miretoka::test {
+
+class TFakeReporter : public IErrorReporter {
+public:
+  void ShowError(QWidget *, const QString &text) override { Errors.append(text); }
+  void ShowInformation(QWidget *, const QString &text) override { Informations.append(text); }
+  TAnswer AskYesNo(QWidget *, const QString &text) override {
+    Questions.append(text);
+    return Answer;
+  }
+  QStringList Errors, Informations, Questions;
+  TAnswer Answer = TAnswer::No;
+};
+
+// Writes a 28 x 28 stone picture (24-bit BMP, magenta corners) and a short WAV.
+void WriteStonePicture(const QString &file, bool black);
+void WriteSound(const QString &file);
+
+class BoardTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Mouse-down on Label<k> with this button.
+  void Click(int k, Qt::MouseButton button = Qt::LeftButton);
+  void Play(std::initializer_list<int> points) {  // left clicks in turn
+    for (int p : points) Click(p);
+  }
+  void Press(int buttonNumber);              // a mouse click on CuteButton<n>
+  void Trigger(const char *menuItemName);    // choose a menu item
+  void ClickRadio(int number);               // a mouse click on RadioButton<n>
+
+  int Cell(int k) const;
+  QString Text(int k) const;
+  bool HasStone(int k) const;  // Image<k> shows a picture
+  QString Panel(int i) const;
+  QString Edit1() const;
+  QString Edit2() const;
+  int Sounds() const { return static_cast<int>(Player->Played.size()); }
+
+  // Point number of column c, row r (0-based) on the 19-line board.
+  static int P(int c, int r) { return c * 19 + r + 1; }
+
+  QTemporaryDir Dir;
+  TDataModule1 DataModule;
+  std::unique_ptr<TForm2> Form;
+  TFakeReporter *Messages = nullptr;
+  TSilentPlayer *Player = nullptr;
+  QStringList HelpShown;
+  int Terminated = 0;
+};
+
+}  // namespace miretoka::test

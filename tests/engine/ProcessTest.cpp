@@ -222,3 +222,29 @@ TEST_F(ProcessTest, TableWrittenAndClosedReadsBackIdenticallyInAFreshProcess) {
   EXPECT_EQ(reader.Wait(), 0);
   EXPECT_EQ(ReadWholeFile(FDir.File("shared.DAT")), bytes);
 }
+
+TEST_F(ProcessTest, ReadersExcludeWritersOfOtherProcessesButNotOtherReaders) {
+  TDataTable *t = FDirectory->OpenTable("shared", false, false, false, false);
+  ASSERT_NE(t->IndexFile(), nullptr);  // the lock ranges live in the index file
+  t->ReadLock();
+  Child other([&] {
+    TDataDirectory *d = ChildDirectory(FDir);
+    TDataTable *c = d->OpenTable("shared", false, false, false, false);
+    LockRetrySettings().Attempts = 3;
+    LockRetrySettings().PauseMs = 1;
+    unsigned writer = CodeOf([&] { c->WriteLock(); });
+    c->ReadLock();  // another reader is fine
+    c->ReadUnlock();
+    Child::Current()->Send('1');
+    Child::Current()->Receive();  // the parent released its read lock
+    unsigned later = CodeOf([&] { c->WriteLock(); });
+    c->WriteUnlock();
+    d->CloseTable(c);
+    return (writer == KURA_LOCKTIMEOUT && later == 0) ? 0 : 1;
+  });
+  EXPECT_EQ(other.Receive(), '1');
+  t->ReadUnlock();
+  other.Send('2');
+  EXPECT_EQ(other.Wait(), 0);
+  FDirectory->CloseTable(t);
+}

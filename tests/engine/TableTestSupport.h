@@ -8,6 +8,7 @@
 #include "engine/data/FieldCodec.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/Engine.h"
+#include "engine/index/IndexFile.h"
 #include "tests/engine/DataTestSupport.h"
 
 namespace kura::test {
@@ -16,6 +17,8 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StartEngine();
+    // Tables get their real index files, so the read and write locks use the index ranges.
+    InstallIndexFiles();
     DefaultSession().Settings.LockWaitTime = 10;
     DefaultSession().Settings.LockRetryCount = 3;
   }

@@ -246,6 +246,7 @@ TEST_F(CursorBlobFixture, FailedPostLeavesTheChangeForTheNextTry) {
   TCursorBlobs blobs(f.Store.get(), "figure");
   f.Store->Close();
   f.PokeHeader(9, MaxBlobBlockNumber + 1);
+  f.File.Claimed = BlobBlockOffset(MaxBlobBlockNumber + 1, 512);
   f.OpenAgain();
   blobs.SetStore(f.Store.get());
   auto record = Record();

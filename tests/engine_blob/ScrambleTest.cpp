@@ -176,3 +176,50 @@ TEST(TablePassword, ListComparesCaseSensitivelyAndIgnoresEmptyTexts) {
   list.AddPassword(std::string(300, 'p'));
   EXPECT_TRUE(list.Contains(std::string(255, 'p')));
 }
+
+TEST(TableScrambling, ShortStringsOfTheDataHeaderRoundTrip) {
+  std::vector<uint8_t> header(DataHeaderSize, 0);
+  WriteScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity, "Go4Beginners");
+  WriteScrambledShortString(header.data() + DataDescriptionOffset, DataDescriptionCapacity, "詰碁の問題集");
+  EXPECT_EQ(header[DataPasswordOffset], 12);
+  EXPECT_NE(std::string(header.begin() + DataPasswordOffset + 1, header.begin() + DataPasswordOffset + 13),
+            "Go4Beginners");
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity), "Go4Beginners");
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataDescriptionOffset, DataDescriptionCapacity), "詰碁の問題集");
+  // The whole-header helper turns both strings plain and back.
+  auto plain = header;
+  ScrambleDataHeaderStrings(plain.data());
+  EXPECT_EQ(std::string(plain.begin() + DataPasswordOffset + 1, plain.begin() + DataPasswordOffset + 13), "Go4Beginners");
+  // Too long a text is cut to the capacity, never in the middle of a character.
+  WriteScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity, "あいうえおか");  // 18 bytes
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity), "あいうえお");
+  EXPECT_EQ(header[DataPasswordOffset + 16], 0);  // the byte after the field is untouched
+}
+
+TEST(TablePassword, OpeningAnEncryptedTableNeedsAKnownPassword) {
+  TPasswordList list;
+  const auto known = [&](const std::string &p) { return list.Contains(p); };
+  int requests = 0;
+  // Known beforehand: no request at all.
+  list.AddPassword("kyozai");
+  CheckTableAccess("kyozai", known, [&] { ++requests; return true; }, "figure");
+  EXPECT_EQ(requests, 0);
+  // The request adds a wrong password first, then the right one.
+  list.RemoveAllPasswords();
+  CheckTableAccess("kyozai", known, [&] {
+    list.AddPassword(++requests == 1 ? "wrong" : "kyozai");
+    return true;
+  }, "figure");
+  EXPECT_EQ(requests, 2);
+  // Cancelled.
+  list.RemoveAllPasswords();
+  try {
+    CheckTableAccess("kyozai", known, [] { return false; }, "figure");
+    FAIL();
+  } catch (const EKuraEngineError &e) {
+    EXPECT_EQ(e.ErrorCode(), KURA_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(e.EngineMessage(), "Insufficient rights to the table 'figure', a password is required");
+  }
+  // No way to ask.
+  EXPECT_EQ(ErrorCodeRaisedBy([&] { CheckTableAccess("kyozai", known, nullptr, "figure"); }), KURA_NOTSUFFTABLERIGHTS);
+}

@@ -41,6 +41,10 @@ struct TBlobHeader {
   bool operator==(const TBlobHeader &) const = default;
 };
 
+// The change number that follows the last one handed out (the data header's LastBlobNumber):
+// 2 147 483 647 is followed by 1, and so is a damaged negative or zero number.
+inline int32_t FollowingBlobNumber(int32_t last) { return last <= 0 || last == 2147483647 ? 1 : last + 1; }
+
 // The block size recorded in the data header: 0 stands for 512.
 uint32_t EffectiveBlobBlockSize(int32_t stored);
 // A block size for a new table: at least 64 and small enough for the 16-bit used-bytes field,

@@ -33,6 +33,23 @@ TEST(Scramble, MatchesHandComputedBytes) {
   EXPECT_EQ(b, (std::vector<uint8_t>{0xBF, 0x42, 0xBD, 0xB8}));
 }
 
+TEST(Scramble, EveryLengthFollowsTheRunningValue) {
+  // The running value computed step by step, against the routine for lengths around its
+  // 256-byte pattern.
+  for (size_t n : {1u, 255u, 256u, 257u, 511u, 600u, 4096u, 65535u, 65537u}) {
+    auto v = RandomBytes(n, 21);
+    auto expected = v;
+    uint16_t value = static_cast<uint16_t>(PasswordScrambleKey.High * 256 + PasswordScrambleKey.Low);
+    for (size_t i = 0; i < (n & 0xFFFF); ++i) {
+      expected[i] ^= static_cast<uint8_t>(value & 0xFF) ^ static_cast<uint8_t>(value >> 8);
+      const uint8_t low = static_cast<uint8_t>((value & 0xFF) + 1), high = static_cast<uint8_t>((value >> 8) - 1);
+      value = static_cast<uint16_t>(high * 256 + low);
+    }
+    Scramble(v.data(), v.size(), PasswordScrambleKey);
+    EXPECT_EQ(v, expected) << n;
+  }
+}
+
 TEST(Scramble, TwiceWithTheSameKeyRestoresTheBytes) {
   for (size_t n : {1u, 17u, 255u, 256u, 4096u, 65535u, 70000u}) {
     const auto original = RandomBytes(n, static_cast<unsigned>(n));

@@ -13,6 +13,7 @@ namespace {
 constexpr size_t PoolLimit = 64;
 constexpr size_t CapacityStep = 64;
 constexpr int MruProbes = 4;
+constexpr size_t EvictionScan = 8;
 
 }  // namespace
 
@@ -81,8 +82,9 @@ void TBlobBlockCache::Evict(TBlock *block) {
   if (FPool.size() < PoolLimit) FPool.push_back(std::move(owned));
 }
 
-bool TBlobBlockCache::EvictOne() {
-  for (TBlock *b = FMruTail; b != nullptr; b = b->MruPrev) {
+bool TBlobBlockCache::EvictOne(size_t scanLimit) {
+  size_t scanned = 0;
+  for (TBlock *b = FMruTail; b != nullptr && scanned < scanLimit; b = b->MruPrev, ++scanned) {
     if (b->PinCount == 0 && !b->Dirty) {
       Evict(b);
       return true;
@@ -93,8 +95,11 @@ bool TBlobBlockCache::EvictOne() {
 
 void TBlobBlockCache::MakeRoom() {
   if (FSorted.size() < FCapacity) return;
-  if (EvictOne()) return;
-  if (!FHoldWrites && WriteDirty() && EvictOne()) return;
+  // When the least recently used entries are all dirty, writing them is cheaper than searching
+  // the whole chain for a clean one on every insertion.
+  if (EvictOne(FHoldWrites ? SIZE_MAX : EvictionScan)) return;
+  if (!FHoldWrites && WriteDirty() && EvictOne(SIZE_MAX)) return;
+  if (EvictOne(SIZE_MAX)) return;
   FCapacity += CapacityStep;  // everything is pinned or must stay dirty
 }
 
@@ -218,7 +223,7 @@ void TBlobBlockCache::Clear() {
 }
 
 void TBlobBlockCache::Trim() {
-  while (FSorted.size() > FCapacity && EvictOne()) {
+  while (FSorted.size() > FCapacity && EvictOne(SIZE_MAX)) {
   }
 }
 

@@ -55,7 +55,7 @@ class TBlobBlockCache {
   size_t LowerIndex(int32_t n) const;
   TBlock *Insert(int32_t n);
   void MakeRoom();
-  bool EvictOne();
+  bool EvictOne(size_t scanLimit);
   void Evict(TBlock *block);
   void LinkFront(TBlock *block);
   void Unlink(TBlock *block);

@@ -20,6 +20,13 @@ inline constexpr uint32_t MaxBlobLength = 2147483647u;
 // Open blobs per cursor.
 inline constexpr size_t MaxOpenBlobs = 128;
 
+// Byte ranges locked on the blob file (far beyond any real data). A writer locks the whole
+// range; a reader locks one byte of it, 4294967295 - v for a random v of 1 to 65535, so readers
+// exclude writers but not each other.
+inline constexpr uint64_t BlobWriteLockOffset = 4294901759ULL;
+inline constexpr uint64_t BlobWriteLockLength = 65536;
+inline constexpr uint64_t BlobReadLockOffset(uint16_t v) { return 4294967295ULL - (v == 0 ? 1 : v); }
+
 // The blob file header.
 struct TBlobHeader {
   int32_t ChangeCounter = 0;     // incremented on every header write
@@ -33,6 +40,10 @@ struct TBlobHeader {
   static TBlobHeader Decode(const uint8_t *in);
   bool operator==(const TBlobHeader &) const = default;
 };
+
+// The change number that follows the last one handed out (the data header's LastBlobNumber):
+// 2 147 483 647 is followed by 1, and so is a damaged negative or zero number.
+inline int32_t FollowingBlobNumber(int32_t last) { return last <= 0 || last == 2147483647 ? 1 : last + 1; }
 
 // The block size recorded in the data header: 0 stands for 512.
 uint32_t EffectiveBlobBlockSize(int32_t stored);

@@ -28,6 +28,10 @@ struct TBlobFieldInfo {
 
 inline constexpr size_t BlobReferenceSize = 8;
 
+// The blob-related parts of a 768-byte field descriptor as stored in a data file: field number
+// (offset 0), name (short string at 2), type (84) and null-indicator offset (90).
+TBlobFieldInfo BlobFieldInfoFromDescriptor(const uint8_t *descriptor);
+
 // Whether the field's indicator byte and 8 data bytes lie inside the record.
 bool BlobFieldFits(std::span<const uint8_t> record, const TBlobFieldInfo &field);
 // The reference as stored (the caller has checked BlobFieldFits).

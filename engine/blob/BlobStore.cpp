@@ -70,6 +70,14 @@ void TBlobStore::ReadHeaderFromFile(TBlobHeader &header) {
   header = TBlobHeader::Decode(raw);
 }
 
+void TBlobStore::CheckHeader(const TBlobHeader &header) {
+  ValidateBlobHeader(header, FBlockSize, FTableName);
+  // Blocks reach the file before the header that counts them, so the file holds every block
+  // the header counts. A count beyond the file is damage; trusting it would let lengths and
+  // new blocks run far past the real data.
+  if (BlobBlockOffset(header.NextBlockNumber, FBlockSize) > FFile.Size()) Raise(KURA_HEADERCORRUPT);
+}
+
 void TBlobStore::Create() {
   CheckNewBlobBlockSize(FBlockSize, FTableName);
   FCache.Clear();
@@ -85,7 +93,7 @@ void TBlobStore::Create() {
 void TBlobStore::Open() {
   TBlobHeader header;
   ReadHeaderFromFile(header);
-  ValidateBlobHeader(header, FBlockSize, FTableName);
+  CheckHeader(header);
   FCache.Clear();
   FHeader = header;
   FHeaderDirty = false;
@@ -110,7 +118,7 @@ bool TBlobStore::ReadHeaderChanged() {
   TBlobHeader header;
   ReadHeaderFromFile(header);
   if (header.ChangeCounter == FHeader.ChangeCounter) return false;
-  ValidateBlobHeader(header, FBlockSize, FTableName);
+  CheckHeader(header);
   FHeader = header;
   FHeaderDirty = false;
   FCache.Clear();
@@ -120,7 +128,7 @@ bool TBlobStore::ReadHeaderChanged() {
 void TBlobStore::ReloadHeader() {
   TBlobHeader header;
   ReadHeaderFromFile(header);
-  ValidateBlobHeader(header, FBlockSize, FTableName);
+  CheckHeader(header);
   FCache.Clear();
   FHeader = header;
   FHeaderDirty = false;
@@ -184,6 +192,20 @@ TBlock *TBlobStore::AllocateBlock() {
   std::unordered_set<int32_t> taken;
   const int32_t n = TakeBlockNumber(taken);
   return FCache.NewBlock(n);
+}
+
+void TBlobStore::PutBlockData(TBlock *block, const uint8_t *data, size_t count) {
+  if (count > DataBytesPerBlock()) Raise(KURA_INVALIDBLOBLEN);
+  if (count != 0) std::memcpy(block->Data.data(), data, count);
+  std::fill(block->Data.begin() + static_cast<std::ptrdiff_t>(count), block->Data.end(), 0);
+  block->UsedBytes = static_cast<uint16_t>(count);
+  block->Dirty = true;
+}
+
+size_t TBlobStore::GetBlockData(const TBlock *block, uint8_t *dest, size_t count) const {
+  if (count > DataBytesPerBlock()) Raise(KURA_INVALIDBLOBLEN);
+  if (count != 0) std::memcpy(dest, block->Data.data(), count);
+  return block->UsedBytes;
 }
 
 void TBlobStore::LinkFree(TBlock *block) {
@@ -347,12 +369,9 @@ int32_t TBlobStore::WriteValue(int32_t oldFirst, int32_t oldChangeNumber, int32_
     const size_t take = std::min(dataBytes, length - done);
     block->PrevBlock = i == 0 ? 0 : chain[i - 1];
     block->NextBlock = i + 1 < chain.size() ? chain[i + 1] : 0;
-    block->UsedBytes = static_cast<uint16_t>(take);
     block->ChangeNumber = newChangeNumber;
     block->TotalLength = i == 0 ? static_cast<int32_t>(length) : 0;
-    std::memcpy(block->Data.data(), data + done, take);
-    std::fill(block->Data.begin() + static_cast<std::ptrdiff_t>(take), block->Data.end(), 0);
-    block->Dirty = true;
+    PutBlockData(block.Get(), data + done, take);
     done += take;
   }
   if (done != length) Raise(KURA_ENDOFBLOB);

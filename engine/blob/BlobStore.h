@@ -34,7 +34,8 @@ class TBlobStore {
 
   // A new, empty file: the header alone (version 5, no free block, next block 1).
   void Create();
-  // Reads and checks the header (KURA_OLDVERSION, KURA_HEADERCORRUPT).
+  // Reads and checks the header (KURA_OLDVERSION, KURA_HEADERCORRUPT; also when the file is
+  // shorter than the blocks the header counts).
   void Open();
   // Writes dirty blocks and the header when dirty, then drops the cache.
   void Close();
@@ -71,6 +72,11 @@ class TBlobStore {
   // A new zero-filled block, pinned and dirty: the first free block, or the next block number
   // (KURA_TABLEFULL beyond block 2 000 000 000 or a 4 000 000 000-byte file).
   TBlock *AllocateBlock();
+  // Block-level transfers of a block's data part: more than block size - 18 bytes fails with
+  // KURA_INVALIDBLOBLEN. Putting sets the used-bytes count, zeroes the rest and marks the block
+  // dirty; getting copies count bytes and returns the block's used-bytes count.
+  void PutBlockData(TBlock *block, const uint8_t *data, size_t count);
+  size_t GetBlockData(const TBlock *block, uint8_t *dest, size_t count) const;
   // Puts one block at the head of the free list.
   void FreeBlock(int32_t n);
   // Frees every block of the chain starting at first. The whole chain is checked before any
@@ -105,6 +111,7 @@ class TBlobStore {
   int32_t TakeBlockNumber(std::unordered_set<int32_t> &taken);
   void LinkFree(TBlock *block);
   void ReadHeaderFromFile(TBlobHeader &header);
+  void CheckHeader(const TBlobHeader &header);
 
   IBlobBlockStore &FFile;
   uint32_t FBlockSize;

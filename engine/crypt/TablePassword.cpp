@@ -42,6 +42,17 @@ std::string CheckedTablePassword(std::string_view password, const std::string &t
   return trimmed;
 }
 
+void CheckTableAccess(const std::string &tablePassword, const std::function<bool(const std::string &)> &isKnown,
+                      const std::function<bool()> &requestPassword, const std::string &tableName) {
+  while (!isKnown(tablePassword)) {
+    if (!requestPassword || !requestPassword()) {
+      ErrorTexts texts;
+      texts.Table = tableName;
+      RaiseEngineError(KURA_NOTSUFFTABLERIGHTS, texts);
+    }
+  }
+}
+
 void TPasswordList::AddPassword(std::string_view password) {
   if (password.empty()) return;
   std::string entry = CutTo(password, MaxListedPasswordLength);

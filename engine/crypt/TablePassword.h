@@ -2,6 +2,7 @@
 // Table passwords: the rules for a new encrypted table's password and the session's list of
 // passwords the user has given.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,13 @@ bool IsValidTablePassword(std::string_view password);
 // The trimmed password for a new encrypted table; KURA_INVALIDPASSWORD naming the table when
 // it is empty or too long.
 std::string CheckedTablePassword(std::string_view password, const std::string &tableName);
+
+// The open check of an encrypted table: the table's password (already unscrambled) must be one
+// the session knows. Otherwise the password request is made (the session's password callback,
+// which may add passwords); true asks again, false fails with KURA_NOTSUFFTABLERIGHTS naming
+// the table.
+void CheckTableAccess(const std::string &tablePassword, const std::function<bool(const std::string &)> &isKnown,
+                      const std::function<bool()> &requestPassword, const std::string &tableName);
 
 // The passwords given to a session, compared case-sensitively.
 class TPasswordList {

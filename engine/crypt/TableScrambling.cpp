@@ -12,6 +12,24 @@ void ScrambleShortStringText(uint8_t *text, size_t capacity) {
   Scramble(text + 1, length, PasswordScrambleKey);
 }
 
+std::string ReadScrambledShortString(const uint8_t *field, size_t capacity) {
+  const size_t length = std::min<size_t>(field[0], capacity);
+  std::string text(reinterpret_cast<const char *>(field + 1), length);
+  Scramble(reinterpret_cast<uint8_t *>(text.data()), text.size(), PasswordScrambleKey);
+  return text;
+}
+
+void WriteScrambledShortString(uint8_t *field, size_t capacity, std::string_view text) {
+  size_t length = std::min(text.size(), std::min<size_t>(capacity, 255));
+  // A cut never splits a UTF-8 sequence.
+  if (length < text.size())
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  std::fill(field, field + capacity + 1, 0);
+  field[0] = static_cast<uint8_t>(length);
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), field + 1);
+  Scramble(field + 1, length, PasswordScrambleKey);
+}
+
 void ScrambleDataHeaderStrings(uint8_t *header) {
   ScrambleShortStringText(header + DataDescriptionOffset, DataDescriptionCapacity);
   ScrambleShortStringText(header + DataPasswordOffset, DataPasswordCapacity);

@@ -4,6 +4,8 @@
 // hold plain bytes. Every helper undoes itself when called a second time.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kura {
 
@@ -23,6 +25,11 @@ inline constexpr size_t BlobBlockHeaderBytes = 18;
 void ScrambleDataHeaderStrings(uint8_t *header);
 // One short string's characters: the length byte at text[0] stays plain.
 void ScrambleShortStringText(uint8_t *text, size_t capacity);
+// A short string field of the data header (length byte + capacity bytes) whose characters are
+// scrambled with the password key: its plain text, and the field written from a text (cut to
+// the capacity, the rest zero, the characters scrambled).
+std::string ReadScrambledShortString(const uint8_t *field, size_t capacity);
+void WriteScrambledShortString(uint8_t *field, size_t capacity, std::string_view text);
 // All field descriptors of a data file as one buffer of fieldCount * 768 bytes.
 void ScrambleFieldDescriptors(uint8_t *descriptors, size_t fieldCount);
 // One record image.

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/data/Scramble.h"
+#include "engine/crypt/TableScrambling.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/SessionSettings.h"
@@ -67,7 +67,7 @@ bool TIndexFile::ReadPage(uint32_t pageNo, uint8_t *buffer) {
   const int64_t offset = static_cast<int64_t>(pageNo) * kIndexPageSize;
   if (offset + kIndexPageSize > Size()) return false;
   if (ReadAt(offset, buffer, kIndexPageSize, ShortReadAllowed()) != kIndexPageSize) return false;
-  if (FEncrypted) Scramble(buffer, kIndexPageSize, kRecordKey);
+  if (FEncrypted) ScrambleIndexPage(buffer);
   return true;
 }
 
@@ -75,7 +75,7 @@ void TIndexFile::WritePage(uint32_t pageNo, const uint8_t *buffer) {
   const uint8_t *out = buffer;
   if (FEncrypted) {
     std::memcpy(FScrambleBuffer.data(), buffer, kIndexPageSize);
-    Scramble(FScrambleBuffer.data(), kIndexPageSize, kRecordKey);
+    ScrambleIndexPage(FScrambleBuffer.data());
     out = FScrambleBuffer.data();
   }
   WriteAt(static_cast<int64_t>(pageNo) * kIndexPageSize, out, kIndexPageSize);

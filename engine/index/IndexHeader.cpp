@@ -140,7 +140,9 @@ TIndexHeader TIndexHeader::Decode(const uint8_t *page, const ErrorTexts &texts) 
       // An unused slot must not claim pages; the primary slot may keep its free list.
       if (i != kPrimaryIndex && i != kFullTextIndex) continue;
     }
-    if (inUse && i != kFullTextIndex && (d.KeyLength < 1 || d.KeyLength > kMaxKeyLength)) corrupt();
+    // Fields take up to 522 bytes; a non-unique index adds its 4-byte tie-break.
+    const int maxKey = kMaxKeyLength + (d.Unique ? 0 : 4);
+    if (inUse && i != kFullTextIndex && (d.KeyLength < 1 || d.KeyLength > maxKey)) corrupt();
     if (d.RootPage < 0 || d.RootPage >= h.NextPage) corrupt();
     if (d.FirstFreePage < 0 || d.FirstFreePage >= h.NextPage) corrupt();
     if (inUse && i != kSystemRecordIndex && i != kFullTextIndex && d.FieldCount == 0) corrupt();

@@ -46,6 +46,13 @@ class TIndexKeyDefinition {
   // Offset of field i's indicator byte inside a key.
   int FieldKeyOffset(size_t fieldIndex) const;
 
+  // Bytes a search over the first `fieldCount` key fields compares, plus the indicator and
+  // `partialLength` bytes of the next field when a partial length is given (> 0).
+  int PrefixLength(int fieldCount, int partialLength = 0) const;
+  // Fills key bytes [from, KeyLength()) with the lowest values, or the highest ones: a search key
+  // padded so that it sorts before (after) every key that agrees with it on the prefix.
+  void FillKeyTail(uint8_t *key, int from, bool highest) const;
+
   // Builds the KeyLength() bytes of a record's key. The record must hold every key field
   // (KURA_INVALIDIDXDESC otherwise).
   void BuildKey(const uint8_t *record, size_t recordSize, uint8_t *key) const;

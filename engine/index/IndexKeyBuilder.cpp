@@ -150,6 +150,23 @@ int TIndexKeyDefinition::FieldKeyOffset(size_t fieldIndex) const {
   return k;
 }
 
+int TIndexKeyDefinition::PrefixLength(int fieldCount, int partialLength) const {
+  if (fieldCount < 0) fieldCount = 0;
+  size_t n = static_cast<size_t>(fieldCount) < Fields.size() ? static_cast<size_t>(fieldCount) : Fields.size();
+  int length = FieldKeyOffset(n);
+  if (partialLength > 0 && n < Fields.size()) {
+    int size = Fields[n].KeySize();
+    length += 1 + (partialLength < size ? partialLength : size);
+  }
+  return length > KeyLength() ? KeyLength() : length;
+}
+
+void TIndexKeyDefinition::FillKeyTail(uint8_t *key, int from, bool highest) const {
+  const int k = KeyLength();
+  if (from < 0) from = 0;
+  if (from < k) std::memset(key + from, highest ? 0xFF : 0x00, static_cast<size_t>(k - from));
+}
+
 void TIndexKeyDefinition::BuildKey(const uint8_t *record, size_t recordSize, uint8_t *key) const {
   if (recordSize < 9) RaiseEngineError(KURA_INVALIDIDXDESC);
   int32_t autoInc = GetI32LE(record + 5);

@@ -40,13 +40,16 @@ void TPage::SetKeyCount(int i, uint32_t v) { PutU32LE(Key(i) + Format.KeyLength 
 
 void TPage::InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t count) {
   const size_t stride = static_cast<size_t>(Format.Stride());
-  std::vector<uint8_t> entry(stride);
-  std::memcpy(entry.data(), key, static_cast<size_t>(Format.KeyLength));
-  PutU32LE(entry.data() + Format.KeyLength, value);
-  PutU32LE(entry.data() + Format.KeyLength + 4, count);
-  int oldNextBytes = (IsLeaf() && i < Count()) ? EntryBytes(i) : 0;
-  Entries.insert(Entries.begin() + static_cast<ptrdiff_t>(i * stride), entry.begin(), entry.end());
-  if (IsLeaf() && Format.CompressedLeaves()) {
+  const bool compressedLeaf = IsLeaf() && Format.CompressedLeaves();
+  int oldNextBytes = (compressedLeaf && i < Count()) ? EntryBytes(i) : 0;
+  // The key may point into this page's own entries (a moved lowest key), so copy it first.
+  uint8_t entry[kMaxKeyLength + 4 + 8];
+  if (stride > sizeof entry) RaiseEngineError(KURA_INVALIDKEY);
+  std::memcpy(entry, key, static_cast<size_t>(Format.KeyLength));
+  PutU32LE(entry + Format.KeyLength, value);
+  PutU32LE(entry + Format.KeyLength + 4, count);
+  Entries.insert(Entries.begin() + static_cast<ptrdiff_t>(i * stride), entry, entry + stride);
+  if (compressedLeaf) {
     int used = UsedBytes + EntryBytes(i);
     if (i + 1 < Count()) used += EntryBytes(i + 1) - oldNextBytes;
     UsedBytes = static_cast<uint16_t>(used < 0xFFFF ? used : 0xFFFF);

@@ -28,7 +28,10 @@ class TIndexTree {
  public:
   static constexpr int kMaxDepth = 64;
 
-  // The key definition must give the descriptor's key length (KURA_INDEXCORRUPT otherwise).
+  // The key definition must give the descriptor's key length (KURA_INDEXCORRUPT otherwise); the
+  // tree keeps a reference to it, so it must outlive the tree. The tree itself holds no pages
+  // between calls: a position names a leaf page and an entry, which stay valid until the
+  // index is changed.
   TIndexTree(TIndexPageCache &cache, int indexNo, const TIndexKeyDefinition &keys);
 
   int IndexNo() const { return FIndexNo; }

@@ -8,6 +8,7 @@ namespace kura {
 TIndexTree::TIndexTree(TIndexPageCache &cache, int indexNo, const TIndexKeyDefinition &keys)
     : FCache(cache), FIndexNo(indexNo), FKeys(keys), FKeyLength(keys.KeyLength()) {
   if (indexNo < 0 || indexNo >= kIndexSlots) Corrupt();
+  if (FKeyLength < 1 || FKeyLength > kMaxKeyLength + 4) Corrupt();
   if (FCache.Descriptor(indexNo).KeyLength != FKeyLength) Corrupt();
 }
 

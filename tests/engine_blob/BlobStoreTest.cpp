@@ -263,6 +263,7 @@ TEST(BlobStore, DamagedHeadersAreRefused) {
       {9, 0, KURA_HEADERCORRUPT},            // next block number 0
       {9, -7, KURA_HEADERCORRUPT},
       {9, INT32_MAX, KURA_HEADERCORRUPT},
+      {9, 5, KURA_HEADERCORRUPT},            // 4 blocks counted, 3 in the file
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.offset);
@@ -319,6 +320,7 @@ TEST(BlobStore, FullFileRefusesTheWriteAndStaysAsItWas) {
   f.Store->WriteValue(first, 1, 2, v.data(), 400);  // frees blocks 2 and 3
   f.Store->Close();
   f.PokeHeader(9, MaxBlobBlockNumber + 1);  // the block numbers are used up
+  f.File.Claimed = BlobBlockOffset(MaxBlobBlockNumber + 1, 512);
   f.OpenAgain();
   const TBlobHeader before = f.Store->Header();
   // Two free blocks are not enough for five.
@@ -337,6 +339,7 @@ TEST(BlobStore, FullFileRefusesTheWriteAndStaysAsItWas) {
   g.Create(65553);
   g.Store->Close();
   g.PokeHeader(9, 61020);
+  g.File.Claimed = BlobBlockOffset(61020, 65553);
   g.OpenAgain();
   EXPECT_EQ(ErrorCodeRaisedBy([&] { g.Store->AllocateBlock(); }), KURA_TABLEFULL);
   EXPECT_EQ(g.Store->Header().NextBlockNumber, 61020);
@@ -445,6 +448,41 @@ TEST(BlobStore, ShortFileReadsAreErrors) {
   const int32_t first = f.Store->WriteValue(0, 0, 1, v.data(), v.size());
   f.Store->Close();
   f.File.Bytes().resize(512 + 512 * 2);  // the header counts 7 blocks, the file holds 2
+  EXPECT_EQ(ErrorCodeRaisedBy([&] { f.OpenAgain(); }), KURA_HEADERCORRUPT);
+  // A file that claims its length but delivers fewer bytes.
+  f.File.Claimed = 512 + 512 * 7;
   f.OpenAgain();
   EXPECT_EQ(ErrorCodeRaisedBy([&] { f.Store->ReadValue(first, 1); }), KURA_READERR);
+}
+
+TEST(BlobStore, BlockTransfersLongerThanTheDataPartAreRefused) {
+  BlobFile f;
+  f.Create(64);
+  TBlock *b = f.Store->AllocateBlock();
+  const auto v = RandomBytes(47, 1);
+  EXPECT_EQ(ErrorCodeRaisedBy([&] { f.Store->PutBlockData(b, v.data(), 47); }), KURA_INVALIDBLOBLEN);
+  f.Store->PutBlockData(b, v.data(), 46);
+  EXPECT_EQ(b->UsedBytes, 46);
+  uint8_t out[47];
+  EXPECT_EQ(f.Store->GetBlockData(b, out, 46), 46u);
+  EXPECT_TRUE(std::equal(out, out + 46, v.begin()));
+  EXPECT_EQ(ErrorCodeRaisedBy([&] { f.Store->GetBlockData(b, out, 47); }), KURA_INVALIDBLOBLEN);
+  f.Store->ReleaseBlock(b);
+  try {
+    f.Store->PutBlockData(b, v.data(), 47);
+  } catch (const EKuraEngineError &e) {
+    EXPECT_EQ(e.EngineMessage(), "Invalid blob length in the table 'memo'");
+  }
+}
+
+TEST(BlobStore, LockRangesLieBeyondAnyData) {
+  EXPECT_EQ(BlobWriteLockOffset + BlobWriteLockLength, 4294967295ULL);
+  EXPECT_EQ(BlobReadLockOffset(1), 4294967294ULL);
+  EXPECT_EQ(BlobReadLockOffset(65535), 4294901760ULL);
+  EXPECT_EQ(BlobReadLockOffset(0), BlobReadLockOffset(1));
+  for (uint16_t v : {1, 2, 1000, 65535}) {
+    EXPECT_GE(BlobReadLockOffset(v), BlobWriteLockOffset);
+    EXPECT_LT(BlobReadLockOffset(v), BlobWriteLockOffset + BlobWriteLockLength);
+    EXPECT_GT(BlobReadLockOffset(v), MaxBlobFileSize);
+  }
 }

@@ -31,8 +31,16 @@ inline std::vector<uint8_t> RandomBytes(size_t n, unsigned seed = 1) {
 // Offsets of the header fields inside a block.
 enum BlockField : size_t { PrevField = 0, NextField = 4, UsedField = 8, ChangeField = 10, LengthField = 14 };
 
+// A memory file that can claim to be longer than it is (a file grown by another user, or one
+// as long as the limits allow, without holding gigabytes).
+class TClaimingStore : public TMemoryBlobBlockStore {
+ public:
+  uint64_t Size() override { return std::max<uint64_t>(TMemoryBlobBlockStore::Size(), Claimed); }
+  uint64_t Claimed = 0;
+};
+
 struct BlobFile {
-  TMemoryBlobBlockStore File;
+  TClaimingStore File;
   uint32_t BlockSize = 512;
   bool Encrypted = false;
   TBlobCacheSettings Settings;

@@ -246,6 +246,7 @@ TEST_F(CursorBlobFixture, FailedPostLeavesTheChangeForTheNextTry) {
   TCursorBlobs blobs(f.Store.get(), "figure");
   f.Store->Close();
   f.PokeHeader(9, MaxBlobBlockNumber + 1);
+  f.File.Claimed = BlobBlockOffset(MaxBlobBlockNumber + 1, 512);
   f.OpenAgain();
   blobs.SetStore(f.Store.get());
   auto record = Record();
@@ -255,4 +256,39 @@ TEST_F(CursorBlobFixture, FailedPostLeavesTheChangeForTheNextTry) {
   EXPECT_EQ(ErrorCodeRaisedBy([&] { blobs.WriteBlobs(record, record, fields, next); }), KURA_TABLEFULL);
   EXPECT_TRUE(blobs.BufferOf(record, fields[0])->Modified);
   EXPECT_EQ(blobs.GetBlobSize(record, fields[0]), 3u);
+}
+
+TEST(BlobReference, FieldInfoFromAStoredDescriptorAndReferenceBytes) {
+  std::vector<uint8_t> descriptor(768, 0);
+  descriptor[0] = 7;
+  descriptor[2] = 3;
+  std::memcpy(descriptor.data() + 3, "CMT", 3);
+  descriptor[84] = 3;  // Blob
+  descriptor[85] = 22;  // Memo
+  descriptor[90] = 0x2C;
+  descriptor[91] = 0x01;  // 300
+  const TBlobFieldInfo info = BlobFieldInfoFromDescriptor(descriptor.data());
+  EXPECT_EQ(info.FieldNumber, 7);
+  EXPECT_EQ(info.FieldName, "CMT");
+  EXPECT_EQ(info.FieldType, EngineFieldType::Blob);
+  EXPECT_EQ(info.NullOffset, 300);
+  descriptor[2] = 200;  // a damaged name length is cut to 30 characters
+  EXPECT_EQ(BlobFieldInfoFromDescriptor(descriptor.data()).FieldName.size(), 30u);
+
+  std::vector<uint8_t> record(309, 0);
+  EXPECT_TRUE(BlobFieldFits(record, info));
+  EXPECT_FALSE(BlobFieldFits(std::vector<uint8_t>(308, 0), info));
+  StoreBlobReference(record, info, {0x01020304, 0x0A0B0C0D});
+  EXPECT_EQ(record[300], 1);
+  // Little-endian: first block in bytes 1 to 4, change number in bytes 5 to 8.
+  EXPECT_EQ(std::vector<uint8_t>(record.begin() + 301, record.end()),
+            (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01, 0x0D, 0x0C, 0x0B, 0x0A}));
+  EXPECT_EQ(ReadBlobReference(record, info), (TBlobReference{0x01020304, 0x0A0B0C0D}));
+  StoreBlobReference(record, info, {0, 5});
+  EXPECT_EQ(record[300], 0);
+
+  EXPECT_EQ(FollowingBlobNumber(0), 1);
+  EXPECT_EQ(FollowingBlobNumber(41), 42);
+  EXPECT_EQ(FollowingBlobNumber(2147483647), 1);
+  EXPECT_EQ(FollowingBlobNumber(-9), 1);
 }

@@ -33,6 +33,23 @@ TEST(Scramble, MatchesHandComputedBytes) {
   EXPECT_EQ(b, (std::vector<uint8_t>{0xBF, 0x42, 0xBD, 0xB8}));
 }
 
+TEST(Scramble, EveryLengthFollowsTheRunningValue) {
+  // The running value computed step by step, against the routine for lengths around its
+  // 256-byte pattern.
+  for (size_t n : {1u, 255u, 256u, 257u, 511u, 600u, 4096u, 65535u, 65537u}) {
+    auto v = RandomBytes(n, 21);
+    auto expected = v;
+    uint16_t value = static_cast<uint16_t>(PasswordScrambleKey.High * 256 + PasswordScrambleKey.Low);
+    for (size_t i = 0; i < (n & 0xFFFF); ++i) {
+      expected[i] ^= static_cast<uint8_t>(value & 0xFF) ^ static_cast<uint8_t>(value >> 8);
+      const uint8_t low = static_cast<uint8_t>((value & 0xFF) + 1), high = static_cast<uint8_t>((value >> 8) - 1);
+      value = static_cast<uint16_t>(high * 256 + low);
+    }
+    Scramble(v.data(), v.size(), PasswordScrambleKey);
+    EXPECT_EQ(v, expected) << n;
+  }
+}
+
 TEST(Scramble, TwiceWithTheSameKeyRestoresTheBytes) {
   for (size_t n : {1u, 17u, 255u, 256u, 4096u, 65535u, 70000u}) {
     const auto original = RandomBytes(n, static_cast<unsigned>(n));
@@ -175,4 +192,51 @@ TEST(TablePassword, ListComparesCaseSensitivelyAndIgnoresEmptyTexts) {
   EXPECT_EQ(list.Count(), 0u);
   list.AddPassword(std::string(300, 'p'));
   EXPECT_TRUE(list.Contains(std::string(255, 'p')));
+}
+
+TEST(TableScrambling, ShortStringsOfTheDataHeaderRoundTrip) {
+  std::vector<uint8_t> header(DataHeaderSize, 0);
+  WriteScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity, "Go4Beginners");
+  WriteScrambledShortString(header.data() + DataDescriptionOffset, DataDescriptionCapacity, "詰碁の問題集");
+  EXPECT_EQ(header[DataPasswordOffset], 12);
+  EXPECT_NE(std::string(header.begin() + DataPasswordOffset + 1, header.begin() + DataPasswordOffset + 13),
+            "Go4Beginners");
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity), "Go4Beginners");
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataDescriptionOffset, DataDescriptionCapacity), "詰碁の問題集");
+  // The whole-header helper turns both strings plain and back.
+  auto plain = header;
+  ScrambleDataHeaderStrings(plain.data());
+  EXPECT_EQ(std::string(plain.begin() + DataPasswordOffset + 1, plain.begin() + DataPasswordOffset + 13), "Go4Beginners");
+  // Too long a text is cut to the capacity, never in the middle of a character.
+  WriteScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity, "あいうえおか");  // 18 bytes
+  EXPECT_EQ(ReadScrambledShortString(header.data() + DataPasswordOffset, DataPasswordCapacity), "あいうえお");
+  EXPECT_EQ(header[DataPasswordOffset + 16], 0);  // the byte after the field is untouched
+}
+
+TEST(TablePassword, OpeningAnEncryptedTableNeedsAKnownPassword) {
+  TPasswordList list;
+  const auto known = [&](const std::string &p) { return list.Contains(p); };
+  int requests = 0;
+  // Known beforehand: no request at all.
+  list.AddPassword("kyozai");
+  CheckTableAccess("kyozai", known, [&] { ++requests; return true; }, "figure");
+  EXPECT_EQ(requests, 0);
+  // The request adds a wrong password first, then the right one.
+  list.RemoveAllPasswords();
+  CheckTableAccess("kyozai", known, [&] {
+    list.AddPassword(++requests == 1 ? "wrong" : "kyozai");
+    return true;
+  }, "figure");
+  EXPECT_EQ(requests, 2);
+  // Cancelled.
+  list.RemoveAllPasswords();
+  try {
+    CheckTableAccess("kyozai", known, [] { return false; }, "figure");
+    FAIL();
+  } catch (const EKuraEngineError &e) {
+    EXPECT_EQ(e.ErrorCode(), KURA_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(e.EngineMessage(), "Insufficient rights to the table 'figure', a password is required");
+  }
+  // No way to ask.
+  EXPECT_EQ(ErrorCodeRaisedBy([&] { CheckTableAccess("kyozai", known, nullptr, "figure"); }), KURA_NOTSUFFTABLERIGHTS);
 }

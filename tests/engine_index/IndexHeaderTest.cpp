@@ -211,3 +211,29 @@ TEST(IndexDefinitions, SecondaryIndexChecks) {
   EXPECT_EQ(back.Descriptors[30].Name, "I30");
   EXPECT_EQ(back.Descriptors[kSystemRecordIndex].Name, "Sys Deleted");
 }
+
+TEST(IndexDefinitions, LongestKeysAreAcceptedAndSurviveTheHeader) {
+  TIndexHeader h = TIndexHeader::CreateEmpty();
+  // Two String fields of 250 characters (251 stored bytes each) and an Integer: 252 + 252 + 5
+  // = 509 bytes; with a further 13-byte Bytes field 522, the most a key may hold.
+  TIndexDefinition d;
+  d.Name = "Widest";
+  auto add = [&](EngineFieldType type, uint16_t size) {
+    TIndexDefinitionField f;
+    f.FieldNumber = static_cast<uint16_t>(d.Fields.size() + 1);
+    f.Type = type;
+    f.StoredSize = size;
+    d.Fields.push_back(f);
+  };
+  add(EngineFieldType::String, 251);
+  add(EngineFieldType::String, 251);
+  add(EngineFieldType::Integer, 4);
+  add(EngineFieldType::Bytes, 12);
+  int n = AddSecondaryIndex(h, d, {});
+  EXPECT_EQ(h.Descriptors[n].KeyLength, 526);  // with the tie-break
+  TIndexHeader back = TIndexHeader::Decode(Encoded(h).data(), {});
+  EXPECT_EQ(back.Descriptors[n].KeyLength, 526);
+  d.Name = "TooWide";
+  d.Fields.back().StoredSize = 13;
+  EXPECT_EQ(CodeOf([&] { AddSecondaryIndex(h, d, {}); }), KURA_INVALIDKEY);
+}

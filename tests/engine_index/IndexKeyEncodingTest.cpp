@@ -312,3 +312,27 @@ TEST(IndexKeyEncoding, RandomIntegerPairsKeepTheirOrderInMultiFieldKeys) {
     EXPECT_EQ(Bytewise(KeyOf(d, r1), KeyOf(d, r2)), expected);
   }
 }
+
+TEST(IndexKeyEncoding, PrefixLengthsAndPaddedSearchKeysForPartialSearches) {
+  TRecordLayout layout;
+  size_t a = layout.Add(EngineFieldType::Integer, 4);
+  size_t s = layout.Add(EngineFieldType::String, 11);
+  TIndexKeyDefinition d = layout.Keys({a, s}, false);
+  EXPECT_EQ(d.KeyLength(), 5 + 12 + 4);
+  EXPECT_EQ(d.PrefixLength(1), 5);
+  EXPECT_EQ(d.PrefixLength(1, 3), 5 + 1 + 3);
+  EXPECT_EQ(d.PrefixLength(2), 17);
+  EXPECT_EQ(d.PrefixLength(2, 5), 17);   // no field after the last one
+  EXPECT_EQ(d.PrefixLength(1, 50), 17);  // never past the field
+  std::vector<uint8_t> r = layout.NewRecord();
+  layout.SetInt32(r, a, 4);
+  layout.SetString(r, s, "abc");
+  layout.SetAutoInc(r, 9);
+  std::vector<uint8_t> key = d.BuildKey(r.data(), r.size());
+  std::vector<uint8_t> low = key, high = key;
+  d.FillKeyTail(low.data(), 5, false);
+  d.FillKeyTail(high.data(), 5, true);
+  EXPECT_LT(d.Compare(low.data(), key.data()), 0);
+  EXPECT_GT(d.Compare(high.data(), key.data()), 0);
+  EXPECT_EQ(d.Compare(low.data(), key.data(), d.PrefixLength(1)), 0);
+}

@@ -283,3 +283,46 @@ TEST_F(IndexTreeEdge, ReplaceMovesAnEntryAndKeepsTheCounts) {
 }
 
 }  // namespace
+
+TEST(IndexTreeWideKeys, SevenEntryPagesOfTheLongestKeysGrowAndShrink) {
+  TRecordLayout layout;
+  size_t a = layout.Add(EngineFieldType::String, 251);
+  size_t b = layout.Add(EngineFieldType::String, 251);
+  size_t c = layout.Add(EngineFieldType::Integer, 4);
+  size_t d = layout.Add(EngineFieldType::Bytes, 12);
+  TIndexKeyDefinition keys = layout.Keys({a, b, c, d}, false);
+  ASSERT_EQ(keys.KeyLength(), 526);
+  for (KeyCompression compression : {KeyCompression::None, KeyCompression::Full}) {
+    TMemoryIndexPageStore store;
+    TIndexPageCache cache(store);
+    cache.CreateNew();
+    int indexNo = AddSecondaryIndex(cache.Header(), layout.Definition("Wide", keys, compression), {});
+    TIndexTree tree(cache, indexNo, keys);
+    EXPECT_EQ(cache.Format(indexNo).LeafCapacity(), 7);
+    EXPECT_EQ(cache.Format(indexNo).InteriorCapacity(), 7);
+    std::mt19937 rng(8);
+    std::vector<std::vector<uint8_t>> inserted;
+    for (int i = 1; i <= 1500; ++i) {
+      std::vector<uint8_t> r = layout.NewRecord();
+      layout.SetString(r, a, std::string(1 + rng() % 250, static_cast<char>('a' + rng() % 2)));
+      layout.SetString(r, b, std::string(rng() % 3, 'z'));
+      layout.SetInt32(r, c, static_cast<int32_t>(rng() % 10));
+      layout.SetAutoInc(r, i);
+      inserted.push_back(keys.BuildKey(r.data(), r.size()));
+      tree.Insert(inserted.back().data(), static_cast<uint32_t>(i));
+    }
+    TIndexTreeStats stats = tree.CheckStructure();
+    EXPECT_EQ(stats.Keys, 1500);
+    EXPECT_GE(stats.Depth, 4);
+    std::vector<size_t> order(inserted.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t n = 0; n < order.size(); ++n) {
+      ASSERT_TRUE(tree.Delete(inserted[order[n]].data(), static_cast<uint32_t>(order[n] + 1)));
+      if (n % 300 == 0) ASSERT_EQ(tree.CheckStructure().Keys, static_cast<int64_t>(order.size() - n - 1));
+    }
+    stats = tree.CheckStructure();
+    EXPECT_EQ(stats.Keys, 0);
+    EXPECT_EQ(stats.FreePages, cache.Header().NextPage - 1);
+  }
+}

@@ -57,7 +57,9 @@ void TDataFile::SetCacheLimits(uint32_t dataBufferSize, uint32_t dataBufferCount
   FDataBufferCount = dataBufferCount;
   if (RecordSize() > 0) {
     size_t bySize = FDataBufferSize / RecordSize();
-    FCache.SetCapacity(std::min<size_t>(bySize, FDataBufferCount));
+    FConfiguredCapacity = std::max<size_t>(1, std::min<size_t>(bySize, FDataBufferCount));
+    FCache.SetCapacity(FConfiguredCapacity);
+    FNothingEvictable = false;
   }
 }
 
@@ -391,12 +393,15 @@ bool TDataFile::WriteDescriptors() {
 
 TRecord *TDataFile::NewCacheEntry() {
   if (FCache.Count() < FCache.Capacity()) return FPool.Take(this, RecordSize());
-  TRecord *victim = FCache.Evictable();
+  // After a search that found nothing, no entry can have become evictable until a record is
+  // released clean or records are written; growing at once keeps long transactions linear.
+  TRecord *victim = FNothingEvictable ? nullptr : FCache.Evictable();
   if (!victim && !(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
     WriteDirtyRecords(false);
     victim = FCache.Evictable();
   }
   if (!victim) {
+    FNothingEvictable = true;
     FCache.SetCapacity(FCache.Capacity() + 64);
     return FPool.Take(this, RecordSize());
   }
@@ -489,6 +494,7 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
 void TDataFile::ReleaseRecord(TRecord *record) {
   if (!record || record->PinCount <= 0) return;
   --record->PinCount;
+  if (record->PinCount == 0 && !record->Dirty) FNothingEvictable = false;
   if (!record->InCache && record->PinCount == 0) {
     FOrphans.erase(std::remove(FOrphans.begin(), FOrphans.end(), record), FOrphans.end());
     FPool.Give(record);
@@ -566,13 +572,16 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
     for (size_t k = i; k < j; ++k) dirty[k]->Dirty = false;
     i = j;
   }
+  FNothingEvictable = false;
   MarkWritten();
   TrimCache();
   return true;
 }
 
 bool TDataFile::WriteChanges(bool forceHeader, bool flushOS) {
-  bool written = WriteDirtyRecords(false);
+  // An explicit write takes pinned records too: a record a cursor still holds must not miss a
+  // flush, a commit or a close. Only writes made to free cache room leave pinned ones alone.
+  bool written = WriteDirtyRecords(true);
   written = WriteHeader(forceHeader) || written;
   written = WriteDescriptors() || written;
   if (written && flushOS) FlushOS();
@@ -580,18 +589,15 @@ bool TDataFile::WriteChanges(bool forceHeader, bool flushOS) {
 }
 
 void TDataFile::TrimCache() {
-  while (FCache.Count() > FCache.Capacity()) {
-    TRecord *victim = FCache.Evictable();
-    if (!victim) break;
-    FCache.Remove(victim);
-    FPool.Give(victim);
-  }
+  // Room grown while nothing could be evicted is given back once records can go again.
+  if (FCache.Capacity() > FConfiguredCapacity) FCache.SetCapacity(std::max(FConfiguredCapacity, FCache.Count()));
+  if (FCache.Count() > FConfiguredCapacity)
+    for (TRecord *victim : FCache.EvictOldest(FCache.Count() - FConfiguredCapacity)) FPool.Give(victim);
+  FCache.SetCapacity(std::max(FConfiguredCapacity, FCache.Count()));
 }
 
 void TDataFile::DropCache() {
-  std::vector<TRecord *> all = FCache.Sorted();
-  for (TRecord *r : all) {
-    FCache.Remove(r);
+  for (TRecord *r : FCache.RemoveAll()) {
     r->Dirty = false;
     if (r->PinCount > 0)
       FOrphans.push_back(r);

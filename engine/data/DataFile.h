@@ -132,8 +132,8 @@ class TDataFile : public TFileHandler {
   void FreeRecord(int32_t recordNumber, bool noPrimaryKey);
   // Dirty, unpinned records in runs of consecutive numbers, one write each.
   bool WriteDirtyRecords(bool includePinned = false);
-  // Records, header (when dirty or forced) and descriptors (when dirty); flushes when asked and
-  // something was written. True when anything was written.
+  // Records (pinned ones included), header (when dirty or forced) and descriptors (when dirty);
+  // flushes when asked and something was written. True when anything was written.
   bool WriteChanges(bool forceHeader, bool flushOS);
   // Forgets every cached record (dirty ones are lost: rollback, change detection).
   void DropCache();
@@ -182,6 +182,8 @@ class TDataFile : public TFileHandler {
   uint32_t FDataBufferSize = 16384;
   uint32_t FDataBufferCount = 8192;
   TRecordCache FCache;
+  size_t FConfiguredCapacity = 1;
+  bool FNothingEvictable = false;
   TRecordStack FPool;
   std::vector<TRecord *> FOrphans;  // pinned records dropped from the cache
   bool FWritten = false;

@@ -63,7 +63,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool IsValidDate(int year, int month, int day) {
+bool IsValidCalendarDate(int year, int month, int day) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -71,24 +71,24 @@ bool IsValidDate(int year, int month, int day) {
   return day <= limit;
 }
 
-bool EncodeDayNumber(int year, int month, int day, int32_t &dayNumber) {
-  if (!IsValidDate(year, month, day)) return false;
+bool DateToDayNumber(int year, int month, int day, int32_t &dayNumber) {
+  if (!IsValidCalendarDate(year, month, day)) return false;
   dayNumber = static_cast<int32_t>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
                                    kDayOneOffset);
   return true;
 }
 
-bool DecodeDayNumber(int32_t dayNumber, int &year, int &month, int &day) {
+bool DayNumberToDate(int32_t dayNumber, int &year, int &month, int &day) {
   if (dayNumber < 1 || dayNumber > kMaxDayNumber) return false;
   CivilFromDays(static_cast<int64_t>(dayNumber) + kDayOneOffset, year, month, day);
   return true;
 }
 
 bool DecodeTimeStamp(double value, int32_t &dayNumber, int32_t &msOfDay) {
-  if (!std::isfinite(value) || value < 0 || value > (kMaxDayNumber + 1.0) * kMsPerDay) return false;
-  double days = std::floor(value / kMsPerDay);
+  if (!std::isfinite(value) || value < 0 || value > (kMaxDayNumber + 1.0) * kMillisecondsPerDay) return false;
+  double days = std::floor(value / kMillisecondsPerDay);
   dayNumber = static_cast<int32_t>(days);
-  double ms = value - days * kMsPerDay;
+  double ms = value - days * kMillisecondsPerDay;
   msOfDay = static_cast<int32_t>(std::llround(ms));
   if (msOfDay >= 86400000) {
     ++dayNumber;
@@ -105,7 +105,7 @@ bool ParseDateText(std::string_view text, int32_t &dayNumber) {
   if (!ReadNumber(s, 2, m) || s.empty() || s.front() != '-') return false;
   s.remove_prefix(1);
   if (!ReadNumber(s, 2, d) || !s.empty()) return false;
-  return EncodeDayNumber(y, m, d, dayNumber);
+  return DateToDayNumber(y, m, d, dayNumber);
 }
 
 bool ParseTimeText(std::string_view text, int32_t &msOfDay) {
@@ -175,7 +175,7 @@ bool ParseBooleanText(std::string_view text, bool &value) {
 
 std::string FormatDateText(int32_t dayNumber) {
   int y, m, d;
-  if (!DecodeDayNumber(dayNumber, y, m, d)) return std::string();
+  if (!DayNumberToDate(dayNumber, y, m, d)) return std::string();
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
   return buffer;
@@ -215,14 +215,14 @@ void CurrentLocalDateTime(int32_t &dayNumber, int32_t &msOfDay) {
   time_t seconds = now.tv_sec;
   struct tm local {};
   localtime_r(&seconds, &local);
-  if (!EncodeDayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, dayNumber)) dayNumber = kDateDelta;
+  if (!DateToDayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, dayNumber)) dayNumber = kDateDelta;
   msOfDay = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + static_cast<int32_t>(now.tv_usec / 1000);
 }
 
 double CurrentLocalDateTimeValue() {
   int32_t day, ms;
   CurrentLocalDateTime(day, ms);
-  return (day - kDateDelta) + ms / kMsPerDay;
+  return (day - kDateDelta) + ms / kMillisecondsPerDay;
 }
 
 }  // namespace kura

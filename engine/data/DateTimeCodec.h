@@ -11,15 +11,15 @@
 namespace kura {
 
 inline constexpr int32_t kDateDelta = 693594;  // day number of 1899-12-30
-inline constexpr double kMsPerDay = 86400000.0;
+inline constexpr double kMillisecondsPerDay = 86400000.0;
 
-bool IsValidDate(int year, int month, int day);
+bool IsValidCalendarDate(int year, int month, int day);
 // False when the date is not a valid calendar date of years 1 to 9999.
-bool EncodeDayNumber(int year, int month, int day, int32_t &dayNumber);
+bool DateToDayNumber(int year, int month, int day, int32_t &dayNumber);
 // Day numbers outside 1 .. 3 652 059 (9999-12-31) give false.
-bool DecodeDayNumber(int32_t dayNumber, int &year, int &month, int &day);
+bool DayNumberToDate(int32_t dayNumber, int &year, int &month, int &day);
 inline double EncodeTimeStamp(int32_t dayNumber, int32_t msOfDay) {
-  return static_cast<double>(dayNumber) * kMsPerDay + msOfDay;
+  return static_cast<double>(dayNumber) * kMillisecondsPerDay + msOfDay;
 }
 // Splits a stored timestamp; false for values that are not a day number and time of day.
 bool DecodeTimeStamp(double value, int32_t &dayNumber, int32_t &msOfDay);

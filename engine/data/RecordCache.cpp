@@ -88,6 +88,30 @@ void TRecordCache::Remove(TRecord *r) {
   r->InCache = false;
 }
 
+std::vector<TRecord *> TRecordCache::EvictOldest(size_t count) {
+  std::vector<TRecord *> victims;
+  for (TRecord *r = FOldest; r && victims.size() < count; r = r->Newer)
+    if (!r->Dirty && r->PinCount == 0) victims.push_back(r);
+  for (TRecord *r : victims) {
+    Unlink(r);
+    r->InCache = false;
+  }
+  FSorted.erase(std::remove_if(FSorted.begin(), FSorted.end(), [](const TRecord *r) { return !r->InCache; }),
+                FSorted.end());
+  return victims;
+}
+
+std::vector<TRecord *> TRecordCache::RemoveAll() {
+  std::vector<TRecord *> all;
+  all.swap(FSorted);
+  for (TRecord *r : all) {
+    r->Newer = r->Older = nullptr;
+    r->InCache = false;
+  }
+  FNewest = FOldest = nullptr;
+  return all;
+}
+
 TRecord *TRecordCache::Evictable() const {
   for (TRecord *r = FOldest; r; r = r->Newer)
     if (!r->Dirty && r->PinCount == 0) return r;

@@ -44,6 +44,11 @@ class TRecordCache {
   // The least recently used entry that is neither dirty nor pinned, or null.
   TRecord *Evictable() const;
   void Touch(TRecord *record);
+  // Removes up to count least recently used entries that are neither dirty nor pinned, in one
+  // pass over the list, and returns them.
+  std::vector<TRecord *> EvictOldest(size_t count);
+  // Empties the cache and returns every entry.
+  std::vector<TRecord *> RemoveAll();
   size_t Count() const { return FSorted.size(); }
   const std::vector<TRecord *> &Sorted() const { return FSorted; }
   size_t Capacity() const { return FCapacity; }

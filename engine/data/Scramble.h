@@ -1,23 +1,14 @@
 #pragma once
-// The running-XOR scrambling of encrypted tables. The same call scrambles and unscrambles.
-#include <cstddef>
-#include <cstdint>
+// The scrambling of encrypted tables as the data and index files use it: the one routine and
+// the two keys of the encryption layer, under the names these files know them by.
+#include "engine/crypt/Scramble.h"
 
 namespace kura {
 
-struct TScrambleKey {
-  uint8_t Low;
-  uint8_t High;
-};
-
+using TScrambleKey = ScrambleKey;
 // Key for descriptors, records, index and blob contents.
-inline constexpr TScrambleKey kRecordKey{0x5A, 0xC3};
+inline constexpr TScrambleKey kRecordKey = RecordScrambleKey;
 // Key for the password and description texts of the data header.
-inline constexpr TScrambleKey kPasswordKey{0x3C, 0x96};
-
-// Each byte is XORed with both bytes of a 16-bit running value that starts at high*256+low;
-// after each byte the low byte counts up and the high byte down, each wrapping. Only
-// length mod 65 536 bytes are processed, so a multiple of 65 536 leaves the buffer unchanged.
-void Scramble(uint8_t *buffer, size_t length, TScrambleKey key);
+inline constexpr TScrambleKey kPasswordKey = PasswordScrambleKey;
 
 }  // namespace kura

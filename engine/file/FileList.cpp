@@ -86,7 +86,7 @@ TFileList::TOpenResult TFileList::Create(const std::string &name, bool memory, b
   if (memory)
     file = std::make_unique<TMemoryFile>(TrimBlanks(name));
   else
-    file = std::make_unique<TPhysicalFile>(TrimBlanks(name));
+    file = std::make_unique<TPhysicalFile>(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)));
   file->SetExclusive(true);
   file->SetTemporary(temporary);
   result.Handle = file->CreateFile();
@@ -126,7 +126,7 @@ TFileList::TOpenResult TFileList::Open(const std::string &name, bool memory, boo
     result.OSError = ENOENT;
     return result;
   }
-  auto file = std::make_unique<TPhysicalFile>(TrimBlanks(name));
+  auto file = std::make_unique<TPhysicalFile>(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)));
   file->SetExclusive(exclusive);
   file->SetTemporary(temporary);
   result.Handle = file->OpenFile(readOnly, result.ReadOnly, result.ReadOnlyByAttribute);
@@ -184,7 +184,8 @@ int TFileList::Rename(const std::string &name, bool memory, const std::string &n
     osError = ENOENT;
     return -static_cast<int>(KURA_OSENOENT);
   }
-  return TPhysicalFile::RenameOnDisk(TrimBlanks(name), TrimBlanks(newName), osError);
+  return TPhysicalFile::RenameOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), TrimBlanks(newName),
+                                     osError);
 }
 
 int TFileList::Delete(const std::string &name, bool memory, int &osError) {
@@ -208,7 +209,7 @@ int TFileList::Delete(const std::string &name, bool memory, int &osError) {
     osError = ENOENT;
     return -static_cast<int>(KURA_OSENOENT);
   }
-  return TPhysicalFile::DeleteOnDisk(TrimBlanks(name), osError);
+  return TPhysicalFile::DeleteOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), osError);
 }
 
 bool TFileList::Exists(const std::string &name, bool memory) {

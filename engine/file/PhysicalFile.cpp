@@ -1,10 +1,12 @@
 // Operating-system files with open-file-description byte-range locks.
 #include "engine/file/PhysicalFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 
@@ -273,7 +275,31 @@ int TPhysicalFile::DeleteOnDisk(const std::string &name, int &osError) {
 
 bool TPhysicalFile::ExistsOnDisk(const std::string &name) {
   struct stat info {};
-  return ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return ::stat(ResolveNameOnDisk(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string TPhysicalFile::ResolveNameOnDisk(const std::string &name) {
+  struct stat info {};
+  if (name.empty() || ::stat(name.c_str(), &info) == 0) return name;
+  size_t slash = name.find_last_of('/');
+  std::string directory = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return name;
+  std::string found;
+  while (struct dirent *entry = ::readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (candidate.size() != base.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < base.size() && same; ++i)
+      same = std::toupper(static_cast<unsigned char>(candidate[i])) == std::toupper(static_cast<unsigned char>(base[i]));
+    if (same) {
+      found = directory + candidate;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found.empty() ? name : found;
 }
 
 }  // namespace kura

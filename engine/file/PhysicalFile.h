@@ -47,6 +47,9 @@ class TPhysicalFile : public TAbstractFile {
   static int RenameOnDisk(const std::string &name, const std::string &newName, int &osError);
   static int DeleteOnDisk(const std::string &name, int &osError);
   static bool ExistsOnDisk(const std::string &name);
+  // File names compare without regard to case: when the name itself does not exist, a file of
+  // its directory whose name differs only in (ASCII) case is taken instead.
+  static std::string ResolveNameOnDisk(const std::string &name);
 
  private:
   int FailWith(int osError);

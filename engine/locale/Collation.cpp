@@ -23,6 +23,22 @@ class CollatorCache {
  public:
   const icu::Collator *Get(uint16_t languageId, uint16_t sortId, bool caseInsensitive) {
     auto key = std::make_tuple(languageId, sortId, caseInsensitive);
+    // Collators live as long as the process, so each thread may remember its last one and
+    // skip the lock when the same collation is asked for again (the usual case).
+    thread_local std::tuple<uint16_t, uint16_t, bool> lastKey{0, 0, false};
+    thread_local const icu::Collator *last = nullptr;
+    thread_local bool haveLast = false;
+    if (haveLast && lastKey == key) return last;
+    const icu::Collator *found = Lookup(key);
+    lastKey = key;
+    last = found;
+    haveLast = true;
+    return found;
+  }
+
+ private:
+  const icu::Collator *Lookup(const std::tuple<uint16_t, uint16_t, bool> &key) {
+    const auto [languageId, sortId, caseInsensitive] = key;
     std::lock_guard<std::mutex> lock(FMutex);
     auto it = FCollators.find(key);
     if (it != FCollators.end()) return it->second.get();
@@ -32,7 +48,6 @@ class CollatorCache {
     return result;
   }
 
- private:
   static std::unique_ptr<icu::Collator> Make(uint16_t languageId, uint16_t sortId,
                                              bool caseInsensitive) {
     std::string name = IcuLocaleName(languageId, sortId);

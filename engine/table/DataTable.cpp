@@ -173,10 +173,15 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
     if (factories.CreateIndex) {
       std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName());
       if (index) index->CloseFile(false);
+    } else if (TFileHandler::Exists(IndexFileName(), FInMemory)) {
+      // A companion left by an earlier table of this name would not match the new data file.
+      TFileHandler::DeleteFile(IndexFileName(), FInMemory, FName);
     }
     if (FDataFile.BlobFieldCount() > 0 && factories.CreateBlob) {
       std::unique_ptr<TTableSideFile> blob = factories.CreateBlob(*this, BlobFileName());
       if (blob) blob->CloseFile(false);
+    } else if (TFileHandler::Exists(BlobFileName(), FInMemory)) {
+      TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
     }
   } catch (...) {
     FDataFile.CloseDataFile(true);
@@ -208,6 +213,7 @@ void TDataTable::RenameFiles(const std::string &newName) {
 
 void TDataTable::Empty() {
   if (FReadOnly) Raise(KURA_OSEACCES);
+  if (!FExclusive) Raise(KURA_NEEDEXCLACCESS);
   bool flush = Settings().ForceBufferFlush;
   FDataFile.Empty(flush);
   if (FIndexFile) FIndexFile->Empty();
@@ -266,6 +272,8 @@ void TDataTable::ChangePosted() {
     if (FBlobFile) FBlobFile->CountChangeInMemory();
     return;
   }
+  // Every posted change writes the header, so its ChangeCounter tells other users.
+  FDataFile.MarkHeaderDirty();
   FlushBuffers(false);
 }
 
@@ -448,11 +456,14 @@ void TDataTable::LockRecord(int32_t recordNumber) {
   const bool strict = settings.StrictChangeDetection;
   if (!strict) ReadLock();
   int failures = 0;
+  FLastLockAttempts = 1;
   while (!FDataFile.LockRecord(recordNumber)) {
     if (!strict) ReadUnlock();
+    FLastLockAttempts = failures + 1;
     if (++failures > settings.LockRetryCount) Raise(KURA_RECLOCKFAILED);
     std::this_thread::sleep_for(std::chrono::milliseconds(settings.LockWaitTime));
     if (!strict) ReadLock();
+    FLastLockAttempts = failures + 1;
   }
   if (!strict) ReadUnlock();
   FOSLocked.insert(recordNumber);

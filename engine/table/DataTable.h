@@ -95,6 +95,8 @@ class TDataTable : public TDataFileOwner {
   // Incremented whenever this process sees or makes a change; cursors compare it with the
   // value they saw last.
   uint64_t ChangeSerial() const { return FChangeSerial; }
+  // Attempts made by the last record lock (diagnostics).
+  int LastLockAttempts() const { return FLastLockAttempts; }
 
   TDataFile &DataFile() { return FDataFile; }
   TTableSideFile *IndexFile() { return FIndexFile.get(); }
@@ -147,6 +149,7 @@ class TDataTable : public TDataFileOwner {
   int FWriteDepth = 0;
   bool FTransactionLocked = false;
   int FDiskReadLocks = 0;
+  int FLastLockAttempts = 0;
   uint64_t FChangeSerial = 0;
   TRecordSet FOSLocked, FEditLocked, FPostponed;
   TDataFile FDataFile;

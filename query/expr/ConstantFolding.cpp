@@ -156,3 +156,32 @@ TExpToken *CopyTreeFolded(const TExpToken *root, const TFoldOptions &options,
 }
 
 }  // namespace kura
+
+namespace kura {
+
+void TurnConstantComparisons(TExpToken *root) {
+  if (!root) return;
+  std::vector<TExpToken *> pending{root};
+  while (!pending.empty()) {
+    TExpToken *n = pending.back();
+    pending.pop_back();
+    if ((n->Kind == TExpNodeKind::Binary || n->Kind == TExpNodeKind::Compare) &&
+        IsComparisonCode(n->Code) && n->Left && n->Right && n->Left->IsConstant() &&
+        !n->Right->IsConstant()) {
+      std::swap(n->Left, n->Right);
+      switch (n->Code) {
+        case TExpCode::Greater: n->Code = TExpCode::Less, n->Text = "<"; break;
+        case TExpCode::Less: n->Code = TExpCode::Greater, n->Text = ">"; break;
+        case TExpCode::GreaterEqual: n->Code = TExpCode::LessEqual, n->Text = "<="; break;
+        case TExpCode::LessEqual: n->Code = TExpCode::GreaterEqual, n->Text = ">="; break;
+        default: break;
+      }
+    }
+    if (n->Left) pending.push_back(n->Left);
+    if (n->Right) pending.push_back(n->Right);
+    for (TExpToken *a : n->Args)
+      if (a) pending.push_back(a);
+  }
+}
+
+}  // namespace kura

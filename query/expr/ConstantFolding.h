@@ -22,3 +22,12 @@ TExpToken *CopyTreeFolded(const TExpToken *root, const TFoldOptions &options,
                           uint16_t languageId = 0, uint16_t sortId = 0);
 
 }  // namespace kura
+
+namespace kura {
+
+// Turns every comparison whose left operand is a constant and whose right operand is not
+// around (operands swapped, < and > exchanged, <= and >= exchanged), so that the column side
+// stands on the left as filters expect.
+void TurnConstantComparisons(TExpToken *root);
+
+}  // namespace kura

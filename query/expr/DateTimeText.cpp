@@ -306,7 +306,7 @@ std::string TimeText(int64_t ms, bool twentyFourHour) {
   char buf[48];
   int n = std::snprintf(buf, sizeof buf, "%02d:%02d", h, mi);
   if (s != 0 || milli != 0) n += std::snprintf(buf + n, sizeof buf - n, ":%02d", s);
-  if (milli != 0) n += std::snprintf(buf + n, sizeof buf - n, ".%d", milli);
+  if (milli != 0) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", milli);
   std::snprintf(buf + n, sizeof buf - n, "%s", suffix);
   return buf;
 }

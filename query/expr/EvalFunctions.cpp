@@ -24,6 +24,8 @@ int64_t CountOccurrences(const std::string &s, const std::string &what) {
   return n;
 }
 
+constexpr uint64_t kMaxReplaceResult = 64u << 20;
+
 double RoundHalfAway(double x, int64_t places) {
   double factor = std::pow(10.0, static_cast<double>(places));
   double scaled = x * factor;
@@ -200,6 +202,12 @@ void TEvaluator::EvalStringFunction(const TExpToken &n, TExpValue &out) {
       if (search.empty() || search == with) {
         out = TExpValue::OfStr(x.Str);
         return;
+      }
+      // A replacement longer than what it replaces multiplies the size; a result beyond
+      // kMaxReplaceResult bytes gives NULL rather than exhausting memory.
+      if (with.size() > search.size()) {
+        uint64_t growth = uint64_t(CountOccurrences(x.Str, search)) * (with.size() - search.size());
+        if (x.Str.size() + growth > kMaxReplaceResult) return;
       }
       std::string result;
       size_t pos = 0;

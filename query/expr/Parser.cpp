@@ -91,16 +91,24 @@ const char *const kExtractParts[] = {"YEAR", "MONTH", "WEEK", "DAY", "DAYOFWEEK"
 // One parse: every node made is remembered so that a failure returns them all to the pool.
 class TExpressionParser::Builder {
  public:
-  explicit Builder(TExpressionParser &p) : P(p) {}
+  explicit Builder(TExpressionParser &p) : P(p), FFirstMarker(p.FPendingMarkers.size()) {
+    ++P.FBuilderDepth;
+  }
   ~Builder() {
-    if (!FDone)
+    --P.FBuilderDepth;
+    if (!FDone) {
+      P.FPendingMarkers.resize(FFirstMarker);
       for (TExpToken *n : FNodes) TExpTokenStack::Instance().Give(n);
+    }
   }
 
   TExpToken *Finish(TExpToken *root) {
     FDone = true;
-    if (P.FOwner)
-      for (TExpToken *marker : FParameters) P.FOwner->AddParameter(marker);
+    if (P.FBuilderDepth == 1) {
+      if (P.FOwner)
+        for (TExpToken *marker : P.FPendingMarkers) P.FOwner->AddParameter(marker);
+      P.FPendingMarkers.clear();
+    }
     return root;
   }
 
@@ -395,7 +403,7 @@ class TExpressionParser::Builder {
       P.NextToken();
       TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, "?");
       n->IsParameter = true;
-      FParameters.push_back(n);
+      P.FPendingMarkers.push_back(n);
       return n;
     }
     P.Fail("Unknown or unexpected symbol '" + P.TokenText() + "' found in " + P.ContextName());
@@ -664,7 +672,7 @@ class TExpressionParser::Builder {
  private:
   TExpressionParser &P;
   std::vector<TExpToken *> FNodes;
-  std::vector<TExpToken *> FParameters;
+  size_t FFirstMarker;
   int FNesting = 0;
   bool FDone = false;
 };

@@ -64,9 +64,10 @@ class TExpressionParser : public TSqlLexer {
   void SetOwner(TExpressionOwner *owner) { FOwner = owner; }
   TExpressionOwner *Owner() const { return FOwner; }
 
-  // From the current token: the root of an OR-level expression; the lexer is left on the first
-  // token after it. Returns nullptr when no expression starts here (an empty expression)
-  // only when `allowEmpty` is set; otherwise that is the unknown-symbol failure.
+  // From the current token: the root of an OR-level expression (owned by the caller); the
+  // lexer is left on the first token after it. Where no expression starts, this fails with
+  // the unknown-symbol message; callers that have a message for an empty expression check
+  // for it first.
   TExpToken *ParseExpression(uint8_t flags);
 
   // Sets text, context and code, reads the first token, parses one expression and requires
@@ -82,6 +83,11 @@ class TExpressionParser : public TSqlLexer {
   class Builder;
   friend class Builder;
   TExpressionOwner *FOwner = nullptr;
+  // Parameter markers of the expression being parsed, in order of appearance (a sub-select
+  // parsed inside it adds its own in between); handed to the owner when the outermost
+  // expression is complete, dropped with the nodes when it fails.
+  std::vector<TExpToken *> FPendingMarkers;
+  int FBuilderDepth = 0;
 };
 
 }  // namespace kura

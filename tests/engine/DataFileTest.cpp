@@ -9,6 +9,7 @@
 #include "engine/data/DateTimeCodec.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/errors/EngineError.h"
+#include "engine/locale/Collation.h"
 #include "engine/util/Bytes.h"
 #include "tests/engine/DataTestSupport.h"
 #include "tests/engine/TestSupport.h"
@@ -24,7 +25,7 @@ void FillEveryType(TDataFile &file, uint8_t *image, int k) {
   auto F = [&](const char *name) -> const TFieldDescriptor & { return file.Field(file.FieldNumberByName(name)); };
   SetStringField(F("Name"), image, "name " + std::to_string(k) + "   ", 0);
   int32_t day;
-  EncodeDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
+  DateToDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
   SetIntegerField(F("Born"), image, day);
   SetBytesField(F("Notes"), image, {1, 0, 0, 0, static_cast<uint8_t>(k), 0, 0, 0});
   SetIntegerField(F("Active"), image, k % 2 ? 7 : 0);
@@ -50,7 +51,7 @@ void CheckEveryType(const TDataFile &file, const uint8_t *image, int k) {
   auto F = [&](const char *name) -> const TFieldDescriptor & { return file.Field(file.FieldNumberByName(name)); };
   EXPECT_EQ(GetStringField(F("Name"), image), "name " + std::to_string(k));
   int32_t day;
-  EncodeDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
+  DateToDayNumber(1990 + k % 30, 1 + k % 12, 1 + k % 28, day);
   EXPECT_EQ(GetIntegerField(F("Born"), image), day);
   EXPECT_EQ(GetBytesField(F("Notes"), image)[4], static_cast<uint8_t>(k));
   EXPECT_EQ(GetIntegerField(F("Active"), image), k % 2 ? 1 : 0);
@@ -436,6 +437,8 @@ TEST(DataFile, CacheReadsAheadEvictsAndWritesRunsBack) {
   EXPECT_GE(file.CacheCapacity(), 150u);
   for (TRecord *p : pinned) file.ReleaseRecord(p);
   EXPECT_TRUE(file.WriteChanges(false, true));
+  EXPECT_EQ(file.CacheCapacity(), 100u);  // the grown room is given back after the write
+  EXPECT_EQ(file.CachedRecordCount(), 100u);
   file.CloseDataFile();
   file.OpenDataFile(name, false, false, false, false);
   for (int k = 1; k <= 150; ++k) {
@@ -502,4 +505,31 @@ TEST(DataFile, RecordLocksAndWriteSemaphore) {
   EXPECT_FALSE(a.LockRecord(0));
   EXPECT_TRUE(a.TakeWriteSemaphore());
   EXPECT_TRUE(a.ReleaseWriteSemaphore());
+}
+
+TEST(DataFile, StringCaseMappingAndLocaleFollowTheTableLanguage) {
+  uint16_t turkish = 0, german = 0, phoneBook = 0;
+  ASSERT_TRUE(LanguageIdFromName("Turkish", turkish));
+  ASSERT_TRUE(LanguageIdFromName("German (Standard)", german));
+  ASSERT_TRUE(SortIdFromName(german, "German Phone Book Order", phoneBook));
+  TDataFileDefinition def;
+  def.Fields = {MakeField("U", T::String, 20)};
+  def.Fields[0].CharCase = FieldCharCase::Upper;
+  def.LanguageId = turkish;
+  TDataFile file;
+  file.CreateDataFile("mem-turkish.DAT", true, true, def);
+  EXPECT_NO_THROW(file.Validate());
+  TRecord *r = file.AllocateRecord(true);
+  SetStringField(file.Field(1), r->Image.data(), "istanbul", file.LanguageId());
+  EXPECT_EQ(GetStringField(file.Field(1), r->Image.data()), "İSTANBUL");
+  SetStringField(file.Field(1), r->Image.data(), "istanbul", 0);  // language 0: US English
+  EXPECT_EQ(GetStringField(file.Field(1), r->Image.data()), "ISTANBUL");
+  file.ReleaseRecord(r);
+  TDataFileDefinition phone = def;
+  phone.LanguageId = german;
+  phone.SortId = phoneBook;
+  TDataFile book;
+  book.CreateDataFile("mem-phonebook.DAT", true, true, phone);
+  EXPECT_NO_THROW(book.Validate());
+  EXPECT_EQ(book.SortId(), phoneBook);
 }

@@ -185,3 +185,45 @@ TEST(CharacterOrderMapTest, BuiltOnceUnderConcurrentUse) {
 }
 
 }  // namespace
+
+#include "engine/locale/LanguageStringList.h"
+
+namespace {
+
+TEST(LanguageStringListTest, SortedByCollationWithPrefixSearch) {
+  TLanguageStringList list(1033, 0);
+  for (const char *w : {"delta", "Alpha", "charlie", "bravo", "alpha"}) list.Add(w);
+  EXPECT_FALSE(list.Add("bravo"));  // no duplicates
+  ASSERT_EQ(list.Count(), 5u);
+  EXPECT_EQ(list[0], "alpha");  // lower case first among equal letters
+  EXPECT_EQ(list[1], "Alpha");
+  EXPECT_EQ(list[2], "bravo");
+  EXPECT_EQ(list[4], "delta");
+  size_t at = 0;
+  EXPECT_TRUE(list.Find("charlie", at));
+  EXPECT_EQ(at, 3u);
+  EXPECT_FALSE(list.Find("cat", at));
+  EXPECT_EQ(at, 3u);  // where it would go
+  EXPECT_TRUE(list.Find("chx", at, 2));
+  EXPECT_EQ(list[at], "charlie");
+  list.Delete(at);
+  EXPECT_EQ(list.Count(), 4u);
+}
+
+TEST(LanguageStringListTest, DuplicatesFindTheFirst) {
+  TLanguageStringList list(0, 0, true, true);
+  list.Add("b");
+  list.Add("A");
+  list.Add("a");
+  list.Add("B");
+  ASSERT_EQ(list.Count(), 4u);
+  size_t at = 9;
+  EXPECT_TRUE(list.Find("a", at));
+  EXPECT_EQ(at, 0u);
+  EXPECT_EQ(list[0], "A");  // equal entries keep their insertion order
+  EXPECT_EQ(list[1], "a");
+  EXPECT_TRUE(list.Find("B", at));
+  EXPECT_EQ(at, 2u);
+}
+
+}  // namespace

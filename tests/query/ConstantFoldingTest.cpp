@@ -151,3 +151,118 @@ TEST_F(ConstantFoldingTest, UpperOnBothSidesIsMarkedCaseInsensitive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConstantFoldingTest, ConstantOnTheLeftIsTurnedAround) {
+  struct {
+    const char *Text;
+    TExpCode Code;
+  } cases[] = {{"5 < n", TExpCode::Greater},     {"5 > n", TExpCode::Less},
+               {"5 <= n", TExpCode::GreaterEqual}, {"5 >= n", TExpCode::LessEqual},
+               {"5 = n", TExpCode::Equal},        {"5 <> n", TExpCode::NotEqual}};
+  for (const auto &c : cases) {
+    TExpTreePtr t = Compile(c.Text, R, contexts::Filter, true);
+    for (int64_t v : {4, 5, 6}) {
+      R.SetInt("n", v);
+      bool before = Accepts(t);
+      TExpTreePtr copy(CopyTree(t.get()));
+      TurnConstantComparisons(copy.get());
+      EXPECT_EQ(copy->Code, c.Code) << c.Text;
+      EXPECT_EQ(copy->Left->Kind, TExpNodeKind::Column) << c.Text;
+      EXPECT_EQ(Accepts(copy), before) << c.Text << " n=" << v;
+    }
+  }
+  TExpTreePtr both = Compile("1 < 2 AND n > 1", R, contexts::Filter, true);
+  TurnConstantComparisons(both.get());
+  EXPECT_EQ(both->Left->Code, TExpCode::Less);  // two constants stay as written
+}
+
+TEST(NodePoolTest, TakesResetsAndBoundsItsNodes) {
+  auto &pool = TExpTokenStack::Instance();
+  std::vector<TExpToken *> nodes;
+  for (int i = 0; i < 300; ++i) {
+    TExpToken *n = NewExpToken();
+    EXPECT_EQ(n->Kind, TExpNodeKind::None);
+    EXPECT_TRUE(n->Value.Null);
+    n->Kind = TExpNodeKind::Constant;
+    n->Value = TExpValue::OfStr(std::string(5000, 'x'));
+    n->Text = "used";
+    nodes.push_back(n);
+  }
+  for (TExpToken *n : nodes) pool.Give(n);
+  EXPECT_EQ(pool.IdleCount(), TExpTokenStack::kCapacity);  // the rest were freed
+  TExpToken *again = NewExpToken();
+  EXPECT_TRUE(again->Text.empty());
+  EXPECT_TRUE(again->Value.Str.empty());
+  EXPECT_LE(again->Value.Str.capacity(), 2 * kExpValueBufferSize);  // the big buffer shrank
+  pool.Give(again);
+}
+
+}  // namespace
+
+#include <functional>
+#include <random>
+
+namespace {
+
+// Folding must not change which records a condition accepts when its constants already have
+// the column's type (only then is the type conversion of constants out of play).
+TEST(ConstantFoldingPropertyTest, FoldedConditionsAcceptTheSameRecords) {
+  TestRecord r;
+  r.Add("name", TDataType::String, 21).Add("n", TDataType::Integer).Add("f", TDataType::Float)
+      .Add("d", TDataType::Date);
+  std::mt19937 rng(4242);
+  const char *const names[] = {"", "a", "ab", "abc", "Abc", "abd", "b", "ba", "xab", "AB"};
+  auto pick = [&](auto &arr) { return arr[rng() % (sizeof(arr) / sizeof(arr[0]))]; };
+  auto atom = [&]() -> std::string {
+    static const char *const forms[] = {
+        "name = 'ab'", "name <> 'ab'", "name > 'ab'", "name <= 'b'", "name LIKE 'ab%'",
+        "name NOT LIKE 'a%'", "name LIKE 'a_%'", "name LIKE '%b'", "name IS NULL",
+        "name IS NOT NULL", "name IN ('a', 'ab', 'b')", "name NOT IN ('abc')",
+        "name BETWEEN 'a' AND 'abz'", "UPPER(name) = UPPER('ab')", "UPPER(name) LIKE 'AB%'",
+        "n = 2 + 1", "n <> 3", "n > 1 * 2", "n >= -1", "n < 10 / 2", "n BETWEEN 1 AND 4",
+        "n NOT BETWEEN 2 AND 3", "n IN (1, 3, 5)", "n NOT IN (2, 4)", "n IS NULL",
+        "f > 1.5", "f <= 2.5 * 1", "f = 3.0", "d > CAST('2004-01-02' AS DATE)",
+        "d = CAST('2004-01-03' AS DATE)", "d IS NOT NULL", "n + 1 > 3", "LENGTH(name) = 2",
+        "SUBSTRING(name FROM 2 FOR 1) = 'b'"};
+    return pick(forms);
+  };
+  std::function<std::string(int)> cond = [&](int depth) -> std::string {
+    if (depth == 0 || rng() % 3 == 0) return atom();
+    switch (rng() % 3) {
+      case 0: return "(" + cond(depth - 1) + ") AND (" + cond(depth - 1) + ")";
+      case 1: return "(" + cond(depth - 1) + ") OR (" + cond(depth - 1) + ")";
+      default: return "NOT (" + cond(depth - 1) + ")";
+    }
+  };
+  struct Row {
+    std::string Name;
+    int64_t N;
+    double F;
+    int64_t D;
+    bool NullN, NullF, NullD;
+  };
+  std::vector<Row> rows;
+  for (int i = 0; i < 2000; ++i)
+    rows.push_back({pick(names), int64_t(rng() % 7) - 1, double(rng() % 8) / 2, 732000 + int64_t(rng() % 5),
+                    rng() % 6 == 0, rng() % 6 == 0, rng() % 6 == 0});
+  for (int e = 0; e < 300; ++e) {
+    const std::string text = cond(3);
+    TExpTreePtr original = Compile(text, r, contexts::Filter, true);
+    TExpTreePtr folded(CopyTreeFolded(original.get(), {}));
+    for (uint16_t lang : {uint16_t(0), uint16_t(1033)}) {
+      TEvaluator ev(&r, lang, 0);
+      for (const Row &row : rows) {
+        if (row.Name.empty()) r.SetNull("name"); else r.SetStr("name", row.Name);
+        if (row.NullN) r.SetNull("n"); else r.SetInt("n", row.N);
+        if (row.NullF) r.SetNull("f"); else r.SetFloat("f", row.F);
+        if (row.NullD) r.SetNull("d"); else r.SetInt("d", row.D);
+        ASSERT_EQ(ev.Condition(*folded), ev.Condition(*original))
+            << text << " name='" << row.Name << "' lang " << lang;
+      }
+    }
+  }
+}
+
+}  // namespace

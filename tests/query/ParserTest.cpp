@@ -140,6 +140,27 @@ TEST(ParserTest, ParametersAreCollectedInOrder) {
   EXPECT_TRUE(owner.Markers.empty());
 }
 
+TEST(ParserTest, MarkersOfASubSelectKeepTheirPlace) {
+  struct Owner : TExpressionOwner {
+    std::vector<TExpToken *> Markers;
+    std::vector<TExpTreePtr> SubTrees;
+    void AddParameter(TExpToken *m) override { Markers.push_back(m); }
+    TDataQuery *ParseSubSelect(TExpressionParser &p) override {
+      // Stand-in for the statement parser: "SELECT <expression>" parsed with this parser.
+      p.NextToken();
+      SubTrees.emplace_back(p.ParseExpression(PF_PARAMETERS | PF_EXTENDED));
+      return nullptr;
+    }
+  } owner;
+  TExpressionParser p;
+  p.SetOwner(&owner);
+  TExpTreePtr t(p.ParseWholeText("a = ? AND b IN (SELECT c = ?) AND d = ?", contexts::Where));
+  ASSERT_EQ(owner.Markers.size(), 3u);
+  EXPECT_EQ(owner.Markers[0], t->Left->Left->Right);
+  EXPECT_EQ(owner.Markers[1], owner.SubTrees[0]->Right);
+  EXPECT_EQ(owner.Markers[2], t->Right->Right);
+}
+
 TEST(ParserTest, SubSelectGoesThroughTheOwner) {
   struct Owner : TExpressionOwner {
     int Calls = 0;

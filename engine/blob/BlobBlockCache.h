@@ -1,0 +1,76 @@
+#pragma once
+// The block cache of a blob file: blocks kept sorted by number for binary search, a
+// most-recently-used chain whose first four entries are probed before searching, run reads with
+// read-ahead, run writes of dirty blocks, and a small pool of released block objects.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/blob/BlobBlock.h"
+#include "engine/blob/BlobBlockStore.h"
+
+namespace kura {
+
+class TBlobBlockCache {
+ public:
+  TBlobBlockCache(IBlobBlockStore &store, uint32_t blockSize, bool encrypted, std::string tableName);
+  TBlobBlockCache(const TBlobBlockCache &) = delete;
+  TBlobBlockCache &operator=(const TBlobBlockCache &) = delete;
+
+  uint32_t BlockSize() const { return FBlockSize; }
+  size_t DataBytes() const { return FBlockSize - 18; }
+  // Blocks kept before clean ones are evicted (at least 1). Grows by itself when every entry
+  // is pinned or dirty and dirty blocks may not be written.
+  void SetCapacity(size_t blocks);
+  size_t Capacity() const { return FCapacity; }
+  size_t Count() const { return FSorted.size(); }
+  size_t PinnedCount() const;
+  bool HasDirty() const;
+  // While set (a transaction), dirty blocks are never written to make room; the cache grows.
+  void SetHoldWrites(bool hold) { FHoldWrites = hold; }
+  bool HoldWrites() const { return FHoldWrites; }
+
+  // Block n, pinned. On a miss the run n .. min(n + readAhead - 1, lastBlock) is read with one
+  // transfer; the blocks of the run that are cached dirty or pinned keep their cached contents.
+  // A block that cannot be read whole raises KURA_READERR. The caller checks n's range.
+  TBlock *Get(int32_t n, int32_t lastBlock, int32_t readAhead);
+  // A zero-filled, dirty, pinned entry for block n, without reading the file (a block just
+  // allocated). A cached entry for n is overwritten.
+  TBlock *NewBlock(int32_t n);
+  void Release(TBlock *block);
+  bool IsCached(int32_t n) const;
+
+  // Writes every dirty, unpinned block, each run of consecutive numbers with one write.
+  // Returns whether anything was written.
+  bool WriteDirty();
+  // Drops every unpinned entry, dirty or not (another user changed the file, or a rollback).
+  void Clear();
+  // Evicts clean, unpinned entries until the cache is within its capacity.
+  void Trim();
+
+ private:
+  TBlock *Find(int32_t n) const;
+  size_t LowerIndex(int32_t n) const;
+  TBlock *Insert(int32_t n);
+  void MakeRoom();
+  bool EvictOne(size_t scanLimit);
+  void Evict(TBlock *block);
+  void LinkFront(TBlock *block);
+  void Unlink(TBlock *block);
+  void Touch(TBlock *block);
+
+  IBlobBlockStore &FStore;
+  uint32_t FBlockSize;
+  bool FEncrypted;
+  std::string FTableName;
+  size_t FCapacity = 64;
+  bool FHoldWrites = false;
+  std::vector<std::unique_ptr<TBlock>> FSorted;  // by block number
+  TBlock *FMruHead = nullptr;
+  TBlock *FMruTail = nullptr;
+  std::vector<std::unique_ptr<TBlock>> FPool;    // released objects for reuse
+};
+
+}  // namespace kura

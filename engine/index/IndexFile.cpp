@@ -1,0 +1,163 @@
+// The index file: pages through the file layer, scrambled for encrypted tables.
+#include "engine/index/IndexFile.h"
+
+#include <cstring>
+
+#include "engine/crypt/TableScrambling.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataTable.h"
+#include "engine/table/SessionSettings.h"
+
+namespace kura {
+
+TIndexFile::TIndexFile(TDataTable *table) : FTable(table), FScrambleBuffer(kIndexPageSize) {
+  FPages = std::make_unique<TIndexPageCache>(*this, TableTexts());
+}
+
+TIndexFile::~TIndexFile() {
+  try {
+    if (IsOpen()) Close();
+  } catch (...) {
+  }
+}
+
+ErrorTexts TIndexFile::TableTexts() const {
+  ErrorTexts texts;
+  if (FTable) {
+    texts.Table = FTable->Name();
+    if (FTable->Directory()) texts.Database = FTable->Directory()->DatabaseName();
+  } else {
+    texts.Table = FileName();
+  }
+  return texts;
+}
+
+void TIndexFile::Configure() {
+  FPages = std::make_unique<TIndexPageCache>(*this, TableTexts());
+  if (FTable) {
+    if (FEncryptionFromTable) FEncrypted = FTable->DataFile().IsOpen() && FTable->DataFile().Encrypted();
+    FPages->SetPagesPerIndex(static_cast<int>(FTable->Settings().IndexBufferSize / 8192));
+  }
+  FWritten = false;
+}
+
+void TIndexFile::OpenIndexFile(const std::string &name, bool memory, bool exclusive, bool readOnly, bool temporary) {
+  Open(name, memory, exclusive, readOnly, temporary);
+  try {
+    Configure();
+    FPages->Open();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TIndexFile::CreateIndexFile(const std::string &name, bool memory, bool temporary) {
+  Create(name, memory, temporary);
+  try {
+    Configure();
+    FPages->CreateNew();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+bool TIndexFile::ReadPage(uint32_t pageNo, uint8_t *buffer) {
+  const int64_t offset = static_cast<int64_t>(pageNo) * kIndexPageSize;
+  if (offset + kIndexPageSize > Size()) return false;
+  if (ReadAt(offset, buffer, kIndexPageSize, ShortReadAllowed()) != kIndexPageSize) return false;
+  if (FEncrypted) ScrambleIndexPage(buffer);
+  return true;
+}
+
+void TIndexFile::WritePage(uint32_t pageNo, const uint8_t *buffer) {
+  const uint8_t *out = buffer;
+  if (FEncrypted) {
+    std::memcpy(FScrambleBuffer.data(), buffer, kIndexPageSize);
+    ScrambleIndexPage(FScrambleBuffer.data());
+    out = FScrambleBuffer.data();
+  }
+  WriteAt(static_cast<int64_t>(pageNo) * kIndexPageSize, out, kIndexPageSize);
+  FWritten = true;
+  if (FTable) FTable->MarkWritten();
+}
+
+uint32_t TIndexFile::PageCount() { return static_cast<uint32_t>(Size() / kIndexPageSize); }
+
+void TIndexFile::Truncate(uint32_t pageCount) {
+  if (static_cast<int64_t>(pageCount) * kIndexPageSize < Size())
+    TruncateAt(static_cast<int64_t>(pageCount) * kIndexPageSize);
+}
+
+bool TIndexFile::WriteBackAllowed() { return !(FTable && FTable->InTransaction()); }
+
+bool TIndexFile::ShortReadAllowed() const {
+  if (FTable) return FTable->ShortReadsAllowed();
+  return IsTemporary() && FWritten;
+}
+
+bool TIndexFile::ReadHeaderChanged() { return FPages->RereadHeader(); }
+
+void TIndexFile::DropCache() { FPages->DropPages(); }
+
+void TIndexFile::RereadHeader() { FPages->Open(); }
+
+bool TIndexFile::WriteChanges(bool forceHeader, bool flushOS) {
+  if (IsReadOnly()) return false;
+  bool wrote = FPages->HasDirtyPages();
+  FPages->WriteDirtyPages();
+  wrote = FPages->WriteHeader(forceHeader) || wrote;
+  if (wrote && flushOS) FlushOS();
+  FPages->Trim();
+  return wrote;
+}
+
+void TIndexFile::CountChangeInMemory() { FPages->CountChangeInMemory(); }
+
+void TIndexFile::Empty() { FPages->EmptyAll(); }
+
+void TIndexFile::CloseFile(bool discard) {
+  if (!IsOpen()) return;
+  try {
+    if (!discard && !IsReadOnly()) {
+      FPages->WriteDirtyPages();
+      FPages->WriteHeader(false);
+    }
+  } catch (...) {
+    FPages->DropPages();
+    Close();
+    throw;
+  }
+  FPages->DropPages();
+  Close();
+}
+
+bool TIndexFile::NoPrimaryKey() const { return FPages->Header().NoPrimaryKey; }
+
+void InstallIndexFiles() {
+  TSideFileFactories &factories = SideFileFactories();
+  factories.OpenIndex = [](TDataTable &table, const std::string &fileName, bool &rebuilt) {
+    auto file = std::make_unique<TIndexFile>(&table);
+    const bool readOnly = table.DataFile().IsReadOnly();
+    try {
+      file->OpenIndexFile(fileName, table.InMemory(), table.Exclusive(), readOnly, table.Temporary());
+    } catch (const EKuraEngineError &e) {
+      if (e.ErrorCode() != KURA_OSENOENT) throw;
+      // A missing index file is made again, empty; the table's records are then re-indexed
+      // by the system record index alone.
+      file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+      file->CloseFile(false);
+      file->OpenIndexFile(fileName, table.InMemory(), table.Exclusive(), readOnly, table.Temporary());
+      rebuilt = true;
+    }
+    return std::unique_ptr<TTableSideFile>(std::move(file));
+  };
+  factories.CreateIndex = [](TDataTable &table, const std::string &fileName) {
+    auto file = std::make_unique<TIndexFile>(&table);
+    file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+    return std::unique_ptr<TTableSideFile>(std::move(file));
+  };
+}
+
+}  // namespace kura

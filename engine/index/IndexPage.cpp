@@ -1,0 +1,328 @@
+// In-memory page entries and the page codec with its three leaf compression modes.
+#include "engine/index/IndexPage.h"
+
+#include <cstring>
+
+#include "engine/index/IndexBytes.h"
+
+namespace kura {
+
+using namespace indexbytes;
+
+TPageFormat TPageFormat::FromDescriptor(const TIndexDescriptor &d) {
+  TPageFormat f;
+  f.KeyLength = d.KeyLength;
+  f.Unique = d.Unique;
+  f.NoCounts = d.NoCounts || d.FullText;
+  f.Compression = d.Compression;
+  return f;
+}
+
+void TPage::Reset(uint32_t pageNo, int indexNo, const TPageFormat &format) {
+  PageNo = pageNo;
+  IndexNo = indexNo;
+  Format = format;
+  Type = PageLeaf;
+  PrevPage = NextPage = 0;
+  UsedBytes = 0;
+  Dirty = false;
+  PinCount = 0;
+  Free = false;
+  Entries.clear();
+  MruPrev = MruNext = nullptr;
+}
+
+uint32_t TPage::Value(int i) const { return GetU32LE(Key(i) + Format.KeyLength); }
+uint32_t TPage::KeyCount(int i) const { return GetU32LE(Key(i) + Format.KeyLength + 4); }
+void TPage::SetKey(int i, const uint8_t *key) { std::memmove(Key(i), key, static_cast<size_t>(Format.KeyLength)); }
+void TPage::SetValue(int i, uint32_t v) { PutU32LE(Key(i) + Format.KeyLength, v); }
+void TPage::SetKeyCount(int i, uint32_t v) { PutU32LE(Key(i) + Format.KeyLength + 4, v); }
+
+void TPage::InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t count) {
+  const size_t stride = static_cast<size_t>(Format.Stride());
+  const bool compressedLeaf = IsLeaf() && Format.CompressedLeaves();
+  int oldNextBytes = (compressedLeaf && i < Count()) ? EntryBytes(i) : 0;
+  // The key may point into this page's own entries (a moved lowest key), so copy it first.
+  uint8_t entry[kMaxKeyLength + 4 + 8];
+  if (stride > sizeof entry) RaiseEngineError(KURA_INVALIDKEY);
+  std::memcpy(entry, key, static_cast<size_t>(Format.KeyLength));
+  PutU32LE(entry + Format.KeyLength, value);
+  PutU32LE(entry + Format.KeyLength + 4, count);
+  Entries.insert(Entries.begin() + static_cast<ptrdiff_t>(i * stride), entry, entry + stride);
+  if (compressedLeaf) {
+    int used = UsedBytes + EntryBytes(i);
+    if (i + 1 < Count()) used += EntryBytes(i + 1) - oldNextBytes;
+    UsedBytes = static_cast<uint16_t>(used < 0xFFFF ? used : 0xFFFF);
+  } else {
+    RecalcUsedBytes();
+  }
+}
+
+void TPage::RemoveEntry(int i) {
+  const size_t stride = static_cast<size_t>(Format.Stride());
+  if (IsLeaf() && Format.CompressedLeaves()) {
+    int used = UsedBytes - EntryBytes(i);
+    if (i + 1 < Count()) used -= EntryBytes(i + 1);
+    Entries.erase(Entries.begin() + static_cast<ptrdiff_t>(i * stride),
+                  Entries.begin() + static_cast<ptrdiff_t>((i + 1) * stride));
+    if (i < Count()) used += EntryBytes(i);
+    UsedBytes = static_cast<uint16_t>(used < 0 ? 0 : (used < 0xFFFF ? used : 0xFFFF));
+  } else {
+    Entries.erase(Entries.begin() + static_cast<ptrdiff_t>(i * stride),
+                  Entries.begin() + static_cast<ptrdiff_t>((i + 1) * stride));
+    RecalcUsedBytes();
+  }
+}
+
+void TPage::MoveTailTo(TPage &other, int from) {
+  const size_t stride = static_cast<size_t>(Format.Stride());
+  other.Entries.insert(other.Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(from * stride), Entries.end());
+  Entries.resize(from * stride);
+  RecalcUsedBytes();
+  other.RecalcUsedBytes();
+}
+
+void TPage::MoveHeadTo(TPage &other, int count) {
+  const size_t stride = static_cast<size_t>(Format.Stride());
+  other.Entries.insert(other.Entries.end(), Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(count * stride));
+  Entries.erase(Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(count * stride));
+  RecalcUsedBytes();
+  other.RecalcUsedBytes();
+}
+
+int64_t TPage::SubtreeKeys() const {
+  if (IsLeaf()) return Count();
+  int64_t sum = 0;
+  for (int i = 0; i < Count(); ++i) sum += KeyCount(i);
+  return sum;
+}
+
+namespace {
+
+int CommonPrefix(const uint8_t *a, const uint8_t *b, int k) {
+  int d = 0;
+  while (d < k && d < 255 && a[d] == b[d]) ++d;
+  return d;
+}
+
+// Zero bytes at the end of key[from, to), at most 255.
+int TrailingZeros(const uint8_t *key, int from, int to) {
+  int t = 0;
+  while (to - t > from && t < 255 && key[to - 1 - t] == 0) ++t;
+  return t;
+}
+
+struct TLeafEntryShape {
+  int Dup = 0;       // leading bytes shared with the previous key
+  int Trail = 0;     // zero bytes dropped before the tie-break / at the end
+  bool TieBreakApart = false;  // the 4-byte tie-break is written after the shortened part
+};
+
+TLeafEntryShape ShapeOf(const TPageFormat &f, const uint8_t *prev, const uint8_t *key) {
+  TLeafEntryShape s;
+  const int k = f.KeyLength;
+  switch (f.Compression) {
+    case KeyCompression::None:
+      break;
+    case KeyCompression::DuplicateBytes:
+      s.Dup = prev ? CommonPrefix(prev, key, k) : 0;
+      break;
+    case KeyCompression::TrailingBytes:
+      s.TieBreakApart = !f.Unique && k >= 4;
+      s.Trail = TrailingZeros(key, 0, s.TieBreakApart ? k - 4 : k);
+      break;
+    case KeyCompression::Full:
+      s.Dup = prev ? CommonPrefix(prev, key, k) : 0;
+      s.TieBreakApart = !f.Unique && k - s.Dup >= 5;
+      s.Trail = TrailingZeros(key, s.Dup, s.TieBreakApart ? k - 4 : k);
+      break;
+  }
+  return s;
+}
+
+int ShapeBytes(const TPageFormat &f, const TLeafEntryShape &s) {
+  const int k = f.KeyLength;
+  switch (f.Compression) {
+    case KeyCompression::None:
+      return k + 4;
+    case KeyCompression::DuplicateBytes:
+      return 1 + (k - s.Dup) + 4;
+    case KeyCompression::TrailingBytes:
+      return 1 + (k - s.Trail) + 4;
+    case KeyCompression::Full:
+      return 2 + (k - s.Dup - s.Trail) + 4;
+  }
+  return k + 4;
+}
+
+}  // namespace
+
+int TPage::EntryBytes(int i) const {
+  if (!IsLeaf()) return Format.InteriorEntryBytes();
+  return ShapeBytes(Format, ShapeOf(Format, i > 0 ? Key(i - 1) : nullptr, Key(i)));
+}
+
+void TPage::RecalcUsedBytes() {
+  int n = Count();
+  int used;
+  if (!IsLeaf())
+    used = n * Format.InteriorEntryBytes();
+  else if (!Format.CompressedLeaves())
+    used = n * (Format.KeyLength + 4);
+  else {
+    used = 0;
+    for (int i = 0; i < n; ++i) used += EntryBytes(i);
+  }
+  UsedBytes = static_cast<uint16_t>(used < 0xFFFF ? used : 0xFFFF);
+}
+
+bool TPage::Overflows() const {
+  if (!IsLeaf()) return Count() > Format.InteriorCapacity();
+  if (!Format.CompressedLeaves()) return Count() > Format.LeafCapacity();
+  return UsedBytes > kPageEntryBytes;
+}
+
+void EncodePage(const TPage &page, uint8_t *raw) {
+  std::memset(raw, 0, kIndexPageSize);
+  raw[0] = page.Type;
+  const int n = page.Free ? 0 : page.Count();
+  PutU16LE(raw + 1, static_cast<uint16_t>(n));
+  PutI32LE(raw + 3, page.PrevPage);
+  PutI32LE(raw + 7, page.NextPage);
+  const TPageFormat &f = page.Format;
+  const int k = f.KeyLength;
+  uint8_t *out = raw + kPageHeaderBytes;
+  uint8_t *const end = raw + kIndexPageSize;
+  auto put = [&](const uint8_t *src, int count) {
+    if (count <= 0) return;
+    if (out + count > end) RaiseEngineError(KURA_INDEXCORRUPT);
+    std::memcpy(out, src, static_cast<size_t>(count));
+    out += count;
+  };
+  auto putByte = [&](int v) {
+    uint8_t b = static_cast<uint8_t>(v);
+    put(&b, 1);
+  };
+  for (int i = 0; i < n; ++i) {
+    const uint8_t *key = page.Key(i);
+    const uint8_t *value = key + k;
+    if (!page.IsLeaf()) {
+      put(key, k);
+      put(value, 4);
+      if (!f.NoCounts) put(value + 4, 4);
+      continue;
+    }
+    TLeafEntryShape s = ShapeOf(f, i > 0 ? page.Key(i - 1) : nullptr, key);
+    switch (f.Compression) {
+      case KeyCompression::None:
+        put(key, k);
+        break;
+      case KeyCompression::DuplicateBytes:
+        putByte(s.Dup);
+        put(key + s.Dup, k - s.Dup);
+        break;
+      case KeyCompression::TrailingBytes:
+        putByte(s.Trail);
+        if (s.TieBreakApart) {
+          put(key, k - 4 - s.Trail);
+          put(key + k - 4, 4);
+        } else {
+          put(key, k - s.Trail);
+        }
+        break;
+      case KeyCompression::Full:
+        putByte(s.Dup);
+        putByte(s.Trail);
+        if (s.TieBreakApart) {
+          put(key + s.Dup, k - 4 - s.Trail - s.Dup);
+          put(key + k - 4, 4);
+        } else {
+          put(key + s.Dup, k - s.Trail - s.Dup);
+        }
+        break;
+    }
+    put(value, 4);
+  }
+  PutU16LE(raw + 11, static_cast<uint16_t>(out - (raw + kPageHeaderBytes)));
+}
+
+void DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts) {
+  auto corrupt = [&]() { RaiseEngineError(KURA_INDEXCORRUPT, texts); };
+  const TPageFormat &f = page.Format;
+  const int k = f.KeyLength;
+  if (k < 1 || k > kMaxKeyLength + 4) corrupt();
+  page.Type = raw[0];
+  if (page.Type > PageRootLeaf) corrupt();  // raw full-text pages are not tree pages
+  const int n = GetU16LE(raw + 1);
+  page.PrevPage = GetI32LE(raw + 3);
+  page.NextPage = GetI32LE(raw + 7);
+  const int used = GetU16LE(raw + 11);
+  if (used > kPageEntryBytes) corrupt();
+  page.Entries.assign(static_cast<size_t>(n) * f.Stride(), 0);
+  page.Free = (n == 0);
+  const uint8_t *in = raw + kPageHeaderBytes;
+  const uint8_t *const limit = raw + kPageHeaderBytes + (page.IsLeaf() && f.CompressedLeaves() ? used : kPageEntryBytes);
+  auto take = [&](uint8_t *dst, int count) {
+    if (count < 0 || in + count > limit) corrupt();
+    std::memcpy(dst, in, static_cast<size_t>(count));
+    in += count;
+  };
+  auto takeByte = [&]() {
+    uint8_t b = 0;
+    take(&b, 1);
+    return static_cast<int>(b);
+  };
+  if (!page.IsLeaf()) {
+    if (n > f.InteriorCapacity()) corrupt();
+  } else if (!f.CompressedLeaves()) {
+    if (n > f.LeafCapacity()) corrupt();
+  }
+  for (int i = 0; i < n; ++i) {
+    uint8_t *key = page.Key(i);
+    uint8_t *value = key + k;
+    if (!page.IsLeaf()) {
+      take(key, k);
+      take(value, 4);
+      if (!f.NoCounts) take(value + 4, 4);
+      continue;
+    }
+    switch (f.Compression) {
+      case KeyCompression::None:
+        take(key, k);
+        break;
+      case KeyCompression::DuplicateBytes: {
+        int d = takeByte();
+        if (d > k || (i == 0 && d != 0)) corrupt();
+        if (d > 0) std::memcpy(key, page.Key(i - 1), static_cast<size_t>(d));
+        take(key + d, k - d);
+        break;
+      }
+      case KeyCompression::TrailingBytes: {
+        int t = takeByte();
+        bool apart = !f.Unique && k >= 4;
+        int part = apart ? k - 4 : k;
+        if (t > part) corrupt();
+        take(key, part - t);  // the dropped zeros are already in place
+        if (apart) take(key + k - 4, 4);
+        break;
+      }
+      case KeyCompression::Full: {
+        int d = takeByte();
+        int t = takeByte();
+        if (d > k || (i == 0 && d != 0)) corrupt();
+        if (d > 0) std::memcpy(key, page.Key(i - 1), static_cast<size_t>(d));
+        bool apart = !f.Unique && k - d >= 5;
+        int part = apart ? k - 4 : k;
+        if (t > part - d) corrupt();
+        take(key + d, part - t - d);
+        if (apart) take(key + k - 4, 4);
+        break;
+      }
+    }
+    take(value, 4);
+  }
+  if (page.IsLeaf() && f.CompressedLeaves() && in != limit) corrupt();  // bytes used must match the entries
+  page.RecalcUsedBytes();
+}
+
+}  // namespace kura

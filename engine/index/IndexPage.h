@@ -1,0 +1,95 @@
+#pragma once
+// One index page in memory (`TPage`) and its 4096-byte on-disk form with the leaf
+// compression modes.
+#include <cstdint>
+#include <vector>
+
+#include "engine/errors/EngineError.h"
+#include "engine/index/IndexHeader.h"
+
+namespace kura {
+
+enum PageType : uint8_t {
+  PageRootInterior = 0,
+  PageInterior = 1,
+  PageLeaf = 2,
+  PageRootLeaf = 3,
+  PageRawFullText = 4,
+};
+
+// The properties of an index that decide how its pages are laid out.
+struct TPageFormat {
+  int KeyLength = 0;
+  bool Unique = true;
+  bool NoCounts = false;
+  KeyCompression Compression = KeyCompression::None;
+
+  static TPageFormat FromDescriptor(const TIndexDescriptor &d);
+  // Bytes one expanded entry takes in memory: key, value, count.
+  int Stride() const { return KeyLength + 8; }
+  int InteriorEntryBytes() const { return KeyLength + (NoCounts ? 4 : 8); }
+  int InteriorCapacity() const { return kPageEntryBytes / InteriorEntryBytes(); }
+  // Entries of an uncompressed leaf.
+  int LeafCapacity() const { return kPageEntryBytes / (KeyLength + 4); }
+  bool CompressedLeaves() const { return Compression != KeyCompression::None; }
+};
+
+class TPage {
+ public:
+  uint32_t PageNo = 0;
+  int IndexNo = 0;
+  TPageFormat Format;
+  uint8_t Type = PageLeaf;
+  int32_t PrevPage = 0;
+  int32_t NextPage = 0;
+  uint16_t UsedBytes = 0;  // on-disk bytes of the entries
+  bool Dirty = false;
+  int PinCount = 0;
+  bool Free = false;
+  // Entries expanded to a fixed stride: key, 4-byte value (child page or RecordNumber),
+  // 4-byte key count of the child's subtree (interior pages).
+  std::vector<uint8_t> Entries;
+
+  // Cache bookkeeping: the recency chain of the owning index.
+  TPage *MruPrev = nullptr;
+  TPage *MruNext = nullptr;
+
+  void Reset(uint32_t pageNo, int indexNo, const TPageFormat &format);
+
+  bool IsLeaf() const { return Type == PageLeaf || Type == PageRootLeaf; }
+  bool IsRoot() const { return Type == PageRootInterior || Type == PageRootLeaf; }
+  int Count() const { return static_cast<int>(Entries.size() / static_cast<size_t>(Format.Stride())); }
+
+  const uint8_t *Key(int i) const { return Entries.data() + static_cast<size_t>(i) * Format.Stride(); }
+  uint8_t *Key(int i) { return Entries.data() + static_cast<size_t>(i) * Format.Stride(); }
+  uint32_t Value(int i) const;
+  uint32_t KeyCount(int i) const;
+  void SetKey(int i, const uint8_t *key);
+  void SetValue(int i, uint32_t v);
+  void SetKeyCount(int i, uint32_t v);
+
+  void InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t count);
+  void RemoveEntry(int i);
+  // Moves entries [from, Count()) to the front of `other` (appending when toEnd).
+  void MoveTailTo(TPage &other, int from);
+  void MoveHeadTo(TPage &other, int count);
+
+  // Keys below this page: the entry count of a leaf, the sum of its counts for an interior page.
+  int64_t SubtreeKeys() const;
+  // Recomputes UsedBytes from the entries (the on-disk size in the page's compression).
+  void RecalcUsedBytes();
+  // On-disk bytes of entry i given entry i - 1 (for compressed leaves).
+  int EntryBytes(int i) const;
+  // Whether the page holds more than it may.
+  bool Overflows() const;
+  // Capacity in entries for the rebalancing rules (interior and uncompressed leaves).
+  int Capacity() const { return IsLeaf() ? Format.LeafCapacity() : Format.InteriorCapacity(); }
+};
+
+// Writes the page's on-disk form (kIndexPageSize bytes).
+void EncodePage(const TPage &page, uint8_t *raw);
+// Reads a page into `page` (whose number, index and format are already set). Every value is
+// checked; anything that cannot be right raises KURA_INDEXCORRUPT with the given texts.
+void DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts);
+
+}  // namespace kura

@@ -1,0 +1,347 @@
+// Page cache of the index file: lookup, loading, eviction, allocation and free lists.
+#include "engine/index/IndexPageCache.h"
+
+#include <algorithm>
+
+namespace kura {
+
+TPageRef &TPageRef::operator=(TPageRef &&other) noexcept {
+  if (this != &other) {
+    Release();
+    FCache = other.FCache;
+    FPage = other.FPage;
+    other.FPage = nullptr;
+  }
+  return *this;
+}
+
+void TPageRef::Release() {
+  if (FPage) FCache->Unpin(FPage);
+  FPage = nullptr;
+}
+
+std::unique_ptr<TPage> TPageStack::Pop() {
+  if (FPages.empty()) return std::make_unique<TPage>();
+  std::unique_ptr<TPage> p = std::move(FPages.back());
+  FPages.pop_back();
+  return p;
+}
+
+void TPageStack::Push(std::unique_ptr<TPage> page) {
+  if (FPages.size() < kMaxPooled) {
+    page->Entries.clear();
+    FPages.push_back(std::move(page));
+  }
+}
+
+TIndexPageCache::TIndexPageCache(IIndexPageStore &store, ErrorTexts texts)
+    : FStore(store), FTexts(std::move(texts)), FHeader(TIndexHeader::CreateEmpty()), FBuffer(kIndexPageSize) {}
+
+TIndexPageCache::~TIndexPageCache() {
+  for (TIndexCache &c : FCaches)
+    for (TPage *p : c.List) delete p;
+  for (TPage *p : FDetached) delete p;
+}
+
+void TIndexPageCache::RaiseCorrupt() const { RaiseEngineError(KURA_INDEXCORRUPT, FTexts); }
+
+TIndexDescriptor &TIndexPageCache::Descriptor(int indexNo) {
+  if (indexNo < 0 || indexNo >= kIndexSlots) RaiseCorrupt();
+  return FHeader.Descriptors[indexNo];
+}
+
+void TIndexPageCache::CreateNew() {
+  DropPages();
+  FHeader = TIndexHeader::CreateEmpty();
+  FHeader.Encode(FBuffer.data());
+  FStore.WritePage(0, FBuffer.data());
+  FStore.Truncate(1);
+  FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
+}
+
+void TIndexPageCache::Open() {
+  DropPages();
+  if (!FStore.ReadPage(0, FBuffer.data())) RaiseEngineError(KURA_HEADERCORRUPT, FTexts);
+  FHeader = TIndexHeader::Decode(FBuffer.data(), FTexts);
+  FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
+}
+
+void TIndexPageCache::AddLiveRecords(int32_t delta) {
+  int64_t n = static_cast<int64_t>(FHeader.LiveRecordCount) + delta;
+  FHeader.LiveRecordCount = static_cast<int32_t>(n < 0 ? 0 : (n > INT32_MAX ? INT32_MAX : n));
+  FHeaderDirty = true;
+}
+
+void TIndexPageCache::SetNoPrimaryKey(bool noPrimaryKey) {
+  FHeader.NoPrimaryKey = noPrimaryKey;
+  FHeaderDirty = true;
+}
+
+bool TIndexPageCache::WriteHeader(bool force) {
+  if (!FHeaderDirty && !force) return false;
+  FHeader.ChangeCounter = static_cast<int32_t>(static_cast<uint32_t>(FHeader.ChangeCounter) + 1);
+  FHeader.Encode(FBuffer.data());
+  FStore.WritePage(0, FBuffer.data());
+  FHeaderDirty = false;
+  FDiskChangeCounter = FHeader.ChangeCounter;
+  return true;
+}
+
+void TIndexPageCache::CountChangeInMemory() {
+  FHeader.ChangeCounter = static_cast<int32_t>(static_cast<uint32_t>(FHeader.ChangeCounter) + 1);
+  FHeaderDirty = true;
+}
+
+bool TIndexPageCache::HasDirtyPages() const {
+  for (const TIndexCache &c : FCaches)
+    for (const TPage *p : c.List)
+      if (p->Dirty) return true;
+  return false;
+}
+
+bool TIndexPageCache::RereadHeader() {
+  if (!FStore.ReadPage(0, FBuffer.data())) RaiseEngineError(KURA_HEADERCORRUPT, FTexts);
+  TIndexHeader stored = TIndexHeader::Decode(FBuffer.data(), FTexts);
+  if (stored.ChangeCounter == FDiskChangeCounter) return false;
+  FHeader = stored;
+  FHeaderDirty = false;
+  FDiskChangeCounter = stored.ChangeCounter;
+  DropPages();
+  return true;
+}
+
+TPageFormat TIndexPageCache::Format(int indexNo) const {
+  return TPageFormat::FromDescriptor(FHeader.Descriptors[indexNo]);
+}
+
+void TIndexPageCache::UnlinkMru(TIndexCache &c, TPage *page) {
+  if (page->MruPrev) page->MruPrev->MruNext = page->MruNext;
+  else if (c.MruHead == page) c.MruHead = page->MruNext;
+  if (page->MruNext) page->MruNext->MruPrev = page->MruPrev;
+  else if (c.MruTail == page) c.MruTail = page->MruPrev;
+  page->MruPrev = page->MruNext = nullptr;
+}
+
+void TIndexPageCache::Touch(TIndexCache &c, TPage *page) {
+  if (c.MruHead == page) return;
+  UnlinkMru(c, page);
+  page->MruNext = c.MruHead;
+  if (c.MruHead) c.MruHead->MruPrev = page;
+  c.MruHead = page;
+  if (!c.MruTail) c.MruTail = page;
+}
+
+TPage *TIndexPageCache::Lookup(int indexNo, uint32_t pageNo) {
+  TIndexCache &c = FCaches[indexNo];
+  // Cursors mostly come back to the pages they just used.
+  if (c.MruHead && c.MruHead->PageNo == pageNo) return c.MruHead;
+  if (c.MruHead && c.MruHead->MruNext && c.MruHead->MruNext->PageNo == pageNo) return c.MruHead->MruNext;
+  auto it = std::lower_bound(c.List.begin(), c.List.end(), pageNo,
+                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
+  if (it != c.List.end() && (*it)->PageNo == pageNo) return *it;
+  return nullptr;
+}
+
+void TIndexPageCache::InsertIntoCache(int indexNo, TPage *page) {
+  TIndexCache &c = FCaches[indexNo];
+  auto it = std::lower_bound(c.List.begin(), c.List.end(), page->PageNo,
+                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
+  c.List.insert(it, page);
+  Touch(c, page);
+}
+
+void TIndexPageCache::RemoveFromCache(int indexNo, TPage *page) {
+  TIndexCache &c = FCaches[indexNo];
+  auto it = std::find(c.List.begin(), c.List.end(), page);
+  if (it != c.List.end()) c.List.erase(it);
+  UnlinkMru(c, page);
+}
+
+TPage *TIndexPageCache::NewPageObject() { return FPool.Pop().release(); }
+
+void TIndexPageCache::Recycle(TPage *page) { FPool.Push(std::unique_ptr<TPage>(page)); }
+
+void TIndexPageCache::Unpin(TPage *page) {
+  if (page->PinCount > 0) --page->PinCount;
+  if (page->PinCount == 0) {
+    auto it = std::find(FDetached.begin(), FDetached.end(), page);
+    if (it != FDetached.end()) {
+      FDetached.erase(it);
+      Recycle(page);
+    }
+  }
+}
+
+void TIndexPageCache::WritePage(TPage &page) {
+  EncodePage(page, FBuffer.data());
+  FStore.WritePage(page.PageNo, FBuffer.data());
+  page.Dirty = false;
+}
+
+bool TIndexPageCache::EvictOne(int indexNo) {
+  TIndexCache &c = FCaches[indexNo];
+  for (TPage *p = c.MruTail; p; p = p->MruPrev) {
+    if (p->PinCount == 0 && !p->Dirty) {
+      RemoveFromCache(indexNo, p);
+      Recycle(p);
+      return true;
+    }
+  }
+  return false;
+}
+
+void TIndexPageCache::MakeRoom(int indexNo) {
+  TIndexCache &c = FCaches[indexNo];
+  if (static_cast<int>(c.List.size()) < FPagesPerIndex) return;
+  if (EvictOne(indexNo)) return;
+  if (CanWriteBack()) {
+    bool anyDirty = false;
+    for (TPage *p : c.List) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
+    if (anyDirty) {
+      WriteDirtyPages(false);
+      EvictOne(indexNo);
+    }
+  }
+  // Everything pinned (or held back by a transaction): the list grows and is trimmed later.
+}
+
+TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo) {
+  if (indexNo < 0 || indexNo >= kIndexSlots) RaiseCorrupt();
+  if (pageNo <= 0 || pageNo >= FHeader.NextPage) RaiseCorrupt();
+  TPage *page = Lookup(indexNo, static_cast<uint32_t>(pageNo));
+  if (page) {
+    Touch(FCaches[indexNo], page);
+    ++page->PinCount;
+    return TPageRef(this, page);
+  }
+  MakeRoom(indexNo);
+  if (!FStore.ReadPage(static_cast<uint32_t>(pageNo), FBuffer.data())) RaiseCorrupt();
+  std::unique_ptr<TPage> fresh(NewPageObject());
+  fresh->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
+  DecodePage(FBuffer.data(), *fresh, FTexts);
+  page = fresh.release();
+  InsertIntoCache(indexNo, page);
+  ++page->PinCount;
+  return TPageRef(this, page);
+}
+
+TPageRef TIndexPageCache::AllocatePage(int indexNo, uint8_t type) {
+  TIndexDescriptor &d = Descriptor(indexNo);
+  TPageRef ref;
+  if (d.FirstFreePage != 0) {
+    ref = GetPage(indexNo, d.FirstFreePage);
+    // A page on the free list that still holds entries, or that links to itself, means the
+    // list is damaged; handing it out would give one page two owners.
+    if (!ref->Free || ref->NextPage < 0 || ref->NextPage >= FHeader.NextPage ||
+        ref->NextPage == static_cast<int32_t>(ref->PageNo))
+      RaiseCorrupt();
+    d.FirstFreePage = ref->NextPage;
+  } else {
+    const int64_t pageNo = FHeader.NextPage;
+    if (pageNo + 1 > kMaxIndexPageNumber || (pageNo + 1) * kIndexPageSize > kMaxIndexFileBytes)
+      RaiseEngineError(KURA_TABLEFULL, FTexts);
+    MakeRoom(indexNo);
+    TPage *page = NewPageObject();
+    page->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
+    ++FHeader.NextPage;
+    InsertIntoCache(indexNo, page);
+    ++page->PinCount;
+    ref = TPageRef(this, page);
+  }
+  TPage &p = *ref;
+  p.Format = Format(indexNo);
+  p.Entries.clear();
+  p.Type = type;
+  p.PrevPage = p.NextPage = 0;
+  p.UsedBytes = 0;
+  p.Free = false;
+  p.Dirty = true;
+  FHeaderDirty = true;
+  return ref;
+}
+
+void TIndexPageCache::FreePage(TPage &page) {
+  TIndexDescriptor &d = Descriptor(page.IndexNo);
+  page.Entries.clear();
+  page.UsedBytes = 0;
+  page.Free = true;
+  page.PrevPage = 0;
+  page.NextPage = (d.FirstFreePage == FHeader.NextPage) ? 0 : d.FirstFreePage;
+  d.FirstFreePage = static_cast<int32_t>(page.PageNo);
+  page.Dirty = true;
+  FHeaderDirty = true;
+}
+
+void TIndexPageCache::AdoptFreePage(int indexNo, int32_t pageNo) {
+  if (pageNo <= 0 || pageNo >= FHeader.NextPage) RaiseCorrupt();
+  TPage *page = Lookup(indexNo, static_cast<uint32_t>(pageNo));
+  if (!page) {
+    MakeRoom(indexNo);
+    page = NewPageObject();
+    page->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
+    InsertIntoCache(indexNo, page);
+  }
+  FreePage(*page);
+}
+
+void TIndexPageCache::WriteDirtyPages(bool includePinned) {
+  std::vector<TPage *> dirty;
+  for (TIndexCache &c : FCaches)
+    for (TPage *p : c.List)
+      if (p->Dirty && (includePinned || p->PinCount == 0)) dirty.push_back(p);
+  std::sort(dirty.begin(), dirty.end(), [](const TPage *a, const TPage *b) { return a->PageNo < b->PageNo; });
+  for (TPage *p : dirty) WritePage(*p);
+}
+
+void TIndexPageCache::Flush() {
+  WriteDirtyPages();
+  WriteHeader(false);
+}
+
+void TIndexPageCache::Trim() {
+  for (int i = 0; i < kIndexSlots; ++i) {
+    TIndexCache &c = FCaches[i];
+    while (static_cast<int>(c.List.size()) > FPagesPerIndex) {
+      if (EvictOne(i)) continue;
+      bool writable = false;
+      if (CanWriteBack())
+        for (TPage *p : c.List) writable = writable || (p->Dirty && p->PinCount == 0);
+      if (!writable) break;
+      WriteDirtyPages(false);
+    }
+  }
+}
+
+void TIndexPageCache::DropIndexPages(int indexNo) {
+  TIndexCache &c = FCaches[indexNo];
+  for (TPage *p : c.List) {
+    p->MruPrev = p->MruNext = nullptr;
+    if (p->PinCount > 0)
+      FDetached.push_back(p);
+    else
+      Recycle(p);
+  }
+  c.List.clear();
+  c.MruHead = c.MruTail = nullptr;
+}
+
+void TIndexPageCache::DropPages() {
+  for (int i = 0; i < kIndexSlots; ++i) DropIndexPages(i);
+}
+
+void TIndexPageCache::EmptyAll() {
+  DropPages();
+  for (TIndexDescriptor &d : FHeader.Descriptors) {
+    d.RootPage = 0;
+    d.FirstFreePage = 0;
+    d.FullTextPage = 0;
+  }
+  FHeader.NextPage = 1;
+  FHeader.LiveRecordCount = 0;
+  WriteHeader(true);
+  FStore.Truncate(1);
+}
+
+}  // namespace kura

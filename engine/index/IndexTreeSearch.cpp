@@ -1,0 +1,284 @@
+// Reading the B+-tree: descent, positions, moving along the leaf chain, counts.
+#include <cstring>
+
+#include "engine/index/IndexTree.h"
+
+namespace kura {
+
+TIndexTree::TIndexTree(TIndexPageCache &cache, int indexNo, const TIndexKeyDefinition &keys)
+    : FCache(cache), FIndexNo(indexNo), FKeys(keys), FKeyLength(keys.KeyLength()) {
+  if (indexNo < 0 || indexNo >= kIndexSlots) Corrupt();
+  if (FKeyLength < 1 || FKeyLength > kMaxKeyLength + 4) Corrupt();
+  if (FCache.Descriptor(indexNo).KeyLength != FKeyLength) Corrupt();
+}
+
+TIndexDescriptor &TIndexTree::Desc() { return FCache.Descriptor(FIndexNo); }
+
+int32_t TIndexTree::RootPage() const { return FCache.Header().Descriptors[FIndexNo].RootPage; }
+
+TPageRef TIndexTree::LoadPage(int32_t pageNo, bool expectRoot, int depth) {
+  if (depth >= kMaxDepth) Corrupt();
+  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  if (page->Free || page->Count() == 0) Corrupt();
+  if (page->IsRoot() != expectRoot) Corrupt();
+  return page;
+}
+
+TPageRef TIndexTree::LoadLeafNeighbour(int32_t pageNo) {
+  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  if (page->Free || page->Count() == 0 || page->Type != PageLeaf) Corrupt();
+  return page;
+}
+
+int TIndexTree::ChildIndex(const TPage &page, const uint8_t *key, int length, bool strict) const {
+  int lo = 0, hi = page.Count();  // first entry that is > key (>= when strict)
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    int c = Cmp(page.Key(mid), key, length);
+    if (c < 0 || (c == 0 && !strict))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo > 0 ? lo - 1 : 0;
+}
+
+int TIndexTree::LowerBound(const TPage &page, const uint8_t *key, int length) const {
+  int lo = 0, hi = page.Count();
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    if (Cmp(page.Key(mid), key, length) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+TPageRef TIndexTree::Descend(const uint8_t *key, int length, bool strict, TPath &path, int64_t &before) {
+  path.clear();
+  before = 0;
+  int32_t pageNo = RootPage();
+  if (pageNo == 0) return TPageRef();
+  TPageRef page = LoadPage(pageNo, true, 0);
+  while (!page->IsLeaf()) {
+    int i = key ? ChildIndex(*page, key, length, strict) : 0;
+    for (int e = 0; e < i; ++e) before += page->KeyCount(e);
+    int32_t child = static_cast<int32_t>(page->Value(i));
+    path.push_back(TPathStep{std::move(page), i});
+    page = LoadPage(child, false, static_cast<int>(path.size()));
+  }
+  return page;
+}
+
+int64_t TIndexTree::KeyCount() {
+  int32_t root = RootPage();
+  if (root == 0) return 0;
+  TPageRef page = LoadPage(root, true, 0);
+  if (!Desc().NoCounts && !Desc().FullText) return page->SubtreeKeys();
+  // Without counts the leaves are walked.
+  TIndexPosition pos = First();
+  int64_t n = 0;
+  while (Next(pos)) ++n;
+  return n;
+}
+
+bool TIndexTree::OnEntry(const TIndexPosition &pos) {
+  if (pos.Page == 0 || pos.Entry < 0) return false;
+  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  return !page->Free && page->IsLeaf() && pos.Entry < page->Count();
+}
+
+void TIndexTree::ReadEntry(const TIndexPosition &pos, uint8_t *key, uint32_t *recordNumber) {
+  if (pos.Page == 0 || pos.Entry < 0) Corrupt();
+  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  if (page->Free || !page->IsLeaf() || pos.Entry >= page->Count()) Corrupt();
+  if (key) std::memcpy(key, page->Key(pos.Entry), static_cast<size_t>(FKeyLength));
+  if (recordNumber) *recordNumber = page->Value(pos.Entry);
+}
+
+TIndexPosition TIndexTree::First() {
+  TIndexPosition pos;
+  TPath path;
+  int64_t before;
+  TPageRef leaf = Descend(nullptr, 0, false, path, before);
+  if (!leaf) return pos;
+  pos.Page = static_cast<int32_t>(leaf->PageNo);
+  pos.Entry = 0;
+  pos.Ordinal = 1;
+  return pos;
+}
+
+TIndexPosition TIndexTree::Last() {
+  TIndexPosition pos;
+  int32_t pageNo = RootPage();
+  if (pageNo == 0) return pos;
+  int64_t before = 0;
+  TPageRef page = LoadPage(pageNo, true, 0);
+  int depth = 0;
+  while (!page->IsLeaf()) {
+    int i = page->Count() - 1;
+    for (int e = 0; e < i; ++e) before += page->KeyCount(e);
+    page = LoadPage(static_cast<int32_t>(page->Value(i)), false, ++depth);
+  }
+  pos.Page = static_cast<int32_t>(page->PageNo);
+  pos.Entry = page->Count() - 1;
+  pos.Ordinal = before + page->Count();
+  return pos;
+}
+
+TIndexPosition TIndexTree::SearchFirstAtOrAfter(const uint8_t *key, int length) {
+  TIndexPosition pos;
+  TPath path;
+  int64_t before;
+  // Routing on "<" finds the leftmost of several keys that agree over a short length.
+  TPageRef leaf = Descend(key, length, true, path, before);
+  if (!leaf) return pos;
+  int i = LowerBound(*leaf, key, length);
+  pos.Page = static_cast<int32_t>(leaf->PageNo);
+  pos.Entry = i;
+  pos.Ordinal = before + i + 1;
+  if (i == leaf->Count() && leaf->NextPage != 0) {
+    TPageRef next = LoadLeafNeighbour(leaf->NextPage);
+    if (next->PrevPage != static_cast<int32_t>(leaf->PageNo)) Corrupt();
+    pos.Page = static_cast<int32_t>(next->PageNo);
+    pos.Entry = 0;
+  }
+  return pos;
+}
+
+TIndexPosition TIndexTree::SearchLastAtOrBefore(const uint8_t *key, int length) {
+  TIndexPosition pos;
+  TPath path;
+  int64_t before;
+  TPageRef leaf = Descend(key, length, false, path, before);
+  if (!leaf) return pos;
+  int lo = 0, hi = leaf->Count();  // first entry > key
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    if (Cmp(leaf->Key(mid), key, length) <= 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  int i = lo - 1;
+  pos.Page = static_cast<int32_t>(leaf->PageNo);
+  pos.Entry = i;
+  pos.Ordinal = before + i + 1;
+  if (i < 0 && leaf->PrevPage != 0) {
+    TPageRef prev = LoadLeafNeighbour(leaf->PrevPage);
+    if (prev->NextPage != static_cast<int32_t>(leaf->PageNo)) Corrupt();
+    pos.Page = static_cast<int32_t>(prev->PageNo);
+    pos.Entry = prev->Count() - 1;
+  }
+  return pos;
+}
+
+TIndexPosition TIndexTree::PositionOfOrdinal(int64_t ordinal) {
+  TIndexPosition pos;
+  int32_t pageNo = RootPage();
+  if (pageNo == 0) return pos;
+  int64_t total = KeyCount();
+  if (ordinal < 1) {
+    pos = First();
+    pos.Entry = -1;
+    pos.Ordinal = 0;
+    return pos;
+  }
+  if (ordinal > total) {
+    pos = Last();
+    pos.Entry += 1;
+    pos.Ordinal = total + 1;
+    return pos;
+  }
+  int64_t remaining = ordinal;
+  TPageRef page = LoadPage(pageNo, true, 0);
+  int depth = 0;
+  while (!page->IsLeaf()) {
+    int i = 0;
+    while (i < page->Count() - 1 && remaining > static_cast<int64_t>(page->KeyCount(i))) {
+      remaining -= page->KeyCount(i);
+      ++i;
+    }
+    page = LoadPage(static_cast<int32_t>(page->Value(i)), false, ++depth);
+  }
+  // The counts must lead to an entry of this leaf.
+  if (remaining < 1 || remaining > page->Count()) Corrupt();
+  pos.Page = static_cast<int32_t>(page->PageNo);
+  pos.Entry = static_cast<int>(remaining - 1);
+  pos.Ordinal = ordinal;
+  return pos;
+}
+
+bool TIndexTree::Next(TIndexPosition &pos) {
+  if (pos.Page == 0) return false;
+  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  if (page->Free || !page->IsLeaf()) Corrupt();
+  if (pos.Entry >= page->Count()) return false;
+  if (pos.Entry + 1 < page->Count()) {
+    ++pos.Entry;
+    ++pos.Ordinal;
+    return true;
+  }
+  if (page->NextPage == 0) {
+    pos.Entry = page->Count();
+    ++pos.Ordinal;
+    return false;
+  }
+  // The next leaf must point back and continue the key order; a loop can never satisfy both.
+  TPageRef next = LoadLeafNeighbour(page->NextPage);
+  if (next->PrevPage != static_cast<int32_t>(page->PageNo)) Corrupt();
+  if (page->Count() > 0 && Cmp(page->Key(page->Count() - 1), next->Key(0), FKeyLength) >= 0) Corrupt();
+  pos.Page = static_cast<int32_t>(next->PageNo);
+  pos.Entry = 0;
+  ++pos.Ordinal;
+  return true;
+}
+
+bool TIndexTree::Prior(TIndexPosition &pos) {
+  if (pos.Page == 0) return false;
+  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  if (page->Free || !page->IsLeaf()) Corrupt();
+  if (pos.Entry < 0) return false;
+  if (pos.Entry > page->Count()) pos.Entry = page->Count();
+  if (pos.Entry - 1 >= 0) {
+    --pos.Entry;
+    --pos.Ordinal;
+    return true;
+  }
+  if (page->PrevPage == 0) {
+    pos.Entry = -1;
+    pos.Ordinal = 0;
+    return false;
+  }
+  TPageRef prev = LoadLeafNeighbour(page->PrevPage);
+  if (prev->NextPage != static_cast<int32_t>(page->PageNo)) Corrupt();
+  if (page->Count() > 0 && Cmp(prev->Key(prev->Count() - 1), page->Key(0), FKeyLength) >= 0) Corrupt();
+  pos.Page = static_cast<int32_t>(prev->PageNo);
+  pos.Entry = prev->Count() - 1;
+  --pos.Ordinal;
+  return true;
+}
+
+bool TIndexTree::KeyExists(const uint8_t *key) {
+  TIndexPosition pos = SearchFirstAtOrAfter(key, FKeyLength);
+  if (!OnEntry(pos)) return false;
+  std::vector<uint8_t> found(static_cast<size_t>(FKeyLength));
+  ReadEntry(pos, found.data(), nullptr);
+  return Cmp(found.data(), key, FKeyLength) == 0;
+}
+
+int64_t TIndexTree::SequenceNumber(const uint8_t *key, uint32_t recordNumber) {
+  TIndexPosition pos = SearchFirstAtOrAfter(key, FKeyLength);
+  std::vector<uint8_t> found(static_cast<size_t>(FKeyLength));
+  while (OnEntry(pos)) {
+    uint32_t rec;
+    ReadEntry(pos, found.data(), &rec);
+    if (Cmp(found.data(), key, FKeyLength) != 0) return 0;
+    if (rec == recordNumber) return pos.Ordinal;
+    if (!Next(pos)) break;
+  }
+  return 0;
+}
+
+}  // namespace kura

@@ -1,0 +1,241 @@
+// Damaged pages and headers must give KURA_INDEXCORRUPT: never a crash, a hang or a read
+// outside a page.
+#include <random>
+
+#include "IndexModel.h"
+
+using namespace kura;
+using namespace kura::indextest;
+
+namespace {
+
+// A store holding one index with a few hundred keys, flushed to the pages.
+struct TBuiltIndex {
+  TRecordLayout Layout;
+  size_t Field = 0;
+  TIndexKeyDefinition Keys;
+  TMemoryIndexPageStore Store;
+  int IndexNo = 0;
+
+  TBuiltIndex(KeyCompression compression, int keys, uint16_t stringSize = 40) {
+    Field = Layout.Add(EngineFieldType::String, stringSize);
+    Keys = Layout.Keys({Field}, false);
+    TIndexPageCache cache(Store);
+    cache.CreateNew();
+    IndexNo = AddSecondaryIndex(cache.Header(), Layout.Definition("Damaged", Keys, compression), {});
+    TIndexTree tree(cache, IndexNo, Keys);
+    for (int i = 1; i <= keys; ++i) tree.Insert(Key(i).data(), static_cast<uint32_t>(i));
+    cache.Flush();
+  }
+  std::vector<uint8_t> Key(int i) const {
+    std::vector<uint8_t> r = Layout.NewRecord();
+    Layout.SetString(r, Field, "k" + std::to_string(i * 7919 % 100000));
+    Layout.SetAutoInc(r, i);
+    return Keys.BuildKey(r.data(), r.size());
+  }
+};
+
+// Everything a cursor does with an index, on whatever the pages hold.
+void Exercise(TIndexPageCache &cache, TBuiltIndex &built) {
+  cache.Open();
+  TIndexTree tree(cache, built.IndexNo, built.Keys);
+  tree.CheckStructure();
+  TIndexPosition pos = tree.First();
+  for (int guard = 0; guard < 100000 && tree.Next(pos); ++guard) {
+  }
+  pos = tree.Last();
+  for (int guard = 0; guard < 100000 && tree.Prior(pos); ++guard) {
+  }
+  tree.KeyCount();
+  tree.PositionOfOrdinal(100);
+  std::vector<uint8_t> probe = built.Key(50);
+  tree.SearchFirstAtOrAfter(probe.data(), built.Keys.KeyLength());
+  tree.SearchLastAtOrBefore(probe.data(), 3);
+  tree.Delete(probe.data(), 50);
+  tree.Insert(built.Key(100001).data(), 100001);
+  tree.Delete(built.Key(7).data(), 7);
+  cache.Flush();
+}
+
+}  // namespace
+
+TEST(IndexCorruption, RandomlyDamagedPagesGiveIndexCorruptOrStillWork) {
+  for (KeyCompression compression : {KeyCompression::None, KeyCompression::DuplicateBytes,
+                                     KeyCompression::TrailingBytes, KeyCompression::Full}) {
+    TBuiltIndex built(compression, compression == KeyCompression::None ? 400 : 2000);
+    ASSERT_GT(built.Store.PageCount(), 4u);
+    std::mt19937 rng(static_cast<uint32_t>(compression) + 11);
+    int refused = 0;
+    for (int round = 0; round < 400; ++round) {
+      TMemoryIndexPageStore damaged = built.Store;
+      uint32_t page = 1 + rng() % (damaged.PageCount() - 1);
+      int hits = 1 + static_cast<int>(rng() % 6);
+      for (int k = 0; k < hits; ++k) {
+        // Mostly the page header and the first entries, where counts and links live.
+        size_t at = rng() % 3 == 0 ? rng() % kIndexPageSize : rng() % 64;
+        damaged.RawPage(page)[at] = static_cast<uint8_t>(rng());
+      }
+      TIndexPageCache cache(damaged);
+      uint16_t code = CodeOf([&] { Exercise(cache, built); });
+      EXPECT_TRUE(code == 0 || code == KURA_INDEXCORRUPT) << "code " << code;
+      refused += code == KURA_INDEXCORRUPT;
+    }
+    EXPECT_GT(refused, 100);
+  }
+}
+
+TEST(IndexCorruption, ChildPageNumberPastTheEnd) {
+  TBuiltIndex built(KeyCompression::None, 400);
+  TIndexPageCache cache(built.Store);
+  cache.Open();
+  uint8_t *root = built.Store.RawPage(static_cast<uint32_t>(cache.Header().Descriptors[built.IndexNo].RootPage));
+  ASSERT_EQ(root[0], PageRootInterior);
+  const int k = built.Keys.KeyLength();
+  const int entries = indexbytes::GetU16LE(root + 1);
+  for (int i = 0; i < entries; ++i) indexbytes::PutI32LE(root + kPageHeaderBytes + i * (k + 8) + k, 99999);
+  TIndexTree tree(cache, built.IndexNo, built.Keys);
+  EXPECT_EQ(CodeOf([&] { tree.First(); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { tree.Insert(built.Key(1).data(), 1); }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, LoopInTheLeafChainEndsTheWalk) {
+  TBuiltIndex built(KeyCompression::None, 400);
+  TIndexPageCache probe(built.Store);
+  probe.Open();
+  TIndexTree scan(probe, built.IndexNo, built.Keys);
+  TIndexPosition last = scan.Last();
+  TIndexPosition first = scan.First();
+  ASSERT_NE(first.Page, last.Page);
+  // The last leaf leads back to the first one.
+  indexbytes::PutI32LE(built.Store.RawPage(static_cast<uint32_t>(last.Page)) + 7, first.Page);
+  TIndexPageCache cache(built.Store);
+  cache.Open();
+  TIndexTree tree(cache, built.IndexNo, built.Keys);
+  TIndexPosition pos = tree.First();
+  uint16_t code = CodeOf([&] {
+    for (int i = 0; i < 1000000 && tree.Next(pos); ++i) {
+    }
+  });
+  EXPECT_EQ(code, KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { tree.CheckStructure(); }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, EntryCountThatDoesNotFitThePage) {
+  for (KeyCompression compression : {KeyCompression::None, KeyCompression::Full}) {
+    TBuiltIndex built(compression, 10);
+    TIndexPageCache cache(built.Store);
+    cache.Open();
+    uint8_t *root = built.Store.RawPage(static_cast<uint32_t>(cache.Header().Descriptors[built.IndexNo].RootPage));
+    indexbytes::PutU16LE(root + 1, 4000);
+    TIndexTree tree(cache, built.IndexNo, built.Keys);
+    EXPECT_EQ(CodeOf([&] { tree.First(); }), KURA_INDEXCORRUPT);
+  }
+}
+
+TEST(IndexCorruption, CompressedEntriesThatReachOutsideTheirBytes) {
+  TBuiltIndex built(KeyCompression::DuplicateBytes, 10);
+  TIndexPageCache cache(built.Store);
+  cache.Open();
+  const int32_t rootNo = cache.Header().Descriptors[built.IndexNo].RootPage;
+  TMemoryIndexPageStore good = built.Store;
+  auto damageAndRead = [&](const std::function<void(uint8_t *)> &damage) {
+    built.Store = good;
+    damage(built.Store.RawPage(static_cast<uint32_t>(rootNo)));
+    TIndexPageCache fresh(built.Store);
+    fresh.Open();
+    TIndexTree tree(fresh, built.IndexNo, built.Keys);
+    return CodeOf([&] { tree.First(); });
+  };
+  EXPECT_EQ(damageAndRead([](uint8_t *) {}), 0);
+  EXPECT_EQ(damageAndRead([](uint8_t *p) { p[13] = 3; }), KURA_INDEXCORRUPT);  // first entry shares bytes
+  EXPECT_EQ(damageAndRead([](uint8_t *p) { indexbytes::PutU16LE(p + 11, 20); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(damageAndRead([](uint8_t *p) { indexbytes::PutU16LE(p + 11, 4090); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(damageAndRead([&](uint8_t *p) { p[13 + 1 + built.Keys.KeyLength() + 4] = 250; }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(damageAndRead([](uint8_t *p) { p[0] = 4; }), KURA_INDEXCORRUPT);  // not a tree page
+  EXPECT_EQ(damageAndRead([](uint8_t *p) { p[0] = 9; }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, PathDeeperThanSixtyFourLevels) {
+  TRecordLayout layout;
+  size_t f = layout.Add(EngineFieldType::Integer, 4);
+  TIndexKeyDefinition keys = layout.Keys({f}, true);
+  TMemoryIndexPageStore store;
+  TIndexPageCache cache(store);
+  cache.CreateNew();
+  int indexNo = AddSecondaryIndex(cache.Header(), layout.Definition("Deep", keys, KeyCompression::None), {});
+  // 70 interior pages, each with one entry leading to the next, over one leaf.
+  const int levels = 70;
+  std::vector<uint8_t> key(5, 0);
+  key[0] = 1;
+  for (int n = 1; n <= levels + 1; ++n) {
+    std::vector<uint8_t> raw(kIndexPageSize, 0);
+    bool leaf = n == levels + 1;
+    raw[0] = n == 1 ? PageRootInterior : (leaf ? PageLeaf : PageInterior);
+    indexbytes::PutU16LE(raw.data() + 1, 1);
+    std::memcpy(raw.data() + 13, key.data(), 5);
+    indexbytes::PutU32LE(raw.data() + 18, leaf ? 1u : static_cast<uint32_t>(n + 1));
+    if (!leaf) indexbytes::PutU32LE(raw.data() + 22, 1);
+    indexbytes::PutU16LE(raw.data() + 11, leaf ? 9 : 13);
+    store.WritePage(static_cast<uint32_t>(n), raw.data());
+  }
+  cache.Header().NextPage = levels + 2;
+  cache.Header().Descriptors[indexNo].RootPage = 1;
+  TIndexTree tree(cache, indexNo, keys);
+  EXPECT_EQ(CodeOf([&] { tree.First(); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { tree.Insert(key.data(), 2); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { tree.FreeAllPages(); }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, DamagedFreeListIsNotHandedOut) {
+  TRecordLayout layout;
+  size_t f = layout.Add(EngineFieldType::Integer, 4);
+  TIndexKeyDefinition keys = layout.Keys({f}, true);
+  TMemoryIndexPageStore store;
+  TIndexPageCache cache(store);
+  cache.CreateNew();
+  int indexNo = AddSecondaryIndex(cache.Header(), layout.Definition("Free", keys, KeyCompression::None), {});
+  TIndexTree tree(cache, indexNo, keys);
+  std::vector<std::vector<uint8_t>> all;
+  for (int v = 0; v < 1000; ++v) {
+    std::vector<uint8_t> r = layout.NewRecord();
+    layout.SetInt32(r, f, v);
+    all.push_back(keys.BuildKey(r.data(), r.size()));
+    tree.Insert(all.back().data(), static_cast<uint32_t>(v + 1));
+  }
+  for (int v = 0; v < 600; ++v) tree.Delete(all[static_cast<size_t>(v)].data(), static_cast<uint32_t>(v + 1));
+  cache.Flush();
+  const int32_t head = cache.Header().Descriptors[indexNo].FirstFreePage;
+  ASSERT_NE(head, 0);
+  // The free page links to itself.
+  TMemoryIndexPageStore selfLoop = store;
+  indexbytes::PutI32LE(selfLoop.RawPage(static_cast<uint32_t>(head)) + 7, head);
+  TIndexPageCache c1(selfLoop);
+  c1.Open();
+  EXPECT_EQ(CodeOf([&] { c1.AllocatePage(indexNo, PageLeaf); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { TIndexTree(c1, indexNo, keys).CheckStructure(); }), KURA_INDEXCORRUPT);
+  // The head of the free list is a page still in use.
+  TMemoryIndexPageStore inUse = store;
+  TIndexPageCache c2(inUse);
+  c2.Open();
+  c2.Header().Descriptors[indexNo].FirstFreePage = c2.Header().Descriptors[indexNo].RootPage;
+  EXPECT_EQ(CodeOf([&] { c2.AllocatePage(indexNo, PageLeaf); }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, PageMissingFromTheFile) {
+  TBuiltIndex built(KeyCompression::None, 400);
+  built.Store.Truncate(2);
+  TIndexPageCache cache(built.Store);
+  cache.Open();
+  TIndexTree tree(cache, built.IndexNo, built.Keys);
+  EXPECT_EQ(CodeOf([&] { tree.CheckStructure(); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(CodeOf([&] { cache.GetPage(built.IndexNo, 0); }), KURA_INDEXCORRUPT);
+}
+
+TEST(IndexCorruption, KeyDefinitionThatDisagreesWithTheDescriptor) {
+  TBuiltIndex built(KeyCompression::None, 10);
+  TIndexPageCache cache(built.Store);
+  cache.Open();
+  TIndexKeyDefinition other = built.Keys;
+  other.Unique = true;  // 4 bytes shorter than the stored key length
+  EXPECT_EQ(CodeOf([&] { TIndexTree tree(cache, built.IndexNo, other); }), KURA_INDEXCORRUPT);
+}

@@ -1,0 +1,261 @@
+// The page cache: capacity, recency, write-back, dropping, the pool, and several indexes
+// sharing one file with their own free lists.
+#include <random>
+
+#include "IndexModel.h"
+
+using namespace kura;
+using namespace kura::indextest;
+
+namespace {
+
+struct TIntIndexFile {
+  TRecordLayout Layout;
+  size_t Field;
+  TIndexKeyDefinition Keys;
+  TMemoryIndexPageStore Store;
+  TIndexPageCache Cache{Store};
+  int IndexNo = 0;
+
+  TIntIndexFile() {
+    Field = Layout.Add(EngineFieldType::Integer, 4);
+    Keys = Layout.Keys({Field}, true);
+    Cache.CreateNew();
+    IndexNo = AddSecondaryIndex(Cache.Header(), Layout.Definition("Ints", Keys, KeyCompression::None), {});
+    Cache.MarkHeaderDirty();
+  }
+  std::vector<uint8_t> Key(int v) const {
+    std::vector<uint8_t> r = Layout.NewRecord();
+    Layout.SetInt32(r, Field, v);
+    return Keys.BuildKey(r.data(), r.size());
+  }
+};
+
+}  // namespace
+
+TEST(IndexPageCache, TrimKeepsEachIndexWithinItsCapacity) {
+  TIntIndexFile f;
+  f.Cache.SetPagesPerIndex(3);
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  for (int v = 0; v < 5000; ++v) tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  f.Cache.Trim();
+  EXPECT_LE(f.Cache.CachedPages(f.IndexNo), 3u);
+  EXPECT_EQ(tree.CheckStructure().Keys, 5000);
+  EXPECT_LE(f.Cache.PooledPages(), TPageStack::kMaxPooled);
+}
+
+TEST(IndexPageCache, RecentPagesAreServedWithoutReading) {
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  for (int v = 0; v < 2000; ++v) tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  f.Cache.Flush();
+  f.Cache.Trim();
+  TIndexPosition pos = tree.First();
+  const uint64_t reads = f.Store.Reads();
+  // Walking inside one leaf touches the same page again and again.
+  for (int i = 0; i < 100; ++i) tree.Next(pos);
+  EXPECT_EQ(f.Store.Reads(), reads);
+}
+
+TEST(IndexPageCache, WithoutWriteBackDirtyPagesStayUntilFlushed) {
+  TIntIndexFile f;
+  f.Cache.Flush();
+  f.Cache.SetPagesPerIndex(1);
+  f.Cache.SetWriteBackAllowed(false);
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  const uint64_t writes = f.Store.Writes();
+  for (int v = 0; v < 3000; ++v) {
+    tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+    f.Cache.Trim();
+  }
+  EXPECT_EQ(f.Store.Writes(), writes);  // a transaction's changes stay in memory
+  EXPECT_EQ(tree.CheckStructure().Keys, 3000);
+  // Dropping them (a rollback) brings back the file's state: the empty index.
+  f.Cache.DropPages();
+  f.Cache.Open();
+  TIndexTree again(f.Cache, f.IndexNo, f.Keys);
+  EXPECT_EQ(again.KeyCount(), 0);
+}
+
+TEST(IndexPageCache, ChangedHeaderOnDiskDropsTheCachedPages) {
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  for (int v = 0; v < 100; ++v) tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  f.Cache.Flush();
+  EXPECT_FALSE(f.Cache.RereadHeader());
+  // Another user of the file adds keys and writes the header.
+  TIndexPageCache other(f.Store);
+  other.Open();
+  TIndexTree otherTree(other, f.IndexNo, f.Keys);
+  for (int v = 100; v < 1000; ++v) otherTree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  other.Flush();
+  EXPECT_TRUE(f.Cache.RereadHeader());
+  EXPECT_EQ(f.Cache.CachedPages(f.IndexNo), 0u);
+  EXPECT_EQ(tree.KeyCount(), 1000);
+}
+
+TEST(IndexPageCache, PinnedPagesSurviveADropUntilReleased) {
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  tree.Insert(f.Key(1).data(), 1);
+  f.Cache.Flush();
+  TPageRef held = f.Cache.GetPage(f.IndexNo, f.Cache.Header().Descriptors[f.IndexNo].RootPage);
+  f.Cache.DropPages();
+  EXPECT_EQ(held->Count(), 1);  // still readable by its holder
+  held.Release();
+  EXPECT_EQ(tree.KeyCount(), 1);
+}
+
+TEST(IndexPageCache, HeaderWritesCountChangesAndPersist) {
+  TIntIndexFile f;
+  const int32_t before = f.Cache.Header().ChangeCounter;
+  f.Cache.WriteHeader();
+  const int32_t written = f.Cache.Header().ChangeCounter;
+  EXPECT_EQ(written, before + 1);
+  for (int i = 0; i < 6; ++i) f.Cache.AddLiveRecords(+1);
+  f.Cache.AddLiveRecords(-1);
+  f.Cache.SetNoPrimaryKey(true);
+  EXPECT_TRUE(f.Cache.HeaderDirty());
+  f.Cache.WriteHeader();
+  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 2);
+  f.Cache.WriteHeader();  // clean: nothing written
+  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 2);
+  f.Cache.WriteHeader(true);
+  EXPECT_EQ(f.Cache.Header().ChangeCounter, before + 3);
+  TIndexPageCache reopened(f.Store);
+  reopened.Open();
+  EXPECT_EQ(reopened.Header().LiveRecordCount, 5);
+  EXPECT_TRUE(reopened.Header().NoPrimaryKey);
+  EXPECT_EQ(reopened.Header().ChangeCounter, before + 3);
+  reopened.AddLiveRecords(-10);
+  EXPECT_EQ(reopened.Header().LiveRecordCount, 0);
+}
+
+TEST(IndexPageCache, FileCannotGrowBeyondItsLimit) {
+  TIntIndexFile f;
+  // The largest page number whose end stays within 4 000 000 000 bytes.
+  const int32_t lastPage = static_cast<int32_t>(kMaxIndexFileBytes / kIndexPageSize) - 1;
+  f.Cache.Header().NextPage = lastPage;
+  TPageRef ok = f.Cache.AllocatePage(f.IndexNo, PageLeaf);
+  EXPECT_EQ(ok->PageNo, static_cast<uint32_t>(lastPage));
+  EXPECT_EQ(CodeOf([&] { f.Cache.AllocatePage(f.IndexNo, PageLeaf); }), KURA_TABLEFULL);
+}
+
+TEST(IndexPageCache, EmptyingResetsEveryIndexAndCutsTheFile) {
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  TIndexKeyDefinition sys = TIndexKeyDefinition::SystemRecordIndex();
+  TIndexTree system(f.Cache, kSystemRecordIndex, sys);
+  for (int v = 0; v < 2000; ++v) {
+    tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+    system.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));  // 5-byte keys fit the system index
+  }
+  f.Cache.Header().LiveRecordCount = 2000;
+  f.Cache.Flush();
+  ASSERT_GT(f.Store.PageCount(), 5u);
+  f.Cache.EmptyAll();
+  EXPECT_EQ(f.Store.PageCount(), 1u);
+  EXPECT_EQ(f.Cache.Header().NextPage, 1);
+  EXPECT_EQ(f.Cache.Header().LiveRecordCount, 0);
+  EXPECT_EQ(tree.KeyCount(), 0);
+  EXPECT_EQ(system.KeyCount(), 0);
+  TIndexPageCache reopened(f.Store);
+  reopened.Open();
+  EXPECT_EQ(reopened.Header().Descriptors[f.IndexNo].RootPage, 0);
+  EXPECT_EQ(reopened.Header().Descriptors[f.IndexNo].FirstFreePage, 0);
+  EXPECT_EQ(reopened.Header().SecondaryCount, 1);  // definitions stay
+  tree.Insert(f.Key(1).data(), 1);
+  EXPECT_EQ(tree.KeyCount(), 1);
+}
+
+// Several indexes in one file: each keeps its own tree and its own free list.
+TEST(IndexFileIndexes, SeveralIndexesShareOneFileWithTheirOwnFreeLists) {
+  TRecordLayout layout;
+  size_t id = layout.Add(EngineFieldType::Integer, 4);
+  size_t name = layout.Add(EngineFieldType::String, 16);
+  size_t amount = layout.Add(EngineFieldType::Float, 8);
+  TIndexKeyDefinition primary = layout.Keys({id}, true);
+  TIndexKeyDefinition byName = layout.Keys({name}, false);
+  TIndexKeyDefinition byAmount = layout.Keys({amount, name}, false, true);
+  TIndexKeyDefinition system = TIndexKeyDefinition::SystemRecordIndex();
+  TMemoryIndexPageStore store;
+  TIndexPageCache cache(store);
+  cache.CreateNew();
+  DefinePrimaryIndex(cache.Header(), layout.Definition("", primary, KeyCompression::None), {});
+  int nameNo = AddSecondaryIndex(cache.Header(), layout.Definition("ByName", byName, KeyCompression::Full), {});
+  int amountNo = AddSecondaryIndex(cache.Header(), layout.Definition("ByAmount", byAmount, KeyCompression::DuplicateBytes), {});
+  std::vector<std::unique_ptr<TIndexTree>> trees;
+  trees.push_back(std::make_unique<TIndexTree>(cache, kPrimaryIndex, primary));
+  trees.push_back(std::make_unique<TIndexTree>(cache, nameNo, byName));
+  trees.push_back(std::make_unique<TIndexTree>(cache, amountNo, byAmount));
+  trees.push_back(std::make_unique<TIndexTree>(cache, kSystemRecordIndex, system));
+  std::mt19937 rng(5);
+  std::map<int32_t, std::vector<uint8_t>> records;  // auto-increment value -> record
+  auto keysOf = [&](const std::vector<uint8_t> &r) {
+    std::vector<std::vector<uint8_t>> k;
+    for (auto &t : trees) k.push_back(t->Keys().BuildKey(r.data(), r.size()));
+    return k;
+  };
+  int32_t autoInc = 0;
+  for (int round = 0; round < 6000; ++round) {
+    if (rng() % 100 < 60 || records.empty()) {
+      std::vector<uint8_t> r = layout.NewRecord();
+      layout.SetAutoInc(r, ++autoInc);
+      layout.SetInt32(r, id, autoInc);
+      layout.SetString(r, name, std::string(1 + rng() % 12, static_cast<char>('a' + rng() % 3)));
+      layout.SetDouble(r, amount, static_cast<double>(rng() % 100) / 4.0);
+      auto k = keysOf(r);
+      for (size_t i = 0; i < trees.size(); ++i) trees[i]->Insert(k[i].data(), static_cast<uint32_t>(autoInc));
+      records[autoInc] = r;
+    } else {
+      auto it = std::next(records.begin(), static_cast<long>(rng() % records.size()));
+      auto k = keysOf(it->second);
+      for (size_t i = 0; i < trees.size(); ++i) ASSERT_TRUE(trees[i]->Delete(k[i].data(), static_cast<uint32_t>(it->first)));
+      records.erase(it);
+    }
+    cache.Trim();
+  }
+  for (auto &t : trees) EXPECT_EQ(t->CheckStructure().Keys, static_cast<int64_t>(records.size()));
+  // Emptying one index fills its free list; the others do not take from it.
+  for (auto &[inc, r] : records) {
+    auto k = keysOf(r);
+    ASSERT_TRUE(trees[1]->Delete(k[1].data(), static_cast<uint32_t>(inc)));
+  }
+  TIndexTreeStats nameStats = trees[1]->CheckStructure();
+  EXPECT_EQ(nameStats.TreePages, 0);
+  const int64_t nameFree = nameStats.FreePages;
+  EXPECT_GT(nameFree, 0);
+  const int32_t nextPage = cache.Header().NextPage;
+  for (int v = 0; v < 3000; ++v) {
+    std::vector<uint8_t> r = layout.NewRecord();
+    layout.SetAutoInc(r, ++autoInc);
+    layout.SetInt32(r, id, autoInc);
+    trees[0]->Insert(trees[0]->Keys().BuildKey(r.data(), r.size()).data(), static_cast<uint32_t>(autoInc));
+  }
+  EXPECT_EQ(trees[1]->CheckStructure().FreePages, nameFree);
+  EXPECT_GT(cache.Header().NextPage, nextPage);
+  // Deleting the name index moves the amount index down and gives its pages to the system index.
+  cache.Flush();
+  const int32_t beforeDelete = cache.Header().NextPage;
+  const int64_t systemFree = trees[3]->CheckStructure().FreePages;
+  trees.erase(trees.begin() + 1);
+  DeleteIndex(cache, nameNo);
+  EXPECT_EQ(cache.Header().SecondaryCount, 1);
+  EXPECT_EQ(cache.Header().Descriptors[1].Name, "ByAmount");
+  TIndexTree movedAmount(cache, 1, byAmount);
+  EXPECT_EQ(movedAmount.CheckStructure().Keys, static_cast<int64_t>(records.size()));
+  EXPECT_EQ(trees[2]->CheckStructure().FreePages, systemFree + nameFree);
+  EXPECT_EQ(cache.Header().NextPage, beforeDelete);
+  // Deleting the primary index leaves the table without a primary key.
+  DeleteIndex(cache, kPrimaryIndex);
+  EXPECT_TRUE(cache.Header().NoPrimaryKey);
+  EXPECT_FALSE(cache.Header().IndexInUse(kPrimaryIndex));
+  EXPECT_EQ(CodeOf([&] { DeleteIndex(cache, kPrimaryIndex); }), KURA_INVALIDINDEXNAME);
+  cache.Flush();
+  TIndexPageCache reopened(store);
+  reopened.Open();
+  TIndexTree again(reopened, 1, byAmount);
+  EXPECT_EQ(again.CheckStructure().Keys, static_cast<int64_t>(records.size()));
+  TIndexTree sysAgain(reopened, kSystemRecordIndex, system);
+  EXPECT_GT(sysAgain.CheckStructure().FreePages, nameFree);
+}

@@ -9,7 +9,8 @@ namespace kura {
 class IBlobBlockStore {
  public:
   virtual ~IBlobBlockStore() = default;
-  // Reads up to count bytes at offset; returns how many were read (fewer at the end of the file).
+  // Reads up to count bytes at offset; returns how many were read. Fewer at the end of the file
+  // is not an error here: read-ahead may reach past blocks allocated but not yet written.
   virtual size_t ReadAt(uint64_t offset, uint8_t *buffer, size_t count) = 0;
   // Writes count bytes at offset, extending the file (zero-filled) as needed; raises on failure.
   virtual void WriteAt(uint64_t offset, const uint8_t *buffer, size_t count) = 0;

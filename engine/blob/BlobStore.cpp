@@ -146,12 +146,13 @@ void TBlobStore::WriteHeader(bool force) {
   FHeaderDirty = false;
 }
 
-bool TBlobStore::Flush() {
+bool TBlobStore::Flush(bool toDisk) {
   bool wrote = FCache.WriteDirty();
   if (FHeaderDirty) {
     WriteHeader(true);
     wrote = true;
   }
+  if (wrote && toDisk) FFile.FlushToDisk();
   return wrote;
 }
 

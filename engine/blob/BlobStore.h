@@ -48,7 +48,8 @@ class TBlobStore {
   // Writes the header when dirty or forced, incrementing its change counter.
   void WriteHeader(bool force = false);
   // Writes dirty blocks and then the header (when dirty); true when anything was written.
-  bool Flush();
+  // With toDisk, the file's operating-system buffers are flushed when anything was written.
+  bool Flush(bool toDisk = false);
   // Marks the header as changed without writing it (exclusive tables write at close).
   void MarkHeaderDirty() { FHeaderDirty = true; }
   bool HeaderDirty() const { return FHeaderDirty; }

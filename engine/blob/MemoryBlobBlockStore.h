@@ -13,11 +13,13 @@ class TMemoryBlobBlockStore : public IBlobBlockStore {
   void WriteAt(uint64_t offset, const uint8_t *buffer, size_t count) override;
   uint64_t Size() override { return FBytes.size(); }
   void Truncate(uint64_t size) override;
+  void FlushToDisk() override { ++FFlushes; }
 
   // Writes raise KURA_WRITEERR while set.
   void SetFailWrites(bool fail) { FFailWrites = fail; }
   size_t ReadCount() const { return FReads; }
   size_t WriteCount() const { return FWrites; }
+  size_t FlushCount() const { return FFlushes; }
   std::vector<uint8_t> &Bytes() { return FBytes; }
 
  private:
@@ -25,6 +27,7 @@ class TMemoryBlobBlockStore : public IBlobBlockStore {
   bool FFailWrites = false;
   size_t FReads = 0;
   size_t FWrites = 0;
+  size_t FFlushes = 0;
 };
 
 }  // namespace kura

@@ -121,3 +121,18 @@ TEST(BlobBlockCache, PinnedBlocksStayWhileTheCacheIsFull) {
   // Reading past the end of the file is an error, not garbage.
   EXPECT_EQ(ErrorCodeRaisedBy([&] { cache.Get(9, 9, 1); }), KURA_READERR);
 }
+
+TEST(BlobBlockCache, ReadAheadAndCapacityFollowTheBlockSizeAndSessionSettings) {
+  TMemoryBlobBlockStore file;
+  TBlobStore small(file, 64, false, "memo");
+  EXPECT_EQ(small.ReadAheadCount(), 256);
+  EXPECT_EQ(small.Cache().Capacity(), 512u);  // 32 768 / 64
+  TBlobStore huge(file, 65553, false, "memo");
+  EXPECT_EQ(huge.ReadAheadCount(), 1);
+  EXPECT_EQ(huge.Cache().Capacity(), 1u);
+  TBlobCacheSettings settings;
+  settings.BlobBufferCount = 10;
+  TBlobStore counted(file, 512, false, "memo", settings);
+  EXPECT_EQ(counted.ReadAheadCount(), 32);
+  EXPECT_EQ(counted.Cache().Capacity(), 10u);
+}

@@ -384,9 +384,15 @@ TEST(BlobStore, ChangeCounterTellsOtherUsersAboutWrites) {
   EXPECT_TRUE(other.ReadHeaderChanged());
   EXPECT_EQ(ErrorCodeRaisedBy([&] { other.ReadValue(first, 1); }), KURA_KEYORRECDELETED);
   EXPECT_EQ(other.ReadValue(first, 2), w);
+  // Operating-system buffers are flushed only when asked and only after a write.
+  EXPECT_FALSE(f.Store->Flush(true));
+  EXPECT_EQ(f.File.FlushCount(), 0u);
+  f.Store->WriteValue(first, 2, 3, v.data(), v.size());
+  EXPECT_TRUE(f.Store->Flush(true));
+  EXPECT_EQ(f.File.FlushCount(), 1u);
   // A forced header write counts as well.
   f.Store->WriteHeader(true);
-  EXPECT_EQ(f.Store->Header().ChangeCounter, 3);
+  EXPECT_EQ(f.Store->Header().ChangeCounter, 4);
 }
 
 TEST(BlobStore, EmptyingTruncatesAfterTheHeader) {

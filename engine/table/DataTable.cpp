@@ -164,14 +164,14 @@ void TDataTable::CloseFiles() {
   CloseOpenedFiles(discard);
 }
 
-void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
+void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes) {
   const TSessionSettings &settings = Settings();
   FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
   FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
   try {
     TSideFileFactories &factories = SideFileFactories();
     if (factories.CreateIndex) {
-      std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName());
+      std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName(), indexes);
       if (index) index->CloseFile(false);
     } else if (TFileHandler::Exists(IndexFileName(), FInMemory)) {
       // A companion left by an earlier table of this name would not match the new data file.

@@ -7,6 +7,7 @@
 
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
+#include "engine/index/IndexFile.h"
 
 namespace kura {
 namespace {
@@ -33,6 +34,7 @@ void StartEngine() {
   TEngineState &state = *State();
   if (state.Started) return;
   TFileList::Instance();
+  InstallIndexFiles();
   state.Sessions.push_back(std::make_unique<TDataSession>());
   state.Started = true;
 }

@@ -78,6 +78,13 @@ void TDataCursor::ComputeRangeOrdinals() {
   if (!FRangeActive) {
     FRangeFirst = 1;
     FRangeLast = total;
+    if (FIndexNo == kSystemRecordIndex) {
+      // The system record index also holds the freed slots (deleted flag 1, after the live
+      // ones); as an order it shows the live records only.
+      const uint8_t live[1] = {0};
+      TIndexPosition last = tree.SearchLastAtOrBefore(live, 1);
+      FRangeLast = last.Page == 0 ? 0 : last.Ordinal;
+    }
     return;
   }
   const TIndexKeyDefinition &keys = CurrentKeys();

@@ -306,7 +306,8 @@ std::string TDataCursor::IndexDisplayName(int indexNo) const {
 
 void TDataCursor::SetIndexName(const std::string &name) {
   CheckOpen();
-  int indexNo = FindIndexByName(FIndex->Header(), name);
+  // The primary index has no name; without a primary key it means natural order.
+  int indexNo = TrimBlanks(name).empty() ? kPrimaryIndex : FindIndexByName(FIndex->Header(), name);
   if (indexNo < 0 || indexNo > kMaxSecondaryIndexes) Raise(KURA_INVALIDINDEXNAME, {}, name);
   SetIndexNo(indexNo);
 }

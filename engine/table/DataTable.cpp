@@ -184,7 +184,12 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::v
       TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
     }
   } catch (...) {
+    // A table whose companion files could not be made is not left half created.
     FDataFile.CloseDataFile(true);
+    try {
+      TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
+    } catch (...) {
+    }
     throw;
   }
   FDataFile.CloseDataFile(false);

@@ -52,7 +52,11 @@ std::string TDataTable::BlobFileName() const { return TableFileName(FDirectory->
 
 bool TDataTable::NoPrimaryKey() const { return FIndexFile ? FIndexFile->NoPrimaryKey() : true; }
 
-bool TDataTable::ShortReadsAllowed() const { return (FTemporary || FInTransaction) && FWritten; }
+bool TDataTable::ShortReadsAllowed() const {
+  // An exclusive table keeps new records in memory until it is closed, so a block read near the
+  // end may run past the end of the file.
+  return FExclusive || ((FTemporary || FInTransaction) && FWritten);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Files

@@ -49,7 +49,7 @@ void TDataCursor::RebuildVisibleSet() {
     TRecordsBitmap passed(FVisible.Capacity());
     if (!filter->BuildRecordSet(*this, FVisible, passed)) {
       for (uint32_t n = FVisible.NextMember(1); n != 0; n = FVisible.NextMember(n + 1))
-        if (ReadRecordInto(static_cast<int32_t>(n), buffer.data()) && filter->Accepts(*this, buffer.data()))
+        if (ReadRecordInto(static_cast<int32_t>(n), buffer.data(), 0) && filter->Accepts(*this, buffer.data()))
           passed.Set(n);
     }
     FVisible.IntersectWith(passed);

@@ -15,13 +15,14 @@ namespace kura {
 // ---------------------------------------------------------------------------------------------
 // Reading records
 
-bool TDataCursor::ReadStored(int32_t recordNumber, std::vector<uint8_t> &image) {
+bool TDataCursor::ReadStored(int32_t recordNumber, std::vector<uint8_t> &image, TReadDirection direction,
+                             int readAhead) {
   TDataFile &data = FTable->DataFile();
   if (recordNumber < 1 || recordNumber > data.SlotCount()) return false;
-  TRecord *r = data.GetRecord(recordNumber);
+  TRecord *r = data.GetRecord(recordNumber, direction, readAhead);
   if (!r) {
     // The table changed before the read could be made; the caller works on what it knows.
-    r = data.GetRecord(recordNumber);
+    r = data.GetRecord(recordNumber, direction, readAhead);
     if (!r) Raise(KURA_KEYORRECDELETED);
   }
   const bool live = r->Image[0] == 0;
@@ -30,9 +31,9 @@ bool TDataCursor::ReadStored(int32_t recordNumber, std::vector<uint8_t> &image) 
   return live;
 }
 
-bool TDataCursor::ReadRecordInto(int32_t recordNumber, uint8_t *buffer) {
+bool TDataCursor::ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead) {
   std::vector<uint8_t> image;
-  if (!ReadStored(recordNumber, image)) return false;
+  if (!ReadStored(recordNumber, image, ReadForward, readAhead)) return false;
   if (buffer) {
     std::memcpy(buffer, image.data(), FStoredSize);
     FinishCalculated(buffer);
@@ -40,11 +41,11 @@ bool TDataCursor::ReadRecordInto(int32_t recordNumber, uint8_t *buffer) {
   return true;
 }
 
-void TDataCursor::ReadCurrent(uint32_t recordNumber) {
+void TDataCursor::ReadCurrent(uint32_t recordNumber, TReadDirection direction, int readAhead) {
   std::vector<uint8_t> image;
   // An index entry or visible-set member naming a slot without a live record: the index file
   // does not match the data file.
-  if (!ReadStored(static_cast<int32_t>(recordNumber), image)) Raise(KURA_INDEXCORRUPT);
+  if (!ReadStored(static_cast<int32_t>(recordNumber), image, direction, readAhead)) Raise(KURA_INDEXCORRUPT);
   FCurRecord.assign(FBufferSize, 0);
   std::memcpy(FCurRecord.data(), image.data(), FStoredSize);
   FinishCalculated(FCurRecord.data());
@@ -279,8 +280,8 @@ void TDataCursor::LocateKey(const std::vector<uint8_t> &key, bool keepGap) {
 // ---------------------------------------------------------------------------------------------
 // Natural order
 
-void TDataCursor::TakeNaturalRecord(uint32_t recordNumber) {
-  ReadCurrent(recordNumber);
+void TDataCursor::TakeNaturalRecord(uint32_t recordNumber, TReadDirection direction, int readAhead) {
+  ReadCurrent(recordNumber, direction, readAhead);
   FCurKey.clear();
   FState = TPosState::OnRecord;
 }
@@ -307,7 +308,8 @@ bool TDataCursor::MoveNatural(bool forward) {
     FState = forward ? TPosState::AfterLast : TPosState::BeforeFirst;
     return false;
   }
-  TakeNaturalRecord(n);
+  // Natural order reads slots in order: the data file's read-ahead pays.
+  TakeNaturalRecord(n, forward ? ReadForward : ReadBackward, 0);
   return true;
 }
 

@@ -183,7 +183,7 @@ class TDataCursor {
   TRecordsBitmap LiveRecordsInRange();
   // Reads a stored record into a buffer of this cursor's layout (calculated fields included);
   // false when the slot holds no live record. For filters.
-  bool ReadRecordInto(int32_t recordNumber, uint8_t *buffer);
+  bool ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
 
   // ---- Writing ------------------------------------------------------------------------------
   void AppendRecord(uint8_t *buffer, bool reposition = true);
@@ -266,12 +266,15 @@ class TDataCursor {
   bool MoveNatural(bool forward);
   // Takes the entry at pos as the current record (reads it).
   void TakeIndexEntry(const TIndexPosition &pos);
-  void TakeNaturalRecord(uint32_t recordNumber);
+  void TakeNaturalRecord(uint32_t recordNumber, TReadDirection direction = ReadForward, int readAhead = 1);
   // Reads a live record into the cursor's copy; KURA_INDEXCORRUPT when an index names a slot
   // that holds none.
-  void ReadCurrent(uint32_t recordNumber);
-  // The stored image of a live record; false when the slot holds none.
-  bool ReadStored(int32_t recordNumber, std::vector<uint8_t> &image);
+  void ReadCurrent(uint32_t recordNumber, TReadDirection direction = ReadForward, int readAhead = 1);
+  // The stored image of a live record; false when the slot holds none. Records are read one at
+  // a time (index order visits slots in no particular order) unless a read-ahead count is given
+  // (0: the data file's block) for walks in slot order.
+  bool ReadStored(int32_t recordNumber, std::vector<uint8_t> &image, TReadDirection direction = ReadForward,
+                  int readAhead = 1);
   void CopyOut(uint8_t *buffer) const;
   void ClearCurrent();
   // Goes to a key (index order): first visible entry at or after it; exact tells whether it

@@ -49,8 +49,9 @@ std::string TResultField::DisplayName() const {
 
 void TStatementParser::ParseSelect(TDataQuery &q, TSelectRole role, bool beganWithParen) {
   q.BeganWithParenthesis = beganWithParen;
-  ParseSelectPart(q, role);
-  if (role == TSelectRole::UnionPart) return;
+  // In INSERT ... SELECT every part's source list may be followed by NOAUTOINC or COMMIT.
+  const bool commitMayFollow = role == TSelectRole::InsertSource;
+  ParseSelectPart(q, role, commitMayFollow);
 
   // UNION parts, each parsed as a part of its own; ORDER BY and TOP of the whole union follow
   // the last one.
@@ -77,7 +78,8 @@ void TStatementParser::ParseSelect(TDataQuery &q, TSelectRole role, bool beganWi
     part->IsSubSelect = q.IsSubSelect;
     last->UnionNext = part;
     last->UnionAll = all;
-    ParseSelect(*part, TSelectRole::UnionPart, paren);
+    part->BeganWithParenthesis = paren;
+    ParseSelectPart(*part, TSelectRole::UnionPart, commitMayFollow);
     last = part;
     unioned = true;
   }
@@ -88,7 +90,7 @@ void TStatementParser::ParseSelect(TDataQuery &q, TSelectRole role, bool beganWi
   }
 }
 
-void TStatementParser::ParseSelectPart(TDataQuery &q, TSelectRole role) {
+void TStatementParser::ParseSelectPart(TDataQuery &q, TSelectRole role, bool commitMayFollow) {
   // On SELECT.
   Next();
   if (Keyword("ALL")) Next();
@@ -101,7 +103,7 @@ void TStatementParser::ParseSelectPart(TDataQuery &q, TSelectRole role) {
 
   if (!Keyword("FROM")) FailToken("FROM keyword expected, instead found '");
   Next();
-  ParseSourceList(q, role == TSelectRole::InsertSource);
+  ParseSourceList(q, commitMayFollow);
 
   if (Keyword("WHERE")) {
     Next();

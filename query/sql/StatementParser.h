@@ -52,7 +52,7 @@ class TStatementParser {
 
   // ---- SELECT (SelectParser.cpp) ----
   void ParseSelect(TDataQuery &q, TSelectRole role, bool beganWithParen);
-  void ParseSelectPart(TDataQuery &q, TSelectRole role);
+  void ParseSelectPart(TDataQuery &q, TSelectRole role, bool commitMayFollow);
   void ParseSelectList(TDataQuery &q);
   void ParseSelectColumn(TDataQuery &q);
   void ParseInto(TDataQuery &q, TSelectRole role);

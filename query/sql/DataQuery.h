@@ -67,6 +67,7 @@ class TDataQuery {
   bool Encrypted = false;
   bool NoJoinOptimize = false;
   TDataQuery *UnionNext = nullptr;  // the next UNION part
+  TDataQuery *UnionMaster = nullptr;  // of a UNION part: the first query of its union
   bool UnionAll = false;            // the link to UnionNext keeps duplicates
 
   bool HasGroupBy() const { return !GroupBy.empty(); }

@@ -39,6 +39,7 @@ TDataQuery *TQueryStatement::ParseSubSelect(TExpressionParser &parser) {
 
 void TQueryStatement::Prepare(std::string_view text) {
   ClearStatement();
+  FScriptFailed = false;
   FParser.SetErrorCode(KURA_SQLPARSE);
   FParser.SetContextName(contexts::SqlStatement.Name);
   FParser.SetText(text);
@@ -46,14 +47,16 @@ void TQueryStatement::Prepare(std::string_view text) {
     FParser.NextToken();
   } catch (...) {
     ClearStatement();
+    FScriptFailed = true;
     throw;
   }
   ParseAndValidate();
 }
 
-bool TQueryStatement::HasNextStatement() const { return !FParser.AtEnd(); }
+bool TQueryStatement::HasNextStatement() const { return !FScriptFailed && !FParser.AtEnd(); }
 
 void TQueryStatement::PrepareNext() {
+  if (!HasNextStatement()) return;
   ClearStatement();
   FParser.SetContextName(contexts::SqlStatement.Name);
   ParseAndValidate();
@@ -79,6 +82,7 @@ void TQueryStatement::ParseAndValidate() {
   } catch (...) {
     FParser.SetContextName(contexts::SqlStatement.Name);
     ClearStatement();
+    FScriptFailed = true;
     throw;
   }
 }

@@ -35,9 +35,11 @@ class TQueryStatement : public TExpressionOwner {
   // Parses the first statement of the text and validates it. The lexer is left on the token
   // after it. A failure leaves the statement unprepared and raises the SQL error.
   void Prepare(std::string_view text);
-  // Whether the script holds a further statement after the current one.
+  // Whether the script holds a further statement after the current one (never after a
+  // statement that failed to parse).
   bool HasNextStatement() const;
-  // Frees the current statement's parts, then parses and validates the next statement.
+  // Frees the current statement's parts, then parses and validates the next statement
+  // (nothing happens when there is none).
   void PrepareNext();
   void Unprepare();
 
@@ -81,6 +83,7 @@ class TQueryStatement : public TExpressionOwner {
   bool FRequestLive = false;
   int64_t FMaxRowCount = -1;
   bool FPrepared = false;
+  bool FScriptFailed = false;  // a statement of the script failed: the rest is not parsed
   bool FResultLive = false;
   TStatementKind FKind = TStatementKind::Unknown;
   class TStatementParser *FActiveParser = nullptr;  // while a statement is being parsed

@@ -75,6 +75,7 @@ void TStatementParser::ParseSelect(TDataQuery &q, TSelectRole role, bool beganWi
     TDataQuery *part = S.NewQuery();
     part->Kind = TStatementKind::Select;
     part->IsUnionPart = true;
+    part->UnionMaster = &q;
     part->IsSubSelect = q.IsSubSelect;
     last->UnionNext = part;
     last->UnionAll = all;

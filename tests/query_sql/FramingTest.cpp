@@ -155,6 +155,10 @@ TEST(FramingTest, AFailingStatementInAScriptLeavesTheStatementUnprepared) {
   }
   EXPECT_FALSE(s.Prepared());
   EXPECT_EQ(s.Master(), nullptr);
+  // The rest of a failed script is not parsed.
+  EXPECT_FALSE(s.HasNextStatement());
+  s.PrepareNext();
+  EXPECT_FALSE(s.Prepared());
   // The same statement object prepares a new text afterwards.
   s.Prepare("SELECT c FROM w");
   EXPECT_TRUE(s.Prepared());

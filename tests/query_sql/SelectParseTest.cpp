@@ -275,6 +275,9 @@ TEST(SelectParseTest, UnionChains) {
   EXPECT_TRUE(p2->IsUnionPart);
   EXPECT_TRUE(p2->BeganWithParenthesis);
   EXPECT_FALSE(m->IsUnionPart);
+  EXPECT_EQ(p1->UnionMaster, m);
+  EXPECT_EQ(p2->UnionMaster, m);
+  EXPECT_EQ(m->UnionMaster, nullptr);
   ASSERT_EQ(m->OrderBy.size(), 1u);
   EXPECT_TRUE(m->OrderBy[0].Descending);
   EXPECT_EQ(m->TopCount, 5);

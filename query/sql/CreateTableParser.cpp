@@ -222,14 +222,14 @@ void TStatementParser::ParseTableOptions(TTableOptions &o) {
     if (Keyword("STOP")) {
       Next();
       if (!Keyword("WORDS")) FailToken("WORDS keyword expected after STOP keyword, instead found '");
-      Next();
+      NextIn(contexts::StopWords);
       o.StopWordsGiven = true;
       o.StopWords = StringConstant(contexts::StopWords);
     }
     if (Keyword("SPACE")) {
       Next();
       if (!Keyword("CHARS")) FailToken("CHARS keyword expected after SPACE keyword, instead found '");
-      Next();
+      NextIn(contexts::CharacterSet);
       o.SpaceCharsGiven = true;
       o.SpaceChars = StringConstant(contexts::CharacterSet);
     }
@@ -237,7 +237,7 @@ void TStatementParser::ParseTableOptions(TTableOptions &o) {
       Next();
       if (!Keyword("CHARS"))
         FailToken("CHARS keyword expected after INCLUDE keyword, instead found '");
-      Next();
+      NextIn(contexts::CharacterSet);
       o.IncludeCharsGiven = true;
       o.IncludeChars = StringConstant(contexts::CharacterSet);
     }
@@ -292,7 +292,7 @@ void TStatementParser::ParseTableOptions(TTableOptions &o) {
   if (Keyword("LAST")) {
     Next();
     if (!Keyword("AUTOINC")) FailToken("AUTOINC keyword expected after LAST keyword, instead found '");
-    Next();
+    NextIn(contexts::NextAutoInc);
     int64_t n = 0;
     if (!IntegerToken(n))
       FailToken("Integer constant expected after AUTOINC keyword, instead found '");

@@ -11,7 +11,7 @@ void TStatementParser::ParseCreateIndex(TDataQuery &q) {
   // On the word after CREATE: INDEX or the first modifier.
   ParseIndexModifiers(q.Index);
   if (!Keyword("INDEX")) FailToken("INDEX keyword expected, instead found '");
-  Next();
+  NextIn(contexts::IndexName);
   ParseIfNotExists(q.IfNotExists);
   if (!P.IsSymbol()) FailToken("Index name expected after INDEX keyword, instead found '");
   q.Index.Name = P.TokenText();

@@ -89,6 +89,12 @@ void TStatementParser::FailToken(const std::string &prefix) const {
 
 void TStatementParser::Next() { P.NextToken(); }
 
+void TStatementParser::NextIn(const TParseContext &context) {
+  // The token read belongs to that context: a lexer failure there names it.
+  ContextGuard guard(P, context.Name);
+  P.NextToken();
+}
+
 TExpToken *TStatementParser::Expression(const TParseContext &context, std::string *text) {
   ContextGuard guard(P, context.Name);
   size_t mark = P.TokenStart();

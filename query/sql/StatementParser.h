@@ -36,6 +36,8 @@ class TStatementParser {
   [[noreturn]] void FailToken(const std::string &prefix) const;  // prefix + token + "'"
   [[noreturn]] void Fail(const std::string &detail) const;
   void Next();
+  // Reads the next token as the first of a clause with its own context.
+  void NextIn(const TParseContext &context);
   bool Keyword(const char *word) const { return P.IsKeyword(word); }
   // Parses an expression in a context; the context name is restored afterwards.
   TExpToken *Expression(const TParseContext &context, std::string *text = nullptr);

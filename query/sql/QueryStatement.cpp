@@ -90,33 +90,57 @@ void TQueryStatement::ParseAndValidate() {
 namespace {
 
 // Walks the parts of a statement in the order their text is written, so that parameter
-// markers come out in that order whatever order the parts were parsed in.
+// markers come out in that order whatever order the parts were parsed in. The walk keeps its
+// own list of pending work, so that tall trees inside nested sub-selects cannot exhaust the
+// machine stack.
 class ParameterWalk {
  public:
   explicit ParameterWalk(std::vector<TExpToken *> &out) : FOut(out) {}
 
-  void Query(const TDataQuery *q) {
-    for (; q; q = q->UnionNext) {
-      for (const TResultField &f : q->Fields) Tree(f.Expression.get());
-      for (const TUpdateValue &v : q->UpdateValues) Tree(v.Expression.get());
-      if (q->InsertSelect) Query(q->InsertSelect);
-      for (const TJoinExpression &j : q->Joins) Tree(j.Condition.get());
-      Tree(q->Where.get());
-      Tree(q->Having.get());
+  void Run(const TDataQuery *master) {
+    PushQuery(master);
+    while (!FPending.empty()) {
+      Item item = FPending.back();
+      FPending.pop_back();
+      if (item.Query) {
+        PushQuery(item.Query);
+        continue;
+      }
+      const TExpToken *n = item.Node;
+      if (n->IsParameter) FOut.push_back(const_cast<TExpToken *>(n));
+      // Children go on in reverse, so that they come off in written order.
+      for (size_t i = n->Args.size(); i-- > 0;) PushNode(n->Args[i]);
+      PushNode(n->Right);
+      PushNode(n->Left);
+      if (n->Kind == TExpNodeKind::SubSelect && n->SubQuery) FPending.push_back({nullptr, n->SubQuery});
     }
   }
 
-  void Tree(const TExpToken *n) {
-    if (!n) return;
-    if (n->IsParameter) FOut.push_back(const_cast<TExpToken *>(n));
-    if (n->Kind == TExpNodeKind::SubSelect) Query(n->SubQuery);
-    Tree(n->Left);
-    Tree(n->Right);
-    for (const TExpToken *a : n->Args) Tree(a);
+ private:
+  struct Item {
+    const TExpToken *Node;
+    const TDataQuery *Query;
+  };
+
+  void PushNode(const TExpToken *n) {
+    if (n) FPending.push_back({n, nullptr});
   }
 
- private:
+  // A query's expressions in written order (pushed in reverse): select list, INSERT / UPDATE
+  // values, the SELECT of INSERT, JOIN conditions, WHERE, HAVING, then the next UNION part.
+  void PushQuery(const TDataQuery *q) {
+    if (!q) return;
+    if (q->UnionNext) FPending.push_back({nullptr, q->UnionNext});
+    PushNode(q->Having.get());
+    PushNode(q->Where.get());
+    for (size_t i = q->Joins.size(); i-- > 0;) PushNode(q->Joins[i].Condition.get());
+    if (q->InsertSelect) FPending.push_back({nullptr, q->InsertSelect});
+    for (size_t i = q->UpdateValues.size(); i-- > 0;) PushNode(q->UpdateValues[i].Expression.get());
+    for (size_t i = q->Fields.size(); i-- > 0;) PushNode(q->Fields[i].Expression.get());
+  }
+
   std::vector<TExpToken *> &FOut;
+  std::vector<Item> FPending;
 };
 
 }  // namespace
@@ -124,7 +148,7 @@ class ParameterWalk {
 void TQueryStatement::CollectParameters() {
   FParameters.clear();
   ParameterWalk walk(FParameters);
-  walk.Query(Master());
+  walk.Run(Master());
 }
 
 }  // namespace kura

@@ -69,6 +69,9 @@ class TQueryStatement : public TExpressionOwner {
 
   // Sub-selects may nest this deep inside one another.
   static constexpr int kMaxSubSelectNesting = 32;
+  // ... and within this many bytes of machine stack (well inside the 8 MiB of a main thread,
+  // leaving room for one more fully parenthesised expression).
+  static constexpr size_t kMaxSubSelectStack = 1024 * 1024;
 
  private:
   friend class TStatementParser;

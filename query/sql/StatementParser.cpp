@@ -217,7 +217,14 @@ void TStatementParser::CheckEnd(TStatementKind kind) {
        P.TokenText() + "'");
 }
 
+namespace {
+
+uintptr_t StackPosition() { return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)); }
+
+}  // namespace
+
 TStatementKind TStatementParser::ParseStatement(TDataQuery &master) {
+  FStackBase = StackPosition();
   TStatementKind kind = TStatementKind::Unknown;
   if (P.IsKind('(')) {
     Next();
@@ -303,7 +310,10 @@ TStatementKind TStatementParser::ParseStatement(TDataQuery &master) {
 }
 
 TDataQuery *TStatementParser::ParseSubSelect() {
-  if (FSubSelectDepth >= TQueryStatement::kMaxSubSelectNesting)
+  const uintptr_t here = StackPosition();
+  const size_t stackUsed = FStackBase > here ? FStackBase - here : here - FStackBase;
+  if (FSubSelectDepth >= TQueryStatement::kMaxSubSelectNesting ||
+      stackUsed > TQueryStatement::kMaxSubSelectStack)
     P.FailIn("Sub-select queries are nested too deeply in ");
   // The sub-select's clauses set their own contexts; the enclosing one continues after it.
   ContextGuard guard(P, P.ContextName().c_str());

@@ -103,6 +103,9 @@ class TStatementParser {
   TQueryStatement &S;
   TExpressionParser &P;
   int FSubSelectDepth = 0;
+  // Where the machine stack stood when the statement began: each sub-select may hold a deeply
+  // parenthesised expression open, so the depth allowed is also measured in stack bytes.
+  uintptr_t FStackBase = 0;
 };
 
 // Whether the word names an SQL data type (the first word of a type).

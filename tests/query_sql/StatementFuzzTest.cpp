@@ -148,6 +148,12 @@ TEST(StatementFuzzTest, DeepNestingFailsCleanly) {
   std::string subs;
   for (int i = 0; i < 2000; ++i) subs += "SELECT a FROM t WHERE a IN (";
   EXPECT_FALSE(RunScript(subs));
+  // Sub-selects that each hold a deeply parenthesised condition open.
+  std::string held;
+  for (int i = 0; i < 40; ++i) held += "SELECT a FROM t WHERE " + std::string(250, '(') + "a IN (";
+  held += "SELECT a FROM t";
+  for (int i = 0; i < 40; ++i) held += ")" + std::string(250, ')');
+  EXPECT_FALSE(RunScript(held));
   std::string chain = "SELECT a FROM t WHERE a = 1";
   for (int i = 0; i < 5000; ++i) chain += " OR a = 1";
   EXPECT_FALSE(RunScript(chain));

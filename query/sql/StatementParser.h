@@ -93,7 +93,7 @@ class TStatementParser {
   void ParseCreateIndex(TDataQuery &q);
   void ParseAtPosition(TCreateField &field);
 
-  // ---- ALTER, DROP, transactions (AlterParser.cpp, DropParser.cpp) ----
+  // ---- ALTER, DROP (AlterParser.cpp, DropParser.cpp); START, COMMIT, ROLLBACK are all words ----
   void ParseAlterTable(TDataQuery &q);
   void ParseAlteration(TDataQuery &q);
   void ParseDropTable(TDataQuery &q);

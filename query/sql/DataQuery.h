@@ -71,7 +71,12 @@ class TDataQuery {
   bool UnionAll = false;            // the link to UnionNext keeps duplicates
 
   bool HasGroupBy() const { return !GroupBy.empty(); }
+  bool HasHaving() const { return Having != nullptr; }
   bool HasOrderBy() const { return !OrderBy.empty(); }
+  bool HasUnion() const { return UnionNext != nullptr; }
+  bool HasTop() const { return TopCount >= 0; }
+  bool HasCalculatedColumns() const;
+  bool HasAggregates() const;
 
   // ---- INSERT, UPDATE, DELETE ----
   // The changed table: INSERT INTO / UPDATE target, the first source of DELETE.

@@ -41,6 +41,18 @@ TAggregateKind AggregateKindOf(TExpCode code) {
   }
 }
 
+bool TDataQuery::HasCalculatedColumns() const {
+  for (const TResultField &f : Fields)
+    if (f.Calculated) return true;
+  return false;
+}
+
+bool TDataQuery::HasAggregates() const {
+  for (const TResultField &f : Fields)
+    if (f.Aggregate != TAggregateKind::None) return true;
+  return false;
+}
+
 std::string TResultField::DisplayName() const {
   if (!Alias.empty()) return Alias;
   if (Aggregate == TAggregateKind::None && !Calculated && !ColumnName.empty()) return ColumnName;

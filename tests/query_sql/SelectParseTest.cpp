@@ -321,6 +321,34 @@ TEST(SelectParseTest, ParametersAreCountedInWrittenOrderAcrossSubSelectsAndUnion
   }
 }
 
+TEST(SelectParseTest, DerivedFlags) {
+  auto s = Prepare("SELECT a, b + 1, COUNT(*) FROM t GROUP BY a HAVING COUNT(a) > 1 TOP 0");
+  const TDataQuery &q = *s->Master();
+  EXPECT_TRUE(q.HasCalculatedColumns());
+  EXPECT_TRUE(q.HasAggregates());
+  EXPECT_TRUE(q.HasHaving());
+  EXPECT_TRUE(q.HasTop());
+  EXPECT_EQ(q.TopCount, 0);
+  EXPECT_FALSE(q.HasUnion());
+  EXPECT_FALSE(q.HasOrderBy());
+  auto p = Prepare("SELECT a FROM t UNION ALL SELECT a FROM u");
+  EXPECT_TRUE(p->Master()->HasUnion());
+  EXPECT_FALSE(p->Master()->HasCalculatedColumns());
+  EXPECT_FALSE(p->Master()->HasAggregates());
+  EXPECT_FALSE(p->Master()->HasTop());
+}
+
+TEST(SelectParseTest, NamesInJapanese) {
+  auto s = Prepare("SELECT 手数 AS 手, 盤.色 FROM 棋譜 盤 WHERE 盤.手数 > 0 ORDER BY 手");
+  const TDataQuery &q = *s->Master();
+  EXPECT_EQ(q.Fields[0].ColumnName, "手数");
+  EXPECT_EQ(q.Fields[0].Alias, "手");
+  EXPECT_EQ(q.Fields[1].CorrelationName, "盤");
+  EXPECT_EQ(q.Sources[0].TableName, "棋譜");
+  EXPECT_EQ(q.Sources[0].CorrelationName, "盤");
+  EXPECT_EQ(q.OrderBy[0].ColumnName, "手");
+}
+
 TEST(SelectParseTest, LessAndGreaterWithABlankBetweenAreNotEqual) {
   auto s = Prepare("SELECT a FROM t WHERE a < > 1");
   EXPECT_EQ(s->Master()->Where->Code, TExpCode::NotEqual);

@@ -106,19 +106,48 @@ TEST_F(SortTest, NullsComeFirstAscendingAndLastDescending) {
   EXPECT_EQ(SeqOf(ReadAll(*table)), (std::vector<int32_t>{1, 5, 3, 2, 4}));
 }
 
-TEST_F(SortTest, EncryptedTableSortsThroughRunsAndStaysReadable) {
-  UseTinyBuffers(32);
-  TDataTable *table = CreateResultTable("secret", 0, true);
+TEST_F(SortTest, EncryptedTableSortsOnBothPathsAndStaysReadable) {
   const std::vector<SortRow> rows = RandomRows(500, 77);
+  RowOrder model{{{FName, false}, {FSeq, true}}};
+  for (bool tiny : {false, true}) {
+    if (tiny)
+      UseTinyBuffers(32);
+    else
+      UseLargeBuffers();
+    TDataTable *table = CreateResultTable(tiny ? "secret_runs" : "secret_cached", 0, true);
+    Fill(*table, rows);
+    TSortRequest request;
+    request.Fields = {SortOn(*table, FName), SortOn(*table, FSeq, true)};
+    TSortOutcome outcome = SortRecords(*table, request);
+    EXPECT_EQ(outcome.External, tiny);
+    EXPECT_EQ(SeqOf(ReadAll(*table)), SeqOf(model.Sorted(rows)));
+    // The run files held scrambled records and are gone.
+    EXPECT_TRUE(RunFilesLeft().empty());
+    // Read again from disk: the records were written scrambled and read back plain.
+    FDirectory->CloseTable(table);
+    TDataTable *again = FDirectory->OpenTable(tiny ? "secret_runs" : "secret_cached", true, false, false, false);
+    EXPECT_EQ(SeqOf(ReadAll(*again)), SeqOf(model.Sorted(rows)));
+    FDirectory->CloseTable(again);
+  }
+}
+
+TEST_F(SortTest, TableOfTheMemoryDatabaseSortsThroughRunFiles) {
+  UseTinyBuffers(40);
+  TDataDirectory *memory = Session().OpenDataDirectory(kMemoryDatabaseName, "");
+  TDataTable *table = memory->CreateTable("inmem", SortTableDefinition(), true);
+  auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
+  ASSERT_NE(index, nullptr);
+  DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
+  const std::vector<SortRow> rows = RandomRows(1000, 8);
   Fill(*table, rows);
   TSortRequest request;
-  request.Fields = {SortOn(*table, FName), SortOn(*table, FSeq, true)};
+  request.Fields = {SortOn(*table, FGrp, true), SortOn(*table, FName)};
   TSortOutcome outcome = SortRecords(*table, request);
   EXPECT_TRUE(outcome.External);
-  RowOrder model{{{FName, false}, {FSeq, true}}};
+  RowOrder model{{{FGrp, true}, {FName, false}}};
   EXPECT_EQ(SeqOf(ReadAll(*table)), SeqOf(model.Sorted(rows)));
-  // The run files held scrambled records and are gone.
   EXPECT_TRUE(RunFilesLeft().empty());
+  memory->CloseTable(table);
 }
 
 TEST_F(SortTest, SortedTableReopensWithConsistentHeaders) {

@@ -186,6 +186,15 @@ int32_t SortExternally(TDataTable &table, const TSortKeys &keys, const TSortRequ
   }
 }
 
+// The records went to disk directly, so the headers must follow at once, also inside a
+// transaction (whose rollback re-reads them): a sort is never rolled back.
+void WriteSortedTable(TDataTable &table) {
+  const bool flush = table.Settings().ForceBufferFlush;
+  table.DataFile().WriteChanges(true, flush);
+  if (TTableSideFile *index = table.IndexFile()) index->WriteChanges(true, flush);
+  table.DataFile().TrimCache();
+}
+
 }  // namespace
 
 TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
@@ -212,9 +221,8 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
   if (file.Size() > end) file.TruncateAt(end);
   SetSortedRecordCount(file, count);
   table.ChangePosted();
-  table.FlushBuffers(false);
   RebuildIndexAfterSort(table);
-  table.FlushBuffers(false);
+  WriteSortedTable(table);
 
   outcome.Sorted = true;
   outcome.RowCount = count;

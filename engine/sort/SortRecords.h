@@ -20,6 +20,8 @@ class TDataTable;
 // that does not lie inside the table's records with KURA_INVALIDIDXDESC; these checks come
 // before anything is changed. An exception from a callback propagates after the run files are
 // deleted; the table's records are then undefined (the in-memory path leaves them unchanged).
+// The sorted records and headers are written at once, also inside a transaction: a rollback
+// does not undo a sort.
 TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request);
 
 }  // namespace kura

@@ -179,6 +179,37 @@ TEST_F(SortTest, SortedTableReopensWithConsistentHeaders) {
   FDirectory->CloseTable(again);
 }
 
+TEST_F(SortTest, SortInsideATransactionSurvivesTheRollbackConsistently) {
+  const std::vector<SortRow> rows = RandomRows(400, 12);
+  RowOrder model{{{FVal, true}}};
+  for (bool tiny : {false, true}) {
+    if (tiny)
+      UseTinyBuffers(30);
+    else
+      UseLargeBuffers();
+    const std::string name = tiny ? "txn_runs" : "txn_cached";
+    TDataTable *table = CreateResultTable(name);
+    Fill(*table, rows);
+    FDirectory->StartTransaction();
+    ASSERT_TRUE(table->InTransaction());
+    TSortRequest request;
+    request.Fields = {SortOn(*table, FVal, true)};
+    request.MaxRows = 350;
+    TSortOutcome outcome = SortRecords(*table, request);
+    EXPECT_EQ(outcome.External, tiny);
+    FDirectory->RollbackTransaction();
+    std::vector<SortRow> expected = model.Sorted(rows);
+    expected.resize(350);
+    EXPECT_EQ(SeqOf(ReadAll(*table)), SeqOf(expected));
+    FDirectory->CloseTable(table);
+    // Headers and file length agree (a shared open validates them).
+    TDataTable *again = FDirectory->OpenTable(name, false, false, false, false);
+    EXPECT_EQ(SeqOf(ReadAll(*again)), SeqOf(expected));
+    EXPECT_EQ(dynamic_cast<TIndexFile *>(again->IndexFile())->Header().LiveRecordCount, 350);
+    FDirectory->CloseTable(again);
+  }
+}
+
 TEST_F(SortTest, DeletedSlotsDoNotComeBack) {
   for (bool tiny : {false, true}) {
     if (tiny)

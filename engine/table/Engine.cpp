@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/blob/BlobFile.h"
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
 
@@ -33,6 +34,7 @@ void StartEngine() {
   TEngineState &state = *State();
   if (state.Started) return;
   TFileList::Instance();
+  InstallBlobFiles();
   state.Sessions.push_back(std::make_unique<TDataSession>());
   state.Started = true;
 }

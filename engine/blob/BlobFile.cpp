@@ -2,10 +2,16 @@
 #include "engine/blob/BlobFile.h"
 
 #include "engine/errors/EngineError.h"
+#include "engine/file/LockRanges.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/SessionSettings.h"
 
 namespace kura {
+
+// The table takes the blob file's read and write locks through the shared lock-range helpers;
+// they must be the blob file's own ranges.
+static_assert(BlobWriteLockOffset == kWriteRangeStart && BlobWriteLockLength == kWriteRangeLength);
+static_assert(BlobReadLockOffset(1) == kReadLockTop - 1 && BlobReadLockOffset(65535) == kReadLockTop - 65535);
 
 TBlobFileOptions BlobFileOptionsOf(TDataTable &table) {
   TBlobFileOptions options;

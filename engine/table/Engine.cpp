@@ -33,8 +33,8 @@ void StartEngine() {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   TEngineState &state = *State();
   if (state.Started) return;
-  TFileList::Instance();
   InstallBlobFiles();
+  TFileList::Instance();
   state.Sessions.push_back(std::make_unique<TDataSession>());
   state.Started = true;
 }

@@ -320,3 +320,70 @@ TEST_F(BlobTableTest, DamagedBlobHeaderRefusesTheOpenWithItsCode) {
   EXPECT_EQ(ReadBlobRecord(*t, 1).Notes, Pattern(1500, 1));
   FDirectory->CloseTable(t);
 }
+
+namespace {
+
+// A blob file that counts the flushes of its operating-system buffers.
+class TCountingBlobFile : public TBlobFile {
+ public:
+  using TBlobFile::TBlobFile;
+  void FlushOS() override {
+    ++Flushes();
+    TBlobFile::FlushOS();
+  }
+  static int &Flushes() {
+    static int flushes = 0;
+    return flushes;
+  }
+};
+
+// Changes the ID of record n only (the blob file is not touched).
+void ModifyId(TDataTable &t, int32_t n, int32_t id) {
+  t.WriteLock();
+  t.LockRecord(n);
+  TRecord *r = t.DataFile().GetRecord(n);
+  SetIntegerField(t.DataFile().Field(1), r->Image.data(), id);
+  t.DataFile().MarkRecordDirty(r);
+  t.DataFile().ReleaseRecord(r);
+  t.ChangePosted();
+  t.UnlockRecord(n);
+  t.WriteUnlock();
+}
+
+}  // namespace
+
+TEST_F(BlobTableTest, ForcedBufferFlushPushesTheBlobFileWhenItWasWritten) {
+  TDataTable *t = Create("flushed", BlobDefinition());
+  FDirectory->CloseTable(t);
+  const TSideFileFactories saved = SideFileFactories();
+  SideFileFactories().OpenBlob = [](TDataTable &table, const std::string &fileName) {
+    auto file = std::make_unique<TCountingBlobFile>(&table);
+    file->OpenBlobFile(fileName, table.InMemory(), table.Exclusive(), false, table.Temporary(),
+                       BlobFileOptionsOf(table));
+    return std::unique_ptr<TTableSideFile>(std::move(file));
+  };
+  TCountingBlobFile::Flushes() = 0;
+  t = FDirectory->OpenTable("flushed", false, false, false, false);
+  SideFileFactories() = saved;
+
+  const int32_t n = PostBlobRecord(*t, 1, Text("a"), {});
+  EXPECT_EQ(TCountingBlobFile::Flushes(), 0);  // not asked for
+  DefaultSession().Settings.ForceBufferFlush = true;
+  ModifyBlobRecord(*t, n, Text("b"), Text("c"));
+  EXPECT_EQ(TCountingBlobFile::Flushes(), 1);
+  ModifyId(*t, n, 2);  // nothing written to the blob file: nothing to flush
+  EXPECT_EQ(TCountingBlobFile::Flushes(), 1);
+  DefaultSession().Settings.ForceBufferFlush = false;
+  FDirectory->StartTransaction();
+  ModifyBlobRecord(*t, n, Text("d"), {});
+  EXPECT_EQ(TCountingBlobFile::Flushes(), 1);
+  FDirectory->CommitTransaction(true);  // the caller asks for it
+  EXPECT_EQ(TCountingBlobFile::Flushes(), 2);
+  FDirectory->CloseTable(t);
+  t = FDirectory->OpenTable("flushed", false, false, false, false);
+  StoredRecord r = ReadBlobRecord(*t, n);
+  EXPECT_EQ(r.Id, 2);
+  EXPECT_EQ(r.Notes, Text("d"));
+  EXPECT_TRUE(r.Picture.empty());
+  FDirectory->CloseTable(t);
+}

@@ -169,7 +169,9 @@ void InstallBlobFiles() {
   };
   factories.CreateBlob = [](TDataTable &table, const std::string &fileName) {
     auto file = std::make_unique<TBlobFile>(&table);
-    file->CreateBlobFile(fileName, table.InMemory(), table.Temporary(), BlobFileOptionsOf(table));
+    // Created as an ordinary file, like the data file: a temporary one would vanish with the
+    // close that follows the create. A temporary table's blob file is opened as temporary.
+    file->CreateBlobFile(fileName, table.InMemory(), false, BlobFileOptionsOf(table));
     return std::unique_ptr<TTableSideFile>(std::move(file));
   };
 }

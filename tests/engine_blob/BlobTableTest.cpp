@@ -387,3 +387,31 @@ TEST_F(BlobTableTest, ForcedBufferFlushPushesTheBlobFileWhenItWasWritten) {
   EXPECT_TRUE(r.Picture.empty());
   FDirectory->CloseTable(t);
 }
+
+TEST_F(BlobTableTest, TemporaryTableKeepsItsBlobFileUntilTheLastClose) {
+  FDirectory->CloseTable(FDirectory->CreateTable("result", BlobDefinition(), false));
+  TDataTable *t = FDirectory->OpenTable("result", true, false, false, true);
+  const int32_t n = PostBlobRecord(*t, 1, Pattern(2000, 4), Text("tmp"));
+  EXPECT_EQ(ReadBlobRecord(*t, n).Notes, Pattern(2000, 4));
+  EXPECT_TRUE(std::filesystem::exists(BlobPath("result")));
+  FDirectory->CloseTable(t);
+  EXPECT_FALSE(std::filesystem::exists(BlobPath("result")));
+  EXPECT_FALSE(std::filesystem::exists(FDir.File("result.DAT")));
+}
+
+TEST_F(BlobTableTest, TableCreatedTemporaryHasItsBlobFileWhileOpen) {
+  // The blob file must outlive the close that follows its create (the index layer is left out
+  // here: this is about the blob file alone).
+  const TSideFileFactories saved = SideFileFactories();
+  SideFileFactories().OpenIndex = nullptr;
+  SideFileFactories().CreateIndex = nullptr;
+  TDataTable *t = nullptr;
+  EXPECT_NO_THROW(t = FDirectory->CreateTable("result", BlobDefinition(), false, true));
+  SideFileFactories() = saved;
+  ASSERT_NE(t, nullptr);
+  ASSERT_NE(BlobStoreOf(*t), nullptr);
+  const int32_t n = PostBlobRecord(*t, 1, Pattern(2000, 4), Text("tmp"));
+  EXPECT_EQ(ReadBlobRecord(*t, n).Picture, Text("tmp"));
+  FDirectory->CloseTable(t);
+  EXPECT_FALSE(std::filesystem::exists(BlobPath("result")));
+}

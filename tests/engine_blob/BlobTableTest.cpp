@@ -415,3 +415,20 @@ TEST_F(BlobTableTest, TableCreatedTemporaryHasItsBlobFileWhileOpen) {
   FDirectory->CloseTable(t);
   EXPECT_FALSE(std::filesystem::exists(BlobPath("result")));
 }
+
+TEST_F(BlobTableTest, ReadOnlyBlobFileMakesTheTableReadOnly) {
+  TDataTable *t = Create("ro", BlobDefinition());
+  const int32_t n = PostBlobRecord(*t, 1, Text("fixed"), {});
+  FDirectory->CloseTable(t);
+  const std::vector<uint8_t> before = ReadWholeFile(BlobPath("ro"));
+  std::filesystem::permissions(BlobPath("ro"), std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                                   std::filesystem::perms::others_read);
+  t = FDirectory->OpenTable("ro", false, false, false, false);
+  EXPECT_TRUE(t->ReadOnlyForced());
+  EXPECT_TRUE(t->ReadOnly());
+  EXPECT_EQ(ReadBlobRecord(*t, n).Notes, Text("fixed"));
+  EXPECT_EQ(CodeOf([&] { t->WriteLock(); }), KURA_OSEACCES);
+  FDirectory->CloseTable(t);
+  EXPECT_TRUE(ReadWholeFile(BlobPath("ro")) == before);
+  std::filesystem::permissions(BlobPath("ro"), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}

@@ -22,7 +22,7 @@ void SetDigit(TBcd &v, int i, int d) {
 
 // Parses sign, integer digits and fraction digits of a decimal text.
 bool SplitDecimal(std::string_view text, bool &negative, std::string &integer, std::string &fraction) {
-  text = TrimBlanks(text);
+  text = TrimValueText(text);
   negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';

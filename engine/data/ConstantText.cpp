@@ -12,7 +12,7 @@
 namespace kura {
 
 bool ParseIntegerText(std::string_view text, int64_t &value) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimValueText(text);
   size_t i = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
   if (i == s.size()) return false;
   for (size_t k = i; k < s.size(); ++k)
@@ -26,7 +26,7 @@ bool ParseIntegerText(std::string_view text, int64_t &value) {
 }
 
 bool ParseNumberText(std::string_view text, double &value) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimValueText(text);
   size_t i = 0;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
   size_t digits = 0;
@@ -54,7 +54,7 @@ bool ParseNumberText(std::string_view text, double &value) {
 }
 
 bool IsValidFieldConstant(EngineFieldType type, FieldSubType subType, std::string_view text) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimValueText(text);
   if (s.empty()) return true;
   int64_t i;
   double d;
@@ -78,11 +78,11 @@ bool IsValidFieldConstant(EngineFieldType type, FieldSubType subType, std::strin
       return ParseNumberText(s, d) && (StringToCurrency(s, currency) || DoubleToCurrency(d, currency));
     }
     case EngineFieldType::Boolean: return ParseBooleanText(s, b);
-    case EngineFieldType::Date: return EqualsIgnoringAsciiCase(s, "CURRENT_DATE") || ParseDateText(s, n);
-    case EngineFieldType::Time: return EqualsIgnoringAsciiCase(s, "CURRENT_TIME") || ParseTimeText(s, n);
+    case EngineFieldType::Date: return SameTextIgnoringCase(s, "CURRENT_DATE") || ParseDateText(s, n);
+    case EngineFieldType::Time: return SameTextIgnoringCase(s, "CURRENT_TIME") || ParseTimeText(s, n);
     case EngineFieldType::TimeStamp:
-      return EqualsIgnoringAsciiCase(s, "CURRENT_TIMESTAMP") || EqualsIgnoringAsciiCase(s, "CURRENT_DATE") ||
-             EqualsIgnoringAsciiCase(s, "CURRENT_TIME") || ParseTimeStampText(s, d);
+      return SameTextIgnoringCase(s, "CURRENT_TIMESTAMP") || SameTextIgnoringCase(s, "CURRENT_DATE") ||
+             SameTextIgnoringCase(s, "CURRENT_TIME") || ParseTimeStampText(s, d);
     default: return false;  // Blob and types without storage take no constants
   }
 }

@@ -139,7 +139,7 @@ bool DecodeTimeStamp(double value, int32_t &dayNumber, int32_t &msOfDay) {
 }
 
 bool ParseDateText(std::string_view text, int32_t &dayNumber) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimValueText(text);
   size_t pos = 0;
   int y, m, d;
   if (!ReadNumber(s, pos, 4, y) || pos >= s.size() || s[pos] != '-') return false;
@@ -154,17 +154,17 @@ bool ParseTimeText(std::string_view text, int32_t &msOfDay) {
   // An AM or PM marker may stand anywhere; take it out first. A second marker is an error.
   std::string rest;
   int half = 0;  // 1 AM, 2 PM
-  std::string_view t = TrimBlanks(text);
+  std::string_view t = TrimValueText(text);
   for (size_t i = 0; i < t.size();) {
-    if (i + 1 < t.size() && AsciiUpper(t[i + 1]) == 'M' && (AsciiUpper(t[i]) == 'A' || AsciiUpper(t[i]) == 'P')) {
+    if (i + 1 < t.size() && UpperAsciiChar(t[i + 1]) == 'M' && (UpperAsciiChar(t[i]) == 'A' || UpperAsciiChar(t[i]) == 'P')) {
       if (half) return false;
-      half = AsciiUpper(t[i]) == 'A' ? 1 : 2;
+      half = UpperAsciiChar(t[i]) == 'A' ? 1 : 2;
       i += 2;
       continue;
     }
     rest.push_back(t[i++]);
   }
-  std::string_view v = TrimBlanks(rest);
+  std::string_view v = TrimValueText(rest);
   size_t pos = 0;
   int h, mi, sec = 0, ms = 0;
   if (!ReadNumber(v, pos, 2, h) || pos >= v.size() || v[pos] != ':') return false;
@@ -190,7 +190,7 @@ bool ParseTimeText(std::string_view text, int32_t &msOfDay) {
 }
 
 bool ParseTimeStampText(std::string_view text, double &value) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimValueText(text);
   int32_t day, ms;
   size_t blank = s.find(' ');
   if (blank != std::string_view::npos && ParseDateText(s.substr(0, blank), day) &&
@@ -209,12 +209,12 @@ bool ParseTimeStampText(std::string_view text, double &value) {
 }
 
 bool ParseBooleanText(std::string_view text, bool &value) {
-  std::string_view s = TrimBlanks(text);
-  if (EqualsIgnoringAsciiCase(s, "TRUE")) {
+  std::string_view s = TrimValueText(text);
+  if (SameTextIgnoringCase(s, "TRUE")) {
     value = true;
     return true;
   }
-  if (EqualsIgnoringAsciiCase(s, "FALSE")) {
+  if (SameTextIgnoringCase(s, "FALSE")) {
     value = false;
     return true;
   }

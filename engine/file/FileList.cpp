@@ -11,6 +11,13 @@
 namespace kura {
 namespace {
 
+// A refused operation reports the operating system's error number and returns the engine's
+// code for it, negated.
+int Refused(int &osError, int error) {
+  osError = error;
+  return -static_cast<int>(error == EACCES ? KURA_OSEACCES : KURA_OSENOENT);
+}
+
 std::mutex &InstanceLock() {
   static std::mutex lock;
   return lock;
@@ -168,22 +175,12 @@ int TFileList::Rename(const std::string &name, bool memory, const std::string &n
   if (index >= 0) {
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-    if (file->OpenHandleCount() > 0) {
-      osError = EACCES;
-      return -static_cast<int>(KURA_OSEACCES);
-    }
-    if (Find(newName, memory) >= 0) {
-      osError = EACCES;
-      return -static_cast<int>(KURA_OSEACCES);
-    }
+    if (file->OpenHandleCount() > 0 || Find(newName, memory) >= 0) return Refused(osError, EACCES);
     int result = file->Rename(TrimBlanks(newName));
     osError = file->LastOSError();
     return result;
   }
-  if (memory) {
-    osError = ENOENT;
-    return -static_cast<int>(KURA_OSENOENT);
-  }
+  if (memory) return Refused(osError, ENOENT);
   return TPhysicalFile::RenameOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), TrimBlanks(newName),
                                      osError);
 }
@@ -195,20 +192,14 @@ int TFileList::Delete(const std::string &name, bool memory, int &osError) {
     TAbstractFile *file = FFiles[index].get();
     {
       std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-      if (file->OpenHandleCount() > 0) {
-        osError = EACCES;
-        return -static_cast<int>(KURA_OSEACCES);
-      }
+      if (file->OpenHandleCount() > 0) return Refused(osError, EACCES);
     }
     int result = file->Delete();
     osError = file->LastOSError();
     FFiles.erase(FFiles.begin() + index);
     return result;
   }
-  if (memory) {
-    osError = ENOENT;
-    return -static_cast<int>(KURA_OSENOENT);
-  }
+  if (memory) return Refused(osError, ENOENT);
   return TPhysicalFile::DeleteOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), osError);
 }
 

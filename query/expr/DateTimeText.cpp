@@ -10,6 +10,14 @@ namespace {
   msg += pattern;
   throw EConvertError(msg);
 }
+
+// Reads text with one of the table store's readers; text it refuses raises the message.
+template <typename V>
+V ReadOrThrow(std::string_view text, bool (*read)(std::string_view, V &), const char *pattern) {
+  V v;
+  if (!read(text, v)) Throw(pattern, text);
+  return v;
+}
 }  // namespace
 
 bool TryParseInteger(std::string_view text, int64_t min, int64_t max, int64_t &out) {
@@ -19,34 +27,14 @@ bool TryParseInteger(std::string_view text, int64_t min, int64_t max, int64_t &o
   return true;
 }
 
-int32_t ParseDate(std::string_view text) {
-  int32_t v;
-  if (!ParseDateText(text, v)) Throw("is not a valid date", text);
-  return v;
-}
-
-int32_t ParseTime(std::string_view text) {
-  int32_t v;
-  if (!ParseTimeText(text, v)) Throw("is not a valid time", text);
-  return v;
-}
-
+int32_t ParseDate(std::string_view text) { return ReadOrThrow<int32_t>(text, ParseDateText, "is not a valid date"); }
+int32_t ParseTime(std::string_view text) { return ReadOrThrow<int32_t>(text, ParseTimeText, "is not a valid time"); }
 double ParseTimeStamp(std::string_view text) {
-  double v;
-  if (!ParseTimeStampText(text, v)) Throw("is not a valid date and time", text);
-  return v;
+  return ReadOrThrow<double>(text, ParseTimeStampText, "is not a valid date and time");
 }
-
-bool ParseBoolean(std::string_view text) {
-  bool v;
-  if (!ParseBooleanText(text, v)) Throw("is not a valid boolean", text);
-  return v;
-}
-
+bool ParseBoolean(std::string_view text) { return ReadOrThrow<bool>(text, ParseBooleanText, "is not a valid boolean"); }
 double ParseFloat(std::string_view text) {
-  double v;
-  if (!ParseNumberText(text, v)) Throw("is not a valid floating point value", text);
-  return v;
+  return ReadOrThrow<double>(text, ParseNumberText, "is not a valid floating point value");
 }
 
 int64_t ParseInteger(std::string_view text, int64_t min, int64_t max) {

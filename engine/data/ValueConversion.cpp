@@ -18,19 +18,11 @@ using T = EngineFieldType;
 
 bool IsIntegerType(T t) { return t == T::SmallInt || t == T::Integer || t == T::Word || t == T::LargeInt; }
 
-std::string SourceText(size_t size, const uint8_t *src) {
-  size_t n = 0;
-  while (n < size && src[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char *>(src), n);
-}
+std::string SourceText(size_t size, const uint8_t *src) { return std::string(ZeroTerminatedText(src, size)); }
 
 void PutText(const std::string &text, size_t dstSize, uint8_t *dst) {
   // A String's data keeps one terminating zero byte.
-  size_t limit = dstSize > 0 ? dstSize - 1 : 0;
-  size_t n = text.size() < limit ? text.size() : limit;
-  if (n < text.size())
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  std::memcpy(dst, text.data(), n);
+  std::memcpy(dst, text.data(), Utf8CutLength(text, dstSize > 0 ? dstSize - 1 : 0));
 }
 
 void PutBytes(size_t srcSize, const uint8_t *src, size_t dstSize, uint8_t *dst) {

@@ -54,13 +54,10 @@ bool FromStoredBytes(const std::vector<uint8_t> &data, size_t length, const TTyp
                      TExpValue &out) {
   const uint8_t *p = data.data();
   switch (to.Type) {
-    case T::String: {
-      size_t n = 0;
-      while (n < data.size() && p[n] != 0) ++n;
-      out.Str.assign(reinterpret_cast<const char *>(p), n);
+    case T::String:
+      out.Str = ZeroTerminatedText(p, data.size());
       out.Null = out.Str.empty();
       return true;
-    }
     case T::Bytes:
     case T::VarBytes:
       out.Str.assign(reinterpret_cast<const char *>(p), std::min(length, data.size()));

@@ -9,6 +9,7 @@
 #include "engine/data/ConstantText.h"
 #include "engine/data/DateTimeCodec.h"
 #include "engine/data/FieldCodec.h"
+#include "engine/data/FieldDescriptor.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -228,7 +229,12 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
 bool ConvertFieldValue(EngineFieldType srcType, size_t srcSize, const uint8_t *src, EngineFieldType dstType,
                        size_t dstSize, int dstScale, uint8_t *dst) {
   std::memset(dst, 0, dstSize);
-  if (Convert(srcType, srcSize, src, dstType, dstSize, dstScale, dst)) return true;
+  // Fixed-size values shorter than their type are refused rather than read or written past.
+  auto tooShort = [](EngineFieldType type, size_t size) {
+    return !TypeHasDeclaredSize(type) && size < StoredDataSize(type, 0);
+  };
+  if (tooShort(dstType, dstSize)) return false;
+  if (!tooShort(srcType, srcSize) && Convert(srcType, srcSize, src, dstType, dstSize, dstScale, dst)) return true;
   PutZero(dstType, dstSize, dst);
   return false;
 }

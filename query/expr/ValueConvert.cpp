@@ -85,18 +85,13 @@ bool FromStoredBytes(const std::vector<uint8_t> &data, size_t length, const TTyp
   }
 }
 
-std::string CutString(std::string s, uint32_t size) {
-  // The declared length excludes the terminator; a zero size leaves the text whole.
-  if (size > 0 && s.size() > size - 1) s.resize(size - 1);
-  return s;
-}
-
 // Blobs are not converted: their bytes are copied (a String result cut to its size).
 bool ConvertBlob(const TTypeInfo &from, const TExpValue &in, const TTypeInfo &to, TExpValue &out) {
   const T f = from.Type, t = to.Type;
   if (t != T::Blob && !HoldsString(t)) return false;
   out.Str = f == T::Blob || HoldsString(f) ? in.Str : StoredBytes(from, in, from.Scale);
-  if (t == T::String) out.Str = CutString(out.Str, to.Size);
+  // The declared length excludes the terminator; a zero size leaves the text whole.
+  if (t == T::String && to.Size > 0) out.Str.resize(Utf8CutLength(out.Str, to.Size - 1));
   if (IsBytes(t) && to.Size > 0 && out.Str.size() > to.Size) out.Str.resize(to.Size);
   out.Null = out.Str.empty();
   return true;
@@ -121,7 +116,8 @@ bool ConvertValue(const TTypeInfo &from, const TExpValue &in, const TTypeInfo &t
 
   std::string src = StoredBytes(from, in, IsBytes(t) ? from.Scale : kBcdMaxPlaces);
   // How many bytes the source holds: a String up to its first zero.
-  size_t length = f == T::String ? std::min(src.size(), std::char_traits<char>::length(src.c_str())) : src.size();
+  const uint8_t *bytes = reinterpret_cast<const uint8_t *>(src.data());
+  size_t length = f == T::String ? ZeroTerminatedText(bytes, src.size()).size() : src.size();
   size_t size;
   if (t == T::String)
     size = to.Size > 0 ? to.Size : std::max<size_t>(src.size(), 64) + 1;  // room for any text form
@@ -130,9 +126,7 @@ bool ConvertValue(const TTypeInfo &from, const TExpValue &in, const TTypeInfo &t
   else
     size = StoredDataSize(t, 0);
   std::vector<uint8_t> dst(std::max<size_t>(size, 1));
-  if (!ConvertFieldValue(f, src.size(), reinterpret_cast<const uint8_t *>(src.data()), t, size, to.Scale,
-                         dst.data()))
-    return false;
+  if (!ConvertFieldValue(f, src.size(), bytes, t, size, to.Scale, dst.data())) return false;
   dst.resize(size);
   return FromStoredBytes(dst, length, to, IsBytes(f), out);
 }

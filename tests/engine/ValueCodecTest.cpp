@@ -306,6 +306,11 @@ TEST(ValueConversion, NumbersAtTheEdges) {
   EXPECT_EQ(AsText(Convert(T::Float, F64(-1.5e-7), T::String, 20)), "-1.5E-7");
   EXPECT_EQ(AsText(Convert(T::Float, F64(0.1 + 0.2), T::String, 20)), "0.3");
   EXPECT_FALSE(Convert(T::BCD, bcd.data, T::Boolean, 2).ok);
+  // Fixed-size values shorter than their type are refused, never read or written past.
+  EXPECT_FALSE(Convert(T::Integer, {1, 2}, T::LargeInt, 8).ok);
+  Converted tooSmall = Convert(T::Integer, I32(5), T::BCD, 10);
+  EXPECT_FALSE(tooSmall.ok);
+  EXPECT_EQ(tooSmall.data, std::vector<uint8_t>(10, 0));
 }
 
 TEST(DateTimeCodec, MarkersTimeStampsAndCalendarEdges) {

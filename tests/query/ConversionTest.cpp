@@ -219,6 +219,9 @@ TEST(ValueConvertTest, FollowsTheTableOfTheTableStore) {
   EXPECT_TRUE(ConvertValue({T::String}, TExpValue::OfStr("\xE6\x97\xA5\xE6\x9C\xAC"),
                            {T::String, FieldSubType::None, 5}, out));
   EXPECT_EQ(out.Str, "\xE6\x97\xA5");
+  EXPECT_TRUE(ConvertValue({T::Blob, FieldSubType::Memo}, TExpValue::OfStr("\xE6\x97\xA5\xE6\x9C\xAC"),
+                           {T::String, FieldSubType::None, 5}, out));
+  EXPECT_EQ(out.Str, "\xE6\x97\xA5");
   // BCD values keep all four places on the way through, whatever the source's scale.
   EXPECT_TRUE(ConvertValue({T::BCD, FieldSubType::None, 34, 0}, TExpValue::OfInt(12345),
                            {T::Float}, out));

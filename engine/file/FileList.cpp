@@ -11,11 +11,21 @@
 namespace kura {
 namespace {
 
-// A refused operation reports the operating system's error number and returns the engine's
-// code for it, negated.
+// The registry refuses with "no such file" (also for names too long to be one) or "access
+// denied"; it reports the operating system's error number and returns the engine's code for
+// it, negated.
+int RefusalCode(int error) { return -static_cast<int>(error == EACCES ? KURA_OSEACCES : KURA_OSENOENT); }
+
 int Refused(int &osError, int error) {
   osError = error;
-  return -static_cast<int>(error == EACCES ? KURA_OSEACCES : KURA_OSENOENT);
+  return RefusalCode(error);
+}
+
+TFileList::TOpenResult RefusedOpen(int error) {
+  TFileList::TOpenResult result;
+  result.Handle = RefusalCode(error);
+  result.OSError = error;
+  return result;
 }
 
 std::mutex &InstanceLock() {
@@ -68,20 +78,12 @@ size_t TFileList::FileCount() {
 TFileList::TOpenResult TFileList::Create(const std::string &name, bool memory, bool temporary) {
   std::lock_guard<std::mutex> guard(FLock);
   TOpenResult result;
-  if (name.size() > kMaxFileNameLength) {
-    result.Handle = -static_cast<int>(KURA_OSENOENT);
-    result.OSError = ENAMETOOLONG;
-    return result;
-  }
+  if (name.size() > kMaxFileNameLength) return RefusedOpen(ENAMETOOLONG);
   int index = Find(name, memory);
   if (index >= 0) {
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-    if (file->OpenHandleCount() > 0) {
-      result.Handle = -static_cast<int>(KURA_OSEACCES);
-      result.OSError = EACCES;
-      return result;
-    }
+    if (file->OpenHandleCount() > 0) return RefusedOpen(EACCES);
     file->SetExclusive(true);
     file->SetTemporary(temporary);
     result.Handle = file->CreateFile();
@@ -114,11 +116,7 @@ TFileList::TOpenResult TFileList::Open(const std::string &name, bool memory, boo
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
     if (file->OpenHandleCount() > 0) {
-      if (file->Exclusive() || exclusive) {
-        result.Handle = -static_cast<int>(KURA_OSEACCES);
-        result.OSError = EACCES;
-        return result;
-      }
+      if (file->Exclusive() || exclusive) return RefusedOpen(EACCES);
     } else {
       file->SetExclusive(exclusive);
       file->SetTemporary(temporary);
@@ -128,11 +126,7 @@ TFileList::TOpenResult TFileList::Open(const std::string &name, bool memory, boo
     if (result.Handle > 0) result.File = file;
     return result;
   }
-  if (memory) {
-    result.Handle = -static_cast<int>(KURA_OSENOENT);
-    result.OSError = ENOENT;
-    return result;
-  }
+  if (memory) return RefusedOpen(ENOENT);
   auto file = std::make_unique<TPhysicalFile>(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)));
   file->SetExclusive(exclusive);
   file->SetTemporary(temporary);

@@ -1,6 +1,7 @@
 // TForm2: construction of the window, its menu bar, status bar and clock, the
 // layout of the side panel, and the window-level commands (help, version, quit).
 #include "app/MainWindow.h"
+#include "app/SavedGame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -288,8 +289,28 @@ void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlter
 
 // The saved game needs the table store; until it is in place these items are
 // present and do nothing.
-void TForm2::Save1Click() {}
-void TForm2::N2Click() {}
+// The saved game of the 19-line board waits for its table seam (SavedGame.h);
+// until then both items say so rather than claim a save or restore.
+void TForm2::Save1Click() {
+  if (!SavedGameStorageReady()) {
+    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
+    return;
+  }
+  SaveGame(19);
+  FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
+  PlayFeedback(0);
+}
+
+void TForm2::N2Click() {
+  if (!SavedGameStorageReady()) {
+    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
+    return;
+  }
+  ClearBoard();
+  RestoreGame(19, [this](int number, int color, int point) { DrawStone(number, color, point, 1, QString()); });
+  FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));
+  PlayFeedback(0);
+}
 
 void TForm2::ALLHelpClick() {
   if (ShowHelp) ShowHelp(this, HelpFile);

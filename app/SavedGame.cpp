@@ -49,6 +49,10 @@ std::vector<TSavedMove> ReadStoredMoves(int) { return {}; }
 void WriteStoredMoves(int, const std::vector<TSavedMove> &) {}
 }  // namespace
 
+bool SavedGameStorageReady() { return false; }
+
+const char *const SavedGameNotReadyText = "対局の保存と復元は、まだ使えません。";
+
 void SaveGame(int boardSize) {
   const std::vector<TSavedMove> moves = MovesToSave();
   if (moves.empty()) return;  // an empty board keeps the game stored before

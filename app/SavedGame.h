@@ -35,6 +35,11 @@ void ReplayMoves(const std::vector<TSavedMove> &moves,
 // MovesToSave(), keeping it when the history is empty; RestoreGame replays the
 // stored game with `draw` (the caller clears the board first).
 void SaveGame(int boardSize);
+// False while the table seam above is not connected: the menu commands then
+// say so instead of reporting a save or restore that did not happen.
+bool SavedGameStorageReady();
+// The text shown when the storage is not ready.
+extern const char *const SavedGameNotReadyText;
 void RestoreGame(int boardSize, const std::function<void(int number, int color, int point)> &draw);
 
 }  // namespace miretoka

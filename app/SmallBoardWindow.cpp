@@ -211,12 +211,20 @@ void TSmallBoardWindow::RadioButton2Click() { SelectFree(*FBoard); }
 void TSmallBoardWindow::RadioButton3Click() { SelectEndOfGame(this); }
 
 void TSmallBoardWindow::SaveCommand() {
+  if (!SavedGameStorageReady()) {
+    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
+    return;
+  }
   SaveGame(Lines());
   FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
   PlayFeedback(0);
 }
 
 void TSmallBoardWindow::RestoreCommand() {
+  if (!SavedGameStorageReady()) {
+    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
+    return;
+  }
   ClearWindow();
   RestoreGame(Lines(), [this](int number, int color, int point) { DrawStone(number, color, point, 1); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));

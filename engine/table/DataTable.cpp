@@ -511,6 +511,7 @@ void TDataTable::StartTransaction() {
   if (FIndexFile) FIndexFile->WriteChanges(false, false);
   TransactionLock();
   FInTransaction = true;
+  if (FBlobFile) FBlobFile->SetHoldWrites(true);
 }
 
 void TDataTable::CommitTransaction(bool flushOS) {
@@ -528,6 +529,7 @@ void TDataTable::CommitTransaction(bool flushOS) {
     throw;
   }
   WriteUnlock();
+  if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();
   UnlockPostponed();
   ++FChangeSerial;
@@ -536,6 +538,7 @@ void TDataTable::CommitTransaction(bool flushOS) {
 void TDataTable::RollbackTransaction() {
   if (!FInTransaction) return;
   FInTransaction = false;
+  if (FBlobFile) FBlobFile->SetHoldWrites(false);
   DiscardBuffers();
   TransactionUnlock();
   UnlockPostponed();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/blob/BlobFile.h"
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
 #include "engine/index/IndexFile.h"
@@ -33,6 +34,7 @@ void StartEngine() {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   TEngineState &state = *State();
   if (state.Started) return;
+  InstallBlobFiles();
   TFileList::Instance();
   InstallIndexFiles();
   state.Sessions.push_back(std::make_unique<TDataSession>());

@@ -2,29 +2,17 @@
 
 #include <algorithm>
 
+#include "engine/data/FieldDescriptor.h"
+
 namespace kura {
 
 uint32_t DataTypeSize(TDataType t, uint32_t declaredLength) {
   switch (t) {
-    case TDataType::Unknown: return 0;
     case TDataType::String: return declaredLength + 1;
     case TDataType::Bytes:
     case TDataType::VarBytes: return declaredLength;
-    case TDataType::Date:
-    case TDataType::Integer:
-    case TDataType::Time:
-    case TDataType::LongWord: return 4;
-    case TDataType::Blob:
-    case TDataType::Float:
-    case TDataType::TimeStamp:
-    case TDataType::LargeInt: return 8;
-    case TDataType::Boolean:
-    case TDataType::SmallInt:
-    case TDataType::Word: return 2;
-    case TDataType::BCD: return 34;
-    case TDataType::Extended: return 10;
+    default: return StoredDataSize(t, 0);  // fixed sizes are those of the table files
   }
-  return 0;
 }
 
 void TExpToken::Reset() {
@@ -146,6 +134,18 @@ void ReleaseTree(TExpToken *root) {
   }
 }
 
+void CopyNodeWithChildren(TExpToken *copy, const TExpToken &n, TExpToken *left, TExpToken *right,
+                          const std::vector<TExpToken *> &args) {
+  *copy = n;
+  copy->Parent = nullptr;
+  copy->Left = copy->Right = nullptr;
+  copy->Args.clear();
+  copy->Height = 1;
+  if (left) copy->SetLeft(left);
+  if (right) copy->SetRight(right);
+  for (TExpToken *a : args) copy->AddArg(a);
+}
+
 TExpToken *CopyTree(const TExpToken *root) {
   if (!root) return nullptr;
   TExpToken *n = NewExpToken();
@@ -153,13 +153,7 @@ TExpToken *CopyTree(const TExpToken *root) {
   TExpToken *right = CopyTree(root->Right);
   std::vector<TExpToken *> args;
   for (const TExpToken *a : root->Args) args.push_back(CopyTree(a));
-  *n = *root;
-  n->Parent = nullptr;
-  n->Left = n->Right = nullptr;
-  n->Args.clear();
-  if (left) n->SetLeft(left);
-  if (right) n->SetRight(right);
-  for (TExpToken *a : args) n->AddArg(a);
+  CopyNodeWithChildren(n, *root, left, right, args);
   n->Height = root->Height;
   return n;
 }

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "app/SavedGame.h"
 #include "BoardTestSupport.h"
 #include "app/PlayState.h"
 #include "app/StatusPanels.h"
@@ -196,10 +197,12 @@ TEST_F(BoardTest, NineteenLineItemWithAlternateAlreadyCheckedStillGivesBlack) {
   EXPECT_EQ(MoveCount, 0);
 }
 
-TEST_F(BoardTest, SavedGameItemsOfTheMainWindowDoNothingYet) {
+TEST_F(BoardTest, SavedGameItemsSayTheyAreNotAvailableYetAndKeepTheBoard) {
   Click(P(5, 5));
   for (const char *name : {"Save1", "N2"}) Trigger(name);
   EXPECT_EQ(Cell(P(5, 5)), 1);
+  EXPECT_EQ(Messages->Informations,
+            QStringList({QString::fromUtf8(SavedGameNotReadyText), QString::fromUtf8(SavedGameNotReadyText)}));
   EXPECT_TRUE(Messages->Errors.isEmpty());
 }
 

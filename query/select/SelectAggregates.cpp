@@ -1,0 +1,61 @@
+#include "query/select/SelectAggregates.h"
+
+#include <cmath>
+
+#include "query/expr/Bcd.h"
+
+namespace kura {
+
+void CombineAggregate(TAggregateKind kind, TDataType type, TExpValue &total, const TExpValue &next) {
+  if (next.Null) return;
+  if (total.Null) {
+    total = next;
+    return;
+  }
+  const bool isFloat = HoldsFloat(type);
+  switch (kind) {
+    case TAggregateKind::Min:
+    case TAggregateKind::Max: {
+      int c;
+      if (isFloat) c = next.Float < total.Float ? -1 : (next.Float > total.Float ? 1 : 0);
+      else if (HoldsString(type)) c = next.Str.compare(total.Str);
+      else c = next.Int < total.Int ? -1 : (next.Int > total.Int ? 1 : 0);
+      if ((kind == TAggregateKind::Min && c < 0) || (kind == TAggregateKind::Max && c > 0)) total = next;
+      return;
+    }
+    default:
+      if (isFloat) {
+        total.Float += next.Float;
+      } else if (type == TDataType::BCD) {
+        auto sum = BcdAdd(total.Int, next.Int);
+        if (sum) total.Int = *sum;
+        else total.Null = true;  // out of the BCD range
+      } else {
+        total.Int += next.Int;
+      }
+      return;
+  }
+}
+
+void FinishAverage(TDataType type, TExpValue &sum, int64_t count) {
+  if (count == 0) {
+    sum.Null = false;
+    sum.Int = 0;
+    sum.Float = 0;
+    return;
+  }
+  if (sum.Null) return;
+  if (HoldsFloat(type)) {
+    sum.Float /= static_cast<double>(count);
+  } else if (type == TDataType::BCD) {
+    // The sum is scaled by 10 000 already: divide and round to the nearest, ties to even.
+    int64_t q = sum.Int / count, r = sum.Int % count;
+    const int64_t twice = 2 * (r < 0 ? -r : r);
+    if (twice > count || (twice == count && (q % 2 != 0))) q += (sum.Int < 0) ? -1 : 1;
+    sum.Int = q;
+  } else {
+    sum.Int /= count;
+  }
+}
+
+}  // namespace kura

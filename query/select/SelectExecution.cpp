@@ -1,0 +1,349 @@
+#include "query/select/SelectExecution.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/data/FieldCodec.h"
+#include "engine/sort/SortRecords.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataSession.h"
+#include "query/select/SelectAggregates.h"
+#include "query/select/SelectQuery.h"
+#include "query/select/SelectValues.h"
+
+namespace kura {
+
+namespace {
+
+bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
+
+}  // namespace
+
+TSelectExecution::TSelectExecution(TSelectQuery &owner, TSelectPlan &plan)
+    : FOwner(owner), FPlan(plan), FContext(owner), FEvaluator(&FContext, plan.LanguageId, plan.SortId) {
+  FContext.SetPlan(&plan);
+}
+
+void TSelectExecution::Report(int percent) {
+  if (!FOwner.OnProgress) return;
+  const uint16_t steps = FPlan.Sources.empty() ? 20
+                                               : FPlan.Sources[0]->Table->Settings().ProgressSteps;
+  const int step = steps == 0 ? 100 : std::max(1, 100 / steps);
+  if (percent != 100 && FLastReported >= 0 && percent - FLastReported < step) return;
+  FLastReported = percent;
+  bool abort = false;
+  FOwner.OnProgress(percent, abort);
+  if (abort) FAborted = true;
+}
+
+bool TSelectExecution::LevelQualifies(const TJoinLevel &level) {
+  for (const TExpToken *c : level.Conditions)
+    if (!FEvaluator.Condition(*c)) return false;
+  return true;
+}
+
+bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &row, bool &stop) {
+  if (index == FPlan.Levels.size()) {
+    for (const TExpToken *c : FPlan.Residual)
+      if (!FEvaluator.Condition(*c)) return true;
+    if (!row()) stop = true;
+    return true;
+  }
+  TJoinLevel &level = FPlan.Levels[index];
+  TSelectSource &source = *level.Source;
+  TDataFile &file = source.Table->DataFile();
+  const int32_t slots = file.SlotCount();
+  bool matched = false;
+  for (int32_t n = 1; n <= slots && !stop && !FAborted; ++n) {
+    if (index == 0 && slots > 0) Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
+    if (FAborted) break;
+    TRecord *record = file.GetRecord(n);
+    if (!record) continue;
+    const bool live = LiveSlot(record);
+    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    if (!live) continue;
+    source.Row.Record = source.Image.data();
+    source.Row.NullRow = false;
+    if (!LevelQualifies(level)) continue;
+    matched = true;
+    ProduceLevel(index + 1, row, stop);
+  }
+  if (!matched && level.LeftOuter && !stop && !FAborted) {
+    source.Row.NullRow = true;
+    ProduceLevel(index + 1, row, stop);
+    source.Row.NullRow = false;
+  }
+  return true;
+}
+
+bool TSelectExecution::Produce(const std::function<bool()> &row) {
+  bool stop = false;
+  FLastReported = -1;
+  if (FPlan.Levels.empty()) return true;
+  ProduceLevel(0, row, stop);
+  if (!FAborted) Report(100);
+  return !FAborted;
+}
+
+void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value) {
+  value.Clear();
+  switch (column.Kind) {
+    case TColumnKind::Plain:
+      if (!column.Source->Row.NullRow)
+        ReadFieldValue(column.Source->Table->DataFile().Field(column.SourceField), column.Source->Image.data(), value);
+      return;
+    case TColumnKind::Calculated: {
+      TExpValue raw;
+      FEvaluator.Eval(*column.Expression, raw);
+      if (raw.Null) return;
+      const TTypeInfo from{column.Expression->DataType, column.Expression->SubType, column.Expression->Size,
+                           column.Expression->Scale};
+      const TTypeInfo to = FieldTypeInfo(column.Field);
+      if (from.Type == to.Type && from.Scale == to.Scale) value = raw;
+      else if (!ConvertValue(from, raw, to, value)) value.Clear();
+      return;
+    }
+    case TColumnKind::Aggregate: {
+      if (column.CountStar || !column.Expression) {
+        value = TExpValue::OfInt(1);
+        return;
+      }
+      TExpValue raw;
+      FEvaluator.Eval(*column.Expression, raw);
+      if (column.Aggregate == TAggregateKind::Count) {
+        value = TExpValue::OfInt(raw.Null ? 0 : 1);
+        return;
+      }
+      if (raw.Null) return;
+      const TTypeInfo from{column.Expression->DataType, column.Expression->SubType, column.Expression->Size,
+                           column.Expression->Scale};
+      const TTypeInfo to = FieldTypeInfo(column.Field);
+      if (from.Type == to.Type && from.Scale == to.Scale) value = raw;
+      else if (!ConvertValue(from, raw, to, value)) value.Clear();
+      return;
+    }
+    case TColumnKind::AvgCount:
+      return;
+  }
+}
+
+void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
+  std::vector<TExpValue> values(FPlan.Columns.size());
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i) ColumnValue(FPlan.Columns[i], values[i]);
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
+    if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
+      values[c.AvgCountColumn] = TExpValue::OfInt(values[i].Null ? 0 : 1);
+    if (runningTotals && c.Aggregate == TAggregateKind::RunSum) {
+      CombineAggregate(TAggregateKind::Sum, c.Field.Type, (*runningTotals)[i], values[i]);
+      values[i] = (*runningTotals)[i];
+    }
+  }
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i)
+    WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+}
+
+bool TSelectExecution::GroupKeyIsOrderKey() const {
+  if (FPlan.OrderKey.empty()) return true;
+  if (FPlan.Query->OrderByNoCase) return false;
+  std::vector<TSortColumn> key = FPlan.GroupKey;
+  if (FPlan.Distinct) {
+    key.clear();
+    for (size_t i = 0; i < FPlan.VisibleCount; ++i) key.push_back({static_cast<int>(i), false});
+  }
+  if (key.size() != FPlan.OrderKey.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i)
+    if (key[i].Column != FPlan.OrderKey[i].Column || FPlan.OrderKey[i].Descending) return false;
+  return true;
+}
+
+bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool sort) {
+  TDataFile &file = table.DataFile();
+  const bool noKey = table.NoPrimaryKey();
+  const int64_t top = FPlan.Query->TopCount;
+  const bool topWhileProducing = top >= 0 && FPlan.OrderKey.empty() && !FPlan.Grouped && !FPlan.Distinct &&
+                                 !FPlan.AggregateOnly;
+  int64_t appended = 0;
+  auto append = [&](const std::vector<TExpValue> *values) {
+    TRecord *record = file.AllocateRecord(noKey);
+    uint8_t *image = record->Image.data();
+    if (values) {
+      for (size_t i = 0; i < values->size(); ++i)
+        WriteFieldValue(FPlan.ResultFields[i], image, (*values)[i], FPlan.LanguageId);
+    } else {
+      BuildRecord(image, FPlan.Grouped ? nullptr : &FRunningTotals);
+    }
+    file.MarkRecordDirty(record);
+    file.ReleaseRecord(record);
+    ++appended;
+  };
+
+  if (FPlan.FastCount) {
+    int64_t count = 0;
+    TDataFile &source = FPlan.Sources[0]->Table->DataFile();
+    for (int32_t n = 1; n <= source.SlotCount(); ++n) {
+      TRecord *record = source.GetRecord(n);
+      if (LiveSlot(record)) ++count;
+      if (record) source.ReleaseRecord(record);
+    }
+    std::vector<TExpValue> values{TExpValue::OfInt(count)};
+    append(&values);
+    return false;
+  }
+
+  FRunningTotals.assign(FPlan.Columns.size(), TExpValue());
+  if (FPlan.AggregateOnly) {
+    std::vector<TExpValue> totals(FPlan.Columns.size());
+    std::vector<uint8_t> scratch(file.RecordSize());
+    bool any = false;
+    Produce([&]() {
+      std::vector<TExpValue> row(FPlan.Columns.size());
+      for (size_t i = 0; i < FPlan.Columns.size(); ++i) ColumnValue(FPlan.Columns[i], row[i]);
+      for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+        const TSelectColumn &c = FPlan.Columns[i];
+        if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
+          row[c.AvgCountColumn] = TExpValue::OfInt(row[i].Null ? 0 : 1);
+      }
+      for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+        const TSelectColumn &c = FPlan.Columns[i];
+        const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
+        if (!any) totals[i] = row[i];
+        else CombineAggregate(kind, c.Field.Type, totals[i], row[i]);
+      }
+      any = true;
+      return true;
+    });
+    if (any) {
+      for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+        const TSelectColumn &c = FPlan.Columns[i];
+        if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
+          FinishAverage(c.Field.Type, totals[i], totals[c.AvgCountColumn].Null ? 0 : totals[c.AvgCountColumn].Int);
+      }
+    } else {
+      for (TExpValue &v : totals) v.Clear();
+    }
+    append(&totals);
+    return FAborted;
+  }
+
+  Produce([&]() {
+    if (maxRows >= 0 && appended >= maxRows) return false;
+    if (topWhileProducing && appended >= top) return false;
+    append(nullptr);
+    return true;
+  });
+  if (FPlan.Grouped || FPlan.Distinct) {
+    TSortRequest request;
+    const bool topHere = GroupKeyIsOrderKey();
+    request.MaxRows = topHere ? top : -1;
+    if (FPlan.Grouped) {
+      for (const TSortColumn &k : FPlan.GroupKey) request.Fields.push_back({FPlan.ResultFields[k.Column], false});
+      request.Query = this;
+      request.Callbacks.Accumulate = [this](void *, bool start, const uint8_t *source, uint8_t *target) {
+        if (start) return;
+        for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+          const TSelectColumn &c = FPlan.Columns[i];
+          if (c.Kind != TColumnKind::Aggregate && c.Kind != TColumnKind::AvgCount) continue;
+          const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
+          TExpValue total, next;
+          ReadFieldValue(FPlan.ResultFields[i], target, total);
+          ReadFieldValue(FPlan.ResultFields[i], source, next);
+          CombineAggregate(kind, c.Field.Type, total, next);
+          WriteFieldValue(FPlan.ResultFields[i], target, total, FPlan.LanguageId);
+        }
+      };
+      request.Callbacks.Finish = [this](void *, uint8_t *row) {
+        for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+          const TSelectColumn &c = FPlan.Columns[i];
+          if (c.Aggregate != TAggregateKind::Avg || c.AvgCountColumn < 0) continue;
+          TExpValue sum, count;
+          ReadFieldValue(FPlan.ResultFields[i], row, sum);
+          ReadFieldValue(FPlan.ResultFields[c.AvgCountColumn], row, count);
+          FinishAverage(c.Field.Type, sum, count.Null ? 0 : count.Int);
+          WriteFieldValue(FPlan.ResultFields[i], row, sum, FPlan.LanguageId);
+        }
+      };
+      request.Callbacks.Accept = [this](void *, const uint8_t *row) {
+        if (!FPlan.Having) return true;
+        FPlan.ResultRow.Record = row;
+        const bool keep = FEvaluator.Condition(*FPlan.Having);
+        FPlan.ResultRow.Record = nullptr;
+        return keep;
+      };
+    } else {
+      for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
+      request.Distinct = true;
+    }
+    SortRecords(table, request);
+  }
+  if (sort) SortByOrder(table);
+  return FAborted;
+}
+
+void TSelectExecution::SortByOrder(TDataTable &table) {
+  const int64_t top = FPlan.Query->TopCount;
+  if (FPlan.OrderKey.empty()) return;
+  if ((FPlan.Grouped || FPlan.Distinct) && GroupKeyIsOrderKey()) return;
+  TSortRequest request;
+  for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
+  request.CaseInsensitive = FPlan.Query->OrderByNoCase;
+  request.MaxRows = top;
+  SortRecords(table, request);
+}
+
+void TSelectExecution::RemoveDuplicates(TDataTable &table) {
+  TSortRequest request;
+  for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
+  request.Distinct = true;
+  SortRecords(table, request);
+}
+
+std::vector<int32_t> TSelectExecution::LiveRecords() {
+  std::vector<int32_t> records;
+  std::vector<std::vector<TExpValue>> keys;
+  TSelectSource &source = *FPlan.Sources[0];
+  Produce([&]() {
+    records.push_back(static_cast<int32_t>(
+        source.Image[1] | (source.Image[2] << 8) | (source.Image[3] << 16) | (source.Image[4] << 24)));
+    std::vector<TExpValue> key;
+    for (const TSortColumn &k : FPlan.OrderKey) {
+      TExpValue v;
+      ColumnValue(FPlan.Columns[k.Column], v);
+      key.push_back(std::move(v));
+    }
+    keys.push_back(std::move(key));
+    return true;
+  });
+  if (FPlan.OrderKey.empty()) return records;
+  // The order of the index that serves ORDER BY: NULL first, then by value.
+  std::vector<size_t> order(records.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const bool noCase = FPlan.Query->OrderByNoCase;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    for (size_t k = 0; k < FPlan.OrderKey.size(); ++k) {
+      const TExpValue &x = keys[a][k], &y = keys[b][k];
+      const TDataType type = FPlan.Columns[FPlan.OrderKey[k].Column].Field.Type;
+      int c;
+      if (x.Null || y.Null) c = (x.Null ? 0 : 1) - (y.Null ? 0 : 1);
+      else if (HoldsFloat(type)) c = x.Float < y.Float ? -1 : (x.Float > y.Float ? 1 : 0);
+      else if (HoldsString(type)) {
+        if (noCase) {
+          std::string p = x.Str, q = y.Str;
+          for (char &ch : p) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+          for (char &ch : q) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+          c = p.compare(q);
+        } else {
+          c = x.Str.compare(y.Str);
+        }
+      } else c = x.Int < y.Int ? -1 : (x.Int > y.Int ? 1 : 0);
+      if (c != 0) return FPlan.OrderKey[k].Descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<int32_t> sorted;
+  for (size_t i : order) sorted.push_back(records[i]);
+  return sorted;
+}
+
+}  // namespace kura

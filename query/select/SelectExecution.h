@@ -1,0 +1,51 @@
+#pragma once
+// Producing the rows of a prepared SELECT part: the nested loop over the join levels with its
+// conditions (tested record by record through the evaluator until cursors can serve them with
+// filters), calculated columns, aggregates, and grouping, DISTINCT, ORDER BY and TOP through
+// the record sort of the result table.
+#include <cstdint>
+#include <functional>
+
+#include "query/expr/Evaluator.h"
+#include "query/select/SelectPlan.h"
+#include "query/select/SelectResolver.h"
+
+namespace kura {
+
+class TSelectQuery;
+
+class TSelectExecution {
+ public:
+  TSelectExecution(TSelectQuery &owner, TSelectPlan &plan);
+
+  // Rows of the plan appended to `table` (whose fields are the plan's result fields), then
+  // grouped or de-duplicated; sorted too when `sort` is set. Returns whether the progress
+  // callback aborted.
+  bool FillResultTable(TDataTable &table, int64_t maxRows, bool sort);
+  // Sorting by ORDER BY (with TOP) after grouping; for UNION masters after the parts came in.
+  void SortByOrder(TDataTable &table);
+  // Removes duplicates over the visible columns (UNION without ALL).
+  void RemoveDuplicates(TDataTable &table);
+  // The records of the single source that a live result shows, in order.
+  std::vector<int32_t> LiveRecords();
+
+ private:
+  // Calls `row` for every qualifying combination; false from `row` stops.
+  bool Produce(const std::function<bool()> &row);
+  bool ProduceLevel(size_t level, const std::function<bool()> &row, bool &stop);
+  bool LevelQualifies(const TJoinLevel &level);
+  void BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals);
+  void ColumnValue(const TSelectColumn &column, TExpValue &value);
+  void Report(int percent);
+  bool GroupKeyIsOrderKey() const;
+
+  TSelectQuery &FOwner;
+  TSelectPlan &FPlan;
+  TRowEvalContext FContext;
+  TEvaluator FEvaluator;
+  bool FAborted = false;
+  int FLastReported = -1;
+  std::vector<TExpValue> FRunningTotals;
+};
+
+}  // namespace kura

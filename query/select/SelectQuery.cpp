@@ -1,0 +1,360 @@
+#include "query/select/SelectQuery.h"
+
+#include <chrono>
+
+#include "engine/errors/EngineError.h"
+#include "engine/index/IndexDefinition.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/DataSession.h"
+#include "query/select/SelectExecution.h"
+#include "query/select/SelectValues.h"
+
+namespace kura {
+
+TSelectQuery::TSelectQuery(TDataSession &session, std::string databaseName)
+    : FSession(session), FDatabaseName(std::move(databaseName)) {
+  FStatement.SetValidator([this](TQueryStatement &, TDataQuery &query) { Validate(query); });
+}
+
+TSelectQuery::~TSelectQuery() {
+  try {
+    Close();
+  } catch (...) {
+    // Closing never reports: the files are gone with the process at worst.
+  }
+}
+
+TSelectPlan *TSelectQuery::PlanOf(const TDataQuery *query) const {
+  auto it = FPlans.find(query);
+  return it == FPlans.end() ? nullptr : it->second.get();
+}
+
+void TSelectQuery::Prepare(std::string_view sql) {
+  Close();
+  try {
+    FStatement.Prepare(sql);
+  } catch (...) {
+    FPlans.clear();
+    CloseSources();
+    throw;
+  }
+  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+}
+
+void TSelectQuery::SetParameter(size_t index, const TTypeInfo &type, const TExpValue &value) {
+  if (index >= FParameterValues.size()) RaiseSqlError("Parameter " + std::to_string(index + 1) + " does not exist");
+  FParameterValues[index].Given = true;
+  FParameterValues[index].Type = type;
+  FParameterValues[index].Value = value;
+}
+
+void TSelectQuery::SetParameterInt(size_t index, int64_t value) {
+  SetParameter(index, TTypeInfo{TDataType::LargeInt, FieldSubType::None, 8, 0}, TExpValue::OfInt(value));
+}
+
+void TSelectQuery::SetParameterText(size_t index, const std::string &value) {
+  SetParameter(index, TTypeInfo{TDataType::String, FieldSubType::None, static_cast<uint32_t>(value.size() + 1), 0},
+               TExpValue::OfStr(value));
+}
+
+void TSelectQuery::SetParameterNull(size_t index) {
+  SetParameter(index, TTypeInfo{TDataType::String, FieldSubType::None, 1, 0}, TExpValue());
+}
+
+bool TSelectQuery::Live() const {
+  const TSelectPlan *plan = PlanOf(FStatement.Master());
+  return plan && plan->Live;
+}
+
+void TSelectQuery::ClearResult() {
+  FLiveRecords.clear();
+  FSubSelectValues.clear();
+  if (FResultTable) {
+    TDataTable *table = FResultTable;
+    FResultTable = nullptr;
+    FResultDirectory->CloseTable(table);
+    if (FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
+  }
+  if (FResultDirectory) {
+    FSession.CloseDataDirectory(FResultDirectory);
+    FResultDirectory = nullptr;
+  }
+  FExecuted = false;
+}
+
+void TSelectQuery::CloseSources() {
+  for (auto it = FOpenedTables.rbegin(); it != FOpenedTables.rend(); ++it) it->first->CloseTable(it->second);
+  FOpenedTables.clear();
+  for (auto it = FOpenedDirectories.rbegin(); it != FOpenedDirectories.rend(); ++it)
+    FSession.CloseDataDirectory(*it);
+  FOpenedDirectories.clear();
+}
+
+void TSelectQuery::Close() {
+  ClearResult();
+  FStatement.Unprepare();
+  FPlans.clear();
+  CloseSources();
+}
+
+namespace {
+
+// A table without indexes for result rows; records keep insertion order.
+TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
+                              bool inMemory, bool temporary) {
+  TDataFileDefinition definition;
+  definition.Fields = plan.ResultFields;
+  for (TFieldDescriptor &f : definition.Fields) f.FieldNumber = 0;
+  definition.LanguageId = plan.LanguageId;
+  definition.SortId = plan.SortId;
+  definition.BlobBlockSize = 512;
+  if (plan.Query->Encrypted) {
+    definition.Encrypted = true;
+    definition.Password = plan.Query->Password;
+    directory.Session()->AddPassword(plan.Query->Password);
+  }
+  (void)temporary;  // deleted explicitly by the query when it is done with it
+  TDataTable *table = directory.CreateTable(name, definition, inMemory, false);
+  if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
+    DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
+    index->Pages().MarkHeaderDirty();
+  }
+  return table;
+}
+
+}  // namespace
+
+const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *query) {
+  auto found = FSubSelectValues.find(query);
+  if (found != FSubSelectValues.end()) return found->second;
+  std::vector<TExpValue> &values = FSubSelectValues[query];
+  TSelectPlan *plan = PlanOf(query);
+  if (!plan) return values;
+  TDataDirectory *directory = FSession.OpenDataDirectory("", FSession.PrivateDir());
+  const std::string name = directory->UniqueTableName(false);
+  TDataTable *table = nullptr;
+  try {
+    table = CreateResultTable(*directory, name, *plan, false, true);
+    TSelectExecution run(*this, *plan);
+    run.FillResultTable(*table, -1, false);
+    TDataFile &file = table->DataFile();
+    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) continue;
+      TExpValue v;
+      if (record->Image[0] == 0) ReadFieldValue(file.Field(1), record->Image.data(), v);
+      file.ReleaseRecord(record);
+      values.push_back(std::move(v));
+    }
+  } catch (...) {
+    if (table) {
+      directory->CloseTable(table);
+      directory->DeleteTable(name, false);
+    }
+    FSession.CloseDataDirectory(directory);
+    FSubSelectValues.erase(query);
+    throw;
+  }
+  directory->CloseTable(table);
+  directory->DeleteTable(name, false);
+  FSession.CloseDataDirectory(directory);
+  return values;
+}
+
+void TSelectQuery::Execute() {
+  if (!FStatement.Prepared()) RaiseSqlError("The statement is not prepared");
+  ClearResult();
+  const auto started = std::chrono::steady_clock::now();
+  // Parameters: each value converted to the type its place was checked with.
+  const auto &markers = FStatement.Parameters();
+  for (size_t i = 0; i < markers.size(); ++i) {
+    TExpToken &marker = *markers[i];
+    const TParameterValue &given = FParameterValues[i];
+    TExpValue converted;
+    if (given.Given && !given.Value.Null) {
+      const TTypeInfo target{marker.DataType, marker.SubType, marker.Size, marker.Scale};
+      if (target.Type == TDataType::Unknown || target.Type == given.Type.Type) converted = given.Value;
+      else if (!ConvertValue(given.Type, given.Value, target, converted)) converted.Clear();
+    }
+    marker.Value = converted;
+  }
+
+  TDataQuery *master = FStatement.Master();
+  TSelectPlan &plan = *PlanOf(master);
+  // WITH LOCKS: every source held against changes by others while rows are produced.
+  std::vector<TDataTable *> locked;
+  auto unlock = [&]() {
+    for (TDataTable *t : locked) t->ReadUnlock();
+    locked.clear();
+  };
+  try {
+    if (master->WithLocks)
+      for (auto &s : plan.Sources) {
+        s->Table->ReadLock();
+        locked.push_back(s->Table);
+      }
+    if (plan.Live) {
+      TSelectExecution run(*this, plan);
+      FLiveRecords = run.LiveRecords();
+    } else {
+      // Where the result table goes.
+      FResultInMemory = false;
+      FResultTemporary = true;
+      if (master->Into.Given) {
+        FResultTemporary = false;
+        FResultInMemory = master->Into.InMemory;
+        TTableRef ref;
+        ref.InMemory = master->Into.InMemory;
+        ref.Database = master->Into.Database;
+        FResultDirectory = FResultInMemory
+                               ? FSession.OpenDataDirectory(kMemoryDatabaseName, "")
+                               : FSession.OpenDataDirectory(ref.Database.empty() ? FDatabaseName : ref.Database,
+                                                            ref.Database.empty() ? FDatabaseName : ref.Database);
+        std::string name = master->Into.TableName;
+        if (!master->Into.Database.empty()) name = name.substr(master->Into.Database.size() + 1);
+        if (name.empty()) name = FResultDirectory->UniqueTableName(FResultInMemory);
+        if (FResultDirectory->TableExists(name, FResultInMemory)) FResultDirectory->DeleteTable(name, FResultInMemory);
+        FResultName = name;
+      } else {
+        FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
+        FResultName = FResultDirectory->UniqueTableName(false);
+      }
+      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory, FResultTemporary);
+      TSelectExecution run(*this, plan);
+      const bool aborted = run.FillResultTable(*FResultTable, FStatement.MaxRowCount(), !master->HasUnion());
+      if (master->HasUnion() && !aborted) {
+        bool distinct = false;
+        std::vector<TDataQuery *> parts;
+        for (TDataQuery *q = master; q->UnionNext; q = q->UnionNext) {
+          parts.push_back(q->UnionNext);
+          if (!q->UnionAll) distinct = true;
+        }
+        TDataFile &target = FResultTable->DataFile();
+        for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+          TSelectPlan &partPlan = *PlanOf(*it);
+          const std::string partName = FResultDirectory->UniqueTableName(FResultInMemory);
+          TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, FResultInMemory, true);
+          try {
+            TSelectExecution part(*this, partPlan);
+            part.FillResultTable(*partTable, FStatement.MaxRowCount(), true);
+            TDataFile &file = partTable->DataFile();
+            for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+              TRecord *source = file.GetRecord(n);
+              if (!source) continue;
+              if (source->Image[0] == 0) {
+                TRecord *record = target.AllocateRecord(FResultTable->NoPrimaryKey());
+                for (size_t c = 0; c < plan.VisibleCount; ++c) {
+                  TExpValue v;
+                  ReadFieldValue(file.Field(static_cast<int>(c) + 1), source->Image.data(), v);
+                  WriteFieldValue(plan.ResultFields[c], record->Image.data(), v, plan.LanguageId);
+                }
+                target.MarkRecordDirty(record);
+                target.ReleaseRecord(record);
+              }
+              file.ReleaseRecord(source);
+            }
+          } catch (...) {
+            FResultDirectory->CloseTable(partTable);
+            FResultDirectory->DeleteTable(partName, FResultInMemory);
+            throw;
+          }
+          FResultDirectory->CloseTable(partTable);
+          FResultDirectory->DeleteTable(partName, FResultInMemory);
+        }
+        if (distinct) run.RemoveDuplicates(*FResultTable);
+        run.SortByOrder(*FResultTable);
+      }
+    }
+  } catch (...) {
+    unlock();
+    throw;
+  }
+  unlock();
+  FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  FExecuted = true;
+}
+
+size_t TSelectQuery::ColumnCount() const {
+  const TSelectPlan *plan = PlanOf(FStatement.Master());
+  return plan ? plan->VisibleCount : 0;
+}
+
+TResultColumnInfo TSelectQuery::Column(size_t index) const {
+  const TSelectPlan &plan = *PlanOf(FStatement.Master());
+  const TSelectColumn &c = plan.Columns.at(index);
+  TResultColumnInfo info;
+  info.Name = c.Field.Name;
+  info.Type = FieldTypeInfo(c.Field);
+  if (c.Kind == TColumnKind::Plain && c.Source)
+    info.Origin = c.Source->Parsed->TableName + "." + c.Source->Table->DataFile().Field(c.SourceField).Name;
+  return info;
+}
+
+int64_t TSelectQuery::RowCount() const {
+  if (!FExecuted) return 0;
+  if (FResultTable) {
+    TDataFile &file = FResultTable->DataFile();
+    int64_t count = 0;
+    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) continue;
+      if (record->Image[0] == 0) ++count;
+      file.ReleaseRecord(record);
+    }
+    return count;
+  }
+  return static_cast<int64_t>(FLiveRecords.size());
+}
+
+std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
+  std::vector<TExpValue> values;
+  TSelectPlan &plan = *PlanOf(FStatement.Master());
+  if (FResultTable) {
+    TDataFile &file = FResultTable->DataFile();
+    int64_t seen = -1;
+    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) continue;
+      if (record->Image[0] == 0 && ++seen == index) {
+        for (size_t c = 0; c < plan.VisibleCount; ++c) {
+          TExpValue v;
+          ReadFieldValue(file.Field(static_cast<int>(c) + 1), record->Image.data(), v);
+          values.push_back(std::move(v));
+        }
+        file.ReleaseRecord(record);
+        return values;
+      }
+      file.ReleaseRecord(record);
+    }
+    return values;
+  }
+  if (index < 0 || index >= static_cast<int64_t>(FLiveRecords.size())) return values;
+  TSelectSource &source = *plan.Sources[0];
+  TDataFile &file = source.Table->DataFile();
+  TRecord *record = file.GetRecord(FLiveRecords[index]);
+  if (!record) return values;
+  source.Image.assign(record->Image.begin(), record->Image.end());
+  file.ReleaseRecord(record);
+  source.Row.Record = source.Image.data();
+  source.Row.NullRow = false;
+  TRowEvalContext context(*this);
+  context.SetPlan(&plan);
+  TEvaluator evaluator(&context, plan.LanguageId, plan.SortId);
+  for (size_t c = 0; c < plan.VisibleCount; ++c) {
+    const TSelectColumn &column = plan.Columns[c];
+    TExpValue v;
+    if (column.Kind == TColumnKind::Plain) {
+      ReadFieldValue(file.Field(column.SourceField), source.Image.data(), v);
+    } else if (column.Expression) {
+      TExpValue raw;
+      evaluator.Eval(*column.Expression, raw);
+      const TTypeInfo from{column.Expression->DataType, column.Expression->SubType, column.Expression->Size,
+                           column.Expression->Scale};
+      if (!raw.Null && !ConvertValue(from, raw, FieldTypeInfo(column.Field), v)) v.Clear();
+    }
+    values.push_back(std::move(v));
+  }
+  return values;
+}
+
+}  // namespace kura

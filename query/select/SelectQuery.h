@@ -1,0 +1,114 @@
+#pragma once
+// TSelectQuery: prepares and runs SELECT statements against a database directory of a
+// session and serves the result, either live (rows of the source table itself) or as a
+// result table (a temporary table in the session's private directory, or the INTO table).
+//
+// Lifecycle: Prepare (parse, resolve, check, choose live or result table) -> SetParameter ->
+// Execute (may be repeated with new parameters) -> read rows -> Close.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "query/expr/ValueConvert.h"
+#include "query/select/SelectPlan.h"
+#include "query/sql/QueryStatement.h"
+
+namespace kura {
+
+class TDataSession;
+
+struct TResultColumnInfo {
+  std::string Name;
+  std::string Origin;  // table name "." column name for plain columns
+  TTypeInfo Type;
+};
+
+class TSelectQuery {
+ public:
+  // databaseName: a directory path (empty: the session's creation directory) or "Memory".
+  TSelectQuery(TDataSession &session, std::string databaseName);
+  ~TSelectQuery();
+  TSelectQuery(const TSelectQuery &) = delete;
+  TSelectQuery &operator=(const TSelectQuery &) = delete;
+
+  void SetRequestLive(bool live) { FStatement.SetRequestLive(live); }
+  void SetMaxRowCount(int64_t count) { FStatement.SetMaxRowCount(count); }
+  // Percentage done; set abort to stop producing rows (the rows so far stay).
+  std::function<void(int percent, bool &abort)> OnProgress;
+
+  // Parses and checks; SQL errors (code 11949) leave nothing prepared. Statements other
+  // than SELECT fail with "not supported yet".
+  void Prepare(std::string_view sql);
+  bool Prepared() const { return FStatement.Prepared(); }
+  TStatementKind Kind() const { return FStatement.Kind(); }
+  size_t ParameterCount() const { return FStatement.ParameterCount(); }
+  // The value of the n-th (0-based) "?" of the statement, given in its own type; it is
+  // converted to the type the statement expects there when executed.
+  void SetParameter(size_t index, const TTypeInfo &type, const TExpValue &value);
+  void SetParameterInt(size_t index, int64_t value);
+  void SetParameterText(size_t index, const std::string &value);
+  void SetParameterNull(size_t index);
+
+  // Produces the result anew (clearing the previous one).
+  void Execute();
+  bool Live() const;
+  bool Executed() const { return FExecuted; }
+  double ExecutionTime() const { return FExecutionTime; }
+
+  // The result: its visible columns and rows.
+  size_t ColumnCount() const;
+  TResultColumnInfo Column(size_t index) const;
+  int64_t RowCount() const;
+  // The values of one row (0-based) in the column types.
+  std::vector<TExpValue> Row(int64_t index);
+  // The result table (null for a live result).
+  TDataTable *ResultTable() const { return FResultTable; }
+  // Record numbers of the source table a live result shows, in order.
+  const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
+
+  // Frees the result (deleting a temporary result table), closes the sources.
+  void Close();
+
+  TQueryStatement &Statement() { return FStatement; }
+  TSelectPlan *PlanOf(const TDataQuery *query) const;
+
+ private:
+  friend class TSelectExecution;
+  friend class TRowEvalContext;
+  friend class TSourceResolver;
+  void Validate(TDataQuery &query);
+  void ClearResult();
+  void CloseSources();
+  TDataDirectory *OpenDirectory(const TTableRef &ref);
+
+  TDataSession &FSession;
+  std::string FDatabaseName;
+  TQueryStatement FStatement;
+  std::map<const TDataQuery *, std::unique_ptr<TSelectPlan>> FPlans;
+  std::vector<TDataDirectory *> FOpenedDirectories;
+  std::vector<std::pair<TDataDirectory *, TDataTable *>> FOpenedTables;
+  struct TParameterValue {
+    bool Given = false;
+    TTypeInfo Type;
+    TExpValue Value;
+  };
+  std::vector<TParameterValue> FParameterValues;
+  bool FExecuted = false;
+  double FExecutionTime = 0;
+  TDataDirectory *FResultDirectory = nullptr;
+  TDataTable *FResultTable = nullptr;
+  bool FResultTemporary = false;
+  bool FResultInMemory = false;
+  std::string FResultName;
+  std::vector<int32_t> FLiveRecords;
+  // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
+  std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;
+  // Runs a sub-select (once per execution) and returns its column values.
+  const std::vector<TExpValue> &SubSelectValues(const TDataQuery *query);
+};
+
+}  // namespace kura

@@ -1,0 +1,195 @@
+// Result tables: projections, WHERE, ORDER BY, DISTINCT, GROUP BY with aggregates and
+// HAVING, TOP, joins, UNION, IN ( SELECT ... ), parameters and re-execution.
+#include "SelectTestSupport.h"
+
+namespace kura::test {
+namespace {
+
+using T = EngineFieldType;
+
+class ResultTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("emp",
+              {Field("ID", T::Integer), Field("Name", T::String, 10), Field("Dept", T::Integer),
+               Field("Pay", T::Float), Field("Born", T::Date)},
+              {{"1", "Aoki", "10", "300", "1990-01-02"},
+               {"2", "Baba", "20", "200", "1985-05-06"},
+               {"3", "Chiba", "10", "100", std::nullopt},
+               {"4", "Doi", std::nullopt, "400", "2000-12-31"},
+               {"5", "ebara", "20", std::nullopt, "1970-07-07"}});
+    MakeTable("dept", {Field("DNo", T::Integer), Field("Title", T::String, 12)},
+              {{"10", "Sales"}, {"20", "Research"}, {"30", "Empty"}});
+  }
+};
+
+TEST_F(ResultTest, ProjectionAndCalculatedColumns) {
+  EXPECT_EQ(Run("select Name, ID * 2 as Twice from emp where ID <= 2"),
+            (R{{"Aoki", "2"}, {"Baba", "4"}}));
+  auto q = Query("select ID, Name || '!' from emp");
+  q->Execute();
+  ASSERT_EQ(q->ColumnCount(), 2u);
+  EXPECT_EQ(q->Column(0).Name, "ID");
+  EXPECT_EQ(q->Column(0).Origin, "emp.ID");
+  EXPECT_EQ(q->RowCount(), 5);
+  EXPECT_FALSE(q->Live());
+}
+
+TEST_F(ResultTest, WhereOperatorFamilies) {
+  EXPECT_EQ(Run("select ID from emp where Pay > 150 and Pay <= 300"), (R{{"1"}, {"2"}}));
+  EXPECT_EQ(Run("select ID from emp where Dept <> 10 or Dept is null"), (R{{"2"}, {"4"}, {"5"}}));
+  // Comparisons are two-valued here: NULL = 10 is false, so its negation holds.
+  EXPECT_EQ(Run("select ID from emp where not (Dept = 10)"), (R{{"2"}, {"4"}, {"5"}}));
+  EXPECT_EQ(Run("select ID from emp where ID between 2 and 4"), (R{{"2"}, {"3"}, {"4"}}));
+  EXPECT_EQ(Run("select ID from emp where ID in (1, 5)"), (R{{"1"}, {"5"}}));
+  EXPECT_EQ(Run("select ID from emp where Name like 'B%' or Name like '%ra'"), (R{{"2"}, {"5"}}));
+  EXPECT_EQ(Run("select ID from emp where Born is null"), (R{{"3"}}));
+  EXPECT_EQ(Run("select ID from emp where Born < '1986-01-01'"), (R{{"2"}, {"5"}}));
+}
+
+TEST_F(ResultTest, OrderByDirectionsAndNoCase) {
+  EXPECT_EQ(Run("select Name from emp order by Name"),
+            (R{{"Aoki"}, {"Baba"}, {"Chiba"}, {"Doi"}, {"ebara"}}));
+  EXPECT_EQ(Run("select ID from emp order by Dept desc, ID"), (R{{"2"}, {"5"}, {"1"}, {"3"}, {"4"}}));
+  EXPECT_EQ(Run("select ID from emp order by 1 desc"), (R{{"5"}, {"4"}, {"3"}, {"2"}, {"1"}}));
+  // A source column that is not selected still orders the rows.
+  EXPECT_EQ(Run("select Name from emp order by Pay desc"),
+            (R{{"Doi"}, {"Aoki"}, {"Baba"}, {"Chiba"}, {"ebara"}}));
+}
+
+TEST_F(ResultTest, DistinctAndTop) {
+  EXPECT_EQ(Run("select distinct Dept from emp"), (R{{"NULL"}, {"10"}, {"20"}}));
+  EXPECT_EQ(Run("select distinct Dept from emp top 2"), (R{{"NULL"}, {"10"}}));
+  EXPECT_EQ(Run("select ID from emp top 2"), (R{{"1"}, {"2"}}));
+  EXPECT_EQ(Run("select ID from emp order by ID desc top 2"), (R{{"5"}, {"4"}}));
+}
+
+TEST_F(ResultTest, GroupByAggregatesHaving) {
+  EXPECT_EQ(Run("select Dept, count(*), count(Pay), sum(Pay), min(ID), max(ID) from emp group by Dept"),
+            (R{{"NULL", "1", "1", "400", "4", "4"},
+               {"10", "2", "2", "400", "1", "3"},
+               {"20", "2", "1", "200", "2", "5"}}));
+  EXPECT_EQ(Run("select Dept, avg(Pay) from emp group by Dept"),
+            (R{{"NULL", "400"}, {"10", "200"}, {"20", "200"}}));
+  EXPECT_EQ(Run("select Dept from emp group by Dept having count(ID) > 1"), (R{{"10"}, {"20"}}));
+  EXPECT_EQ(Run("select Dept from emp group by Dept having sum(Pay) > 300 order by Dept desc"),
+            (R{{"10"}, {"NULL"}}));
+}
+
+TEST_F(ResultTest, AggregateOnlyQueries) {
+  EXPECT_EQ(Run("select count(*) from emp"), (R{{"5"}}));
+  EXPECT_EQ(Run("select count(*), sum(ID), avg(ID) from emp where Dept = 10"), (R{{"2", "4", "2"}}));
+  // No qualifying row leaves every column NULL.
+  EXPECT_EQ(Run("select sum(ID) from emp where ID > 100"), (R{{"NULL"}}));
+  EXPECT_EQ(Run("select count(ID) from emp where ID > 100"), (R{{"NULL"}}));
+}
+
+TEST_F(ResultTest, EmptyTableCounts) {
+  MakeTable("none", {Field("X", T::Integer)}, {});
+  EXPECT_EQ(Run("select count(*) from none"), (R{{"0"}}));
+  EXPECT_EQ(Run("select count(*), max(X) from none"), (R{{"NULL", "NULL"}}));
+}
+
+TEST_F(ResultTest, RunningSum) {
+  EXPECT_EQ(Run("select ID, runsum(ID) from emp group by ID"),
+            (R{{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "5"}}));
+}
+
+TEST_F(ResultTest, Joins) {
+  EXPECT_EQ(Run("select e.Name, d.Title from emp e inner join dept d on e.Dept = d.DNo order by e.ID"),
+            (R{{"Aoki", "Sales"}, {"Baba", "Research"}, {"Chiba", "Sales"}, {"ebara", "Research"}}));
+  EXPECT_EQ(Run("select e.Name, d.Title from emp e left outer join dept d on e.Dept = d.DNo order by e.ID"),
+            (R{{"Aoki", "Sales"}, {"Baba", "Research"}, {"Chiba", "Sales"}, {"Doi", "NULL"},
+               {"ebara", "Research"}}));
+  EXPECT_EQ(Run("select d.Title, e.ID from emp e right outer join dept d on e.Dept = d.DNo "
+                "order by d.Title, e.ID"),
+            (R{{"Empty", "NULL"}, {"Research", "2"}, {"Research", "5"}, {"Sales", "1"}, {"Sales", "3"}}));
+  EXPECT_EQ(Run("select Name, Title from emp, dept where Dept = DNo and Pay > 150 order by Name"),
+            (R{{"Aoki", "Sales"}, {"Baba", "Research"}}));
+  // A WHERE condition on the inner side of a LEFT OUTER JOIN filters after the NULL rows.
+  EXPECT_EQ(Run("select e.ID from emp e left outer join dept d on e.Dept = d.DNo where d.Title is null"),
+            (R{{"4"}}));
+}
+
+TEST_F(ResultTest, UnionAndUnionAll) {
+  EXPECT_EQ(Run("select Dept from emp where ID = 1 union select DNo from dept where DNo = 10"), (R{{"10"}}));
+  EXPECT_EQ(Run("select Dept from emp where ID = 1 union all select DNo from dept where DNo = 10"),
+            (R{{"10"}, {"10"}}));
+  EXPECT_EQ(Run("select ID from emp where ID < 3 union select DNo from dept order by 1 desc"),
+            (R{{"30"}, {"20"}, {"10"}, {"2"}, {"1"}}));
+}
+
+TEST_F(ResultTest, InSubSelect) {
+  EXPECT_EQ(Run("select ID from emp where Dept in (select DNo from dept where Title = 'Sales')"),
+            (R{{"1"}, {"3"}}));
+  EXPECT_EQ(Run("select DNo from dept where DNo not in (select Dept from emp where Dept is not null)"),
+            (R{{"30"}}));
+}
+
+TEST_F(ResultTest, ParametersReExecuted) {
+  auto q = Query("select Name from emp where Dept = ? order by Name");
+  ASSERT_EQ(q->ParameterCount(), 1u);
+  q->SetParameterInt(0, 10);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"Aoki"}, {"Chiba"}}));
+  q->SetParameterInt(0, 20);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"Baba"}, {"ebara"}}));
+  // NULL = NULL is true here: a NULL parameter finds the row without a department.
+  q->SetParameterNull(0);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"Doi"}}));
+}
+
+TEST_F(ResultTest, MaxRowCountStopsBeforeSorting) {
+  auto q = std::make_unique<TSelectQuery>(DefaultSession(), DbPath());
+  q->SetMaxRowCount(2);
+  q->Prepare("select ID from emp order by ID desc");
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"2"}, {"1"}}));
+}
+
+TEST_F(ResultTest, TemporaryResultTableRemovedOnClose) {
+  auto q = Query("select * from emp order by Name desc");
+  q->Execute();
+  EXPECT_FALSE(PrivateFiles().empty());
+  q->Close();
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
+TEST_F(ResultTest, IntoTableIsKept) {
+  {
+    auto q = Query("select ID, Name into copy1 from emp where ID < 3");
+    q->Execute();
+  }
+  EXPECT_EQ(Run("select Name from copy1"), (R{{"Aoki"}, {"Baba"}}));
+}
+
+TEST_F(ResultTest, ProgressReportsAndAbort) {
+  auto q = Query("select ID from emp");
+  std::vector<int> seen;
+  q->OnProgress = [&](int percent, bool &abort) {
+    seen.push_back(percent);
+    if (percent >= 40) abort = true;
+  };
+  q->Execute();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_GE(seen.back(), 40);
+  EXPECT_LT(q->RowCount(), 5);
+  auto all = Query("select ID from emp");
+  std::vector<int> full;
+  all->OnProgress = [&](int percent, bool &) { full.push_back(percent); };
+  all->Execute();
+  ASSERT_FALSE(full.empty());
+  EXPECT_EQ(full.back(), 100);
+  EXPECT_EQ(all->RowCount(), 5);
+}
+
+TEST_F(ResultTest, WithLocksReleasesLocks) {
+  EXPECT_EQ(Run("select ID from emp where ID = 2 with locks"), (R{{"2"}}));
+  EXPECT_EQ(Run("select ID from emp where ID = 3 with locks"), (R{{"3"}}));
+}
+
+}  // namespace
+}  // namespace kura::test

@@ -208,6 +208,27 @@ void TSelectQuery::Validate(TDataQuery &query) {
     if (f.Aggregate == TAggregateKind::None && f.Expression && f.Expression->IsNullConstant() &&
         !f.Expression->IsParameter)
       RaiseSqlError("Column expression cannot be a NULL constant, use the CAST() function to specify a data type");
+    {
+      // Unknown names are reported against the select list as a whole.
+      std::vector<const TExpToken *> stack{f.Expression.get()};
+      while (!stack.empty()) {
+        const TExpToken *n = stack.back();
+        stack.pop_back();
+        if (!n || n->Kind == TExpNodeKind::SubSelect) continue;
+        if (n->Kind == TExpNodeKind::Column && !n->IsAllColumns) {
+          TExpToken probe;
+          probe.Kind = TExpNodeKind::Column;
+          probe.ColumnName = n->ColumnName;
+          probe.TableName = n->TableName;
+          if (!resolver.ResolveColumn(probe))
+            RaiseSqlError("Invalid column name '" + n->ColumnName + "' or table correlation name '" +
+                          n->TableName + "' specified in source columns");
+        }
+        stack.push_back(n->Left);
+        stack.push_back(n->Right);
+        for (const TExpToken *a : n->Args) stack.push_back(a);
+      }
+    }
     TCheckContext context;
     context.ContextName = "source column expression";
     context.Resolver = &resolver;

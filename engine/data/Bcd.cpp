@@ -1,9 +1,11 @@
 // Packed decimal conversions.
 #include "engine/data/Bcd.h"
 
-#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "engine/util/TextScan.h"
 
 namespace kura {
 namespace {
@@ -20,8 +22,7 @@ void SetDigit(TBcd &v, int i, int d) {
 
 // Parses sign, integer digits and fraction digits of a decimal text.
 bool SplitDecimal(std::string_view text, bool &negative, std::string &integer, std::string &fraction) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  text = TrimValueText(text);
   negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
@@ -29,13 +30,13 @@ bool SplitDecimal(std::string_view text, bool &negative, std::string &integer, s
   }
   integer.clear();
   fraction.clear();
-  while (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) {
+  while (!text.empty() && IsAsciiDigit(text.front())) {
     integer += text.front();
     text.remove_prefix(1);
   }
   if (!text.empty() && text.front() == '.') {
     text.remove_prefix(1);
-    while (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) {
+    while (!text.empty() && IsAsciiDigit(text.front())) {
       fraction += text.front();
       text.remove_prefix(1);
     }
@@ -143,8 +144,8 @@ TBcd CurrencyToBcd(int64_t currency, int places) {
 bool BcdToDouble(const TBcd &value, double &result) {
   std::string text;
   if (!BcdToString(value, text)) return false;
-  result = std::strtod(text.c_str(), nullptr);
-  return true;
+  // from_chars reads "." whatever the locale.
+  return std::from_chars(text.data(), text.data() + text.size(), result).ec == std::errc();
 }
 
 bool DoubleToCurrency(double value, int64_t &currency) {

@@ -1,71 +1,60 @@
 // Validity of field constant texts.
 #include "engine/data/ConstantText.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 #include <string>
 
 #include "engine/data/Bcd.h"
 #include "engine/data/DateTimeCodec.h"
+#include "engine/util/TextScan.h"
 
 namespace kura {
-namespace {
-
-std::string Trimmed(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
-  return std::string(text.substr(b, e - b));
-}
-
-bool UpperEquals(const std::string &a, const char *b) {
-  std::string up;
-  for (char c : a) up += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return up == b;
-}
-
-}  // namespace
 
 bool ParseIntegerText(std::string_view text, int64_t &value) {
-  std::string s = Trimmed(text);
-  if (s.empty()) return false;
-  size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+  std::string_view s = TrimValueText(text);
+  size_t i = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
   if (i == s.size()) return false;
   for (size_t k = i; k < s.size(); ++k)
-    if (!std::isdigit(static_cast<unsigned char>(s[k]))) return false;
-  errno = 0;
-  long long v = std::strtoll(s.c_str(), nullptr, 10);
-  if (errno == ERANGE) return false;
+    if (!IsAsciiDigit(s[k])) return false;
+  if (s[0] == '+') s.remove_prefix(1);  // from_chars takes no leading "+"
+  int64_t v;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
   value = v;
   return true;
 }
 
 bool ParseNumberText(std::string_view text, double &value) {
-  std::string s = Trimmed(text);
+  std::string_view s = TrimValueText(text);
   size_t i = 0;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
   size_t digits = 0;
-  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+  while (i < s.size() && IsAsciiDigit(s[i])) ++i, ++digits;
   if (i < s.size() && s[i] == '.') {
     ++i;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    while (i < s.size() && IsAsciiDigit(s[i])) ++i, ++digits;
   }
   if (digits == 0) return false;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     ++i;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
     size_t expDigits = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++expDigits;
+    while (i < s.size() && IsAsciiDigit(s[i])) ++i, ++expDigits;
     if (expDigits == 0) return false;
   }
   if (i != s.size()) return false;
-  value = std::strtod(s.c_str(), nullptr);
+  // from_chars reads "." whatever the locale; it takes no leading "+".
+  if (s.front() == '+') s.remove_prefix(1);
+  double v;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v)) return false;
+  value = v;
   return true;
 }
 
 bool IsValidFieldConstant(EngineFieldType type, FieldSubType subType, std::string_view text) {
-  std::string s = Trimmed(text);
+  std::string_view s = TrimValueText(text);
   if (s.empty()) return true;
   int64_t i;
   double d;
@@ -89,11 +78,11 @@ bool IsValidFieldConstant(EngineFieldType type, FieldSubType subType, std::strin
       return ParseNumberText(s, d) && (StringToCurrency(s, currency) || DoubleToCurrency(d, currency));
     }
     case EngineFieldType::Boolean: return ParseBooleanText(s, b);
-    case EngineFieldType::Date: return UpperEquals(s, "CURRENT_DATE") || ParseDateText(s, n);
-    case EngineFieldType::Time: return UpperEquals(s, "CURRENT_TIME") || ParseTimeText(s, n);
+    case EngineFieldType::Date: return SameTextIgnoringCase(s, "CURRENT_DATE") || ParseDateText(s, n);
+    case EngineFieldType::Time: return SameTextIgnoringCase(s, "CURRENT_TIME") || ParseTimeText(s, n);
     case EngineFieldType::TimeStamp:
-      return UpperEquals(s, "CURRENT_TIMESTAMP") || UpperEquals(s, "CURRENT_DATE") ||
-             UpperEquals(s, "CURRENT_TIME") || ParseTimeStampText(s, d);
+      return SameTextIgnoringCase(s, "CURRENT_TIMESTAMP") || SameTextIgnoringCase(s, "CURRENT_DATE") ||
+             SameTextIgnoringCase(s, "CURRENT_TIME") || ParseTimeStampText(s, d);
     default: return false;  // Blob and types without storage take no constants
   }
 }

@@ -104,9 +104,7 @@ void TDataFile::CheckLayout(const TDataHeader &header, const std::vector<TFieldD
     std::string name = TrimBlanks(f.Name);
     if (name.empty() || name.size() > 30 || !ValidNameStart(static_cast<unsigned char>(name[0])))
       RaiseTable(KURA_HEADERCORRUPT);
-    std::string folded;
-    for (char c : name) folded += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    if (!names.insert(folded).second) RaiseTable(KURA_HEADERCORRUPT);
+    if (!names.insert(UpperAscii(name)).second) RaiseTable(KURA_HEADERCORRUPT);
     if (!IsValidFieldConstant(f.Type, f.SubType, f.DefaultValue) ||
         !IsValidFieldConstant(f.Type, f.SubType, f.MinValue) || !IsValidFieldConstant(f.Type, f.SubType, f.MaxValue))
       RaiseTable(KURA_HEADERCORRUPT);
@@ -209,9 +207,7 @@ void TDataFile::CreateDataFile(const std::string &fileName, bool memory, bool te
     f.Name = TrimBlanks(f.Name);
     if (f.Name.empty() || f.Name.size() > 30 || !ValidNameStart(static_cast<unsigned char>(f.Name[0])))
       RaiseTable(KURA_INVALIDFIELDNAME, f.Name);
-    std::string folded;
-    for (char c : f.Name) folded += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    if (!names.insert(folded).second) RaiseTable(KURA_INVALIDFIELDNAME, f.Name);
+    if (!names.insert(UpperAscii(f.Name)).second) RaiseTable(KURA_INVALIDFIELDNAME, f.Name);
     if (f.FieldNumber != 0 && !numbers.insert(f.FieldNumber).second) RaiseTable(KURA_INVALIDFLDTYPE, f.Name);
     if (!IsKnownFieldType(static_cast<uint8_t>(f.Type))) RaiseTable(KURA_INVALIDFLDTYPE, f.Name);
     if (TypeHasDeclaredSize(f.Type) && (f.DeclaredSize < 1 || f.DeclaredSize > kMaxDeclaredSize))
@@ -280,17 +276,18 @@ void TDataFile::SetLastAutoIncValue(int32_t value) {
   FHeaderDirty = true;
 }
 
+// Auto-increment values and blob numbers count up and start again at 1 after the largest.
+static int32_t NextInSequence(int32_t last) { return last == INT32_MAX ? 1 : last + 1; }
+
 int32_t TDataFile::NextAutoIncValue() {
-  int32_t last = FHeader.LastAutoIncValue();
-  int32_t next = last == INT32_MAX ? 1 : last + 1;
+  int32_t next = NextInSequence(FHeader.LastAutoIncValue());
   FHeader.SetLastAutoIncValue(next);
   FHeaderDirty = true;
   return next;
 }
 
 int32_t TDataFile::NextBlobNumber() {
-  int32_t last = FHeader.LastBlobNumber();
-  int32_t next = last == INT32_MAX ? 1 : last + 1;
+  int32_t next = NextInSequence(FHeader.LastBlobNumber());
   FHeader.SetLastBlobNumber(next);
   FHeaderDirty = true;
   return next;

@@ -44,10 +44,7 @@ void SetStringField(const TFieldDescriptor &field, uint8_t *record, std::string_
   std::string value = PrepareStringValue(text, field.CharCase, languageId);
   // Case mapping may have produced trailing blanks only if the text had them; cut to size
   // without splitting a UTF-8 sequence.
-  size_t limit = field.DeclaredSize;
-  size_t length = value.size() < limit ? value.size() : limit;
-  if (length < value.size())
-    while (length > 0 && (static_cast<unsigned char>(value[length]) & 0xC0) == 0x80) --length;
+  size_t length = Utf8CutLength(value, field.DeclaredSize);
   // A zero byte inside the text ends it.
   size_t zero = value.find('\0');
   if (zero != std::string::npos && zero < length) length = zero;
@@ -59,10 +56,7 @@ void SetStringField(const TFieldDescriptor &field, uint8_t *record, std::string_
 
 std::string GetStringField(const TFieldDescriptor &field, const uint8_t *record) {
   if (FieldIsNull(field, record)) return std::string();
-  const uint8_t *data = record + field.Offset + 1;
-  size_t length = 0;
-  while (length < field.DataSize && data[length] != 0) ++length;
-  return std::string(reinterpret_cast<const char *>(data), length);
+  return std::string(ZeroTerminatedText(record + field.Offset + 1, field.DataSize));
 }
 
 void SetIntegerField(const TFieldDescriptor &field, uint8_t *record, int64_t value) {

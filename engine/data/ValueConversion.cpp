@@ -2,7 +2,6 @@
 #include "engine/data/ValueConversion.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "engine/data/ConstantText.h"
 #include "engine/data/DateTimeCodec.h"
 #include "engine/data/FieldCodec.h"
+#include "engine/data/FieldDescriptor.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -19,19 +19,11 @@ using T = EngineFieldType;
 
 bool IsIntegerType(T t) { return t == T::SmallInt || t == T::Integer || t == T::Word || t == T::LargeInt; }
 
-std::string SourceText(size_t size, const uint8_t *src) {
-  size_t n = 0;
-  while (n < size && src[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char *>(src), n);
-}
+std::string SourceText(size_t size, const uint8_t *src) { return std::string(ZeroTerminatedText(src, size)); }
 
 void PutText(const std::string &text, size_t dstSize, uint8_t *dst) {
   // A String's data keeps one terminating zero byte.
-  size_t limit = dstSize > 0 ? dstSize - 1 : 0;
-  size_t n = text.size() < limit ? text.size() : limit;
-  if (n < text.size())
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  std::memcpy(dst, text.data(), n);
+  std::memcpy(dst, text.data(), Utf8CutLength(text, dstSize > 0 ? dstSize - 1 : 0));
 }
 
 void PutBytes(size_t srcSize, const uint8_t *src, size_t dstSize, uint8_t *dst) {
@@ -55,16 +47,30 @@ bool PutCurrencyAsBcd(int64_t currency, int scale, uint8_t *dst) {
   return true;
 }
 
+// Raw bytes taken as the stored data of the target type: a String keeps its terminating zero,
+// a Boolean is 1 for any non-zero value, and a packed decimal must be a valid one; it is
+// rounded to a currency value and stored with the target scale like every other BCD target.
+bool PutStoredBytes(size_t ss, const uint8_t *src, T dt, size_t ds, int scale, uint8_t *dst) {
+  if (dt == T::String) {
+    PutBytes(ss, src, ds > 0 ? ds - 1 : 0, dst);
+    return true;
+  }
+  PutBytes(ss, src, ds, dst);
+  if (dt == T::Boolean) PutU16(dst, GetU16(dst) != 0 ? 1 : 0);
+  if (dt == T::BCD) {
+    TBcd v;
+    v.Decode(dst);
+    int64_t c;
+    if (!BcdToCurrency(v, c)) return false;
+    return PutCurrencyAsBcd(c, scale, dst);
+  }
+  return true;
+}
+
 bool PutDoubleAsInteger(T type, double v, uint8_t *dst) {
   if (!std::isfinite(v) || std::fabs(v) >= 9.2233720368547758e18) return false;
   PutInteger(type, static_cast<int64_t>(std::trunc(v)), dst);
   return true;
-}
-
-std::string FloatText(double v) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", v);
-  return buffer;
 }
 
 void PutZero(T type, size_t size, uint8_t *dst) {
@@ -115,7 +121,12 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
         case T::TimeStamp: if (!ParseTimeStampText(text, d)) return false; PutF64(dst, d); return true;
         case T::Boolean: if (!ParseBooleanText(text, b)) return false; PutU16(dst, b ? 1 : 0); return true;
         case T::Float: if (!ParseNumberText(text, d)) return false; PutF64(dst, d); return true;
-        case T::SmallInt: case T::Integer: case T::Word: case T::LargeInt:
+        case T::SmallInt: case T::Integer: case T::Word:
+          // A 32-bit decimal integer; SmallInt and Word keep its low 16 bits.
+          if (!ParseIntegerText(text, i) || i < INT32_MIN || i > INT32_MAX) return false;
+          PutInteger(dt, i, dst);
+          return true;
+        case T::LargeInt:
           if (!ParseIntegerText(text, i)) return false;
           PutInteger(dt, i, dst);
           return true;
@@ -176,7 +187,7 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
     }
     case T::Float: {
       double v = GetF64(src);
-      if (dt == T::String) { PutText(FloatText(v), ds, dst); return true; }
+      if (dt == T::String) { PutText(FormatFloatText(v), ds, dst); return true; }
       if (IsIntegerType(dt)) return PutDoubleAsInteger(dt, v, dst);
       if (dt == T::BCD) {
         int64_t c;
@@ -194,6 +205,12 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
         PutText(text, ds, dst);
         return true;
       }
+      int64_t c;
+      if (IsIntegerType(dt) && v.Places() <= 4 && BcdToCurrency(v, c)) {
+        // Truncated toward zero from the exact currency value (exact where a double is not).
+        PutInteger(dt, c / 10000, dst);
+        return true;
+      }
       double d;
       if (!BcdToDouble(v, d)) return false;
       if (dt == T::Float) { PutF64(dst, d); return true; }
@@ -202,8 +219,7 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
     }
     case T::Bytes: case T::VarBytes:
       if (dt == T::Blob) return false;
-      PutBytes(ss, src, ds, dst);
-      return true;
+      return PutStoredBytes(ss, src, dt, ds, scale, dst);
     default: return false;
   }
 }
@@ -213,7 +229,12 @@ bool Convert(T st, size_t ss, const uint8_t *src, T dt, size_t ds, int scale, ui
 bool ConvertFieldValue(EngineFieldType srcType, size_t srcSize, const uint8_t *src, EngineFieldType dstType,
                        size_t dstSize, int dstScale, uint8_t *dst) {
   std::memset(dst, 0, dstSize);
-  if (Convert(srcType, srcSize, src, dstType, dstSize, dstScale, dst)) return true;
+  // Fixed-size values shorter than their type are refused rather than read or written past.
+  auto tooShort = [](EngineFieldType type, size_t size) {
+    return !TypeHasDeclaredSize(type) && size < StoredDataSize(type, 0);
+  };
+  if (tooShort(dstType, dstSize)) return false;
+  if (!tooShort(srcType, srcSize) && Convert(srcType, srcSize, src, dstType, dstSize, dstScale, dst)) return true;
   PutZero(dstType, dstSize, dst);
   return false;
 }

@@ -11,6 +11,23 @@
 namespace kura {
 namespace {
 
+// The registry refuses with "no such file" (also for names too long to be one) or "access
+// denied"; it reports the operating system's error number and returns the engine's code for
+// it, negated.
+int RefusalCode(int error) { return -static_cast<int>(error == EACCES ? KURA_OSEACCES : KURA_OSENOENT); }
+
+int Refused(int &osError, int error) {
+  osError = error;
+  return RefusalCode(error);
+}
+
+TFileList::TOpenResult RefusedOpen(int error) {
+  TFileList::TOpenResult result;
+  result.Handle = RefusalCode(error);
+  result.OSError = error;
+  return result;
+}
+
 std::mutex &InstanceLock() {
   static std::mutex lock;
   return lock;
@@ -61,20 +78,12 @@ size_t TFileList::FileCount() {
 TFileList::TOpenResult TFileList::Create(const std::string &name, bool memory, bool temporary) {
   std::lock_guard<std::mutex> guard(FLock);
   TOpenResult result;
-  if (name.size() > kMaxFileNameLength) {
-    result.Handle = -static_cast<int>(KURA_OSENOENT);
-    result.OSError = ENAMETOOLONG;
-    return result;
-  }
+  if (name.size() > kMaxFileNameLength) return RefusedOpen(ENAMETOOLONG);
   int index = Find(name, memory);
   if (index >= 0) {
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-    if (file->OpenHandleCount() > 0) {
-      result.Handle = -static_cast<int>(KURA_OSEACCES);
-      result.OSError = EACCES;
-      return result;
-    }
+    if (file->OpenHandleCount() > 0) return RefusedOpen(EACCES);
     file->SetExclusive(true);
     file->SetTemporary(temporary);
     result.Handle = file->CreateFile();
@@ -107,11 +116,7 @@ TFileList::TOpenResult TFileList::Open(const std::string &name, bool memory, boo
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
     if (file->OpenHandleCount() > 0) {
-      if (file->Exclusive() || exclusive) {
-        result.Handle = -static_cast<int>(KURA_OSEACCES);
-        result.OSError = EACCES;
-        return result;
-      }
+      if (file->Exclusive() || exclusive) return RefusedOpen(EACCES);
     } else {
       file->SetExclusive(exclusive);
       file->SetTemporary(temporary);
@@ -121,11 +126,7 @@ TFileList::TOpenResult TFileList::Open(const std::string &name, bool memory, boo
     if (result.Handle > 0) result.File = file;
     return result;
   }
-  if (memory) {
-    result.Handle = -static_cast<int>(KURA_OSENOENT);
-    result.OSError = ENOENT;
-    return result;
-  }
+  if (memory) return RefusedOpen(ENOENT);
   auto file = std::make_unique<TPhysicalFile>(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)));
   file->SetExclusive(exclusive);
   file->SetTemporary(temporary);
@@ -168,22 +169,12 @@ int TFileList::Rename(const std::string &name, bool memory, const std::string &n
   if (index >= 0) {
     TAbstractFile *file = FFiles[index].get();
     std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-    if (file->OpenHandleCount() > 0) {
-      osError = EACCES;
-      return -static_cast<int>(KURA_OSEACCES);
-    }
-    if (Find(newName, memory) >= 0) {
-      osError = EACCES;
-      return -static_cast<int>(KURA_OSEACCES);
-    }
+    if (file->OpenHandleCount() > 0 || Find(newName, memory) >= 0) return Refused(osError, EACCES);
     int result = file->Rename(TrimBlanks(newName));
     osError = file->LastOSError();
     return result;
   }
-  if (memory) {
-    osError = ENOENT;
-    return -static_cast<int>(KURA_OSENOENT);
-  }
+  if (memory) return Refused(osError, ENOENT);
   return TPhysicalFile::RenameOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), TrimBlanks(newName),
                                      osError);
 }
@@ -195,20 +186,14 @@ int TFileList::Delete(const std::string &name, bool memory, int &osError) {
     TAbstractFile *file = FFiles[index].get();
     {
       std::lock_guard<std::recursive_mutex> fileGuard(file->Lock());
-      if (file->OpenHandleCount() > 0) {
-        osError = EACCES;
-        return -static_cast<int>(KURA_OSEACCES);
-      }
+      if (file->OpenHandleCount() > 0) return Refused(osError, EACCES);
     }
     int result = file->Delete();
     osError = file->LastOSError();
     FFiles.erase(FFiles.begin() + index);
     return result;
   }
-  if (memory) {
-    osError = ENOENT;
-    return -static_cast<int>(KURA_OSENOENT);
-  }
+  if (memory) return Refused(osError, ENOENT);
   return TPhysicalFile::DeleteOnDisk(TPhysicalFile::ResolveNameOnDisk(TrimBlanks(name)), osError);
 }
 

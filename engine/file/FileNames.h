@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/util/TextScan.h"
+
 namespace kura {
 
 inline constexpr const char *kDataExtension = ".DAT";
@@ -15,8 +17,6 @@ inline constexpr size_t kMaxFileNameLength = 255;
 
 // Blanks removed at both ends.
 std::string TrimBlanks(std::string_view text);
-// ASCII case folding; other bytes (UTF-8 sequences) compare as they are.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 // Equal after trimming blanks, ignoring case.
 bool SameFileName(std::string_view a, std::string_view b);
 // The path with one trailing '/' (empty stays empty).

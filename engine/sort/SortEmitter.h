@@ -35,7 +35,8 @@ class TSortEmitter {
  private:
   bool Grouping() const { return static_cast<bool>(FRequest.Callbacks.Accumulate); }
   bool LimitReached(int64_t count) const { return FRequest.MaxRows >= 0 && count >= FRequest.MaxRows; }
-  // Makes `row` (already in FPending) the last emitted row at the next output position.
+  // The row copied into FPending becomes the last emitted row, numbered with the next output
+  // position.
   void NumberPending();
   void WritePending();
   // Finish and accept of the group held in FPending; a kept group is written.

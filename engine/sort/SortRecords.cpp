@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <numeric>
-#include <queue>
+#include <cstring>
 #include <vector>
 
 #include "engine/data/DataFile.h"
@@ -11,6 +11,7 @@
 #include "engine/errors/EngineError.h"
 #include "engine/sort/SortEmitter.h"
 #include "engine/sort/SortKeys.h"
+#include "engine/sort/SortMerge.h"
 #include "engine/sort/SortOutput.h"
 #include "engine/sort/SortRuns.h"
 #include "engine/sort/SortedTableState.h"
@@ -101,12 +102,7 @@ int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortReques
   return output.Count();
 }
 
-struct TMergeCandidate {
-  size_t Run;
-  std::vector<uint8_t> Record, Key;
-};
-
-int32_t SortExternally(TDataTable &table, const TSortKeys &keys, const TSortRequest &request, int &runCount) {
+int32_t SortExternally(TDataTable &table, const TSortKeys &keys, const TSortRequest &request, TSortOutcome &outcome) {
   TDataFile &file = table.DataFile();
   const size_t recordSize = file.RecordSize();
   const size_t keyLength = static_cast<size_t>(keys.FullLength());
@@ -143,39 +139,19 @@ int32_t SortExternally(TDataTable &table, const TSortKeys &keys, const TSortRequ
           std::memcpy(sorted.data() + i * recordSize, chunk.data() + static_cast<size_t>(order[i]) * recordSize,
                       recordSize);
         runs.AddRun(sorted.data(), live);
+        ++outcome.RunCount;
+        outcome.IntermediateMerges += MergeTrailingRuns(runs, kMaxMergeWidth, keys, recordSize);
       }
     }
-    runCount = static_cast<int>(runs.Count());
 
-    // 2. Merge: the candidates form a heap ordered by full key, then by run (runs hold slots in
-    // ascending order, so equal keys keep their slot order).
-    std::vector<TMergeCandidate> candidates(runs.Count());
-    auto later = [&](size_t a, size_t b) {
-      int c = keys.CompareFull(candidates[a].Key.data(), candidates[b].Key.data());
-      return c != 0 ? c > 0 : candidates[a].Run > candidates[b].Run;
-    };
-    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> heap(later);
-    auto load = [&](size_t run) {
-      TMergeCandidate &c = candidates[run];
-      if (!runs.Next(run, c.Record.data())) return;
-      keys.Build(c.Record.data(), recordSize, c.Key.data());
-      heap.push(run);
-    };
-    for (size_t run = 0; run < runs.Count(); ++run) {
-      candidates[run].Run = run;
-      candidates[run].Record.resize(recordSize);
-      candidates[run].Key.resize(keyLength);
-      load(run);
-    }
-
+    // 2. Merge, emitting in key order until the runs are exhausted or the limit stops it.
+    TRunMerger merger(runs, 0, runs.Count(), keys, recordSize);
     TSortOutput output(file, std::max<size_t>(1, file.CacheCapacity()));
     TSortEmitter emitter(keys, recordSize, request, output);
-    while (!heap.empty()) {
-      const size_t run = heap.top();
-      heap.pop();
-      if (!emitter.Push(candidates[run].Record.data(), candidates[run].Key.data())) break;
-      load(run);
-    }
+    const uint8_t *record;
+    const uint8_t *key;
+    while (merger.Next(record, key))
+      if (!emitter.Push(record, key)) break;
     emitter.Close();
     output.Flush();
     runs.Discard();
@@ -213,7 +189,7 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
     count = SortInMemory(table, keys, request);
   } else {
     outcome.External = true;
-    count = SortExternally(table, keys, request, outcome.RunCount);
+    count = SortExternally(table, keys, request, outcome);
   }
 
   // Records 1 to count, nothing after them.

@@ -6,8 +6,10 @@
 //
 // A table whose every record slot is in the record cache is sorted in memory; any other table
 // is read in runs of at most DataBufferCount records (and at most 1 MiB), each sorted into a
-// temporary run file of the session's private directory, and the runs are merged. Equal keys
-// keep their insertion order (auto-increment value), so the sort is stable.
+// temporary run file of the session's private directory, and the runs are merged (beyond 64
+// runs first in levels of 64, so that few run files are open at a time). Equal keys keep their
+// insertion order (auto-increment value), so the sort is stable. Deleted slots are not rows
+// and are left out.
 #include "engine/sort/SortRequest.h"
 
 namespace kura {

@@ -10,6 +10,8 @@
 namespace kura {
 
 inline constexpr size_t kMaxSortFields = 1024;
+// Runs merged at once: more runs of one level are first merged into one run of the next level.
+inline constexpr size_t kMaxMergeWidth = 64;
 
 struct TSortField {
   TFieldDescriptor Field;  // a copy of the table's descriptor
@@ -41,7 +43,8 @@ struct TSortRequest {
 struct TSortOutcome {
   bool Sorted = false;    // false: the table has indexes and was left alone
   bool External = false;  // merged from run files
-  int RunCount = 0;       // run files written (external path)
+  int RunCount = 0;            // sorted chunks written to run files (external path)
+  int IntermediateMerges = 0;  // merges of kMaxMergeWidth runs into one before the last merge
   int32_t RowCount = 0;   // records in the table afterwards
 };
 

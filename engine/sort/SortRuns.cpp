@@ -34,23 +34,33 @@ std::string TSortRuns::NewRunName() const {
   }
 }
 
-void TSortRuns::AddRun(const uint8_t *records, size_t count) {
+void TSortRuns::BeginRun(int level) {
   auto run = std::make_unique<TRun>();
   run->Name = NewRunName();
+  run->Level = level;
   run->File = std::make_unique<TFileHandler>();
-  run->File->Create(run->Name, false, true);
-  // Registered before writing, so a failed write still closes and deletes the file.
-  TRun &r = *run;
+  // Registered before anything is written, so a failed write still closes and deletes it.
   FRuns.push_back(std::move(run));
+  FRuns.back()->File->Create(FRuns.back()->Name, false, true);
+}
+
+void TSortRuns::Append(const uint8_t *records, size_t count) {
+  TRun &run = *FRuns.back();
   const size_t bytes = count * FRecordSize;
+  const uint8_t *data = records;
   if (FEncrypted) {
     FScratch.assign(records, records + bytes);
     for (size_t i = 0; i < count; ++i) Scramble(FScratch.data() + i * FRecordSize, FRecordSize, kRecordKey);
-    r.File->WriteAt(0, FScratch.data(), static_cast<int64_t>(bytes));
-  } else {
-    r.File->WriteAt(0, records, static_cast<int64_t>(bytes));
+    data = FScratch.data();
   }
-  r.Remaining = static_cast<int64_t>(count);
+  run.File->WriteAt(run.Written, data, static_cast<int64_t>(bytes));
+  run.Written += static_cast<int64_t>(bytes);
+  run.Remaining += static_cast<int64_t>(count);
+}
+
+void TSortRuns::AddRun(const uint8_t *records, size_t count, int level) {
+  BeginRun(level);
+  Append(records, count);
 }
 
 bool TSortRuns::Next(size_t index, uint8_t *record) {
@@ -76,19 +86,28 @@ bool TSortRuns::Next(size_t index, uint8_t *record) {
   return true;
 }
 
-void TSortRuns::Discard() noexcept {
-  for (auto &run : FRuns) {
-    try {
-      if (run->File && run->File->IsOpen()) run->File->Close();
-    } catch (...) {
-    }
-    try {
-      // Temporary files go when closed; a file left behind (another handle, a failed unlink)
-      // is removed by name.
-      if (TFileHandler::Exists(run->Name, false)) TFileHandler::DeleteFile(run->Name, false, run->Name);
-    } catch (...) {
-    }
+void TSortRuns::Close(TRun &run) noexcept {
+  try {
+    if (run.File && run.File->IsOpen()) run.File->Close();
+  } catch (...) {
   }
+  try {
+    // Temporary files go when closed; a file left behind (another handle, a failed unlink) is
+    // removed by name.
+    if (TFileHandler::Exists(run.Name, false)) TFileHandler::DeleteFile(run.Name, false, run.Name);
+  } catch (...) {
+  }
+}
+
+void TSortRuns::RemoveRuns(size_t first, size_t count) {
+  if (first >= FRuns.size()) return;
+  count = std::min(count, FRuns.size() - first);
+  for (size_t i = first; i < first + count; ++i) Close(*FRuns[i]);
+  FRuns.erase(FRuns.begin() + static_cast<long>(first), FRuns.begin() + static_cast<long>(first + count));
+}
+
+void TSortRuns::Discard() noexcept {
+  for (auto &run : FRuns) Close(*run);
   FRuns.clear();
 }
 

@@ -21,10 +21,18 @@ class TSortRuns {
   TSortRuns(const TSortRuns &) = delete;
   TSortRuns &operator=(const TSortRuns &) = delete;
 
-  // A new run file holding `count` records (plain images, in order).
-  void AddRun(const uint8_t *records, size_t count);
+  // A new run file holding `count` records (plain images, in order), at the end of the list.
+  void AddRun(const uint8_t *records, size_t count, int level = 0);
+  // A new, empty run at the end of the list that Append fills.
+  void BeginRun(int level);
+  // More records for the last run.
+  void Append(const uint8_t *records, size_t count);
+  // Closes and deletes `count` runs starting at `first`; the runs after them move up.
+  void RemoveRuns(size_t first, size_t count);
   size_t Count() const { return FRuns.size(); }
   const std::string &FileName(size_t run) const { return FRuns[run]->Name; }
+  // How many merges made the run (0: a sorted chunk of the table).
+  int Level(size_t run) const { return FRuns[run]->Level; }
 
   // Reading back, one record at a time per run (through a small buffer): false when the run
   // has no record left.
@@ -37,12 +45,15 @@ class TSortRuns {
   struct TRun {
     std::string Name;
     std::unique_ptr<TFileHandler> File;
+    int Level = 0;
     int64_t Position = 0;   // read position in bytes
+    int64_t Written = 0;    // bytes written
     int64_t Remaining = 0;  // records not yet read from the file
     std::vector<uint8_t> Buffer;
     size_t BufferCount = 0, BufferIndex = 0;
   };
   std::string NewRunName() const;
+  static void Close(TRun &run) noexcept;
 
   std::string FDirectory;
   size_t FRecordSize;

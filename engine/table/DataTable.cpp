@@ -502,6 +502,7 @@ void TDataTable::StartTransaction() {
   if (FIndexFile) FIndexFile->WriteChanges(false, false);
   TransactionLock();
   FInTransaction = true;
+  if (FBlobFile) FBlobFile->SetHoldWrites(true);
 }
 
 void TDataTable::CommitTransaction(bool flushOS) {
@@ -519,6 +520,7 @@ void TDataTable::CommitTransaction(bool flushOS) {
     throw;
   }
   WriteUnlock();
+  if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();
   UnlockPostponed();
   ++FChangeSerial;
@@ -527,6 +529,7 @@ void TDataTable::CommitTransaction(bool flushOS) {
 void TDataTable::RollbackTransaction() {
   if (!FInTransaction) return;
   FInTransaction = false;
+  if (FBlobFile) FBlobFile->SetHoldWrites(false);
   DiscardBuffers();
   TransactionUnlock();
   UnlockPostponed();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/blob/BlobFile.h"
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
 
@@ -32,6 +33,7 @@ void StartEngine() {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   TEngineState &state = *State();
   if (state.Started) return;
+  InstallBlobFiles();
   TFileList::Instance();
   state.Sessions.push_back(std::make_unique<TDataSession>());
   state.Started = true;

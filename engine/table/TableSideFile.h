@@ -35,6 +35,8 @@ class TTableSideFile {
   virtual void Empty() = 0;
   // Closes the file, writing (or, when discarding, dropping) what is cached.
   virtual void CloseFile(bool discard) = 0;
+  // While a transaction runs nothing may reach the file, not even to make room in a cache.
+  virtual void SetHoldWrites(bool /*hold*/) {}
   virtual bool ReadOnly() const = 0;
   virtual bool ReadOnlyByAttribute() const = 0;
   // Index file only: whether the table has no primary key (records keep insertion order).

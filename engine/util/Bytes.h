@@ -47,6 +47,21 @@ inline void PutF64(uint8_t *p, double v) {
   PutU64(p, bits);
 }
 
+// The length of text cut to at most limit bytes without splitting a UTF-8 sequence.
+inline size_t Utf8CutLength(std::string_view text, size_t limit) {
+  size_t length = text.size() < limit ? text.size() : limit;
+  if (length < text.size())
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
+// The characters of zero-terminated data that fills at most size bytes.
+inline std::string_view ZeroTerminatedText(const uint8_t *data, size_t size) {
+  size_t length = 0;
+  while (length < size && data[length] != 0) ++length;
+  return std::string_view(reinterpret_cast<const char *>(data), length);
+}
+
 // A short string of capacity n occupies n + 1 bytes: a length byte and the characters. A
 // length byte larger than the capacity is cut to the capacity so a damaged file cannot make
 // the reader run past the field.
@@ -57,9 +72,7 @@ inline std::string GetShortString(const uint8_t *p, size_t capacity) {
 }
 // Writes at most capacity bytes (never splitting a UTF-8 sequence) and zero-fills the rest.
 inline void PutShortString(uint8_t *p, size_t capacity, std::string_view text) {
-  size_t length = text.size() < capacity ? text.size() : capacity;
-  if (length < text.size())
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  size_t length = Utf8CutLength(text, capacity);
   std::memset(p, 0, capacity + 1);
   p[0] = static_cast<uint8_t>(length);
   std::memcpy(p + 1, text.data(), length);

@@ -2,17 +2,12 @@
 #include <charconv>
 #include <limits>
 
+#include "engine/util/TextScan.h"
 #include "query/expr/Parser.h"
 
 namespace kura {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (char &c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
 
 enum class Args { None, Length, Decimal, FloatArgs, Blob };
 
@@ -61,7 +56,7 @@ constexpr int kMaxLength = 250;
 void TExpressionParser::ParseDataType(TExpToken &node, const TExpToken *castOperand) {
   const TypeWord *found = nullptr;
   if (TokenKind() == TK_SYMBOL) {
-    std::string word = Upper(TokenText());
+    std::string word = UpperAscii(TokenText());
     for (const TypeWord &t : kTypeWords)
       if (word == t.Word) found = &t;
   }

@@ -2,29 +2,17 @@
 
 #include <algorithm>
 
+#include "engine/data/FieldDescriptor.h"
+
 namespace kura {
 
 uint32_t DataTypeSize(TDataType t, uint32_t declaredLength) {
   switch (t) {
-    case TDataType::Unknown: return 0;
     case TDataType::String: return declaredLength + 1;
     case TDataType::Bytes:
     case TDataType::VarBytes: return declaredLength;
-    case TDataType::Date:
-    case TDataType::Integer:
-    case TDataType::Time:
-    case TDataType::LongWord: return 4;
-    case TDataType::Blob:
-    case TDataType::Float:
-    case TDataType::TimeStamp:
-    case TDataType::LargeInt: return 8;
-    case TDataType::Boolean:
-    case TDataType::SmallInt:
-    case TDataType::Word: return 2;
-    case TDataType::BCD: return 34;
-    case TDataType::Extended: return 10;
+    default: return StoredDataSize(t, 0);  // fixed sizes are those of the table files
   }
-  return 0;
 }
 
 void TExpToken::Reset() {

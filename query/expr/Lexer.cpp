@@ -1,6 +1,7 @@
 #include "query/expr/Lexer.h"
 
 #include "engine/errors/EngineError.h"
+#include "engine/util/TextScan.h"
 
 namespace kura {
 
@@ -13,14 +14,7 @@ void TSqlLexer::SetText(std::string_view text) {
 }
 
 bool TSqlLexer::IsKeyword(std::string_view word) const {
-  if (FKind != TK_SYMBOL || FTokenText.size() != word.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    char a = FTokenText[i], b = word[i];
-    if (a >= 'a' && a <= 'z') a = char(a - 32);
-    if (b >= 'a' && b <= 'z') b = char(b - 32);
-    if (a != b) return false;
-  }
-  return true;
+  return FKind == TK_SYMBOL && SameTextIgnoringCase(FTokenText, word);
 }
 
 std::string TSqlLexer::TextSince(size_t mark) const {

@@ -6,17 +6,12 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/util/TextScan.h"
 #include "query/expr/DateTimeText.h"
 
 namespace kura {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (char &c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
 
 enum class FunctionForm {
   None,
@@ -361,7 +356,7 @@ class TExpressionParser::Builder {
       return e;
     }
     if (kind == TK_SYMBOL) {
-      if (const FunctionWord *f = FindFunction(Upper(P.TokenText()))) return Function(*f, flags);
+      if (const FunctionWord *f = FindFunction(UpperAscii(P.TokenText()))) return Function(*f, flags);
       std::string name = P.TokenText();
       P.NextToken();
       if (P.IsKind('(')) P.Fail("Unknown or unexpected function '" + name + "' in " + P.ContextName());

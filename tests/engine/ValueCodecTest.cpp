@@ -255,6 +255,88 @@ TEST(ValueConversion, TableOfConversions) {
   EXPECT_TRUE(Convert(T::LongWord, I32(5), T::String, 4).ok);
 }
 
+TEST(ValueConversion, StoredBytesFollowTheRulesOfTheTargetType) {
+  // A Boolean is 1 for any non-zero bytes.
+  Converted flag = Convert(T::Bytes, {0, 2}, T::Boolean, 2);
+  ASSERT_TRUE(flag.ok);
+  EXPECT_EQ(GetU16(flag.data.data()), 1);
+  // A String keeps its terminating zero.
+  Converted text = Convert(T::Bytes, {'a', 'b', 'c', 'd'}, T::String, 3);
+  ASSERT_TRUE(text.ok);
+  EXPECT_EQ(text.data, (std::vector<uint8_t>{'a', 'b', 0}));
+  // A packed decimal is rounded to four places and stored with the target scale.
+  TBcd source;
+  ASSERT_TRUE(StringToBcd("1.23456", 5, source));
+  std::vector<uint8_t> bytes(kBcdSize);
+  source.Encode(bytes.data());
+  Converted bcd = Convert(T::VarBytes, bytes, T::BCD, kBcdSize, 2);
+  ASSERT_TRUE(bcd.ok);
+  TBcd stored;
+  stored.Decode(bcd.data.data());
+  EXPECT_EQ(stored.Places(), 2);
+  std::string value;
+  ASSERT_TRUE(BcdToString(stored, value));
+  EXPECT_EQ(value, "1.23");
+  // Bytes that are no packed decimal do not convert.
+  std::vector<uint8_t> damaged(kBcdSize, 0xFF);
+  damaged[0] = 4;
+  damaged[1] = 0;
+  Converted bad = Convert(T::Bytes, damaged, T::BCD, kBcdSize, 2);
+  EXPECT_FALSE(bad.ok);
+  stored.Decode(bad.data.data());
+  ASSERT_TRUE(BcdToString(stored, value));
+  EXPECT_EQ(value, "0");
+}
+
+TEST(ValueConversion, NumbersAtTheEdges) {
+  // SmallInt, Integer and Word read a 32-bit decimal integer.
+  EXPECT_FALSE(Convert(T::String, Text("99999999999", 12), T::Integer, 4).ok);
+  EXPECT_FALSE(Convert(T::String, Text("99999999999", 12), T::SmallInt, 2).ok);
+  EXPECT_FALSE(Convert(T::String, Text("+-5", 4), T::Integer, 4).ok);
+  EXPECT_EQ(GetI32(Convert(T::String, Text(" +17 ", 6), T::Integer, 4).data.data()), 17);
+  // A number too large for a double is no Float.
+  EXPECT_FALSE(Convert(T::String, Text("1e400", 6), T::Float, 8).ok);
+  EXPECT_FALSE(IsValidFieldConstant(T::Float, FieldSubType::None, "1e400"));
+  // BCD to integers truncates the exact value, not its nearest double.
+  Converted bcd = Convert(T::String, Text("99999999999999.9999", 20), T::BCD, kBcdSize, 4);
+  ASSERT_TRUE(bcd.ok);
+  EXPECT_EQ(GetI64(Convert(T::BCD, bcd.data, T::LargeInt, 8).data.data()), 99999999999999LL);
+  // Floats print with "." and the exponent form of the text.
+  EXPECT_EQ(AsText(Convert(T::Float, F64(1e20), T::String, 20)), "1E20");
+  EXPECT_EQ(AsText(Convert(T::Float, F64(-1.5e-7), T::String, 20)), "-1.5E-7");
+  EXPECT_EQ(AsText(Convert(T::Float, F64(0.1 + 0.2), T::String, 20)), "0.3");
+  EXPECT_FALSE(Convert(T::BCD, bcd.data, T::Boolean, 2).ok);
+  // Fixed-size values shorter than their type are refused, never read or written past.
+  EXPECT_FALSE(Convert(T::Integer, {1, 2}, T::LargeInt, 8).ok);
+  Converted tooSmall = Convert(T::Integer, I32(5), T::BCD, 10);
+  EXPECT_FALSE(tooSmall.ok);
+  EXPECT_EQ(tooSmall.data, std::vector<uint8_t>(10, 0));
+}
+
+TEST(DateTimeCodec, MarkersTimeStampsAndCalendarEdges) {
+  int32_t ms;
+  ASSERT_TRUE(ParseTimeText("0:30 AM", ms));
+  EXPECT_EQ(ms, 30 * 60000);
+  EXPECT_FALSE(ParseTimeText("1:00 AM PM", ms));
+  double stamp;
+  // A time alone may carry its marker in front.
+  ASSERT_TRUE(ParseTimeStampText("PM 1:05", stamp));
+  EXPECT_EQ(stamp, EncodeTimeStamp(kDateDelta, (13 * 60 + 5) * 60000));
+  EXPECT_FALSE(ParseTimeStampText("2004-01-02 25:00", stamp));
+  // Times wrap around the day; dates outside the calendar have no text.
+  EXPECT_EQ(FormatTimeText(-60000, true), "23:59");
+  EXPECT_EQ(FormatDateText(0), "");
+  EXPECT_EQ(FormatDateText(3652060), "");
+  EXPECT_EQ(FormatTimeStampText(5, true), "");
+  int32_t day;
+  EXPECT_FALSE(DecodeTimeStamp(5, day, ms));
+  EXPECT_EQ(DayOfWeek(DayNumber(2004, 12, 31)), 5);
+  EXPECT_EQ(IsoWeek(DayNumber(2004, 12, 31)), 53);
+  EXPECT_EQ(IsoWeek(DayNumber(2005, 1, 4)), 1);
+  EXPECT_EQ(IsoWeek(DayNumber(2005, 1, 2)), 53);  // a Sunday before week 1
+  EXPECT_EQ(DayOfYear(DayNumber(2004, 12, 31)), 366);
+}
+
 TEST(Scramble, AppliedTwiceRestoresAndMultiplesOf65536AreUnchanged) {
   std::vector<uint8_t> data(1000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);

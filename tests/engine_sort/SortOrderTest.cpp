@@ -210,6 +210,25 @@ TEST_F(SortTest, SortInsideATransactionSurvivesTheRollbackConsistently) {
   }
 }
 
+TEST_F(SortTest, ManyRunsAreMergedInLevelsWithTheSameResult) {
+  // Runs of one record: 4200 runs, merged 64 at a time into runs of 64, and 64 of those into
+  // one of 4096, before the last merge.
+  UseTinyBuffers(1);
+  TDataTable *table = CreateResultTable("levels");
+  const std::vector<SortRow> rows = RandomRows(4200, 21);
+  Fill(*table, rows);
+  TSortRequest request;
+  request.Fields = {SortOn(*table, FName, true), SortOn(*table, FPrice)};
+  TSortOutcome outcome = SortRecords(*table, request);
+  EXPECT_EQ(outcome.RunCount, 4200);
+  EXPECT_EQ(outcome.IntermediateMerges, 4200 / 64 + 1);
+  RowOrder model{{{FName, true}, {FPrice, false}}};
+  std::vector<SortRow> sorted = ReadAll(*table);
+  EXPECT_EQ(SeqOf(sorted), SeqOf(model.Sorted(rows)));
+  ExpectNumbered(sorted);
+  EXPECT_TRUE(RunFilesLeft().empty());
+}
+
 TEST_F(SortTest, DeletedSlotsDoNotComeBack) {
   for (bool tiny : {false, true}) {
     if (tiny)

@@ -207,4 +207,46 @@ TEST(ValueConvertTest, GeneralConversion) {
   EXPECT_FALSE(conv({T::Unknown}, TExpValue(), {T::Integer}, out));
 }
 
+TEST(ValueConvertTest, FollowsTheTableOfTheTableStore) {
+  using T = TDataType;
+  TExpValue out;
+  // Only SmallInt and Word turn into Boolean; other numbers do not convert.
+  EXPECT_TRUE(ConvertValue({T::SmallInt}, TExpValue::OfInt(7), {T::Boolean}, out));
+  EXPECT_EQ(out.Int, 1);
+  EXPECT_FALSE(ConvertValue({T::Integer}, TExpValue::OfInt(7), {T::Boolean}, out));
+  EXPECT_FALSE(ConvertValue({T::BCD}, TExpValue::OfInt(10000), {T::Boolean}, out));
+  // A String result is cut without splitting a character.
+  EXPECT_TRUE(ConvertValue({T::String}, TExpValue::OfStr("\xE6\x97\xA5\xE6\x9C\xAC"),
+                           {T::String, FieldSubType::None, 5}, out));
+  EXPECT_EQ(out.Str, "\xE6\x97\xA5");
+  EXPECT_TRUE(ConvertValue({T::Blob, FieldSubType::Memo}, TExpValue::OfStr("\xE6\x97\xA5\xE6\x9C\xAC"),
+                           {T::String, FieldSubType::None, 5}, out));
+  EXPECT_EQ(out.Str, "\xE6\x97\xA5");
+  // BCD values keep all four places on the way through, whatever the source's scale.
+  EXPECT_TRUE(ConvertValue({T::BCD, FieldSubType::None, 34, 0}, TExpValue::OfInt(12345),
+                           {T::Float}, out));
+  EXPECT_DOUBLE_EQ(out.Float, 1.2345);
+  // An empty text is NULL.
+  EXPECT_TRUE(ConvertValue({T::Bytes}, TExpValue::OfStr(std::string("\0a", 2)), {T::String, FieldSubType::None, 5},
+                           out));
+  EXPECT_TRUE(out.Null);
+  EXPECT_EQ(ValueText({T::Date}, TExpValue::OfInt(DayNumber(2004, 1, 2))), "2004-01-02");
+  EXPECT_EQ(ValueText({T::Float}, TExpValue::OfFloat(2.5)), "2.5");
+}
+
+TEST(BcdTest, PackedRecordsWithMorePlacesRoundToFour) {
+  TPackedBcd p{};
+  p[0] = 6;
+  p[1] = 5;  // 1.23456
+  p[2] = 0x12;
+  p[3] = 0x34;
+  p[4] = 0x56;
+  int64_t v;
+  ASSERT_TRUE(UnpackBcd(p, v));
+  EXPECT_EQ(v, 12346);
+  p[1] = 0x80 | 5;
+  ASSERT_TRUE(UnpackBcd(p, v));
+  EXPECT_EQ(v, -12346);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/select/SelectAggregates.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -90,8 +91,11 @@ void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value
   value.Clear();
   switch (column.Kind) {
     case TColumnKind::Plain:
-      if (!column.Source->Row.NullRow)
-        ReadFieldValue(column.Source->Table->DataFile().Field(column.SourceField), column.Source->Image.data(), value);
+      if (!column.Source->Row.NullRow) {
+        const TFieldDescriptor &field = column.Source->Table->DataFile().Field(column.SourceField);
+        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Image.data(), value);
+        else ReadFieldValue(field, column.Source->Image.data(), value);
+      }
       return;
     case TColumnKind::Calculated: {
       TExpValue raw;
@@ -140,8 +144,12 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
       values[i] = (*runningTotals)[i];
     }
   }
-  for (size_t i = 0; i < FPlan.Columns.size(); ++i)
-    WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget)
+      WriteBlobValue(*FTarget, FPlan.ResultFields[i], image, values[i]);
+    else
+      WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+  }
 }
 
 bool TSelectExecution::GroupKeyIsOrderKey() const {
@@ -160,6 +168,7 @@ bool TSelectExecution::GroupKeyIsOrderKey() const {
 
 bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool sort) {
   TDataFile &file = table.DataFile();
+  FTarget = &table;
   const bool noKey = table.NoPrimaryKey();
   const int64_t top = FPlan.Query->TopCount;
   const bool topWhileProducing = top >= 0 && FPlan.OrderKey.empty() && !FPlan.Grouped && !FPlan.Distinct &&

@@ -46,6 +46,7 @@ class TSelectExecution {
   bool FAborted = false;
   int FLastReported = -1;
   std::vector<TExpValue> FRunningTotals;
+  TDataTable *FTarget = nullptr;  // the result table being filled
 };
 
 }  // namespace kura

@@ -152,6 +152,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
                                                  source->Directory->IsMemory(), false);
     FOpenedTables.emplace_back(source->Directory, source->Table);
     source->Row.Fields = &source->Table->DataFile().Fields();
+    source->Row.Table = source->Table;
     p.Sources.push_back(std::move(source));
   }
   if (query.Language.LanguageGiven) {

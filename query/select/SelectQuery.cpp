@@ -6,6 +6,7 @@
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectValues.h"
 
@@ -245,8 +246,14 @@ void TSelectQuery::Execute() {
                 TRecord *record = target.AllocateRecord(FResultTable->NoPrimaryKey());
                 for (size_t c = 0; c < plan.VisibleCount; ++c) {
                   TExpValue v;
-                  ReadFieldValue(file.Field(static_cast<int>(c) + 1), source->Image.data(), v);
-                  WriteFieldValue(plan.ResultFields[c], record->Image.data(), v, plan.LanguageId);
+                  const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
+                  if (field.Type == TDataType::Blob) {
+                    ReadBlobValue(*partTable, field, source->Image.data(), v);
+                    WriteBlobValue(*FResultTable, plan.ResultFields[c], record->Image.data(), v);
+                  } else {
+                    ReadFieldValue(field, source->Image.data(), v);
+                    WriteFieldValue(plan.ResultFields[c], record->Image.data(), v, plan.LanguageId);
+                  }
                 }
                 target.MarkRecordDirty(record);
                 target.ReleaseRecord(record);
@@ -318,7 +325,9 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
       if (record->Image[0] == 0 && ++seen == index) {
         for (size_t c = 0; c < plan.VisibleCount; ++c) {
           TExpValue v;
-          ReadFieldValue(file.Field(static_cast<int>(c) + 1), record->Image.data(), v);
+          const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
+          if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, record->Image.data(), v);
+          else ReadFieldValue(field, record->Image.data(), v);
           values.push_back(std::move(v));
         }
         file.ReleaseRecord(record);
@@ -344,7 +353,9 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
     const TSelectColumn &column = plan.Columns[c];
     TExpValue v;
     if (column.Kind == TColumnKind::Plain) {
-      ReadFieldValue(file.Field(column.SourceField), source.Image.data(), v);
+      const TFieldDescriptor &field = file.Field(column.SourceField);
+      if (field.Type == TDataType::Blob) ReadBlobValue(*source.Table, field, source.Image.data(), v);
+      else ReadFieldValue(field, source.Image.data(), v);
     } else if (column.Expression) {
       TExpValue raw;
       evaluator.Eval(*column.Expression, raw);

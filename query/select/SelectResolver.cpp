@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -89,7 +90,9 @@ void TRowEvalContext::ReadColumn(const TExpToken &column, TExpValue &value) {
     value.Clear();
     return;
   }
-  ReadFieldValue((*row->Fields)[column.FieldNo - 1], row->Record, value);
+  const TFieldDescriptor &field = (*row->Fields)[column.FieldNo - 1];
+  if (field.Type == TDataType::Blob && row->Table) ReadBlobValue(*row->Table, field, row->Record, value);
+  else ReadFieldValue(field, row->Record, value);
 }
 
 bool TRowEvalContext::SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode,

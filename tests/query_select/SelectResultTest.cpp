@@ -193,3 +193,34 @@ TEST_F(ResultTest, WithLocksReleasesLocks) {
 
 }  // namespace
 }  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+class BlobResultTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("notes",
+              {Field("ID", EngineFieldType::Integer), Field("Body", EngineFieldType::Blob, 0, 0, FieldSubType::Memo)},
+              {{"1", std::string(2000, 'x') + "end"}, {"2", "short note"}, {"3", std::nullopt}});
+  }
+};
+
+TEST_F(BlobResultTest, MemoValuesAreCopiedIntoResultTables) {
+  auto rows = Run("select ID, Body from notes order by ID desc");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][1], "NULL");
+  EXPECT_EQ(rows[1][1], "short note");
+  EXPECT_EQ(rows[2][1], std::string(2000, 'x') + "end");
+}
+
+TEST_F(BlobResultTest, MemoValuesInLiveResultsConditionsAndUnions) {
+  EXPECT_EQ(Run("select Body from notes where ID = 2", true), (R{{"short note"}}));
+  EXPECT_EQ(Run("select ID from notes where Body like '%end'"), (R{{"1"}}));
+  EXPECT_EQ(Run("select Body from notes where ID = 2 union all select Body from notes where ID = 2"),
+            (R{{"short note"}, {"short note"}}));
+}
+
+}  // namespace
+}  // namespace kura::test

@@ -62,6 +62,14 @@ TEST_F(PrepareTest, EveryCheckGivesItsMessage) {
       {"select A from t union select S from t",
        "Type mismatch between column expression 'S' in the UNION query and column expression 'A' in the master query"},
       {"insert into t (A) values (1)", "INSERT statements are not supported yet"},
+      {"select t.A from t inner join u on t.A = u.A inner join v on v.C = t.A and v.C = u.B",
+       "Internal join error - table correlation name \"v\" is target of multiple join conditions in WHERE or "
+       "JOIN clause"},
+      {"select t.A from t inner join u on t.A = u.A right outer join v on v.C = u.B",
+       "Internal join error - table correlation name \"t\" cannot be the target of a RIGHT OUTER JOIN"},
+      {"select t.A from t left outer join u on u.A = v.C inner join v on v.C = t.A",
+       "Internal join error - JOIN clause expression for table \"u\" is invalid"},
+      {"select lastautoinc('nothing') from t", "Illegal use of LASTAUTOINC() or IDENT_CURRENT() functions"},
   };
   for (const MessageCase &c : cases) EXPECT_EQ(PrepareError(c.Sql), c.Message) << c.Sql;
 }

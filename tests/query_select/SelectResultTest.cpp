@@ -224,3 +224,95 @@ TEST_F(BlobResultTest, MemoValuesInLiveResultsConditionsAndUnions) {
 
 }  // namespace
 }  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+class ResultEdgeTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("g", {Field("K", EngineFieldType::Integer), Field("V", EngineFieldType::Integer),
+                    Field("P", EngineFieldType::BCD, 0, 4)},
+              {{"1", std::nullopt, "1.25"}, {"1", std::nullopt, "2.50"}, {"2", "5", "0.0001"}, {"2", "7", "0.0004"},
+               {"3", "1", std::nullopt}, {"4", "2", "1"}, {"5", "9", "3"}});
+  }
+};
+
+TEST_F(ResultEdgeTest, GroupWhoseColumnIsAlwaysNull) {
+  // COUNT(column) of such a group is 0, AVG over no values is 0.
+  EXPECT_EQ(Run("select K, count(V), avg(V), sum(V) from g where K <= 2 group by K"),
+            (R{{"1", "0", "0", "NULL"}, {"2", "2", "6", "12"}}));
+}
+
+TEST_F(ResultEdgeTest, BcdAverageRoundsToFourPlacesTiesToEven) {
+  // (0.0001 + 0.0004) / 2 = 0.00025, which lies halfway: the even neighbour 0.0002 wins.
+  auto rows = Run("select K, avg(P), sum(P) from g where K = 2 group by K");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1], "0.0002");
+  EXPECT_EQ(rows[0][2], "0.0005");
+  EXPECT_EQ(Run("select avg(P) from g where K = 2"), (R{{"0.0002"}}));
+}
+
+TEST_F(ResultEdgeTest, DistinctTopGivesTheFirstValuesInAscendingOrder) {
+  EXPECT_EQ(Run("select distinct K from g top 3"), (R{{"1"}, {"2"}, {"3"}}));
+  EXPECT_EQ(Run("select K from g group by K order by K desc top 2"), (R{{"5"}, {"4"}}));
+  EXPECT_EQ(Run("select K, count(*) from g group by K top 2"), (R{{"1", "2"}, {"2", "2"}}));
+}
+
+TEST_F(ResultEdgeTest, IntoMemoryAndEncryptedResults) {
+  {
+    auto q = Query("select K, V into memory mem1 from g where V is not null");
+    q->Execute();
+    EXPECT_EQ(q->RowCount(), 5);
+  }
+  auto q = std::make_unique<TSelectQuery>(DefaultSession(), "Memory");
+  q->Prepare("select count(*) from mem1");
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"5"}}));
+  auto e = Query("select K from g where K = 3 encrypted with 'himitsu'");
+  e->Execute();
+  ASSERT_NE(e->ResultTable(), nullptr);
+  EXPECT_TRUE(e->ResultTable()->DataFile().Encrypted());
+  EXPECT_EQ(Read(*e), (R{{"3"}}));
+}
+
+TEST_F(ResultEdgeTest, ExecuteBeforePrepareAndRowsBeforeExecute) {
+  TSelectQuery q(DefaultSession(), DbPath());
+  EXPECT_THROW(q.Execute(), EKuraEngineError);
+  q.Prepare("select K from g");
+  EXPECT_EQ(q.RowCount(), 0);
+  EXPECT_TRUE(q.Row(0).empty());
+  EXPECT_THROW(q.SetParameterInt(0, 1), EKuraEngineError);
+}
+
+TEST_F(ResultEdgeTest, ReExecutionSeesNewRecordsAndReplacesTheResultTable) {
+  // Asked for a live result, the query opens its source writable, so others in this process
+  // may write to it too (a read-only open holds the process's files read-only).
+  auto q = Query("select count(*) from g where K > 4", true);
+  EXPECT_FALSE(q->Live());
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"1"}}));
+  // Another session adds a record meanwhile.
+  TDataSession &other = CreateSession();
+  TDataDirectory *directory = other.OpenDataDirectory("Other", DbPath());
+  TDataTable *table = directory->OpenTable("g", false, false, false, false);
+  TDataFile &file = table->DataFile();
+  table->WriteLock();
+  TRecord *r = file.AllocateRecord(table->NoPrimaryKey());
+  SetIntegerField(file.Field(1), r->Image.data(), 6);
+  file.MarkRecordDirty(r);
+  file.ReleaseRecord(r);
+  table->ChangePosted();
+  table->WriteUnlock();
+  directory->CloseTable(table);
+  other.CloseDataDirectory(directory);
+  DestroySession(&other);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"2"}}));
+  q->Close();
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
+}  // namespace
+}  // namespace kura::test

@@ -97,13 +97,13 @@ void TRowEvalContext::ReadColumn(const TExpToken &column, TExpValue &value) {
 
 bool TRowEvalContext::SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode,
                                        const TExpValue &value) {
-  if (value.Null || !subSelect.SubQuery) return false;
+  if (!subSelect.SubQuery) return false;
+  // True when a row of the sub-select has a column equal to the value, by the rules of "="
+  // (so a NULL value finds a NULL column).
   const std::vector<TExpValue> &values = FOwner.SubSelectValues(subSelect.SubQuery);
   TEvaluator evaluator(this, FPlan ? FPlan->LanguageId : 0, FPlan ? FPlan->SortId : 0);
-  for (const TExpValue &v : values) {
-    if (v.Null) continue;
+  for (const TExpValue &v : values)
     if (evaluator.CompareOperands(TExpCode::Equal, valueNode, value, subSelect, v)) return true;
-  }
   return false;
 }
 

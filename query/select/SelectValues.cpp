@@ -91,7 +91,6 @@ std::string FieldValueText(const TTypeInfo &type, const TExpValue &value) {
     }
     return text;
   }
-  if (type.Type == EngineFieldType::Boolean) return value.Int ? "TRUE" : "FALSE";
   TTypeInfo asText{EngineFieldType::String, FieldSubType::None, 1024, 0};
   TExpValue out;
   if (type.Type == EngineFieldType::String || type.Type == EngineFieldType::Blob) return value.Str;

@@ -1,8 +1,9 @@
 // Generated SELECT statements run on the same random data here and in SQLite, with the
 // results compared. The SQLite side is written so that it means what the statement means
-// here: comparisons are two-valued (a comparison with NULL is false, and NOT of it true),
-// NULL equals NULL in join and column comparisons, AVG over no values is 0, and an
-// aggregate-only query without qualifying rows yields NULL in every column.
+// here: comparisons are two-valued (a comparison with NULL is false, except that NULL <> value
+// is true and a NULL string compares as the empty string), NULL equals NULL in join
+// conditions and IN ( SELECT ... ), AVG over no values is 0, and an aggregate-only query
+// without qualifying rows yields NULL in every column.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -202,8 +203,9 @@ class Generator {
           const bool negate = Pick(2);
           g.Kura = std::string("select t1.a, t1.b from t1 where ") + (negate ? "not " : "") +
                    "(t1.b in (select t3.d from t3 where " + k2 + "))";
+          // The sub-select is run with "value = column" added, and NULL = NULL holds.
           g.Lite = std::string("select t1.a, t1.b from t1 where ") + (negate ? "not " : "") +
-                   "coalesce((t1.b in (select t3.d from t3 where " + l2 + ")), 0)";
+                   "exists (select 1 from t3 where " + l2 + " and t3.d is t1.b)";
         }
         break;
       }

@@ -125,6 +125,8 @@ TEST_F(ResultTest, InSubSelect) {
             (R{{"1"}, {"3"}}));
   EXPECT_EQ(Run("select DNo from dept where DNo not in (select Dept from emp where Dept is not null)"),
             (R{{"30"}}));
+  // "value = column" with NULL = NULL: the employee without a department finds the NULL.
+  EXPECT_EQ(Run("select ID from emp where Dept in (select Dept from emp where ID >= 4)"), (R{{"2"}, {"4"}, {"5"}}));
 }
 
 TEST_F(ResultTest, ParametersReExecuted) {

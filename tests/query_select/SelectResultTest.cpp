@@ -279,6 +279,13 @@ TEST_F(ResultEdgeTest, IntoMemoryAndEncryptedResults) {
   EXPECT_EQ(Read(*e), (R{{"3"}}));
 }
 
+TEST_F(ResultEdgeTest, IntoTheSourceTableItselfIsRefused) {
+  auto q = Query("select * into g from g");
+  EXPECT_THROW(q->Execute(), EKuraEngineError);
+  q->Close();
+  EXPECT_EQ(Run("select count(*) from g"), (R{{"7"}}));
+}
+
 TEST_F(ResultEdgeTest, ExecuteBeforePrepareAndRowsBeforeExecute) {
   TSelectQuery q(DefaultSession(), DbPath());
   EXPECT_THROW(q.Execute(), EKuraEngineError);

@@ -112,6 +112,17 @@ TEST_F(ResultTest, Joins) {
             (R{{"4"}}));
 }
 
+TEST_F(ResultTest, SmallestSourceDrivesTheJoin) {
+  // dept (3 records) drives: rows come out in dept order; NOJOINOPTIMIZE keeps FROM order.
+  EXPECT_EQ(Run("select e.ID, d.DNo from emp e, dept d where e.Dept = d.DNo"),
+            (R{{"1", "10"}, {"3", "10"}, {"2", "20"}, {"5", "20"}}));
+  EXPECT_EQ(Run("select e.ID, d.DNo from emp e, dept d where e.Dept = d.DNo nojoinoptimize"),
+            (R{{"1", "10"}, {"2", "20"}, {"3", "10"}, {"5", "20"}}));
+  // Conditions on the sources count: two employees earn over 250, so emp drives.
+  EXPECT_EQ(Run("select e.ID, d.DNo from dept d, emp e where e.Dept = d.DNo and e.Pay > 250"),
+            (R{{"1", "10"}}));
+}
+
 TEST_F(ResultTest, UnionAndUnionAll) {
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union select DNo from dept where DNo = 10"), (R{{"10"}}));
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union all select DNo from dept where DNo = 10"),

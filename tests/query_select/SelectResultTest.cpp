@@ -336,3 +336,36 @@ TEST_F(ResultEdgeTest, ReExecutionSeesNewRecordsAndReplacesTheResultTable) {
 
 }  // namespace
 }  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+// A result larger than the record cache is sorted and grouped through run files, which are
+// gone afterwards.
+TEST_F(SelectTest, LargeResultsSpillToRunFiles) {
+  Rows rows;
+  for (int i = 0; i < 6000; ++i)
+    rows.push_back({std::to_string((i * 7919) % 6000), std::to_string(i % 37), "w" + std::to_string(i % 101)});
+  MakeTable("big", {Field("N", EngineFieldType::Integer), Field("G", EngineFieldType::Integer),
+                    Field("W", EngineFieldType::String, 8)},
+            rows);
+  DefaultSession().Settings.DataBufferCount = 64;
+  auto ordered = Run("select N from big where N >= 0 order by N desc");
+  ASSERT_EQ(ordered.size(), 6000u);
+  for (int i = 0; i < 6000; ++i) ASSERT_EQ(ordered[i][0], std::to_string(5999 - i));
+  auto groups = Run("select G, count(*), sum(N) from big group by G");
+  ASSERT_EQ(groups.size(), 37u);
+  int64_t total = 0, counted = 0;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    EXPECT_EQ(groups[g][0], std::to_string(g));
+    counted += std::stoll(groups[g][1]);
+    total += std::stoll(groups[g][2]);
+  }
+  EXPECT_EQ(counted, 6000);
+  EXPECT_EQ(total, 5999LL * 6000 / 2);
+  EXPECT_EQ(Run("select distinct W from big").size(), 101u);
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
+}  // namespace
+}  // namespace kura::test

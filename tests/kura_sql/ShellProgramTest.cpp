@@ -144,10 +144,47 @@ TEST_F(ShellProgramTest, KeepGoingCarriesOn) {
   EXPECT_NE(o.Err.find("Invalid column name 'Nope'"), std::string::npos);
 }
 
-TEST_F(ShellProgramTest, OtherStatementsAreNotSupportedYet) {
-  Outcome o = Shell("-c " + Quote("delete from items;"));
+TEST_F(ShellProgramTest, ChangingStatementsReportRowsAffected) {
+  Outcome made = Shell("-c " + Quote("create table stock (ID integer, Price float, primary key (ID)); "
+                                     "insert into stock values (1, 1.5); insert into stock (ID) values (2); "
+                                     "insert into stock values (3, 20);"));
+  EXPECT_EQ(made.Status, 0) << made.Err;
+  Outcome o = Shell("-c " + Quote("insert into stock (ID) values (4); update stock set Price = 2 "
+                                  "where ID >= 3; delete from stock where ID = 1; select ID, Price from stock;"));
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out, "(1 row affected)\n(2 rows affected)\n(1 row affected)\nID\tPrice\n2\tNULL\n3\t2\n4\t2\n");
+  Outcome quiet = Shell("", ".changes off\ndelete from stock;\nselect count(*) from stock;\n");
+  EXPECT_EQ(quiet.Status, 0) << quiet.Err;
+  EXPECT_EQ(quiet.Out, "count(*)\n0\n");
+}
+
+TEST_F(ShellProgramTest, DefinitionsAndTransactionsFromTheShell) {
+  Outcome o = Shell("", "create table notes (N integer, Text varchar(10), primary key (N));\n"
+                        "start transaction;\ninsert into notes values (1, 'one');\nrollback;\n"
+                        "insert into notes values (2, 'two');\ncommit;\n");
   EXPECT_EQ(o.Status, 1);
-  EXPECT_EQ(o.Err, "Kura Engine Error # 11949 SQL error - DELETE statements are not supported yet\n");
+  EXPECT_EQ(o.Err, "Kura Engine Error # 11949 SQL error - Transaction not in progress for database '" +
+                       (FRoot / "db").string() + "/'\n");
+  Outcome csv = Shell("--csv", ".nullvalue -\nselect N, Text, 'x' || Text as T from notes;\n");
+  EXPECT_EQ(csv.Status, 0) << csv.Err;
+  EXPECT_EQ(csv.Out, "N,Text,T\n2,two,xtwo\n");
+  Outcome dropped = Shell("-c " + Quote("drop table notes; drop table if exists notes;"));
+  EXPECT_EQ(dropped.Status, 0) << dropped.Err;
+  EXPECT_FALSE(std::filesystem::exists(FRoot / "db" / "notes.DAT"));
+}
+
+TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
+  const std::string binary = KURA_SQL_BINARY;
+  const std::string command = Quote(binary) + " Memory -c " +
+                              Quote("create table m (A integer); insert into m values (7); select A from m;") +
+                              " >" + Quote((FRoot / "m.out").string()) + " 2>&1";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
+  EXPECT_EQ(Slurp(FRoot / "m.out"), "(1 row affected)\nA\n7\n");
+  const std::string inDir = Quote(binary) + " " + Quote((FRoot / "db").string()) + " -c " +
+                            Quote("select count(*) from items;") + " >" + Quote((FRoot / "d.out").string());
+  ASSERT_EQ(std::system(inDir.c_str()), 0);
+  EXPECT_EQ(Slurp(FRoot / "d.out"), "count(*)\n3\n");
 }
 
 TEST_F(ShellProgramTest, TablesAndSchema) {

@@ -101,6 +101,11 @@ void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *s
   TExpValue value;
   TEvaluator evaluator(this, FCursor->LanguageId(), FCursor->SortId());
   evaluator.Eval(node, value);
+  StoreTyped(fieldNo, TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, value, statementName);
+}
+
+void TChangeTarget::StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value,
+                               const char *statementName) {
   const TFieldDescriptor &field = FCursor->Field(fieldNo);
   uint8_t *record = FRecord.data();
   if (value.Null) {
@@ -112,12 +117,16 @@ void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *s
     WriteBlobValue(*FCursor->Table(), field, record, value);
     return;
   }
-  const TTypeInfo from{node.DataType, node.SubType, node.Size, node.Scale};
   const TTypeInfo to = FieldTypeInfo(field);
   TExpValue converted;
   if (!ConvertValue(from, value, to, converted))
     RaiseSqlError("Type mismatch between column " + field.Name + " and constant value " + ValueText(from, value) +
                   " in " + statementName + " statement");
+  if (field.IsAutoInc()) {
+    // The value lives in the record prefix; it is kept only when auto-increment is suppressed.
+    if (!converted.Null) FCursor->SetInteger(fieldNo, record, converted.Int);
+    return;
+  }
   WriteFieldValue(field, record, converted, FCursor->LanguageId());
 }
 

@@ -7,6 +7,8 @@
 #include "engine/table/DataTable.h"
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
+#include "query/change/InsertSourceText.h"
+#include "query/select/SelectQuery.h"
 
 namespace kura {
 
@@ -42,8 +44,8 @@ int64_t DefaultCommitInterval(const TDataSession &session, size_t recordSize) {
 
 }  // namespace
 
-int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
-  if (query.InsertSelect) RaiseSqlError("INSERT ... SELECT statements are not supported yet");
+int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text) {
+  if (query.InsertSelect) return ExecuteInsertSelect(query, text);
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
@@ -56,6 +58,54 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
   for (size_t i = 0; i < fields.size(); ++i) target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "INSERT");
   cursor.AppendRecord(target.Record().data(), false);
   return 1;
+}
+
+int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view text) {
+  const std::string selectText = InsertSourceText(text);
+  if (selectText.empty()) RaiseSqlError("INSERT ... SELECT needs the statement text to run its SELECT");
+  TDataDirectory *directory = DirectoryOf(query.Target);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  const std::vector<int> fields = TargetFields(target, query);
+  // The rows are produced whole before the first is inserted, so that a SELECT reading the
+  // target table does not see the rows being added.
+  TSelectQuery select(FSession, FDatabaseName);
+  select.Prepare(selectText);
+  if (select.ColumnCount() != fields.size())
+    RaiseSqlError("The number of values must match the number of table columns");
+  select.Execute();
+  std::vector<TTypeInfo> types;
+  for (size_t c = 0; c < select.ColumnCount(); ++c) types.push_back(select.Column(c).Type);
+
+  TDataCursor &cursor = target.Cursor();
+  cursor.SuppressAutoInc(query.NoAutoInc);
+  const bool ownTransaction = !directory->InTransaction();
+  int64_t interval = query.Commit.IntervalGiven
+                         ? query.Commit.Interval
+                         : DefaultCommitInterval(FSession, cursor.StoredRecordSize());
+  if (!ownTransaction && !query.Commit.IntervalGiven) interval = 0;
+  const bool flush = query.Commit.Flush;
+  if (ownTransaction) directory->StartTransaction();
+  int64_t rows = 0;
+  try {
+    const int64_t count = select.RowCount();
+    for (int64_t r = 0; r < count; ++r) {
+      const std::vector<TExpValue> values = select.Row(r);
+      cursor.InitRecord(target.Record().data());
+      for (size_t i = 0; i < fields.size(); ++i) target.StoreTyped(fields[i], types[i], values[i], "INSERT");
+      cursor.AppendRecord(target.Record().data(), false);
+      ++rows;
+      if (interval > 0 && rows % interval == 0) {
+        directory->CommitTransaction(flush);
+        directory->StartTransaction();
+      }
+    }
+    if (ownTransaction) directory->CommitTransaction(flush);
+  } catch (...) {
+    if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
+    throw;
+  }
+  select.Close();
+  return rows;
 }
 
 int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {

@@ -50,7 +50,7 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
       if (onSelect) onSelect(*select);
       result.Select = std::move(select);
     } else {
-      const int64_t rows = FExecutor.Execute(statement);
+      const int64_t rows = FExecutor.Execute(statement, StatementText(text, begin, end));
       if (statement.Kind() == TStatementKind::StartTransaction) rowsAtStart = result.RowsAffected;
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;
       else result.RowsAffected += rows;

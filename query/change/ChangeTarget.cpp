@@ -97,9 +97,10 @@ bool TChangeTarget::LastAutoIncValue(const std::string &table, int64_t &value) {
   return true;
 }
 
-void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *statementName) {
+void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *statementName,
+                               TEvalContext *context) {
   TExpValue value;
-  TEvaluator evaluator(this, FCursor->LanguageId(), FCursor->SortId());
+  TEvaluator evaluator(context ? context : this, FCursor->LanguageId(), FCursor->SortId());
   evaluator.Eval(node, value);
   StoreTyped(fieldNo, TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, value, statementName);
 }

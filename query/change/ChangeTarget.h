@@ -30,7 +30,8 @@ class TChangeTarget : public TColumnResolver, public TEvalContext {
 
   // Evaluates the value expression and stores it into the field of the current record;
   // `statementName` ("INSERT", "UPDATE") names the statement in the type mismatch message.
-  void StoreValue(int fieldNo, const TExpToken &node, const char *statementName);
+  // Columns are read through `context` (the target alone when null).
+  void StoreValue(int fieldNo, const TExpToken &node, const char *statementName, TEvalContext *context = nullptr);
   // Stores a value of the given type into the field, converting it to the field's type.
   void StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value, const char *statementName);
 

@@ -8,6 +8,7 @@
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
 #include "query/change/InsertSourceText.h"
+#include "query/change/JoinedSources.h"
 #include "query/select/SelectQuery.h"
 
 namespace kura {
@@ -110,17 +111,20 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
 
 int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
-  if (query.Sources.size() > 1 || !query.Joins.empty())
-    RaiseSqlError(std::string(isUpdate ? "UPDATE" : "DELETE") +
-                  " statements with more than one source table are not supported yet");
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   std::vector<int> fields;
-  if (isUpdate) {
-    fields = TargetFields(target, query);
-    for (TUpdateValue &v : query.UpdateValues) target.Check(v.Expression, "value expression", false);
+  if (isUpdate) fields = TargetFields(target, query);
+  // FROM with further sources: their records supply values and conditions.
+  std::unique_ptr<TJoinedSources> joined;
+  if (query.Sources.size() > 1) {
+    joined = std::make_unique<TJoinedSources>(*this, target, query);
+    joined->Check(query, isUpdate);
+  } else {
+    if (isUpdate)
+      for (TUpdateValue &v : query.UpdateValues) target.Check(v.Expression, "value expression", false);
+    target.Check(query.Where, "WHERE clause", true);
   }
-  target.Check(query.Where, "WHERE clause", true);
 
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
@@ -139,11 +143,15 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
     std::vector<uint8_t> &record = target.Record();
     cursor.SetToBegin();
     while (cursor.GetNextRecord(record.data()) == 0) {
-      if (query.Where && !evaluator.Condition(*query.Where)) continue;
+      if (joined) {
+        if (!joined->FindMatch(query.Where.get())) continue;
+      } else if (query.Where && !evaluator.Condition(*query.Where)) {
+        continue;
+      }
       if (isUpdate) {
         cursor.GetCurRecord(record.data(), true);
         for (size_t i = 0; i < fields.size(); ++i)
-          target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "UPDATE");
+          target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "UPDATE", joined.get());
         cursor.ModifyRecord(record.data(), true, false);
       } else {
         cursor.DeleteRecord(record.data(), false);

@@ -146,6 +146,27 @@ TEST_F(DataChange, InsertSelect) {
   EXPECT_EQ(All(), kStart);
 }
 
+TEST_F(DataChange, UpdateAndDeleteWithFurtherSources) {
+  Exec("CREATE TABLE prices (Item INTEGER, Qty INTEGER); INSERT INTO prices VALUES (1, 11); "
+       "INSERT INTO prices VALUES (3, 33); INSERT INTO prices VALUES (3, 99)");
+  // The first matching record of the other source supplies the value.
+  EXPECT_EQ(Exec("UPDATE items SET Qty = p.Qty FROM items, prices p WHERE items.ID = p.Item"), 2);
+  EXPECT_EQ(All(), (Rows{"1|one|11", "2|two|20", "3|three|33", "4|four|40"}));
+  EXPECT_EQ(Exec("UPDATE items i SET Name = 'none' FROM items i LEFT OUTER JOIN prices p ON i.ID = p.Item "
+                 "WHERE p.Item IS NULL"),
+            2);
+  EXPECT_EQ(Exec("DELETE FROM items, prices WHERE items.ID = prices.Item AND prices.Qty > 50"), 1);
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 0 FROM items INNER JOIN prices ON items.ID = prices.Item"), 1);
+  EXPECT_EQ(All(), (Rows{"1|one|0", "2|none|20", "4|none|40"}));
+  Failure f = FailureOf("UPDATE items SET Qty = 1 FROM prices, items");
+  EXPECT_EQ(f.Message,
+            "SQL error - The first source table specified in FROM clause must match the table being updated in the "
+            "UPDATE statement");
+  EXPECT_NE(FailureOf("DELETE FROM items RIGHT OUTER JOIN prices ON items.ID = prices.Item").Message.find(
+                "not supported yet"),
+            std::string::npos);
+}
+
 TEST_F(DataChange, InMemoryTables) {
   Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
   EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);

@@ -124,6 +124,9 @@ class TDataCursor {
   const TIndexKeyDefinition &CurrentKeys() const;
   // Key definition of any index of the table (0-31).
   const TIndexKeyDefinition &KeysOf(int indexNo) const;
+  // The B+-tree of an index of the table (0-31), for walking key ranges (filters answered from
+  // an index). Valid until the table changes.
+  TIndexTree IndexTree(int indexNo) const { return Tree(indexNo); }
   // Names of the table's indexes: [0] primary ("" when the table has none), then secondaries.
   std::vector<std::string> IndexNames() const;
   bool HasPrimaryKey() const;

@@ -8,6 +8,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/select/SelectAggregates.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -17,7 +18,81 @@ namespace {
 
 bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
 
+void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
+  if (!n) return;
+  if (n->Kind == TExpNodeKind::Column && !n->IsAllColumns && n->Source) {
+    const auto *row = static_cast<const TRowSource *>(n->Source);
+    if (std::find(out.begin(), out.end(), row) == out.end()) out.push_back(row);
+  }
+  if (n->Kind == TExpNodeKind::SubSelect) return;
+  CollectRows(n->Left, out);
+  CollectRows(n->Right, out);
+  for (const TExpToken *a : n->Args) CollectRows(a, out);
+}
+
 }  // namespace
+
+void TSelectExecution::OrderJoin() {
+  if (FPlan.Levels.size() < 2 || FPlan.Query->NoJoinOptimize) return;
+  for (const TJoinLevel &level : FPlan.Levels)
+    if (level.LeftOuter) return;
+  // Every condition of an inner join may be tested as soon as its sources are all read.
+  std::vector<const TExpToken *> conditions;
+  for (const TJoinLevel &level : FPlan.Levels)
+    conditions.insert(conditions.end(), level.Conditions.begin(), level.Conditions.end());
+  // The record count of each source under the conditions on it alone.
+  std::vector<int64_t> counts;
+  for (TJoinLevel &level : FPlan.Levels) {
+    TSelectSource &source = *level.Source;
+    std::vector<const TExpToken *> own;
+    for (const TExpToken *c : conditions) {
+      std::vector<const TRowSource *> rows;
+      CollectRows(c, rows);
+      if (rows.size() == 1 && rows[0] == &source.Row) own.push_back(c);
+    }
+    TDataFile &file = source.Table->DataFile();
+    int64_t count = 0;
+    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) continue;
+      const bool live = LiveSlot(record);
+      if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+      file.ReleaseRecord(record);
+      if (!live) continue;
+      source.Row.Record = source.Image.data();
+      source.Row.NullRow = false;
+      bool passes = true;
+      for (const TExpToken *c : own)
+        if (!FEvaluator.Condition(*c)) {
+          passes = false;
+          break;
+        }
+      if (passes) ++count;
+    }
+    counts.push_back(count);
+  }
+  size_t smallest = 0;
+  for (size_t i = 1; i < counts.size(); ++i)
+    if (counts[i] < counts[smallest]) smallest = i;
+  if (smallest != 0 && counts[smallest] < counts[0]) {
+    TJoinLevel driving = FPlan.Levels[smallest];
+    FPlan.Levels.erase(FPlan.Levels.begin() + static_cast<std::ptrdiff_t>(smallest));
+    FPlan.Levels.insert(FPlan.Levels.begin(), driving);
+  }
+  for (size_t i = 0; i < FPlan.Levels.size(); ++i) {
+    FPlan.Levels[i].Conditions.clear();
+    FPlan.Levels[i].Source->Level = static_cast<int>(i);
+  }
+  for (const TExpToken *c : conditions) {
+    std::vector<const TRowSource *> rows;
+    CollectRows(c, rows);
+    int deepest = 0;
+    for (const TRowSource *row : rows)
+      for (size_t i = 0; i < FPlan.Levels.size(); ++i)
+        if (&FPlan.Levels[i].Source->Row == row) deepest = std::max(deepest, static_cast<int>(i));
+    FPlan.Levels[deepest].Conditions.push_back(c);
+  }
+}
 
 TSelectExecution::TSelectExecution(TSelectQuery &owner, TSelectPlan &plan)
     : FOwner(owner), FPlan(plan), FContext(owner), FEvaluator(&FContext, plan.LanguageId, plan.SortId) {
@@ -90,8 +165,11 @@ void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value
   value.Clear();
   switch (column.Kind) {
     case TColumnKind::Plain:
-      if (!column.Source->Row.NullRow)
-        ReadFieldValue(column.Source->Table->DataFile().Field(column.SourceField), column.Source->Image.data(), value);
+      if (!column.Source->Row.NullRow) {
+        const TFieldDescriptor &field = column.Source->Table->DataFile().Field(column.SourceField);
+        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Image.data(), value);
+        else ReadFieldValue(field, column.Source->Image.data(), value);
+      }
       return;
     case TColumnKind::Calculated: {
       TExpValue raw;
@@ -140,8 +218,12 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
       values[i] = (*runningTotals)[i];
     }
   }
-  for (size_t i = 0; i < FPlan.Columns.size(); ++i)
-    WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget)
+      WriteBlobValue(*FTarget, FPlan.ResultFields[i], image, values[i]);
+    else
+      WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+  }
 }
 
 bool TSelectExecution::GroupKeyIsOrderKey() const {
@@ -160,6 +242,7 @@ bool TSelectExecution::GroupKeyIsOrderKey() const {
 
 bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool sort) {
   TDataFile &file = table.DataFile();
+  FTarget = &table;
   const bool noKey = table.NoPrimaryKey();
   const int64_t top = FPlan.Query->TopCount;
   const bool topWhileProducing = top >= 0 && FPlan.OrderKey.empty() && !FPlan.Grouped && !FPlan.Distinct &&
@@ -193,6 +276,7 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   }
 
   FRunningTotals.assign(FPlan.Columns.size(), TExpValue());
+  OrderJoin();
   if (FPlan.AggregateOnly) {
     std::vector<TExpValue> totals(FPlan.Columns.size());
     std::vector<uint8_t> scratch(file.RecordSize());

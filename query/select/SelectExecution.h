@@ -30,6 +30,10 @@ class TSelectExecution {
   std::vector<int32_t> LiveRecords();
 
  private:
+  // Join ordering: among inner joins the source with the fewest records passing its own
+  // conditions drives the nested loop (unless NOJOINOPTIMIZE); conditions move to the level
+  // where their last source is read.
+  void OrderJoin();
   // Calls `row` for every qualifying combination; false from `row` stops.
   bool Produce(const std::function<bool()> &row);
   bool ProduceLevel(size_t level, const std::function<bool()> &row, bool &stop);
@@ -46,6 +50,7 @@ class TSelectExecution {
   bool FAborted = false;
   int FLastReported = -1;
   std::vector<TExpValue> FRunningTotals;
+  TDataTable *FTarget = nullptr;  // the result table being filled
 };
 
 }  // namespace kura

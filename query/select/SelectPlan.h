@@ -20,6 +20,7 @@ struct TRowSource {
   const std::vector<TFieldDescriptor> *Fields = nullptr;
   const uint8_t *Record = nullptr;
   bool NullRow = false;  // the NULL row of a LEFT OUTER JOIN
+  TDataTable *Table = nullptr;  // where Blob values are read from
 };
 
 struct TSelectSource {

@@ -152,6 +152,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
                                                  source->Directory->IsMemory(), false);
     FOpenedTables.emplace_back(source->Directory, source->Table);
     source->Row.Fields = &source->Table->DataFile().Fields();
+    source->Row.Table = source->Table;
     p.Sources.push_back(std::move(source));
   }
   if (query.Language.LanguageGiven) {
@@ -163,6 +164,27 @@ void TSelectQuery::Validate(TDataQuery &query) {
   }
 
   TSourceResolver resolver(p, *this);
+  // LASTAUTOINC() and IDENT_CURRENT() name one of the source tables.
+  auto checkAutoIncFunctions = [&](const TExpToken *tree) {
+    std::vector<const TExpToken *> stack{tree};
+    while (!stack.empty()) {
+      const TExpToken *n = stack.back();
+      stack.pop_back();
+      if (!n || n->Kind == TExpNodeKind::SubSelect) continue;
+      if (n->Code == TExpCode::LastAutoInc || n->Code == TExpCode::IdentCurrent) {
+        const TExpToken *a = n->Args.empty() ? nullptr : n->Args[0];
+        if (!a || a->Kind != TExpNodeKind::Constant || a->Value.Null || !resolver.IsSourceTable(a->Value.Str))
+          RaiseSqlError("Illegal use of LASTAUTOINC() or IDENT_CURRENT() functions");
+      }
+      stack.push_back(n->Left);
+      stack.push_back(n->Right);
+      for (const TExpToken *c : n->Args) stack.push_back(c);
+    }
+  };
+  for (const TResultField &f : query.Fields) checkAutoIncFunctions(f.Expression.get());
+  checkAutoIncFunctions(query.Where.get());
+  checkAutoIncFunctions(query.Having.get());
+  for (const TJoinExpression &j : query.Joins) checkAutoIncFunctions(j.Condition.get());
   auto sourceOf = [&](const void *row) -> TSelectSource * {
     for (auto &s : p.Sources)
       if (&s->Row == row) return s.get();
@@ -208,6 +230,27 @@ void TSelectQuery::Validate(TDataQuery &query) {
     if (f.Aggregate == TAggregateKind::None && f.Expression && f.Expression->IsNullConstant() &&
         !f.Expression->IsParameter)
       RaiseSqlError("Column expression cannot be a NULL constant, use the CAST() function to specify a data type");
+    {
+      // Unknown names are reported against the select list as a whole.
+      std::vector<const TExpToken *> stack{f.Expression.get()};
+      while (!stack.empty()) {
+        const TExpToken *n = stack.back();
+        stack.pop_back();
+        if (!n || n->Kind == TExpNodeKind::SubSelect) continue;
+        if (n->Kind == TExpNodeKind::Column && !n->IsAllColumns) {
+          TExpToken probe;
+          probe.Kind = TExpNodeKind::Column;
+          probe.ColumnName = n->ColumnName;
+          probe.TableName = n->TableName;
+          if (!resolver.ResolveColumn(probe))
+            RaiseSqlError("Invalid column name '" + n->ColumnName + "' or table correlation name '" +
+                          n->TableName + "' specified in source columns");
+        }
+        stack.push_back(n->Left);
+        stack.push_back(n->Right);
+        for (const TExpToken *a : n->Args) stack.push_back(a);
+      }
+    }
     TCheckContext context;
     context.ContextName = "source column expression";
     context.Resolver = &resolver;
@@ -384,6 +427,22 @@ void TSelectQuery::Validate(TDataQuery &query) {
     std::vector<const TExpToken *> parts;
     SplitAnd(j.Condition.get(), parts);
     for (const TExpToken *part : parts) checkJoinOperands(part);
+    {
+      // The joined source is the inner side of one edge: its ON comparisons may reach one
+      // outer source only.
+      std::set<const TRowSource *> outers;
+      const TRowSource *inner = &p.Sources[joined]->Row;
+      for (const TExpToken *part : parts) {
+        std::set<const TRowSource *> used;
+        CollectSources(part, used);
+        if (used.count(inner) == 0 || used.size() < 2) continue;
+        for (const TRowSource *r : used)
+          if (r != inner) outers.insert(r);
+      }
+      if (outers.size() > 1)
+        RaiseSqlError("Internal join error - table correlation name \"" + query.Sources[joined].CorrelationName +
+                      "\" is target of multiple join conditions in WHERE or JOIN clause");
+    }
     if (j.Kind == TJoinKind::RightOuter) {
       if (joined != 1 || !query.Joins.empty() && &j != &query.Joins.front())
         RaiseSqlError("Internal join error - table correlation name \"" +

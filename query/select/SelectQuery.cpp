@@ -6,6 +6,7 @@
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectValues.h"
 
@@ -68,6 +69,7 @@ bool TSelectQuery::Live() const {
 
 void TSelectQuery::ClearResult() {
   FLiveRecords.clear();
+  FResultSlots.clear();
   FSubSelectValues.clear();
   if (FResultTable) {
     TDataTable *table = FResultTable;
@@ -181,6 +183,12 @@ void TSelectQuery::Execute() {
 
   TDataQuery *master = FStatement.Master();
   TSelectPlan &plan = *PlanOf(master);
+  // Refresh: taking the read lock runs the change check, which drops what others changed.
+  for (auto &entry : FPlans)
+    for (auto &s : entry.second->Sources) {
+      s->Table->ReadLock();
+      s->Table->ReadUnlock();
+    }
   // WITH LOCKS: every source held against changes by others while rows are produced.
   std::vector<TDataTable *> locked;
   auto unlock = [&]() {
@@ -245,8 +253,14 @@ void TSelectQuery::Execute() {
                 TRecord *record = target.AllocateRecord(FResultTable->NoPrimaryKey());
                 for (size_t c = 0; c < plan.VisibleCount; ++c) {
                   TExpValue v;
-                  ReadFieldValue(file.Field(static_cast<int>(c) + 1), source->Image.data(), v);
-                  WriteFieldValue(plan.ResultFields[c], record->Image.data(), v, plan.LanguageId);
+                  const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
+                  if (field.Type == TDataType::Blob) {
+                    ReadBlobValue(*partTable, field, source->Image.data(), v);
+                    WriteBlobValue(*FResultTable, plan.ResultFields[c], record->Image.data(), v);
+                  } else {
+                    ReadFieldValue(field, source->Image.data(), v);
+                    WriteFieldValue(plan.ResultFields[c], record->Image.data(), v, plan.LanguageId);
+                  }
                 }
                 target.MarkRecordDirty(record);
                 target.ReleaseRecord(record);
@@ -271,6 +285,16 @@ void TSelectQuery::Execute() {
   }
   unlock();
   FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (FResultTable) {
+    // The live records of the result table, in order, for reading rows by position.
+    TDataFile &file = FResultTable->DataFile();
+    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) continue;
+      if (record->Image[0] == 0) FResultSlots.push_back(n);
+      file.ReleaseRecord(record);
+    }
+  }
   FExecuted = true;
 }
 
@@ -292,39 +316,26 @@ TResultColumnInfo TSelectQuery::Column(size_t index) const {
 
 int64_t TSelectQuery::RowCount() const {
   if (!FExecuted) return 0;
-  if (FResultTable) {
-    TDataFile &file = FResultTable->DataFile();
-    int64_t count = 0;
-    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
-      TRecord *record = file.GetRecord(n);
-      if (!record) continue;
-      if (record->Image[0] == 0) ++count;
-      file.ReleaseRecord(record);
-    }
-    return count;
-  }
-  return static_cast<int64_t>(FLiveRecords.size());
+  return static_cast<int64_t>(FResultTable ? FResultSlots.size() : FLiveRecords.size());
 }
 
 std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   std::vector<TExpValue> values;
+  if (!FExecuted || !PlanOf(FStatement.Master())) return values;
   TSelectPlan &plan = *PlanOf(FStatement.Master());
   if (FResultTable) {
+    if (index < 0 || index >= static_cast<int64_t>(FResultSlots.size())) return values;
     TDataFile &file = FResultTable->DataFile();
-    int64_t seen = -1;
-    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
-      TRecord *record = file.GetRecord(n);
-      if (!record) continue;
-      if (record->Image[0] == 0 && ++seen == index) {
-        for (size_t c = 0; c < plan.VisibleCount; ++c) {
-          TExpValue v;
-          ReadFieldValue(file.Field(static_cast<int>(c) + 1), record->Image.data(), v);
-          values.push_back(std::move(v));
-        }
-        file.ReleaseRecord(record);
-        return values;
-      }
-      file.ReleaseRecord(record);
+    TRecord *record = file.GetRecord(FResultSlots[index]);
+    if (!record) return values;
+    std::vector<uint8_t> image(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    for (size_t c = 0; c < plan.VisibleCount; ++c) {
+      TExpValue v;
+      const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
+      if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, image.data(), v);
+      else ReadFieldValue(field, image.data(), v);
+      values.push_back(std::move(v));
     }
     return values;
   }
@@ -344,7 +355,9 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
     const TSelectColumn &column = plan.Columns[c];
     TExpValue v;
     if (column.Kind == TColumnKind::Plain) {
-      ReadFieldValue(file.Field(column.SourceField), source.Image.data(), v);
+      const TFieldDescriptor &field = file.Field(column.SourceField);
+      if (field.Type == TDataType::Blob) ReadBlobValue(*source.Table, field, source.Image.data(), v);
+      else ReadFieldValue(field, source.Image.data(), v);
     } else if (column.Expression) {
       TExpValue raw;
       evaluator.Eval(*column.Expression, raw);

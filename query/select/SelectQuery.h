@@ -105,6 +105,7 @@ class TSelectQuery {
   bool FResultInMemory = false;
   std::string FResultName;
   std::vector<int32_t> FLiveRecords;
+  std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;
   // Runs a sub-select (once per execution) and returns its column values.

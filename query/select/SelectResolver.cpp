@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -89,18 +90,20 @@ void TRowEvalContext::ReadColumn(const TExpToken &column, TExpValue &value) {
     value.Clear();
     return;
   }
-  ReadFieldValue((*row->Fields)[column.FieldNo - 1], row->Record, value);
+  const TFieldDescriptor &field = (*row->Fields)[column.FieldNo - 1];
+  if (field.Type == TDataType::Blob && row->Table) ReadBlobValue(*row->Table, field, row->Record, value);
+  else ReadFieldValue(field, row->Record, value);
 }
 
 bool TRowEvalContext::SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode,
                                        const TExpValue &value) {
-  if (value.Null || !subSelect.SubQuery) return false;
+  if (!subSelect.SubQuery) return false;
+  // True when a row of the sub-select has a column equal to the value, by the rules of "="
+  // (so a NULL value finds a NULL column).
   const std::vector<TExpValue> &values = FOwner.SubSelectValues(subSelect.SubQuery);
   TEvaluator evaluator(this, FPlan ? FPlan->LanguageId : 0, FPlan ? FPlan->SortId : 0);
-  for (const TExpValue &v : values) {
-    if (v.Null) continue;
+  for (const TExpValue &v : values)
     if (evaluator.CompareOperands(TExpCode::Equal, valueNode, value, subSelect, v)) return true;
-  }
   return false;
 }
 

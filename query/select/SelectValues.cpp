@@ -91,10 +91,9 @@ std::string FieldValueText(const TTypeInfo &type, const TExpValue &value) {
     }
     return text;
   }
-  if (type.Type == EngineFieldType::Boolean) return value.Int ? "TRUE" : "FALSE";
   TTypeInfo asText{EngineFieldType::String, FieldSubType::None, 1024, 0};
   TExpValue out;
-  if (type.Type == EngineFieldType::String) return value.Str;
+  if (type.Type == EngineFieldType::String || type.Type == EngineFieldType::Blob) return value.Str;
   if (ConvertValue(type, value, asText, out)) return out.Str;
   return ValueText(type, value);
 }

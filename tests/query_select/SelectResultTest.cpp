@@ -112,6 +112,17 @@ TEST_F(ResultTest, Joins) {
             (R{{"4"}}));
 }
 
+TEST_F(ResultTest, SmallestSourceDrivesTheJoin) {
+  // dept (3 records) drives: rows come out in dept order; NOJOINOPTIMIZE keeps FROM order.
+  EXPECT_EQ(Run("select e.ID, d.DNo from emp e, dept d where e.Dept = d.DNo"),
+            (R{{"1", "10"}, {"3", "10"}, {"2", "20"}, {"5", "20"}}));
+  EXPECT_EQ(Run("select e.ID, d.DNo from emp e, dept d where e.Dept = d.DNo nojoinoptimize"),
+            (R{{"1", "10"}, {"2", "20"}, {"3", "10"}, {"5", "20"}}));
+  // Conditions on the sources count: two employees earn over 250, so emp drives.
+  EXPECT_EQ(Run("select e.ID, d.DNo from dept d, emp e where e.Dept = d.DNo and e.Pay > 250"),
+            (R{{"1", "10"}}));
+}
+
 TEST_F(ResultTest, UnionAndUnionAll) {
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union select DNo from dept where DNo = 10"), (R{{"10"}}));
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union all select DNo from dept where DNo = 10"),
@@ -125,6 +136,8 @@ TEST_F(ResultTest, InSubSelect) {
             (R{{"1"}, {"3"}}));
   EXPECT_EQ(Run("select DNo from dept where DNo not in (select Dept from emp where Dept is not null)"),
             (R{{"30"}}));
+  // "value = column" with NULL = NULL: the employee without a department finds the NULL.
+  EXPECT_EQ(Run("select ID from emp where Dept in (select Dept from emp where ID >= 4)"), (R{{"2"}, {"4"}, {"5"}}));
 }
 
 TEST_F(ResultTest, ParametersReExecuted) {
@@ -189,6 +202,169 @@ TEST_F(ResultTest, ProgressReportsAndAbort) {
 TEST_F(ResultTest, WithLocksReleasesLocks) {
   EXPECT_EQ(Run("select ID from emp where ID = 2 with locks"), (R{{"2"}}));
   EXPECT_EQ(Run("select ID from emp where ID = 3 with locks"), (R{{"3"}}));
+}
+
+}  // namespace
+}  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+class BlobResultTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("notes",
+              {Field("ID", EngineFieldType::Integer), Field("Body", EngineFieldType::Blob, 0, 0, FieldSubType::Memo)},
+              {{"1", std::string(2000, 'x') + "end"}, {"2", "short note"}, {"3", std::nullopt}});
+  }
+};
+
+TEST_F(BlobResultTest, MemoValuesAreCopiedIntoResultTables) {
+  auto rows = Run("select ID, Body from notes order by ID desc");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][1], "NULL");
+  EXPECT_EQ(rows[1][1], "short note");
+  EXPECT_EQ(rows[2][1], std::string(2000, 'x') + "end");
+}
+
+TEST_F(BlobResultTest, MemoValuesInLiveResultsConditionsAndUnions) {
+  EXPECT_EQ(Run("select Body from notes where ID = 2", true), (R{{"short note"}}));
+  EXPECT_EQ(Run("select ID from notes where Body like '%end'"), (R{{"1"}}));
+  EXPECT_EQ(Run("select Body from notes where ID = 2 union all select Body from notes where ID = 2"),
+            (R{{"short note"}, {"short note"}}));
+}
+
+}  // namespace
+}  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+class ResultEdgeTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("g", {Field("K", EngineFieldType::Integer), Field("V", EngineFieldType::Integer),
+                    Field("P", EngineFieldType::BCD, 0, 4)},
+              {{"1", std::nullopt, "1.25"}, {"1", std::nullopt, "2.50"}, {"2", "5", "0.0001"}, {"2", "7", "0.0004"},
+               {"3", "1", std::nullopt}, {"4", "2", "1"}, {"5", "9", "3"}});
+  }
+};
+
+TEST_F(ResultEdgeTest, GroupWhoseColumnIsAlwaysNull) {
+  // COUNT(column) of such a group is 0, AVG over no values is 0.
+  EXPECT_EQ(Run("select K, count(V), avg(V), sum(V) from g where K <= 2 group by K"),
+            (R{{"1", "0", "0", "NULL"}, {"2", "2", "6", "12"}}));
+}
+
+TEST_F(ResultEdgeTest, BcdAverageRoundsToFourPlacesTiesToEven) {
+  // (0.0001 + 0.0004) / 2 = 0.00025, which lies halfway: the even neighbour 0.0002 wins.
+  auto rows = Run("select K, avg(P), sum(P) from g where K = 2 group by K");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1], "0.0002");
+  EXPECT_EQ(rows[0][2], "0.0005");
+  EXPECT_EQ(Run("select avg(P) from g where K = 2"), (R{{"0.0002"}}));
+}
+
+TEST_F(ResultEdgeTest, DistinctTopGivesTheFirstValuesInAscendingOrder) {
+  EXPECT_EQ(Run("select distinct K from g top 3"), (R{{"1"}, {"2"}, {"3"}}));
+  EXPECT_EQ(Run("select K from g group by K order by K desc top 2"), (R{{"5"}, {"4"}}));
+  EXPECT_EQ(Run("select K, count(*) from g group by K top 2"), (R{{"1", "2"}, {"2", "2"}}));
+}
+
+TEST_F(ResultEdgeTest, IntoMemoryAndEncryptedResults) {
+  {
+    auto q = Query("select K, V into memory mem1 from g where V is not null");
+    q->Execute();
+    EXPECT_EQ(q->RowCount(), 5);
+  }
+  auto q = std::make_unique<TSelectQuery>(DefaultSession(), "Memory");
+  q->Prepare("select count(*) from mem1");
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"5"}}));
+  auto e = Query("select K from g where K = 3 encrypted with 'himitsu'");
+  e->Execute();
+  ASSERT_NE(e->ResultTable(), nullptr);
+  EXPECT_TRUE(e->ResultTable()->DataFile().Encrypted());
+  EXPECT_EQ(Read(*e), (R{{"3"}}));
+}
+
+TEST_F(ResultEdgeTest, IntoTheSourceTableItselfIsRefused) {
+  auto q = Query("select * into g from g");
+  EXPECT_THROW(q->Execute(), EKuraEngineError);
+  q->Close();
+  EXPECT_EQ(Run("select count(*) from g"), (R{{"7"}}));
+}
+
+TEST_F(ResultEdgeTest, ExecuteBeforePrepareAndRowsBeforeExecute) {
+  TSelectQuery q(DefaultSession(), DbPath());
+  EXPECT_THROW(q.Execute(), EKuraEngineError);
+  q.Prepare("select K from g");
+  EXPECT_EQ(q.RowCount(), 0);
+  EXPECT_TRUE(q.Row(0).empty());
+  EXPECT_THROW(q.SetParameterInt(0, 1), EKuraEngineError);
+}
+
+TEST_F(ResultEdgeTest, ReExecutionSeesNewRecordsAndReplacesTheResultTable) {
+  // Asked for a live result, the query opens its source writable, so others in this process
+  // may write to it too (a read-only open holds the process's files read-only).
+  auto q = Query("select count(*) from g where K > 4", true);
+  EXPECT_FALSE(q->Live());
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"1"}}));
+  // Another session adds a record meanwhile.
+  TDataSession &other = CreateSession();
+  TDataDirectory *directory = other.OpenDataDirectory("Other", DbPath());
+  TDataTable *table = directory->OpenTable("g", false, false, false, false);
+  TDataFile &file = table->DataFile();
+  table->WriteLock();
+  TRecord *r = file.AllocateRecord(table->NoPrimaryKey());
+  SetIntegerField(file.Field(1), r->Image.data(), 6);
+  file.MarkRecordDirty(r);
+  file.ReleaseRecord(r);
+  table->ChangePosted();
+  table->WriteUnlock();
+  directory->CloseTable(table);
+  other.CloseDataDirectory(directory);
+  DestroySession(&other);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"2"}}));
+  q->Close();
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
+}  // namespace
+}  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+// A result larger than the record cache is sorted and grouped through run files, which are
+// gone afterwards.
+TEST_F(SelectTest, LargeResultsSpillToRunFiles) {
+  Rows rows;
+  for (int i = 0; i < 6000; ++i)
+    rows.push_back({std::to_string((i * 7919) % 6000), std::to_string(i % 37), "w" + std::to_string(i % 101)});
+  MakeTable("big", {Field("N", EngineFieldType::Integer), Field("G", EngineFieldType::Integer),
+                    Field("W", EngineFieldType::String, 8)},
+            rows);
+  DefaultSession().Settings.DataBufferCount = 64;
+  auto ordered = Run("select N from big where N >= 0 order by N desc");
+  ASSERT_EQ(ordered.size(), 6000u);
+  for (int i = 0; i < 6000; ++i) ASSERT_EQ(ordered[i][0], std::to_string(5999 - i));
+  auto groups = Run("select G, count(*), sum(N) from big group by G");
+  ASSERT_EQ(groups.size(), 37u);
+  int64_t total = 0, counted = 0;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    EXPECT_EQ(groups[g][0], std::to_string(g));
+    counted += std::stoll(groups[g][1]);
+    total += std::stoll(groups[g][2]);
+  }
+  EXPECT_EQ(counted, 6000);
+  EXPECT_EQ(total, 5999LL * 6000 / 2);
+  EXPECT_EQ(Run("select distinct W from big").size(), 101u);
+  EXPECT_TRUE(PrivateFiles().empty());
 }
 
 }  // namespace

@@ -12,11 +12,13 @@
 
 #include "engine/data/FieldCodec.h"
 #include "engine/errors/EngineError.h"
+#include "engine/blob/BlobFile.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -48,6 +50,7 @@ class SelectTest : public ::testing::Test {
   void SetUp() override {
     StartEngine();
     InstallIndexFiles();
+    InstallBlobFiles();
     char pattern[] = "/tmp/kura-select-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     FRoot = pattern;
@@ -104,6 +107,10 @@ class SelectTest : public ::testing::Test {
       for (size_t i = 0; i < row.size() && i < fields.size(); ++i) {
         const TFieldDescriptor &f = file.Field(static_cast<int>(i) + 1);
         if (f.IsAutoInc()) continue;
+        if (f.Type == EngineFieldType::Blob) {
+          WriteBlobValue(*table, f, r->Image.data(), row[i] ? TExpValue::OfStr(*row[i]) : TExpValue());
+          continue;
+        }
         TExpValue v;
         if (row[i]) {
           TTypeInfo text{EngineFieldType::String, FieldSubType::None, 251, 0};

@@ -1,0 +1,85 @@
+// The statement splitter and the two output forms.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "ShellOptions.h"
+#include "ShellOutput.h"
+#include "ShellSplitter.h"
+
+namespace kura::shell {
+namespace {
+
+TEST(ShellSplitter, StatementsEndAtSemicolonsOutsideQuotesAndComments) {
+  TStatementSplitter s;
+  auto done = s.AddLine("select 'a;b' from t; select \"x;y\" from u -- c; d");
+  // The comment hides the rest of the line, its ";" included.
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0], "select 'a;b' from t");
+  EXPECT_EQ(s.Finish(), " select \"x;y\" from u \n");
+  EXPECT_TRUE(s.AddLine("select /* ; */ 1").empty());
+  EXPECT_TRUE(s.Pending());
+  done = s.AddLine("from t;");
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0], "select /* ; */ 1\nfrom t");
+  EXPECT_FALSE(s.Pending());
+  EXPECT_TRUE(s.AddLine(";;  ;").empty());
+  s.AddLine("select 1 from t");
+  EXPECT_EQ(s.Finish(), "select 1 from t\n");
+  EXPECT_EQ(s.Finish(), "");
+}
+
+TEST(ShellSplitter, QuotesSpanLines) {
+  TStatementSplitter s;
+  EXPECT_TRUE(s.AddLine("select 'one;").empty());
+  auto done = s.AddLine("two' from t;");
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0], "select 'one;\ntwo' from t");
+}
+
+TEST(ShellOutput, TsvEscapesAndWritesNull) {
+  TResultText r;
+  r.Names = {"a", "b"};
+  r.Rows = {{"x\ty", ""}, {"back\\slash\nline", "7"}};
+  r.Null = {{false, true}, {false, false}};
+  std::ostringstream out;
+  WriteTsv(out, r);
+  EXPECT_EQ(out.str(), "a\tb\nx\\ty\tNULL\nback\\\\slash\\nline\t7\n");
+}
+
+TEST(ShellOutput, TableAlignsColumns) {
+  TResultText r;
+  r.Names = {"Name", "N"};
+  r.RightAligned = {false, true};
+  r.Rows = {{"Aoki", "1"}, {"B", "100"}};
+  r.Null = {{false, false}, {false, true}};
+  std::ostringstream out;
+  WriteTable(out, r);
+  EXPECT_EQ(out.str(),
+            " Name | N\n"
+            "------+------\n"
+            " Aoki |    1\n"
+            " B    | NULL\n"
+            "(2 rows)\n");
+}
+
+TEST(ShellOptions, ParsesAndRefuses) {
+  const char *argv[] = {"kura-sql", "--db", "dir", "-c", "select 1", "--tsv", "--keep-going", "f.sql"};
+  TShellOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseShellOptions(8, argv, o, error)) << error;
+  EXPECT_EQ(o.Database, "dir");
+  EXPECT_EQ(o.Commands, std::vector<std::string>{"select 1"});
+  EXPECT_EQ(o.Files, std::vector<std::string>{"f.sql"});
+  EXPECT_TRUE(o.Tsv);
+  EXPECT_TRUE(o.KeepGoing);
+  const char *bad[] = {"kura-sql", "--frobnicate"};
+  TShellOptions o2;
+  EXPECT_FALSE(ParseShellOptions(2, bad, o2, error));
+  EXPECT_EQ(error, "unknown option --frobnicate");
+  const char *missing[] = {"kura-sql", "-c"};
+  EXPECT_FALSE(ParseShellOptions(2, missing, o2, error));
+}
+
+}  // namespace
+}  // namespace kura::shell

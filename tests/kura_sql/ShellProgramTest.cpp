@@ -1,0 +1,185 @@
+// The kura-sql program run on a database directory built through the engine API.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/data/FieldCodec.h"
+#include "engine/index/IndexDefinition.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataSession.h"
+#include "engine/table/Engine.h"
+
+namespace kura::shell {
+namespace {
+
+struct Outcome {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+class ShellProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kura-sql-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    FRoot = pattern;
+    std::filesystem::create_directories(FRoot / "db");
+    std::filesystem::create_directories(FRoot / "private");
+    StartEngine();
+    InstallIndexFiles();
+    DefaultSession().SetPrivateDir((FRoot / "private").string());
+    TDataDirectory *dir = DefaultSession().OpenDataDirectory("ShellDb", (FRoot / "db").string() + "/");
+    TDataFileDefinition def;
+    auto field = [](const char *name, EngineFieldType type, uint8_t size = 0) {
+      TFieldDescriptor f;
+      f.Name = name;
+      f.Type = type;
+      f.DeclaredSize = size;
+      return f;
+    };
+    def.Fields = {field("ID", EngineFieldType::Integer), field("Word", EngineFieldType::String, 20),
+                  field("Price", EngineFieldType::Float)};
+    TDataTable *table = dir->CreateTable("items", def, false);
+    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
+    TIndexDefinition primary;
+    TIndexDefinitionField key;
+    key.FieldNumber = 1;
+    key.FieldName = "ID";
+    key.Type = EngineFieldType::Integer;
+    key.StoredSize = table->DataFile().Field(1).DataSize;
+    primary.Fields.push_back(key);
+    DefinePrimaryIndex(index->Header(), primary, ErrorTexts{});
+    index->Pages().MarkHeaderDirty();
+    TDataFile &file = table->DataFile();
+    const struct {
+      int id;
+      const char *word;
+      double price;
+      bool hasPrice;
+    } rows[] = {{1, "plain", 1.5, true}, {2, "tab\there", 0, false}, {3, "line\nbreak\\", 20, true}};
+    for (const auto &row : rows) {
+      TRecord *r = file.AllocateRecord(true);
+      SetIntegerField(file.Field(1), r->Image.data(), row.id);
+      SetStringField(file.Field(2), r->Image.data(), row.word, 0);
+      if (row.hasPrice) SetFloatField(file.Field(3), r->Image.data(), row.price);
+      else SetFieldNull(file.Field(3), r->Image.data());
+      file.MarkRecordDirty(r);
+      file.ReleaseRecord(r);
+    }
+    dir->CloseTable(table);
+    StopEngine();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(FRoot, ignored);
+  }
+
+  static std::string Quote(const std::string &text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  }
+
+  static std::string Slurp(const std::filesystem::path &path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  // Runs the program with the arguments (already quoted as needed) and optional stdin text.
+  Outcome Shell(const std::string &arguments, const std::string &input = "") {
+    const auto in = FRoot / "stdin.txt", out = FRoot / "stdout.txt", err = FRoot / "stderr.txt";
+    std::ofstream(in) << input;
+    const std::string command = std::string(KURA_SQL_BINARY) + " --db " + Quote((FRoot / "db").string()) + " " +
+                                arguments + " <" + Quote(in.string()) + " >" + Quote(out.string()) + " 2>" +
+                                Quote(err.string());
+    Outcome o;
+    const int raw = std::system(command.c_str());
+    o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.Out = Slurp(out);
+    o.Err = Slurp(err);
+    return o;
+  }
+
+  std::filesystem::path FRoot;
+};
+
+TEST_F(ShellProgramTest, CommandTextGivesTabSeparatedRows) {
+  Outcome o = Shell("-c " + Quote("select ID, Word, Price from items order by ID desc;"));
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out, "ID\tWord\tPrice\n3\tline\\nbreak\\\\\t20\n2\ttab\\there\tNULL\n1\tplain\t1.5\n");
+  EXPECT_EQ(o.Err, "");
+}
+
+TEST_F(ShellProgramTest, StatementsFromFilesAndStandardInput) {
+  std::ofstream(FRoot / "script.sql") << "select ID from items where ID < 2;\n-- a comment\nselect count(*)\n"
+                                         "  from items;\n";
+  Outcome o = Shell(Quote((FRoot / "script.sql").string()));
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out, "ID\n1\ncount(*)\n3\n");
+  Outcome in = Shell("", "select Word from items where ID = 1;\nselect ID from items where ID = 3");
+  EXPECT_EQ(in.Status, 0) << in.Err;
+  EXPECT_EQ(in.Out, "Word\nplain\nID\n3\n");
+}
+
+TEST_F(ShellProgramTest, ErrorStopsTheRunWithStatusOne) {
+  Outcome o = Shell("-c " + Quote("select Nope from items; select ID from items where ID = 1;"));
+  EXPECT_EQ(o.Status, 1);
+  EXPECT_EQ(o.Out, "");
+  EXPECT_EQ(o.Err,
+            "Kura Engine Error # 11949 SQL error - Invalid column name 'Nope' or table correlation name '' "
+            "specified in source columns\n");
+}
+
+TEST_F(ShellProgramTest, KeepGoingCarriesOn) {
+  Outcome o = Shell("--keep-going -c " + Quote("select Nope from items; select ID from items where ID = 1;"));
+  EXPECT_EQ(o.Status, 1);
+  EXPECT_EQ(o.Out, "ID\n1\n");
+  EXPECT_NE(o.Err.find("Invalid column name 'Nope'"), std::string::npos);
+}
+
+TEST_F(ShellProgramTest, OtherStatementsAreNotSupportedYet) {
+  Outcome o = Shell("-c " + Quote("delete from items;"));
+  EXPECT_EQ(o.Status, 1);
+  EXPECT_EQ(o.Err, "Kura Engine Error # 11949 SQL error - DELETE statements are not supported yet\n");
+}
+
+TEST_F(ShellProgramTest, TablesAndSchema) {
+  Outcome o = Shell("", ".tables\n.schema items\n");
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out,
+            "items\n"
+            "Field\tType\tRequired\nID\tINTEGER\tno\nWord\tCHAR(20)\tno\nPrice\tFLOAT\tno\n"
+            "PRIMARY KEY (ID)\n");
+  Outcome missing = Shell("", ".schema nothing\n");
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_NE(missing.Err.find("Kura Engine Error #"), std::string::npos) << missing.Err;
+}
+
+TEST_F(ShellProgramTest, HelpAndBadOptions) {
+  Outcome help = Shell("--help");
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Out.find("Usage: kura-sql"), std::string::npos);
+  Outcome bad = Shell("--nonsense");
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_NE(bad.Err.find("unknown option --nonsense"), std::string::npos);
+}
+
+TEST_F(ShellProgramTest, ResultFilesAreNotLeftInTheDatabase) {
+  Shell("-c " + Quote("select Word from items order by Word desc;"));
+  size_t files = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(FRoot / "db")) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 2u);  // items.DAT and items.IDX
+}
+
+}  // namespace
+}  // namespace kura::shell

@@ -1,0 +1,78 @@
+// The application's own queries: live results over the lesson tables in natural or index
+// order, and a result table when no index serves ORDER BY.
+#include "SelectTestSupport.h"
+
+namespace kura::test {
+namespace {
+
+using T = EngineFieldType;
+
+class LiveTest : public SelectTest {
+ protected:
+  void SetUp() override {
+    SelectTest::SetUp();
+    MakeTable("mokuji", {Field("MNB", T::SmallInt), Field("ITEM", T::String, 40), Field("PRB", T::SmallInt)},
+              {{"3", "Three", "0"}, {"-1", "Saved", "0"}, {"1", "One", "1"}, {"2", "Two", "0"}},
+              {{"", {"MNB"}}});
+    MakeTable("figure",
+              {Field("MNB", T::SmallInt), Field("TES", T::SmallInt), Field("COL", T::SmallInt),
+               Field("PST", T::SmallInt), Field("BFR", T::SmallInt), Field("BTO", T::SmallInt),
+               Field("DTX", T::String, 60), Field("CMT", T::String, 100)},
+              {{"1", "0", "1", "40", "0", "0", std::nullopt, "first"},
+               {"2", "0", "2", "41", "3", "0", std::nullopt, std::nullopt},
+               {"1", "1", "2", "60", "2", "0", std::nullopt, "second"},
+               {"1", "2", "1", "61", "1", "0", std::nullopt, "third"},
+               {"1", "3", "2", "62", "0", "0", std::nullopt, std::nullopt}});
+  }
+};
+
+TEST_F(LiveTest, ContentsQueryIsLiveInIndexOrder) {
+  auto q = Query("select * from mokuji\nWhere MNB > 0\nOrder By MNB", true);
+  EXPECT_TRUE(q->Live());
+  q->Execute();
+  EXPECT_EQ(q->ResultTable(), nullptr);
+  EXPECT_EQ(Read(*q), (R{{"1", "One", "1"}, {"2", "Two", "0"}, {"3", "Three", "0"}}));
+  EXPECT_EQ(q->LiveRecords(), (std::vector<int32_t>{3, 4, 1}));
+}
+
+TEST_F(LiveTest, ContentsQueryWithoutIndexIsAResultTable) {
+  MakeTable("mokuji2", {Field("MNB", T::SmallInt), Field("ITEM", T::String, 40)}, {{"2", "b"}, {"1", "a"}});
+  auto q = Query("select * from mokuji2 Where MNB > 0 Order By MNB", true);
+  EXPECT_FALSE(q->Live());
+  q->Execute();
+  EXPECT_NE(q->ResultTable(), nullptr);
+  EXPECT_EQ(Read(*q), (R{{"1", "a"}, {"2", "b"}}));
+}
+
+TEST_F(LiveTest, FigureQueryIsLiveInNaturalOrder) {
+  auto q = Query("select * from figure\nWhere MNB = ?", true);
+  EXPECT_TRUE(q->Live());
+  q->SetParameterInt(0, 1);
+  q->Execute();
+  EXPECT_EQ(q->LiveRecords(), (std::vector<int32_t>{1, 3, 4, 5}));
+  q->SetParameterInt(0, 2);
+  q->Execute();
+  EXPECT_EQ(q->LiveRecords(), (std::vector<int32_t>{2}));
+  EXPECT_EQ(Read(*q)[0][3], "41");
+}
+
+TEST_F(LiveTest, BranchQueryOrderedByUnindexedColumnIsAResultTable) {
+  auto q = Query("Select *\nFrom figure\nWhere (MNB = ?) and (BFR > 0) order by BFR", true);
+  EXPECT_FALSE(q->Live());
+  q->SetParameterInt(0, 1);
+  q->Execute();
+  auto rows = Read(*q);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], "2");  // BFR 1
+  EXPECT_EQ(rows[1][1], "1");  // BFR 2
+}
+
+TEST_F(LiveTest, LiveCalculatedColumns) {
+  auto q = Query("select MNB, ITEM || '*' as Mark from mokuji where MNB < 0", true);
+  EXPECT_TRUE(q->Live());
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"-1", "Saved*"}}));
+}
+
+}  // namespace
+}  // namespace kura::test

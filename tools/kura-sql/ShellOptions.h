@@ -1,0 +1,22 @@
+#pragma once
+// The command line of kura-sql.
+#include <string>
+#include <vector>
+
+namespace kura::shell {
+
+struct TShellOptions {
+  std::string Database = ".";  // a directory, or "Memory"
+  std::vector<std::string> Commands;  // -c texts, in order
+  std::vector<std::string> Files;     // scripts ("-" is standard input)
+  bool Tsv = false;
+  bool KeepGoing = false;
+  bool Help = false;
+};
+
+// Fills options from argv; false with a message in `error` for an unknown or incomplete option.
+bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options, std::string &error);
+
+const char *ShellUsage();
+
+}  // namespace kura::shell

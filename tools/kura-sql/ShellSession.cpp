@@ -1,0 +1,231 @@
+#include "ShellSession.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include "ShellOutput.h"
+#include "engine/blob/BlobFile.h"
+#include "engine/errors/EngineError.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/DataSession.h"
+#include "engine/table/Engine.h"
+#include "query/select/SelectQuery.h"
+#include "query/select/SelectValues.h"
+
+namespace kura::shell {
+
+namespace {
+
+std::string Trim(const std::string &text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool IsMemoryName(const std::string &name) {
+  std::string upper;
+  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper == "MEMORY";
+}
+
+std::string TypeName(const TFieldDescriptor &f) {
+  using T = EngineFieldType;
+  switch (f.Type) {
+    case T::String: return "CHAR(" + std::to_string(f.DeclaredSize) + ")";
+    case T::Date: return "DATE";
+    case T::Blob:
+      return f.SubType == FieldSubType::Memo ? "MEMO" : f.SubType == FieldSubType::Graphic ? "GRAPHIC" : "BLOB";
+    case T::Boolean: return "BOOLEAN";
+    case T::SmallInt: return "SMALLINT";
+    case T::Integer: return f.IsAutoInc() ? "AUTOINC" : "INTEGER";
+    case T::Float: return f.SubType == FieldSubType::Money ? "MONEY" : "FLOAT";
+    case T::BCD: return "DECIMAL(20," + std::to_string(f.DeclaredScale) + ")";
+    case T::Bytes: return "BYTES(" + std::to_string(f.DeclaredSize) + ")";
+    case T::Time: return "TIME";
+    case T::TimeStamp: return "TIMESTAMP";
+    case T::Word: return "WORD";
+    case T::LongWord: return "LONGWORD";
+    case T::Extended: return "EXTENDED";
+    case T::VarBytes: return "VARBYTES(" + std::to_string(f.DeclaredSize) + ")";
+    case T::LargeInt: return "LARGEINT";
+    default: return "UNKNOWN";
+  }
+}
+
+bool IsNumber(EngineFieldType t) {
+  using T = EngineFieldType;
+  return t == T::SmallInt || t == T::Integer || t == T::Word || t == T::LongWord || t == T::LargeInt ||
+         t == T::Float || t == T::BCD || t == T::Extended;
+}
+
+}  // namespace
+
+TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, std::ostream &err, bool tableOutput)
+    : FOptions(options), FOut(out), FErr(err), FTableOutput(tableOutput) {
+  StartEngine();
+  InstallIndexFiles();
+  InstallBlobFiles();
+  if (IsMemoryName(options.Database)) {
+    FDatabasePath = kMemoryDatabaseName;
+  } else {
+    FDatabasePath = options.Database.empty() ? std::string(".") : options.Database;
+    if (FDatabasePath.back() != '/') FDatabasePath += '/';
+  }
+  // Result tables and sort runs go to a directory of this run's own.
+  std::string pattern = (std::filesystem::temp_directory_path() / "kura-sql-XXXXXX").string();
+  if (::mkdtemp(pattern.data())) {
+    FPrivateDir = pattern;
+    DefaultSession().SetPrivateDir(FPrivateDir);
+  }
+}
+
+TShellSession::~TShellSession() {
+  StopEngine();
+  if (!FPrivateDir.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPrivateDir, ignored);
+  }
+}
+
+bool TShellSession::Run(const std::string &text) {
+  const std::string statement = Trim(text);
+  if (statement.empty()) return true;
+  if (statement[0] == '.') return RunCommand(statement);
+  try {
+    TSelectQuery query(DefaultSession(), FDatabasePath);
+    query.Prepare(statement);
+    if (query.ParameterCount() > 0) {
+      FErr << "kura-sql: statements with parameters (\"?\") cannot be run from the shell\n";
+      ++FFailures;
+      return false;
+    }
+    query.Execute();
+    TResultText result;
+    for (size_t c = 0; c < query.ColumnCount(); ++c) {
+      TResultColumnInfo info = query.Column(c);
+      result.Names.push_back(info.Name);
+      result.RightAligned.push_back(IsNumber(info.Type.Type));
+    }
+    const int64_t count = query.RowCount();
+    for (int64_t r = 0; r < count; ++r) {
+      std::vector<TExpValue> values = query.Row(r);
+      std::vector<std::string> row;
+      std::vector<bool> nulls;
+      for (size_t c = 0; c < values.size(); ++c) {
+        nulls.push_back(values[c].Null);
+        row.push_back(values[c].Null ? std::string() : FieldValueText(query.Column(c).Type, values[c]));
+      }
+      result.Rows.push_back(std::move(row));
+      result.Null.push_back(std::move(nulls));
+    }
+    if (FTableOutput) WriteTable(FOut, result);
+    else WriteTsv(FOut, result);
+    FOut.flush();
+    return true;
+  } catch (const std::exception &e) {
+    FErr << e.what() << "\n";
+    FErr.flush();
+    ++FFailures;
+    return false;
+  }
+}
+
+bool TShellSession::RunCommand(const std::string &command) {
+  std::string word = command, argument;
+  const size_t space = command.find_first_of(" \t");
+  if (space != std::string::npos) {
+    word = command.substr(0, space);
+    argument = Trim(command.substr(space));
+  }
+  try {
+    if (word == ".quit" || word == ".exit") {
+      FQuit = true;
+      return true;
+    }
+    if (word == ".help") {
+      FOut << ".tables          list the tables of the database\n"
+              ".schema TABLE    show the fields and indexes of a table\n"
+              ".quit            leave the shell\n"
+              "Statements end with \";\".\n";
+      return true;
+    }
+    if (word == ".tables") {
+      ListTables();
+      return true;
+    }
+    if (word == ".schema" && !argument.empty()) {
+      DescribeTable(argument);
+      return true;
+    }
+    FErr << "kura-sql: unknown command " << command << " (try .help)\n";
+  } catch (const std::exception &e) {
+    FErr << e.what() << "\n";
+  }
+  ++FFailures;
+  return false;
+}
+
+void TShellSession::ListTables() {
+  if (FDatabasePath == kMemoryDatabaseName) {
+    FErr << "kura-sql: the tables of the in-memory database cannot be listed\n";
+    return;
+  }
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(FDatabasePath)) {
+    std::string extension = entry.path().extension().string();
+    for (char &c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (entry.is_regular_file() && extension == ".DAT") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string &name : names) FOut << name << "\n";
+}
+
+void TShellSession::DescribeTable(const std::string &name) {
+  const bool memory = FDatabasePath == kMemoryDatabaseName;
+  TDataDirectory *directory = DefaultSession().OpenDataDirectory(FDatabasePath, memory ? "" : FDatabasePath);
+  TDataTable *table = nullptr;
+  try {
+    table = directory->OpenTable(name, false, true, memory, false);
+    const TDataFile &file = table->DataFile();
+    TResultText fields;
+    fields.Names = {"Field", "Type", "Required"};
+    for (int no = 1; no <= file.FieldCount(); ++no) {
+      const TFieldDescriptor &f = file.Field(no);
+      fields.Rows.push_back({f.Name, TypeName(f), f.Required ? "yes" : "no"});
+      fields.Null.push_back({false, false, false});
+    }
+    if (FTableOutput) WriteTable(FOut, fields);
+    else WriteTsv(FOut, fields);
+    if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
+      const TIndexHeader &header = index->Header();
+      for (int no = 0; no <= kMaxSecondaryIndexes; ++no) {
+        if (!header.IndexInUse(no)) continue;
+        const TIndexDescriptor &d = header.Descriptors[no];
+        FOut << (no == 0 ? std::string("PRIMARY KEY") : "INDEX " + d.Name) << " (";
+        for (int k = 0; k < d.FieldCount; ++k) {
+          FOut << (k ? ", " : "") << file.Field(d.FieldNumbers[k]).Name;
+          if (d.FieldDescending[k]) FOut << " DESC";
+        }
+        FOut << ")";
+        if (d.Descending) FOut << " DESC";
+        if (d.CaseInsensitive) FOut << " NOCASE";
+        if (d.Unique && no != 0) FOut << " UNIQUE";
+        FOut << "\n";
+      }
+    }
+  } catch (...) {
+    if (table) directory->CloseTable(table);
+    DefaultSession().CloseDataDirectory(directory);
+    throw;
+  }
+  directory->CloseTable(table);
+  DefaultSession().CloseDataDirectory(directory);
+}
+
+}  // namespace kura::shell

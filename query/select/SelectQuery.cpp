@@ -8,6 +8,7 @@
 #include "engine/table/DataSession.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
+#include "query/select/SelectLiveCursor.h"
 #include "query/select/SelectValues.h"
 
 namespace kura {
@@ -68,15 +69,18 @@ bool TSelectQuery::Live() const {
 }
 
 void TSelectQuery::ClearResult() {
+  FLiveCursor.reset();
   FLiveRecords.clear();
   FResultSlots.clear();
   FSubSelectValues.clear();
-  if (FResultTable) {
-    TDataTable *table = FResultTable;
-    FResultTable = nullptr;
-    FResultDirectory->CloseTable(table);
-    if (FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
+  const bool hadResult = FResultTable != nullptr;
+  if (FResultCursor) {
+    FResultCursor.reset();  // the cursor held the table
+  } else if (FResultTable) {
+    FResultDirectory->CloseTable(FResultTable);
   }
+  FResultTable = nullptr;
+  if (hadResult && FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
   if (FResultDirectory) {
     FSession.CloseDataDirectory(FResultDirectory);
     FResultDirectory = nullptr;
@@ -202,8 +206,17 @@ void TSelectQuery::Execute() {
         locked.push_back(s->Table);
       }
     if (plan.Live) {
+#if KURA_SELECT_HAS_CURSOR
+      FLiveCursor = OpenLiveCursor(*this, plan);
+      std::vector<uint8_t> buffer = FLiveCursor->NewRecordBuffer();
+      FLiveCursor->SetToBegin();
+      while (FLiveCursor->GetNextRecord(buffer.data()) == KURA_NONE)
+        FLiveRecords.push_back(FLiveCursor->CurrentRecordNumber());
+      FLiveCursor->SetToBegin();
+#else
       TSelectExecution run(*this, plan);
       FLiveRecords = run.LiveRecords();
+#endif
     } else {
       // Where the result table goes.
       FResultInMemory = false;
@@ -294,6 +307,12 @@ void TSelectQuery::Execute() {
       if (record->Image[0] == 0) FResultSlots.push_back(n);
       file.ReleaseRecord(record);
     }
+#if KURA_SELECT_HAS_CURSOR
+    TDataTable *table = FResultTable;
+    FResultTable = nullptr;
+    FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
+    FResultTable = FResultCursor->Table();
+#endif
   }
   FExecuted = true;
 }

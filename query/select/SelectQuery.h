@@ -19,6 +19,7 @@
 
 namespace kura {
 
+class TDataCursor;
 class TDataSession;
 
 struct TResultColumnInfo {
@@ -69,6 +70,12 @@ class TSelectQuery {
   TDataTable *ResultTable() const { return FResultTable; }
   // Record numbers of the source table a live result shows, in order.
   const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
+  // The cursor a live result is served through (null for a result table, and while the
+  // engine has no cursors).
+  TDataCursor *LiveCursor() const { return FLiveCursor.get(); }
+  // The cursor on the result table (null for a live result, and while the engine has no
+  // cursors). The dataset layer serves either this or LiveCursor().
+  TDataCursor *ResultCursor() const { return FResultCursor.get(); }
 
   // Frees the result (deleting a temporary result table), closes the sources.
   void Close();
@@ -105,6 +112,8 @@ class TSelectQuery {
   bool FResultInMemory = false;
   std::string FResultName;
   std::vector<int32_t> FLiveRecords;
+  std::shared_ptr<TDataCursor> FLiveCursor;
+  std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;

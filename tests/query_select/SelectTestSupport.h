@@ -19,6 +19,9 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
 #include "query/select/SelectBlobs.h"
+#if __has_include("engine/cursor/DataCursor.h")
+#include "engine/cursor/DataCursor.h"
+#endif
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -73,26 +76,70 @@ class SelectTest : public ::testing::Test {
                  const std::vector<IndexSpec> &indexes = {}) {
     TDataFileDefinition def;
     def.Fields = fields;
-    TDataTable *table = FDirectory->CreateTable(name, def, false);
-    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
-    ASSERT_NE(index, nullptr);
-    TDataFile &file = table->DataFile();
-    bool primary = false;
+    // Index definitions need the laid-out fields (stored sizes).
+    std::vector<TFieldDescriptor> laid = fields;
+    LayoutFields(laid);
+    auto fieldNo = [&](const std::string &n) {
+      for (size_t i = 0; i < laid.size(); ++i)
+        if (laid[i].Name == n) return static_cast<int>(i) + 1;
+      return 0;
+    };
+    std::vector<TIndexDefinition> definitions;
     for (const IndexSpec &spec : indexes) {
       TIndexDefinition d;
       d.Name = spec.Name;
       d.CaseInsensitive = spec.CaseInsensitive;
       for (const std::string &fieldName : spec.Fields) {
-        const int no = file.FieldNumberByName(fieldName);
+        const int no = fieldNo(fieldName);
         TIndexDefinitionField f;
         f.FieldNumber = static_cast<uint16_t>(no);
         f.FieldName = fieldName;
-        f.Type = file.Field(no).Type;
-        f.StoredSize = file.Field(no).DataSize;
+        f.Type = laid[no - 1].Type;
+        f.StoredSize = laid[no - 1].DataSize;
         f.Descending = spec.Descending;
         d.Fields.push_back(f);
       }
-      if (spec.Name.empty()) {
+      definitions.push_back(d);
+    }
+    auto fill = [&](uint8_t *image, TDataTable &table, const TDataFile &file, const std::vector<Cell> &row) {
+      for (size_t i = 0; i < row.size() && i < fields.size(); ++i) {
+        const TFieldDescriptor &f = file.Field(static_cast<int>(i) + 1);
+        if (f.IsAutoInc()) continue;
+        if (f.Type == EngineFieldType::Blob) {
+          WriteBlobValue(table, f, image, row[i] ? TExpValue::OfStr(*row[i]) : TExpValue());
+          continue;
+        }
+        TExpValue v;
+        if (row[i]) {
+          TTypeInfo text{EngineFieldType::String, FieldSubType::None, 251, 0};
+          ASSERT_TRUE(ConvertValue(text, TExpValue::OfStr(*row[i]), FieldTypeInfo(f), v)) << *row[i];
+        }
+        WriteFieldValue(f, image, v, file.LanguageId());
+      }
+    };
+#if __has_include("engine/cursor/DataCursor.h")
+    // Through a cursor, so that the indexes hold every record.
+    TDataCursor cursor(FDirectory, name);
+    cursor.CreateTable(def, definitions);
+    TCursorOptions options;
+    options.NaturalOrder = true;
+    cursor.SetOptions(options);
+    cursor.OpenCursor();
+    for (const auto &row : rows) {
+      std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+      cursor.InitRecord(buffer.data());
+      fill(buffer.data(), *cursor.Table(), cursor.Table()->DataFile(), row);
+      cursor.AppendRecord(buffer.data());
+    }
+    cursor.CloseCursor();
+#else
+    TDataTable *table = FDirectory->CreateTable(name, def, false);
+    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
+    ASSERT_NE(index, nullptr);
+    TDataFile &file = table->DataFile();
+    bool primary = false;
+    for (const TIndexDefinition &d : definitions) {
+      if (d.Name.empty()) {
         DefinePrimaryIndex(index->Header(), d, ErrorTexts{});
         primary = true;
       } else {
@@ -104,24 +151,12 @@ class SelectTest : public ::testing::Test {
     for (const auto &row : rows) {
       TRecord *r = file.AllocateRecord(table->NoPrimaryKey());
       ASSERT_NE(r, nullptr);
-      for (size_t i = 0; i < row.size() && i < fields.size(); ++i) {
-        const TFieldDescriptor &f = file.Field(static_cast<int>(i) + 1);
-        if (f.IsAutoInc()) continue;
-        if (f.Type == EngineFieldType::Blob) {
-          WriteBlobValue(*table, f, r->Image.data(), row[i] ? TExpValue::OfStr(*row[i]) : TExpValue());
-          continue;
-        }
-        TExpValue v;
-        if (row[i]) {
-          TTypeInfo text{EngineFieldType::String, FieldSubType::None, 251, 0};
-          ASSERT_TRUE(ConvertValue(text, TExpValue::OfStr(*row[i]), FieldTypeInfo(f), v)) << *row[i];
-        }
-        WriteFieldValue(f, r->Image.data(), v, file.LanguageId());
-      }
+      fill(r->Image.data(), *table, file, row);
       file.MarkRecordDirty(r);
       file.ReleaseRecord(r);
     }
     FDirectory->CloseTable(table);
+#endif
   }
 
   std::unique_ptr<TSelectQuery> Query(const std::string &sql, bool live = false) {

@@ -423,6 +423,18 @@ void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
     first = n;
     end = static_cast<int32_t>(std::min<int64_t>(last, n + wanted - 1));
   }
+  // Placing the block may need room in the cache, and making room writes dirty records and
+  // evicts them; a dirty record of the block's range would then come back from the stale block
+  // read here. Such records are written before the block is read.
+  if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
+    for (TRecord *cached : FCache.Sorted()) {
+      if (cached->RecordNumber > end) break;
+      if (cached->RecordNumber >= first && cached->Dirty && cached->PinCount == 0) {
+        WriteDirtyRecords(false);
+        break;
+      }
+    }
+  }
   const size_t size = RecordSize();
   std::vector<uint8_t> buffer(static_cast<size_t>(end - first + 1) * size);
   int64_t got = ReadAt(SlotOffset(first), buffer.data(), static_cast<int64_t>(buffer.size()), true);

@@ -39,4 +39,10 @@ enum class FieldSubType : uint8_t {
   FixedChar = 31,      // on String, Bytes, VarBytes
 };
 
+// SmallInt, Integer, Word and LargeInt: the types that hold whole numbers of any width.
+inline bool IsIntegerType(EngineFieldType t) {
+  return t == EngineFieldType::SmallInt || t == EngineFieldType::Integer || t == EngineFieldType::Word ||
+         t == EngineFieldType::LargeInt;
+}
+
 }  // namespace kura

@@ -17,8 +17,6 @@ namespace {
 
 using T = EngineFieldType;
 
-bool IsIntegerType(T t) { return t == T::SmallInt || t == T::Integer || t == T::Word || t == T::LargeInt; }
-
 std::string SourceText(size_t size, const uint8_t *src) { return std::string(ZeroTerminatedText(src, size)); }
 
 void PutText(const std::string &text, size_t dstSize, uint8_t *dst) {

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "engine/crypt/TableScrambling.h"
+#include "engine/index/IndexDefinition.h"
+#include "engine/index/IndexKeyMapping.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/SessionSettings.h"
@@ -135,6 +137,48 @@ void TIndexFile::CloseFile(bool discard) {
 
 bool TIndexFile::NoPrimaryKey() const { return FPages->Header().NoPrimaryKey; }
 
+TIndexFile *TableIndexFile(TDataTable &table) {
+  // Only this layer makes a table's index side file.
+  return static_cast<TIndexFile *>(table.IndexFile());
+}
+
+namespace {
+
+// The definitions name fields by number; types and sizes come from the new data file.
+TIndexDefinition ResolveFields(const TIndexDefinition &given, TDataFile &data, const ErrorTexts &texts) {
+  TIndexDefinition d = given;
+  for (TIndexDefinitionField &f : d.Fields) {
+    if (f.FieldNumber < 1 || f.FieldNumber > data.FieldCount()) {
+      ErrorTexts t = texts;
+      t.Field = std::to_string(f.FieldNumber);
+      t.Index = given.Name;
+      RaiseEngineError(KURA_INVALIDIDXDESC, t);
+    }
+    f = DefinitionFieldFromDescriptor(data.Field(f.FieldNumber), f.Descending);
+  }
+  return d;
+}
+
+void DefineIndexes(TIndexFile &file, TDataTable &table, const std::vector<TIndexDefinition> &indexes) {
+  ErrorTexts texts;
+  texts.Table = table.Name();
+  if (table.Directory()) texts.Database = table.Directory()->DatabaseName();
+  TIndexHeader &header = file.Header();
+  bool primaryGiven = false;
+  for (const TIndexDefinition &given : indexes) {
+    if (!given.Name.empty()) continue;
+    if (primaryGiven) RaiseEngineError(KURA_PRIMARYKEYREDEFINE, texts);
+    primaryGiven = true;
+    DefinePrimaryIndex(header, ResolveFields(given, table.DataFile(), texts), texts);
+  }
+  if (!primaryGiven) DefinePrimaryIndex(header, TIndexDefinition{}, texts);
+  for (const TIndexDefinition &given : indexes)
+    if (!given.Name.empty()) AddSecondaryIndex(header, ResolveFields(given, table.DataFile(), texts), texts);
+  file.Pages().MarkHeaderDirty();
+}
+
+}  // namespace
+
 void InstallIndexFiles() {
   TSideFileFactories &factories = SideFileFactories();
   factories.OpenIndex = [](TDataTable &table, const std::string &fileName, bool &rebuilt) {
@@ -146,16 +190,28 @@ void InstallIndexFiles() {
       if (e.ErrorCode() != KURA_OSENOENT) throw;
       // A missing index file is made again, empty; the table's records are then re-indexed
       // by the system record index alone.
-      file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+      // Made as an ordinary file: a temporary one would be deleted by this close. The open
+      // below marks it temporary, so it still goes with the table's last close.
+      file->CreateIndexFile(fileName, table.InMemory(), false);
       file->CloseFile(false);
       file->OpenIndexFile(fileName, table.InMemory(), table.Exclusive(), readOnly, table.Temporary());
       rebuilt = true;
     }
     return std::unique_ptr<TTableSideFile>(std::move(file));
   };
-  factories.CreateIndex = [](TDataTable &table, const std::string &fileName) {
+  factories.CreateIndex = [](TDataTable &table, const std::string &fileName,
+                             const std::vector<TIndexDefinition> &indexes) {
     auto file = std::make_unique<TIndexFile>(&table);
-    file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+    // Created as an ordinary file like the data file: the table closes it right after
+    // creating and reopens it (as temporary, for a temporary table) when it opens its files.
+    file->CreateIndexFile(fileName, table.InMemory(), false);
+    try {
+      DefineIndexes(*file, table, indexes);
+    } catch (...) {
+      file->CloseFile(true);
+      TFileHandler::DeleteFile(fileName, table.InMemory(), table.Name());
+      throw;
+    }
     return std::unique_ptr<TTableSideFile>(std::move(file));
   };
 }

@@ -80,6 +80,9 @@ class TDataFile;
 // write lock.
 void RebuildSystemRecordIndex(TIndexFile &index, TDataFile &data);
 
+// The index file of an open table, or null when the table has none (no index layer installed).
+TIndexFile *TableIndexFile(TDataTable &table);
+
 // Installs the index file layer into the tables (the side-file factories): opening a table
 // opens its index file, creating it when it is missing (the table then reports rebuilt
 // indexes); creating a table creates an empty index file.

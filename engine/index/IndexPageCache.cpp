@@ -1,6 +1,8 @@
 // Page cache of the index file: lookup, loading, eviction, allocation and free lists.
 #include "engine/index/IndexPageCache.h"
 
+#include "engine/index/IndexBytes.h"
+
 #include <algorithm>
 
 namespace kura {
@@ -103,8 +105,9 @@ bool TIndexPageCache::HasDirtyPages() const {
 
 bool TIndexPageCache::RereadHeader() {
   if (!FStore.ReadPage(0, FBuffer.data())) RaiseEngineError(KURA_HEADERCORRUPT, FTexts);
+  // Every read lock asks this; the counter alone tells whether there is anything to decode.
+  if (indexbytes::GetI32LE(FBuffer.data()) == FDiskChangeCounter) return false;
   TIndexHeader stored = TIndexHeader::Decode(FBuffer.data(), FTexts);
-  if (stored.ChangeCounter == FDiskChangeCounter) return false;
   FHeader = stored;
   FHeaderDirty = false;
   FDiskChangeCounter = stored.ChangeCounter;

@@ -79,7 +79,8 @@ TDataTable *TDataDirectory::OpenTable(const std::string &name, bool exclusive, b
 }
 
 TDataTable *TDataDirectory::CreateTable(const std::string &name, const TDataFileDefinition &definition,
-                                        bool inMemory, bool temporary) {
+                                        bool inMemory, bool temporary,
+                                        const std::vector<TIndexDefinition> &indexes) {
   inMemory = inMemory || FMemory;
   if (TDataTable *open = FindTable(name, inMemory)) {
     if (open->OpenCount() > 0 || open->InTransaction()) RaiseFor(KURA_OSEACCES, open->Name());
@@ -87,7 +88,7 @@ TDataTable *TDataDirectory::CreateTable(const std::string &name, const TDataFile
   }
   auto table = std::make_unique<TDataTable>(this, name, inMemory);
   table->SetOpenFlags(true, false, temporary);
-  table->CreateFiles(definition);
+  table->CreateFiles(definition, indexes);
   table->OpenFiles();
   table->SetOpenCount(1);
   FTables.push_back(std::move(table));

@@ -23,8 +23,9 @@ class TDataDirectory {
   // Opens a table (sharing the object with every other user of this directory).
   TDataTable *OpenTable(const std::string &name, bool exclusive, bool readOnly, bool inMemory, bool temporary);
   // Creates the table's files and opens it exclusively for the caller (open count 1).
+  // indexes: see TSideFileFactories::CreateIndex.
   TDataTable *CreateTable(const std::string &name, const TDataFileDefinition &definition, bool inMemory,
-                          bool temporary = false);
+                          bool temporary = false, const std::vector<TIndexDefinition> &indexes = {});
   // Decrements the open count; closes the files when nothing uses the table any more.
   void CloseTable(TDataTable *table);
   void DeleteTable(const std::string &name, bool inMemory);

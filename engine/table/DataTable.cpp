@@ -52,7 +52,11 @@ std::string TDataTable::BlobFileName() const { return TableFileName(FDirectory->
 
 bool TDataTable::NoPrimaryKey() const { return FIndexFile ? FIndexFile->NoPrimaryKey() : true; }
 
-bool TDataTable::ShortReadsAllowed() const { return (FTemporary || FInTransaction) && FWritten; }
+bool TDataTable::ShortReadsAllowed() const {
+  // An exclusive table keeps new records in memory until it is closed, so a block read near the
+  // end may run past the end of the file.
+  return FExclusive || ((FTemporary || FInTransaction) && FWritten);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Files
@@ -164,14 +168,14 @@ void TDataTable::CloseFiles() {
   CloseOpenedFiles(discard);
 }
 
-void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
+void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes) {
   const TSessionSettings &settings = Settings();
   FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
   FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
   try {
     TSideFileFactories &factories = SideFileFactories();
     if (factories.CreateIndex) {
-      std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName());
+      std::unique_ptr<TTableSideFile> index = factories.CreateIndex(*this, IndexFileName(), indexes);
       if (index) index->CloseFile(false);
     } else if (TFileHandler::Exists(IndexFileName(), FInMemory)) {
       // A companion left by an earlier table of this name would not match the new data file.
@@ -184,7 +188,12 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition) {
       TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
     }
   } catch (...) {
+    // A table whose companion files could not be made is not left half created.
     FDataFile.CloseDataFile(true);
+    try {
+      TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
+    } catch (...) {
+    }
     throw;
   }
   FDataFile.CloseDataFile(false);

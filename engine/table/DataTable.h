@@ -35,7 +35,7 @@ class TDataTable : public TDataFileOwner {
   // Files.
   void OpenFiles();
   void CloseFiles();
-  void CreateFiles(const TDataFileDefinition &definition);
+  void CreateFiles(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes = {});
   void DeleteFiles();
   void RenameFiles(const std::string &newName);
   // Data file truncated, indexes emptied, blob file reset.
@@ -83,6 +83,8 @@ class TDataTable : public TDataFileOwner {
   bool Temporary() const { return FTemporary; }
   bool FilesOpen() const { return FFilesOpen; }
   bool IndexesRebuilt() const { return FIndexesRebuilt; }
+  // The first cursor re-indexed the records after the index file was made again.
+  void ClearIndexesRebuilt() { FIndexesRebuilt = false; }
   bool WrittenInSession() const { return FWritten; }
   bool InTransaction() const { return FInTransaction; }
   bool HoldsReadLock() const { return FReadDepth > 0; }

@@ -8,6 +8,7 @@
 #include "engine/blob/BlobFile.h"
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileList.h"
+#include "engine/index/IndexFile.h"
 
 namespace kura {
 namespace {
@@ -35,6 +36,7 @@ void StartEngine() {
   if (state.Started) return;
   InstallBlobFiles();
   TFileList::Instance();
+  InstallIndexFiles();
   state.Sessions.push_back(std::make_unique<TDataSession>());
   state.Started = true;
 }

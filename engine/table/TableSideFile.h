@@ -9,6 +9,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "engine/index/IndexDefinition.h"
 
 namespace kura {
 
@@ -47,7 +50,13 @@ struct TSideFileFactories {
   // Opens the index file; when it is missing, creates an empty one and sets rebuilt.
   std::function<std::unique_ptr<TTableSideFile>(TDataTable &table, const std::string &fileName, bool &rebuilt)>
       OpenIndex;
-  std::function<std::unique_ptr<TTableSideFile>(TDataTable &table, const std::string &fileName)> CreateIndex;
+  // Creates the index file of a new table with its indexes: an entry without a name defines the
+  // primary index (none given: the table has no primary key); the others are secondary indexes
+  // in order. Only field numbers and flags of the definitions are needed; field types and sizes
+  // come from the table's data file, which is open.
+  std::function<std::unique_ptr<TTableSideFile>(TDataTable &table, const std::string &fileName,
+                                                const std::vector<TIndexDefinition> &indexes)>
+      CreateIndex;
   std::function<std::unique_ptr<TTableSideFile>(TDataTable &table, const std::string &fileName)> OpenBlob;
   std::function<std::unique_ptr<TTableSideFile>(TDataTable &table, const std::string &fileName)> CreateBlob;
 };

@@ -26,14 +26,7 @@ class Folder {
     TExpToken *right = Fold(n->Right);
     std::vector<TExpToken *> args;
     for (const TExpToken *a : n->Args) args.push_back(Fold(a));
-    *copy = *n;
-    copy->Parent = nullptr;
-    copy->Left = copy->Right = nullptr;
-    copy->Args.clear();
-    copy->Height = 1;
-    if (left) copy->SetLeft(left);
-    if (right) copy->SetRight(right);
-    for (TExpToken *a : args) copy->AddArg(a);
+    CopyNodeWithChildren(copy, *n, left, right, args);
     Rewrite(copy, n);
     return guard.release();
   }

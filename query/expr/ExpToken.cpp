@@ -134,6 +134,18 @@ void ReleaseTree(TExpToken *root) {
   }
 }
 
+void CopyNodeWithChildren(TExpToken *copy, const TExpToken &n, TExpToken *left, TExpToken *right,
+                          const std::vector<TExpToken *> &args) {
+  *copy = n;
+  copy->Parent = nullptr;
+  copy->Left = copy->Right = nullptr;
+  copy->Args.clear();
+  copy->Height = 1;
+  if (left) copy->SetLeft(left);
+  if (right) copy->SetRight(right);
+  for (TExpToken *a : args) copy->AddArg(a);
+}
+
 TExpToken *CopyTree(const TExpToken *root) {
   if (!root) return nullptr;
   TExpToken *n = NewExpToken();
@@ -141,13 +153,7 @@ TExpToken *CopyTree(const TExpToken *root) {
   TExpToken *right = CopyTree(root->Right);
   std::vector<TExpToken *> args;
   for (const TExpToken *a : root->Args) args.push_back(CopyTree(a));
-  *n = *root;
-  n->Parent = nullptr;
-  n->Left = n->Right = nullptr;
-  n->Args.clear();
-  if (left) n->SetLeft(left);
-  if (right) n->SetRight(right);
-  for (TExpToken *a : args) n->AddArg(a);
+  CopyNodeWithChildren(n, *root, left, right, args);
   n->Height = root->Height;
   return n;
 }

@@ -170,6 +170,10 @@ TExpToken *NewExpToken();
 void ReleaseTree(TExpToken *root);
 // A deep copy taken from the pool (sub-select links are shared, not copied).
 TExpToken *CopyTree(const TExpToken *root);
+// Fills copy with the fields of n, taking the given (already copied) children in place of n's
+// own; null children stay null.
+void CopyNodeWithChildren(TExpToken *copy, const TExpToken &n, TExpToken *left, TExpToken *right,
+                          const std::vector<TExpToken *> &args);
 // Whether any node of the tree is a column reference (or a sub-select).
 bool RefersToColumn(const TExpToken *root);
 bool ContainsAggregate(const TExpToken *root);

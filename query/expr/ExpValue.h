@@ -39,10 +39,6 @@ struct TExpValue {
 };
 
 // Type families used by the checker and the evaluator.
-inline bool IsIntegerType(TDataType t) {
-  return t == TDataType::SmallInt || t == TDataType::Integer || t == TDataType::Word ||
-         t == TDataType::LargeInt;
-}
 inline bool IsNumericType(TDataType t) {
   return IsIntegerType(t) || t == TDataType::Float || t == TDataType::BCD;
 }

@@ -113,6 +113,13 @@ bool ConvertValue(const TTypeInfo &from, const TExpValue &in, const TTypeInfo &t
   // Types without a value slot of their own take no part.
   if (f == T::Unknown || t == T::Unknown || f == T::LongWord || f == T::Extended) return false;
   if (f == T::Blob || t == T::Blob) return ConvertBlob(from, in, to, out);
+  // The type checker lets any integer or BCD be cast to BOOLEAN, but the stored-value table
+  // only converts the 16-bit integers; giving NULL for every such CAST would be a wrong
+  // result, so a wider integer (or a BCD's scaled value) is TRUE when it is not zero.
+  if (t == T::Boolean && (f == T::Integer || f == T::LargeInt || f == T::BCD)) {
+    out.Int = in.Int != 0;
+    return true;
+  }
 
   std::string src = StoredBytes(from, in, IsBytes(t) ? from.Scale : kBcdMaxPlaces);
   // How many bytes the source holds: a String up to its first zero.

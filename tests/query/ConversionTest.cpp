@@ -210,11 +210,14 @@ TEST(ValueConvertTest, GeneralConversion) {
 TEST(ValueConvertTest, FollowsTheTableOfTheTableStore) {
   using T = TDataType;
   TExpValue out;
-  // Only SmallInt and Word turn into Boolean; other numbers do not convert.
+  // Every integer type and BCD turn into Boolean by being non-zero (the stored-value table
+  // covers only SmallInt and Word; CAST must not give NULL for the others).
   EXPECT_TRUE(ConvertValue({T::SmallInt}, TExpValue::OfInt(7), {T::Boolean}, out));
   EXPECT_EQ(out.Int, 1);
-  EXPECT_FALSE(ConvertValue({T::Integer}, TExpValue::OfInt(7), {T::Boolean}, out));
-  EXPECT_FALSE(ConvertValue({T::BCD}, TExpValue::OfInt(10000), {T::Boolean}, out));
+  EXPECT_TRUE(ConvertValue({T::Integer}, TExpValue::OfInt(7), {T::Boolean}, out));
+  EXPECT_EQ(out.Int, 1);
+  EXPECT_TRUE(ConvertValue({T::BCD}, TExpValue::OfInt(0), {T::Boolean}, out));
+  EXPECT_EQ(out.Int, 0);
   // A String result is cut without splitting a character.
   EXPECT_TRUE(ConvertValue({T::String}, TExpValue::OfStr("\xE6\x97\xA5\xE6\x9C\xAC"),
                            {T::String, FieldSubType::None, 5}, out));

@@ -315,6 +315,11 @@ TEST_F(EvaluatorTest, CastGivesNullWhenTheValueDoesNotConvert) {
   EXPECT_EQ(S("CAST(TRUE AS CHAR(10))"), "True");
   EXPECT_EQ(I("CAST('true' AS BOOLEAN)"), 1);
   EXPECT_TRUE(IsNull("CAST('yes' AS BOOLEAN)"));
+  // Any integer or BCD casts to BOOLEAN by being non-zero.
+  EXPECT_EQ(I("CAST(5 AS BOOLEAN)"), 1);
+  EXPECT_EQ(I("CAST(0 AS BOOLEAN)"), 0);
+  EXPECT_EQ(I("CAST(CAST(-3000000000 AS LARGEINT) AS BOOLEAN)"), 1);
+  EXPECT_EQ(I("CAST(CAST(0.5 AS DECIMAL(10,2)) AS BOOLEAN)"), 1);
   EXPECT_EQ(I("CAST('2004-12-31' AS DATE)"), DayNumber(2004, 12, 31));
   EXPECT_TRUE(IsNull("CAST('2004-13-01' AS DATE)"));
   EXPECT_EQ(S("CAST(CAST('2004-01-02' AS DATE) AS CHAR(20))"), "2004-01-02");

@@ -1,0 +1,154 @@
+// Table-level operations reached through a cursor: creating, deleting, renaming and emptying
+// the table, adding and deleting indexes.
+#include <cstring>
+
+#include "engine/cursor/CursorReadScope.h"
+#include "engine/cursor/DataCursor.h"
+#include "engine/file/FileNames.h"
+#include "engine/index/IndexFile.h"
+#include "engine/index/IndexKeyMapping.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataTable.h"
+
+namespace kura {
+
+void TDataCursor::CreateTable(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes,
+                              bool overwrite) {
+  CheckClosed();
+  if (!FDirectory) RaiseEngineError(KURA_NOTINITIALIZED);
+  if (FDirectory->TableExists(FTableName, FOptions.InMemory)) {
+    if (!overwrite) Raise(KURA_TABLEEXISTS);
+    FDirectory->DeleteTable(FTableName, FOptions.InMemory);
+  }
+  TDataTable *table =
+      FDirectory->CreateTable(FTableName, definition, FOptions.InMemory, FOptions.Temporary, indexes);
+  FDirectory->CloseTable(table);
+}
+
+void TDataCursor::DeleteTable() {
+  CheckClosed();
+  if (!FDirectory) RaiseEngineError(KURA_NOTINITIALIZED);
+  FDirectory->DeleteTable(FTableName, FOptions.InMemory);
+}
+
+void TDataCursor::RenameTable(const std::string &newName) {
+  CheckClosed();
+  if (!FDirectory) RaiseEngineError(KURA_NOTINITIALIZED);
+  FDirectory->RenameTable(FTableName, FOptions.InMemory, newName);
+  FTableName = TrimBlanks(newName);
+  size_t dot = FTableName.find_last_of('.');
+  if (dot != std::string::npos && FTableName.find('/', dot) == std::string::npos) FTableName.erase(dot);
+}
+
+void TDataCursor::EmptyTable() {
+  CheckWritable();
+  if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  UnlockEdit();
+  FTable->Empty();
+  FState = TPosState::BeforeFirst;
+  ClearCurrent();
+  ComputeRangeOrdinals();
+  if (UsesVisibleSet()) RebuildVisibleSet();
+  SyncSeen();
+}
+
+int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition) {
+  CheckWritable();
+  if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  ErrorTexts texts;
+  texts.Table = FTable->Name();
+  texts.Database = FDirectory->DatabaseName();
+  TIndexDefinition resolved = definition;
+  for (TIndexDefinitionField &f : resolved.Fields) {
+    if (f.FieldNumber < 1 || f.FieldNumber > FTableFields.size())
+      Raise(KURA_INVALIDIDXDESC, std::to_string(f.FieldNumber), definition.Name);
+    f = DefinitionFieldFromDescriptor(FTableFields[f.FieldNumber - 1u], f.Descending);
+  }
+  FTable->WriteLock();
+  int indexNo = 0;
+  try {
+    indexNo = kura::AddSecondaryIndex(FIndex->Header(), resolved, texts);
+    FIndex->Pages().MarkHeaderDirty();
+    LoadKeyDefinitions();
+    // The existing records get their keys; a record whose key is already there in a new
+    // unique index is deleted.
+    TRecordsBitmap live = [&] {
+      const bool saveRange = FRangeActive;
+      const int saveIndex = FIndexNo;
+      FRangeActive = false;
+      FIndexNo = kNaturalOrder;
+      TRecordsBitmap all = LiveRecordsInRange();
+      FRangeActive = saveRange;
+      FIndexNo = saveIndex;
+      return all;
+    }();
+    TIndexTree tree = Tree(indexNo);
+    TDataFile &data = FTable->DataFile();
+    std::vector<uint8_t> stored;
+    for (uint32_t n = live.NextMember(1); n != 0; n = live.NextMember(n + 1)) {
+      if (!ReadStored(static_cast<int32_t>(n), stored)) continue;
+      std::vector<uint8_t> key = KeyOf(indexNo, stored.data());
+      if (!tree.KeyExists(key.data())) {
+        tree.Insert(key.data(), n);
+        continue;
+      }
+      for (int other : WritableIndexes()) {
+        if (other == indexNo) continue;
+        std::vector<uint8_t> k = KeyOf(other, stored.data());
+        Tree(other).Delete(k.data(), n);
+      }
+      std::vector<uint8_t> systemKey = KeyOf(kSystemRecordIndex, stored.data());
+      std::vector<uint8_t> deletedKey = systemKey;
+      deletedKey[0] = 1;
+      Tree(kSystemRecordIndex).Replace(systemKey.data(), n, deletedKey.data(), n);
+      data.FreeRecord(static_cast<int32_t>(n), FTable->NoPrimaryKey());
+      FIndex->Pages().AddLiveRecords(-1);
+    }
+    FTable->ChangePosted();
+  } catch (...) {
+    FTable->WriteUnlock();
+    throw;
+  }
+  FTable->WriteUnlock();
+  ComputeRangeOrdinals();
+  if (UsesVisibleSet()) RebuildVisibleSet();
+  FState = TPosState::BeforeFirst;
+  ClearCurrent();
+  SyncSeen();
+  return indexNo;
+}
+
+void TDataCursor::DeleteIndex(const std::string &name) {
+  CheckWritable();
+  if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  const int indexNo = FindIndexByName(FIndex->Header(), name);
+  if (indexNo < 0 || indexNo > kMaxSecondaryIndexes || !FIndex->Header().IndexInUse(indexNo))
+    Raise(KURA_INVALIDINDEXNAME, {}, name);
+  FTable->WriteLock();
+  try {
+    kura::DeleteIndex(FIndex->Pages(), indexNo);
+    FIndex->Pages().MarkHeaderDirty();
+    FTable->ChangePosted();
+  } catch (...) {
+    FTable->WriteUnlock();
+    throw;
+  }
+  FTable->WriteUnlock();
+  LoadKeyDefinitions();
+  if (FIndexNo == indexNo || (FIndexNo != kNaturalOrder && FIndexNo > indexNo)) {
+    if (FIndexNo == indexNo) {
+      FIndexNo = HasPrimaryKey() && !FOptions.NaturalOrder ? kPrimaryIndex : kNaturalOrder;
+      FIndexName.clear();
+    } else {
+      --FIndexNo;
+    }
+  }
+  FRangeActive = false;
+  ComputeRangeOrdinals();
+  if (UsesVisibleSet()) RebuildVisibleSet();
+  FState = TPosState::BeforeFirst;
+  ClearCurrent();
+  SyncSeen();
+}
+
+}  // namespace kura

@@ -1,0 +1,354 @@
+#pragma once
+// One user's view of one table: a position in index or natural order, record reading into the
+// caller's buffer, key searches and ranges, filters, and appending, modifying and deleting
+// records under the table's locks with change detection.
+//
+// The record buffer exchanged with callers is the stored record image (the 9-byte prefix and
+// the fields with their null-indicator bytes), followed by one indicator byte and data area per
+// calculated field of a projection. RecordBufferSize() gives its length.
+//
+// Positions: in index order the cursor stands on a leaf entry of the current index; in natural
+// order on a RecordNumber of the visible-record set. After the current record vanished (deleted
+// by this cursor without repositioning, or by another user) the cursor stands "between"
+// records: moving next gives the record after the gap, moving prior the one before it.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/cursor/CursorFilter.h"
+#include "engine/cursor/RecordsBitmap.h"
+#include "engine/data/Bcd.h"
+#include "engine/data/DataFile.h"
+#include "engine/data/FieldDescriptor.h"
+#include "engine/errors/EngineError.h"
+#include "engine/index/IndexDefinition.h"
+#include "engine/index/IndexKey.h"
+#include "engine/index/IndexTree.h"
+
+namespace kura {
+
+class TDataDirectory;
+class TDataTable;
+class TIndexFile;
+
+inline constexpr int kNaturalOrder = 255;
+inline constexpr size_t kMaxCursorFilters = 64;
+
+struct TCursorOptions {
+  bool Exclusive = false;
+  bool ReadOnly = false;
+  bool InMemory = false;
+  bool Temporary = false;
+  bool NaturalOrder = false;     // open without an index
+  bool SuppressAutoInc = false;  // the caller supplies the AutoInc values
+};
+
+// One entry of a projection (a live query result's columns).
+struct TProjectionField {
+  TFieldDescriptor Field;  // name, type, subtype, sizes, texts; Calculated != 0 for a calculated field
+  int SourceField = 0;     // field number in the table for a source field
+  std::string Origin;      // "table.field", up to 100 characters
+  std::string Database;    // the directory path, up to 100 characters
+};
+
+// What the dataset layer reports for a column of the catalogue.
+struct TCatalogueEntry {
+  int SourceField = 0;  // 0 for a calculated field
+  std::string Origin;
+  std::string Database;
+};
+
+class TDataCursor {
+ public:
+  TDataCursor(TDataDirectory *directory, std::string tableName);
+  ~TDataCursor();
+  TDataCursor(const TDataCursor &) = delete;
+  TDataCursor &operator=(const TDataCursor &) = delete;
+
+  // ---- Options (only while closed: KURA_TABLEOPEN otherwise) -----------------------------
+  const TCursorOptions &Options() const { return FOptions; }
+  void SetOptions(const TCursorOptions &options);
+  void SetTableName(const std::string &name);
+  const std::string &TableName() const { return FTableName; }
+  // May be changed at any time.
+  void SuppressAutoInc(bool suppress) { FOptions.SuppressAutoInc = suppress; }
+  // Asked when the table's password is missing; true means "try again". Without one the
+  // session's callback is asked.
+  std::function<bool()> PasswordCallback;
+
+  // ---- Open and close ---------------------------------------------------------------------
+  void OpenCursor();
+  void CloseCursor();
+  bool IsOpen() const { return FOpen; }
+  TDataTable *Table() const { return FTable; }
+  TDataDirectory *Directory() const { return FDirectory; }
+
+  // ---- Catalogue ----------------------------------------------------------------------------
+  const std::vector<TFieldDescriptor> &Fields() const { return FFields; }
+  const std::vector<TCatalogueEntry> &Catalogue() const { return FCatalogue; }
+  int FieldCount() const { return static_cast<int>(FFields.size()); }
+  // Field n (1-based) of the catalogue; KURA_OUTOFRANGE for an unknown number.
+  const TFieldDescriptor &Field(int fieldNumber) const;
+  // Number of a field by name (trimmed, case-insensitive); KURA_OUTOFRANGE when unknown.
+  int FieldNumber(const std::string &name) const;
+  size_t RecordBufferSize() const { return FBufferSize; }
+  size_t StoredRecordSize() const { return FStoredSize; }
+  int BlobFieldCount() const { return FBlobFieldCount; }
+  uint16_t LanguageId() const;
+  uint16_t SortId() const;
+  // Replaces the catalogue: source fields keep their stored offsets (and may be renamed);
+  // calculated fields get an indicator byte and data area after the stored record. An empty
+  // list restores the table's own fields.
+  void SetProjection(const std::vector<TProjectionField> &fields);
+  // Evaluates the calculated fields into a record buffer (called whenever a record is read
+  // into a buffer). Installed by the query engine together with a projection.
+  std::function<void(TDataCursor &cursor, uint8_t *record)> CalculateFields;
+
+  // ---- Order --------------------------------------------------------------------------------
+  // Selects the index with that name (case-insensitive; "" = primary index); the current
+  // record stays current. KURA_INVALIDINDEXNAME for an unknown name.
+  void SetIndexName(const std::string &name);
+  // Selects an index by number (0 primary, 1-30 secondary, 31 system record index,
+  // 255 natural order).
+  void SetIndexNo(int indexNo);
+  int IndexNo() const { return FIndexNo; }
+  const std::string &IndexName() const { return FIndexName; }
+  bool InNaturalOrder() const { return FIndexNo == kNaturalOrder; }
+  int KeyLength() const;
+  // Key definition of the current index (index order only).
+  const TIndexKeyDefinition &CurrentKeys() const;
+  // Key definition of any index of the table (0-31).
+  const TIndexKeyDefinition &KeysOf(int indexNo) const;
+  // Names of the table's indexes: [0] primary ("" when the table has none), then secondaries.
+  std::vector<std::string> IndexNames() const;
+  bool HasPrimaryKey() const;
+  TIndexFile *IndexFile() const { return FIndex; }
+
+  // ---- Moving and reading -------------------------------------------------------------------
+  void SetToBegin();
+  void SetToEnd();
+  // KURA_NONE, or KURA_EOF / KURA_BOF at the end (buffer cleared). buffer may be null.
+  uint16_t GetNextRecord(uint8_t *buffer);
+  uint16_t GetPriorRecord(uint8_t *buffer);
+  // KURA_NONE, KURA_NOCURRREC, KURA_BOF, KURA_EOF, or KURA_KEYORRECDELETED when the current
+  // record is gone (the buffer then keeps the copy the cursor last read). With lockRecord:
+  // pessimistic locking locks the record and compares the caller's buffer with the stored
+  // record (KURA_KEYORRECDELETED raised on a difference); optimistic locking only compares.
+  uint16_t GetCurRecord(uint8_t *buffer, bool lockRecord = false);
+  // Goes to the visible record with that 1-based sequence number; true when reached exactly.
+  bool SetToRecNo(int64_t position);
+  std::vector<uint8_t> GetBookmark() const;
+  void SetToBookmark(const std::vector<uint8_t> &bookmark);
+  // Goes to the record another cursor on the same table stands on.
+  uint16_t SetToCursor(TDataCursor &other);
+  // Searches the current index. `keyOrRecord` is a record buffer (isKey false) or a key of
+  // the current index. fieldCount 0 means all key fields (none when a partial length is given:
+  // the partial field is the one after the compared fields). Not available in natural order.
+  bool Find(const uint8_t *keyOrRecord, bool isKey, int fieldCount, int partialLength, bool nearest,
+            uint8_t *buffer);
+  // Limits the cursor to the keys between start and end (index order only).
+  void SetRange(const uint8_t *start, const uint8_t *end, bool isKey, int fieldCount, int partialLength,
+                bool startExclusive = false, bool endExclusive = false);
+  void ResetRange();
+  bool RangeActive() const { return FRangeActive; }
+
+  bool AtBeginning() const { return FState == TPosState::BeforeFirst || FState == TPosState::None; }
+  bool AtEnd() const { return FState == TPosState::AfterLast || FState == TPosState::None; }
+  bool OnRecord() const { return FState == TPosState::OnRecord; }
+  int32_t CurrentRecordNumber() const { return FCurRecNo; }
+  // The cursor's own copy of the current record (RecordBufferSize() bytes).
+  const std::vector<uint8_t> &CurrentRecord() const { return FCurRecord; }
+
+  int64_t RecordCount();
+  // 0 when there is no current record.
+  int64_t SequenceNumber();
+
+  // ---- Filters ------------------------------------------------------------------------------
+  // Attaches a filter (inactive); KURA_INTERNALLIMIT for a 65th. endGroup false inserts it
+  // before the first filter of the end group (Filter text and Locate filters).
+  TCursorFilter *AddFilter(std::unique_ptr<TCursorFilter> filter, bool endGroup = true);
+  TCursorFilter *AddCallbackFilter(TCallbackFilter::TCallback callback);
+  // KURA_NOSUCHFILTER for a filter not attached to this cursor.
+  void ActivateFilter(TCursorFilter *filter);
+  void DeactivateFilter(TCursorFilter *filter);
+  void DropFilter(TCursorFilter *filter);
+  size_t FilterCount() const { return FFilters.size(); }
+  bool FiltersInUse() const;
+  // The visible-record set (meaningful while filters are in use or in natural order).
+  const TRecordsBitmap &VisibleRecords() const { return FVisible; }
+  // The live records within the current range (all live records without a range).
+  TRecordsBitmap LiveRecordsInRange();
+  // Reads a stored record into a buffer of this cursor's layout (calculated fields included);
+  // false when the slot holds no live record. For filters.
+  bool ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
+
+  // ---- Writing ------------------------------------------------------------------------------
+  void AppendRecord(uint8_t *buffer, bool reposition = true);
+  void ModifyRecord(uint8_t *buffer, bool unlock = true, bool reposition = true);
+  // buffer: the record as the caller read it (null: the cursor's own copy).
+  void DeleteRecord(const uint8_t *buffer, bool reposition = true);
+  void CancelRecord();
+  // Releases this cursor's edit lock (0 = the current record).
+  void WriteUnlockRecord(int32_t recordNumber = 0);
+  int32_t EditLockedRecord() const { return FLockedRecNo; }
+  bool RecordChangedFlag() const { return FRecordChanged; }
+
+  // ---- Table-wide ---------------------------------------------------------------------------
+  void ReadLockTable();
+  void ReadUnlockTable();
+  void Refresh();
+  void FlushBuffers(bool flushOS = false);
+
+  // Table-level operations. CreateTable works on the cursor's table name while the cursor is
+  // closed and leaves it closed; KURA_TABLEEXISTS unless overwrite.
+  void CreateTable(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes,
+                   bool overwrite = false);
+  void DeleteTable();
+  void RenameTable(const std::string &newName);
+  // These need the cursor opened exclusively (KURA_NEEDEXCLACCESS).
+  void EmptyTable();
+  // Adds a secondary index and indexes the existing records (a record whose key already exists
+  // in a new unique index is deleted). Returns the new index number.
+  int AddSecondaryIndex(const TIndexDefinition &definition);
+  void DeleteIndex(const std::string &name);
+  const TDataHeader &GetDataHeader() const;
+
+  // ---- Records and fields -------------------------------------------------------------------
+  // Zeroes the buffer and puts every field's default value.
+  void InitRecord(uint8_t *buffer) const;
+  // Required, minimum and maximum checks (KURA_REQDERR, KURA_MINVALERR, KURA_MAXVALERR).
+  void ValidateRecord(const uint8_t *buffer) const;
+  bool IsFieldNull(int fieldNumber, const uint8_t *buffer) const;
+  void SetFieldNull(int fieldNumber, uint8_t *buffer) const;
+  std::string GetString(int fieldNumber, const uint8_t *buffer) const;
+  void SetString(int fieldNumber, uint8_t *buffer, const std::string &text) const;
+  int64_t GetInteger(int fieldNumber, const uint8_t *buffer) const;
+  void SetInteger(int fieldNumber, uint8_t *buffer, int64_t value) const;
+  double GetFloat(int fieldNumber, const uint8_t *buffer) const;
+  void SetFloat(int fieldNumber, uint8_t *buffer, double value) const;
+  TBcd GetBcd(int fieldNumber, const uint8_t *buffer) const;
+  void SetBcd(int fieldNumber, uint8_t *buffer, const TBcd &value) const;
+  std::vector<uint8_t> GetBytes(int fieldNumber, const uint8_t *buffer) const;
+  void SetBytes(int fieldNumber, uint8_t *buffer, const std::vector<uint8_t> &bytes) const;
+  std::vector<uint8_t> NewRecordBuffer() const { return std::vector<uint8_t>(FBufferSize, 0); }
+
+  [[noreturn]] void Raise(uint16_t code, const std::string &field = {}, const std::string &index = {},
+                          const std::string &message = {}) const;
+
+ private:
+  enum class TPosState { BeforeFirst, OnRecord, Between, AfterLast, None };
+  class TReadScope;
+  friend class TReadScope;
+
+  // Open/close helpers.
+  void CheckOpen() const;
+  void CheckClosed() const;
+  void CheckPassword();
+  void BuildCatalogue();
+  void LoadKeyDefinitions();
+  void RebuildSystemIndexIfNeeded();
+  void ReleaseEverything();
+
+  // Order and position.
+  TIndexTree Tree(int indexNo) const;
+  TIndexTree CurrentTree() const { return Tree(FIndexNo); }
+  bool UsesVisibleSet() const { return InNaturalOrder() || FiltersInUse(); }
+  void ComputeRangeOrdinals();
+  bool OrdinalInRange(int64_t ordinal) const;
+  bool KeyInRange(const uint8_t *key) const;
+  bool Visible(uint32_t recordNumber) const { return !UsesVisibleSet() || FVisible.Test(recordNumber); }
+  // Moves from pos in a direction to the first entry that lies in the range and is visible.
+  bool SettleIndex(TIndexPosition &pos, bool forward);
+  bool MoveIndex(bool forward);
+  bool MoveNatural(bool forward);
+  // Takes the entry at pos as the current record (reads it).
+  void TakeIndexEntry(const TIndexPosition &pos);
+  void TakeNaturalRecord(uint32_t recordNumber, TReadDirection direction = ReadForward, int readAhead = 1);
+  // Reads a live record into the cursor's copy; KURA_INDEXCORRUPT when an index names a slot
+  // that holds none.
+  void ReadCurrent(uint32_t recordNumber, TReadDirection direction = ReadForward, int readAhead = 1);
+  // The stored image of a live record; false when the slot holds none. Records are read one at
+  // a time (index order visits slots in no particular order) unless a read-ahead count is given
+  // (0: the data file's block) for walks in slot order.
+  bool ReadStored(int32_t recordNumber, std::vector<uint8_t> &image, TReadDirection direction = ReadForward,
+                  int readAhead = 1);
+  void CopyOut(uint8_t *buffer) const;
+  void ClearCurrent();
+  // Goes to a key (index order): first visible entry at or after it; exact tells whether it
+  // is the entry with that key.
+  void LocateKey(const std::vector<uint8_t> &key, bool keepGap);
+  void LocateNatural(uint32_t recordNumber, bool keepGap);
+  // After another cursor or process changed the table: ranges and visible set recomputed,
+  // back to the bookmark.
+  void Resync();
+  void SyncSeen();
+  void RebuildVisibleSet();
+  bool PassesFilters(const uint8_t *record, bool checkRange);
+  void FinishCalculated(uint8_t *buffer) const;
+
+  // Writing helpers.
+  void CheckWritable() const;
+  std::vector<uint8_t> KeyOf(int indexNo, const uint8_t *storedRecord) const;
+  std::vector<int> WritableIndexes() const;
+  void LockForEdit(int32_t recordNumber, bool keepLock);
+  void UnlockEdit();
+  void RepositionAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted);
+  void StayAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent);
+  void UpdateMembership(int32_t recordNumber, const uint8_t *storedRecord, bool deleted);
+  bool StoredEquals(const uint8_t *stored, const uint8_t *buffer) const;
+  std::string IndexDisplayName(int indexNo) const;
+  const TFieldDescriptor &CheckedField(int fieldNumber) const;
+
+  TDataDirectory *FDirectory;
+  std::string FTableName;
+  TCursorOptions FOptions;
+  bool FOpen = false;
+  TDataTable *FTable = nullptr;
+  TIndexFile *FIndex = nullptr;
+
+  // Catalogue.
+  std::vector<TFieldDescriptor> FFields;
+  std::vector<TCatalogueEntry> FCatalogue;
+  std::vector<TFieldDescriptor> FTableFields;
+  size_t FStoredSize = 0;
+  size_t FBufferSize = 0;
+  int FBlobFieldCount = 0;
+  bool FProjected = false;
+
+  // Order.
+  int FIndexNo = 0;
+  int FRequestedIndex = 0;  // the index asked for (0 stays asked for when the table has no key)
+  std::string FIndexName;
+  std::array<std::unique_ptr<TIndexKeyDefinition>, 32> FKeys;
+  int32_t FKeysSerial = -1;
+
+  // Position.
+  TPosState FState = TPosState::BeforeFirst;
+  TIndexPosition FPos;  // index order: the current entry (Between: the entry after the gap)
+  std::vector<uint8_t> FCurKey;
+  int32_t FCurRecNo = 0;
+  std::vector<uint8_t> FCurRecord;
+  bool FCurrentGone = false;
+
+  // Range.
+  bool FRangeActive = false;
+  std::vector<uint8_t> FRangeStart, FRangeEnd;
+  int FRangeStartLength = 0, FRangeEndLength = 0;
+  bool FRangeStartExclusive = false, FRangeEndExclusive = false;
+  int64_t FRangeFirst = 1, FRangeLast = 0;
+
+  // Filters and the visible-record set.
+  std::vector<std::unique_ptr<TCursorFilter>> FFilters;
+  TRecordsBitmap FVisible;
+
+  // Locks and change detection.
+  int32_t FLockedRecNo = 0;
+  bool FRecordChanged = false;
+  uint64_t FSeenSerial = 0;
+  bool FHoldsTableReadLock = false;
+};
+
+}  // namespace kura

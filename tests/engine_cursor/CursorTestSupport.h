@@ -1,0 +1,251 @@
+#pragma once
+// A scratch table with a primary and secondary indexes, cursors on it, and record helpers.
+//
+// Table "people": 1 Code Integer (primary key), 2 Name String(16), 3 Value Integer,
+// 4 Tag Integer. Secondary indexes: "ByName" (Name), "ByValueName" (Value, Name), "ByTag"
+// (Tag, unique).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/cursor/DataCursor.h"
+#include "engine/data/FieldCodec.h"
+#include "engine/errors/EngineError.h"
+#include "engine/table/DataSession.h"
+#include "engine/table/Engine.h"
+#include "engine/util/Bytes.h"
+
+namespace kura::cursortest {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kura-cursor-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (char *made = mkdtemp(buffer.data())) FPath = made;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPath, ignored);
+  }
+  const std::string &Path() const { return FPath; }
+  std::string File(const std::string &name) const { return FPath + "/" + name; }
+
+ private:
+  std::string FPath;
+};
+
+// The engine code of what body throws; 0 when nothing is thrown.
+template <typename Body>
+unsigned CodeOf(Body body) {
+  try {
+    body();
+  } catch (const std::exception &e) {
+    return ErrorCodeOf(e);
+  }
+  return 0;
+}
+
+template <typename Body>
+std::string MessageOf(Body body) {
+  try {
+    body();
+  } catch (const EKuraEngineError &e) {
+    return e.EngineMessage();
+  }
+  return {};
+}
+
+// A forked child with a one-byte handshake channel in each direction.
+class Child {
+ public:
+  explicit Child(const std::function<int()> &body) {
+    int toChild[2], toParent[2];
+    if (pipe(toChild) != 0 || pipe(toParent) != 0) std::abort();
+    FPid = fork();
+    if (FPid == 0) {
+      close(toChild[1]);
+      close(toParent[0]);
+      FReadFd = toChild[0];
+      FWriteFd = toParent[1];
+      Current() = this;
+      AbandonEngineAfterFork();
+      int status = 99;
+      try {
+        status = body();
+      } catch (...) {
+        status = 98;
+      }
+      _exit(status);
+    }
+    close(toChild[0]);
+    close(toParent[1]);
+    FReadFd = toParent[0];
+    FWriteFd = toChild[1];
+  }
+  ~Child() {
+    if (FPid > 0 && !FWaited) Wait();
+    close(FReadFd);
+    close(FWriteFd);
+  }
+  void Send(char c) { (void)!write(FWriteFd, &c, 1); }
+  char Receive() {
+    char c = 0;
+    if (read(FReadFd, &c, 1) != 1) return 0;
+    return c;
+  }
+  int Wait() {
+    int status = 0;
+    waitpid(FPid, &status, 0);
+    FWaited = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+  }
+  static Child *&Current() {
+    static Child *current = nullptr;
+    return current;
+  }
+
+ private:
+  pid_t FPid = -1;
+  int FReadFd = -1, FWriteFd = -1;
+  bool FWaited = false;
+};
+
+inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type, uint8_t size = 0,
+                                  FieldSubType subType = FieldSubType::None, uint8_t scale = 0) {
+  TFieldDescriptor f;
+  f.Name = name;
+  f.Type = type;
+  f.SubType = subType;
+  f.DeclaredSize = size;
+  f.DeclaredScale = scale;
+  return f;
+}
+
+inline TIndexDefinition MakeIndex(const std::string &name, std::vector<uint16_t> fields, bool unique = false,
+                                  bool descending = false, KeyCompression compression = KeyCompression::None) {
+  TIndexDefinition d;
+  d.Name = name;
+  for (uint16_t n : fields) {
+    TIndexDefinitionField f;
+    f.FieldNumber = n;
+    d.Fields.push_back(f);
+  }
+  d.Unique = unique || name.empty();
+  d.Descending = descending;
+  d.Compression = compression;
+  return d;
+}
+
+inline TDataFileDefinition PeopleDefinition() {
+  TDataFileDefinition def;
+  def.Fields = {MakeField("Code", EngineFieldType::Integer), MakeField("Name", EngineFieldType::String, 16),
+                MakeField("Value", EngineFieldType::Integer), MakeField("Tag", EngineFieldType::Integer)};
+  return def;
+}
+
+inline std::vector<TIndexDefinition> PeopleIndexes() {
+  return {MakeIndex("", {1}), MakeIndex("ByName", {2}), MakeIndex("ByValueName", {3, 2}),
+          MakeIndex("ByTag", {4}, true, false, KeyCompression::Full)};
+}
+
+struct TPerson {
+  int32_t Code = 0;
+  std::string Name;
+  int32_t Value = 0;
+  int32_t Tag = 0;
+  bool NullValue = false;
+};
+
+class CursorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartEngine();
+    DefaultSession().Settings.LockWaitTime = 5;
+    DefaultSession().Settings.LockRetryCount = 2;
+    FDirectory = DefaultSession().OpenDataDirectory("test", FDir.Path());
+    TDataCursor creator(FDirectory, "people");
+    creator.CreateTable(PeopleDefinition(), PeopleIndexes());
+  }
+  void TearDown() override {
+    FCursors.clear();
+    StopEngine();
+  }
+
+  TDataCursor &Open(TCursorOptions options = {}, const std::string &table = "people") {
+    FCursors.push_back(std::make_unique<TDataCursor>(FDirectory, table));
+    FCursors.back()->SetOptions(options);
+    FCursors.back()->OpenCursor();
+    return *FCursors.back();
+  }
+
+  static std::vector<uint8_t> Record(TDataCursor &c, const TPerson &p) {
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    c.SetInteger(1, r.data(), p.Code);
+    c.SetString(2, r.data(), p.Name);
+    if (p.NullValue)
+      c.SetFieldNull(3, r.data());
+    else
+      c.SetInteger(3, r.data(), p.Value);
+    c.SetInteger(4, r.data(), p.Tag);
+    return r;
+  }
+  static TPerson Person(TDataCursor &c, const std::vector<uint8_t> &r) {
+    TPerson p;
+    p.Code = static_cast<int32_t>(c.GetInteger(1, r.data()));
+    p.Name = c.GetString(2, r.data());
+    p.NullValue = c.IsFieldNull(3, r.data());
+    p.Value = p.NullValue ? 0 : static_cast<int32_t>(c.GetInteger(3, r.data()));
+    p.Tag = static_cast<int32_t>(c.GetInteger(4, r.data()));
+    return p;
+  }
+  static int32_t AutoIncOf(const std::vector<uint8_t> &r) { return GetI32(r.data() + 5); }
+
+  // Appends code with name, value and tag = -code.
+  static std::vector<uint8_t> Add(TDataCursor &c, int32_t code, const std::string &name, int32_t value,
+                                  bool reposition = true) {
+    std::vector<uint8_t> r = Record(c, {code, name, value, -code});
+    c.AppendRecord(r.data(), reposition);
+    return r;
+  }
+  // Codes in the cursor's order, from the beginning (forward) or the end (backward).
+  static std::vector<int32_t> Codes(TDataCursor &c, bool backward = false) {
+    std::vector<int32_t> codes;
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    if (backward) {
+      c.SetToEnd();
+      while (c.GetPriorRecord(r.data()) == KURA_NONE) codes.push_back(static_cast<int32_t>(c.GetInteger(1, r.data())));
+    } else {
+      c.SetToBegin();
+      while (c.GetNextRecord(r.data()) == KURA_NONE) codes.push_back(static_cast<int32_t>(c.GetInteger(1, r.data())));
+    }
+    return codes;
+  }
+  // Positions the cursor on the record with that code (primary index search).
+  static std::vector<uint8_t> GoTo(TDataCursor &c, int32_t code) {
+    std::vector<uint8_t> key = c.NewRecordBuffer();
+    c.SetInteger(1, key.data(), code);
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    std::string saved = c.IndexName();
+    c.SetIndexName("");
+    EXPECT_TRUE(c.Find(key.data(), false, 1, 0, false, r.data())) << code;
+    c.SetIndexName(saved);
+    std::vector<uint8_t> current = c.NewRecordBuffer();
+    EXPECT_EQ(c.GetCurRecord(current.data()), KURA_NONE);
+    return current;
+  }
+
+  TempDir FDir;
+  TDataDirectory *FDirectory = nullptr;
+  std::vector<std::unique_ptr<TDataCursor>> FCursors;
+};
+
+}  // namespace kura::cursortest

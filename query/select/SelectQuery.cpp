@@ -43,6 +43,20 @@ void TSelectQuery::Prepare(std::string_view sql) {
   FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
 }
 
+void TSelectQuery::PrepareNext() {
+  ClearResult();
+  FPlans.clear();
+  CloseSources();
+  try {
+    FStatement.PrepareNext();
+  } catch (...) {
+    FPlans.clear();
+    CloseSources();
+    throw;
+  }
+  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+}
+
 void TSelectQuery::SetParameter(size_t index, const TTypeInfo &type, const TExpValue &value) {
   if (index >= FParameterValues.size()) RaiseSqlError("Parameter " + std::to_string(index + 1) + " does not exist");
   FParameterValues[index].Given = true;

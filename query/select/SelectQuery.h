@@ -45,6 +45,10 @@ class TSelectQuery {
   // than SELECT fail with "not supported yet".
   void Prepare(std::string_view sql);
   bool Prepared() const { return FStatement.Prepared(); }
+  // Scripts: whether another statement follows the current one, and preparing it (the
+  // current statement's result and sources are released first).
+  bool HasNextStatement() const { return FStatement.HasNextStatement(); }
+  void PrepareNext();
   TStatementKind Kind() const { return FStatement.Kind(); }
   size_t ParameterCount() const { return FStatement.ParameterCount(); }
   // The value of the n-th (0-based) "?" of the statement, given in its own type; it is

@@ -155,6 +155,24 @@ TEST_F(ResultTest, ParametersReExecuted) {
   EXPECT_EQ(Read(*q), (R{{"Doi"}}));
 }
 
+TEST_F(ResultTest, ScriptsRunStatementByStatement) {
+  auto q = Query("select count(*) from emp; select Title from dept where DNo = ?; select Nope from dept");
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"5"}}));
+  ASSERT_TRUE(q->HasNextStatement());
+  q->PrepareNext();
+  ASSERT_EQ(q->ParameterCount(), 1u);
+  q->SetParameterInt(0, 20);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"Research"}}));
+  ASSERT_TRUE(q->HasNextStatement());
+  EXPECT_THROW(q->PrepareNext(), EKuraEngineError);
+  EXPECT_FALSE(q->Prepared());
+  EXPECT_FALSE(q->HasNextStatement());
+  q->Close();
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
 TEST_F(ResultTest, MaxRowCountStopsBeforeSorting) {
   auto q = std::make_unique<TSelectQuery>(DefaultSession(), DbPath());
   q->SetMaxRowCount(2);

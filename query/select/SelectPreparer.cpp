@@ -139,7 +139,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   auto plan = std::make_unique<TSelectPlan>();
   TSelectPlan &p = *plan;
   p.Query = &query;
-  TSelectPlan *planPtr = plan.get();
   FPlans[&query] = std::move(plan);
   const bool wantLive = FStatement.RequestLive() && !query.Into.Given;
 
@@ -287,7 +286,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   if (query.HasHaving() && !query.HasGroupBy())
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   p.VisibleCount = p.Columns.size();
-  for (TSelectColumn &c : p.Columns) c.Field.Name = UniqueName({}, c.DisplayName);
   {
     std::vector<TSelectColumn> named;
     for (TSelectColumn &c : p.Columns) {
@@ -666,7 +664,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   }
   p.Live = live;
   if (&query == FStatement.Master()) FStatement.SetResultLive(live);
-  (void)planPtr;
 }
 
 }  // namespace kura

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/crypt/TablePassword.h"
 #include "engine/errors/EngineError.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
@@ -150,6 +151,14 @@ void TSelectQuery::Validate(TDataQuery &query) {
     source->Table = source->Directory->OpenTable(parsed.TableName, false, !wantLive,
                                                  source->Directory->IsMemory(), false);
     FOpenedTables.emplace_back(source->Directory, source->Table);
+    // An encrypted table is read only with its password known to the session.
+    TDataFile &data = source->Table->DataFile();
+    if (data.Encrypted()) {
+      TDataSession *session = source->Directory->Session();
+      CheckTableAccess(
+          data.Password(), [session](const std::string &password) { return session->HasPassword(password); },
+          session->PasswordCallback, source->Table->Name());
+    }
     source->Row.Fields = &source->Table->DataFile().Fields();
     source->Row.Table = source->Table;
     p.Sources.push_back(std::move(source));

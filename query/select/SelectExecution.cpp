@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/sort/SortRecords.h"
 #include "engine/table/DataDirectory.h"
@@ -263,13 +264,17 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   };
 
   if (FPlan.FastCount) {
-    int64_t count = 0;
-    TDataFile &source = FPlan.Sources[0]->Table->DataFile();
-    for (int32_t n = 1; n <= source.SlotCount(); ++n) {
-      TRecord *record = source.GetRecord(n);
-      if (LiveSlot(record)) ++count;
-      if (record) source.ReleaseRecord(record);
-    }
+    // The table's own record count: no record is read.
+    TSelectSource &source = *FPlan.Sources[0];
+    TDataCursor cursor(source.Directory, source.Parsed->TableName);
+    TCursorOptions options;
+    options.InMemory = source.Directory->IsMemory();
+    options.NaturalOrder = true;
+    options.ReadOnly = source.Table->ReadOnly();
+    cursor.SetOptions(options);
+    cursor.OpenCursor();
+    const int64_t count = cursor.RecordCount();
+    cursor.CloseCursor();
     std::vector<TExpValue> values{TExpValue::OfInt(count)};
     append(&values);
     return false;

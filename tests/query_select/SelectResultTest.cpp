@@ -91,6 +91,21 @@ TEST_F(ResultTest, EmptyTableCounts) {
   EXPECT_EQ(Run("select count(*), max(X) from none"), (R{{"NULL", "NULL"}}));
 }
 
+TEST_F(ResultTest, FastCountIsTheTablesRecordCount) {
+  {
+    TDataCursor cursor(FDirectory, "emp");
+    cursor.OpenCursor();
+    std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+    cursor.SetToBegin();
+    ASSERT_EQ(cursor.GetNextRecord(buffer.data()), KURA_NONE);
+    cursor.DeleteRecord(buffer.data());
+    cursor.CloseCursor();
+  }
+  EXPECT_EQ(Run("select count(*) from emp"), (R{{"4"}}));
+  EXPECT_EQ(Run("select count(*) from emp", true), (R{{"4"}}));
+  EXPECT_EQ(Run("select count(*) as N from emp where ID > 0"), (R{{"4"}}));
+}
+
 TEST_F(ResultTest, RunningSum) {
   EXPECT_EQ(Run("select ID, runsum(ID) from emp group by ID"),
             (R{{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "5"}}));

@@ -2,25 +2,16 @@
 // The cursor a live result is served through: a cursor on the single source table, in the
 // order of the index that serves ORDER BY (natural order without ORDER BY), narrowed by WHERE
 // as a filter, showing the selected columns as a projection with calculated fields computed
-// when a record is read. Available when the engine has cursors.
-//
-// Everything here is inline and included by one source file only, so that a build always
-// agrees with itself about whether cursors exist.
+// when a record is read; and the cursor a result table is served through.
 #include <memory>
 
-#if __has_include("engine/cursor/DataCursor.h")
-#define KURA_SELECT_HAS_CURSOR 1
 #include "engine/cursor/DataCursor.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataDirectory.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectResolver.h"
 #include "query/select/SelectValues.h"
-#else
-#define KURA_SELECT_HAS_CURSOR 0
-#endif
 
-#if KURA_SELECT_HAS_CURSOR
 namespace kura {
 
 
@@ -139,4 +130,3 @@ inline std::shared_ptr<TDataCursor> OpenResultCursor(TDataDirectory &directory, 
 }
 
 }  // namespace kura
-#endif

@@ -451,7 +451,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
                       "\" is target of multiple join conditions in WHERE or JOIN clause");
     }
     if (j.Kind == TJoinKind::RightOuter) {
-      if (joined != 1 || !query.Joins.empty() && &j != &query.Joins.front())
+      if (joined != 1 || &j != &query.Joins.front())
         RaiseSqlError("Internal join error - table correlation name \"" +
                       query.Sources[0].CorrelationName + "\" cannot be the target of a RIGHT OUTER JOIN");
       std::swap(order[0], order[1]);

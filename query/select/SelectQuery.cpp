@@ -220,17 +220,12 @@ void TSelectQuery::Execute() {
         locked.push_back(s->Table);
       }
     if (plan.Live) {
-#if KURA_SELECT_HAS_CURSOR
       FLiveCursor = OpenLiveCursor(*this, plan);
       std::vector<uint8_t> buffer = FLiveCursor->NewRecordBuffer();
       FLiveCursor->SetToBegin();
       while (FLiveCursor->GetNextRecord(buffer.data()) == KURA_NONE)
         FLiveRecords.push_back(FLiveCursor->CurrentRecordNumber());
       FLiveCursor->SetToBegin();
-#else
-      TSelectExecution run(*this, plan);
-      FLiveRecords = run.LiveRecords();
-#endif
     } else {
       // Where the result table goes.
       FResultInMemory = false;
@@ -321,12 +316,10 @@ void TSelectQuery::Execute() {
       if (record->Image[0] == 0) FResultSlots.push_back(n);
       file.ReleaseRecord(record);
     }
-#if KURA_SELECT_HAS_CURSOR
     TDataTable *table = FResultTable;
     FResultTable = nullptr;
     FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
     FResultTable = FResultCursor->Table();
-#endif
   }
   FExecuted = true;
 }

@@ -74,11 +74,10 @@ class TSelectQuery {
   TDataTable *ResultTable() const { return FResultTable; }
   // Record numbers of the source table a live result shows, in order.
   const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
-  // The cursor a live result is served through (null for a result table, and while the
-  // engine has no cursors).
+  // The cursor a live result is served through (null for a result table).
   TDataCursor *LiveCursor() const { return FLiveCursor.get(); }
-  // The cursor on the result table (null for a live result, and while the engine has no
-  // cursors). The dataset layer serves either this or LiveCursor().
+  // The cursor on the result table (null for a live result). The dataset layer serves
+  // either this or LiveCursor().
   TDataCursor *ResultCursor() const { return FResultCursor.get(); }
 
   // Frees the result (deleting a temporary result table), closes the sources.

@@ -1,6 +1,7 @@
 // The application's own queries: live results over the lesson tables in natural or index
 // order, and a result table when no index serves ORDER BY.
 #include "SelectTestSupport.h"
+#include "engine/cursor/DataCursor.h"
 
 namespace kura::test {
 namespace {
@@ -77,8 +78,6 @@ TEST_F(LiveTest, LiveCalculatedColumns) {
 }  // namespace
 }  // namespace kura::test
 
-#if __has_include("engine/cursor/DataCursor.h")
-#include "engine/cursor/DataCursor.h"
 
 namespace kura::test {
 namespace {
@@ -134,9 +133,7 @@ TEST_F(LiveTest, LiveCursorFollowsNewParameters) {
 
 }  // namespace
 }  // namespace kura::test
-#endif
 
-#if __has_include("engine/cursor/DataCursor.h")
 namespace kura::test {
 namespace {
 
@@ -165,4 +162,3 @@ TEST_F(LiveTest, ResultTableIsServedThroughACursor) {
 
 }  // namespace
 }  // namespace kura::test
-#endif

@@ -19,9 +19,7 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
 #include "query/select/SelectBlobs.h"
-#if __has_include("engine/cursor/DataCursor.h")
 #include "engine/cursor/DataCursor.h"
-#endif
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -117,7 +115,6 @@ class SelectTest : public ::testing::Test {
         WriteFieldValue(f, image, v, file.LanguageId());
       }
     };
-#if __has_include("engine/cursor/DataCursor.h")
     // Through a cursor, so that the indexes hold every record.
     TDataCursor cursor(FDirectory, name);
     cursor.CreateTable(def, definitions);
@@ -132,31 +129,6 @@ class SelectTest : public ::testing::Test {
       cursor.AppendRecord(buffer.data());
     }
     cursor.CloseCursor();
-#else
-    TDataTable *table = FDirectory->CreateTable(name, def, false);
-    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
-    ASSERT_NE(index, nullptr);
-    TDataFile &file = table->DataFile();
-    bool primary = false;
-    for (const TIndexDefinition &d : definitions) {
-      if (d.Name.empty()) {
-        DefinePrimaryIndex(index->Header(), d, ErrorTexts{});
-        primary = true;
-      } else {
-        AddSecondaryIndex(index->Header(), d, ErrorTexts{});
-      }
-    }
-    if (!primary) DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-    for (const auto &row : rows) {
-      TRecord *r = file.AllocateRecord(table->NoPrimaryKey());
-      ASSERT_NE(r, nullptr);
-      fill(r->Image.data(), *table, file, row);
-      file.MarkRecordDirty(r);
-      file.ReleaseRecord(r);
-    }
-    FDirectory->CloseTable(table);
-#endif
   }
 
   std::unique_ptr<TSelectQuery> Query(const std::string &sql, bool live = false) {

@@ -146,6 +146,7 @@ std::vector<std::string> TKuraDataSet::FieldNames() const {
 }
 
 const uint8_t *TKuraDataSet::FieldReadBuffer() const {
+  if (FPeekRecord) return FPeekRecord;
   switch (FState) {
     case TDataSetState::dsFilter: return FFilterRecord;
     case TDataSetState::dsEdit:
@@ -310,6 +311,45 @@ void TKuraDataSet::Refresh() {
   FCursor->Refresh();
   SyncFromCursor();
   Notify(&TDataSetObserver::DataSetChanged);
+}
+
+bool TKuraDataSet::PeekRow(int64_t position, const std::function<void()> &reader) {
+  CheckActive();
+  if (!FHasRecord || position < 1 || FPeekRecord) return false;
+  const int64_t current = FState == TDataSetState::dsInsert ? 0 : FCursor->SequenceNumber();
+  if (position == current) {
+    // The current row as the dataset shows it (with the values being edited).
+    reader();
+    return true;
+  }
+  const std::vector<uint8_t> saved = FCursor->GetBookmark();
+  std::vector<uint8_t> record(FCursor->RecordBufferSize(), 0);
+  bool found = false;
+  try {
+    found = FCursor->SetToRecNo(position) && FCursor->GetCurRecord(record.data()) == KURA_NONE;
+  } catch (...) {
+    FCursor->SetToBookmark(saved);
+    throw;
+  }
+  FCursor->SetToBookmark(saved);
+  if (!found) return false;
+  FPeekRecord = record.data();
+  try {
+    reader();
+  } catch (...) {
+    FPeekRecord = nullptr;
+    throw;
+  }
+  FPeekRecord = nullptr;
+  return true;
+}
+
+std::vector<std::string> TKuraDataSet::RowTexts(int64_t position) {
+  std::vector<std::string> texts;
+  PeekRow(position, [&] {
+    for (const auto &f : FFields) texts.push_back(f->AsString());
+  });
+  return texts;
 }
 
 std::vector<uint8_t> TKuraDataSet::GetBookmark() const {

@@ -68,6 +68,12 @@ class TKuraDataSet : public TFieldBufferOwner {
   int64_t RecNo();
   void SetRecNo(int64_t position);
   void Refresh();
+  // Reads the row at a 1-based position without moving the dataset and without events: while
+  // `reader` runs, Fields(i) show that row. False (reader not called) when there is no such
+  // row. For views that show many rows (a grid model).
+  bool PeekRow(int64_t position, const std::function<void()> &reader);
+  // The display texts of the row at a position (empty when there is no such row).
+  std::vector<std::string> RowTexts(int64_t position);
   // Bookmarks of the cursor's current record.
   std::vector<uint8_t> GetBookmark() const;
   void GotoBookmark(const std::vector<uint8_t> &bookmark);
@@ -190,6 +196,7 @@ class TKuraDataSet : public TFieldBufferOwner {
   bool FHasRecord = false;
   bool FBof = true, FEof = true;
   const uint8_t *FFilterRecord = nullptr;  // the candidate during OnFilterRecord
+  const uint8_t *FPeekRecord = nullptr;    // the row PeekRow shows
 
   std::string FFilterText;
   bool FFiltered = false;

@@ -139,3 +139,37 @@ TEST_F(Navigation, TableInIndexOrderAndRanges) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Navigation, PeekRowReadsWithoutMoving) {
+  TKuraQuery q;
+  Setup(q);
+  OpenFigure(q, 1000);
+  q.SetRecNo(3);
+  Counter c;
+  q.AddObserver(&c);
+  std::vector<std::string> row = q.RowTexts(5);
+  ASSERT_EQ(row.size(), 8u);
+  EXPECT_EQ(row[3], "30");
+  EXPECT_EQ(row[7], "c");
+  EXPECT_EQ(q.RecNo(), 3);
+  EXPECT_EQ(q.FieldByName("PST").AsInteger(), 20);
+  EXPECT_TRUE(q.RowTexts(7).empty());
+  EXPECT_TRUE(q.RowTexts(0).empty());
+  // While editing, the current row shows the values being edited and other rows stay
+  // readable; the edit still posts to its own row.
+  q.Edit();
+  q.FieldByName("CMT").SetAsString("editing");
+  EXPECT_EQ(q.RowTexts(3)[7], "editing");
+  EXPECT_EQ(q.RowTexts(1)[3], "10");
+  q.Post();
+  EXPECT_EQ(q.RowTexts(3)[7], "editing");
+  EXPECT_EQ(q.RowTexts(4)[7], "b");
+  EXPECT_EQ(c.scrolled, 1) << "only the post moved (onto its own row)";
+  q.RemoveObserver(&c);
+}
+
+}  // namespace
+}  // namespace kura::dstest

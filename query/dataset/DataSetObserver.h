@@ -19,6 +19,8 @@ class TDataSetObserver {
   virtual void DataSetChanged(TKuraDataSet &dataSet) { (void)dataSet; }
   // Browse, edit or insert state changed.
   virtual void StateChanged(TKuraDataSet &dataSet) { (void)dataSet; }
+  // The dataset object is going away: forget it (no RemoveObserver needed afterwards).
+  virtual void DataSetDestroying(TKuraDataSet &dataSet) { (void)dataSet; }
 };
 
 }  // namespace kura

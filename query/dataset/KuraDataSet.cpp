@@ -17,7 +17,7 @@ TKuraDataSet::TKuraDataSet() = default;
 TKuraDataSet::~TKuraDataSet() {
   // Subclasses close before their members go (their destructors call Close); this only
   // tells the observers.
-  for (TDataSetObserver *o : std::vector<TDataSetObserver *>(FObservers)) o->DataSetClosed(*this);
+  for (TDataSetObserver *o : std::vector<TDataSetObserver *>(FObservers)) o->DataSetDestroying(*this);
 }
 
 void TKuraDataSet::CheckActive() const {

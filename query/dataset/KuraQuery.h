@@ -78,6 +78,9 @@ class TKuraQuery : public TKuraDBDataSet, private TDataSetObserver {
   void RecordChanged(TKuraDataSet &) override {}
   void DataSetChanged(TKuraDataSet &) override { MasterChanged(); }
   void DataSetClosed(TKuraDataSet &) override {}
+  void DataSetDestroying(TKuraDataSet &dataSet) override {
+    if (&dataSet == FMaster) FMaster = nullptr;
+  }
   void MasterChanged();
 
   void SQLChanged();

@@ -192,3 +192,34 @@ TEST_F(LocateFilter, OnFilterRecordSurvivesExceptions) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(LocateFilter, KeySearchOnAnOrderedLiveQuerySeesOnlyItsRows) {
+  TKuraQuery q;
+  Setup(q);
+  q.SQL().Add("select * from figurek where MNB = :MNB order by TES, PST");
+  q.Params()[0].SetAsInteger(1001);
+  q.Open();
+  ASSERT_TRUE(q.Live()) << "ByTesPst serves the ORDER BY";
+  EXPECT_EQ(q.RecordCount(), 1);
+  // Figure 1000 has a row with the same TES and PST earlier in the index.
+  ASSERT_TRUE(q.Locate("TES;PST", std::vector<TKuraValue>{0, 10}));
+  EXPECT_EQ(q.FieldByName("MNB").AsInteger(), 1001);
+  EXPECT_FALSE(q.Locate("TES;PST", std::vector<TKuraValue>{3, 31}));
+  EXPECT_EQ(q.FieldByName("MNB").AsInteger(), 1001);
+  q.Close();
+  q.Params()[0].SetAsInteger(1000);
+  q.Open();
+  EXPECT_EQ(Column(q, "PST"), (std::vector<int64_t>{10, 11, 20, 21, 30, 31}));
+  ASSERT_TRUE(q.Locate("TES;PST", std::vector<TKuraValue>{3, 30}));
+  EXPECT_EQ(q.RecNo(), 5);
+  TLocateOptions partial;
+  partial.PartialKey = true;
+  ASSERT_TRUE(q.Locate("TES", 2, partial));
+  EXPECT_EQ(q.FieldByName("PST").AsInteger(), 21);
+}
+
+}  // namespace
+}  // namespace kura::dstest

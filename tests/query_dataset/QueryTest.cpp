@@ -178,3 +178,28 @@ TEST_F(Query, MasterDataSourceFillsParameters) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Query, MasterDestroyedBeforeDetail) {
+  auto master = std::make_unique<TKuraQuery>();
+  Setup(*master);
+  master->SQL().Add("select * from mokuji where MNB = 1000");
+  TKuraDataSource source(master.get());
+  TKuraQuery detail;
+  Setup(detail);
+  detail.SQL().Add("select * from figure where MNB = :MNB");
+  detail.SetDataSource(&source);
+  master->Open();
+  detail.Open();
+  EXPECT_EQ(detail.RecordCount(), 6);
+  master.reset();
+  source.SetDataSet(nullptr);
+  // The detail forgot its master: it reopens without one and asks for the value.
+  detail.Close();
+  EXPECT_EQ(MessageOf([&] { detail.Open(); }), "No value for parameter 'MNB'");
+}
+
+}  // namespace
+}  // namespace kura::dstest

@@ -190,7 +190,9 @@ void InstallIndexFiles() {
       if (e.ErrorCode() != KURA_OSENOENT) throw;
       // A missing index file is made again, empty; the table's records are then re-indexed
       // by the system record index alone.
-      file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+      // Made as an ordinary file: a temporary one would be deleted by this close. The open
+      // below marks it temporary, so it still goes with the table's last close.
+      file->CreateIndexFile(fileName, table.InMemory(), false);
       file->CloseFile(false);
       file->OpenIndexFile(fileName, table.InMemory(), table.Exclusive(), readOnly, table.Temporary());
       rebuilt = true;
@@ -200,7 +202,9 @@ void InstallIndexFiles() {
   factories.CreateIndex = [](TDataTable &table, const std::string &fileName,
                              const std::vector<TIndexDefinition> &indexes) {
     auto file = std::make_unique<TIndexFile>(&table);
-    file->CreateIndexFile(fileName, table.InMemory(), table.Temporary());
+    // Created as an ordinary file like the data file: the table closes it right after
+    // creating and reopens it (as temporary, for a temporary table) when it opens its files.
+    file->CreateIndexFile(fileName, table.InMemory(), false);
     try {
       DefineIndexes(*file, table, indexes);
     } catch (...) {

@@ -313,3 +313,23 @@ TEST_F(IndexFileTables, KeysOfTableFieldsFollowTheirDescriptors) {
   EXPECT_EQ(CodeOf([&] { KeyDefinitionForIndex(index->Header(), nameNo, fields, 0, 0, {}); }), KURA_INDEXCORRUPT);
   Directory->CloseTable(table);
 }
+
+TEST_F(IndexFileTables, ATemporaryTableKeepsItsIndexFileUntilItsLastClose) {
+  // Creating closes the new files once; a temporary index file must survive that close.
+  TDataTable *table = Directory->CreateTable("scratch", Definition, false, /*temporary=*/true);
+  ASSERT_TRUE(std::filesystem::exists(Scratch.File("scratch.IDX")));
+  ASSERT_NE(dynamic_cast<TIndexFile *>(table->IndexFile()), nullptr);
+  Directory->CloseTable(table);
+  EXPECT_FALSE(std::filesystem::exists(Scratch.File("scratch.DAT")));
+  EXPECT_FALSE(std::filesystem::exists(Scratch.File("scratch.IDX")));
+}
+
+TEST_F(IndexFileTables, AMissingIndexFileOfATemporaryTableIsMadeAgainAndOpens) {
+  TDataTable *table = Directory->CreateTable("scratch2", Definition, false);
+  Directory->CloseTable(table);
+  std::filesystem::remove(Scratch.File("scratch2.IDX"));
+  table = Directory->OpenTable("scratch2", true, false, false, /*temporary=*/true);
+  EXPECT_TRUE(table->IndexesRebuilt());
+  EXPECT_TRUE(std::filesystem::exists(Scratch.File("scratch2.IDX")));
+  Directory->CloseTable(table);
+}

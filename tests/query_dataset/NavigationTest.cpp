@@ -173,3 +173,50 @@ TEST_F(Navigation, PeekRowReadsWithoutMoving) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Navigation, DatasetsRegisterWithTheirDatabase) {
+  TKuraQuery q;
+  Setup(q);
+  TKuraTable t;
+  t.SetDatabaseName("KYOZAI");
+  t.SetTableName("figure");
+  OpenFigure(q, 1000);
+  t.Open();
+  ASSERT_NE(q.Database(), nullptr);
+  EXPECT_EQ(q.Database(), t.Database()) << "one database component per name, any case";
+  EXPECT_TRUE(q.Database()->Temporary());
+  EXPECT_EQ(q.Database()->UseCount(), 2);
+  TKuraDatabase *db = q.Database();
+  t.Close();
+  EXPECT_EQ(db->UseCount(), 1);
+  EXPECT_EQ(t.Database(), nullptr);
+  EXPECT_EQ(MessageOf([&] { q.SetDatabaseName("other"); }), dsmsg::DataSetOpen);
+  // Stopping the session closes its datasets.
+  Session().Close();
+  EXPECT_FALSE(q.Active());
+  EXPECT_EQ(q.Database(), nullptr);
+  OpenFigure(q, 1001);
+  EXPECT_EQ(q.RecordCount(), 1) << "the session starts again on the next open";
+}
+
+TEST_F(Navigation, MissingDirectoryOrTableLeavesTheDatasetClosed) {
+  TKuraTable t;
+  t.SetDatabaseName("kyozai");
+  t.SetTableName("nosuch");
+  EXPECT_EQ(CodeOf([&] { t.Open(); }), KURA_OSENOENT);
+  EXPECT_FALSE(t.Active());
+  TKuraQuery q;
+  q.SetDatabaseName("missingdir");
+  q.SQL().Add("select * from figure");
+  EXPECT_NE(CodeOf([&] { q.Open(); }), 0u);
+  EXPECT_FALSE(q.Active());
+  EXPECT_EQ(q.Database(), nullptr);
+  t.SetTableName("");
+  EXPECT_EQ(MessageOf([&] { t.Open(); }), "Table name is missing.");
+}
+
+}  // namespace
+}  // namespace kura::dstest

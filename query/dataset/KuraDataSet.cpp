@@ -7,6 +7,7 @@
 #include "query/dataset/DataSetErrors.h"
 #include "query/dataset/FieldNames.h"
 #include "query/dataset/TextCompare.h"
+#include "query/select/SelectValues.h"
 
 namespace kura {
 
@@ -403,6 +404,16 @@ void TKuraDataSet::Append() {
   if (BeforeInsert) BeforeInsert(*this);
   FEditBuffer.assign(FCursor->RecordBufferSize(), 0);
   FCursor->InitRecord(FEditBuffer.data());
+  if (CopyOnAppend && FHasRecord) {
+    // The new row starts as a copy of the current one; blob references are not shared
+    // between records and auto-increment values are the engine's.
+    TExpValue value;
+    for (const TFieldDescriptor &f : FCursor->Fields()) {
+      if (f.Calculated != 0 || f.IsAutoInc() || f.Type == EngineFieldType::Blob) continue;
+      ReadFieldValue(f, FCurrent.data(), value);
+      WriteFieldValue(f, FEditBuffer.data(), value, FCursor->LanguageId());
+    }
+  }
   SetState(TDataSetState::dsInsert);
   if (OnNewRecord) OnNewRecord(*this);
   Notify(&TDataSetObserver::RecordChanged);

@@ -141,3 +141,50 @@ TEST_F(Editing, LiveQueryChangesTheTable) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Editing, CopyOnAppendStartsFromTheCurrentRow) {
+  TKuraTable t;
+  t.SetDatabaseName("kyozai");
+  t.SetTableName("figure");
+  t.CopyOnAppend = true;
+  t.Open();
+  t.SetRecNo(4);
+  t.Append();
+  EXPECT_EQ(t.FieldByName("PST").AsInteger(), 21);
+  EXPECT_EQ(t.FieldByName("CMT").AsString(), "b");
+  t.FieldByName("PST").SetAsInteger(22);
+  t.Post();
+  EXPECT_EQ(t.RecordCount(), 8);
+  t.Last();
+  EXPECT_EQ(t.FieldByName("PST").AsInteger(), 22);
+  EXPECT_EQ(t.FieldByName("BFR").AsInteger(), 2);
+  t.CopyOnAppend = false;
+  t.Append();
+  EXPECT_TRUE(t.FieldByName("PST").IsNull());
+  t.Cancel();
+}
+
+TEST_F(Editing, FieldTypesAndDisplayLabels) {
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::String, FieldSubType::FixedChar), TKuraFieldType::FixedChar);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Integer, FieldSubType::AutoInc), TKuraFieldType::AutoInc);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Float, FieldSubType::Money), TKuraFieldType::Currency);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Blob, FieldSubType::Memo), TKuraFieldType::Memo);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Blob, FieldSubType::Graphic), TKuraFieldType::Graphic);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Blob, FieldSubType::FormattedMemo), TKuraFieldType::FmtMemo);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::Blob, FieldSubType::TypedBinary), TKuraFieldType::TypedBinary);
+  EXPECT_EQ(FieldTypeOf(EngineFieldType::BCD, FieldSubType::None), TKuraFieldType::BCD);
+  TKuraTable t;
+  t.SetDatabaseName("kyozai");
+  t.SetTableName("figure");
+  t.Open();
+  EXPECT_EQ(t.FieldByName("CMT").DataType(), TKuraFieldType::String);
+  EXPECT_EQ(t.FieldByName("CMT").Size(), 40);
+  EXPECT_EQ(t.FieldByName("MNB").DataType(), TKuraFieldType::Integer);
+  EXPECT_EQ(t.FieldByName("MNB").DisplayName(), "MNB");
+}
+
+}  // namespace
+}  // namespace kura::dstest

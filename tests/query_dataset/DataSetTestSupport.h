@@ -13,6 +13,7 @@
 
 #include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
+#include "engine/table/Engine.h"
 #include "query/dataset/DataSetErrors.h"
 #include "query/dataset/KuraDatabase.h"
 #include "query/dataset/KuraQuery.h"

@@ -220,3 +220,20 @@ TEST_F(Navigation, MissingDirectoryOrTableLeavesTheDatasetClosed) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Navigation, SessionStartsAgainAfterTheEngineStopped) {
+  TKuraQuery q;
+  Setup(q);
+  OpenFigure(q, 1000);
+  q.Close();
+  StopEngine();
+  EXPECT_FALSE(Session().Active());
+  OpenFigure(q, 1000);
+  EXPECT_EQ(q.RecordCount(), 6);
+}
+
+}  // namespace
+}  // namespace kura::dstest

@@ -167,7 +167,8 @@ class TRangeFinder {
     TOrdinals r;
     if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
     else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
-    return Intersect(r, FNonNull);
+    // A NULL string compares as the empty string, below every text: < and <= accept it.
+    return FField.Type == EngineFieldType::String ? r : Intersect(r, FNonNull);
   }
 
   void Collect(TOrdinals range, TRecordsBitmap &out) {

@@ -92,7 +92,8 @@ bool Shape(TDataCursor &cursor, const TExpToken &node, TComparisonShape &shape) 
   if (field.Calculated != 0 || field.Type == EngineFieldType::Blob) return false;
   if (operand->DataType != field.Type) return false;
   shape.Column = operand;
-  shape.CaseInsensitive = node.Kind == TExpNodeKind::Compare && node.CaseInsensitive;
+  // UPPER(column) against UPPER(...) carries the case-insensitive mark on any comparison kind.
+  shape.CaseInsensitive = (node.Kind == TExpNodeKind::Compare || shape.Upper) && node.CaseInsensitive;
   shape.PartialLength = node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0;
   // UPPER(column) equals the column only where case does not count.
   if (shape.Upper && !shape.CaseInsensitive && !shape.IgnoresCase) return false;

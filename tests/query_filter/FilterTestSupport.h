@@ -138,7 +138,11 @@ class FilterTest : public ::testing::Test {
     return ids;
   }
 
-  // Ids of the records a tree accepts, judged one by one in cursor order without any filter.
+  // Ids of the records a tree accepts, judged one by one in cursor order (through the filters
+  // the cursor already has active).
+ public:
+  static std::vector<int64_t> AcceptedIdsOf(TDataCursor &c, const TExpToken &tree) { return AcceptedIds(c, tree); }
+ protected:
   static std::vector<int64_t> AcceptedIds(TDataCursor &c, const TExpToken &tree) {
     std::vector<int64_t> ids;
     std::vector<uint8_t> r = c.NewRecordBuffer();

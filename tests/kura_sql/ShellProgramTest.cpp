@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
@@ -44,18 +45,18 @@ class ShellProgramTest : public ::testing::Test {
     };
     def.Fields = {field("ID", EngineFieldType::Integer), field("Word", EngineFieldType::String, 20),
                   field("Price", EngineFieldType::Float)};
-    TDataTable *table = dir->CreateTable("items", def, false);
-    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
+    std::vector<TFieldDescriptor> laid = def.Fields;
+    LayoutFields(laid);
     TIndexDefinition primary;
     TIndexDefinitionField key;
     key.FieldNumber = 1;
     key.FieldName = "ID";
     key.Type = EngineFieldType::Integer;
-    key.StoredSize = table->DataFile().Field(1).DataSize;
+    key.StoredSize = laid[0].DataSize;
     primary.Fields.push_back(key);
-    DefinePrimaryIndex(index->Header(), primary, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-    TDataFile &file = table->DataFile();
+    TDataCursor cursor(dir, "items");
+    cursor.CreateTable(def, {primary});
+    cursor.OpenCursor();
     const struct {
       int id;
       const char *word;
@@ -63,15 +64,14 @@ class ShellProgramTest : public ::testing::Test {
       bool hasPrice;
     } rows[] = {{1, "plain", 1.5, true}, {2, "tab\there", 0, false}, {3, "line\nbreak\\", 20, true}};
     for (const auto &row : rows) {
-      TRecord *r = file.AllocateRecord(true);
-      SetIntegerField(file.Field(1), r->Image.data(), row.id);
-      SetStringField(file.Field(2), r->Image.data(), row.word, 0);
-      if (row.hasPrice) SetFloatField(file.Field(3), r->Image.data(), row.price);
-      else SetFieldNull(file.Field(3), r->Image.data());
-      file.MarkRecordDirty(r);
-      file.ReleaseRecord(r);
+      std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+      cursor.InitRecord(buffer.data());
+      cursor.SetInteger(1, buffer.data(), row.id);
+      cursor.SetString(2, buffer.data(), row.word);
+      if (row.hasPrice) cursor.SetFloat(3, buffer.data(), row.price);
+      cursor.AppendRecord(buffer.data());
     }
-    dir->CloseTable(table);
+    cursor.CloseCursor();
     StopEngine();
   }
   void TearDown() override {

@@ -97,25 +97,35 @@ bool TChangeTarget::LastAutoIncValue(const std::string &table, int64_t &value) {
   return true;
 }
 
-void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *statementName,
-                               TEvalContext *context) {
-  TExpValue value;
+void TChangeTarget::StoreValues(const std::vector<int> &fields, const std::vector<TUpdateValue> &values,
+                                const char *statementName, TEvalContext *context) {
   TEvaluator evaluator(context ? context : this, FCursor->LanguageId(), FCursor->SortId());
-  evaluator.Eval(node, value);
-  StoreTyped(fieldNo, TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, value, statementName);
+  std::vector<TExpValue> results(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) evaluator.Eval(*values[i].Expression, results[i]);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const TExpToken &node = *values[i].Expression;
+    StoreTyped(fields[i], TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, results[i], statementName);
+  }
 }
 
 void TChangeTarget::StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value,
                                const char *statementName) {
   const TFieldDescriptor &field = FCursor->Field(fieldNo);
   uint8_t *record = FRecord.data();
-  if (value.Null) {
-    FCursor->SetFieldNull(fieldNo, record);
+  if (field.Type == EngineFieldType::Blob) {
+    // The blob's chain is reused (or freed) by the cursor when the record is posted. Strings
+    // and memos go in without a terminator; TExpValue holds none.
+    std::string bytes;
+    if (!value.Null) bytes = HoldsString(from.Type) ? value.Str : ValueText(from, value);
+    FCursor->OpenBlob(record, fieldNo);
+    FCursor->TruncateBlob(record, fieldNo, 0);
+    if (!bytes.empty())
+      FCursor->PutBlob(record, fieldNo, 0, static_cast<uint32_t>(bytes.size()),
+                       reinterpret_cast<const uint8_t *>(bytes.data()));
     return;
   }
-  if (field.Type == EngineFieldType::Blob) {
-    // Strings and memos go in without a terminator; TExpValue holds none.
-    WriteBlobValue(*FCursor->Table(), field, record, value);
+  if (value.Null) {
+    FCursor->SetFieldNull(fieldNo, record);
     return;
   }
   const TTypeInfo to = FieldTypeInfo(field);

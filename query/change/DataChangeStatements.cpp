@@ -43,6 +43,15 @@ int64_t DefaultCommitInterval(const TDataSession &session, size_t recordSize) {
   return std::min<int64_t>(byBuffers, session.Settings.DataBufferCount);
 }
 
+// After a failure: the edit lock and the blobs written into the unposted record go.
+void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
+  try {
+    cursor.CancelRecord(record.data());
+  } catch (...) {
+    // The failure being handled is the one reported.
+  }
+}
+
 }  // namespace
 
 int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text) {
@@ -56,8 +65,13 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text)
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
   cursor.InitRecord(target.Record().data());
-  for (size_t i = 0; i < fields.size(); ++i) target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "INSERT");
-  cursor.AppendRecord(target.Record().data(), false);
+  try {
+    target.StoreValues(fields, query.UpdateValues, "INSERT");
+    cursor.AppendRecord(target.Record().data(), false);
+  } catch (...) {
+    DropUnposted(cursor, target.Record());
+    throw;
+  }
   return 1;
 }
 
@@ -102,6 +116,7 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
     }
     if (ownTransaction) directory->CommitTransaction(flush);
   } catch (...) {
+    DropUnposted(cursor, target.Record());
     if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
     throw;
   }
@@ -150,8 +165,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
       }
       if (isUpdate) {
         cursor.GetCurRecord(record.data(), true);
-        for (size_t i = 0; i < fields.size(); ++i)
-          target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "UPDATE", joined.get());
+        target.StoreValues(fields, query.UpdateValues, "UPDATE", joined.get());
         cursor.ModifyRecord(record.data(), true, false);
       } else {
         cursor.DeleteRecord(record.data(), false);
@@ -165,13 +179,8 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
     }
     if (ownTransaction) directory->CommitTransaction(flush);
   } catch (...) {
-    if (ownTransaction && directory->InTransaction()) {
-      try {
-        cursor.CancelRecord();
-      } catch (...) {
-      }
-      directory->RollbackTransaction();
-    }
+    DropUnposted(cursor, target.Record());
+    if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
     throw;
   }
   return rows;

@@ -167,6 +167,33 @@ TEST_F(DataChange, UpdateAndDeleteWithFurtherSources) {
             std::string::npos);
 }
 
+TEST_F(DataChange, BlobValuesAreRewrittenInPlace) {
+  Exec("CREATE TABLE notes (ID INTEGER, Body MEMO, Raw BLOB, PRIMARY KEY (ID))");
+  const std::string text(3000, 'k');
+  EXPECT_EQ(Exec("INSERT INTO notes VALUES (1, '" + text + "', 'raw bytes')"), 1);
+  const auto blobFile = FRoot / "db" / "notes.BLB";
+  const auto firstSize = std::filesystem::file_size(blobFile);
+  for (int i = 0; i < 40; ++i) {
+    const char c = static_cast<char>('a' + i % 26);
+    EXPECT_EQ(Exec("UPDATE notes SET Body = '" + std::string(3000, c) + "', Raw = Body WHERE ID = 1"), 1);
+  }
+  // Each rewrite reuses the chain: the file does not grow by forty values.
+  EXPECT_LT(std::filesystem::file_size(blobFile), firstSize * 3);
+  EXPECT_EQ(Query("SELECT Body FROM notes"), (Rows{std::string(3000, 'n')}));
+  // SET values see the record as it was: Raw got the Body from before the last change.
+  EXPECT_EQ(Query("SELECT Raw FROM notes"), (Rows{std::string(3000, 'm')}));
+  // A failed insert leaves no blob behind; a deleted record's blobs are freed for reuse.
+  EXPECT_EQ(FailureOf("INSERT INTO notes VALUES (1, '" + text + "', NULL)").Code, KURA_KEYVIOL);
+  const auto before = std::filesystem::file_size(blobFile);
+  for (int i = 0; i < 10; ++i) {
+    Exec("DELETE FROM notes");
+    Exec("INSERT INTO notes VALUES (2, '" + text + "', 'again')");
+  }
+  EXPECT_LE(std::filesystem::file_size(blobFile), before);
+  EXPECT_EQ(Exec("UPDATE notes SET Body = NULL"), 1);
+  EXPECT_EQ(Query("SELECT ID, Body, Raw FROM notes"), (Rows{"2|NULL|again"}));
+}
+
 TEST_F(DataChange, InMemoryTables) {
   Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
   EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);

@@ -187,6 +187,22 @@ TEST_F(ShellProgramTest, AlignedTableByDefault) {
   EXPECT_EQ(Slurp(FRoot / "c.out"), "A,B\n7,(null)\n");
 }
 
+TEST_F(ShellProgramTest, PasswordsForEncryptedTables) {
+  Outcome made = Shell("-c " + Quote("create table s (A integer encrypted with 'pw'); insert into s values (1);"));
+  EXPECT_EQ(made.Status, 0) << made.Err;
+  Outcome refused = Shell("-c " + Quote("select A from s;"));
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Err, "Kura Engine Error # 10498 Insufficient rights to the table 's', a password is required\n");
+  Outcome option = Shell("--password pw -c " + Quote("select A from s;"));
+  EXPECT_EQ(option.Status, 0) << option.Err;
+  EXPECT_EQ(option.Out, "A\n1\n");
+  Outcome command = Shell("", ".password pw\nupdate s set A = 2;\nselect A from s;\n");
+  EXPECT_EQ(command.Status, 0) << command.Err;
+  EXPECT_EQ(command.Out, "(1 row affected)\nA\n2\n");
+  Outcome help = Shell("--help");
+  EXPECT_NE(help.Out.find("no protection of secrets"), std::string::npos);
+}
+
 TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
   const std::string binary = KURA_SQL_BINARY;
   const std::string command = Quote(binary) + " Memory --tsv -c " +

@@ -194,6 +194,53 @@ TEST_F(DataChange, BlobValuesAreRewrittenInPlace) {
   EXPECT_EQ(Query("SELECT ID, Body, Raw FROM notes"), (Rows{"2|NULL|again"}));
 }
 
+TEST_F(DataChange, ScriptsRunEveryStatementAndStopAtAFailure) {
+  std::vector<int64_t> counts;
+  TRunResult r = FRunner->Run(
+      "INSERT INTO items VALUES (5, 'x', 1); SELECT COUNT(*) FROM items; DELETE FROM items WHERE ID = 5;"
+      "SELECT COUNT(*) FROM items",
+      [&](TSelectQuery &q) { counts.push_back(q.Row(0)[0].Int); });
+  EXPECT_EQ(r.StatementCount, 4);
+  EXPECT_EQ(r.RowsAffected, 2);
+  EXPECT_EQ(counts, (std::vector<int64_t>{5, 4}));
+  ASSERT_NE(r.Select, nullptr);
+  EXPECT_EQ(r.Select->RowCount(), 1);
+  EXPECT_EQ(r.Select->Row(0)[0].Int, 4);
+  r.Select.reset();  // its sources stay open (read-only) while the result lives
+  // Statements before the failing one keep their effect; those after it do not run.
+  EXPECT_EQ(FailureOf("DELETE FROM items WHERE ID = 4; UPDATE items SET Nope = 1; DELETE FROM items").Message,
+            "SQL error - Invalid column name 'Nope' or table correlation name items specified in table columns");
+  EXPECT_EQ(All(), (Rows{"1|one|10", "2|two|20", "3|three|30"}));
+}
+
+TEST_F(DataChange, MangledStatementsFailWithEngineErrors) {
+  const std::vector<std::string> statements = {
+      "INSERT INTO items (ID, Name) VALUES (7, 'seven') NOAUTOINC COMMIT INTERVAL 5 FLUSH",
+      "UPDATE items AS i SET Qty = i.Qty + 1, Name = 'n' WHERE ID IN (1, 2) COMMIT FLUSH",
+      "DELETE FROM items WHERE Name LIKE 't%' AND Qty BETWEEN 1 AND 50",
+      "CREATE TABLE x (A INTEGER NOT NULL DEFAULT 1, B CHAR(3) CHARCASE LOWER, PRIMARY KEY (A) COMPRESS NONE)",
+      "CREATE UNIQUE INDEX IF NOT EXISTS q ON items (Name, Qty)",
+      "INSERT INTO items SELECT ID + 100, Name, Qty FROM items WHERE ID < 3",
+  };
+  int runs = 0;
+  for (const std::string &statement : statements) {
+    for (size_t cut = 0; cut < statement.size(); ++cut) {
+      std::string text = statement.substr(0, cut);
+      if (cut % 3 == 1) text += "'";
+      if (cut % 5 == 2) text += " ) , (";
+      try {
+        FRunner->Run(text);
+      } catch (const EKuraEngineError &) {
+      } catch (const std::exception &e) {
+        ADD_FAILURE() << text << ": " << e.what();
+      }
+      ++runs;
+    }
+  }
+  EXPECT_GT(runs, 300);
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+}
+
 TEST_F(DataChange, InMemoryTables) {
   Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
   EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);

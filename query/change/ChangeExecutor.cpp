@@ -63,7 +63,7 @@ int64_t TChangeExecutor::Execute(TQueryStatement &statement, std::string_view te
   switch (query->Kind) {
     case TStatementKind::Insert: return ExecuteInsert(*query, text);
     case TStatementKind::Update:
-    case TStatementKind::Delete: return ExecuteUpdateOrDelete(*query);
+    case TStatementKind::Delete: return ExecuteUpdateOrDelete(statement, *query, text);
     case TStatementKind::CreateTable: ExecuteCreateTable(*query); return 0;
     case TStatementKind::CreateIndex: ExecuteCreateIndex(*query); return 0;
     case TStatementKind::DropTable: ExecuteDropTable(*query); return 0;

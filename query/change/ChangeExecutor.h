@@ -40,7 +40,7 @@ class TChangeExecutor {
  private:
   int64_t ExecuteInsert(TDataQuery &query, std::string_view text);
   int64_t ExecuteInsertSelect(TDataQuery &query, std::string_view text);
-  int64_t ExecuteUpdateOrDelete(TDataQuery &query);
+  int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query, std::string_view text);
   void ExecuteCreateTable(TDataQuery &query);
   void ExecuteCreateIndex(TDataQuery &query);
   void ExecuteDropTable(TDataQuery &query);

@@ -82,6 +82,14 @@ bool TChangeTarget::IsSourceTable(const std::string &name) {
   return SameName(name, FTableName) || SameName(name, FCorrelation);
 }
 
+bool TChangeTarget::ResolveSubSelect(TExpToken &node) { return FSubSelects && FSubSelects->Resolve(node); }
+
+bool TChangeTarget::SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode, const TExpValue &value) {
+  if (!FSubSelects) return false;
+  TEvaluator evaluator(this, FCursor->LanguageId(), FCursor->SortId());
+  return FSubSelects->Matches(evaluator, subSelect, valueNode, value);
+}
+
 void TChangeTarget::ReadColumn(const TExpToken &column, TExpValue &value) {
   const TFieldDescriptor &field = FCursor->Field(column.FieldNo);
   if (field.Type == EngineFieldType::Blob) {

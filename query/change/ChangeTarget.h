@@ -9,6 +9,7 @@
 #include "engine/cursor/DataCursor.h"
 #include "query/expr/Evaluator.h"
 #include "query/expr/TypeChecker.h"
+#include "query/change/SubSelectValues.h"
 #include "query/sql/DataQuery.h"
 
 namespace kura {
@@ -39,14 +40,21 @@ class TChangeTarget : public TColumnResolver, public TEvalContext {
   // values go in through the cursor's blob operations.
   void StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value, const char *statementName);
 
+  // IN ( SELECT ... ) is served by these (none: not allowed).
+  void SetSubSelects(TSubSelectValues *subSelects) { FSubSelects = subSelects; }
+  TSubSelectValues *SubSelects() const { return FSubSelects; }
+
   // TColumnResolver
   bool ResolveColumn(TExpToken &column) override;
   bool IsSourceTable(const std::string &name) override;
+  bool ResolveSubSelect(TExpToken &node) override;
   // TEvalContext
   void ReadColumn(const TExpToken &column, TExpValue &value) override;
   bool LastAutoIncValue(const std::string &table, int64_t &value) override;
+  bool SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode, const TExpValue &value) override;
 
  private:
+  TSubSelectValues *FSubSelects = nullptr;
   std::unique_ptr<TDataCursor> FCursor;
   std::string FTableName;
   std::string FCorrelation;

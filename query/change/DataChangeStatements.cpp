@@ -124,10 +124,13 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
   return rows;
 }
 
-int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
+int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query,
+                                               std::string_view text) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  TSubSelectValues subSelects(FSession, FDatabaseName, statement, text);
+  target.SetSubSelects(&subSelects);
   std::vector<int> fields;
   if (isUpdate) fields = TargetFields(target, query);
   // FROM with further sources: their records supply values and conditions.

@@ -28,8 +28,12 @@ class TJoinedSources : public TColumnResolver, public TEvalContext {
   // TColumnResolver
   bool ResolveColumn(TExpToken &column) override;
   bool IsSourceTable(const std::string &name) override;
+  bool ResolveSubSelect(TExpToken &node) override { return FTarget.ResolveSubSelect(node); }
   // TEvalContext
   void ReadColumn(const TExpToken &column, TExpValue &value) override;
+  bool SubSelectMatches(const TExpToken &subSelect, const TExpToken &valueNode, const TExpValue &value) override {
+    return FTarget.SubSelects() && FTarget.SubSelects()->Matches(*FEvaluator, subSelect, valueNode, value);
+  }
 
  private:
   struct TSource {

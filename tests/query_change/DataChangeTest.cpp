@@ -241,6 +241,20 @@ TEST_F(DataChange, MangledStatementsFailWithEngineErrors) {
   EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
 }
 
+TEST_F(DataChange, SubSelectsInWhere) {
+  Exec("CREATE TABLE picks (ID INTEGER); INSERT INTO picks VALUES (2); INSERT INTO picks VALUES (4)");
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 0 WHERE ID IN (SELECT ID FROM picks WHERE ID > 3)"), 1);
+  // A sub-select on the changed table itself is read before anything changes.
+  EXPECT_EQ(Exec("DELETE FROM items WHERE ID IN (SELECT ID FROM items WHERE Qty >= 20) AND "
+                 "ID IN (SELECT ID FROM picks)"),
+            1);
+  EXPECT_EQ(All(), (Rows{"1|one|10", "3|three|30", "4|four|0"}));
+  EXPECT_EQ(Exec("DELETE FROM items, picks WHERE items.ID = picks.ID AND items.ID IN (SELECT ID FROM picks)"), 1);
+  EXPECT_EQ(FailureOf("DELETE FROM items WHERE ID IN (SELECT ID, ID FROM picks)").Message,
+            "SQL error - More than 1 column for sub-select  specified in WHERE clause");
+  EXPECT_EQ(All(), (Rows{"1|one|10", "3|three|30"}));
+}
+
 TEST_F(DataChange, InMemoryTables) {
   Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
   EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);

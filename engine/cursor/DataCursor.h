@@ -131,6 +131,8 @@ class TDataCursor {
   std::vector<std::string> IndexNames() const;
   bool HasPrimaryKey() const;
   TIndexFile *IndexFile() const { return FIndex; }
+  // The B+-tree of an index of the table (0-31), for filters that answer from index ranges.
+  TIndexTree IndexTree(int indexNo) const { return Tree(indexNo); }
 
   // ---- Moving and reading -------------------------------------------------------------------
   void SetToBegin();
@@ -189,6 +191,8 @@ class TDataCursor {
   // Reads a stored record into a buffer of this cursor's layout (calculated fields included);
   // false when the slot holds no live record. For filters.
   bool ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
+  // Number of stored records this cursor has read so far (moving, searching and filtering).
+  uint64_t RecordReads() const { return FRecordReads; }
 
   // ---- Writing ------------------------------------------------------------------------------
   void AppendRecord(uint8_t *buffer, bool reposition = true);
@@ -372,6 +376,7 @@ class TDataCursor {
   int32_t FLockedRecNo = 0;
   bool FRecordChanged = false;
   uint64_t FSeenSerial = 0;
+  uint64_t FRecordReads = 0;
   bool FHoldsTableReadLock = false;
 };
 

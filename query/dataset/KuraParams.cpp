@@ -116,13 +116,6 @@ std::string ReplaceParameterMarkers(const std::string &sql, std::vector<std::str
       i = end;
       continue;
     }
-    if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-      size_t end = sql.find('\n', i);
-      end = end == std::string::npos ? n : end;
-      out.append(sql, i, end - i);
-      i = end;
-      continue;
-    }
     if (c == ':') {
       if (i + 1 < n && sql[i + 1] == ':') {
         out.push_back(':');

@@ -58,8 +58,9 @@ class TParams {
   std::vector<TParam> FItems;
 };
 
-// Replaces every ":name" marker outside quotes and comments by "?" and collects the names in
-// order. "::" stands for one literal colon. A name is letters, digits, "_" and bytes above
+// Replaces every ":name" marker outside quoted texts, bracketed names and /* */ comments by
+// "?" and collects the names in order (the SQL language has no line comments: "--" is two
+// minus signs). "::" stands for one literal colon. A name is letters, digits, "_" and bytes above
 // 127, or any text in double quotes right after the colon (":\"a b\"").
 std::string ReplaceParameterMarkers(const std::string &sql, std::vector<std::string> &names);
 

@@ -116,6 +116,8 @@ void TKuraSession::SetAutoSessionName(bool value) {
   if (value && !FIsDefault) FSessionName = UniqueAutoName();
 }
 
+bool TKuraSession::Active() const { return FEngineSession != nullptr && EngineStarted(); }
+
 void TKuraSession::SetActive(bool active) {
   if (active == Active()) return;
   if (active)
@@ -127,6 +129,13 @@ void TKuraSession::SetActive(bool active) {
 void TKuraSession::Start() {
   std::lock_guard<std::recursive_mutex> guard(Sessions().Lock());
   if (Active()) return;
+  if (FEngineSession) {
+    // The engine was stopped (and its sessions with it): the components start afresh.
+    FEngineSession = nullptr;
+    FOwnsEngineSession = false;
+    for (TKuraDatabase *db : FDatabases) db->FDirectory = nullptr;
+    FTemporaryDatabases.clear();
+  }
   if (OnStartup) OnStartup(*this);
   if (TrimText(FSessionName).empty()) RaiseDatabaseError(dsmsg::SessionNameMissing);
   if (!FIsDefault) Sessions().DefaultSession().Start();
@@ -164,7 +173,13 @@ void TKuraSession::Start() {
 
 void TKuraSession::Stop() {
   std::lock_guard<std::recursive_mutex> guard(Sessions().Lock());
-  if (!Active()) return;
+  if (!FEngineSession) return;
+  if (!EngineStarted()) {
+    // Nothing of the engine is left to release.
+    FEngineSession = nullptr;
+    FOwnsEngineSession = false;
+    return;
+  }
   // Temporary databases go; the others are disconnected (their datasets close with them).
   std::vector<TKuraDatabase *> databases = FDatabases;
   for (TKuraDatabase *db : databases) db->Close();

@@ -63,7 +63,8 @@ class TKuraSession {
   const std::string &Name() const { return FName; }
   static const char *EngineVersion() { return kEngineVersion; }
 
-  bool Active() const { return FEngineSession != nullptr; }
+  // False also after the engine was stopped underneath the session.
+  bool Active() const;
   void SetActive(bool active);
   void Open() { SetActive(true); }
   void Close() { SetActive(false); }

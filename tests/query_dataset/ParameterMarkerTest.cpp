@@ -27,9 +27,12 @@ TEST(ParameterMarkers, QuotedTextAndCommentsAreLeftAlone) {
   EXPECT_EQ(Rewrite("where T = '12:30' and C = \"a:b\" and D = :d", names),
             "where T = '12:30' and C = \"a:b\" and D = ?");
   EXPECT_EQ(names, std::vector<std::string>{"d"});
-  EXPECT_EQ(Rewrite("where T = 'it''s :x' /* :y */ -- :z\n and a = :w", names),
-            "where T = 'it''s :x' /* :y */ -- :z\n and a = ?");
+  EXPECT_EQ(Rewrite("where T = 'it''s :x' /* :y */ and [odd:name] = 1 and a = :w", names),
+            "where T = 'it''s :x' /* :y */ and [odd:name] = 1 and a = ?");
   EXPECT_EQ(names, std::vector<std::string>{"w"});
+  // No line comments in the language: "--" is two minus signs before a marker.
+  EXPECT_EQ(Rewrite("where a = 5 --:z", names), "where a = 5 --?");
+  EXPECT_EQ(names, std::vector<std::string>{"z"});
   // An unterminated quote or comment swallows the rest without looking for markers.
   EXPECT_EQ(Rewrite("select ':a", names), "select ':a");
   EXPECT_TRUE(names.empty());

@@ -131,8 +131,6 @@ class TDataCursor {
   std::vector<std::string> IndexNames() const;
   bool HasPrimaryKey() const;
   TIndexFile *IndexFile() const { return FIndex; }
-  // The B+-tree of an index of the table (0-31), for filters that answer from index ranges.
-  TIndexTree IndexTree(int indexNo) const { return Tree(indexNo); }
 
   // ---- Moving and reading -------------------------------------------------------------------
   void SetToBegin();

@@ -203,3 +203,35 @@ TEST_F(Query, MasterDestroyedBeforeDetail) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Query, MemoryDatabase) {
+  TKuraDatabase &db = Session().OpenDatabase("Memory");
+  db.Open();
+  {
+    TDataCursor c(&db.Handle(), "scratch");
+    c.CreateTable(FigureDefinition(), {});
+  }
+  TKuraTable t;
+  t.SetDatabaseName("memory");
+  t.SetTableName("scratch");
+  t.Open();
+  t.Append();
+  t.FieldByName("MNB").SetAsInteger(19);
+  t.FieldByName("CMT").SetAsString("saved");
+  t.Post();
+  TKuraQuery q;
+  q.SetDatabaseName("Memory");
+  q.SetRequestLive(true);
+  q.SQL().Add("select * from scratch where MNB = :MNB");
+  q.Params()[0].SetAsInteger(19);
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 1);
+  EXPECT_EQ(q.FieldByName("CMT").AsString(), "saved");
+  EXPECT_FALSE(std::filesystem::exists("scratch.DAT")) << "nothing reaches the disk";
+}
+
+}  // namespace
+}  // namespace kura::dstest

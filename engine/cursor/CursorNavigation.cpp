@@ -19,6 +19,7 @@ bool TDataCursor::ReadStored(int32_t recordNumber, std::vector<uint8_t> &image, 
                              int readAhead) {
   TDataFile &data = FTable->DataFile();
   if (recordNumber < 1 || recordNumber > data.SlotCount()) return false;
+  ++FRecordReads;
   TRecord *r = data.GetRecord(recordNumber, direction, readAhead);
   if (!r) {
     // The table changed before the read could be made; the caller works on what it knows.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 
+#include "engine/blob/BlobBuffer.h"
+#include "engine/blob/CursorBlobs.h"
 #include "engine/cursor/DataCursor.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataTable.h"
@@ -56,7 +58,22 @@ std::vector<int> TDataCursor::WritableIndexes() const {
 }
 
 bool TDataCursor::StoredEquals(const uint8_t *stored, const uint8_t *buffer) const {
-  return std::memcmp(stored, buffer, FStoredSize) == 0;
+  if (std::memcmp(stored, buffer, FStoredSize) == 0) return true;
+  if (FBlobFields.empty()) return false;
+  // A Blob field of the buffer may hold the handle of a blob this cursor has open; such a field
+  // is compared through the reference the blob was opened from.
+  std::vector<uint8_t> copy(buffer, buffer + FStoredSize);
+  for (const TBlobFieldInfo &field : FBlobFields) {
+    std::span<uint8_t> record(copy.data(), copy.size());
+    if (!BlobFieldFits(record, field)) continue;
+    if (GetI32(copy.data() + field.NullOffset + 1) >= 0) continue;
+    const TBlobBuffer *open = FBlobs ? FBlobs->BufferOf(record, field) : nullptr;
+    if (!open) continue;
+    const TBlobReference was = ReadBlobReference(std::span<const uint8_t>(stored, FStoredSize), field);
+    if (was.FirstBlock != open->FirstBlock || was.ChangeNumber != open->ChangeNumber) return false;
+    std::memcpy(copy.data() + field.NullOffset, stored + field.NullOffset, 1 + BlobReferenceSize);
+  }
+  return std::memcmp(stored, copy.data(), FStoredSize) == 0;
 }
 
 void TDataCursor::LockForEdit(int32_t recordNumber, bool keepLock) {
@@ -78,8 +95,9 @@ void TDataCursor::UnlockEdit() {
   FTable->UnlockRecord(n);
 }
 
-void TDataCursor::CancelRecord() {
+void TDataCursor::CancelRecord(uint8_t *buffer) {
   CheckOpen();
+  if (buffer && FBlobs) FBlobs->DiscardBlobs(std::span<uint8_t>(buffer, FBufferSize), FBlobFields);
   UnlockEdit();
   FRecordChanged = false;
 }
@@ -219,6 +237,9 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
       });
     }
 
+    if (FBlobs && !FBlobFields.empty())
+      FBlobs->WriteBlobs(std::span<uint8_t>(buffer, FBufferSize), std::span<uint8_t>(image.data(), FStoredSize),
+                         FBlobFields, [&data] { return data.NextBlobNumber(); });
     TRecord *r = data.AllocateRecord(noPrimaryKey, FOptions.SuppressAutoInc, autoInc);
     if (!r) Raise(KURA_KEYORRECDELETED);
     if (r->RecordNumber != slot) {
@@ -317,6 +338,9 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
       });
     }
     if (FOptions.SuppressAutoInc && newAutoInc > data.LastAutoIncValue()) data.SetLastAutoIncValue(newAutoInc);
+    if (FBlobs && !FBlobFields.empty())
+      FBlobs->WriteBlobs(std::span<uint8_t>(buffer, FBufferSize), std::span<uint8_t>(image.data(), FStoredSize),
+                         FBlobFields, [&data] { return data.NextBlobNumber(); });
     TRecord *r = data.GetRecord(recNo);
     if (!r) Raise(KURA_KEYORRECDELETED);
     std::memcpy(r->Image.data() + kAutoIncOffset, image.data() + kAutoIncOffset, FStoredSize - kAutoIncOffset);
@@ -395,6 +419,8 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
       Tree(kSystemRecordIndex)
           .Replace(deletedKey.data(), static_cast<uint32_t>(recNo), systemKey.data(), static_cast<uint32_t>(recNo));
     });
+    if (FBlobs && !FBlobFields.empty())
+      FBlobs->FreeRecordBlobs(std::span<const uint8_t>(stored.data(), FStoredSize), FBlobFields);
     data.FreeRecord(recNo, noPrimaryKey);
     FIndex->Pages().AddLiveRecords(-1);
     FIndex->Pages().MarkHeaderDirty();

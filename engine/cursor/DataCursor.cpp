@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "engine/blob/BlobFile.h"
+#include "engine/blob/CursorBlobs.h"
 #include "engine/crypt/TablePassword.h"
 #include "engine/cursor/CursorReadScope.h"
 #include "engine/file/FileNames.h"
@@ -71,6 +73,8 @@ void TDataCursor::OpenCursor() {
     CheckPassword();
     RebuildSystemIndexIfNeeded();
     BuildCatalogue();
+    FBlobFields = BlobFieldsOf(*FTable);
+    if (TBlobStore *store = BlobStoreOf(*FTable)) FBlobs = std::make_unique<TCursorBlobs>(store, FTable->Name());
     LoadKeyDefinitions();
     FRangeActive = false;
     FRequestedIndex = 0;
@@ -104,6 +108,9 @@ void TDataCursor::ReleaseEverything() {
     }
     FHoldsTableReadLock = false;
   }
+  if (FBlobs) FBlobs->CloseAll();
+  FBlobs.reset();
+  FBlobFields.clear();
   FFilters.clear();
   FVisible.Clear();
   for (auto &k : FKeys) k.reset();

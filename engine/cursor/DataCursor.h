@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/blob/BlobReference.h"
 #include "engine/cursor/CursorFilter.h"
 #include "engine/cursor/RecordsBitmap.h"
 #include "engine/data/Bcd.h"
@@ -30,6 +31,7 @@
 
 namespace kura {
 
+class TCursorBlobs;
 class TDataDirectory;
 class TDataTable;
 class TIndexFile;
@@ -122,6 +124,9 @@ class TDataCursor {
   const TIndexKeyDefinition &CurrentKeys() const;
   // Key definition of any index of the table (0-31).
   const TIndexKeyDefinition &KeysOf(int indexNo) const;
+  // The B+-tree of an index of the table (0-31), for walking key ranges (filters answered from
+  // an index). Valid until the table changes.
+  TIndexTree IndexTree(int indexNo) const { return Tree(indexNo); }
   // Names of the table's indexes: [0] primary ("" when the table has none), then secondaries.
   std::vector<std::string> IndexNames() const;
   bool HasPrimaryKey() const;
@@ -184,17 +189,32 @@ class TDataCursor {
   // Reads a stored record into a buffer of this cursor's layout (calculated fields included);
   // false when the slot holds no live record. For filters.
   bool ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
+  // Number of stored records this cursor has read so far (moving, searching and filtering).
+  uint64_t RecordReads() const { return FRecordReads; }
 
   // ---- Writing ------------------------------------------------------------------------------
   void AppendRecord(uint8_t *buffer, bool reposition = true);
   void ModifyRecord(uint8_t *buffer, bool unlock = true, bool reposition = true);
   // buffer: the record as the caller read it (null: the cursor's own copy).
   void DeleteRecord(const uint8_t *buffer, bool reposition = true);
-  void CancelRecord();
+  // Gives up an edit: releases the edit lock and clears the record-changed flag; with the
+  // record buffer, the unposted changes of its blobs are dropped too.
+  void CancelRecord(uint8_t *buffer = nullptr);
   // Releases this cursor's edit lock (0 = the current record).
   void WriteUnlockRecord(int32_t recordNumber = 0);
   int32_t EditLockedRecord() const { return FLockedRecNo; }
   bool RecordChangedFlag() const { return FRecordChanged; }
+
+  // ---- Blobs (fields by catalogue number; KURA_NOTABLOB for a field that is not a Blob) ------
+  // Opens the blob of a field in a record buffer and returns its size; the buffer then holds
+  // the blob's handle until it is freed or the record is posted.
+  uint32_t OpenBlob(uint8_t *buffer, int fieldNumber);
+  void FreeBlob(uint8_t *buffer, int fieldNumber);
+  uint32_t GetBlob(const uint8_t *buffer, int fieldNumber, uint32_t offset, uint32_t length, uint8_t *dest);
+  void PutBlob(uint8_t *buffer, int fieldNumber, uint32_t offset, uint32_t length, const uint8_t *source);
+  void TruncateBlob(uint8_t *buffer, int fieldNumber, uint32_t length);
+  uint32_t GetBlobSize(const uint8_t *buffer, int fieldNumber);
+  size_t OpenBlobCount() const;
 
   // ---- Table-wide ---------------------------------------------------------------------------
   void ReadLockTable();
@@ -300,6 +320,8 @@ class TDataCursor {
   void UpdateMembership(int32_t recordNumber, const uint8_t *storedRecord, bool deleted);
   bool StoredEquals(const uint8_t *stored, const uint8_t *buffer) const;
   std::string IndexDisplayName(int indexNo) const;
+  const TBlobFieldInfo &BlobField(int fieldNumber) const;
+  TCursorBlobs &Blobs() const;
   const TFieldDescriptor &CheckedField(int fieldNumber) const;
 
   TDataDirectory *FDirectory;
@@ -344,10 +366,15 @@ class TDataCursor {
   std::vector<std::unique_ptr<TCursorFilter>> FFilters;
   TRecordsBitmap FVisible;
 
+  // Blobs: the table's Blob fields (stored layout) and the blobs this cursor has open.
+  std::vector<TBlobFieldInfo> FBlobFields;
+  std::unique_ptr<TCursorBlobs> FBlobs;
+
   // Locks and change detection.
   int32_t FLockedRecNo = 0;
   bool FRecordChanged = false;
   uint64_t FSeenSerial = 0;
+  uint64_t FRecordReads = 0;
   bool FHoldsTableReadLock = false;
 };
 

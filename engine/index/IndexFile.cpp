@@ -138,8 +138,8 @@ void TIndexFile::CloseFile(bool discard) {
 bool TIndexFile::NoPrimaryKey() const { return FPages->Header().NoPrimaryKey; }
 
 TIndexFile *TableIndexFile(TDataTable &table) {
-  // Only this layer makes a table's index side file.
-  return static_cast<TIndexFile *>(table.IndexFile());
+  // Checked once here, so that callers need no cast of their own.
+  return dynamic_cast<TIndexFile *>(table.IndexFile());
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/sort/SortRecords.h"
 #include "engine/table/DataDirectory.h"
@@ -263,13 +264,17 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   };
 
   if (FPlan.FastCount) {
-    int64_t count = 0;
-    TDataFile &source = FPlan.Sources[0]->Table->DataFile();
-    for (int32_t n = 1; n <= source.SlotCount(); ++n) {
-      TRecord *record = source.GetRecord(n);
-      if (LiveSlot(record)) ++count;
-      if (record) source.ReleaseRecord(record);
-    }
+    // The table's own record count: no record is read.
+    TSelectSource &source = *FPlan.Sources[0];
+    TDataCursor cursor(source.Directory, source.Parsed->TableName);
+    TCursorOptions options;
+    options.InMemory = source.Directory->IsMemory();
+    options.NaturalOrder = true;
+    options.ReadOnly = source.Table->ReadOnly();
+    cursor.SetOptions(options);
+    cursor.OpenCursor();
+    const int64_t count = cursor.RecordCount();
+    cursor.CloseCursor();
     std::vector<TExpValue> values{TExpValue::OfInt(count)};
     append(&values);
     return false;
@@ -381,53 +386,6 @@ void TSelectExecution::RemoveDuplicates(TDataTable &table) {
   for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
   request.Distinct = true;
   SortRecords(table, request);
-}
-
-std::vector<int32_t> TSelectExecution::LiveRecords() {
-  std::vector<int32_t> records;
-  std::vector<std::vector<TExpValue>> keys;
-  TSelectSource &source = *FPlan.Sources[0];
-  Produce([&]() {
-    records.push_back(static_cast<int32_t>(
-        source.Image[1] | (source.Image[2] << 8) | (source.Image[3] << 16) | (source.Image[4] << 24)));
-    std::vector<TExpValue> key;
-    for (const TSortColumn &k : FPlan.OrderKey) {
-      TExpValue v;
-      ColumnValue(FPlan.Columns[k.Column], v);
-      key.push_back(std::move(v));
-    }
-    keys.push_back(std::move(key));
-    return true;
-  });
-  if (FPlan.OrderKey.empty()) return records;
-  // The order of the index that serves ORDER BY: NULL first, then by value.
-  std::vector<size_t> order(records.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  const bool noCase = FPlan.Query->OrderByNoCase;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    for (size_t k = 0; k < FPlan.OrderKey.size(); ++k) {
-      const TExpValue &x = keys[a][k], &y = keys[b][k];
-      const TDataType type = FPlan.Columns[FPlan.OrderKey[k].Column].Field.Type;
-      int c;
-      if (x.Null || y.Null) c = (x.Null ? 0 : 1) - (y.Null ? 0 : 1);
-      else if (HoldsFloat(type)) c = x.Float < y.Float ? -1 : (x.Float > y.Float ? 1 : 0);
-      else if (HoldsString(type)) {
-        if (noCase) {
-          std::string p = x.Str, q = y.Str;
-          for (char &ch : p) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-          for (char &ch : q) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-          c = p.compare(q);
-        } else {
-          c = x.Str.compare(y.Str);
-        }
-      } else c = x.Int < y.Int ? -1 : (x.Int > y.Int ? 1 : 0);
-      if (c != 0) return FPlan.OrderKey[k].Descending ? c > 0 : c < 0;
-    }
-    return false;
-  });
-  std::vector<int32_t> sorted;
-  for (size_t i : order) sorted.push_back(records[i]);
-  return sorted;
 }
 
 }  // namespace kura

@@ -26,8 +26,6 @@ class TSelectExecution {
   void SortByOrder(TDataTable &table);
   // Removes duplicates over the visible columns (UNION without ALL).
   void RemoveDuplicates(TDataTable &table);
-  // The records of the single source that a live result shows, in order.
-  std::vector<int32_t> LiveRecords();
 
  private:
   // Join ordering: among inner joins the source with the fewest records passing its own

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/crypt/TablePassword.h"
 #include "engine/errors/EngineError.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
@@ -139,7 +140,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   auto plan = std::make_unique<TSelectPlan>();
   TSelectPlan &p = *plan;
   p.Query = &query;
-  TSelectPlan *planPtr = plan.get();
   FPlans[&query] = std::move(plan);
   const bool wantLive = FStatement.RequestLive() && !query.Into.Given;
 
@@ -151,6 +151,14 @@ void TSelectQuery::Validate(TDataQuery &query) {
     source->Table = source->Directory->OpenTable(parsed.TableName, false, !wantLive,
                                                  source->Directory->IsMemory(), false);
     FOpenedTables.emplace_back(source->Directory, source->Table);
+    // An encrypted table is read only with its password known to the session.
+    TDataFile &data = source->Table->DataFile();
+    if (data.Encrypted()) {
+      TDataSession *session = source->Directory->Session();
+      CheckTableAccess(
+          data.Password(), [session](const std::string &password) { return session->HasPassword(password); },
+          session->PasswordCallback, source->Table->Name());
+    }
     source->Row.Fields = &source->Table->DataFile().Fields();
     source->Row.Table = source->Table;
     p.Sources.push_back(std::move(source));
@@ -287,7 +295,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   if (query.HasHaving() && !query.HasGroupBy())
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   p.VisibleCount = p.Columns.size();
-  for (TSelectColumn &c : p.Columns) c.Field.Name = UniqueName({}, c.DisplayName);
   {
     std::vector<TSelectColumn> named;
     for (TSelectColumn &c : p.Columns) {
@@ -444,7 +451,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
                       "\" is target of multiple join conditions in WHERE or JOIN clause");
     }
     if (j.Kind == TJoinKind::RightOuter) {
-      if (joined != 1 || !query.Joins.empty() && &j != &query.Joins.front())
+      if (joined != 1 || &j != &query.Joins.front())
         RaiseSqlError("Internal join error - table correlation name \"" +
                       query.Sources[0].CorrelationName + "\" cannot be the target of a RIGHT OUTER JOIN");
       std::swap(order[0], order[1]);
@@ -666,7 +673,6 @@ void TSelectQuery::Validate(TDataQuery &query) {
   }
   p.Live = live;
   if (&query == FStatement.Master()) FStatement.SetResultLive(live);
-  (void)planPtr;
 }
 
 }  // namespace kura

@@ -8,6 +8,7 @@
 #include "engine/table/DataSession.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
+#include "query/select/SelectLiveCursor.h"
 #include "query/select/SelectValues.h"
 
 namespace kura {
@@ -42,6 +43,20 @@ void TSelectQuery::Prepare(std::string_view sql) {
   FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
 }
 
+void TSelectQuery::PrepareNext() {
+  ClearResult();
+  FPlans.clear();
+  CloseSources();
+  try {
+    FStatement.PrepareNext();
+  } catch (...) {
+    FPlans.clear();
+    CloseSources();
+    throw;
+  }
+  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+}
+
 void TSelectQuery::SetParameter(size_t index, const TTypeInfo &type, const TExpValue &value) {
   if (index >= FParameterValues.size()) RaiseSqlError("Parameter " + std::to_string(index + 1) + " does not exist");
   FParameterValues[index].Given = true;
@@ -68,15 +83,18 @@ bool TSelectQuery::Live() const {
 }
 
 void TSelectQuery::ClearResult() {
+  FLiveCursor.reset();
   FLiveRecords.clear();
   FResultSlots.clear();
   FSubSelectValues.clear();
-  if (FResultTable) {
-    TDataTable *table = FResultTable;
-    FResultTable = nullptr;
-    FResultDirectory->CloseTable(table);
-    if (FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
+  const bool hadResult = FResultTable != nullptr;
+  if (FResultCursor) {
+    FResultCursor.reset();  // the cursor held the table
+  } else if (FResultTable) {
+    FResultDirectory->CloseTable(FResultTable);
   }
+  FResultTable = nullptr;
+  if (hadResult && FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
   if (FResultDirectory) {
     FSession.CloseDataDirectory(FResultDirectory);
     FResultDirectory = nullptr;
@@ -202,8 +220,12 @@ void TSelectQuery::Execute() {
         locked.push_back(s->Table);
       }
     if (plan.Live) {
-      TSelectExecution run(*this, plan);
-      FLiveRecords = run.LiveRecords();
+      FLiveCursor = OpenLiveCursor(*this, plan);
+      std::vector<uint8_t> buffer = FLiveCursor->NewRecordBuffer();
+      FLiveCursor->SetToBegin();
+      while (FLiveCursor->GetNextRecord(buffer.data()) == KURA_NONE)
+        FLiveRecords.push_back(FLiveCursor->CurrentRecordNumber());
+      FLiveCursor->SetToBegin();
     } else {
       // Where the result table goes.
       FResultInMemory = false;
@@ -294,6 +316,10 @@ void TSelectQuery::Execute() {
       if (record->Image[0] == 0) FResultSlots.push_back(n);
       file.ReleaseRecord(record);
     }
+    TDataTable *table = FResultTable;
+    FResultTable = nullptr;
+    FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
+    FResultTable = FResultCursor->Table();
   }
   FExecuted = true;
 }

@@ -19,6 +19,7 @@
 
 namespace kura {
 
+class TDataCursor;
 class TDataSession;
 
 struct TResultColumnInfo {
@@ -44,6 +45,10 @@ class TSelectQuery {
   // than SELECT fail with "not supported yet".
   void Prepare(std::string_view sql);
   bool Prepared() const { return FStatement.Prepared(); }
+  // Scripts: whether another statement follows the current one, and preparing it (the
+  // current statement's result and sources are released first).
+  bool HasNextStatement() const { return FStatement.HasNextStatement(); }
+  void PrepareNext();
   TStatementKind Kind() const { return FStatement.Kind(); }
   size_t ParameterCount() const { return FStatement.ParameterCount(); }
   // The value of the n-th (0-based) "?" of the statement, given in its own type; it is
@@ -69,6 +74,11 @@ class TSelectQuery {
   TDataTable *ResultTable() const { return FResultTable; }
   // Record numbers of the source table a live result shows, in order.
   const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
+  // The cursor a live result is served through (null for a result table).
+  TDataCursor *LiveCursor() const { return FLiveCursor.get(); }
+  // The cursor on the result table (null for a live result). The dataset layer serves
+  // either this or LiveCursor().
+  TDataCursor *ResultCursor() const { return FResultCursor.get(); }
 
   // Frees the result (deleting a temporary result table), closes the sources.
   void Close();
@@ -105,6 +115,8 @@ class TSelectQuery {
   bool FResultInMemory = false;
   std::string FResultName;
   std::vector<int32_t> FLiveRecords;
+  std::shared_ptr<TDataCursor> FLiveCursor;
+  std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;

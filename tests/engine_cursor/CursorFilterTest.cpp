@@ -1,6 +1,7 @@
 // Filters, the visible-record set, and projections with calculated fields.
 #include "tests/engine_cursor/CursorTestSupport.h"
 
+#include "engine/index/IndexFile.h"
 #include "engine/table/DataTable.h"
 
 using namespace kura;
@@ -216,6 +217,56 @@ TEST_F(CursorFilters, ProjectionWithCalculatedField) {
   bad.Field.Name = "X";
   bad.SourceField = 9;
   EXPECT_EQ(CodeOf([&] { c.SetProjection({bad}); }), KURA_INVALIDFIELDNAME);
+}
+
+// "Value = v" answered from the first key field of ByValueName: the record set comes from a
+// walk over the index range, the way an index-optimised expression filter works.
+class ValueFromIndexFilter : public TCursorFilter {
+ public:
+  explicit ValueFromIndexFilter(int32_t value) : FValue(value) {}
+  bool Accepts(TDataCursor &c, const uint8_t *record) override {
+    ++Calls;
+    return !c.IsFieldNull(3, record) && c.GetInteger(3, record) == FValue;
+  }
+  bool BuildRecordSet(TDataCursor &c, const TRecordsBitmap &candidates, TRecordsBitmap &result) override {
+    const int indexNo = 2;  // ByValueName
+    const TIndexKeyDefinition &keys = c.KeysOf(indexNo);
+    std::vector<uint8_t> probe = c.NewRecordBuffer();
+    c.SetInteger(3, probe.data(), FValue);
+    std::vector<uint8_t> key = keys.BuildKey(probe.data(), c.StoredRecordSize());
+    const int length = keys.PrefixLength(1);
+    TIndexTree tree = c.IndexTree(indexNo);
+    TIndexPosition pos = tree.SearchFirstAtOrAfter(key.data(), length);
+    std::vector<uint8_t> found(key.size());
+    uint32_t recNo = 0;
+    while (tree.OnEntry(pos)) {
+      tree.ReadEntry(pos, found.data(), &recNo);
+      if (keys.Compare(found.data(), key.data(), length) != 0) break;
+      if (candidates.Test(recNo)) result.Set(recNo);
+      if (!tree.Next(pos)) break;
+    }
+    return true;
+  }
+  int Calls = 0;
+
+ private:
+  int32_t FValue;
+};
+
+TEST_F(CursorFilters, FilterAnsweredFromAnIndexReadsNoRecords) {
+  TDataCursor &c = Open();
+  Fill(c, 100);
+  auto owned = std::make_unique<ValueFromIndexFilter>(4);
+  ValueFromIndexFilter *f = owned.get();
+  c.ActivateFilter(c.AddFilter(std::move(owned)));
+  EXPECT_EQ(f->Calls, 0);
+  EXPECT_EQ(c.RecordCount(), 10);
+  std::vector<int32_t> expected;
+  for (int i = 4; i <= 100; i += 10) expected.push_back(i);
+  EXPECT_EQ(Codes(c), expected);
+  c.SetIndexName("ByName");
+  EXPECT_EQ(c.RecordCount(), 10);
+  EXPECT_EQ(f->Calls, 0);
 }
 
 }  // namespace

@@ -177,6 +177,27 @@ TEST_F(CursorTable, EncryptedTableNeedsThePassword) {
   EXPECT_EQ(Codes(again), (std::vector<int32_t>{1}));
 }
 
+TEST_F(CursorTable, IndexFileOfAnotherTableIsRefused) {
+  TDataFileDefinition def;
+  def.Fields = {MakeField("Wide", EngineFieldType::String, 40)};
+  TDataCursor creator(FDirectory, "other");
+  creator.CreateTable(def, {MakeIndex("", {1})});
+  std::filesystem::copy_file(FDir.File("other.IDX"), FDir.File("people.IDX"),
+                             std::filesystem::copy_options::overwrite_existing);
+  TDataCursor c(FDirectory, "people");
+  EXPECT_EQ(CodeOf([&] { c.OpenCursor(); }), KURA_INDEXCORRUPT);
+  EXPECT_FALSE(c.IsOpen());
+  // A header that cannot be an index header.
+  std::vector<uint8_t> garbage(4096, 0xEE);
+  {
+    std::ofstream out(FDir.File("people.IDX"), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(garbage.data()), static_cast<std::streamsize>(garbage.size()));
+  }
+  const unsigned code = CodeOf([&] { c.OpenCursor(); });
+  EXPECT_TRUE(code == KURA_HEADERCORRUPT || code == KURA_OLDVERSION) << code;
+  EXPECT_FALSE(c.IsOpen());
+}
+
 // Overwrites bytes of one index page on disk.
 void DamagePage(const std::string &file, int32_t page, int offset, const std::vector<uint8_t> &bytes) {
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);

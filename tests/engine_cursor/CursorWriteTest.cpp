@@ -232,6 +232,30 @@ TEST_F(CursorWrite, DeleteInNaturalOrderGoesToNextHigherThenLower) {
   EXPECT_EQ(c.RecordCount(), 2);
 }
 
+TEST_F(CursorWrite, NaturalOrderModifyAndBookmarks) {
+  TCursorOptions natural;
+  natural.NaturalOrder = true;
+  TDataCursor &c = Open(natural);
+  for (int i = 1; i <= 5; ++i) Add(c, i * 10, "n", i);
+  std::vector<uint8_t> r = c.NewRecordBuffer(), now = c.NewRecordBuffer();
+  EXPECT_TRUE(c.SetToRecNo(3));
+  c.GetCurRecord(r.data());
+  const int32_t slot = c.CurrentRecordNumber();
+  c.SetInteger(1, r.data(), 5);  // a new key does not move a record in natural order
+  c.ModifyRecord(r.data(), true, true);
+  EXPECT_EQ(c.CurrentRecordNumber(), slot);
+  EXPECT_EQ(c.SequenceNumber(), 3);
+  ASSERT_EQ(c.GetNextRecord(now.data()), KURA_NONE);
+  EXPECT_EQ(c.GetInteger(1, now.data()), 40);
+  std::vector<uint8_t> mark = c.GetBookmark();
+  ASSERT_EQ(mark.size(), 4u);
+  c.SetToBegin();
+  c.SetToBookmark(mark);
+  EXPECT_EQ(c.SequenceNumber(), 4);
+  EXPECT_FALSE(c.Find(r.data(), false, 0, 0, false, now.data()));  // no key order to search
+  EXPECT_EQ(Codes(c), (std::vector<int32_t>{10, 20, 5, 40, 50}));
+}
+
 TEST_F(CursorWrite, AppendWithoutRepositionKeepsTheCurrentRecord) {
   TDataCursor &c = Open();
   Add(c, 10, "a", 1);

@@ -57,10 +57,26 @@ TEST(ShellOutput, TableAlignsColumns) {
   WriteTable(out, r);
   EXPECT_EQ(out.str(),
             " Name | N\n"
-            "------+------\n"
-            " Aoki |    1\n"
-            " B    | NULL\n"
+            "------+---\n"
+            " Aoki | 1\n"
+            " B    |  \n"
             "(2 rows)\n");
+  std::ostringstream shown;
+  WriteTable(shown, r, "(null)");
+  EXPECT_NE(shown.str().find(" B    | (null)\n"), std::string::npos) << shown.str();
+}
+
+TEST(ShellOutput, CsvQuotesWhatNeedsIt) {
+  TResultText r;
+  r.Names = {"Name", "Note"};
+  r.Rows = {{"a,b", "say \"hi\""}, {"plain", ""}, {"line\nbreak", ""}};
+  r.Null = {{false, false}, {false, true}, {false, false}};
+  std::ostringstream out;
+  WriteCsv(out, r);
+  EXPECT_EQ(out.str(), "Name,Note\n\"a,b\",\"say \"\"hi\"\"\"\nplain,\n\"line\nbreak\",\n");
+  std::ostringstream nulls;
+  WriteCsv(nulls, r, "NULL");
+  EXPECT_NE(nulls.str().find("plain,NULL\n"), std::string::npos);
 }
 
 TEST(ShellOptions, ParsesAndRefuses) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
@@ -44,18 +45,18 @@ class ShellProgramTest : public ::testing::Test {
     };
     def.Fields = {field("ID", EngineFieldType::Integer), field("Word", EngineFieldType::String, 20),
                   field("Price", EngineFieldType::Float)};
-    TDataTable *table = dir->CreateTable("items", def, false);
-    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
+    std::vector<TFieldDescriptor> laid = def.Fields;
+    LayoutFields(laid);
     TIndexDefinition primary;
     TIndexDefinitionField key;
     key.FieldNumber = 1;
     key.FieldName = "ID";
     key.Type = EngineFieldType::Integer;
-    key.StoredSize = table->DataFile().Field(1).DataSize;
+    key.StoredSize = laid[0].DataSize;
     primary.Fields.push_back(key);
-    DefinePrimaryIndex(index->Header(), primary, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-    TDataFile &file = table->DataFile();
+    TDataCursor cursor(dir, "items");
+    cursor.CreateTable(def, {primary});
+    cursor.OpenCursor();
     const struct {
       int id;
       const char *word;
@@ -63,15 +64,14 @@ class ShellProgramTest : public ::testing::Test {
       bool hasPrice;
     } rows[] = {{1, "plain", 1.5, true}, {2, "tab\there", 0, false}, {3, "line\nbreak\\", 20, true}};
     for (const auto &row : rows) {
-      TRecord *r = file.AllocateRecord(true);
-      SetIntegerField(file.Field(1), r->Image.data(), row.id);
-      SetStringField(file.Field(2), r->Image.data(), row.word, 0);
-      if (row.hasPrice) SetFloatField(file.Field(3), r->Image.data(), row.price);
-      else SetFieldNull(file.Field(3), r->Image.data());
-      file.MarkRecordDirty(r);
-      file.ReleaseRecord(r);
+      std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+      cursor.InitRecord(buffer.data());
+      cursor.SetInteger(1, buffer.data(), row.id);
+      cursor.SetString(2, buffer.data(), row.word);
+      if (row.hasPrice) cursor.SetFloat(3, buffer.data(), row.price);
+      cursor.AppendRecord(buffer.data());
     }
-    dir->CloseTable(table);
+    cursor.CloseCursor();
     StopEngine();
   }
   void TearDown() override {
@@ -144,10 +144,47 @@ TEST_F(ShellProgramTest, KeepGoingCarriesOn) {
   EXPECT_NE(o.Err.find("Invalid column name 'Nope'"), std::string::npos);
 }
 
-TEST_F(ShellProgramTest, OtherStatementsAreNotSupportedYet) {
-  Outcome o = Shell("-c " + Quote("delete from items;"));
+TEST_F(ShellProgramTest, ChangingStatementsReportRowsAffected) {
+  Outcome made = Shell("-c " + Quote("create table stock (ID integer, Price float, primary key (ID)); "
+                                     "insert into stock values (1, 1.5); insert into stock (ID) values (2); "
+                                     "insert into stock values (3, 20);"));
+  EXPECT_EQ(made.Status, 0) << made.Err;
+  Outcome o = Shell("-c " + Quote("insert into stock (ID) values (4); update stock set Price = 2 "
+                                  "where ID >= 3; delete from stock where ID = 1; select ID, Price from stock;"));
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out, "(1 row affected)\n(2 rows affected)\n(1 row affected)\nID\tPrice\n2\tNULL\n3\t2\n4\t2\n");
+  Outcome quiet = Shell("", ".changes off\ndelete from stock;\nselect count(*) from stock;\n");
+  EXPECT_EQ(quiet.Status, 0) << quiet.Err;
+  EXPECT_EQ(quiet.Out, "count(*)\n0\n");
+}
+
+TEST_F(ShellProgramTest, DefinitionsAndTransactionsFromTheShell) {
+  Outcome o = Shell("", "create table notes (N integer, Text varchar(10), primary key (N));\n"
+                        "start transaction;\ninsert into notes values (1, 'one');\nrollback;\n"
+                        "insert into notes values (2, 'two');\ncommit;\n");
   EXPECT_EQ(o.Status, 1);
-  EXPECT_EQ(o.Err, "Kura Engine Error # 11949 SQL error - DELETE statements are not supported yet\n");
+  EXPECT_EQ(o.Err, "Kura Engine Error # 11949 SQL error - Transaction not in progress for database '" +
+                       (FRoot / "db").string() + "/'\n");
+  Outcome csv = Shell("--csv", ".nullvalue -\nselect N, Text, 'x' || Text as T from notes;\n");
+  EXPECT_EQ(csv.Status, 0) << csv.Err;
+  EXPECT_EQ(csv.Out, "N,Text,T\n2,two,xtwo\n");
+  Outcome dropped = Shell("-c " + Quote("drop table notes; drop table if exists notes;"));
+  EXPECT_EQ(dropped.Status, 0) << dropped.Err;
+  EXPECT_FALSE(std::filesystem::exists(FRoot / "db" / "notes.DAT"));
+}
+
+TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
+  const std::string binary = KURA_SQL_BINARY;
+  const std::string command = Quote(binary) + " Memory -c " +
+                              Quote("create table m (A integer); insert into m values (7); select A from m;") +
+                              " >" + Quote((FRoot / "m.out").string()) + " 2>&1";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
+  EXPECT_EQ(Slurp(FRoot / "m.out"), "(1 row affected)\nA\n7\n");
+  const std::string inDir = Quote(binary) + " " + Quote((FRoot / "db").string()) + " -c " +
+                            Quote("select count(*) from items;") + " >" + Quote((FRoot / "d.out").string());
+  ASSERT_EQ(std::system(inDir.c_str()), 0);
+  EXPECT_EQ(Slurp(FRoot / "d.out"), "count(*)\n3\n");
 }
 
 TEST_F(ShellProgramTest, TablesAndSchema) {

@@ -1,6 +1,7 @@
 // The application's own queries: live results over the lesson tables in natural or index
 // order, and a result table when no index serves ORDER BY.
 #include "SelectTestSupport.h"
+#include "engine/cursor/DataCursor.h"
 
 namespace kura::test {
 namespace {
@@ -72,6 +73,91 @@ TEST_F(LiveTest, LiveCalculatedColumns) {
   EXPECT_TRUE(q->Live());
   q->Execute();
   EXPECT_EQ(Read(*q), (R{{"-1", "Saved*"}}));
+}
+
+}  // namespace
+}  // namespace kura::test
+
+
+namespace kura::test {
+namespace {
+
+// Live results are cursors on the source table: the filter, the index order and the
+// projection are the cursor's own, and records appended through it go to the table.
+TEST_F(LiveTest, LiveResultIsACursorOnTheTable) {
+  auto q = Query("select MNB, ITEM, ITEM || '!' as Loud from mokuji where MNB > 0 order by MNB", true);
+  ASSERT_TRUE(q->Live());
+  q->Execute();
+  TDataCursor *cursor = q->LiveCursor();
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(cursor->RecordCount(), 3);
+  ASSERT_EQ(cursor->FieldCount(), 3);
+  EXPECT_EQ(cursor->Catalogue()[0].Origin, "mokuji.MNB");
+  EXPECT_EQ(cursor->Catalogue()[2].SourceField, 0);
+  std::vector<uint8_t> buffer = cursor->NewRecordBuffer();
+  std::vector<std::string> seen;
+  cursor->SetToBegin();
+  while (cursor->GetNextRecord(buffer.data()) == KURA_NONE)
+    seen.push_back(std::to_string(cursor->GetInteger(1, buffer.data())) + ":" + cursor->GetString(3, buffer.data()));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:One!", "2:Two!", "3:Three!"}));
+
+  // Appending through the live result: a record that passes WHERE shows; one that fails it
+  // does not, but both are in the table.
+  cursor->InitRecord(buffer.data());
+  cursor->SetInteger(1, buffer.data(), 4);
+  cursor->SetString(2, buffer.data(), "Four");
+  cursor->AppendRecord(buffer.data());
+  cursor->InitRecord(buffer.data());
+  cursor->SetInteger(1, buffer.data(), -5);
+  cursor->SetString(2, buffer.data(), "Hidden");
+  cursor->AppendRecord(buffer.data());
+  EXPECT_EQ(cursor->RecordCount(), 4);
+  q->Close();
+  EXPECT_EQ(Run("select count(*) from mokuji"), (R{{"6"}}));
+  EXPECT_EQ(Run("select ITEM from mokuji where MNB = 4"), (R{{"Four"}}));
+}
+
+TEST_F(LiveTest, LiveCursorFollowsNewParameters) {
+  auto q = Query("select * from figure where MNB = ?", true);
+  q->SetParameterInt(0, 1);
+  q->Execute();
+  ASSERT_NE(q->LiveCursor(), nullptr);
+  EXPECT_EQ(q->LiveCursor()->RecordCount(), 4);
+  q->SetParameterInt(0, 2);
+  q->Execute();
+  EXPECT_EQ(q->LiveCursor()->RecordCount(), 1);
+  auto table = Query("select * from figure where MNB = 1 order by BFR", true);
+  table->Execute();
+  EXPECT_EQ(table->LiveCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+TEST_F(LiveTest, ResultTableIsServedThroughACursor) {
+  auto q = Query("select MNB, ITEM from mokuji where MNB > 0 order by ITEM desc");
+  q->Execute();
+  EXPECT_EQ(q->LiveCursor(), nullptr);
+  TDataCursor *cursor = q->ResultCursor();
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(cursor->RecordCount(), 3);
+  std::vector<uint8_t> buffer = cursor->NewRecordBuffer();
+  std::vector<std::string> seen;
+  cursor->SetToBegin();
+  while (cursor->GetNextRecord(buffer.data()) == KURA_NONE) seen.push_back(cursor->GetString(2, buffer.data()));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Two", "Three", "One"}));
+  // Edits change the result table only.
+  cursor->InitRecord(buffer.data());
+  cursor->SetInteger(1, buffer.data(), 9);
+  cursor->SetString(2, buffer.data(), "Nine");
+  cursor->AppendRecord(buffer.data());
+  EXPECT_EQ(cursor->RecordCount(), 4);
+  q->Close();
+  EXPECT_EQ(Run("select count(*) from mokuji"), (R{{"4"}}));
+  EXPECT_TRUE(PrivateFiles().empty());
 }
 
 }  // namespace

@@ -151,3 +151,43 @@ TEST_F(PrepareTest, LiveOnlyWhenTheTableServesTheQuery) {
 
 }  // namespace
 }  // namespace kura::test
+
+namespace kura::test {
+namespace {
+
+TEST_F(SelectTest, EncryptedSourcesNeedTheirPassword) {
+  DefaultSession().AddPassword("kagi");
+  {
+    TDataFileDefinition def;
+    def.Fields = {Field("X", EngineFieldType::Integer)};
+    def.Encrypted = true;
+    def.Password = "kagi";
+    TDataTable *table = FDirectory->CreateTable("secret", def, false);
+    TDataFile &file = table->DataFile();
+    TRecord *r = file.AllocateRecord(true);
+    SetIntegerField(file.Field(1), r->Image.data(), 42);
+    file.MarkRecordDirty(r);
+    file.ReleaseRecord(r);
+    FDirectory->CloseTable(table);
+  }
+  EXPECT_EQ(Run("select X from secret"), (R{{"42"}}));
+  DefaultSession().RemoveAllPasswords();
+  try {
+    Query("select X from secret");
+    ADD_FAILURE() << "the table was read without its password";
+  } catch (const EKuraEngineError &e) {
+    EXPECT_EQ(e.ErrorCode(), KURA_NOTSUFFTABLERIGHTS);
+  }
+  int asked = 0;
+  DefaultSession().PasswordCallback = [&]() {
+    ++asked;
+    DefaultSession().AddPassword("kagi");
+    return true;
+  };
+  EXPECT_EQ(Run("select X from secret"), (R{{"42"}}));
+  EXPECT_EQ(asked, 1);
+  DefaultSession().PasswordCallback = nullptr;
+}
+
+}  // namespace
+}  // namespace kura::test

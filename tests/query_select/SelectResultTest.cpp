@@ -91,6 +91,21 @@ TEST_F(ResultTest, EmptyTableCounts) {
   EXPECT_EQ(Run("select count(*), max(X) from none"), (R{{"NULL", "NULL"}}));
 }
 
+TEST_F(ResultTest, FastCountIsTheTablesRecordCount) {
+  {
+    TDataCursor cursor(FDirectory, "emp");
+    cursor.OpenCursor();
+    std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+    cursor.SetToBegin();
+    ASSERT_EQ(cursor.GetNextRecord(buffer.data()), KURA_NONE);
+    cursor.DeleteRecord(buffer.data());
+    cursor.CloseCursor();
+  }
+  EXPECT_EQ(Run("select count(*) from emp"), (R{{"4"}}));
+  EXPECT_EQ(Run("select count(*) from emp", true), (R{{"4"}}));
+  EXPECT_EQ(Run("select count(*) as N from emp where ID > 0"), (R{{"4"}}));
+}
+
 TEST_F(ResultTest, RunningSum) {
   EXPECT_EQ(Run("select ID, runsum(ID) from emp group by ID"),
             (R{{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "5"}}));
@@ -153,6 +168,24 @@ TEST_F(ResultTest, ParametersReExecuted) {
   q->SetParameterNull(0);
   q->Execute();
   EXPECT_EQ(Read(*q), (R{{"Doi"}}));
+}
+
+TEST_F(ResultTest, ScriptsRunStatementByStatement) {
+  auto q = Query("select count(*) from emp; select Title from dept where DNo = ?; select Nope from dept");
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"5"}}));
+  ASSERT_TRUE(q->HasNextStatement());
+  q->PrepareNext();
+  ASSERT_EQ(q->ParameterCount(), 1u);
+  q->SetParameterInt(0, 20);
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"Research"}}));
+  ASSERT_TRUE(q->HasNextStatement());
+  EXPECT_THROW(q->PrepareNext(), EKuraEngineError);
+  EXPECT_FALSE(q->Prepared());
+  EXPECT_FALSE(q->HasNextStatement());
+  q->Close();
+  EXPECT_TRUE(PrivateFiles().empty());
 }
 
 TEST_F(ResultTest, MaxRowCountStopsBeforeSorting) {

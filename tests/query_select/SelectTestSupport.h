@@ -19,6 +19,7 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
 #include "query/select/SelectBlobs.h"
+#include "engine/cursor/DataCursor.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
@@ -73,42 +74,37 @@ class SelectTest : public ::testing::Test {
                  const std::vector<IndexSpec> &indexes = {}) {
     TDataFileDefinition def;
     def.Fields = fields;
-    TDataTable *table = FDirectory->CreateTable(name, def, false);
-    auto *index = dynamic_cast<TIndexFile *>(table->IndexFile());
-    ASSERT_NE(index, nullptr);
-    TDataFile &file = table->DataFile();
-    bool primary = false;
+    // Index definitions need the laid-out fields (stored sizes).
+    std::vector<TFieldDescriptor> laid = fields;
+    LayoutFields(laid);
+    auto fieldNo = [&](const std::string &n) {
+      for (size_t i = 0; i < laid.size(); ++i)
+        if (laid[i].Name == n) return static_cast<int>(i) + 1;
+      return 0;
+    };
+    std::vector<TIndexDefinition> definitions;
     for (const IndexSpec &spec : indexes) {
       TIndexDefinition d;
       d.Name = spec.Name;
       d.CaseInsensitive = spec.CaseInsensitive;
       for (const std::string &fieldName : spec.Fields) {
-        const int no = file.FieldNumberByName(fieldName);
+        const int no = fieldNo(fieldName);
         TIndexDefinitionField f;
         f.FieldNumber = static_cast<uint16_t>(no);
         f.FieldName = fieldName;
-        f.Type = file.Field(no).Type;
-        f.StoredSize = file.Field(no).DataSize;
+        f.Type = laid[no - 1].Type;
+        f.StoredSize = laid[no - 1].DataSize;
         f.Descending = spec.Descending;
         d.Fields.push_back(f);
       }
-      if (spec.Name.empty()) {
-        DefinePrimaryIndex(index->Header(), d, ErrorTexts{});
-        primary = true;
-      } else {
-        AddSecondaryIndex(index->Header(), d, ErrorTexts{});
-      }
+      definitions.push_back(d);
     }
-    if (!primary) DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-    for (const auto &row : rows) {
-      TRecord *r = file.AllocateRecord(table->NoPrimaryKey());
-      ASSERT_NE(r, nullptr);
+    auto fill = [&](uint8_t *image, TDataTable &table, const TDataFile &file, const std::vector<Cell> &row) {
       for (size_t i = 0; i < row.size() && i < fields.size(); ++i) {
         const TFieldDescriptor &f = file.Field(static_cast<int>(i) + 1);
         if (f.IsAutoInc()) continue;
         if (f.Type == EngineFieldType::Blob) {
-          WriteBlobValue(*table, f, r->Image.data(), row[i] ? TExpValue::OfStr(*row[i]) : TExpValue());
+          WriteBlobValue(table, f, image, row[i] ? TExpValue::OfStr(*row[i]) : TExpValue());
           continue;
         }
         TExpValue v;
@@ -116,12 +112,23 @@ class SelectTest : public ::testing::Test {
           TTypeInfo text{EngineFieldType::String, FieldSubType::None, 251, 0};
           ASSERT_TRUE(ConvertValue(text, TExpValue::OfStr(*row[i]), FieldTypeInfo(f), v)) << *row[i];
         }
-        WriteFieldValue(f, r->Image.data(), v, file.LanguageId());
+        WriteFieldValue(f, image, v, file.LanguageId());
       }
-      file.MarkRecordDirty(r);
-      file.ReleaseRecord(r);
+    };
+    // Through a cursor, so that the indexes hold every record.
+    TDataCursor cursor(FDirectory, name);
+    cursor.CreateTable(def, definitions);
+    TCursorOptions options;
+    options.NaturalOrder = true;
+    cursor.SetOptions(options);
+    cursor.OpenCursor();
+    for (const auto &row : rows) {
+      std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+      cursor.InitRecord(buffer.data());
+      fill(buffer.data(), *cursor.Table(), cursor.Table()->DataFile(), row);
+      cursor.AppendRecord(buffer.data());
     }
-    FDirectory->CloseTable(table);
+    cursor.CloseCursor();
   }
 
   std::unique_ptr<TSelectQuery> Query(const std::string &sql, bool live = false) {

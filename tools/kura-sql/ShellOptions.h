@@ -9,7 +9,9 @@ struct TShellOptions {
   std::string Database = ".";  // a directory, or "Memory"
   std::vector<std::string> Commands;  // -c texts, in order
   std::vector<std::string> Files;     // scripts ("-" is standard input)
+  std::vector<std::string> Passwords;  // for encrypted tables
   bool Tsv = false;
+  bool Csv = false;
   bool KeepGoing = false;
   bool Help = false;
 };

@@ -46,17 +46,17 @@ std::string EscapeTsv(const std::string &value) {
   return out;
 }
 
-void WriteTsv(std::ostream &out, const TResultText &result) {
+void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
   for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "\t" : "") << EscapeTsv(result.Names[c]);
   out << '\n';
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     for (size_t c = 0; c < result.Rows[r].size(); ++c)
-      out << (c ? "\t" : "") << (result.Null[r][c] ? std::string("NULL") : EscapeTsv(result.Rows[r][c]));
+      out << (c ? "\t" : "") << (result.Null[r][c] ? nullText : EscapeTsv(result.Rows[r][c]));
     out << '\n';
   }
 }
 
-void WriteTable(std::ostream &out, const TResultText &result) {
+void WriteTable(std::ostream &out, const TResultText &result, const std::string &nullText) {
   const size_t columns = result.Names.size();
   std::vector<std::vector<std::string>> cells;
   std::vector<size_t> widths(columns, 0);
@@ -64,7 +64,7 @@ void WriteTable(std::ostream &out, const TResultText &result) {
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     std::vector<std::string> row;
     for (size_t c = 0; c < columns; ++c) {
-      row.push_back(result.Null[r][c] ? std::string("NULL") : Printable(result.Rows[r][c]));
+      row.push_back(result.Null[r][c] ? nullText : Printable(result.Rows[r][c]));
       widths[c] = std::max(widths[c], Width(row.back()));
     }
     cells.push_back(std::move(row));
@@ -84,6 +84,26 @@ void WriteTable(std::ostream &out, const TResultText &result) {
   out << "-\n";
   for (const auto &row : cells) line(row, false);
   out << "(" << result.Rows.size() << (result.Rows.size() == 1 ? " row)" : " rows)") << "\n";
+}
+
+std::string QuoteCsv(const std::string &value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
+  for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "," : "") << QuoteCsv(result.Names[c]);
+  out << "\n";
+  for (size_t r = 0; r < result.Rows.size(); ++r) {
+    for (size_t c = 0; c < result.Rows[r].size(); ++c)
+      out << (c ? "," : "") << QuoteCsv(result.Null[r][c] ? nullText : result.Rows[r][c]);
+    out << "\n";
+  }
 }
 
 }  // namespace kura::shell

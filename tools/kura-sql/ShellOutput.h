@@ -1,6 +1,6 @@
 #pragma once
 // Writing a result: an aligned table with column headers for people, or tab-separated lines
-// for programs (header line of names, NULL as "NULL", tab, line break and backslash escaped).
+// for programs (header line of names, tab, line break and backslash escaped), or CSV.
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,7 +16,11 @@ struct TResultText {
 
 // Tab, line break, carriage return and backslash as \t, \n, \r and \\.
 std::string EscapeTsv(const std::string &value);
-void WriteTsv(std::ostream &out, const TResultText &result);
-void WriteTable(std::ostream &out, const TResultText &result);
+void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText = "NULL");
+void WriteTable(std::ostream &out, const TResultText &result, const std::string &nullText = "");
+// Comma-separated values: a header line of names; a value holding a comma, quote or line
+// break is quoted with its quotes doubled.
+std::string QuoteCsv(const std::string &value);
+void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText = "");
 
 }  // namespace kura::shell

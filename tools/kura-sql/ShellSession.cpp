@@ -15,6 +15,7 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
 #include "query/select/SelectQuery.h"
+#include "query/run/SqlRunner.h"
 #include "query/select/SelectValues.h"
 
 namespace kura::shell {
@@ -67,7 +68,8 @@ bool IsNumber(EngineFieldType t) {
 }  // namespace
 
 TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, std::ostream &err, bool tableOutput)
-    : FOptions(options), FOut(out), FErr(err), FTableOutput(tableOutput) {
+    : FOptions(options), FOut(out), FErr(err) {
+  FMode = options.Csv ? TOutputMode::Csv : tableOutput ? TOutputMode::Table : TOutputMode::Tsv;
   StartEngine();
   InstallIndexFiles();
   InstallBlobFiles();
@@ -83,9 +85,11 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
     FPrivateDir = pattern;
     DefaultSession().SetPrivateDir(FPrivateDir);
   }
+  for (const std::string &password : options.Passwords) DefaultSession().AddPassword(password);
 }
 
 TShellSession::~TShellSession() {
+  FRunner.reset();
   StopEngine();
   if (!FPrivateDir.empty()) {
     std::error_code ignored;
@@ -98,35 +102,35 @@ bool TShellSession::Run(const std::string &text) {
   if (statement.empty()) return true;
   if (statement[0] == '.') return RunCommand(statement);
   try {
-    TSelectQuery query(DefaultSession(), FDatabasePath);
-    query.Prepare(statement);
-    if (query.ParameterCount() > 0) {
-      FErr << "kura-sql: statements with parameters (\"?\") cannot be run from the shell\n";
-      ++FFailures;
-      return false;
-    }
-    query.Execute();
-    TResultText result;
-    for (size_t c = 0; c < query.ColumnCount(); ++c) {
-      TResultColumnInfo info = query.Column(c);
-      result.Names.push_back(info.Name);
-      result.RightAligned.push_back(IsNumber(info.Type.Type));
-    }
-    const int64_t count = query.RowCount();
-    for (int64_t r = 0; r < count; ++r) {
-      std::vector<TExpValue> values = query.Row(r);
-      std::vector<std::string> row;
-      std::vector<bool> nulls;
-      for (size_t c = 0; c < values.size(); ++c) {
-        nulls.push_back(values[c].Null);
-        row.push_back(values[c].Null ? std::string() : FieldValueText(query.Column(c).Type, values[c]));
+    auto print = [&](TSelectQuery &query) {
+      TResultText result;
+      for (size_t c = 0; c < query.ColumnCount(); ++c) {
+        TResultColumnInfo info = query.Column(c);
+        result.Names.push_back(info.Name);
+        result.RightAligned.push_back(IsNumber(info.Type.Type));
       }
-      result.Rows.push_back(std::move(row));
-      result.Null.push_back(std::move(nulls));
+      const int64_t count = query.RowCount();
+      for (int64_t r = 0; r < count; ++r) {
+        std::vector<TExpValue> values = query.Row(r);
+        std::vector<std::string> row;
+        std::vector<bool> nulls;
+        for (size_t c = 0; c < values.size(); ++c) {
+          nulls.push_back(values[c].Null);
+          row.push_back(values[c].Null ? std::string() : FieldValueText(query.Column(c).Type, values[c]));
+        }
+        result.Rows.push_back(std::move(row));
+        result.Null.push_back(std::move(nulls));
+      }
+      WriteResult(result);
+      FOut.flush();
+    };
+    TRunResult run = Runner().Run(statement, print);
+    const TStatementKind kind = run.Kind;
+    if (FShowChanges && (kind == TStatementKind::Insert || kind == TStatementKind::Update ||
+                         kind == TStatementKind::Delete || run.StatementCount > 1)) {
+      FOut << "(" << run.RowsAffected << (run.RowsAffected == 1 ? " row affected)" : " rows affected)") << "\n";
+      FOut.flush();
     }
-    if (FTableOutput) WriteTable(FOut, result);
-    else WriteTsv(FOut, result);
-    FOut.flush();
     return true;
   } catch (const std::exception &e) {
     FErr << e.what() << "\n";
@@ -134,6 +138,19 @@ bool TShellSession::Run(const std::string &text) {
     ++FFailures;
     return false;
   }
+}
+
+void TShellSession::WriteResult(const TResultText &result) {
+  switch (FMode) {
+    case TOutputMode::Table: WriteTable(FOut, result, FNullValue); break;
+    case TOutputMode::Csv: WriteCsv(FOut, result, FNullValue); break;
+    case TOutputMode::Tsv: WriteTsv(FOut, result, FTsvNullValue); break;
+  }
+}
+
+TSqlRunner &TShellSession::Runner() {
+  if (!FRunner) FRunner = std::make_unique<TSqlRunner>(DefaultSession(), FDatabasePath);
+  return *FRunner;
 }
 
 bool TShellSession::RunCommand(const std::string &command) {
@@ -149,10 +166,44 @@ bool TShellSession::RunCommand(const std::string &command) {
       return true;
     }
     if (word == ".help") {
-      FOut << ".tables          list the tables of the database\n"
-              ".schema TABLE    show the fields and indexes of a table\n"
-              ".quit            leave the shell\n"
-              "Statements end with \";\".\n";
+      FOut << ".tables            list the tables of the database\n"
+              ".schema [TABLE]    show the fields and indexes of a table (of every table)\n"
+              ".mode table|csv|tsv  how results are written\n"
+              ".nullvalue TEXT    how NULL is shown (default: empty; NULL in tsv)\n"
+              ".changes on|off    report rows affected by INSERT, UPDATE and DELETE\n"
+              ".password PW       add a password for encrypted tables to the session\n"
+              "                   (table encryption only scrambles the files; it does\n"
+              "                   not protect secrets)\n"
+              ".quit              leave the shell\n"
+              "Statements end with \";\" and may span lines.\n";
+      return true;
+    }
+    if (word == ".mode") {
+      if (SetMode(argument)) return true;
+      FErr << "kura-sql: .mode takes table, csv or tsv\n";
+      ++FFailures;
+      return false;
+    }
+    if (word == ".nullvalue") {
+      std::string text = argument;
+      if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+        text = text.substr(1, text.size() - 2);
+      FNullValue = FTsvNullValue = text;
+      return true;
+    }
+    if (word == ".changes" && (argument == "on" || argument == "off")) {
+      FShowChanges = argument == "on";
+      return true;
+    }
+    if (word == ".password" && !argument.empty()) {
+      DefaultSession().AddPassword(argument);
+      return true;
+    }
+    if (word == ".schema" && argument.empty()) {
+      for (const std::string &name : TableNames()) {
+        FOut << "TABLE " << name << "\n";
+        DescribeTable(name);
+      }
       return true;
     }
     if (word == ".tables") {
@@ -169,6 +220,26 @@ bool TShellSession::RunCommand(const std::string &command) {
   }
   ++FFailures;
   return false;
+}
+
+bool TShellSession::SetMode(const std::string &mode) {
+  if (mode == "table") FMode = TOutputMode::Table;
+  else if (mode == "csv") FMode = TOutputMode::Csv;
+  else if (mode == "tsv" || mode == "tabs") FMode = TOutputMode::Tsv;
+  else return false;
+  return true;
+}
+
+std::vector<std::string> TShellSession::TableNames() {
+  std::vector<std::string> names;
+  if (FDatabasePath == kMemoryDatabaseName) return names;
+  for (const auto &entry : std::filesystem::directory_iterator(FDatabasePath)) {
+    std::string extension = entry.path().extension().string();
+    for (char &c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (entry.is_regular_file() && extension == ".DAT") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void TShellSession::ListTables() {
@@ -200,8 +271,7 @@ void TShellSession::DescribeTable(const std::string &name) {
       fields.Rows.push_back({f.Name, TypeName(f), f.Required ? "yes" : "no"});
       fields.Null.push_back({false, false, false});
     }
-    if (FTableOutput) WriteTable(FOut, fields);
-    else WriteTsv(FOut, fields);
+    WriteResult(fields);
     if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
       const TIndexHeader &header = index->Header();
       for (int no = 0; no <= kMaxSecondaryIndexes; ++no) {

@@ -2,9 +2,16 @@
 // One run of the shell: the engine started on a database directory, statements run one at a
 // time with their results written out, errors reported with the engine's message.
 #include <iosfwd>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ShellOptions.h"
+#include "ShellOutput.h"
+
+namespace kura {
+class TSqlRunner;
+}
 
 namespace kura::shell {
 
@@ -24,12 +31,21 @@ class TShellSession {
  private:
   bool RunCommand(const std::string &command);
   void ListTables();
+  std::vector<std::string> TableNames();
+  void WriteResult(const TResultText &result);
+  TSqlRunner &Runner();
+  bool SetMode(const std::string &mode);
   void DescribeTable(const std::string &name);
 
   TShellOptions FOptions;
   std::ostream &FOut;
   std::ostream &FErr;
-  bool FTableOutput;
+  enum class TOutputMode { Table, Csv, Tsv };
+  TOutputMode FMode = TOutputMode::Table;
+  std::string FNullValue;             // NULL in table and CSV output
+  std::string FTsvNullValue = "NULL";  // NULL in tab-separated output
+  bool FShowChanges = true;           // rows affected after INSERT, UPDATE, DELETE
+  std::unique_ptr<TSqlRunner> FRunner;
   std::string FDatabasePath;
   std::string FPrivateDir;
   bool FQuit = false;

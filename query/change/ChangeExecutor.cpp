@@ -1,0 +1,95 @@
+#include "query/change/ChangeExecutor.h"
+
+#include <cctype>
+
+#include "engine/errors/EngineError.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataSession.h"
+
+namespace kura {
+
+namespace {
+
+bool IsMemoryName(const std::string &name) {
+  std::string upper;
+  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper == "MEMORY";
+}
+
+}  // namespace
+
+TChangeExecutor::TChangeExecutor(TDataSession &session, std::string databaseName)
+    : FSession(session), FDatabaseName(std::move(databaseName)) {}
+
+TChangeExecutor::~TChangeExecutor() {
+  for (TDataDirectory *directory : FDirectories) {
+    try {
+      // A transaction left open when the executor goes is not committed.
+      if (directory->InTransaction() && directory->ReferenceCount() == 1) directory->RollbackTransaction();
+    } catch (...) {
+    }
+    FSession.CloseDataDirectory(directory);
+  }
+}
+
+TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
+  std::string path = FDatabaseName;
+  std::string name = FDatabaseName;
+  if (ref.InMemory) {
+    path = name = kMemoryDatabaseName;
+  } else if (ref.IsPath()) {
+    path = name = ref.Directory;
+  } else if (!ref.Database.empty()) {
+    path = name = ref.Database;
+  }
+  if (IsMemoryName(name)) path.clear();
+  else if (!path.empty() && path.back() != '/') path += '/';
+  TDataDirectory *directory = FSession.OpenDataDirectory(name, path);
+  for (TDataDirectory *known : FDirectories) {
+    if (known == directory) {
+      FSession.CloseDataDirectory(directory);  // one reference is enough
+      return directory;
+    }
+  }
+  FDirectories.push_back(directory);
+  return directory;
+}
+
+TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
+
+int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
+  TDataQuery *query = statement.Master();
+  if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
+  switch (query->Kind) {
+    case TStatementKind::Insert: return ExecuteInsert(*query);
+    case TStatementKind::Update:
+    case TStatementKind::Delete: return ExecuteUpdateOrDelete(*query);
+    case TStatementKind::CreateTable: ExecuteCreateTable(*query); return 0;
+    case TStatementKind::CreateIndex: ExecuteCreateIndex(*query); return 0;
+    case TStatementKind::DropTable: ExecuteDropTable(*query); return 0;
+    case TStatementKind::DropIndex: ExecuteDropIndex(*query); return 0;
+    case TStatementKind::StartTransaction:
+    case TStatementKind::Commit:
+    case TStatementKind::Rollback: ExecuteTransaction(*query); return 0;
+    case TStatementKind::AlterTable:
+      // Restructuring a table with its records needs the storage side's restructure, which
+      // does not exist yet; refuse plainly rather than do part of the work.
+      RaiseSqlError("ALTER TABLE statements are not supported yet");
+    default: RaiseSqlError(std::string(StatementKindName(query->Kind)) + " statements cannot be run here");
+  }
+}
+
+void TChangeExecutor::ExecuteTransaction(TDataQuery &query) {
+  TDataDirectory *directory = DefaultDirectory();
+  const std::string name = directory->DatabaseName();
+  if (query.Kind == TStatementKind::StartTransaction) {
+    if (directory->InTransaction()) RaiseSqlError("Transaction already in progress for database '" + name + "'");
+    directory->StartTransaction();
+    return;
+  }
+  if (!directory->InTransaction()) RaiseSqlError("Transaction not in progress for database '" + name + "'");
+  if (query.Kind == TStatementKind::Rollback) directory->RollbackTransaction();
+  else directory->CommitTransaction(query.Flush);
+}
+
+}  // namespace kura

@@ -1,0 +1,52 @@
+#pragma once
+// TChangeExecutor: runs the data-changing, definition and transaction statements (every
+// statement kind but SELECT) of a parsed TQueryStatement against the directories of a session.
+//
+// The executor keeps every directory it opened until it is destroyed, so that a transaction
+// begun by START TRANSACTION survives into the statements that follow it.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "query/sql/QueryStatement.h"
+
+namespace kura {
+
+class TDataSession;
+class TDataDirectory;
+
+class TChangeExecutor {
+ public:
+  // databaseName: a directory path (empty: the session's creation directory) or "Memory".
+  TChangeExecutor(TDataSession &session, std::string databaseName);
+  ~TChangeExecutor();
+  TChangeExecutor(const TChangeExecutor &) = delete;
+  TChangeExecutor &operator=(const TChangeExecutor &) = delete;
+
+  // Runs the current (prepared) statement, which must not be a SELECT; returns the rows
+  // affected (0 for definition and transaction statements).
+  int64_t Execute(TQueryStatement &statement);
+
+  // The directory a table reference names (opened once, kept open).
+  TDataDirectory *DirectoryOf(const TTableRef &ref);
+  // The statement's own database directory.
+  TDataDirectory *DefaultDirectory();
+
+  TDataSession &Session() { return FSession; }
+  const std::string &DatabaseName() const { return FDatabaseName; }
+
+ private:
+  int64_t ExecuteInsert(TDataQuery &query);
+  int64_t ExecuteUpdateOrDelete(TDataQuery &query);
+  void ExecuteCreateTable(TDataQuery &query);
+  void ExecuteCreateIndex(TDataQuery &query);
+  void ExecuteDropTable(TDataQuery &query);
+  void ExecuteDropIndex(TDataQuery &query);
+  void ExecuteTransaction(TDataQuery &query);
+
+  TDataSession &FSession;
+  std::string FDatabaseName;
+  std::vector<TDataDirectory *> FDirectories;
+};
+
+}  // namespace kura

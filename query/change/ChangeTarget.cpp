@@ -1,0 +1,124 @@
+#include "query/change/ChangeTarget.h"
+
+#include "engine/errors/EngineError.h"
+#include "engine/table/DataDirectory.h"
+#include "engine/table/DataTable.h"
+#include "query/select/SelectBlobs.h"
+#include "query/select/SelectValues.h"
+
+namespace kura {
+
+namespace {
+
+bool SameName(const std::string &a, const std::string &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
+                             bool exclusive)
+    : FCursor(std::make_unique<TDataCursor>(directory, ref.TableName)),
+      FTableName(ref.TableName),
+      FCorrelation(correlation.empty() ? ref.TableName : correlation) {
+  TCursorOptions options;
+  options.InMemory = ref.InMemory;
+  options.Exclusive = exclusive;
+  // Natural order: a change to an indexed column never moves the record ahead of the scan.
+  options.NaturalOrder = true;
+  FCursor->SetOptions(options);
+  FCursor->OpenCursor();
+  FRecord = FCursor->NewRecordBuffer();
+}
+
+TChangeTarget::~TChangeTarget() {
+  try {
+    if (FCursor->IsOpen()) FCursor->CloseCursor();
+  } catch (...) {
+    // The statement's own failure (if any) is the one reported.
+  }
+}
+
+int TChangeTarget::FindField(const std::string &name) const {
+  const auto &fields = FCursor->Fields();
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (SameName(fields[i].Name, name)) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+void TChangeTarget::Check(TExpTreePtr &tree, const char *contextName, bool condition) {
+  if (!tree) return;
+  TCheckContext context;
+  context.ContextName = contextName;
+  context.Resolver = this;
+  context.RootIsCondition = condition;
+  context.ErrorTable = FTableName;
+  TExpToken *root = CheckExpression(tree.get(), context);
+  if (root != tree.get()) {
+    (void)tree.release();
+    tree.reset(root);
+  }
+}
+
+bool TChangeTarget::ResolveColumn(TExpToken &column) {
+  if (!column.TableName.empty() && !SameName(column.TableName, FCorrelation)) return false;
+  const int no = FindField(column.ColumnName);
+  if (no == 0) return false;
+  const TTypeInfo info = FieldTypeInfo(FCursor->Field(no));
+  column.DataType = info.Type;
+  column.SubType = info.SubType;
+  column.Size = info.Size;
+  column.Scale = info.Scale;
+  column.FieldNo = no;
+  column.Source = this;
+  return true;
+}
+
+bool TChangeTarget::IsSourceTable(const std::string &name) {
+  return SameName(name, FTableName) || SameName(name, FCorrelation);
+}
+
+void TChangeTarget::ReadColumn(const TExpToken &column, TExpValue &value) {
+  const TFieldDescriptor &field = FCursor->Field(column.FieldNo);
+  if (field.Type == EngineFieldType::Blob) {
+    ReadBlobValue(*FCursor->Table(), field, FRecord.data(), value);
+    return;
+  }
+  ReadFieldValue(field, FRecord.data(), value);
+}
+
+bool TChangeTarget::LastAutoIncValue(const std::string &table, int64_t &value) {
+  if (!IsSourceTable(table)) return false;
+  value = FCursor->GetDataHeader().LastAutoIncValue();
+  return true;
+}
+
+void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *statementName) {
+  TExpValue value;
+  TEvaluator evaluator(this, FCursor->LanguageId(), FCursor->SortId());
+  evaluator.Eval(node, value);
+  const TFieldDescriptor &field = FCursor->Field(fieldNo);
+  uint8_t *record = FRecord.data();
+  if (value.Null) {
+    FCursor->SetFieldNull(fieldNo, record);
+    return;
+  }
+  if (field.Type == EngineFieldType::Blob) {
+    // Strings and memos go in without a terminator; TExpValue holds none.
+    WriteBlobValue(*FCursor->Table(), field, record, value);
+    return;
+  }
+  const TTypeInfo from{node.DataType, node.SubType, node.Size, node.Scale};
+  const TTypeInfo to = FieldTypeInfo(field);
+  TExpValue converted;
+  if (!ConvertValue(from, value, to, converted))
+    RaiseSqlError("Type mismatch between column " + field.Name + " and constant value " + ValueText(from, value) +
+                  " in " + statementName + " statement");
+  WriteFieldValue(field, record, converted, FCursor->LanguageId());
+}
+
+}  // namespace kura

@@ -1,0 +1,49 @@
+#pragma once
+// The table a data-changing statement writes: its cursor, the record being built or changed,
+// the resolution of column names against it and the storing of evaluated values.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/cursor/DataCursor.h"
+#include "query/expr/Evaluator.h"
+#include "query/expr/TypeChecker.h"
+#include "query/sql/DataQuery.h"
+
+namespace kura {
+
+class TChangeTarget : public TColumnResolver, public TEvalContext {
+ public:
+  // Opens the table for writing (exclusively when asked).
+  TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
+                bool exclusive = false);
+  ~TChangeTarget() override;
+
+  TDataCursor &Cursor() { return *FCursor; }
+  std::vector<uint8_t> &Record() { return FRecord; }
+  // Field number of a column name (case-insensitive), 0 when there is none.
+  int FindField(const std::string &name) const;
+
+  // Type-checks an expression of the statement against the table's columns.
+  void Check(TExpTreePtr &tree, const char *contextName, bool condition);
+
+  // Evaluates the value expression and stores it into the field of the current record;
+  // `statementName` ("INSERT", "UPDATE") names the statement in the type mismatch message.
+  void StoreValue(int fieldNo, const TExpToken &node, const char *statementName);
+
+  // TColumnResolver
+  bool ResolveColumn(TExpToken &column) override;
+  bool IsSourceTable(const std::string &name) override;
+  // TEvalContext
+  void ReadColumn(const TExpToken &column, TExpValue &value) override;
+  bool LastAutoIncValue(const std::string &table, int64_t &value) override;
+
+ private:
+  std::unique_ptr<TDataCursor> FCursor;
+  std::string FTableName;
+  std::string FCorrelation;
+  std::vector<uint8_t> FRecord;
+};
+
+}  // namespace kura

@@ -1,0 +1,299 @@
+#include "query/filter/FilterIndexRanges.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/data/FieldTypes.h"
+#include "engine/index/IndexFile.h"
+#include "query/select/SelectValues.h"
+
+namespace kura {
+
+namespace {
+
+// An inclusive stretch of index ordinals (empty when First > Last).
+struct TOrdinals {
+  int64_t First = 1;
+  int64_t Last = 0;
+  bool Empty() const { return First > Last; }
+};
+
+TOrdinals Intersect(TOrdinals a, TOrdinals b) { return {std::max(a.First, b.First), std::min(a.Last, b.Last)}; }
+
+const TExpToken *ColumnOperand(const TExpToken &node) {
+  const TExpToken *operand = nullptr;
+  if (node.Kind == TExpNodeKind::ExtPredicate) operand = node.Args.empty() ? nullptr : node.Args[0];
+  else operand = node.Left;
+  return operand;
+}
+
+bool IsUpperOf(const TExpToken *n) {
+  return n && n->Kind == TExpNodeKind::Function && n->Code == TExpCode::Upper;
+}
+
+const TExpToken *UpperArgument(const TExpToken *n) {
+  if (n->Left) return n->Left;
+  return n->Args.empty() ? nullptr : n->Args[0];
+}
+
+bool IsComplementCode(TExpCode code) {
+  return code == TExpCode::NotEqual || code == TExpCode::NotBetween || code == TExpCode::NotIn;
+}
+
+// The constants a comparison compares with (none for IS NULL / IS NOT NULL).
+std::vector<const TExpToken *> ConstantOperands(const TExpToken &node) {
+  std::vector<const TExpToken *> out;
+  if (node.Kind == TExpNodeKind::ExtPredicate) {
+    for (size_t i = 1; i < node.Args.size(); ++i) out.push_back(node.Args[i]);
+  } else if (node.Right) {
+    out.push_back(node.Right);
+  }
+  return out;
+}
+
+struct TComparisonShape {
+  const TExpToken *Column = nullptr;
+  bool Upper = false;
+  bool CaseInsensitive = false;
+  uint32_t PartialLength = 0;
+  bool IgnoresCase = false;  // IS NULL / IS NOT NULL: the index's case flag does not matter
+};
+
+// Whether the node is a comparison an index may answer, and its parts.
+bool Shape(TDataCursor &cursor, const TExpToken &node, TComparisonShape &shape) {
+  switch (node.Kind) {
+    case TExpNodeKind::Binary:
+    case TExpNodeKind::Compare:
+      if (!IsComparisonCode(node.Code) || !node.Left || !node.Right) return false;
+      break;
+    case TExpNodeKind::Unary:
+      if ((node.Code != TExpCode::IsNull && node.Code != TExpCode::IsNotNull) || !node.Left) return false;
+      shape.IgnoresCase = true;
+      break;
+    case TExpNodeKind::ExtPredicate:
+      if (node.Code == TExpCode::Between || node.Code == TExpCode::NotBetween) {
+        if (node.Args.size() != 3) return false;
+      } else if (node.Code == TExpCode::In || node.Code == TExpCode::NotIn) {
+        if (node.Args.size() < 2) return false;
+      } else {
+        return false;
+      }
+      break;
+    default: return false;
+  }
+  const TExpToken *operand = ColumnOperand(node);
+  if (IsUpperOf(operand)) {
+    shape.Upper = true;
+    operand = UpperArgument(operand);
+  }
+  if (!operand || operand->Kind != TExpNodeKind::Column) return false;
+  if (operand->FieldNo < 1 || operand->FieldNo > cursor.FieldCount()) return false;
+  const TFieldDescriptor &field = cursor.Field(operand->FieldNo);
+  if (field.Calculated != 0 || field.Type == EngineFieldType::Blob) return false;
+  if (operand->DataType != field.Type) return false;
+  shape.Column = operand;
+  // UPPER(column) against UPPER(...) carries the case-insensitive mark on any comparison kind.
+  shape.CaseInsensitive = (node.Kind == TExpNodeKind::Compare || shape.Upper) && node.CaseInsensitive;
+  shape.PartialLength = node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0;
+  // UPPER(column) equals the column only where case does not count.
+  if (shape.Upper && !shape.CaseInsensitive && !shape.IgnoresCase) return false;
+  const bool ordering = node.Code == TExpCode::Greater || node.Code == TExpCode::Less ||
+                        node.Code == TExpCode::GreaterEqual || node.Code == TExpCode::LessEqual ||
+                        node.Code == TExpCode::Between || node.Code == TExpCode::NotBetween;
+  for (const TExpToken *c : ConstantOperands(node)) {
+    if (!c || c->Kind != TExpNodeKind::Constant || c->IsParameter) return false;
+    if (c->Value.Null) {
+      // "= NULL" means IS NULL; an order against NULL is left to the evaluator.
+      if (ordering) return false;
+      continue;
+    }
+    if (c->DataType != operand->DataType) return false;
+    if (field.Type == EngineFieldType::String && c->Value.Str.size() > field.DeclaredSize) return false;
+    if (field.Type == EngineFieldType::Float && c->Value.Float != c->Value.Float) return false;
+  }
+  if (shape.PartialLength > 0 && field.Type != EngineFieldType::String) return false;
+  return true;
+}
+
+bool KeyFieldIsColumn(const TIndexKeyField &kf, const TFieldDescriptor &field) {
+  if (kf.AutoInc || field.IsAutoInc()) return kf.AutoInc && field.IsAutoInc();
+  return kf.NullOffset == field.Offset;
+}
+
+// Builds index keys for single values of the first key field and finds their ordinals.
+class TRangeFinder {
+ public:
+  TRangeFinder(TDataCursor &cursor, int indexNo, const TExpToken &column, uint32_t partialLength)
+      : FCursor(cursor),
+        FKeys(cursor.KeysOf(indexNo)),
+        FTree(cursor.IndexTree(indexNo)),
+        FField(cursor.Field(column.FieldNo)) {
+    FCount = FTree.KeyCount();
+    FLength = partialLength > 0 ? FKeys.PrefixLength(0, static_cast<int>(partialLength)) : FKeys.PrefixLength(1);
+    const TIndexKeyField &kf = FKeys.Fields[0];
+    // A descending index reverses every comparison; a descending field on its own reverses
+    // its own order.
+    FDescending = FKeys.Descending || kf.Descending;
+    // The NULL keys lie together at one end.
+    if (FField.IsAutoInc()) {
+      FNulls = {1, 0};
+    } else {
+      std::vector<uint8_t> key = KeyOf(nullptr);
+      FNulls = {FirstAtOrAfter(key, 1), LastAtOrBefore(key, 1)};
+    }
+    if (FNulls.Empty()) FNonNull = {1, FCount};
+    else if (FNulls.First == 1) FNonNull = {FNulls.Last + 1, FCount};
+    else FNonNull = {1, FNulls.First - 1};
+  }
+
+  int64_t Count() const { return FCount; }
+  TOrdinals Nulls() const { return FNulls; }
+  TOrdinals NonNull() const { return FNonNull; }
+
+  TOrdinals Equal(const TExpValue &v) {
+    if (v.Null) return FNulls;
+    std::vector<uint8_t> key = KeyOf(&v);
+    return {FirstAtOrAfter(key, FLength), LastAtOrBefore(key, FLength)};
+  }
+  // Keys with value above (or at, when inclusive) v, NULLs excluded.
+  TOrdinals Above(const TExpValue &v, bool inclusive) {
+    std::vector<uint8_t> key = KeyOf(&v);
+    TOrdinals r;
+    if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    else r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
+    return Intersect(r, FNonNull);
+  }
+  TOrdinals Below(const TExpValue &v, bool inclusive) {
+    std::vector<uint8_t> key = KeyOf(&v);
+    TOrdinals r;
+    if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
+    else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    // A NULL string compares as the empty string, below every text: < and <= accept it.
+    return FField.Type == EngineFieldType::String ? r : Intersect(r, FNonNull);
+  }
+
+  void Collect(TOrdinals range, TRecordsBitmap &out) {
+    if (range.Empty()) return;
+    TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
+    uint32_t recNo = 0;
+    while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
+      FTree.ReadEntry(pos, nullptr, &recNo);
+      out.Resize(recNo + 1);
+      out.Set(recNo);
+      if (!FTree.Next(pos)) break;
+    }
+  }
+
+ private:
+  std::vector<uint8_t> KeyOf(const TExpValue *v) {
+    std::vector<uint8_t> record = FCursor.NewRecordBuffer();
+    if (FField.IsAutoInc()) {
+      const uint32_t n = v ? static_cast<uint32_t>(static_cast<int32_t>(v->Int)) : 0;
+      for (int i = 0; i < 4; ++i) record[5 + static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * i));
+    } else if (v) {
+      WriteFieldValue(FField, record.data(), *v, FCursor.LanguageId());
+    } else {
+      record[FField.Offset] = 0;
+    }
+    return FKeys.BuildKey(record.data(), FCursor.StoredRecordSize());
+  }
+  int64_t FirstAtOrAfter(const std::vector<uint8_t> &key, int length) {
+    TIndexPosition pos = FTree.SearchFirstAtOrAfter(key.data(), length);
+    return FTree.OnEntry(pos) ? pos.Ordinal : FCount + 1;
+  }
+  int64_t LastAtOrBefore(const std::vector<uint8_t> &key, int length) {
+    TIndexPosition pos = FTree.SearchLastAtOrBefore(key.data(), length);
+    return FTree.OnEntry(pos) ? pos.Ordinal : 0;
+  }
+
+  TDataCursor &FCursor;
+  const TIndexKeyDefinition &FKeys;
+  TIndexTree FTree;
+  const TFieldDescriptor &FField;
+  int64_t FCount = 0;
+  int FLength = 0;
+  bool FDescending = false;
+  TOrdinals FNulls, FNonNull;
+};
+
+// The ordinal stretches of the positive form of a comparison (= for <>, BETWEEN for NOT
+// BETWEEN, IN for NOT IN), sorted and merged.
+std::vector<TOrdinals> PositiveRanges(TRangeFinder &finder, const TExpToken &node) {
+  std::vector<TOrdinals> ranges;
+  const std::vector<const TExpToken *> constants = ConstantOperands(node);
+  switch (node.Code) {
+    case TExpCode::IsNull: ranges.push_back(finder.Nulls()); break;
+    case TExpCode::IsNotNull: ranges.push_back(finder.NonNull()); break;
+    case TExpCode::Equal:
+    case TExpCode::NotEqual: ranges.push_back(finder.Equal(constants[0]->Value)); break;
+    case TExpCode::Greater: ranges.push_back(finder.Above(constants[0]->Value, false)); break;
+    case TExpCode::GreaterEqual: ranges.push_back(finder.Above(constants[0]->Value, true)); break;
+    case TExpCode::Less: ranges.push_back(finder.Below(constants[0]->Value, false)); break;
+    case TExpCode::LessEqual: ranges.push_back(finder.Below(constants[0]->Value, true)); break;
+    case TExpCode::Between:
+    case TExpCode::NotBetween:
+      ranges.push_back(Intersect(finder.Above(constants[0]->Value, true), finder.Below(constants[1]->Value, true)));
+      break;
+    case TExpCode::In:
+    case TExpCode::NotIn:
+      for (const TExpToken *c : constants) ranges.push_back(finder.Equal(c->Value));
+      break;
+    default: break;
+  }
+  ranges.erase(std::remove_if(ranges.begin(), ranges.end(), [](const TOrdinals &r) { return r.Empty(); }),
+               ranges.end());
+  std::sort(ranges.begin(), ranges.end(), [](const TOrdinals &a, const TOrdinals &b) { return a.First < b.First; });
+  std::vector<TOrdinals> merged;
+  for (const TOrdinals &r : ranges) {
+    if (!merged.empty() && r.First <= merged.back().Last + 1) merged.back().Last = std::max(merged.back().Last, r.Last);
+    else merged.push_back(r);
+  }
+  return merged;
+}
+
+}  // namespace
+
+int ServingIndex(TDataCursor &cursor, const TExpToken &node) {
+  TComparisonShape shape;
+  if (!Shape(cursor, node, shape)) return -1;
+  if (!cursor.IndexFile()) return -1;
+  const TFieldDescriptor &field = cursor.Field(shape.Column->FieldNo);
+  const int secondaries = static_cast<int>(cursor.IndexNames().size()) - 1;
+  for (int indexNo = cursor.HasPrimaryKey() ? 0 : 1; indexNo <= secondaries; ++indexNo) {
+    const TIndexKeyDefinition &keys = cursor.KeysOf(indexNo);
+    if (keys.Fields.empty() || !KeyFieldIsColumn(keys.Fields[0], field)) continue;
+    if (field.Type == EngineFieldType::String && !shape.IgnoresCase && keys.CaseInsensitive != shape.CaseInsensitive)
+      continue;
+    // Prefix comparisons work on key bytes, which only follow the text without a collation.
+    if (shape.PartialLength > 0 && keys.UsesLocale()) continue;
+    return indexNo;
+  }
+  return -1;
+}
+
+int64_t IndexMatchCount(TDataCursor &cursor, int indexNo, const TExpToken &node) {
+  const TExpToken *operand = ColumnOperand(node);
+  if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
+  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0);
+  int64_t n = 0;
+  for (const TOrdinals &r : PositiveRanges(finder, node)) n += r.Last - r.First + 1;
+  return IsComplementCode(node.Code) ? finder.Count() - n : n;
+}
+
+void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TRecordsBitmap &universe,
+                   TRecordsBitmap &result) {
+  const TExpToken *operand = ColumnOperand(node);
+  if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
+  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0);
+  TRecordsBitmap positive(universe.Capacity());
+  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, positive);
+  if (IsComplementCode(node.Code)) {
+    positive.ComplementWithin(universe);
+    result = std::move(positive);
+  } else {
+    result = universe;
+    result.IntersectWith(positive);
+  }
+}
+
+}  // namespace kura

@@ -1,0 +1,47 @@
+#pragma once
+// TSqlRunner: one entry point for every statement kind. A text may hold a script of
+// statements separated by ";"; each is run in turn, SELECT through TSelectQuery and the rest
+// through TChangeExecutor. The runner keeps its directories open between calls, so that a
+// transaction started by one call is seen by the next.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "query/change/ChangeExecutor.h"
+#include "query/select/SelectQuery.h"
+
+namespace kura {
+
+class TDataSession;
+
+struct TRunResult {
+  TStatementKind Kind = TStatementKind::Unknown;  // of the last statement
+  int64_t RowsAffected = 0;                       // by the script's rules
+  int StatementCount = 0;
+  // The last SELECT of the script, executed (its rows stay readable until the next Run).
+  std::unique_ptr<TSelectQuery> Select;
+};
+
+class TSqlRunner {
+ public:
+  TSqlRunner(TDataSession &session, std::string databaseName);
+  ~TSqlRunner();
+  TSqlRunner(const TSqlRunner &) = delete;
+  TSqlRunner &operator=(const TSqlRunner &) = delete;
+
+  // Runs every statement of the text. A failure stops the script and propagates (statements
+  // before it keep their effect). `onSelect` (optional) sees each SELECT's result as it is
+  // produced; the last one is also kept in the returned result.
+  TRunResult Run(std::string_view text, const std::function<void(TSelectQuery &)> &onSelect = {});
+
+  TChangeExecutor &Executor() { return FExecutor; }
+
+ private:
+  TDataSession &FSession;
+  std::string FDatabaseName;
+  TChangeExecutor FExecutor;
+};
+
+}  // namespace kura

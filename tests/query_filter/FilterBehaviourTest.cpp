@@ -1,0 +1,210 @@
+// Expression filters: record reads an index saves, the error messages, the filter limit, the
+// counts from the index, writes under active filters and the order of filters.
+#include "tests/query_filter/FilterTestSupport.h"
+
+namespace kura::filtertest {
+namespace {
+
+int64_t CountWhere(TDataCursor &c, const std::string &text) {
+  TExpTreePtr tree = CompileFilterText(c, text, {});
+  return static_cast<int64_t>(FilterTest::AcceptedIdsOf(c, *tree).size());
+}
+
+TEST_F(FilterTest, FilterOnFirstIndexFieldReadsNoRecordThatCannotMatch) {
+  TDataCursor &c = Open();
+  const int64_t matching = CountWhere(c, "Num BETWEEN 10 AND 19");
+  ASSERT_GT(matching, 0);
+
+  TExprFilter *filter = AddExprFilter(c, "Num BETWEEN 10 AND 19");
+  EXPECT_EQ(filter->RootLevel(), TOptLevel::Full);
+  EXPECT_EQ(filter->EstimatedCount(c, filter->Tree()), matching);
+  uint64_t before = c.RecordReads();
+  c.ActivateFilter(filter);
+  EXPECT_EQ(c.RecordReads(), before) << "a fully answered filter reads no record to build its set";
+  EXPECT_EQ(c.RecordCount(), matching);
+  before = c.RecordReads();
+  EXPECT_EQ(static_cast<int64_t>(VisibleIds(c).size()), matching);
+  EXPECT_LE(c.RecordReads() - before, static_cast<uint64_t>(matching)) << "only matching records are read";
+  c.DropFilter(filter);
+
+  // Partly answered: only the records inside the index range are read to judge the rest.
+  const int64_t candidates = CountWhere(c, "Num = 20");
+  TExprFilter *partial = AddExprFilter(c, "Amount > 100 AND Num = 20");
+  EXPECT_EQ(partial->RootLevel(), TOptLevel::Partial);
+  before = c.RecordReads();
+  c.ActivateFilter(partial);
+  EXPECT_EQ(c.RecordReads() - before, static_cast<uint64_t>(candidates));
+  EXPECT_EQ(c.RecordCount(), CountWhere(c, "Amount > 100 AND Num = 20"));
+  c.DropFilter(partial);
+
+  // Without an index every live record is read once.
+  TExprFilterOptions plain;
+  plain.UseIndexes = false;
+  TExprFilter *unoptimised = AddExprFilter(c, "Num BETWEEN 10 AND 19", plain);
+  before = c.RecordReads();
+  c.ActivateFilter(unoptimised);
+  EXPECT_EQ(c.RecordReads() - before, static_cast<uint64_t>(kRecords));
+  EXPECT_EQ(c.RecordCount(), matching);
+}
+
+TEST_F(FilterTest, OptimisationLevelsAndCounts) {
+  TDataCursor &c = Open();
+  struct TCase {
+    const char *Text;
+    TOptLevel Level;
+  } cases[] = {
+      {"Id > 100", TOptLevel::Full},
+      {"100 < Id", TOptLevel::Full},  // turned round
+      {"Num IS NULL", TOptLevel::Full},
+      {"Name IN ('apple0', 'fig1')", TOptLevel::Full},
+      {"Name NOT IN ('apple0', 'fig1')", TOptLevel::Full},
+      {"Title = 'apple'", TOptLevel::None},  // the Title index ignores case, the comparison does not
+      {"UPPER(Title) = UPPER('apple')", TOptLevel::Full},
+      {"Amount > 3", TOptLevel::None},  // no index
+      {"Code = 'appl'", TOptLevel::None},
+      {"Cat = 3 AND Id < 50", TOptLevel::Full},
+      {"Amount > 3 AND Id < 50", TOptLevel::Partial},
+      {"Cat = 3 OR Amount > 3", TOptLevel::None},
+      {"Cat = 3 OR Id = 4", TOptLevel::Full},
+      {"NOT (Cat = 3)", TOptLevel::Full},
+      {"NOT (Cat = 3 AND Amount > 3)", TOptLevel::None},
+      {"Name LIKE 'ap%'", TOptLevel::Full},
+      {"Name LIKE '%p%'", TOptLevel::None},
+  };
+  for (const TCase &k : cases) {
+    SCOPED_TRACE(k.Text);
+    TExprFilter *f = AddExprFilter(c, k.Text);
+    EXPECT_EQ(f->RootLevel(), k.Level);
+    // A single comparison is counted exactly; AND and OR take the smaller and larger count.
+    const TExpToken &root = f->Tree();
+    const bool logical = root.Kind == TExpNodeKind::Binary && (root.Code == TExpCode::And || root.Code == TExpCode::Or);
+    if (k.Level == TOptLevel::Full && !logical) EXPECT_EQ(f->EstimatedCount(c, root), CountWhere(c, k.Text));
+    if (logical && k.Level == TOptLevel::Full) {
+      const int64_t l = f->EstimatedCount(c, *root.Left), r = f->EstimatedCount(c, *root.Right);
+      EXPECT_EQ(f->EstimatedCount(c, root), root.Code == TExpCode::And ? std::min(l, r) : std::max(l, r));
+    }
+    c.DropFilter(f);
+  }
+  // Case-insensitive option: the Title index serves plain comparisons.
+  TExprFilterOptions ci;
+  ci.CaseInsensitive = true;
+  TExprFilter *f = AddExprFilter(c, "Title = 'APPLE'", ci);
+  EXPECT_EQ(f->RootLevel(), TOptLevel::Full);
+  c.ActivateFilter(f);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  int64_t seen = 0;
+  c.SetToBegin();
+  while (c.GetNextRecord(r.data()) == KURA_NONE) {
+    EXPECT_EQ(c.GetString(3, r.data()) == "apple" || c.GetString(3, r.data()) == "Apple" ||
+                  c.GetString(3, r.data()) == "APPLE",
+              true);
+    ++seen;
+  }
+  EXPECT_GT(seen, 0);
+}
+
+TEST_F(FilterTest, InvalidFilterTextsGiveTheirMessages) {
+  TDataCursor &c = Open();
+  struct TCase {
+    const char *Text;
+    const char *Detail;
+  } cases[] = {
+      {"", "filter expression is empty"},
+      {"   \t ", "filter expression is empty"},
+      {"Num + 1", "filter expression must be a boolean expression"},
+      {"Name", "filter expression must be a boolean expression"},
+      {"Num = = 3", "filter expression is invalid"},
+      {"Nope > 3", "filter expression is invalid"},
+      {"Num > 'x' AND (", "filter expression is invalid"},
+      {"Num IN (SELECT Id FROM items)", "filter expression is invalid"},
+  };
+  for (const TCase &k : cases) {
+    SCOPED_TRACE(k.Text);
+    uint16_t code = 0;
+    const std::string message = MessageOf([&] { AddExprFilter(c, k.Text); }, code);
+    EXPECT_EQ(code, KURA_INVALIDFILTER);
+    EXPECT_EQ(message, std::string("Filter error for the table 'items' - ") + k.Detail);
+  }
+  EXPECT_EQ(c.FilterCount(), 0u);
+  // A tree that is not Boolean is refused as well.
+  TExpTreePtr number(MakeConstant(TDataType::Integer, TExpValue::OfInt(3)));
+  uint16_t code = 0;
+  EXPECT_EQ(MessageOf([&] { AddExprFilter(c, std::move(number)); }, code),
+            "Filter error for the table 'items' - filter expression must be a boolean expression");
+  EXPECT_EQ(code, KURA_INVALIDFILTER);
+}
+
+TEST_F(FilterTest, SixtyFifthFilterFails) {
+  TDataCursor &c = Open();
+  for (int i = 0; i < 64; ++i) c.ActivateFilter(AddExprFilter(c, "Id > " + std::to_string(i)));
+  EXPECT_EQ(c.RecordCount(), kRecords - 63);
+  uint16_t code = 0;
+  MessageOf([&] { AddExprFilter(c, "Id > 100"); }, code);
+  EXPECT_EQ(code, KURA_INTERNALLIMIT);
+  EXPECT_EQ(c.FilterCount(), 64u);
+  EXPECT_EQ(c.RecordCount(), kRecords - 63);
+}
+
+TEST_F(FilterTest, WritesUnderActiveFiltersFollowTheExpression) {
+  TDataCursor &c = Open();
+  TExprFilter *f = AddExprFilter(c, "Num >= 100 AND Amount IS NOT NULL");
+  c.ActivateFilter(f);
+  const int64_t count = c.RecordCount();
+  ASSERT_GT(count, 0);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  c.SetToBegin();
+  ASSERT_EQ(c.GetNextRecord(r.data()), KURA_NONE);
+  const int64_t firstId = c.GetInteger(1, r.data());
+  // Changed so that it no longer passes: it leaves the filtered view.
+  ASSERT_EQ(c.GetCurRecord(r.data(), true), KURA_NONE);
+  c.SetInteger(4, r.data(), 5);
+  c.ModifyRecord(r.data());
+  EXPECT_EQ(c.RecordCount(), count - 1);
+  std::vector<int64_t> ids = VisibleIds(c);
+  EXPECT_EQ(std::find(ids.begin(), ids.end(), firstId), ids.end());
+  // A new record that passes joins it; one that does not stays out.
+  std::vector<uint8_t> added = c.NewRecordBuffer();
+  c.SetInteger(1, added.data(), 5001);
+  c.SetInteger(4, added.data(), 120);
+  c.SetFloat(5, added.data(), 1.5);
+  c.AppendRecord(added.data());
+  c.SetInteger(1, added.data(), 5002);
+  c.SetFieldNull(5, added.data());
+  c.AppendRecord(added.data());
+  ids = VisibleIds(c);
+  EXPECT_EQ(c.RecordCount(), count);
+  EXPECT_NE(std::find(ids.begin(), ids.end(), 5001), ids.end());
+  EXPECT_EQ(std::find(ids.begin(), ids.end(), 5002), ids.end());
+  // Rebuilding the set from the index agrees with what the writes left.
+  c.DeactivateFilter(f);
+  c.ActivateFilter(f);
+  EXPECT_EQ(VisibleIds(c), ids);
+}
+
+TEST_F(FilterTest, FiltersCombineInListOrder) {
+  TDataCursor &c = Open();
+  TExprFilter *query = AddExprFilter(c, "Amount > 50");  // end group
+  TExprFilterOptions textOptions;
+  textOptions.EndGroup = false;
+  TExprFilter *text = AddExprFilter(c, "Cat = 4", textOptions);
+  // The Filter-text filter sits before the query's filter and both restrict the view.
+  EXPECT_FALSE(text->EndGroup());
+  EXPECT_TRUE(query->EndGroup());
+  c.ActivateFilter(query);
+  c.ActivateFilter(text);
+  TExpTreePtr both = CompileFilterText(c, "Cat = 4 AND Amount > 50", {});
+  const std::vector<int64_t> expected = AcceptedIdsOf(c, *both);
+  // The record-by-record filter only sees what the index-answered one let through.
+  c.DeactivateFilter(query);
+  c.DeactivateFilter(text);
+  c.ActivateFilter(text);
+  const int64_t inCat = CountWhere(c, "Cat = 4");
+  const uint64_t before = c.RecordReads();
+  c.ActivateFilter(query);
+  const uint64_t reads = c.RecordReads() - before;
+  EXPECT_EQ(reads, static_cast<uint64_t>(inCat));
+  EXPECT_EQ(VisibleIds(c), expected);
+}
+
+}  // namespace
+}  // namespace kura::filtertest

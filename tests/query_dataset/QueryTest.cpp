@@ -117,10 +117,8 @@ TEST_F(Query, DuplicateResultNamesAndReadOnlyResults) {
   EXPECT_EQ(MessageOf([&] { q.Edit(); }), dsmsg::DataSetReadOnly);
 }
 
-// The rows of an unsorted result table are written by the statement straight into the data
-// file, without the system record index the cursor walks; until the statement records them
-// there, a cursor on such a result shows no rows.
-TEST_F(Query, DISABLED_UnsortedResultTableRowsReachTheCursor) {
+// A result table the statement fills without sorting.
+TEST_F(Query, UnsortedResultTableRowsReachTheCursor) {
   TKuraQuery q;
   Setup(q);
   q.SQL().Add("select a.MNB, b.MNB, a.ITEM from mokuji a, mokuji b where a.MNB = b.MNB and a.MNB > 0");

@@ -118,9 +118,8 @@ TEST_F(Query, DuplicateResultNamesAndReadOnlyResults) {
 }
 
 // The rows of an unsorted result table are written by the statement straight into the data
-// file, without the system record index the cursor walks; until the statement records them
-// there, a cursor on such a result shows no rows.
-TEST_F(Query, DISABLED_UnsortedResultTableRowsReachTheCursor) {
+// file; the cursor on the result must still show every one of them.
+TEST_F(Query, UnsortedResultTableRowsReachTheCursor) {
   TKuraQuery q;
   Setup(q);
   q.SQL().Add("select a.MNB, b.MNB, a.ITEM from mokuji a, mokuji b where a.MNB = b.MNB and a.MNB > 0");

@@ -117,7 +117,8 @@ TEST_F(Query, DuplicateResultNamesAndReadOnlyResults) {
   EXPECT_EQ(MessageOf([&] { q.Edit(); }), dsmsg::DataSetReadOnly);
 }
 
-// A result table the statement fills without sorting.
+// The rows of an unsorted result table are written by the statement straight into the data
+// file; the cursor on the result must still show every one of them.
 TEST_F(Query, UnsortedResultTableRowsReachTheCursor) {
   TKuraQuery q;
   Setup(q);

@@ -72,7 +72,9 @@ class TExpressionGenerator {
     }
   }
   std::string Atom() {
-    switch (Pick(7)) {
+    switch (Pick(9)) {
+      case 7: return StringAtom("Label");
+      case 8: return NumericAtom("Score", -32, 32);
       case 0: return NumericAtom("Id", -5, 3005);
       case 1: return NumericAtom("Num", -55, 155);
       case 2: return NumericAtom("Cat", -1, 12);
@@ -86,17 +88,33 @@ class TExpressionGenerator {
   std::mt19937 FRng;
 };
 
-TEST_F(FilterTest, GeneratedFiltersAgreeWithRecordByRecordEvaluation) {
-  TExpressionGenerator generator(7);
-  const char *orders[] = {"", "*", "ByName", "ByNum", "ByTitle", "ByCatId"};
+// Runs generated filters on cursors in several orders; every one must show what evaluating the
+// expression record by record accepts.
+class AgreementTest : public FilterTest {
+ protected:
+  void RunGenerated(uint32_t seed, int kExpressions);
+};
+
+// The same on a table with a collation: keys compare through the language's collator.
+class LocaleAgreementTest : public AgreementTest {
+ protected:
+  uint16_t Language() const override { return 0x0409; }
+};
+
+TEST_F(AgreementTest, GeneratedFiltersAgreeWithRecordByRecordEvaluation) { RunGenerated(7, 400); }
+
+TEST_F(LocaleAgreementTest, GeneratedFiltersAgreeUnderACollation) { RunGenerated(11, 150); }
+
+void AgreementTest::RunGenerated(uint32_t seed, int kExpressions) {
+  TExpressionGenerator generator(seed);
+  const char *orders[] = {"", "*", "ByName", "ByNum", "ByTitle", "ByCatId", "ByLabel", "ByScoreId"};
   int answeredFromIndexes = 0, partlyAnswered = 0;
-  const int kExpressions = 400;
   for (int i = 0; i < kExpressions; ++i) {
     const std::string text = generator.Condition(1 + i % 3);
     SCOPED_TRACE(text);
     TExprFilterOptions options;
     options.CaseInsensitive = (i % 5 == 0);
-    TDataCursor &c = Open(orders[i % 6]);
+    TDataCursor &c = Open(orders[i % 8]);
     TExpTreePtr reference = CompileFilterText(c, text, options);
     const std::vector<int64_t> expected = AcceptedIds(c, *reference);
 

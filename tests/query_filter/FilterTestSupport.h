@@ -4,7 +4,9 @@
 // "items": 1 Id Integer (primary key), 2 Name String(12) (index "ByName", case-sensitive),
 // 3 Title String(12) (index "ByTitle", case-insensitive), 4 Num Integer, often NULL (index
 // "ByNum", descending), 5 Amount Float (no index), 6 Cat Integer (index "ByCatId" on Cat, Id),
-// 7 Code String(8) (no index).
+// 7 Code String(8) (no index), 8 Label String(10) (index "ByLabel", the field descending),
+// 9 Score Integer (index "ByScoreId" on Score descending, Id). Language() gives the table's
+// language (0: byte order).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -51,12 +53,13 @@ inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type,
 }
 
 inline TIndexDefinition MakeIndex(const std::string &name, std::vector<uint16_t> fields, bool caseInsensitive = false,
-                                  bool descending = false) {
+                                  bool descending = false, bool firstFieldDescending = false) {
   TIndexDefinition d;
   d.Name = name;
   for (uint16_t n : fields) {
     TIndexDefinitionField f;
     f.FieldNumber = n;
+    f.Descending = firstFieldDescending && d.Fields.empty();
     d.Fields.push_back(f);
   }
   d.Unique = name.empty();
@@ -69,7 +72,8 @@ inline TIndexDefinition MakeIndex(const std::string &name, std::vector<uint16_t>
 inline const std::vector<std::string> &Words() {
   static const std::vector<std::string> words = {"apple", "Apple", "APPLE", "banana", "Banana", "cherry",
                                                  "date",  "Date",  "elder", "fig",    "grape",  "Grape",
-                                                 "kiwi",  "lemon", "Lemon", "mango",  "apricot", "Apricot"};
+                                                 "kiwi",  "lemon", "Lemon", "mango",  "apricot", "Apricot",
+                                                 "\xC3\xA9clair", "Eclair", "eclair", "\xC3\x89clair"};
   return words;
 }
 
@@ -89,6 +93,7 @@ class TBufferContext : public TEvalContext {
 class FilterTest : public ::testing::Test {
  protected:
   static constexpr int kRecords = 3000;
+  virtual uint16_t Language() const { return 0; }
 
   void SetUp() override {
     StartEngine();
@@ -97,10 +102,14 @@ class FilterTest : public ::testing::Test {
     def.Fields = {MakeField("Id", EngineFieldType::Integer),  MakeField("Name", EngineFieldType::String, 12),
                   MakeField("Title", EngineFieldType::String, 12), MakeField("Num", EngineFieldType::Integer),
                   MakeField("Amount", EngineFieldType::Float), MakeField("Cat", EngineFieldType::Integer),
-                  MakeField("Code", EngineFieldType::String, 8)};
+                  MakeField("Code", EngineFieldType::String, 8), MakeField("Label", EngineFieldType::String, 10),
+                  MakeField("Score", EngineFieldType::Integer)};
+    def.LanguageId = Language();
     TDataCursor creator(FDirectory, "items");
     creator.CreateTable(def, {MakeIndex("", {1}), MakeIndex("ByName", {2}), MakeIndex("ByTitle", {3}, true),
-                              MakeIndex("ByNum", {4}, false, true), MakeIndex("ByCatId", {6, 1})});
+                              MakeIndex("ByNum", {4}, false, true), MakeIndex("ByCatId", {6, 1}),
+                              MakeIndex("ByLabel", {8}, false, false, true),
+                              MakeIndex("ByScoreId", {9, 1}, false, false, true)});
     TDataCursor &c = Open();
     std::mt19937 rng(20261209);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -113,6 +122,8 @@ class FilterTest : public ::testing::Test {
       if (pick(6) != 0) c.SetFloat(5, r.data(), pick(1000) / 4.0);
       c.SetInteger(6, r.data(), pick(12));
       if (pick(4) != 0) c.SetString(7, r.data(), Words()[pick(static_cast<int>(Words().size()))].substr(0, 4));
+      if (pick(7) != 0) c.SetString(8, r.data(), Words()[pick(static_cast<int>(Words().size()))]);
+      if (pick(9) != 0) c.SetInteger(9, r.data(), pick(60) - 30);
       c.AppendRecord(r.data(), false);
     }
   }

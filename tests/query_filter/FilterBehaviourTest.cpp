@@ -70,6 +70,15 @@ TEST_F(FilterTest, OptimisationLevelsAndCounts) {
       {"NOT (Cat = 3 AND Amount > 3)", TOptLevel::None},
       {"Name LIKE 'ap%'", TOptLevel::Full},
       {"Name LIKE '%p%'", TOptLevel::None},
+      {"Price > 12.5", TOptLevel::Full},
+      {"Price NOT IN (1, 2.5)", TOptLevel::Full},
+      {"Price BETWEEN -3 AND 100.25", TOptLevel::Full},
+      {"Day = '2021-03-01'", TOptLevel::Full},
+      {"Day >= '2021-03-01'", TOptLevel::Full},
+      {"Label LIKE 'Gr%'", TOptLevel::Full},
+      {"Score BETWEEN -3 AND 7", TOptLevel::Full},
+      {"Num = NULL", TOptLevel::Full},
+      {"Num > NULL", TOptLevel::None},
   };
   for (const TCase &k : cases) {
     SCOPED_TRACE(k.Text);

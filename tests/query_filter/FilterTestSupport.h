@@ -5,7 +5,8 @@
 // 3 Title String(12) (index "ByTitle", case-insensitive), 4 Num Integer, often NULL (index
 // "ByNum", descending), 5 Amount Float (no index), 6 Cat Integer (index "ByCatId" on Cat, Id),
 // 7 Code String(8) (no index), 8 Label String(10) (index "ByLabel", the field descending),
-// 9 Score Integer (index "ByScoreId" on Score descending, Id). Language() gives the table's
+// 9 Score Integer (index "ByScoreId" on Score descending, Id), 10 Day Date (index "ByDay"),
+// 11 Price BCD with 2 decimals (index "ByPrice", descending). Language() gives the table's
 // language (0: byte order).
 #include <gtest/gtest.h>
 
@@ -44,11 +45,13 @@ class TempDir {
   std::string FPath;
 };
 
-inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type, uint8_t size = 0) {
+inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type, uint8_t size = 0,
+                                  uint8_t scale = 0) {
   TFieldDescriptor f;
   f.Name = name;
   f.Type = type;
   f.DeclaredSize = size;
+  f.DeclaredScale = scale;
   return f;
 }
 
@@ -90,6 +93,8 @@ class TBufferContext : public TEvalContext {
   const uint8_t *FRecord;
 };
 
+inline constexpr int32_t kFirstDay = 737790;  // a day number in 2021
+
 class FilterTest : public ::testing::Test {
  protected:
   static constexpr int kRecords = 3000;
@@ -103,13 +108,15 @@ class FilterTest : public ::testing::Test {
                   MakeField("Title", EngineFieldType::String, 12), MakeField("Num", EngineFieldType::Integer),
                   MakeField("Amount", EngineFieldType::Float), MakeField("Cat", EngineFieldType::Integer),
                   MakeField("Code", EngineFieldType::String, 8), MakeField("Label", EngineFieldType::String, 10),
-                  MakeField("Score", EngineFieldType::Integer)};
+                  MakeField("Score", EngineFieldType::Integer), MakeField("Day", EngineFieldType::Date),
+                  MakeField("Price", EngineFieldType::BCD, 0, 2)};
     def.LanguageId = Language();
     TDataCursor creator(FDirectory, "items");
     creator.CreateTable(def, {MakeIndex("", {1}), MakeIndex("ByName", {2}), MakeIndex("ByTitle", {3}, true),
                               MakeIndex("ByNum", {4}, false, true), MakeIndex("ByCatId", {6, 1}),
                               MakeIndex("ByLabel", {8}, false, false, true),
-                              MakeIndex("ByScoreId", {9, 1}, false, false, true)});
+                              MakeIndex("ByScoreId", {9, 1}, false, false, true), MakeIndex("ByDay", {10}),
+                              MakeIndex("ByPrice", {11}, false, true)});
     TDataCursor &c = Open();
     std::mt19937 rng(20261209);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -124,6 +131,9 @@ class FilterTest : public ::testing::Test {
       if (pick(4) != 0) c.SetString(7, r.data(), Words()[pick(static_cast<int>(Words().size()))].substr(0, 4));
       if (pick(7) != 0) c.SetString(8, r.data(), Words()[pick(static_cast<int>(Words().size()))]);
       if (pick(9) != 0) c.SetInteger(9, r.data(), pick(60) - 30);
+      if (pick(9) != 0) WriteFieldValue(c.Field(10), r.data(), TExpValue::OfInt(kFirstDay + pick(40)), 0);
+      // Prices in cents, some negative; the value is scaled by 10 000.
+      if (pick(9) != 0) WriteFieldValue(c.Field(11), r.data(), TExpValue::OfInt((pick(4000) - 1000) * 100), 0);
       c.AppendRecord(r.data(), false);
     }
   }

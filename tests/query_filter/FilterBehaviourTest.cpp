@@ -217,3 +217,75 @@ TEST_F(FilterTest, FiltersCombineInListOrder) {
 
 }  // namespace
 }  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+// A tree built the way Locate builds one: equalities with options, joined with AND.
+TExpToken *Column(TDataCursor &c, int fieldNo) {
+  TExpToken *n = NewExpToken();
+  n->Kind = TExpNodeKind::Column;
+  n->ColumnName = c.Field(fieldNo).Name;
+  n->FieldNo = fieldNo;
+  const TTypeInfo info = FieldTypeInfo(c.Field(fieldNo));
+  n->DataType = info.Type;
+  n->SubType = info.SubType;
+  n->Size = info.Size;
+  n->Scale = info.Scale;
+  n->Source = &c;
+  return n;
+}
+
+TExpToken *Comparison(TExpToken *left, TExpToken *right, bool caseInsensitive, uint32_t partial) {
+  TExpToken *n = NewExpToken();
+  n->Kind = TExpNodeKind::Compare;
+  n->Code = TExpCode::Equal;
+  n->Text = "=";
+  n->DataType = TDataType::Boolean;
+  n->CaseInsensitive = caseInsensitive;
+  n->PartialLength = partial;
+  n->SetLeft(left);
+  n->SetRight(right);
+  return n;
+}
+
+TEST_F(FilterTest, TreesAreUsedAsGiven) {
+  TDataCursor &c = Open();
+  // Title = 'APR' over three characters without regard to case, AND Cat = 5.
+  TExpToken *title = Comparison(Column(c, 3), MakeConstant(TDataType::String, TExpValue::OfStr("APR"), 4), true, 3);
+  TExpToken *cat = Comparison(Column(c, 6), MakeConstant(TDataType::Integer, TExpValue::OfInt(5)), false, 0);
+  TExpToken *both = NewExpToken();
+  both->Kind = TExpNodeKind::Binary;
+  both->Code = TExpCode::And;
+  both->DataType = TDataType::Boolean;
+  both->SetLeft(title);
+  both->SetRight(cat);
+  TExpTreePtr reference(CopyTree(both));
+  TExprFilter *filter = AddExprFilter(c, TExpTreePtr(both));
+  EXPECT_EQ(filter->RootLevel(), TOptLevel::Full);  // ByTitle ignores case, ByCatId serves Cat
+  const std::vector<int64_t> expected = AcceptedIds(c, *reference);
+  ASSERT_FALSE(expected.empty());
+  c.ActivateFilter(filter);
+  EXPECT_EQ(VisibleIds(c), expected);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  c.SetToBegin();
+  while (c.GetNextRecord(r.data()) == KURA_NONE) {
+    EXPECT_EQ(c.GetInteger(6, r.data()), 5);
+    std::string t = c.GetString(3, r.data()).substr(0, 3);
+    for (char &ch : t) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(t, "APR");
+  }
+  // The same comparison case-sensitive has no index (ByTitle ignores case) but still agrees.
+  c.DropFilter(filter);
+  TExpTreePtr exact(Comparison(Column(c, 3), MakeConstant(TDataType::String, TExpValue::OfStr("Apr"), 4), false, 3));
+  TExpTreePtr exactReference(CopyTree(exact.get()));
+  TExprFilter *sensitive = AddExprFilter(c, std::move(exact));
+  EXPECT_EQ(sensitive->RootLevel(), TOptLevel::None);
+  const std::vector<int64_t> exactExpected = AcceptedIdsOf(c, *exactReference);
+  ASSERT_FALSE(exactExpected.empty());
+  c.ActivateFilter(sensitive);
+  EXPECT_EQ(VisibleIds(c), exactExpected);
+}
+
+}  // namespace
+}  // namespace kura::filtertest

@@ -177,9 +177,23 @@ int64_t TExprFilter::EstimatedCount(TDataCursor &cursor, const TExpToken &node) 
     return std::max(EstimatedCount(cursor, *node.Left), EstimatedCount(cursor, *node.Right));
   if (node.Kind == TExpNodeKind::Unary && node.Code == TExpCode::Not) {
     const int64_t n = EstimatedCount(cursor, *node.Left);
-    return n < 0 ? -1 : std::max<int64_t>(0, cursor.RecordCount() - n);
+    const int indexNo = AnyServingIndex(node);
+    if (n < 0 || indexNo < 0) return -1;
+    // Every index holds a key for each live record.
+    return std::max<int64_t>(0, cursor.IndexTree(indexNo).KeyCount() - n);
   }
   return EstimatedCount(cursor, *node.Left);
+}
+
+int TExprFilter::AnyServingIndex(const TExpToken &node) const {
+  const auto it = FInfo.find(&node);
+  if (it != FInfo.end() && it->second.IndexNo >= 0) return it->second.IndexNo;
+  for (const TExpToken *child : {node.Left, node.Right})
+    if (child) {
+      const int n = AnyServingIndex(*child);
+      if (n >= 0) return n;
+    }
+  return -1;
 }
 
 bool TExprFilter::Check(TDataCursor &cursor, const TExpToken &node, const uint8_t *record) {
@@ -191,6 +205,11 @@ bool TExprFilter::Check(TDataCursor &cursor, const TExpToken &node, const uint8_
 bool TExprFilter::Accepts(TDataCursor &cursor, const uint8_t *record) { return Check(cursor, *FTree, record); }
 
 bool TExprFilter::BuildRecordSet(TDataCursor &cursor, const TRecordsBitmap &candidates, TRecordsBitmap &result) {
+  // Indexes may have been added or deleted since the levels were given.
+  if (FOptions.UseIndexes) {
+    FInfo.clear();
+    Assign(cursor, *FTree);
+  }
   if (Level(*FTree) == TOptLevel::None) return false;
   Evaluate(cursor, *FTree, candidates, result);
   return true;

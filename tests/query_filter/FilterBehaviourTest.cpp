@@ -289,3 +289,48 @@ TEST_F(FilterTest, TreesAreUsedAsGiven) {
 
 }  // namespace
 }  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+TEST_F(FilterTest, CountOfNotAndIndexChangesUnderAFilter) {
+  TCursorOptions exclusive;
+  exclusive.Exclusive = true;
+  FCursors.clear();  // the cursor that filled the table
+  FCursors.push_back(std::make_unique<TDataCursor>(FDirectory, "items"));
+  TDataCursor &c = *FCursors.back();
+  c.SetOptions(exclusive);
+  c.OpenCursor();
+  TExprFilter *f = AddExprFilter(c, "NOT (Cat IN (1, 2)) AND Name > 'c'");
+  EXPECT_EQ(f->RootLevel(), TOptLevel::Full);
+  const TExpToken &root = f->Tree();
+  EXPECT_EQ(f->EstimatedCount(c, *root.Left), CountWhere(c, "NOT (Cat IN (1, 2))"));
+  const std::vector<int64_t> expected = AcceptedIdsOf(c, *CompileFilterText(c, "NOT (Cat IN (1, 2)) AND Name > 'c'", {}));
+  c.ActivateFilter(f);
+  EXPECT_EQ(VisibleIds(c), expected);
+  // The index that answered Name goes away: the filter falls back to evaluating records.
+  c.DeactivateFilter(f);
+  c.DeleteIndex("ByName");
+  c.SetIndexName("");
+  c.ActivateFilter(f);
+  EXPECT_EQ(f->RootLevel(), TOptLevel::Partial);
+  EXPECT_EQ(VisibleIds(c), expected);
+  // A new index on Code serves a new filter.
+  TIndexDefinition byCode = MakeIndex("ByCode", {7});
+  c.AddSecondaryIndex(byCode);
+  TExprFilter *g = AddExprFilter(c, "Code IN ('appl', 'fig')");
+  EXPECT_EQ(g->RootLevel(), TOptLevel::Full);
+  c.ActivateFilter(g);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  c.SetToBegin();
+  int64_t seen = 0;
+  while (c.GetNextRecord(r.data()) == KURA_NONE) {
+    const std::string code = c.GetString(7, r.data());
+    EXPECT_TRUE(code == "appl" || code == "fig");
+    ++seen;
+  }
+  EXPECT_EQ(seen, c.RecordCount());
+}
+
+}  // namespace
+}  // namespace kura::filtertest

@@ -10,6 +10,7 @@
 #include "query/expr/Parser.h"
 #include "query/expr/TypeChecker.h"
 #include "query/filter/FilterIndexRanges.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectValues.h"
 
 namespace kura {
@@ -57,7 +58,12 @@ class TRecordEvalContext : public TEvalContext {
       value.Clear();
       return;
     }
-    ReadFieldValue(FCursor.Field(column.FieldNo), FRecord, value);
+    const TFieldDescriptor &field = FCursor.Field(column.FieldNo);
+    // Memo and other Blob fields read their contents from the table's blob file.
+    if (field.Type == TDataType::Blob && field.Calculated == 0 && FCursor.Table())
+      ReadBlobValue(*FCursor.Table(), field, FRecord, value);
+    else
+      ReadFieldValue(field, FRecord, value);
   }
 
  private:

@@ -334,3 +334,36 @@ TEST_F(FilterTest, CountOfNotAndIndexChangesUnderAFilter) {
 
 }  // namespace
 }  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+TEST_F(FilterTest, FiltersWorkInsideARange) {
+  TDataCursor &c = Open("ByCatId");
+  std::vector<uint8_t> low = c.NewRecordBuffer(), high = c.NewRecordBuffer();
+  c.SetInteger(6, low.data(), 2);
+  c.SetInteger(6, high.data(), 4);
+  c.SetRange(low.data(), high.data(), false, 1, 0);
+  const std::string text = "Name > 'c' OR Num IS NULL";
+  TExpTreePtr tree = CompileFilterText(c, text, {});
+  const std::vector<int64_t> expected = AcceptedIdsOf(c, *tree);  // the range alone limits these
+  ASSERT_FALSE(expected.empty());
+  for (bool useIndexes : {true, false}) {
+    TExprFilterOptions options;
+    options.UseIndexes = useIndexes;
+    TExprFilter *f = AddExprFilter(c, text, options);
+    c.ActivateFilter(f);
+    EXPECT_EQ(VisibleIds(c), expected);
+    EXPECT_EQ(c.RecordCount(), static_cast<int64_t>(expected.size()));
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    c.SetToBegin();
+    while (c.GetNextRecord(r.data()) == KURA_NONE) {
+      const int64_t cat = c.GetInteger(6, r.data());
+      EXPECT_TRUE(cat >= 2 && cat <= 4);
+    }
+    c.DropFilter(f);
+  }
+}
+
+}  // namespace
+}  // namespace kura::filtertest

@@ -157,10 +157,9 @@ TOptLevel TExprFilter::Assign(TDataCursor &cursor, TExpToken &node) {
       info.Level = TOptLevel::Full;
     }
   } else if (passThrough && node.Left) {
+    // A partly answered operand still yields its exact set (the answered part narrows what
+    // is read for the rest), so NOT can complement it.
     info.Level = Assign(cursor, *node.Left);
-    // Only NOT keeps a partial level meaningful as a set; a partial operand under NOT would
-    // need the operand's full answer, so it is evaluated record by record.
-    if (info.Level == TOptLevel::Partial) info.Level = TOptLevel::None;
   } else {
     info.IndexNo = ServingIndex(cursor, node);
     if (info.IndexNo >= 0) info.Level = TOptLevel::Full;

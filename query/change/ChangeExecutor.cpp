@@ -57,11 +57,11 @@ TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
 
 TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
 
-int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
+int64_t TChangeExecutor::Execute(TQueryStatement &statement, std::string_view text) {
   TDataQuery *query = statement.Master();
   if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
   switch (query->Kind) {
-    case TStatementKind::Insert: return ExecuteInsert(*query);
+    case TStatementKind::Insert: return ExecuteInsert(*query, text);
     case TStatementKind::Update:
     case TStatementKind::Delete: return ExecuteUpdateOrDelete(*query);
     case TStatementKind::CreateTable: ExecuteCreateTable(*query); return 0;

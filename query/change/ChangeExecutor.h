@@ -6,6 +6,7 @@
 // begun by START TRANSACTION survives into the statements that follow it.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "query/sql/QueryStatement.h"
@@ -25,7 +26,8 @@ class TChangeExecutor {
 
   // Runs the current (prepared) statement, which must not be a SELECT; returns the rows
   // affected (0 for definition and transaction statements).
-  int64_t Execute(TQueryStatement &statement);
+  // `text` is the statement's own text (INSERT ... SELECT runs its SELECT from it).
+  int64_t Execute(TQueryStatement &statement, std::string_view text = {});
 
   // The directory a table reference names (opened once, kept open).
   TDataDirectory *DirectoryOf(const TTableRef &ref);
@@ -36,7 +38,8 @@ class TChangeExecutor {
   const std::string &DatabaseName() const { return FDatabaseName; }
 
  private:
-  int64_t ExecuteInsert(TDataQuery &query);
+  int64_t ExecuteInsert(TDataQuery &query, std::string_view text);
+  int64_t ExecuteInsertSelect(TDataQuery &query, std::string_view text);
   int64_t ExecuteUpdateOrDelete(TDataQuery &query);
   void ExecuteCreateTable(TDataQuery &query);
   void ExecuteCreateIndex(TDataQuery &query);

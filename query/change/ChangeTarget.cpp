@@ -97,27 +97,47 @@ bool TChangeTarget::LastAutoIncValue(const std::string &table, int64_t &value) {
   return true;
 }
 
-void TChangeTarget::StoreValue(int fieldNo, const TExpToken &node, const char *statementName) {
-  TExpValue value;
-  TEvaluator evaluator(this, FCursor->LanguageId(), FCursor->SortId());
-  evaluator.Eval(node, value);
+void TChangeTarget::StoreValues(const std::vector<int> &fields, const std::vector<TUpdateValue> &values,
+                                const char *statementName, TEvalContext *context) {
+  TEvaluator evaluator(context ? context : this, FCursor->LanguageId(), FCursor->SortId());
+  std::vector<TExpValue> results(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) evaluator.Eval(*values[i].Expression, results[i]);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const TExpToken &node = *values[i].Expression;
+    StoreTyped(fields[i], TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, results[i], statementName);
+  }
+}
+
+void TChangeTarget::StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value,
+                               const char *statementName) {
   const TFieldDescriptor &field = FCursor->Field(fieldNo);
   uint8_t *record = FRecord.data();
+  if (field.Type == EngineFieldType::Blob) {
+    // The blob's chain is reused (or freed) by the cursor when the record is posted. Strings
+    // and memos go in without a terminator; TExpValue holds none.
+    std::string bytes;
+    if (!value.Null) bytes = HoldsString(from.Type) ? value.Str : ValueText(from, value);
+    FCursor->OpenBlob(record, fieldNo);
+    FCursor->TruncateBlob(record, fieldNo, 0);
+    if (!bytes.empty())
+      FCursor->PutBlob(record, fieldNo, 0, static_cast<uint32_t>(bytes.size()),
+                       reinterpret_cast<const uint8_t *>(bytes.data()));
+    return;
+  }
   if (value.Null) {
     FCursor->SetFieldNull(fieldNo, record);
     return;
   }
-  if (field.Type == EngineFieldType::Blob) {
-    // Strings and memos go in without a terminator; TExpValue holds none.
-    WriteBlobValue(*FCursor->Table(), field, record, value);
-    return;
-  }
-  const TTypeInfo from{node.DataType, node.SubType, node.Size, node.Scale};
   const TTypeInfo to = FieldTypeInfo(field);
   TExpValue converted;
   if (!ConvertValue(from, value, to, converted))
     RaiseSqlError("Type mismatch between column " + field.Name + " and constant value " + ValueText(from, value) +
                   " in " + statementName + " statement");
+  if (field.IsAutoInc()) {
+    // The value lives in the record prefix; it is kept only when auto-increment is suppressed.
+    if (!converted.Null) FCursor->SetInteger(fieldNo, record, converted.Int);
+    return;
+  }
   WriteFieldValue(field, record, converted, FCursor->LanguageId());
 }
 

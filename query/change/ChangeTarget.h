@@ -30,7 +30,14 @@ class TChangeTarget : public TColumnResolver, public TEvalContext {
 
   // Evaluates the value expression and stores it into the field of the current record;
   // `statementName` ("INSERT", "UPDATE") names the statement in the type mismatch message.
-  void StoreValue(int fieldNo, const TExpToken &node, const char *statementName);
+  // Evaluates and stores the value expressions into the fields, all of them evaluated before the
+  // first is stored (SET values see the record as it was). Columns are read through `context`
+  // (the target alone when null).
+  void StoreValues(const std::vector<int> &fields, const std::vector<TUpdateValue> &values, const char *statementName,
+                   TEvalContext *context = nullptr);
+  // Stores a value of the given type into the field, converting it to the field's type; Blob
+  // values go in through the cursor's blob operations.
+  void StoreTyped(int fieldNo, const TTypeInfo &from, const TExpValue &value, const char *statementName);
 
   // TColumnResolver
   bool ResolveColumn(TExpToken &column) override;

@@ -7,6 +7,9 @@
 #include "engine/table/DataTable.h"
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
+#include "query/change/InsertSourceText.h"
+#include "query/change/JoinedSources.h"
+#include "query/select/SelectQuery.h"
 
 namespace kura {
 
@@ -40,10 +43,19 @@ int64_t DefaultCommitInterval(const TDataSession &session, size_t recordSize) {
   return std::min<int64_t>(byBuffers, session.Settings.DataBufferCount);
 }
 
+// After a failure: the edit lock and the blobs written into the unposted record go.
+void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
+  try {
+    cursor.CancelRecord(record.data());
+  } catch (...) {
+    // The failure being handled is the one reported.
+  }
+}
+
 }  // namespace
 
-int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
-  if (query.InsertSelect) RaiseSqlError("INSERT ... SELECT statements are not supported yet");
+int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text) {
+  if (query.InsertSelect) return ExecuteInsertSelect(query, text);
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
@@ -53,24 +65,81 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
   cursor.InitRecord(target.Record().data());
-  for (size_t i = 0; i < fields.size(); ++i) target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "INSERT");
-  cursor.AppendRecord(target.Record().data(), false);
+  try {
+    target.StoreValues(fields, query.UpdateValues, "INSERT");
+    cursor.AppendRecord(target.Record().data(), false);
+  } catch (...) {
+    DropUnposted(cursor, target.Record());
+    throw;
+  }
   return 1;
+}
+
+int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view text) {
+  const std::string selectText = InsertSourceText(text);
+  if (selectText.empty()) RaiseSqlError("INSERT ... SELECT needs the statement text to run its SELECT");
+  TDataDirectory *directory = DirectoryOf(query.Target);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  const std::vector<int> fields = TargetFields(target, query);
+  // The rows are produced whole before the first is inserted, so that a SELECT reading the
+  // target table does not see the rows being added.
+  TSelectQuery select(FSession, FDatabaseName);
+  select.Prepare(selectText);
+  if (select.ColumnCount() != fields.size())
+    RaiseSqlError("The number of values must match the number of table columns");
+  select.Execute();
+  std::vector<TTypeInfo> types;
+  for (size_t c = 0; c < select.ColumnCount(); ++c) types.push_back(select.Column(c).Type);
+
+  TDataCursor &cursor = target.Cursor();
+  cursor.SuppressAutoInc(query.NoAutoInc);
+  const bool ownTransaction = !directory->InTransaction();
+  int64_t interval = query.Commit.IntervalGiven
+                         ? query.Commit.Interval
+                         : DefaultCommitInterval(FSession, cursor.StoredRecordSize());
+  if (!ownTransaction && !query.Commit.IntervalGiven) interval = 0;
+  const bool flush = query.Commit.Flush;
+  if (ownTransaction) directory->StartTransaction();
+  int64_t rows = 0;
+  try {
+    const int64_t count = select.RowCount();
+    for (int64_t r = 0; r < count; ++r) {
+      const std::vector<TExpValue> values = select.Row(r);
+      cursor.InitRecord(target.Record().data());
+      for (size_t i = 0; i < fields.size(); ++i) target.StoreTyped(fields[i], types[i], values[i], "INSERT");
+      cursor.AppendRecord(target.Record().data(), false);
+      ++rows;
+      if (interval > 0 && rows % interval == 0) {
+        directory->CommitTransaction(flush);
+        directory->StartTransaction();
+      }
+    }
+    if (ownTransaction) directory->CommitTransaction(flush);
+  } catch (...) {
+    DropUnposted(cursor, target.Record());
+    if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
+    throw;
+  }
+  select.Close();
+  return rows;
 }
 
 int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
-  if (query.Sources.size() > 1 || !query.Joins.empty())
-    RaiseSqlError(std::string(isUpdate ? "UPDATE" : "DELETE") +
-                  " statements with more than one source table are not supported yet");
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   std::vector<int> fields;
-  if (isUpdate) {
-    fields = TargetFields(target, query);
-    for (TUpdateValue &v : query.UpdateValues) target.Check(v.Expression, "value expression", false);
+  if (isUpdate) fields = TargetFields(target, query);
+  // FROM with further sources: their records supply values and conditions.
+  std::unique_ptr<TJoinedSources> joined;
+  if (query.Sources.size() > 1) {
+    joined = std::make_unique<TJoinedSources>(*this, target, query);
+    joined->Check(query, isUpdate);
+  } else {
+    if (isUpdate)
+      for (TUpdateValue &v : query.UpdateValues) target.Check(v.Expression, "value expression", false);
+    target.Check(query.Where, "WHERE clause", true);
   }
-  target.Check(query.Where, "WHERE clause", true);
 
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
@@ -89,11 +158,14 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
     std::vector<uint8_t> &record = target.Record();
     cursor.SetToBegin();
     while (cursor.GetNextRecord(record.data()) == 0) {
-      if (query.Where && !evaluator.Condition(*query.Where)) continue;
+      if (joined) {
+        if (!joined->FindMatch(query.Where.get())) continue;
+      } else if (query.Where && !evaluator.Condition(*query.Where)) {
+        continue;
+      }
       if (isUpdate) {
         cursor.GetCurRecord(record.data(), true);
-        for (size_t i = 0; i < fields.size(); ++i)
-          target.StoreValue(fields[i], *query.UpdateValues[i].Expression, "UPDATE");
+        target.StoreValues(fields, query.UpdateValues, "UPDATE", joined.get());
         cursor.ModifyRecord(record.data(), true, false);
       } else {
         cursor.DeleteRecord(record.data(), false);
@@ -107,13 +179,8 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TDataQuery &query) {
     }
     if (ownTransaction) directory->CommitTransaction(flush);
   } catch (...) {
-    if (ownTransaction && directory->InTransaction()) {
-      try {
-        cursor.CancelRecord();
-      } catch (...) {
-      }
-      directory->RollbackTransaction();
-    }
+    DropUnposted(cursor, target.Record());
+    if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
     throw;
   }
   return rows;

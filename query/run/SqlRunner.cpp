@@ -50,7 +50,13 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
       if (onSelect) onSelect(*select);
       result.Select = std::move(select);
     } else {
-      const int64_t rows = FExecutor.Execute(statement);
+      // A SELECT keeps its sources open (read-only) while its result lives, which would shut
+      // the changing statements after it out of the same tables: its result goes first.
+      if (result.Select) {
+        result.Select->Close();
+        result.Select.reset();
+      }
+      const int64_t rows = FExecutor.Execute(statement, StatementText(text, begin, end));
       if (statement.Kind() == TStatementKind::StartTransaction) rowsAtStart = result.RowsAffected;
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;
       else result.RowsAffected += rows;

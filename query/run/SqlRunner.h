@@ -20,7 +20,8 @@ struct TRunResult {
   TStatementKind Kind = TStatementKind::Unknown;  // of the last statement
   int64_t RowsAffected = 0;                       // by the script's rules
   int StatementCount = 0;
-  // The last SELECT of the script, executed (its rows stay readable until the next Run).
+  // The last SELECT of the script when no changing statement follows it, executed (its rows
+  // stay readable until the next Run).
   std::unique_ptr<TSelectQuery> Select;
 };
 

@@ -96,7 +96,7 @@ class ShellProgramTest : public ::testing::Test {
   Outcome Shell(const std::string &arguments, const std::string &input = "") {
     const auto in = FRoot / "stdin.txt", out = FRoot / "stdout.txt", err = FRoot / "stderr.txt";
     std::ofstream(in) << input;
-    const std::string command = std::string(KURA_SQL_BINARY) + " --db " + Quote((FRoot / "db").string()) + " " +
+    const std::string command = std::string(KURA_SQL_BINARY) + " --db " + Quote((FRoot / "db").string()) + " --tsv " +
                                 arguments + " <" + Quote(in.string()) + " >" + Quote(out.string()) + " 2>" +
                                 Quote(err.string());
     Outcome o;
@@ -173,15 +173,45 @@ TEST_F(ShellProgramTest, DefinitionsAndTransactionsFromTheShell) {
   EXPECT_FALSE(std::filesystem::exists(FRoot / "db" / "notes.DAT"));
 }
 
+TEST_F(ShellProgramTest, AlignedTableByDefault) {
+  const std::string command = Quote(KURA_SQL_BINARY) + " " + Quote((FRoot / "db").string()) + " -c " +
+                              Quote("create table n (A integer, B varchar(5)); insert into n values (7, NULL); "
+                                    "select A, B from n;") +
+                              " >" + Quote((FRoot / "t.out").string());
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Slurp(FRoot / "t.out"), "(1 row affected)\n A | B\n---+---\n 7 | \n(1 row)\n");
+  const std::string nulls = Quote(KURA_SQL_BINARY) + " " + Quote((FRoot / "db").string()) + " -f - <<'EOF'\n" +
+                            ".nullvalue (null)\n.mode csv\nselect A, B from n;\nEOF\n";
+  const std::string run = "bash -c " + Quote(nulls) + " >" + Quote((FRoot / "c.out").string());
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  EXPECT_EQ(Slurp(FRoot / "c.out"), "A,B\n7,(null)\n");
+}
+
+TEST_F(ShellProgramTest, PasswordsForEncryptedTables) {
+  Outcome made = Shell("-c " + Quote("create table s (A integer encrypted with 'pw'); insert into s values (1);"));
+  EXPECT_EQ(made.Status, 0) << made.Err;
+  Outcome refused = Shell("-c " + Quote("select A from s;"));
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Err, "Kura Engine Error # 10498 Insufficient rights to the table 's', a password is required\n");
+  Outcome option = Shell("--password pw -c " + Quote("select A from s;"));
+  EXPECT_EQ(option.Status, 0) << option.Err;
+  EXPECT_EQ(option.Out, "A\n1\n");
+  Outcome command = Shell("", ".password pw\nupdate s set A = 2;\nselect A from s;\n");
+  EXPECT_EQ(command.Status, 0) << command.Err;
+  EXPECT_EQ(command.Out, "(1 row affected)\nA\n2\n");
+  Outcome help = Shell("--help");
+  EXPECT_NE(help.Out.find("no protection of secrets"), std::string::npos);
+}
+
 TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
   const std::string binary = KURA_SQL_BINARY;
-  const std::string command = Quote(binary) + " Memory -c " +
+  const std::string command = Quote(binary) + " Memory --tsv -c " +
                               Quote("create table m (A integer); insert into m values (7); select A from m;") +
                               " >" + Quote((FRoot / "m.out").string()) + " 2>&1";
   const int raw = std::system(command.c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
   EXPECT_EQ(Slurp(FRoot / "m.out"), "(1 row affected)\nA\n7\n");
-  const std::string inDir = Quote(binary) + " " + Quote((FRoot / "db").string()) + " -c " +
+  const std::string inDir = Quote(binary) + " " + Quote((FRoot / "db").string()) + " --tsv -c " +
                             Quote("select count(*) from items;") + " >" + Quote((FRoot / "d.out").string());
   ASSERT_EQ(std::system(inDir.c_str()), 0);
   EXPECT_EQ(Slurp(FRoot / "d.out"), "count(*)\n3\n");

@@ -26,7 +26,7 @@ const char *ShellUsage() {
          "  --csv, -csv    comma-separated output\n"
          "  --password PW  a password for encrypted tables (may be repeated). Encryption\n"
          "                 only scrambles the table files: it is no protection of secrets.\n"
-         "  --tsv          tab-separated output (the default when output is not a terminal)\n"
+         "  --tsv          tab-separated output, NULL as NULL (default: an aligned table)\n"
          "  --keep-going   carry on with the next statement after an error\n"
          "  --help         this text\n"
          "\n"

@@ -96,10 +96,9 @@ int main(int argc, char **argv) {
     std::cout << kura::shell::ShellUsage();
     return 0;
   }
-  const bool terminalOut = ::isatty(STDOUT_FILENO) != 0;
   const bool terminalIn = ::isatty(STDIN_FILENO) != 0;
   try {
-    TShellSession session(options, std::cout, std::cerr, terminalOut && !options.Tsv);
+    TShellSession session(options, std::cout, std::cerr, !options.Tsv);
     bool going = true;
     for (const std::string &text : options.Commands) {
       if (!going) break;

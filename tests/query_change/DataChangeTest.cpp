@@ -1,0 +1,253 @@
+// INSERT, UPDATE and DELETE: values and conversion, their messages, storage errors with their
+// own codes, the statement's own transaction, commit intervals and rows affected.
+#include "ChangeTestSupport.h"
+
+namespace kura::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class DataChange : public ChangeTest {
+ protected:
+  void SetUp() override {
+    ChangeTest::SetUp();
+    Exec("CREATE TABLE items (ID INTEGER NOT NULL, Name VARCHAR(20), Qty INTEGER MAXIMUM 100, "
+         "PRIMARY KEY (ID))");
+    Exec("INSERT INTO items VALUES (1, 'one', 10)");
+    Exec("INSERT INTO items VALUES (2, 'two', 20)");
+    Exec("INSERT INTO items VALUES (3, 'three', 30)");
+    Exec("INSERT INTO items VALUES (4, 'four', 40)");
+  }
+  Rows All() { return Query("SELECT ID, Name, Qty FROM items ORDER BY ID"); }
+  const Rows kStart{"1|one|10", "2|two|20", "3|three|30", "4|four|40"};
+};
+
+TEST_F(DataChange, InsertValuesWithAndWithoutColumnList) {
+  EXPECT_EQ(Exec("INSERT INTO items (Name, ID) VALUES ('five', 2 + 3)"), 1);
+  EXPECT_EQ(Exec("INSERT INTO items VALUES (6, NULL, '7')"), 1);
+  EXPECT_EQ(Query("SELECT ID, Name, Qty FROM items WHERE ID > 4 ORDER BY ID"), (Rows{"5|five|NULL", "6|NULL|7"}));
+}
+
+TEST_F(DataChange, InsertMessages) {
+  Failure f = FailureOf("INSERT INTO items (ID, Name, Qty) VALUES (9, 'x')");
+  EXPECT_EQ(f.Code, KURA_SQLPARSE);
+  EXPECT_EQ(f.Message, "SQL error - The number of values must match the number of table columns");
+  f = FailureOf("INSERT INTO items VALUES (9, 'x')");
+  EXPECT_EQ(f.Message, "SQL error - The number of values must match the number of table columns");
+  f = FailureOf("INSERT INTO items VALUES ('abc', 'x', 1)");
+  EXPECT_EQ(f.Code, KURA_SQLPARSE);
+  EXPECT_EQ(f.Message, "SQL error - Type mismatch between column ID and constant value abc in INSERT statement");
+  f = FailureOf("INSERT INTO items (ID, Nope) VALUES (9, 'x')");
+  EXPECT_EQ(f.Message,
+            "SQL error - Invalid column name 'Nope' or table correlation name items specified in table columns");
+  f = FailureOf("INSERT items VALUES (1)");
+  EXPECT_EQ(f.Message, "SQL error - INTO keyword expected, instead found 'items'");
+  EXPECT_EQ(All(), kStart);  // nothing was written by any of them
+}
+
+TEST_F(DataChange, StorageFailuresKeepTheirCodes) {
+  EXPECT_EQ(FailureOf("INSERT INTO items VALUES (1, 'again', 1)").Code, KURA_KEYVIOL);
+  EXPECT_EQ(FailureOf("INSERT INTO items (Name) VALUES ('no id')").Code, KURA_REQDERR);
+  EXPECT_EQ(FailureOf("INSERT INTO items VALUES (7, 'big', 101)").Code, KURA_MAXVALERR);
+  EXPECT_EQ(FailureOf("UPDATE items SET ID = 1 WHERE ID = 2").Code, KURA_KEYVIOL);
+  EXPECT_EQ(All(), kStart);
+}
+
+TEST_F(DataChange, UpdateAndDelete) {
+  EXPECT_EQ(Exec("UPDATE items SET Qty = Qty + 1, Name = UPPER(Name) WHERE ID >= 3"), 2);
+  EXPECT_EQ(Exec("DELETE FROM items WHERE Name = 'two'"), 1);
+  EXPECT_EQ(All(), (Rows{"1|one|10", "3|THREE|31", "4|FOUR|41"}));
+  EXPECT_EQ(Exec("UPDATE items SET Qty = NULL"), 3);
+  EXPECT_EQ(Exec("DELETE FROM items"), 3);
+  EXPECT_TRUE(All().empty());
+}
+
+TEST_F(DataChange, UpdateMessages) {
+  Failure f = FailureOf("UPDATE items SET Qty = 'many'");
+  EXPECT_EQ(f.Code, KURA_SQLPARSE);
+  EXPECT_EQ(f.Message, "SQL error - Type mismatch between column Qty and constant value many in UPDATE statement");
+  EXPECT_EQ(All(), kStart);  // the statement's own transaction was rolled back
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+}
+
+TEST_F(DataChange, NoMatchingRowLeavesNoTransactionOpen) {
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 1 WHERE ID = 99"), 0);
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+  EXPECT_EQ(Exec("DELETE FROM items WHERE ID = 99"), 0);
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+}
+
+TEST_F(DataChange, FailureRollsBackTheStatementsOwnTransaction) {
+  // Rows are visited in the order they were added: 40, 80 pass the maximum, 120 fails.
+  EXPECT_EQ(FailureOf("UPDATE items SET Qty = ID * 40").Code, KURA_MAXVALERR);
+  EXPECT_EQ(All(), kStart);
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+}
+
+TEST_F(DataChange, CommitIntervalKeepsCommittedRows) {
+  // Interval 1: rows 1 and 2 are committed before row 3 fails.
+  EXPECT_EQ(FailureOf("UPDATE items SET Qty = ID * 40 COMMIT INTERVAL 1").Code, KURA_MAXVALERR);
+  EXPECT_EQ(All(), (Rows{"1|one|40", "2|two|80", "3|three|30", "4|four|40"}));
+  // Interval 0: one commit at the end.
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 5 COMMIT INTERVAL 0 FLUSH"), 4);
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM items WHERE Qty = 5"), (Rows{"4"}));
+}
+
+TEST_F(DataChange, InsideTheCallersTransactionNothingIsCommitted) {
+  Exec("START TRANSACTION");
+  EXPECT_EQ(Exec("DELETE FROM items WHERE ID <= 2"), 2);
+  EXPECT_TRUE(FRunner->Executor().DefaultDirectory()->InTransaction());
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 1"), 2);
+  Exec("ROLLBACK");
+  EXPECT_EQ(All(), kStart);
+  // An explicit interval commits even inside it.
+  Exec("START TRANSACTION");
+  EXPECT_EQ(FailureOf("UPDATE items SET Qty = ID * 40 COMMIT INTERVAL 1").Code, KURA_MAXVALERR);
+  EXPECT_TRUE(FRunner->Executor().DefaultDirectory()->InTransaction());
+  Exec("ROLLBACK");
+  EXPECT_EQ(All(), (Rows{"1|one|40", "2|two|80", "3|three|30", "4|four|40"}));
+}
+
+TEST_F(DataChange, TransactionStatements) {
+  Failure f = FailureOf("COMMIT");
+  EXPECT_EQ(f.Code, KURA_SQLPARSE);
+  EXPECT_EQ(f.Message, "SQL error - Transaction not in progress for database '" + DbPath() + "'");
+  EXPECT_EQ(FailureOf("ROLLBACK WORK").Message,
+            "SQL error - Transaction not in progress for database '" + DbPath() + "'");
+  Exec("START TRANSACTION");
+  EXPECT_EQ(FailureOf("START TRANSACTION").Message,
+            "SQL error - Transaction already in progress for database '" + DbPath() + "'");
+  Exec("INSERT INTO items VALUES (5, 'five', 50)");
+  Exec("COMMIT WORK FLUSH");
+  EXPECT_EQ(All().size(), 5u);
+}
+
+TEST_F(DataChange, RowsAffectedOfScripts) {
+  EXPECT_EQ(Exec("START TRANSACTION; DELETE FROM items; ROLLBACK"), 0);
+  EXPECT_EQ(All(), kStart);
+  EXPECT_EQ(Exec("INSERT INTO items VALUES (5, 'five', 50); START TRANSACTION; DELETE FROM items WHERE ID > 2; "
+                 "ROLLBACK; UPDATE items SET Qty = 1 WHERE ID < 3"),
+            3);
+  EXPECT_EQ(Exec("DELETE FROM items WHERE ID = 5; START TRANSACTION; DELETE FROM items WHERE ID = 4; COMMIT"), 2);
+  EXPECT_EQ(All(), (Rows{"1|one|1", "2|two|1", "3|three|30"}));
+}
+
+TEST_F(DataChange, InsertSelect) {
+  Exec("CREATE TABLE copy (N AUTOINC, Name VARCHAR(10), Qty SMALLINT)");
+  EXPECT_EQ(Exec("INSERT INTO copy (Name, Qty) SELECT Name, Qty FROM items WHERE ID > 2 ORDER BY ID"), 2);
+  EXPECT_EQ(Exec("INSERT INTO copy SELECT ID * 10, Name, Qty FROM items WHERE ID = 1 NOAUTOINC"), 1);
+  EXPECT_EQ(Exec("INSERT INTO copy (Name) SELECT Name FROM items WHERE ID = 2 COMMIT INTERVAL 1"), 1);
+  EXPECT_EQ(Query("SELECT N, Name, Qty FROM copy ORDER BY N"),
+            (Rows{"1|three|30", "2|four|40", "10|one|10", "11|two|NULL"}));
+  EXPECT_EQ(FailureOf("INSERT INTO copy (Name) SELECT Name, Qty FROM items").Message,
+            "SQL error - The number of values must match the number of table columns");
+  // A key violation in the middle leaves nothing of the statement behind.
+  EXPECT_EQ(FailureOf("INSERT INTO items SELECT ID + 3, Name, Qty FROM items").Code, KURA_KEYVIOL);
+  EXPECT_EQ(All(), kStart);
+}
+
+TEST_F(DataChange, UpdateAndDeleteWithFurtherSources) {
+  Exec("CREATE TABLE prices (Item INTEGER, Qty INTEGER); INSERT INTO prices VALUES (1, 11); "
+       "INSERT INTO prices VALUES (3, 33); INSERT INTO prices VALUES (3, 99)");
+  // The first matching record of the other source supplies the value.
+  EXPECT_EQ(Exec("UPDATE items SET Qty = p.Qty FROM items, prices p WHERE items.ID = p.Item"), 2);
+  EXPECT_EQ(All(), (Rows{"1|one|11", "2|two|20", "3|three|33", "4|four|40"}));
+  EXPECT_EQ(Exec("UPDATE items i SET Name = 'none' FROM items i LEFT OUTER JOIN prices p ON i.ID = p.Item "
+                 "WHERE p.Item IS NULL"),
+            2);
+  EXPECT_EQ(Exec("DELETE FROM items, prices WHERE items.ID = prices.Item AND prices.Qty > 50"), 1);
+  EXPECT_EQ(Exec("UPDATE items SET Qty = 0 FROM items INNER JOIN prices ON items.ID = prices.Item"), 1);
+  EXPECT_EQ(All(), (Rows{"1|one|0", "2|none|20", "4|none|40"}));
+  Failure f = FailureOf("UPDATE items SET Qty = 1 FROM prices, items");
+  EXPECT_EQ(f.Message,
+            "SQL error - The first source table specified in FROM clause must match the table being updated in the "
+            "UPDATE statement");
+  EXPECT_NE(FailureOf("DELETE FROM items RIGHT OUTER JOIN prices ON items.ID = prices.Item").Message.find(
+                "not supported yet"),
+            std::string::npos);
+}
+
+TEST_F(DataChange, BlobValuesAreRewrittenInPlace) {
+  Exec("CREATE TABLE notes (ID INTEGER, Body MEMO, Raw BLOB, PRIMARY KEY (ID))");
+  const std::string text(3000, 'k');
+  EXPECT_EQ(Exec("INSERT INTO notes VALUES (1, '" + text + "', 'raw bytes')"), 1);
+  const auto blobFile = FRoot / "db" / "notes.BLB";
+  const auto firstSize = std::filesystem::file_size(blobFile);
+  for (int i = 0; i < 40; ++i) {
+    const char c = static_cast<char>('a' + i % 26);
+    EXPECT_EQ(Exec("UPDATE notes SET Body = '" + std::string(3000, c) + "', Raw = Body WHERE ID = 1"), 1);
+  }
+  // Each rewrite reuses the chain: the file does not grow by forty values.
+  EXPECT_LT(std::filesystem::file_size(blobFile), firstSize * 3);
+  EXPECT_EQ(Query("SELECT Body FROM notes"), (Rows{std::string(3000, 'n')}));
+  // SET values see the record as it was: Raw got the Body from before the last change.
+  EXPECT_EQ(Query("SELECT Raw FROM notes"), (Rows{std::string(3000, 'm')}));
+  // A failed insert leaves no blob behind; a deleted record's blobs are freed for reuse.
+  EXPECT_EQ(FailureOf("INSERT INTO notes VALUES (1, '" + text + "', NULL)").Code, KURA_KEYVIOL);
+  const auto before = std::filesystem::file_size(blobFile);
+  for (int i = 0; i < 10; ++i) {
+    Exec("DELETE FROM notes");
+    Exec("INSERT INTO notes VALUES (2, '" + text + "', 'again')");
+  }
+  EXPECT_LE(std::filesystem::file_size(blobFile), before);
+  EXPECT_EQ(Exec("UPDATE notes SET Body = NULL"), 1);
+  EXPECT_EQ(Query("SELECT ID, Body, Raw FROM notes"), (Rows{"2|NULL|again"}));
+}
+
+TEST_F(DataChange, ScriptsRunEveryStatementAndStopAtAFailure) {
+  std::vector<int64_t> counts;
+  TRunResult r = FRunner->Run(
+      "INSERT INTO items VALUES (5, 'x', 1); SELECT COUNT(*) FROM items; DELETE FROM items WHERE ID = 5;"
+      "SELECT COUNT(*) FROM items",
+      [&](TSelectQuery &q) { counts.push_back(q.Row(0)[0].Int); });
+  EXPECT_EQ(r.StatementCount, 4);
+  EXPECT_EQ(r.RowsAffected, 2);
+  EXPECT_EQ(counts, (std::vector<int64_t>{5, 4}));
+  ASSERT_NE(r.Select, nullptr);
+  EXPECT_EQ(r.Select->RowCount(), 1);
+  EXPECT_EQ(r.Select->Row(0)[0].Int, 4);
+  r.Select.reset();  // its sources stay open (read-only) while the result lives
+  // Statements before the failing one keep their effect; those after it do not run.
+  EXPECT_EQ(FailureOf("DELETE FROM items WHERE ID = 4; UPDATE items SET Nope = 1; DELETE FROM items").Message,
+            "SQL error - Invalid column name 'Nope' or table correlation name items specified in table columns");
+  EXPECT_EQ(All(), (Rows{"1|one|10", "2|two|20", "3|three|30"}));
+}
+
+TEST_F(DataChange, MangledStatementsFailWithEngineErrors) {
+  const std::vector<std::string> statements = {
+      "INSERT INTO items (ID, Name) VALUES (7, 'seven') NOAUTOINC COMMIT INTERVAL 5 FLUSH",
+      "UPDATE items AS i SET Qty = i.Qty + 1, Name = 'n' WHERE ID IN (1, 2) COMMIT FLUSH",
+      "DELETE FROM items WHERE Name LIKE 't%' AND Qty BETWEEN 1 AND 50",
+      "CREATE TABLE x (A INTEGER NOT NULL DEFAULT 1, B CHAR(3) CHARCASE LOWER, PRIMARY KEY (A) COMPRESS NONE)",
+      "CREATE UNIQUE INDEX IF NOT EXISTS q ON items (Name, Qty)",
+      "INSERT INTO items SELECT ID + 100, Name, Qty FROM items WHERE ID < 3",
+  };
+  int runs = 0;
+  for (const std::string &statement : statements) {
+    for (size_t cut = 0; cut < statement.size(); ++cut) {
+      std::string text = statement.substr(0, cut);
+      if (cut % 3 == 1) text += "'";
+      if (cut % 5 == 2) text += " ) , (";
+      try {
+        FRunner->Run(text);
+      } catch (const EKuraEngineError &) {
+      } catch (const std::exception &e) {
+        ADD_FAILURE() << text << ": " << e.what();
+      }
+      ++runs;
+    }
+  }
+  EXPECT_GT(runs, 300);
+  EXPECT_FALSE(FRunner->Executor().DefaultDirectory()->InTransaction());
+}
+
+TEST_F(DataChange, InMemoryTables) {
+  Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
+  EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);
+  EXPECT_EQ(Exec("UPDATE MEMORY scratch SET B = 'z' WHERE A = 2"), 1);
+  EXPECT_EQ(Query("SELECT A, B FROM MEMORY scratch ORDER BY A"), (Rows{"1|x", "2|z"}));
+  Exec("DROP TABLE MEMORY scratch");
+}
+
+}  // namespace
+}  // namespace kura::test

@@ -11,7 +11,10 @@ class TDataCursor::TReadScope {
  public:
   explicit TReadScope(TDataCursor &cursor, bool resync = true) : FCursor(cursor) {
     cursor.CheckOpen();
-    bool changed = cursor.FTable->ReadLock();
+    // Under the cursor's table read lock no other process writes; changes made in this
+    // process show in the table's change serial.
+    FLocked = !cursor.FHoldsTableReadLock;
+    bool changed = FLocked ? cursor.FTable->ReadLock() : false;
     try {
       if (resync && (changed || cursor.FSeenSerial != cursor.FTable->ChangeSerial())) cursor.Resync();
     } catch (...) {
@@ -27,6 +30,7 @@ class TDataCursor::TReadScope {
   void Release() noexcept {
     if (FReleased) return;
     FReleased = true;
+    if (!FLocked) return;
     try {
       FCursor.FTable->ReadUnlock();
     } catch (...) {
@@ -34,6 +38,7 @@ class TDataCursor::TReadScope {
   }
   TDataCursor &FCursor;
   bool FReleased = false;
+  bool FLocked = true;
 };
 
 }  // namespace kura

@@ -1,6 +1,6 @@
 // The dataset's Filter text and OnFilterRecord on its cursor.
 #include "engine/cursor/DataCursor.h"
-#include "query/dataset/ExpressionFilter.h"
+#include "query/filter/ExprFilter.h"
 #include "query/dataset/KuraDataSet.h"
 #include "query/dataset/TextCompare.h"
 
@@ -9,9 +9,13 @@ namespace kura {
 void TKuraDataSet::InstallFilters() {
   if (!FFiltered) return;
   if (!TrimText(FFilterText).empty()) {
-    auto filter = std::make_unique<TExpressionFilter>(*FCursor, FFilterText, FFilterOptions.CaseInsensitive,
-                                                      !FFilterOptions.NoPartialCompare);
-    FTextFilter = FCursor->AddFilter(std::move(filter), false);
+    // Compiled by the engine's expression filter, which answers comparisons on indexed
+    // fields from the index; it goes before the query engine's own filters.
+    TExprFilterOptions options;
+    options.CaseInsensitive = FFilterOptions.CaseInsensitive;
+    options.PartialCompare = !FFilterOptions.NoPartialCompare;
+    options.EndGroup = false;
+    FTextFilter = AddExprFilter(*FCursor, FFilterText, options);
     FCursor->ActivateFilter(FTextFilter);
   }
   if (OnFilterRecord) {

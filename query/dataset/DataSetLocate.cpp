@@ -3,7 +3,7 @@
 #include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldCodec.h"
 #include "query/dataset/DataSetErrors.h"
-#include "query/dataset/ExpressionFilter.h"
+#include "query/dataset/LocateFilter.h"
 #include "query/dataset/KuraDataSet.h"
 #include "query/dataset/TextCompare.h"
 #include "query/select/SelectValues.h"

@@ -1,6 +1,8 @@
 // Query components.
 #include "query/dataset/KuraQuery.h"
 
+#include <chrono>
+
 #include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
@@ -11,6 +13,8 @@
 #include "query/dataset/TextCompare.h"
 #include "query/select/SelectPlan.h"
 #include "query/select/SelectQuery.h"
+#include "query/change/ChangeExecutor.h"
+#include "query/sql/QueryStatement.h"
 
 namespace kura {
 
@@ -106,7 +110,7 @@ void TKuraQuery::MasterChanged() {
 
 void TKuraQuery::Prepare() {
   CheckInactive();
-  if (FSelect) return;
+  if (Prepared()) return;
   PrepareStatement();
   FPreparedByOpen = false;
 }
@@ -116,28 +120,46 @@ void TKuraQuery::PrepareStatement() {
   TKuraDatabase &db = OpenDatabase();
   try {
     TDataDirectory &dir = db.Handle();
-    auto select = std::make_unique<TSelectQuery>(*dir.Session(), dir.IsMemory() ? std::string("Memory") : dir.Path());
-    select->SetRequestLive(FRequestLive);
-    select->SetMaxRowCount(FMaxRowCount);
-    select->OnProgress = [this](int percent, bool &abort) {
-      if (OnQueryProgress) OnQueryProgress(*this, percent, abort);
-    };
-    select->Prepare(FPreparedText);
-    FSelect = std::move(select);
+    const std::string databaseName = dir.IsMemory() ? std::string("Memory") : dir.Path();
+    // The statement kind decides who runs it: SELECT makes a result, the others change data.
+    auto statement = std::make_unique<TQueryStatement>();
+    statement->SetRequestLive(FRequestLive);
+    statement->SetMaxRowCount(FMaxRowCount);
+    statement->Prepare(FPreparedText);
+    if (statement->Kind() == TStatementKind::Select && !statement->HasNextStatement()) {
+      auto select = std::make_unique<TSelectQuery>(*dir.Session(), databaseName);
+      select->SetRequestLive(FRequestLive);
+      select->SetMaxRowCount(FMaxRowCount);
+      select->OnProgress = [this](int percent, bool &abort) {
+        if (OnQueryProgress) OnQueryProgress(*this, percent, abort);
+      };
+      select->Prepare(FPreparedText);
+      FSelect = std::move(select);
+    } else {
+      FChangeIsScript = statement->HasNextStatement();
+      FChangeDatabase = databaseName;
+      FChange = std::move(statement);
+    }
   } catch (...) {
     if (!Active()) CloseDatabase();
     throw;
   }
 }
 
+void TKuraQuery::ReleaseStatement() {
+  FSelect.reset();
+  FChange.reset();
+  FChangeIsScript = false;
+  FPreparedByOpen = false;
+}
+
 void TKuraQuery::Unprepare() {
-  if (!FSelect) return;
+  if (!Prepared()) return;
   if (FResultCursor) {
     FResultCursor->CloseCursor();
     FResultCursor.reset();
   }
-  FSelect.reset();
-  FPreparedByOpen = false;
+  ReleaseStatement();
   if (!Active()) CloseDatabase();
 }
 
@@ -167,14 +189,48 @@ void TKuraQuery::Execute() {
     FSelect->Execute();
   } catch (const EKuraEngineError &e) {
     // A statement that fails to check is parsed again by the next open.
-    if (e.ErrorCode() == KURA_SQLPARSE) {
-      FSelect.reset();
-      FPreparedByOpen = false;
-    }
+    if (e.ErrorCode() == KURA_SQLPARSE) ReleaseStatement();
     throw;
   }
   FRowsAffected = FSelect->RowCount();
   FExecutionTime = FSelect->ExecutionTime();
+}
+
+void TKuraQuery::ExecuteChange() {
+  const std::vector<TParamValue> values = BuildParamValues(EffectiveParams());
+  TKuraDatabase *db = Database();
+  if (!db) RaiseDatabaseError(dsmsg::DatabaseClosed);
+  TChangeExecutor executor(*db->Handle().Session(), FChangeDatabase);
+  const auto started = std::chrono::steady_clock::now();
+  // A script runs from its first statement every time.
+  if (FChangeIsScript) FChange->Prepare(FPreparedText);
+  size_t used = 0;
+  int64_t rows = 0;
+  try {
+    for (bool first = true;; first = false) {
+      if (!first) FChange->PrepareNext();
+      for (TExpToken *marker : FChange->Parameters()) {
+        if (used >= values.size()) RaiseDatabaseError(dsmsg::NoParameterValue, std::to_string(used + 1));
+        const TParamValue &v = values[used++];
+        marker->Value = v.Value;
+        if (marker->DataType == TDataType::Unknown) {
+          marker->DataType = v.Type.Type;
+          marker->SubType = v.Type.SubType;
+          marker->Size = v.Type.Size;
+          marker->Scale = v.Type.Scale;
+        }
+      }
+      if (FChange->Kind() == TStatementKind::Select)
+        throw EKuraDatabaseError("A SELECT inside a script of statements cannot be run here");
+      rows += executor.Execute(*FChange);
+      if (!FChange->HasNextStatement()) break;
+    }
+  } catch (const EKuraEngineError &e) {
+    if (e.ErrorCode() == KURA_SQLPARSE) ReleaseStatement();
+    throw;
+  }
+  FRowsAffected = rows;
+  FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
 TDataCursor *TKuraQuery::ResultCursor() {
@@ -249,9 +305,14 @@ TDataCursor *TKuraQuery::ResultCursor() {
 TDataCursor *TKuraQuery::CreateCursor() {
   if (TrimText(FSQL.Text()).empty()) RaiseDatabaseError(dsmsg::NoSqlStatement);
   try {
-    if (!FSelect) {
+    if (!Prepared()) {
       PrepareStatement();
       FPreparedByOpen = true;
+    }
+    if (FChange) {
+      // The statement runs, but it makes no rows to show.
+      ExecuteChange();
+      RaiseDatabaseError(dsmsg::NoTableHandle);
     }
     Execute();
     return ResultCursor();
@@ -261,11 +322,8 @@ TDataCursor *TKuraQuery::CreateCursor() {
       FResultCursor.reset();
     }
     if (FSelect) FSelect->Close();
-    if (FPreparedByOpen) {
-      FSelect.reset();
-      FPreparedByOpen = false;
-    }
-    if (!FSelect) CloseDatabase();
+    if (FPreparedByOpen) ReleaseStatement();
+    if (!Prepared()) CloseDatabase();
     throw;
   }
 }
@@ -282,11 +340,8 @@ void TKuraQuery::DestroyCursor() {
 
 void TKuraQuery::AfterCursorClosed() {
   // Open prepared the statement for itself: the last reason to hold it is gone.
-  if (FPreparedByOpen) {
-    FSelect.reset();
-    FPreparedByOpen = false;
-  }
-  if (!FSelect) CloseDatabase();
+  if (FPreparedByOpen) ReleaseStatement();
+  if (!Prepared()) CloseDatabase();
 }
 
 size_t TKuraQuery::VisibleFieldCount() const {
@@ -298,16 +353,19 @@ size_t TKuraQuery::VisibleFieldCount() const {
 void TKuraQuery::ExecSQL() {
   CheckInactive();
   if (TrimText(FSQL.Text()).empty()) RaiseDatabaseError(dsmsg::NoSqlStatement);
-  const bool preparedHere = !FSelect;
+  const bool preparedHere = !Prepared();
   if (preparedHere) PrepareStatement();
   try {
-    Execute();
+    if (FChange)
+      ExecuteChange();
+    else
+      Execute();
   } catch (...) {
     if (FSelect) FSelect->Close();
     if (preparedHere) Unprepare();
     throw;
   }
-  FSelect->Close();
+  if (FSelect) FSelect->Close();
   if (preparedHere) Unprepare();
 }
 

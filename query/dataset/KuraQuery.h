@@ -17,6 +17,7 @@
 namespace kura {
 
 class TSelectQuery;
+class TQueryStatement;
 
 class TKuraQuery : public TKuraDBDataSet, private TDataSetObserver {
  public:
@@ -52,7 +53,7 @@ class TKuraQuery : public TKuraDBDataSet, private TDataSetObserver {
 
   void Prepare();
   void Unprepare();
-  bool Prepared() const { return FSelect != nullptr; }
+  bool Prepared() const { return FSelect != nullptr || FChange != nullptr; }
   // Runs a statement without a result set.
   void ExecSQL();
   int64_t RowsAffected() const { return FRowsAffected; }
@@ -86,6 +87,8 @@ class TKuraQuery : public TKuraDBDataSet, private TDataSetObserver {
   void SQLChanged();
   void PrepareStatement();
   void Execute();
+  void ExecuteChange();
+  void ReleaseStatement();
   TParams EffectiveParams();
   TDataCursor *ResultCursor();
 
@@ -104,6 +107,10 @@ class TKuraQuery : public TKuraDBDataSet, private TDataSetObserver {
   int64_t FRowsAffected = 0;
   double FExecutionTime = 0;
   std::unique_ptr<TSelectQuery> FSelect;
+  // A statement of another kind (or a script), run by the change executor.
+  std::unique_ptr<TQueryStatement> FChange;
+  bool FChangeIsScript = false;
+  std::string FChangeDatabase;
   std::unique_ptr<TDataCursor> FResultCursor;
 };
 

@@ -10,6 +10,7 @@
 #include "query/expr/Parser.h"
 #include "query/expr/TypeChecker.h"
 #include "query/filter/FilterIndexRanges.h"
+#include "query/select/SelectBlobs.h"
 #include "query/select/SelectValues.h"
 
 namespace kura {
@@ -57,7 +58,12 @@ class TRecordEvalContext : public TEvalContext {
       value.Clear();
       return;
     }
-    ReadFieldValue(FCursor.Field(column.FieldNo), FRecord, value);
+    const TFieldDescriptor &field = FCursor.Field(column.FieldNo);
+    // Memo and other Blob fields read their contents from the table's blob file.
+    if (field.Type == TDataType::Blob && field.Calculated == 0 && FCursor.Table())
+      ReadBlobValue(*FCursor.Table(), field, FRecord, value);
+    else
+      ReadFieldValue(field, FRecord, value);
   }
 
  private:
@@ -151,10 +157,9 @@ TOptLevel TExprFilter::Assign(TDataCursor &cursor, TExpToken &node) {
       info.Level = TOptLevel::Full;
     }
   } else if (passThrough && node.Left) {
+    // A partly answered operand still yields its exact set (the answered part narrows what
+    // is read for the rest), so NOT can complement it.
     info.Level = Assign(cursor, *node.Left);
-    // Only NOT keeps a partial level meaningful as a set; a partial operand under NOT would
-    // need the operand's full answer, so it is evaluated record by record.
-    if (info.Level == TOptLevel::Partial) info.Level = TOptLevel::None;
   } else {
     info.IndexNo = ServingIndex(cursor, node);
     if (info.IndexNo >= 0) info.Level = TOptLevel::Full;
@@ -177,9 +182,23 @@ int64_t TExprFilter::EstimatedCount(TDataCursor &cursor, const TExpToken &node) 
     return std::max(EstimatedCount(cursor, *node.Left), EstimatedCount(cursor, *node.Right));
   if (node.Kind == TExpNodeKind::Unary && node.Code == TExpCode::Not) {
     const int64_t n = EstimatedCount(cursor, *node.Left);
-    return n < 0 ? -1 : std::max<int64_t>(0, cursor.RecordCount() - n);
+    const int indexNo = AnyServingIndex(node);
+    if (n < 0 || indexNo < 0) return -1;
+    // Every index holds a key for each live record.
+    return std::max<int64_t>(0, cursor.IndexTree(indexNo).KeyCount() - n);
   }
   return EstimatedCount(cursor, *node.Left);
+}
+
+int TExprFilter::AnyServingIndex(const TExpToken &node) const {
+  const auto it = FInfo.find(&node);
+  if (it != FInfo.end() && it->second.IndexNo >= 0) return it->second.IndexNo;
+  for (const TExpToken *child : {node.Left, node.Right})
+    if (child) {
+      const int n = AnyServingIndex(*child);
+      if (n >= 0) return n;
+    }
+  return -1;
 }
 
 bool TExprFilter::Check(TDataCursor &cursor, const TExpToken &node, const uint8_t *record) {
@@ -191,6 +210,11 @@ bool TExprFilter::Check(TDataCursor &cursor, const TExpToken &node, const uint8_
 bool TExprFilter::Accepts(TDataCursor &cursor, const uint8_t *record) { return Check(cursor, *FTree, record); }
 
 bool TExprFilter::BuildRecordSet(TDataCursor &cursor, const TRecordsBitmap &candidates, TRecordsBitmap &result) {
+  // Indexes may have been added or deleted since the levels were given.
+  if (FOptions.UseIndexes) {
+    FInfo.clear();
+    Assign(cursor, *FTree);
+  }
   if (Level(*FTree) == TOptLevel::None) return false;
   Evaluate(cursor, *FTree, candidates, result);
   return true;

@@ -49,6 +49,7 @@ class TExprFilter : public TCursorFilter {
                 TRecordsBitmap &result);
   void EvaluateEach(TDataCursor &cursor, const TExpToken &node, const TRecordsBitmap &candidates,
                     TRecordsBitmap &result);
+  int AnyServingIndex(const TExpToken &node) const;
   bool Check(TDataCursor &cursor, const TExpToken &node, const uint8_t *record);
 
   TExpTreePtr FTree;

@@ -51,6 +51,8 @@ std::vector<const TExpToken *> ConstantOperands(const TExpToken &node) {
   return out;
 }
 
+uint32_t PrefixBytes(const TExpToken &node);
+
 struct TComparisonShape {
   const TExpToken *Column = nullptr;
   bool Upper = false;
@@ -111,8 +113,40 @@ bool Shape(TDataCursor &cursor, const TExpToken &node, TComparisonShape &shape) 
     if (field.Type == EngineFieldType::String && c->Value.Str.size() > field.DeclaredSize) return false;
     if (field.Type == EngineFieldType::Float && c->Value.Float != c->Value.Float) return false;
   }
-  if (shape.PartialLength > 0 && field.Type != EngineFieldType::String) return false;
+  if (shape.PartialLength > 0) {
+    if (field.Type != EngineFieldType::String) return false;
+    shape.PartialLength = PrefixBytes(node);
+    if (shape.PartialLength == 0) return false;
+  }
   return true;
+}
+
+// Characters of a well-formed UTF-8 text; -1 for a malformed one.
+int64_t WellFormedCharacters(const std::string &text) {
+  int64_t count = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return -1;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return -1;
+    i += n;
+    ++count;
+  }
+  return count;
+}
+
+// A prefix comparison counts characters; keys hold bytes. The byte length of the prefix, or 0
+// when the constants do not give one clearly (malformed text, prefixes of different lengths).
+uint32_t PrefixBytes(const TExpToken &node) {
+  uint32_t bytes = 0;
+  for (const TExpToken *c : ConstantOperands(node)) {
+    if (c->Value.Null) return 0;
+    if (WellFormedCharacters(c->Value.Str) != static_cast<int64_t>(node.PartialLength)) return 0;
+    if (bytes != 0 && bytes != c->Value.Str.size()) return 0;
+    bytes = static_cast<uint32_t>(c->Value.Str.size());
+  }
+  return bytes;
 }
 
 bool KeyFieldIsColumn(const TIndexKeyField &kf, const TFieldDescriptor &field) {
@@ -123,6 +157,7 @@ bool KeyFieldIsColumn(const TIndexKeyField &kf, const TFieldDescriptor &field) {
 // Builds index keys for single values of the first key field and finds their ordinals.
 class TRangeFinder {
  public:
+  // partialLength: bytes of a prefix comparison, 0 for whole values.
   TRangeFinder(TDataCursor &cursor, int indexNo, const TExpToken &column, uint32_t partialLength)
       : FCursor(cursor),
         FKeys(cursor.KeysOf(indexNo)),
@@ -274,7 +309,7 @@ int ServingIndex(TDataCursor &cursor, const TExpToken &node) {
 int64_t IndexMatchCount(TDataCursor &cursor, int indexNo, const TExpToken &node) {
   const TExpToken *operand = ColumnOperand(node);
   if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
-  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0);
+  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? PrefixBytes(node) : 0);
   int64_t n = 0;
   for (const TOrdinals &r : PositiveRanges(finder, node)) n += r.Last - r.First + 1;
   return IsComplementCode(node.Code) ? finder.Count() - n : n;
@@ -284,7 +319,7 @@ void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, cons
                    TRecordsBitmap &result) {
   const TExpToken *operand = ColumnOperand(node);
   if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
-  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? node.PartialLength : 0);
+  TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? PrefixBytes(node) : 0);
   TRecordsBitmap positive(universe.Capacity());
   for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, positive);
   if (IsComplementCode(node.Code)) {

@@ -308,8 +308,11 @@ void TSelectQuery::Execute() {
   unlock();
   FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (FResultTable) {
-    // The live records of the result table, in order, for reading rows by position.
+    // Rows were written straight into the data file; the system record index that cursors
+    // walk must list them (a sort rebuilds it, an unsorted result would otherwise look empty).
     TDataFile &file = FResultTable->DataFile();
+    if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, file);
+    // The live records of the result table, in order, for reading rows by position.
     for (int32_t n = 1; n <= file.SlotCount(); ++n) {
       TRecord *record = file.GetRecord(n);
       if (!record) continue;

@@ -81,3 +81,61 @@ TEST_F(LiveResult, ExecSqlRunsWithoutAResultSet) {
 
 }  // namespace
 }  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(LiveResult, ExecSqlChangesDataWithParameters) {
+  TKuraQuery q;
+  Setup(q);
+  q.SQL().Add("insert into figure (MNB, TES, PST, CMT) values (:MNB, 1, :PST, :CMT)");
+  q.Params()[0].SetAsInteger(19);
+  q.Params()[1].SetAsInteger(72);
+  q.Params()[2].SetAsString("saved game");
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 1);
+  EXPECT_FALSE(q.Prepared());
+  // Prepared once, run twice with new values.
+  q.Prepare();
+  q.Params()[1].SetAsInteger(73);
+  q.ExecSQL();
+  q.Params()[1].SetAsInteger(74);
+  q.ExecSQL();
+  EXPECT_TRUE(q.Prepared());
+  q.Unprepare();
+
+  TKuraQuery r;
+  Setup(r);
+  OpenFigure(r, 19);
+  EXPECT_EQ(Column(r, "PST"), (std::vector<int64_t>{72, 73, 74}));
+  r.Close();
+
+  q.SQL().Clear();
+  q.SQL().Add("update figure set CMT = :C where MNB = :M and PST > :P");
+  q.ParamByName("C").SetAsString("late");
+  q.ParamByName("M").SetAsInteger(19);
+  q.ParamByName("P").SetAsInteger(72);
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 2);
+  q.SQL().Clear();
+  q.SQL().Add("delete from figure where MNB = :M");
+  q.Params()[0].SetAsInteger(19);
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 3);
+  OpenFigure(r, 19);
+  EXPECT_TRUE(r.IsEmpty());
+  // Open on a statement without rows runs it and then reports that there is nothing to show.
+  q.SQL().Clear();
+  q.SQL().Add("insert into figure (MNB) values (77)");
+  EXPECT_EQ(MessageOf([&] { q.Open(); }), "Error creating table handle.");
+  EXPECT_FALSE(q.Active());
+  OpenFigure(r, 77);
+  EXPECT_EQ(r.RecordCount(), 1);
+  // Errors of the statement reach the application with their code.
+  q.SQL().Clear();
+  q.SQL().Add("insert into mokuji (MNB, ITEM) values (1000, 'dup')");
+  EXPECT_EQ(CodeOf([&] { q.ExecSQL(); }), KURA_KEYVIOL);
+}
+
+}  // namespace
+}  // namespace kura::dstest

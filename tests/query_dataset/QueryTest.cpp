@@ -118,9 +118,8 @@ TEST_F(Query, DuplicateResultNamesAndReadOnlyResults) {
 }
 
 // The rows of an unsorted result table are written by the statement straight into the data
-// file, without the system record index the cursor walks; until the statement records them
-// there, a cursor on such a result shows no rows.
-TEST_F(Query, DISABLED_UnsortedResultTableRowsReachTheCursor) {
+// file; the cursor on the result must still show every one of them.
+TEST_F(Query, UnsortedResultTableRowsReachTheCursor) {
   TKuraQuery q;
   Setup(q);
   q.SQL().Add("select a.MNB, b.MNB, a.ITEM from mokuji a, mokuji b where a.MNB = b.MNB and a.MNB > 0");
@@ -199,6 +198,38 @@ TEST_F(Query, MasterDestroyedBeforeDetail) {
   // The detail forgot its master: it reopens without one and asks for the value.
   detail.Close();
   EXPECT_EQ(MessageOf([&] { detail.Open(); }), "No value for parameter 'MNB'");
+}
+
+}  // namespace
+}  // namespace kura::dstest
+
+namespace kura::dstest {
+namespace {
+
+TEST_F(Query, MemoryDatabase) {
+  TKuraDatabase &db = Session().OpenDatabase("Memory");
+  db.Open();
+  {
+    TDataCursor c(&db.Handle(), "scratch");
+    c.CreateTable(FigureDefinition(), {});
+  }
+  TKuraTable t;
+  t.SetDatabaseName("memory");
+  t.SetTableName("scratch");
+  t.Open();
+  t.Append();
+  t.FieldByName("MNB").SetAsInteger(19);
+  t.FieldByName("CMT").SetAsString("saved");
+  t.Post();
+  TKuraQuery q;
+  q.SetDatabaseName("Memory");
+  q.SetRequestLive(true);
+  q.SQL().Add("select * from scratch where MNB = :MNB");
+  q.Params()[0].SetAsInteger(19);
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 1);
+  EXPECT_EQ(q.FieldByName("CMT").AsString(), "saved");
+  EXPECT_FALSE(std::filesystem::exists("scratch.DAT")) << "nothing reaches the disk";
 }
 
 }  // namespace

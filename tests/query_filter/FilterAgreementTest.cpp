@@ -3,6 +3,8 @@
 // indexes answer the filter or not.
 #include <random>
 
+#include "query/expr/DateTimeText.h"
+
 #include "tests/query_filter/FilterTestSupport.h"
 
 namespace kura::filtertest {
@@ -71,8 +73,28 @@ class TExpressionGenerator {
       default: return col + " " + Op() + " " + Quoted();
     }
   }
+  std::string DayConstant() { return "'" + DateText(kFirstDay - 2 + Pick(44)) + "'"; }
+  std::string PriceConstant() { return std::to_string(Pick(4200) - 1100) + "." + std::to_string(Pick(100)); }
   std::string Atom() {
-    switch (Pick(7)) {
+    switch (Pick(13)) {
+      case 9:
+        switch (Pick(4)) {
+          case 0: return "Day BETWEEN " + DayConstant() + " AND " + DayConstant();
+          case 1: return "Day IN (" + DayConstant() + ", " + DayConstant() + ")";
+          case 2: return "Day IS NULL";
+          default: return "Day " + Op() + " " + DayConstant();
+        }
+      case 10:
+        switch (Pick(4)) {
+          case 0: return "Price NOT BETWEEN " + PriceConstant() + " AND " + PriceConstant();
+          case 1: return "Price NOT IN (" + PriceConstant() + ", 12, 13.5)";
+          case 2: return "Price IS NOT NULL";
+          default: return "Price " + Op() + " " + PriceConstant();
+        }
+      case 11: return NumericAtom("Num", -55, 155).substr(0) + (Pick(2) ? "" : " OR Num IN (3, NULL)");
+      case 12: return Pick(2) ? "Name = NULL" : "Num <> NULL";
+      case 7: return StringAtom("Label");
+      case 8: return NumericAtom("Score", -32, 32);
       case 0: return NumericAtom("Id", -5, 3005);
       case 1: return NumericAtom("Num", -55, 155);
       case 2: return NumericAtom("Cat", -1, 12);
@@ -86,17 +108,33 @@ class TExpressionGenerator {
   std::mt19937 FRng;
 };
 
-TEST_F(FilterTest, GeneratedFiltersAgreeWithRecordByRecordEvaluation) {
-  TExpressionGenerator generator(7);
-  const char *orders[] = {"", "*", "ByName", "ByNum", "ByTitle", "ByCatId"};
+// Runs generated filters on cursors in several orders; every one must show what evaluating the
+// expression record by record accepts.
+class AgreementTest : public FilterTest {
+ protected:
+  void RunGenerated(uint32_t seed, int kExpressions);
+};
+
+// The same on a table with a collation: keys compare through the language's collator.
+class LocaleAgreementTest : public AgreementTest {
+ protected:
+  uint16_t Language() const override { return 0x0409; }
+};
+
+TEST_F(AgreementTest, GeneratedFiltersAgreeWithRecordByRecordEvaluation) { RunGenerated(7, 400); }
+
+TEST_F(LocaleAgreementTest, GeneratedFiltersAgreeUnderACollation) { RunGenerated(11, 150); }
+
+void AgreementTest::RunGenerated(uint32_t seed, int kExpressions) {
+  TExpressionGenerator generator(seed);
+  const char *orders[] = {"", "*", "ByName", "ByNum", "ByTitle", "ByCatId", "ByLabel", "ByScoreId", "ByDay", "ByPrice"};
   int answeredFromIndexes = 0, partlyAnswered = 0;
-  const int kExpressions = 400;
   for (int i = 0; i < kExpressions; ++i) {
     const std::string text = generator.Condition(1 + i % 3);
     SCOPED_TRACE(text);
     TExprFilterOptions options;
     options.CaseInsensitive = (i % 5 == 0);
-    TDataCursor &c = Open(orders[i % 6]);
+    TDataCursor &c = Open(orders[i % 10]);
     TExpTreePtr reference = CompileFilterText(c, text, options);
     const std::vector<int64_t> expected = AcceptedIds(c, *reference);
 

@@ -67,9 +67,19 @@ TEST_F(FilterTest, OptimisationLevelsAndCounts) {
       {"Cat = 3 OR Amount > 3", TOptLevel::None},
       {"Cat = 3 OR Id = 4", TOptLevel::Full},
       {"NOT (Cat = 3)", TOptLevel::Full},
-      {"NOT (Cat = 3 AND Amount > 3)", TOptLevel::None},
+      {"NOT (Cat = 3 AND Amount > 3)", TOptLevel::Partial},
+      {"NOT (Cat = 3 OR Amount > 3)", TOptLevel::None},
       {"Name LIKE 'ap%'", TOptLevel::Full},
       {"Name LIKE '%p%'", TOptLevel::None},
+      {"Price > 12.5", TOptLevel::Full},
+      {"Price NOT IN (1, 2.5)", TOptLevel::Full},
+      {"Price BETWEEN -3 AND 100.25", TOptLevel::Full},
+      {"Day = '2021-03-01'", TOptLevel::Full},
+      {"Day >= '2021-03-01'", TOptLevel::Full},
+      {"Label LIKE 'Gr%'", TOptLevel::Full},
+      {"Score BETWEEN -3 AND 7", TOptLevel::Full},
+      {"Num = NULL", TOptLevel::Full},
+      {"Num > NULL", TOptLevel::None},
   };
   for (const TCase &k : cases) {
     SCOPED_TRACE(k.Text);
@@ -204,6 +214,156 @@ TEST_F(FilterTest, FiltersCombineInListOrder) {
   const uint64_t reads = c.RecordReads() - before;
   EXPECT_EQ(reads, static_cast<uint64_t>(inCat));
   EXPECT_EQ(VisibleIds(c), expected);
+}
+
+}  // namespace
+}  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+// A tree built the way Locate builds one: equalities with options, joined with AND.
+TExpToken *Column(TDataCursor &c, int fieldNo) {
+  TExpToken *n = NewExpToken();
+  n->Kind = TExpNodeKind::Column;
+  n->ColumnName = c.Field(fieldNo).Name;
+  n->FieldNo = fieldNo;
+  const TTypeInfo info = FieldTypeInfo(c.Field(fieldNo));
+  n->DataType = info.Type;
+  n->SubType = info.SubType;
+  n->Size = info.Size;
+  n->Scale = info.Scale;
+  n->Source = &c;
+  return n;
+}
+
+TExpToken *Comparison(TExpToken *left, TExpToken *right, bool caseInsensitive, uint32_t partial) {
+  TExpToken *n = NewExpToken();
+  n->Kind = TExpNodeKind::Compare;
+  n->Code = TExpCode::Equal;
+  n->Text = "=";
+  n->DataType = TDataType::Boolean;
+  n->CaseInsensitive = caseInsensitive;
+  n->PartialLength = partial;
+  n->SetLeft(left);
+  n->SetRight(right);
+  return n;
+}
+
+TEST_F(FilterTest, TreesAreUsedAsGiven) {
+  TDataCursor &c = Open();
+  // Title = 'APR' over three characters without regard to case, AND Cat = 5.
+  TExpToken *title = Comparison(Column(c, 3), MakeConstant(TDataType::String, TExpValue::OfStr("APR"), 4), true, 3);
+  TExpToken *cat = Comparison(Column(c, 6), MakeConstant(TDataType::Integer, TExpValue::OfInt(5)), false, 0);
+  TExpToken *both = NewExpToken();
+  both->Kind = TExpNodeKind::Binary;
+  both->Code = TExpCode::And;
+  both->DataType = TDataType::Boolean;
+  both->SetLeft(title);
+  both->SetRight(cat);
+  TExpTreePtr reference(CopyTree(both));
+  TExprFilter *filter = AddExprFilter(c, TExpTreePtr(both));
+  EXPECT_EQ(filter->RootLevel(), TOptLevel::Full);  // ByTitle ignores case, ByCatId serves Cat
+  const std::vector<int64_t> expected = AcceptedIds(c, *reference);
+  ASSERT_FALSE(expected.empty());
+  c.ActivateFilter(filter);
+  EXPECT_EQ(VisibleIds(c), expected);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  c.SetToBegin();
+  while (c.GetNextRecord(r.data()) == KURA_NONE) {
+    EXPECT_EQ(c.GetInteger(6, r.data()), 5);
+    std::string t = c.GetString(3, r.data()).substr(0, 3);
+    for (char &ch : t) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(t, "APR");
+  }
+  // The same comparison case-sensitive has no index (ByTitle ignores case) but still agrees.
+  c.DropFilter(filter);
+  TExpTreePtr exact(Comparison(Column(c, 3), MakeConstant(TDataType::String, TExpValue::OfStr("Apr"), 4), false, 3));
+  TExpTreePtr exactReference(CopyTree(exact.get()));
+  TExprFilter *sensitive = AddExprFilter(c, std::move(exact));
+  EXPECT_EQ(sensitive->RootLevel(), TOptLevel::None);
+  const std::vector<int64_t> exactExpected = AcceptedIdsOf(c, *exactReference);
+  ASSERT_FALSE(exactExpected.empty());
+  c.ActivateFilter(sensitive);
+  EXPECT_EQ(VisibleIds(c), exactExpected);
+}
+
+}  // namespace
+}  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+TEST_F(FilterTest, CountOfNotAndIndexChangesUnderAFilter) {
+  TCursorOptions exclusive;
+  exclusive.Exclusive = true;
+  FCursors.clear();  // the cursor that filled the table
+  FCursors.push_back(std::make_unique<TDataCursor>(FDirectory, "items"));
+  TDataCursor &c = *FCursors.back();
+  c.SetOptions(exclusive);
+  c.OpenCursor();
+  TExprFilter *f = AddExprFilter(c, "NOT (Cat IN (1, 2)) AND Name > 'c'");
+  EXPECT_EQ(f->RootLevel(), TOptLevel::Full);
+  const TExpToken &root = f->Tree();
+  EXPECT_EQ(f->EstimatedCount(c, *root.Left), CountWhere(c, "NOT (Cat IN (1, 2))"));
+  const std::vector<int64_t> expected = AcceptedIdsOf(c, *CompileFilterText(c, "NOT (Cat IN (1, 2)) AND Name > 'c'", {}));
+  c.ActivateFilter(f);
+  EXPECT_EQ(VisibleIds(c), expected);
+  // The index that answered Name goes away: the filter falls back to evaluating records.
+  c.DeactivateFilter(f);
+  c.DeleteIndex("ByName");
+  c.SetIndexName("");
+  c.ActivateFilter(f);
+  EXPECT_EQ(f->RootLevel(), TOptLevel::Partial);
+  EXPECT_EQ(VisibleIds(c), expected);
+  // A new index on Code serves a new filter.
+  TIndexDefinition byCode = MakeIndex("ByCode", {7});
+  c.AddSecondaryIndex(byCode);
+  TExprFilter *g = AddExprFilter(c, "Code IN ('appl', 'fig')");
+  EXPECT_EQ(g->RootLevel(), TOptLevel::Full);
+  c.ActivateFilter(g);
+  std::vector<uint8_t> r = c.NewRecordBuffer();
+  c.SetToBegin();
+  int64_t seen = 0;
+  while (c.GetNextRecord(r.data()) == KURA_NONE) {
+    const std::string code = c.GetString(7, r.data());
+    EXPECT_TRUE(code == "appl" || code == "fig");
+    ++seen;
+  }
+  EXPECT_EQ(seen, c.RecordCount());
+}
+
+}  // namespace
+}  // namespace kura::filtertest
+
+namespace kura::filtertest {
+namespace {
+
+TEST_F(FilterTest, FiltersWorkInsideARange) {
+  TDataCursor &c = Open("ByCatId");
+  std::vector<uint8_t> low = c.NewRecordBuffer(), high = c.NewRecordBuffer();
+  c.SetInteger(6, low.data(), 2);
+  c.SetInteger(6, high.data(), 4);
+  c.SetRange(low.data(), high.data(), false, 1, 0);
+  const std::string text = "Name > 'c' OR Num IS NULL";
+  TExpTreePtr tree = CompileFilterText(c, text, {});
+  const std::vector<int64_t> expected = AcceptedIdsOf(c, *tree);  // the range alone limits these
+  ASSERT_FALSE(expected.empty());
+  for (bool useIndexes : {true, false}) {
+    TExprFilterOptions options;
+    options.UseIndexes = useIndexes;
+    TExprFilter *f = AddExprFilter(c, text, options);
+    c.ActivateFilter(f);
+    EXPECT_EQ(VisibleIds(c), expected);
+    EXPECT_EQ(c.RecordCount(), static_cast<int64_t>(expected.size()));
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    c.SetToBegin();
+    while (c.GetNextRecord(r.data()) == KURA_NONE) {
+      const int64_t cat = c.GetInteger(6, r.data());
+      EXPECT_TRUE(cat >= 2 && cat <= 4);
+    }
+    c.DropFilter(f);
+  }
 }
 
 }  // namespace

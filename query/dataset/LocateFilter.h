@@ -1,27 +1,14 @@
 #pragma once
-// Filters a dataset puts on its cursor: the compiled Filter text, and the equality filter of
-// a Locate without a fitting index.
+// The equality filter a dataset puts on its cursor for a Locate without a fitting index.
 #include <string>
 #include <vector>
 
 #include "engine/cursor/CursorFilter.h"
-#include "query/expr/ExpToken.h"
+#include "query/expr/ExpValue.h"
 
 namespace kura {
 
 class TDataCursor;
-
-// A filter expression over the cursor's fields (names resolved against the catalogue). An
-// empty, invalid or non-boolean text fails with KURA_INVALIDFILTER naming the table.
-class TExpressionFilter : public TCursorFilter {
- public:
-  TExpressionFilter(TDataCursor &cursor, const std::string &text, bool caseInsensitive, bool partialCompare);
-  bool Accepts(TDataCursor &cursor, const uint8_t *record) override;
-
- private:
-  TExpTreePtr FRoot;
-  uint16_t FLanguageId = 0, FSortId = 0;
-};
 
 // key field = value AND ... (NULL values meaning IS NULL); string values compare without case
 // when asked, and as prefixes with a partial key.

@@ -26,7 +26,8 @@ class TChangeExecutor {
 
   // Runs the current (prepared) statement, which must not be a SELECT; returns the rows
   // affected (0 for definition and transaction statements).
-  // `text` is the statement's own text (INSERT ... SELECT runs its SELECT from it).
+  // `text` is the statement's own text (INSERT ... SELECT and sub-selects run from it); when
+  // empty it is taken from the statement's parser.
   int64_t Execute(TQueryStatement &statement, std::string_view text = {});
 
   // The directory a table reference names (opened once, kept open).

@@ -255,6 +255,21 @@ TEST_F(DataChange, SubSelectsInWhere) {
   EXPECT_EQ(All(), (Rows{"1|one|10", "3|three|30"}));
 }
 
+TEST_F(DataChange, ExecutorFindsTheStatementTextItself) {
+  Exec("CREATE TABLE copy (ID INTEGER, Name VARCHAR(20), Qty INTEGER)");
+  TQueryStatement statement;
+  statement.Prepare("INSERT INTO copy SELECT * FROM items WHERE ID = 1; "
+                    "INSERT INTO copy SELECT * FROM items WHERE ID IN (SELECT ID FROM items WHERE ID > 3);"
+                    "DELETE FROM copy WHERE ID IN (SELECT ID FROM items WHERE Qty = 10)");
+  TChangeExecutor executor(DefaultSession(), DbPath());
+  EXPECT_EQ(executor.Execute(statement), 1);
+  statement.PrepareNext();
+  EXPECT_EQ(executor.Execute(statement), 1);
+  statement.PrepareNext();
+  EXPECT_EQ(executor.Execute(statement), 1);
+  EXPECT_EQ(Query("SELECT ID FROM copy"), (Rows{"4"}));
+}
+
 TEST_F(DataChange, InMemoryTables) {
   Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5))");
   EXPECT_EQ(Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')"), 2);

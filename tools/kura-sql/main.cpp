@@ -119,8 +119,12 @@ int main(int argc, char **argv) {
       going = RunStream(in, session, options.KeepGoing);
     }
     if (options.Commands.empty() && options.Files.empty()) {
-      if (terminalIn) RunInteractive(session);
-      else RunStream(std::cin, session, options.KeepGoing);
+      if (terminalIn) {
+        // At the prompt each error has been seen as it happened; leaving is no failure.
+        RunInteractive(session);
+        return 0;
+      }
+      RunStream(std::cin, session, options.KeepGoing);
     }
     return session.Failures() > 0 ? 1 : 0;
   } catch (const std::exception &e) {

@@ -144,16 +144,17 @@ TEST_F(ShellProgramTest, KeepGoingCarriesOn) {
   EXPECT_NE(o.Err.find("Invalid column name 'Nope'"), std::string::npos);
 }
 
-TEST_F(ShellProgramTest, ChangingStatementsReportRowsAffected) {
+TEST_F(ShellProgramTest, RowsAffectedAreReportedOnlyWhenAskedForOutsideATerminal) {
   Outcome made = Shell("-c " + Quote("create table stock (ID integer, Price float, primary key (ID)); "
                                      "insert into stock values (1, 1.5); insert into stock (ID) values (2); "
                                      "insert into stock values (3, 20);"));
   EXPECT_EQ(made.Status, 0) << made.Err;
-  Outcome o = Shell("-c " + Quote("insert into stock (ID) values (4); update stock set Price = 2 "
-                                  "where ID >= 3; delete from stock where ID = 1; select ID, Price from stock;"));
+  Outcome o = Shell("", ".changes on\ninsert into stock (ID) values (4);\nupdate stock set Price = 2 "
+                        "where ID >= 3;\ndelete from stock where ID = 1;\nselect ID, Price from stock;\n");
   EXPECT_EQ(o.Status, 0) << o.Err;
   EXPECT_EQ(o.Out, "(1 row affected)\n(2 rows affected)\n(1 row affected)\nID\tPrice\n2\tNULL\n3\t2\n4\t2\n");
-  Outcome quiet = Shell("", ".changes off\ndelete from stock;\nselect count(*) from stock;\n");
+  // Without it, statements without a result print nothing on standard output.
+  Outcome quiet = Shell("", "delete from stock;\nselect count(*) from stock;\n");
   EXPECT_EQ(quiet.Status, 0) << quiet.Err;
   EXPECT_EQ(quiet.Out, "count(*)\n0\n");
 }
@@ -173,13 +174,18 @@ TEST_F(ShellProgramTest, DefinitionsAndTransactionsFromTheShell) {
   EXPECT_FALSE(std::filesystem::exists(FRoot / "db" / "notes.DAT"));
 }
 
-TEST_F(ShellProgramTest, AlignedTableByDefault) {
+TEST_F(ShellProgramTest, TabSeparatedWhenNotATerminalAndAlignedOnRequest) {
+  // Output into a file is for programs: results only, tab-separated, NULL as NULL.
   const std::string command = Quote(KURA_SQL_BINARY) + " " + Quote((FRoot / "db").string()) + " -c " +
                               Quote("create table n (A integer, B varchar(5)); insert into n values (7, NULL); "
                                     "select A, B from n;") +
                               " >" + Quote((FRoot / "t.out").string());
   ASSERT_EQ(std::system(command.c_str()), 0);
-  EXPECT_EQ(Slurp(FRoot / "t.out"), "(1 row affected)\n A | B\n---+---\n 7 | \n(1 row)\n");
+  EXPECT_EQ(Slurp(FRoot / "t.out"), "A\tB\n7\tNULL\n");
+  const std::string aligned = Quote(KURA_SQL_BINARY) + " " + Quote((FRoot / "db").string()) + " --table -c " +
+                              Quote("select A, B from n;") + " >" + Quote((FRoot / "a.out").string());
+  ASSERT_EQ(std::system(aligned.c_str()), 0);
+  EXPECT_EQ(Slurp(FRoot / "a.out"), " A | B\n---+---\n 7 | \n(1 row)\n");
   const std::string nulls = Quote(KURA_SQL_BINARY) + " " + Quote((FRoot / "db").string()) + " -f - <<'EOF'\n" +
                             ".nullvalue (null)\n.mode csv\nselect A, B from n;\nEOF\n";
   const std::string run = "bash -c " + Quote(nulls) + " >" + Quote((FRoot / "c.out").string());
@@ -198,7 +204,7 @@ TEST_F(ShellProgramTest, PasswordsForEncryptedTables) {
   EXPECT_EQ(option.Out, "A\n1\n");
   Outcome command = Shell("", ".password pw\nupdate s set A = 2;\nselect A from s;\n");
   EXPECT_EQ(command.Status, 0) << command.Err;
-  EXPECT_EQ(command.Out, "(1 row affected)\nA\n2\n");
+  EXPECT_EQ(command.Out, "A\n2\n");
   Outcome help = Shell("--help");
   EXPECT_NE(help.Out.find("no protection of secrets"), std::string::npos);
 }
@@ -210,7 +216,7 @@ TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
                               " >" + Quote((FRoot / "m.out").string()) + " 2>&1";
   const int raw = std::system(command.c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
-  EXPECT_EQ(Slurp(FRoot / "m.out"), "(1 row affected)\nA\n7\n");
+  EXPECT_EQ(Slurp(FRoot / "m.out"), "A\n7\n");
   const std::string inDir = Quote(binary) + " " + Quote((FRoot / "db").string()) + " --tsv -c " +
                             Quote("select count(*) from items;") + " >" + Quote((FRoot / "d.out").string());
   ASSERT_EQ(std::system(inDir.c_str()), 0);

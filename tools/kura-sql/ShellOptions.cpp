@@ -14,7 +14,7 @@ bool IsDirectory(const std::string &path) {
 }  // namespace
 
 const char *ShellUsage() {
-  return "Usage: kura-sql [DIR] [--db DIR] [-c SQL] [-f FILE] [--csv|--tsv] [--password PW]\n"
+  return "Usage: kura-sql [DIR] [--db DIR] [-c SQL] [-f FILE] [--csv|--tsv|--table] [--password PW]\n"
          "                [--keep-going] [FILE ...]\n"
          "Runs SQL statements (each ending with \";\") against the Kura tables in DIR\n"
          "(default: the current directory; \"Memory\" for the in-memory database).\n"
@@ -26,7 +26,10 @@ const char *ShellUsage() {
          "  --csv, -csv    comma-separated output\n"
          "  --password PW  a password for encrypted tables (may be repeated). Encryption\n"
          "                 only scrambles the table files: it is no protection of secrets.\n"
-         "  --tsv          tab-separated output, NULL as NULL (default: an aligned table)\n"
+         "  --tsv          tab-separated output with a header line, NULL as NULL, tab,\n"
+         "                 newline and backslash as \\t, \\n, \\\\ (the default when\n"
+         "                 standard output is not a terminal)\n"
+         "  --table        an aligned table (the default on a terminal)\n"
          "  --keep-going   carry on with the next statement after an error\n"
          "  --help         this text\n"
          "\n"
@@ -69,6 +72,10 @@ bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options
       options.Passwords.push_back(password);
     } else if (arg == "--tsv") {
       options.Tsv = true;
+      options.Table = false;
+    } else if (arg == "--table") {
+      options.Table = true;
+      options.Tsv = false;
     } else if (arg == "--keep-going" || arg == "-k") {
       options.KeepGoing = true;
     } else if (arg == "--help" || arg == "-h") {

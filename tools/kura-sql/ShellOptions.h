@@ -11,6 +11,7 @@ struct TShellOptions {
   std::vector<std::string> Files;     // scripts ("-" is standard input)
   std::vector<std::string> Passwords;  // for encrypted tables
   bool Tsv = false;
+  bool Table = false;  // aligned table even when output is not a terminal
   bool Csv = false;
   bool KeepGoing = false;
   bool Help = false;

@@ -70,6 +70,9 @@ bool IsNumber(EngineFieldType t) {
 TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, std::ostream &err, bool tableOutput)
     : FOptions(options), FOut(out), FErr(err) {
   FMode = options.Csv ? TOutputMode::Csv : tableOutput ? TOutputMode::Table : TOutputMode::Tsv;
+  // Rows-affected notes are for a person at a terminal; output meant for programs carries
+  // only results (".changes on" asks for them anyway).
+  FShowChanges = tableOutput;
   StartEngine();
   InstallIndexFiles();
   InstallBlobFiles();

@@ -98,7 +98,10 @@ int main(int argc, char **argv) {
   }
   const bool terminalIn = ::isatty(STDIN_FILENO) != 0;
   try {
-    TShellSession session(options, std::cout, std::cerr, !options.Tsv);
+    // An aligned table for a person at a terminal; otherwise (and with --tsv) tab-separated
+    // lines that programs can read.
+    const bool tableOutput = options.Table || (!options.Tsv && ::isatty(STDOUT_FILENO) != 0);
+    TShellSession session(options, std::cout, std::cerr, tableOutput);
     bool going = true;
     for (const std::string &text : options.Commands) {
       if (!going) break;

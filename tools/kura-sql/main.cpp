@@ -14,8 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <readline/history.h>
-#include <readline/readline.h>
+#include <editline/readline.h>
 #endif
 
 namespace {

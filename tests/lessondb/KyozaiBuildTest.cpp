@@ -152,6 +152,18 @@ TEST_F(KyozaiBuildTest, AFailedBuildLeavesTheOldDirectoryAsItWas) {
   EXPECT_EQ(q.FieldByName("CMT").AsString(), "it's");
 }
 
+TEST_F(KyozaiBuildTest, TheScratchOfAKilledBuildIsClearedAway) {
+  fs::create_directories(FDir / "kyozai.building-abc123" / "half");
+  std::ofstream(FDir / "kyozai.building-abc123" / "mokuji.DAT") << "partial";
+  fs::create_directories(FDir / "other");
+  TLessonSource source;
+  source.Contents = {{1000, "章", 0}};
+  kyozai::BuildKyozai(source, (FDir / "kyozai").string());
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"kyozai", "other"}));
+  EXPECT_EQ(Count("mokuji"), 1);
+  EXPECT_EQ(Count("figure"), 0);
+}
+
 TEST(LessonSourceTest, BadLinesAreReportedWithFileAndLine) {
   using kyozai::ParseFigures;
   const std::string header = "MNB\tTES\tCOL\tPST\tBFR\tBTO\tDTX\tCMT\tXY\n";

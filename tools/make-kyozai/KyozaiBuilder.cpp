@@ -65,6 +65,13 @@ void BuildKyozai(const TLessonSource &source, const std::string &outputDir) {
   fs::path target = fs::absolute(fs::path(outputDir).lexically_normal());
   if (target.filename().empty()) target = target.parent_path();
   fs::create_directories(target.parent_path());
+  // Scratch directories of earlier builds that were killed half way are of no use.
+  const std::string scratchPrefix = target.filename().string() + ".building-";
+  for (const auto &entry : fs::directory_iterator(target.parent_path())) {
+    if (entry.path().filename().string().rfind(scratchPrefix, 0) != 0) continue;
+    std::error_code ignored;
+    fs::remove_all(entry.path(), ignored);
+  }
   std::string pattern = (target.parent_path() / (target.filename().string() + ".building-XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch directory beside " + outputDir);
   const fs::path scratch = pattern;

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QMetaObject>
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 
 #include "app/DataModule.h"
+#include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
 #include "app/SmallBoardWindows.h"
@@ -34,6 +37,13 @@ int RunProgram(QApplication &app, int, char **) {
   }
 
   const QStringList args = app.arguments();
+  const bool screenshot = args.contains(QStringLiteral("--screenshot"));
+  // Without its lessons the program still runs (the board is usable); say what is missing.
+  if (!dataModule->StartupError().isEmpty() && screenshot)
+    std::fprintf(stderr, "%s\n", dataModule->StartupError().toLocal8Bit().constData());
+  else if (!dataModule->StartupError().isEmpty())
+    QMetaObject::invokeMethod(
+        form2.get(), [&] { Reporter().ShowError(form2.get(), dataModule->StartupError()); }, Qt::QueuedConnection);
   const int i = args.indexOf(QStringLiteral("--screenshot"));
   if (i >= 0) {
     if (i + 1 >= args.size()) return 2;

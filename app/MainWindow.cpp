@@ -14,12 +14,13 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include "app/AppStart.h"
 #include "app/BoardLayout.h"
 #include "app/DataModule.h"
+#include "app/DataSetModel.h"
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/PlayState.h"
@@ -117,9 +118,17 @@ void TForm2::BuildSidePanel() {
   // The layout toggle, hidden from start-up on.
   AddButton(1, QStringLiteral("入門"), nullptr)->setGeometry(PanelLeft + 128, 0, 64, 20);
 
-  FDBGrid1 = new QTableWidget(0, 1, FClient);
+  FDBGrid1 = new QTableView(FClient);
   FDBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  FDBGrid1->setHorizontalHeaderLabels({QStringLiteral("目次")});
+  // The contents query through DataSource1; the grid shows the titles under "目次".
+  FContentsModel = new TDataSetModel(FDataModule ? FDataModule->DataSource1.DataSet() : nullptr,
+                                     {{QStringLiteral("ITEM"), QStringLiteral("目次")}}, this);
+  FDBGrid1->setModel(FContentsModel);
+  FDBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  FDBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(FContentsModel, &TDataSetModel::CurrentRowChanged, FDBGrid1, [this](int row) {
+    if (row >= 0) FDBGrid1->selectRow(row);
+  });
   FDBGrid1->horizontalHeader()->setStretchLastSection(true);
   FDBGrid1->verticalHeader()->setDefaultSectionSize(18);
   FDBGrid1->verticalHeader()->setFixedWidth(12);
@@ -211,9 +220,10 @@ void TForm2::FormCreate() {
   ShowLearnerLayout();
   // The lesson steps: contents and figure of the first lesson.
   if (FDataModule) {
-    FDataModule->OpenContents(QStringLiteral("Where MNB > 0"));
-    CurrentFigure = FDataModule->FirstContentsMnb();
-    FDataModule->OpenFigure(CurrentFigure);
+    // A missing or broken lesson directory leaves the lesson panel empty; the program shows
+    // the data module's StartupError once the window is up.
+    FDataModule->OpenLessons();
+    CurrentFigure = FDataModule->CurrentFigure;
   }
   CuteButton(1)->hide();
   Timer1Timer();  // the clock shows at once rather than after the first tick

@@ -20,7 +20,7 @@ class QGroupBox;
 class QLineEdit;
 class QRadioButton;
 class QScrollArea;
-class QTableWidget;
+class QTableView;
 class QComboBox;
 class QTimer;
 class TCuteButton;
@@ -28,6 +28,7 @@ class TCuteButton;
 namespace miretoka {
 
 class TDataModule1;
+class TDataSetModel;
 class TStatusPanels;
 class TForm3;
 class TForm4;
@@ -134,7 +135,8 @@ private:
   QLineEdit *FEdit2 = nullptr;
   TPlayModeBox FModeBox;
   std::map<int, TCuteButton *> FButtons;
-  QTableWidget *FDBGrid1 = nullptr;
+  QTableView *FDBGrid1 = nullptr;
+  TDataSetModel *FContentsModel = nullptr;
   QComboBox *FComboBox1 = nullptr;
   QComboBox *FComboBox2 = nullptr;
   std::map<QString, QAction *> FMenuItems;

@@ -198,5 +198,26 @@ TEST_F(LiveTest, WhereOnIndexedColumnReadsOnlyMatchingRecords) {
   EXPECT_EQ(Read(*param)[0][0], "11");
 }
 
+TEST_F(LiveTest, IndexedWhereInResultTablesAndJoinsKeepsItsResults) {
+  Rows rows;
+  for (int i = 1; i <= 50; ++i) rows.push_back({std::to_string(i), "n" + std::to_string(50 - i)});
+  MakeTable("pts", {Field("NO", T::SmallInt), Field("NAME", T::String, 20)}, rows, {{"", {"NO"}}});
+  // Ordered by an unindexed column: a result table, its source narrowed through the index.
+  auto q = Query("select NO, NAME from pts where NO between 3 and 5 order by NAME", true);
+  EXPECT_FALSE(q->Live());
+  q->Execute();
+  EXPECT_EQ(Read(*q), (R{{"5", "n45"}, {"4", "n46"}, {"3", "n47"}}));
+  // Constants the column's type cannot hold exactly are still compared as written.
+  EXPECT_TRUE(Run("select NO from pts where NO = 2.5").empty());
+  EXPECT_EQ(Run("select NO from pts where NO between 9.5 and 10.5"), (R{{"10"}}));
+  EXPECT_EQ(Run("select NO from pts where NO > 40000").size(), 0u);
+  // Conditions on one source of a join, on both, and in an outer join's ON.
+  EXPECT_EQ(Run("select p.NO, m.ITEM from pts p, mokuji m where p.NO = m.MNB and p.NO < 3 order by p.NO"),
+            (R{{"1", "One"}, {"2", "Two"}}));
+  EXPECT_EQ(Run("select p.NO, m.ITEM from pts p left outer join mokuji m on m.MNB = p.NO and m.MNB = 3 "
+                "where p.NO <= 3 order by p.NO"),
+            (R{{"1", "NULL"}, {"2", "NULL"}, {"3", "Three"}}));
+}
+
 }  // namespace
 }  // namespace kura::test

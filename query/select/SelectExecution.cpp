@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/cursor/DataCursor.h"
+#include "query/select/SelectWhereFilter.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/sort/SortRecords.h"
 #include "engine/table/DataDirectory.h"
@@ -133,6 +134,8 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   for (int32_t n = 1; n <= slots && !stop && !FAborted; ++n) {
     if (index == 0 && slots > 0) Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
     if (FAborted) break;
+    const std::vector<bool> &passing = FLevelRecords[index];
+    if (!passing.empty() && (static_cast<size_t>(n) >= passing.size() || !passing[static_cast<size_t>(n)])) continue;
     TRecord *record = file.GetRecord(n);
     if (!record) continue;
     const bool live = LiveSlot(record);
@@ -157,6 +160,14 @@ bool TSelectExecution::Produce(const std::function<bool()> &row) {
   bool stop = false;
   FLastReported = -1;
   if (FPlan.Levels.empty()) return true;
+  // Conditions on a level's source alone are answered by a filter on that source (from its
+  // indexes where they serve); the record-by-record test still follows.
+  FLevelRecords.assign(FPlan.Levels.size(), {});
+  for (size_t i = 0; i < FPlan.Levels.size(); ++i) {
+    std::vector<bool> passing;
+    if (FilteredRecords(*FPlan.Levels[i].Source, FPlan.Levels[i].Conditions, passing))
+      FLevelRecords[i] = std::move(passing);
+  }
   ProduceLevel(0, row, stop);
   if (!FAborted) Report(100);
   return !FAborted;

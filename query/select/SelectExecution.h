@@ -49,6 +49,8 @@ class TSelectExecution {
   int FLastReported = -1;
   std::vector<TExpValue> FRunningTotals;
   TDataTable *FTarget = nullptr;  // the result table being filled
+  // Per level: the records passing the level's own filterable conditions (empty: all).
+  std::vector<std::vector<bool>> FLevelRecords;
 };
 
 }  // namespace kura

@@ -11,6 +11,7 @@
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectResolver.h"
 #include "query/select/SelectValues.h"
+#include "query/select/SelectWhereFilter.h"
 
 namespace kura {
 
@@ -85,11 +86,26 @@ inline std::shared_ptr<TDataCursor> OpenLiveCursor(TSelectQuery &owner, TSelectP
     };
   }
 
-  // WHERE as the cursor's filter.
+  // WHERE as the cursor's filters: conditions on the selected source columns go to expression
+  // filters (which the table's indexes may answer); the rest are tested record by record.
+  std::vector<const TExpToken *> all;
+  for (const TJoinLevel &level : plan.Levels) all.insert(all.end(), level.Conditions.begin(), level.Conditions.end());
+  all.insert(all.end(), plan.Residual.begin(), plan.Residual.end());
+  std::vector<int> cursorField(source.Table->DataFile().FieldCount() + 1, 0);
+  for (size_t i = 0; i < plan.VisibleCount; ++i) {
+    const TSelectColumn &c = plan.Columns[i];
+    if (c.Kind == TColumnKind::Plain && c.Field.Type != TDataType::Blob && c.SourceField >= 1 && c.SourceField < static_cast<int>(cursorField.size()) &&
+        cursorField[c.SourceField] == 0)
+      cursorField[c.SourceField] = static_cast<int>(i) + 1;
+  }
+  const TCursorFieldMap map = [&cursorField](int sourceField) {
+    return sourceField >= 1 && sourceField < static_cast<int>(cursorField.size()) ? cursorField[sourceField] : 0;
+  };
   std::vector<const TExpToken *> conditions;
-  for (const TJoinLevel &level : plan.Levels)
-    conditions.insert(conditions.end(), level.Conditions.begin(), level.Conditions.end());
-  conditions.insert(conditions.end(), plan.Residual.begin(), plan.Residual.end());
+  for (const TExpToken *c : all) {
+    if (FilterCanTake(*c, &source.Row, map)) ActivateConditionFilter(cursor, *c, map);
+    else conditions.push_back(c);
+  }
   if (!conditions.empty()) {
     TCursorFilter *filter = cursor.AddCallbackFilter([raw, conditions](const uint8_t *record) {
       TSelectSource &s = *raw->Plan.Sources[0];

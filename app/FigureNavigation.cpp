@@ -4,6 +4,7 @@
 
 #include "app/DataModule.h"
 #include "app/PlayState.h"
+#include "query/dataset/DataSetErrors.h"
 
 namespace miretoka {
 
@@ -13,10 +14,17 @@ std::int32_t Field(kura::TKuraQuery &q, const char *name) {
   return static_cast<std::int32_t>(q.FieldByName(name).AsInteger());
 }
 
+// The figure query, open. A walk before any lesson is opened meets the closed query; it reports
+// that (as the navigation calls themselves would) rather than a field that cannot be found.
+kura::TKuraQuery &Figure(TDataModule1 &dm) {
+  if (!dm.KuraQuery2.Active()) throw kura::EKuraDatabaseError(kura::dsmsg::DataSetClosed);
+  return dm.KuraQuery2;
+}
+
 }  // namespace
 
 void GoToBranchStart(TDataModule1 &dm) {
-  kura::TKuraQuery &q = dm.KuraQuery2;
+  kura::TKuraQuery &q = Figure(dm);
   if (q.IsEmpty()) return;
   while (Field(q, "BTO") == 0) {
     q.Prior();
@@ -26,7 +34,7 @@ void GoToBranchStart(TDataModule1 &dm) {
 }
 
 std::int32_t GoToBranchEnd(TDataModule1 &dm) {
-  kura::TKuraQuery &q = dm.KuraQuery2;
+  kura::TKuraQuery &q = Figure(dm);
   if (q.IsEmpty()) return 0;
   std::int32_t visited = 1;
   while (Field(q, "BFR") == 0) {
@@ -38,7 +46,7 @@ std::int32_t GoToBranchEnd(TDataModule1 &dm) {
 }
 
 void StepToPreviousRow(TDataModule1 &dm) {
-  kura::TKuraQuery &q = dm.KuraQuery2;
+  kura::TKuraQuery &q = Figure(dm);
   if (q.IsEmpty()) return;
   const std::int32_t from = Field(q, "BTO");
   if (from != 0)
@@ -49,7 +57,7 @@ void StepToPreviousRow(TDataModule1 &dm) {
 
 std::int32_t FindBranches(TDataModule1 &dm, std::int32_t branchNumber) {
   play::ChoiceTable.fill(play::ChoiceEntry{});
-  kura::TKuraQuery &q = dm.KuraQuery2;
+  kura::TKuraQuery &q = Figure(dm);
   std::int32_t count = 0;
   for (q.First(); !q.Eof(); q.Next()) {
     if (Field(q, "BTO") != branchNumber) continue;
@@ -63,7 +71,7 @@ std::int32_t FindBranches(TDataModule1 &dm, std::int32_t branchNumber) {
 }
 
 std::int32_t ClassifyRow(TDataModule1 &dm) {
-  kura::TKuraQuery &q = dm.KuraQuery2;
+  kura::TKuraQuery &q = Figure(dm);
   if (q.IsEmpty()) return 0;
   const std::vector<uint8_t> here = q.GetBookmark();
   const std::int32_t point = Field(q, "PST");

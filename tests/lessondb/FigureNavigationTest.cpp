@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "KyozaiBuilder.h"
@@ -12,6 +13,7 @@
 #include "app/DataModule.h"
 #include "app/FigureNavigation.h"
 #include "app/PlayState.h"
+#include "query/dataset/DataSetErrors.h"
 #include "query/dataset/KuraSession.h"
 
 namespace {
@@ -302,6 +304,29 @@ TEST_F(FigureNavigationTest, AnEmptyFigureGivesNothingAndDoesNotFail) {
   EXPECT_EQ(ClassifyRow(FDm), 0);
   EXPECT_TRUE(Q().Eof());
   EXPECT_TRUE(Q().Bof());
+}
+
+}  // namespace
+
+namespace {
+
+// Before a lesson is opened the figure query is closed: the walks report the dataset's error
+// (shown by the standard error box) instead of reading a row that is not there.
+TEST_F(FigureNavigationTest, WalksOnAClosedFigureQueryRaiseTheDatasetError) {
+  ASSERT_FALSE(FDm.FigureOpen());
+  const auto expectClosed = [](const std::function<void()> &walk) {
+    try {
+      walk();
+      ADD_FAILURE() << "no error";
+    } catch (const kura::EKuraDatabaseError &e) {
+      EXPECT_STREQ(e.what(), kura::dsmsg::DataSetClosed);
+    }
+  };
+  expectClosed([&] { GoToBranchStart(FDm); });
+  expectClosed([&] { GoToBranchEnd(FDm); });
+  expectClosed([&] { StepToPreviousRow(FDm); });
+  expectClosed([&] { FindBranches(FDm, 1); });
+  expectClosed([&] { ClassifyRow(FDm); });
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ std::int32_t LessonKind = 0;
 std::int32_t CurrentProblem = 1;
 std::int32_t AutoAdvance = 0;
 std::int32_t ChoicePending = 0;
+std::array<ChoiceEntry, ChoiceTableSize> ChoiceTable{};
 
 MoveRecord &MoveAt(std::int32_t n) {
   if (n < 1) n = 1;
@@ -60,6 +61,7 @@ void ResetAll() {
   CurrentProblem = 1;
   AutoAdvance = 0;
   ChoicePending = 0;
+  ChoiceTable.fill(ChoiceEntry{});
 }
 
 }  // namespace miretoka::play

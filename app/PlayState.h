@@ -43,7 +43,17 @@ extern std::int32_t CurrentFigure;
 extern std::int32_t LessonKind;
 extern std::int32_t CurrentProblem;
 extern std::int32_t AutoAdvance;
-extern std::int32_t ChoicePending;
+extern std::int32_t ChoicePending;  // 1 while the offered choices await a click
+
+// One offered next move: the first row of a branch hanging at the current end.
+struct ChoiceEntry {
+  std::int32_t Color = 0;  // COL of the branch's first row
+  std::int32_t Point = 0;  // its PST; 0 ends the list
+  std::int32_t From = 0;   // its BTO, the branch number of the end it hangs at
+};
+constexpr int ChoiceTableSize = 20;
+// Filled by FindBranches (FigureNavigation.h) only; the used entries come first.
+extern std::array<ChoiceEntry, ChoiceTableSize> ChoiceTable;
 
 constexpr std::int32_t PlayAlternate = 1;
 constexpr std::int32_t PlayFree = 2;

@@ -174,7 +174,6 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
   const bool changed = FTable->WriteLock();
   const bool noPrimaryKey = FTable->NoPrimaryKey();
   int32_t slot = 0;
-  bool slotLocked = false;
   TUndoList undo;
   std::vector<uint8_t> image(FStoredSize, 0);
   try {
@@ -182,7 +181,8 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     slot = data.SlotForNewRecord(noPrimaryKey);
     if (FTable->EditLockedRecords().count(slot)) Raise(KURA_RECLOCKFAILED);
     FTable->LockRecord(slot);
-    slotLocked = true;
+    // Released last when the write fails: undo steps run in reverse.
+    undo.Add([this, slot] { FTable->UnlockRecord(slot); });
     const bool reused = slot <= data.SlotCount();
     std::vector<uint8_t> oldSystemKey;
     if (reused) {
@@ -256,12 +256,6 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     FTable->ChangePosted();
   } catch (...) {
     undo.Run();
-    if (slotLocked) {
-      try {
-        FTable->UnlockRecord(slot);
-      } catch (...) {
-      }
-    }
     FTable->WriteUnlock();
     throw;
   }
@@ -293,7 +287,6 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
   // The record as this cursor read it.
   const std::vector<uint8_t> copy(FCurRecord.begin(), FCurRecord.begin() + static_cast<long>(FStoredSize));
   const bool changed = FTable->WriteLock();
-  bool tookLock = false;
   TUndoList undo;
   int32_t recNo = 0;
   std::vector<uint8_t> image(FStoredSize, 0);
@@ -308,7 +301,8 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
         Raise(KURA_KEYORRECDELETED);
       }
       LockForEdit(recNo, false);
-      tookLock = true;
+      // Released last when the write fails: undo steps run in reverse.
+      undo.Add([this] { UnlockEdit(); });
     }
     if (!live) Raise(KURA_KEYORRECDELETED);
     const int32_t oldAutoInc = GetI32(stored.data() + kAutoIncOffset);
@@ -351,12 +345,6 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
     FTable->ChangePosted();
   } catch (...) {
     undo.Run();
-    if (tookLock) {
-      try {
-        UnlockEdit();
-      } catch (...) {
-      }
-    }
     FTable->WriteUnlock();
     throw;
   }
@@ -390,7 +378,6 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
   const bool noPrimaryKey = FTable->NoPrimaryKey();
   TUndoList undo;
   int32_t recNo = 0;
-  bool tookLock = false;
   std::vector<uint8_t> stored;
   try {
     if (changed || FSeenSerial != FTable->ChangeSerial()) Resync();
@@ -401,7 +388,8 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     } else {
       if (!FTable->Exclusive() && (!live || !StoredEquals(stored.data(), asRead.data()))) Raise(KURA_KEYORRECDELETED);
       LockForEdit(recNo, false);
-      tookLock = true;
+      // Released last when the write fails: undo steps run in reverse.
+      undo.Add([this] { UnlockEdit(); });
     }
     if (!live) Raise(KURA_KEYORRECDELETED);
     for (int indexNo : WritableIndexes()) {
@@ -427,12 +415,6 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     FTable->ChangePosted();
   } catch (...) {
     undo.Run();
-    if (tookLock) {
-      try {
-        UnlockEdit();
-      } catch (...) {
-      }
-    }
     FTable->WriteUnlock();
     throw;
   }

@@ -21,27 +21,13 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/Engine.h"
 #include "engine/util/Bytes.h"
+#include "tests/engine/TestSupport.h"
 
 namespace kura::cursortest {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kura-cursor-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (char *made = mkdtemp(buffer.data())) FPath = made;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  const std::string &Path() const { return FPath; }
-  std::string File(const std::string &name) const { return FPath + "/" + name; }
-
- private:
-  std::string FPath;
-};
+// Scratch directories and forked children are the engine tests' own.
+using kura::test::Child;
+using kura::test::TempDir;
 
 // The engine code of what body throws; 0 when nothing is thrown.
 template <typename Body>
@@ -64,60 +50,6 @@ std::string MessageOf(Body body) {
   return {};
 }
 
-// A forked child with a one-byte handshake channel in each direction.
-class Child {
- public:
-  explicit Child(const std::function<int()> &body) {
-    int toChild[2], toParent[2];
-    if (pipe(toChild) != 0 || pipe(toParent) != 0) std::abort();
-    FPid = fork();
-    if (FPid == 0) {
-      close(toChild[1]);
-      close(toParent[0]);
-      FReadFd = toChild[0];
-      FWriteFd = toParent[1];
-      Current() = this;
-      AbandonEngineAfterFork();
-      int status = 99;
-      try {
-        status = body();
-      } catch (...) {
-        status = 98;
-      }
-      _exit(status);
-    }
-    close(toChild[0]);
-    close(toParent[1]);
-    FReadFd = toParent[0];
-    FWriteFd = toChild[1];
-  }
-  ~Child() {
-    if (FPid > 0 && !FWaited) Wait();
-    close(FReadFd);
-    close(FWriteFd);
-  }
-  void Send(char c) { (void)!write(FWriteFd, &c, 1); }
-  char Receive() {
-    char c = 0;
-    if (read(FReadFd, &c, 1) != 1) return 0;
-    return c;
-  }
-  int Wait() {
-    int status = 0;
-    waitpid(FPid, &status, 0);
-    FWaited = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
-  }
-  static Child *&Current() {
-    static Child *current = nullptr;
-    return current;
-  }
-
- private:
-  pid_t FPid = -1;
-  int FReadFd = -1, FWriteFd = -1;
-  bool FWaited = false;
-};
 
 inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type, uint8_t size = 0,
                                   FieldSubType subType = FieldSubType::None, uint8_t scale = 0) {

@@ -24,26 +24,11 @@
 #include "query/expr/Evaluator.h"
 #include "query/filter/ExprFilter.h"
 #include "query/select/SelectValues.h"
+#include "tests/engine/TestSupport.h"
 
 namespace kura::filtertest {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kura-filter-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (char *made = mkdtemp(buffer.data())) FPath = made;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  const std::string &Path() const { return FPath; }
-
- private:
-  std::string FPath;
-};
+using kura::test::TempDir;
 
 inline TFieldDescriptor MakeField(const std::string &name, EngineFieldType type, uint8_t size = 0,
                                   uint8_t scale = 0) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
 #include "app/DataModule.h"
@@ -31,15 +32,11 @@ public:
   QStringList Errors;
 };
 
-class ContentsGridTest : public ::testing::Test {
+class ContentsGridTest : public TScratchDirTest {
 protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "miretoka-grid-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    FDir = pattern;
-    FOldDir = fs::current_path();
-    fs::current_path(FDir);
-    kura::Session().PrivateDir = FDir.string();
+    TScratchDirTest::SetUp();
+    if (HasFatalFailure()) return;
     auto reporter = std::make_unique<TCountingReporter>();
     Messages = reporter.get();
     miretoka::SetReporter(std::move(reporter));
@@ -48,11 +45,7 @@ protected:
     Form.reset();
     DataModule.reset();
     miretoka::SetReporter(nullptr);
-    kura::Session().Close();
-    kura::Session().PrivateDir.clear();
-    fs::current_path(FOldDir);
-    std::error_code ignored;
-    fs::remove_all(FDir, ignored);
+    TScratchDirTest::TearDown();
   }
   QTableView *StartWindow() {
     DataModule = std::make_unique<miretoka::TDataModule1>();
@@ -62,7 +55,6 @@ protected:
     return Form->findChild<QTableView *>(QStringLiteral("DBGrid1"));
   }
 
-  fs::path FDir, FOldDir;
   TCountingReporter *Messages = nullptr;
   std::unique_ptr<miretoka::TDataModule1> DataModule;
   std::unique_ptr<miretoka::TForm2> Form;

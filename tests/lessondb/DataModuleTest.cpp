@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
 #include "app/DataModule.h"
@@ -18,25 +19,7 @@ namespace fs = std::filesystem;
 using miretoka::TDataModule1;
 using miretoka::TDataSetModel;
 
-class DataModuleTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "miretoka-datamodule-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    FDir = pattern;
-    FOldDir = fs::current_path();
-    fs::current_path(FDir);
-    kura::Session().PrivateDir = FDir.string();
-  }
-  void TearDown() override {
-    kura::Session().Close();
-    kura::Session().PrivateDir.clear();
-    fs::current_path(FOldDir);
-    std::error_code ignored;
-    fs::remove_all(FDir, ignored);
-  }
-  fs::path FDir, FOldDir;
-};
+class DataModuleTest : public TScratchDirTest {};
 
 TEST_F(DataModuleTest, StartUpOpensTheContentsAndTheFirstFigure) {
   kyozai::TLessonSource source = kyozai::ReadLessonSource(LESSON_SOURCE_DIR);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
 #include "app/DataModule.h"
@@ -60,25 +61,17 @@ kyozai::TLessonSource NavigationSource() {
   return s;
 }
 
-class FigureNavigationTest : public ::testing::Test {
+class FigureNavigationTest : public TScratchDirTest {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "miretoka-navigation-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    FDir = pattern;
-    FOldDir = fs::current_path();
-    fs::current_path(FDir);
-    kura::Session().PrivateDir = FDir.string();
+    TScratchDirTest::SetUp();
+    if (HasFatalFailure()) return;
     kyozai::BuildKyozai(NavigationSource(), "kyozai");
     play::ResetAll();
   }
   void TearDown() override {
     FDm.DataModuleDestroy();
-    kura::Session().Close();
-    kura::Session().PrivateDir.clear();
-    fs::current_path(FOldDir);
-    std::error_code ignored;
-    fs::remove_all(FDir, ignored);
+    TScratchDirTest::TearDown();
   }
   kura::TKuraQuery &Q() { return FDm.KuraQuery2; }
   void Open(int mnb) {
@@ -93,7 +86,6 @@ class FigureNavigationTest : public ::testing::Test {
   void TakeMoveNumber() { play::MoveNumber = static_cast<std::int32_t>(Q().FieldByName("TES").AsInteger()); }
 
   TDataModule1 FDm;
-  fs::path FDir, FOldDir;
 };
 
 TEST_F(FigureNavigationTest, BranchStartAndEndWalks) {

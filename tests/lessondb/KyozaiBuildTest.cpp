@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
 #include "engine/errors/EngineError.h"
@@ -22,24 +23,8 @@ namespace fs = std::filesystem;
 using kyozai::TFigureRow;
 using kyozai::TLessonSource;
 
-class KyozaiBuildTest : public ::testing::Test {
+class KyozaiBuildTest : public TScratchDirTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "miretoka-lessondb-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    FDir = pattern;
-    FOldDir = fs::current_path();
-    fs::current_path(FDir);
-    kura::Session().PrivateDir = FDir.string();
-  }
-  void TearDown() override {
-    kura::Session().Close();
-    kura::Session().PrivateDir.clear();
-    fs::current_path(FOldDir);
-    std::error_code ignored;
-    fs::remove_all(FDir, ignored);
-  }
-
   static void Setup(kura::TKuraQuery &q, const std::vector<std::string> &lines) {
     q.SetDatabaseName("kyozai");
     q.SetRequestLive(true);
@@ -62,7 +47,6 @@ class KyozaiBuildTest : public ::testing::Test {
     return names;
   }
 
-  fs::path FDir, FOldDir;
 };
 
 TEST_F(KyozaiBuildTest, RowCountsMatchTheSourceFiles) {

@@ -82,7 +82,7 @@ void TKuraDataSet::Close() {
   if (BeforeClose) BeforeClose(*this);
   if (FState == TDataSetState::dsEdit || FState == TDataSetState::dsInsert) {
     try {
-      if (FState == TDataSetState::dsEdit) FCursor->CancelRecord();
+      FCursor->CancelRecord(FEditBuffer.data());
     } catch (...) {
       // The cursor is closed next, which releases its locks anyway.
     }
@@ -453,7 +453,9 @@ void TKuraDataSet::Cancel() {
   CheckActive();
   if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert) return;
   if (BeforeCancel) BeforeCancel(*this);
-  if (FState == TDataSetState::dsEdit) FCursor->CancelRecord();
+  // The blobs changed in the record are given back unchanged (an insert holds no lock, only
+  // its blobs).
+  FCursor->CancelRecord(FEditBuffer.data());
   FEditBuffer.clear();
   SetState(TDataSetState::dsBrowse);
   // The record as read stays current.

@@ -136,6 +136,12 @@ class TKuraDataSet : public TFieldBufferOwner {
 
   // The engine cursor while open.
   TDataCursor *Cursor() const { return FCursor; }
+  // The record being edited or inserted (null in any other state); blob streams open their
+  // blobs in it.
+  uint8_t *EditRecordBuffer() {
+    const bool editing = FState == TDataSetState::dsEdit || FState == TDataSetState::dsInsert;
+    return editing && !FEditBuffer.empty() ? FEditBuffer.data() : nullptr;
+  }
 
   // TFieldBufferOwner.
   const uint8_t *FieldReadBuffer() const override;

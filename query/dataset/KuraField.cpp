@@ -5,6 +5,7 @@
 
 #include "engine/data/FieldCodec.h"
 #include "query/dataset/DataSetErrors.h"
+#include "query/dataset/KuraBlobStream.h"
 #include "query/expr/DateTimeText.h"
 #include "query/select/SelectValues.h"
 
@@ -40,13 +41,43 @@ void TField::ReadExpValue(const uint8_t *record, TExpValue &value) const {
   ReadFieldValue(FDescriptor, record, value);
 }
 
+namespace {
+
+// Whether a Blob field of a record buffer holds the handle of a blob its cursor has open (the
+// first-block number is then negative and the indicator still tells the value as read).
+bool HoldsOpenBlob(const TFieldDescriptor &field, const uint8_t *record) {
+  const uint8_t *data = FieldData(field, record);
+  const uint32_t first = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+  return static_cast<int32_t>(first) < 0;
+}
+
+}  // namespace
+
 bool TField::IsNull() const {
   const uint8_t *record = FOwner->FieldReadBuffer();
   if (!record) return true;
+  // A blob being changed is NULL when its value is empty, whatever it was before.
+  if (IsBlob() && HoldsOpenBlob(FDescriptor, record)) return ReadBlobText().empty();
   return FieldIsNull(FDescriptor, record);
 }
 
+std::string TField::ReadBlobText() const {
+  const uint8_t *record = FOwner->FieldReadBuffer();
+  if (!record) return {};
+  if (FieldIsNull(FDescriptor, record) && !HoldsOpenBlob(FDescriptor, record)) return {};
+  TKuraBlobStream stream(const_cast<TField &>(*this), TBlobStreamMode::bmRead);
+  return stream.ReadText();
+}
+
+void TField::WriteBlobText(const std::string &text) {
+  CheckedWriteBuffer();
+  TKuraBlobStream stream(*this, TBlobStreamMode::bmWrite);
+  stream.WriteText(text);
+}
+
 TKuraValue TField::Value() const {
+  if (IsBlob()) return IsNull() ? TKuraValue() : TKuraValue(ReadBlobText());
   TExpValue v;
   ReadExpValue(FOwner->FieldReadBuffer(), v);
   if (v.Null) return TKuraValue();
@@ -67,6 +98,7 @@ TKuraValue TField::Value() const {
 int64_t TField::AsInteger() const {
   TExpValue v;
   ReadExpValue(FOwner->FieldReadBuffer(), v);
+  if (IsBlob()) v = TExpValue::OfStr(ReadBlobText());
   if (v.Null) return 0;
   if (HoldsFloat(FDescriptor.Type)) return static_cast<int64_t>(std::llround(v.Float));
   if (FDescriptor.Type == EngineFieldType::BCD) return static_cast<int64_t>(std::llround(v.Int / 10000.0));
@@ -82,6 +114,7 @@ int64_t TField::AsInteger() const {
 double TField::AsFloat() const {
   TExpValue v;
   ReadExpValue(FOwner->FieldReadBuffer(), v);
+  if (IsBlob()) v = TExpValue::OfStr(ReadBlobText());
   if (v.Null) return 0;
   if (HoldsFloat(FDescriptor.Type)) return v.Float;
   if (FDescriptor.Type == EngineFieldType::BCD) return static_cast<double>(v.Int) / 10000.0;
@@ -97,6 +130,7 @@ double TField::AsFloat() const {
 bool TField::AsBoolean() const {
   TExpValue v;
   ReadExpValue(FOwner->FieldReadBuffer(), v);
+  if (IsBlob()) v = TExpValue::OfStr(ReadBlobText());
   if (v.Null) return false;
   if (HoldsString(FDescriptor.Type)) return ParseBoolean(v.Str);
   if (HoldsFloat(FDescriptor.Type)) return v.Float != 0;
@@ -104,6 +138,7 @@ bool TField::AsBoolean() const {
 }
 
 std::string TField::AsString() const {
+  if (IsBlob()) return ReadBlobText();
   TExpValue v;
   ReadExpValue(FOwner->FieldReadBuffer(), v);
   if (v.Null) return {};
@@ -119,6 +154,7 @@ uint8_t *TField::CheckedWriteBuffer() {
 }
 
 void TField::Write(const TTypeInfo &type, const TExpValue &value, const std::string &text) {
+  if (IsBlob()) return WriteBlobText(value.Null ? std::string() : text);
   uint8_t *record = CheckedWriteBuffer();
   TExpValue converted;
   const TTypeInfo target = TypeInfo();
@@ -172,6 +208,8 @@ void TField::SetValue(const TKuraValue &value) {
 }
 
 void TField::Clear() {
+  // An emptied blob gives its blocks back when the record is posted.
+  if (IsBlob()) return WriteBlobText({});
   uint8_t *record = CheckedWriteBuffer();
   TExpValue v;
   WriteFieldValue(FDescriptor, record, v, FOwner->FieldLanguageId());

@@ -71,9 +71,18 @@ class TField {
   // The field's value in its expression type (for filters and Locate).
   void ReadExpValue(const uint8_t *record, TExpValue &value) const;
 
+  // The dataset (or other record holder) the field belongs to.
+  TFieldBufferOwner *Owner() const { return FOwner; }
+  // Memo, graphic and other Blob fields: their value lives in the table's blob file and is
+  // read and written through a blob stream of the owning dataset. AsString gives the value's
+  // bytes (a memo's text); assigning writes a new value into the record being edited.
+  bool IsBlob() const { return FDescriptor.Type == EngineFieldType::Blob; }
+
  private:
   void Write(const TTypeInfo &type, const TExpValue &value, const std::string &text);
   uint8_t *CheckedWriteBuffer();
+  std::string ReadBlobText() const;
+  void WriteBlobText(const std::string &text);
 
   TFieldBufferOwner *FOwner;
   TFieldDescriptor FDescriptor;

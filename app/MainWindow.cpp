@@ -123,16 +123,10 @@ void TForm2::BuildSidePanel() {
   // The contents query through DataSource1; the grid shows the titles under "目次".
   FContentsModel = new TDataSetModel(FDataModule ? FDataModule->DataSource1.DataSet() : nullptr,
                                      {{QStringLiteral("ITEM"), QStringLiteral("目次")}}, this);
-  FDBGrid1->setModel(FContentsModel);
-  FDBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  FDBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-  connect(FContentsModel, &TDataSetModel::CurrentRowChanged, FDBGrid1, [this](int row) {
-    if (row >= 0) FDBGrid1->selectRow(row);
-  });
+  FContentsModel->AttachView(FDBGrid1);
   FDBGrid1->horizontalHeader()->setStretchLastSection(true);
   FDBGrid1->verticalHeader()->setDefaultSectionSize(18);
   FDBGrid1->verticalHeader()->setFixedWidth(12);
-  FDBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   FDBGrid1->setGeometry(PanelLeft, 20, 192, 276);
 
   FComboBox1 = new QComboBox(FClient);

@@ -11,7 +11,9 @@
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
 #include "app/SmallBoardWindows.h"
+#include "query/dataset/KuraSession.h"
 
 namespace miretoka {
 
@@ -24,6 +26,8 @@ int RunProgram(QApplication &app, int, char **) {
   app.setApplicationName(QStringLiteral("ミレトカ"));
   app.setApplicationDisplayName(QStringLiteral("ミレトカ"));
 
+  // Encrypted tables ask the user for their password.
+  InstallPasswordDialog(kura::Session());
   auto dataModule = std::make_unique<TDataModule1>();
   auto form2 = std::make_unique<TForm2>(dataModule.get());
   auto form3 = std::make_unique<TForm3>(form2.get());

@@ -359,5 +359,19 @@ TEST_F(BlobStream, LargeValueOf300KiB) {
   EXPECT_EQ(StoredNote(2), Pattern(1000));
 }
 
+TEST_F(BlobStream, ResultTableOfANonLiveQueryCarriesTheValues) {
+  TKuraQuery q;
+  q.SetDatabaseName("kyozai");
+  q.SetRequestLive(false);
+  q.SQL().Add("select ID, NOTE from notes order by ID desc");
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 3);
+  EXPECT_TRUE(q.FieldByName("NOTE").IsNull());
+  q.Next();
+  EXPECT_EQ(q.FieldByName("NOTE").AsString(), Pattern(1000));
+  q.Next();
+  EXPECT_EQ(q.FieldByName("NOTE").AsString(), "first note");
+}
+
 }  // namespace
 }  // namespace kura::dstest

@@ -20,6 +20,7 @@
 #include "app/DataSetModel.h"
 #include "app/ErrorReporter.h"
 #include "app/MainWindow.h"
+#include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
 #include "query/dataset/KuraQuery.h"
 #include "query/dataset/KuraSession.h"
@@ -241,6 +242,43 @@ TEST_F(GridEditTest, ResultThatIsNotLiveCannotBeEdited) {
     EXPECT_EQ(StoredItem(MnbOfRow(0)), Source.Contents[0].ITEM);
     EXPECT_TRUE(Messages->Errors.isEmpty());
   }
+}
+
+TEST_F(GridEditTest, MemoCellIsEditedThroughItsBlob) {
+  for (const char *sql : {"CREATE TABLE notes (ID INTEGER, NOTE MEMO, PRIMARY KEY (ID))",
+                          "INSERT INTO notes (ID, NOTE) VALUES (1, 'old memo')",
+                          "INSERT INTO notes (ID, NOTE) VALUES (2, 'second memo')"}) {
+    kura::TKuraQuery statement;
+    statement.SetDatabaseName("kyozai");
+    statement.SQL().Add(sql);
+    statement.ExecSQL();
+  }
+  kura::TKuraQuery q;
+  q.SetDatabaseName("kyozai");
+  q.SetRequestLive(true);
+  q.SQL().Add("select * from notes");
+  q.Open();
+  QTableView grid;
+  TDataSetModel model(&q, {{QStringLiteral("ID"), QStringLiteral("ID")}, {QStringLiteral("NOTE"), QStringLiteral("NOTE")}});
+  model.AttachView(&grid);
+  grid.resize(400, 300);
+  grid.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  ASSERT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.index(0, 1).data().toString(), QStringLiteral("old memo"));
+  TypeIntoCell(&grid, model.index(0, 1), QStringLiteral("新しいメモ"));
+  EXPECT_TRUE(Messages->Errors.isEmpty()) << Messages->Errors.join('\n').toStdString();
+  EXPECT_EQ(model.index(0, 1).data().toString(), QStringLiteral("新しいメモ"));
+  kura::TKuraQuery check;
+  check.SetDatabaseName("kyozai");
+  check.SetRequestLive(true);
+  check.SQL().Add("select * from notes");
+  check.Open();
+  ASSERT_TRUE(check.Locate("ID", 1));
+  EXPECT_EQ(check.FieldByName("NOTE").AsString(), "新しいメモ");
+  ASSERT_TRUE(check.Locate("ID", 2));
+  EXPECT_EQ(check.FieldByName("NOTE").AsString(), "second memo");
+  EXPECT_EQ(q.Cursor()->OpenBlobCount(), 0u) << "the grid's reads and writes leave no blob open";
 }
 
 }  // namespace

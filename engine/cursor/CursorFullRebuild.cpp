@@ -2,6 +2,7 @@
 // converted field by field (fields matched by field number), and the new table's files then
 // take the place of the old ones. Until that last step the old table is not touched, and the
 // step itself is all or nothing.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -158,7 +159,13 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
           }
           FreeBlob(oldBuffer.data(), static_cast<int>(j + 1));
           kura::SetFieldNull(nf, record.data());
-          if (size > 0) fresh.PutBlob(record.data(), target[j] + 1, 0, size, blob.data());
+          if (size > 0) {
+            // Written through the new table's blob operations; the blob goes to its file
+            // with the record.
+            fresh.OpenBlob(record.data(), target[j] + 1);
+            fresh.PutBlob(record.data(), target[j] + 1, 0, size, blob.data());
+            fresh.FreeBlob(record.data(), target[j] + 1);
+          }
           continue;
         }
         const size_t oldSize = of.IsAutoInc() ? 4 : of.DataSize;
@@ -203,9 +210,10 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
     }
     if (ProgressCallback) ProgressCallback(100);
 
-    // 3. The last auto-increment value: at least the one given (or the old table's).
+    // 3. The last auto-increment value: at least the one given and the old table's. Values
+    // handed out stay handed out, so a restructure never makes one be given again.
     TDataFile &freshData = fresh.Table()->DataFile();
-    const int64_t wantedLast = def.LastAutoIncValue >= 0 ? def.LastAutoIncValue : oldData.LastAutoIncValue();
+    const int64_t wantedLast = std::max<int64_t>(def.LastAutoIncValue, oldData.LastAutoIncValue());
     const int32_t last = static_cast<int32_t>(std::min<int64_t>(wantedLast, INT32_MAX));
     if (freshData.LastAutoIncValue() < last) freshData.SetLastAutoIncValue(last);
     fresh.CloseCursor();
@@ -220,13 +228,14 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
   ReleaseEverything();
   const std::string path = FDirectory->Path();
   TTableFileSet freshSet{buildDirectory->Path(), freshName, memory, false};
-  TTableFileSet staged = freshSet;
+  TTableFileSet staged = freshSet;  // where the new table's files are
   try {
     if (!SameFileName(buildDirectory->Path(), path)) {
-      staged = TTableFileSet{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, false};
+      const TTableFileSet beside{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, false};
       TFileMoves staging;
-      staging.MoveSet(freshSet, staged, tableName);
+      staging.MoveSet(freshSet, beside, tableName);
       staging.Commit();
+      staged = beside;
     }
     TTableFileSet current{path, tableName, memory, false};
     TTableFileSet backups{path, tableName, memory, true};

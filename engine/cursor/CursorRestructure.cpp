@@ -193,6 +193,9 @@ void TDataCursor::ResetAfterRestructure() {
 bool TDataCursor::RestructureTable(const TRestructureDefinition &def) {
   CheckWritable();
   if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  // Inside a transaction nothing reaches the files until commit, and a rollback would bring
+  // back old records under new descriptors: the table is refused as in use.
+  if (FTable->InTransaction()) Raise(KURA_TABLEOPEN);
   UnlockEdit();
   // The work is done on the table's own fields, whatever projection the cursor showed.
   if (FProjected) BuildCatalogue();

@@ -2,6 +2,7 @@
 // auto-increment values, in-memory tables.
 #include "tests/engine_restructure/RestructureTestSupport.h"
 
+#include "engine/file/FileHandler.h"
 #include "engine/table/DataSession.h"
 
 using namespace kura;
@@ -311,8 +312,17 @@ TEST_F(Copy, InMemoryTableIsRebuiltInMemory) {
     EXPECT_EQ(c.LastRestructureLevel(), TRestructureLevel::FullRebuild);
     EXPECT_EQ(c.Field(3).Type, EngineFieldType::LargeInt);
     EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 2, 3, 4}));
+    // Indexes of an in-memory table are rebuilt in memory as well.
+    def = CurrentDefinition(c);
+    def.Indexes.push_back(MakeIndex("ByMore", {5, 1}));
+    ASSERT_TRUE(c.RestructureTable(def));
+    EXPECT_EQ(c.LastRestructureLevel(), TRestructureLevel::IndexRebuild);
+    c.SetIndexName("ByMore");
+    EXPECT_EQ(Codes(c, true), (std::vector<int32_t>{4, 3, 2, 1}));
     c.CloseCursor();
   }
+  EXPECT_TRUE(TFileHandler::Exists("temp.IBK", true));
+  TFileHandler::DeleteFile("temp.IBK", true, "temp");
   EXPECT_TRUE(memory->TableExists("temp", true));
   EXPECT_FALSE(TFileHandler::Exists("temp.DBK", true));
   EXPECT_TRUE(PrivateFiles().empty());

@@ -88,6 +88,18 @@ TEST_F(Levels, DeleteIndexNamesAndThePrimaryKey) {
   EXPECT_EQ(Codes(again).size(), 6u);
 }
 
+TEST_F(Levels, RefusedInsideATransaction) {
+  Fill(3);
+  TDataCursor &c = Open(Exclusive());
+  FDirectory->StartTransaction();
+  TRestructureDefinition def = CurrentDefinition(c);
+  def.Fields[1].DeclaredSize = 20;
+  EXPECT_EQ(MessageOf([&] { c.RestructureTable(def); }), "The table 'people' is already in use");
+  FDirectory->RollbackTransaction();
+  EXPECT_TRUE(c.RestructureTable(def));
+  EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 2, 3}));
+}
+
 TEST_F(Levels, DefinitionErrorsChangeNothing) {
   Fill(4);
   {

@@ -77,6 +77,13 @@ TEST_F(AlterTable, RedefineChangesOnlyWhatIsGiven) {
   EXPECT_EQ(std::filesystem::last_write_time(FRoot / "db" / "people.DBK"), backupTime);
 }
 
+TEST_F(AlterTable, CharacterCaseAppliesToKeptValues) {
+  Exec("ALTER TABLE people REDEFINE Name CHARCASE UPPER");
+  EXPECT_EQ(Query("SELECT Name FROM people ORDER BY ID"), (Rows{"SATO", "AOKI", "YAMAMOTO"}));
+  Exec("INSERT INTO people (ID, Name) VALUES (4, 'mori')");
+  EXPECT_EQ(Query("SELECT Name FROM people WHERE ID = 4"), (Rows{"MORI"}));
+}
+
 TEST_F(AlterTable, DropColumns) {
   EXPECT_EQ(Exec("ALTER TABLE people DROP Qty"), 0);
   EXPECT_EQ(ColumnNames("people"), (std::vector<std::string>{"ID", "Name"}));

@@ -77,6 +77,27 @@ TEST_F(AlterTable, RedefineChangesOnlyWhatIsGiven) {
   EXPECT_EQ(std::filesystem::last_write_time(FRoot / "db" / "people.DBK"), backupTime);
 }
 
+TEST_F(AlterTable, DescriptionsAloneRewriteNoRecords) {
+  const auto indexTime = std::filesystem::last_write_time(FRoot / "db" / "people.IDX");
+  Exec("ALTER TABLE people REDEFINE Qty DESCRIPTION 'how many' DESCRIPTION 'staff'");
+  Inspect("people", [](TDataFile &data, TIndexHeader &) {
+    EXPECT_EQ(data.Field(3).Description, "how many");
+    EXPECT_EQ(data.Description(), "staff");
+  });
+  EXPECT_EQ(std::filesystem::last_write_time(FRoot / "db" / "people.IDX"), indexTime);
+  EXPECT_FALSE(Exists("people.DBK"));
+  EXPECT_FALSE(Exists("people.IBK"));
+  EXPECT_EQ(Query("SELECT * FROM people ORDER BY ID"), (Rows{"1|Sato|10", "2|Aoki|NULL", "3|Yamamoto|30"}));
+}
+
+TEST_F(AlterTable, NeedsTheTableAlone) {
+  TDataDirectory *directory = FRunner->Executor().DefaultDirectory();
+  TDataTable *table = directory->OpenTable("people", false, true, false, false);
+  EXPECT_EQ(FailureOf("ALTER TABLE people ADD X INTEGER").Code, KURA_OSEACCES);
+  directory->CloseTable(table);
+  EXPECT_EQ(ColumnNames("people"), (std::vector<std::string>{"ID", "Name", "Qty"}));
+}
+
 TEST_F(AlterTable, CharacterCaseAppliesToKeptValues) {
   Exec("ALTER TABLE people REDEFINE Name CHARCASE UPPER");
   EXPECT_EQ(Query("SELECT Name FROM people ORDER BY ID"), (Rows{"SATO", "AOKI", "YAMAMOTO"}));

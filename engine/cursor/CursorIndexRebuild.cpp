@@ -66,7 +66,16 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
     oldBackups.MoveSet(backups, setAside, tableName);
     copyName = backups.IndexFile();
   }
-  FIndex->CopyTo(copyName, memory);
+  try {
+    FIndex->CopyTo(copyName, memory);
+  } catch (...) {
+    // A copy that could not be finished is no backup.
+    try {
+      if (TFileHandler::Exists(copyName, memory)) TFileHandler::DeleteFile(copyName, memory, tableName);
+    } catch (...) {
+    }
+    throw;
+  }
   const int64_t copiedSize = FIndex->Size();
 
   auto restore = [&]() {
@@ -191,11 +200,13 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
   }
   table.WriteUnlock();
   if (def.NoBackup) TFileHandler::DeleteFile(copyName, memory, tableName);
-  oldBackups.Commit();
-  try {
-    DeleteFileSet(setAside, tableName);
-  } catch (...) {
-    // Left-over copies of an older structure do no harm to the table.
+  if (oldBackups.Count() > 0) {
+    oldBackups.Commit();
+    try {
+      DeleteFileSet(setAside, tableName);
+    } catch (...) {
+      // Left-over copies of an older structure do no harm to the table.
+    }
   }
   return true;
 }

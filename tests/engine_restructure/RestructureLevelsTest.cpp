@@ -2,6 +2,9 @@
 // the index operations a restructure builds on (adding and deleting indexes).
 #include "tests/engine_restructure/RestructureTestSupport.h"
 
+#include "engine/blob/BlobFile.h"
+#include "engine/blob/BlobStore.h"
+
 using namespace kura;
 using namespace kura::restructuretest;
 
@@ -63,6 +66,33 @@ TEST_F(Levels, UniqueIndexKeepsTheRecordInTheLowerSlot) {
   c.SetIndexName("ByName");
   EXPECT_EQ(Codes(c), (std::vector<int32_t>{9, 8, 7}));
   EXPECT_EQ(c.IndexFile()->Header().LiveRecordCount, 3);
+}
+
+TEST_F(Levels, RecordDroppedByAUniqueIndexFreesItsBlobs) {
+  TDataFileDefinition def;
+  def.Fields = {MakeField("Code", EngineFieldType::Integer), MakeField("Tag", EngineFieldType::Integer),
+                MakeField("Notes", EngineFieldType::Blob, 0, FieldSubType::Memo)};
+  TDataCursor creator(FDirectory, "notes");
+  creator.CreateTable(def, {MakeIndex("", {1})});
+  TDataCursor &c = Open(Exclusive(), "notes");
+  const std::vector<uint8_t> text(2000, 'x');
+  for (int code = 1; code <= 2; ++code) {
+    std::vector<uint8_t> r = c.NewRecordBuffer();
+    c.InitRecord(r.data());
+    c.SetInteger(1, r.data(), code);
+    c.SetInteger(2, r.data(), 5);
+    c.OpenBlob(r.data(), 3);
+    c.PutBlob(r.data(), 3, 0, static_cast<uint32_t>(text.size()), text.data());
+    c.FreeBlob(r.data(), 3);
+    c.AppendRecord(r.data());
+  }
+  TBlobStore *store = BlobStoreOf(*c.Table());
+  ASSERT_NE(store, nullptr);
+  EXPECT_TRUE(store->FreeListBlocks().empty());
+  c.AddSecondaryIndex(MakeIndex("OneTag", {2}, true));
+  EXPECT_EQ(Codes(c), (std::vector<int32_t>{1}));
+  // The second record's blob chain went to the free list with it.
+  EXPECT_GE(store->FreeListBlocks().size(), 4u);
 }
 
 TEST_F(Levels, DeleteIndexNamesAndThePrimaryKey) {

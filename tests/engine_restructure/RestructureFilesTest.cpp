@@ -2,6 +2,8 @@
 // the password of a table that becomes encrypted.
 #include "tests/engine_restructure/RestructureTestSupport.h"
 
+#include <sys/stat.h>
+
 #include "engine/table/DataSession.h"
 #include "engine/table/TableFileMoves.h"
 
@@ -124,6 +126,34 @@ TEST_F(Files, FailedMoveLeavesTheOldTableWhole) {
     EXPECT_EQ(PrivateFiles(), std::vector<std::string>{}) << failAt;
     EXPECT_EQ(PeopleRows().size(), 10u) << failAt;
   }
+}
+
+TEST_F(Files, PrivateDirectoryOnAnotherDevice) {
+  // The new table is built where the session keeps its private files; when that is another
+  // file system, its files are copied over instead of renamed.
+  char pattern[] = "/dev/shm/kura-private-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) GTEST_SKIP() << "no /dev/shm here";
+  const std::string other = pattern;
+  struct stat a {}, b {};
+  if (::stat(other.c_str(), &a) != 0 || ::stat(FDir.Path().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+    std::filesystem::remove_all(other);
+    GTEST_SKIP() << "/dev/shm is on the same device";
+  }
+  DefaultSession().SetPrivateDir(other);
+  Fill(20);
+  const auto before = DirectoryFiles();
+  {
+    TDataCursor &c = Open(Exclusive());
+    ASSERT_TRUE(c.RestructureTable(Wider(c)));
+    EXPECT_EQ(c.Field(2).DeclaredSize, 20);
+    c.CloseCursor();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(other));
+  std::filesystem::remove_all(other);
+  const auto after = DirectoryFiles();
+  EXPECT_EQ(after.size(), 4u);
+  EXPECT_EQ(after.at("people.DBK"), before.at("people.DAT"));
+  EXPECT_EQ(PeopleRows().size(), 20u);
 }
 
 TEST_F(Files, EncryptedTablePasswordIsKnownOnlyWhileRestructuring) {

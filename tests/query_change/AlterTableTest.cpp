@@ -189,6 +189,17 @@ TEST_F(AlterTable, TableOptionsAlone) {
   EXPECT_EQ(Query("SELECT Seq FROM people WHERE ID = 4"), (Rows{"51"}));
 }
 
+TEST_F(AlterTable, InMemoryTable) {
+  Exec("CREATE TABLE MEMORY scratch (A INTEGER, B VARCHAR(5), PRIMARY KEY (A))");
+  Exec("INSERT INTO MEMORY scratch VALUES (1, 'x'); INSERT INTO MEMORY scratch VALUES (2, 'y')");
+  Exec("ALTER TABLE MEMORY scratch ADD C INTEGER DEFAULT 9 AT 1, REDEFINE B VARCHAR(1)");
+  EXPECT_EQ(Query("SELECT * FROM MEMORY scratch ORDER BY A"), (Rows{"9|1|x", "9|2|y"}));
+  // Nothing of it reaches the database directory.
+  EXPECT_FALSE(Exists("scratch.DAT"));
+  EXPECT_FALSE(Exists("scratch.DBK"));
+  Exec("DROP TABLE MEMORY scratch");
+}
+
 TEST_F(AlterTable, EncryptedWithAPassword) {
   Exec("ALTER TABLE people ADD Extra INTEGER ENCRYPTED WITH 'pw2'");
   Inspect("people", [](TDataFile &data, TIndexHeader &) { EXPECT_TRUE(data.Encrypted()); });

@@ -237,24 +237,23 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
       staging.Commit();
       staged = beside;
     }
-    TTableFileSet current{path, tableName, memory, false};
-    TTableFileSet backups{path, tableName, memory, true};
-    TTableFileSet olderBackups{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, true};
-    TTableFileSet replaced{path, tableName, memory, true};
+    const TTableFileSet current{path, tableName, memory, false};
+    const bool keepBackups = !memory && !def.NoBackup;
+    // Where the old files go: the backup names, or (without backups) a temporary name from
+    // which they are deleted once the new files are in place.
+    const TTableFileSet replaced = keepBackups ? TTableFileSet{path, tableName, memory, true}
+                                               : TTableFileSet{path, WithoutExtension(FDirectory->UniqueTableName(memory)),
+                                                               memory, false};
+    // Older backups are set aside before the table's files become the backups, and removed
+    // once everything is in place.
+    const TTableFileSet olderBackups{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, true};
     TFileMoves moves;
-    if (memory || def.NoBackup) {
-      // The old files are removed once the new ones are in place.
-      replaced = TTableFileSet{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, false};
-    } else {
-      // Older backups are out of the way before the table's files become the backups.
-      moves.MoveSet(backups, olderBackups, tableName);
-    }
+    if (keepBackups) moves.MoveSet(replaced, olderBackups, tableName);
     moves.MoveSet(current, replaced, tableName);
     moves.MoveSet(staged, current, tableName);
     moves.Commit();
     try {
-      if (memory || def.NoBackup) DeleteFileSet(replaced, tableName);
-      DeleteFileSet(olderBackups, tableName);
+      DeleteFileSet(keepBackups ? olderBackups : replaced, tableName);
     } catch (...) {
       // Copies of an older structure left behind do no harm to the table.
     }

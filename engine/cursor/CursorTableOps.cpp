@@ -83,27 +83,25 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition) {
       return all;
     }();
     TIndexTree tree = Tree(indexNo);
-    TDataFile &data = FTable->DataFile();
+    std::vector<int> others;
+    for (int other : WritableIndexes())
+      if (other != indexNo) others.push_back(other);
     std::vector<uint8_t> stored;
+    const int64_t total = static_cast<int64_t>(live.Count());
+    int64_t done = 0;
+    int lastReported = 0;
     for (uint32_t n = live.NextMember(1); n != 0; n = live.NextMember(n + 1)) {
+      ReportProgress(lastReported, ++done, total);
       if (!ReadStored(static_cast<int32_t>(n), stored)) continue;
       std::vector<uint8_t> key = KeyOf(indexNo, stored.data());
       if (!tree.KeyExists(key.data())) {
         tree.Insert(key.data(), n);
         continue;
       }
-      for (int other : WritableIndexes()) {
-        if (other == indexNo) continue;
-        std::vector<uint8_t> k = KeyOf(other, stored.data());
-        Tree(other).Delete(k.data(), n);
-      }
-      std::vector<uint8_t> systemKey = KeyOf(kSystemRecordIndex, stored.data());
-      std::vector<uint8_t> deletedKey = systemKey;
-      deletedKey[0] = 1;
-      Tree(kSystemRecordIndex).Replace(systemKey.data(), n, deletedKey.data(), n);
-      data.FreeRecord(static_cast<int32_t>(n), FTable->NoPrimaryKey());
-      FIndex->Pages().AddLiveRecords(-1);
+      // The record in the lower slot came first and stays.
+      DeleteStoredRecord(static_cast<int32_t>(n), stored, others);
     }
+    if (ProgressCallback) ProgressCallback(100);
     FTable->ChangePosted();
   } catch (...) {
     FTable->WriteUnlock();

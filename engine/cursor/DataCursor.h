@@ -21,6 +21,7 @@
 #include "engine/blob/BlobReference.h"
 #include "engine/cursor/CursorFilter.h"
 #include "engine/cursor/RecordsBitmap.h"
+#include "engine/cursor/RestructureTypes.h"
 #include "engine/data/Bcd.h"
 #include "engine/data/DataFile.h"
 #include "engine/data/FieldDescriptor.h"
@@ -35,6 +36,7 @@ class TCursorBlobs;
 class TDataDirectory;
 class TDataTable;
 class TIndexFile;
+class TLossReporter;
 
 inline constexpr int kNaturalOrder = 255;
 inline constexpr size_t kMaxCursorFilters = 64;
@@ -234,6 +236,19 @@ class TDataCursor {
   // in a new unique index is deleted). Returns the new index number.
   int AddSecondaryIndex(const TIndexDefinition &definition);
   void DeleteIndex(const std::string &name);
+  // Brings the table to a new structure with the least work that reaches it: only descriptors
+  // and table properties rewritten; changed indexes rebuilt in place (index file backed up to
+  // ".IBK" and restored when cancelled); or every record copied into a new table that then
+  // takes the old one's place (old files kept as ".DBK", ".IBK", ".BBK" unless NoBackup).
+  // Losses go to DataLossCallback. True when done, false when the callback cancelled it (the
+  // table then stays as it was). The cursor is left open on the table, before the first record;
+  // a full rebuild reopens it, dropping its filters and projection.
+  bool RestructureTable(const TRestructureDefinition &definition);
+  TRestructureLevel LastRestructureLevel() const { return FLastRestructureLevel; }
+  // Asked about every value or record a restructure cannot carry over; none = always go on.
+  TDataLossCallback DataLossCallback;
+  // Progress of loops over the records (adding an index, restructuring).
+  TProgressCallback ProgressCallback;
   const TDataHeader &GetDataHeader() const;
 
   // ---- Records and fields -------------------------------------------------------------------
@@ -309,6 +324,18 @@ class TDataCursor {
   bool PassesFilters(const uint8_t *record, bool checkRange);
   void FinishCalculated(uint8_t *buffer) const;
 
+  // Restructuring (CursorRestructure*.cpp).
+  void ApplyNewProperties(const TRestructureDefinition &definition, const std::vector<TFieldDescriptor> &fields,
+                          const TIndexHeader &wanted);
+  bool RebuildChangedIndexes(const TRestructureDefinition &definition, const std::vector<TFieldDescriptor> &fields,
+                             const TIndexHeader &wanted, TLossReporter &losses);
+  bool CopyIntoNewTable(const TRestructureDefinition &definition, TLossReporter &losses);
+  void ResetAfterRestructure();
+  // Deletes a live record while indexes are rebuilt: its keys leave the listed indexes, its
+  // system record index key is marked deleted, its blobs and its slot are freed.
+  void DeleteStoredRecord(int32_t recordNumber, const std::vector<uint8_t> &stored, const std::vector<int> &indexes);
+  void ReportProgress(int &lastReported, int64_t done, int64_t total);
+
   // Writing helpers.
   void CheckWritable() const;
   std::vector<uint8_t> KeyOf(int indexNo, const uint8_t *storedRecord) const;
@@ -376,6 +403,7 @@ class TDataCursor {
   uint64_t FSeenSerial = 0;
   uint64_t FRecordReads = 0;
   bool FHoldsTableReadLock = false;
+  TRestructureLevel FLastRestructureLevel = TRestructureLevel::PropertiesOnly;
 };
 
 }  // namespace kura

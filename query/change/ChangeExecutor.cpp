@@ -6,6 +6,7 @@
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "query/change/AlterStatement.h"
 #include "query/expr/Lexer.h"
 
 namespace kura {
@@ -101,10 +102,7 @@ int64_t TChangeExecutor::Execute(TQueryStatement &statement, std::string_view te
     case TStatementKind::StartTransaction:
     case TStatementKind::Commit:
     case TStatementKind::Rollback: ExecuteTransaction(*query); return 0;
-    case TStatementKind::AlterTable:
-      // Restructuring a table with its records needs the storage side's restructure, which
-      // does not exist yet; refuse plainly rather than do part of the work.
-      RaiseSqlError("ALTER TABLE statements are not supported yet");
+    case TStatementKind::AlterTable: ExecuteAlterTable(*this, *query); return 0;
     default: RaiseSqlError(std::string(StatementKindName(query->Kind)) + " statements cannot be run here");
   }
 }

@@ -131,14 +131,6 @@ TEST_F(Definition, CreateAndDropIndex) {
   EXPECT_EQ(Exec("DROP INDEX IF EXISTS missing.x"), 0);
 }
 
-TEST_F(Definition, AlterTableIsRefusedPlainly) {
-  Exec("CREATE TABLE t (A INTEGER); INSERT INTO t VALUES (1)");
-  Failure f = FailureOf("ALTER TABLE t ADD B VARCHAR(4)");
-  EXPECT_EQ(f.Code, KURA_SQLPARSE);
-  EXPECT_EQ(f.Message, "SQL error - ALTER TABLE statements are not supported yet");
-  EXPECT_EQ(Query("SELECT * FROM t"), (Rows{"1"}));
-}
-
 TEST_F(Definition, EncryptedTableNeedsItsPassword) {
   Exec("CREATE TABLE secret (A INTEGER ENCRYPTED WITH 'pw1')");
   EXPECT_EQ(Exec("INSERT INTO secret VALUES (5)"), 1);  // the creator's session knows it

@@ -55,9 +55,10 @@ void TPlayBoard::CaptureAround(int moveNumber, int point) {
     if (MoveCount > 0) {
       rec.MoveKey = MoveCount;
       rec.StoneNumber = moveNumber;
+    } else if (PlaybackCaptureKeys) {
+      // During figure playback (MoveCount 0) the keys come from the figure rows.
+      PlaybackCaptureKeys(rec);
     }
-    // During figure playback (MoveCount 0) the keys come from the figure rows,
-    // which the lesson panel supplies; without a figure they stay 0.
     CaptureLog.push_back(rec);
   }
   const int count = static_cast<int>(captured.size());

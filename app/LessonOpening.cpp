@@ -91,8 +91,11 @@ void TForm2::ShowProblem() { DrawFigureRows(true); }
 
 void TForm2::OpenLesson(int showHelp) {
   TDataModule1 &dm = LessonData(FDataModule);
-  ClearBoard();
   kura::TKuraQuery &contents = dm.KuraQuery1;
+  // Without lessons (no lesson directory, or no contents rows) there is nothing to open, and
+  // the board is left as it is.
+  if (!contents.Active() || contents.IsEmpty()) return;
+  ClearBoard();
   int n = Field(contents, 0);
   n = FirstLessonUnder(n);
   CurrentFigure = n;

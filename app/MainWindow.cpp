@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 
@@ -125,8 +126,11 @@ TCuteButton *TForm2::AddButton(int number, const QString &caption, void (TForm2:
 }
 
 void TForm2::BuildSidePanel() {
-  // The layout toggle, hidden from start-up on.
+  // The layout toggle, hidden from start-up on. Authors bring it out with Ctrl+Shift+E.
   AddButton(1, QStringLiteral("入門"), &TForm2::CuteButton1Click)->setGeometry(PanelLeft + 128, 0, 64, 20);
+  auto *authorKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+E")), this);
+  authorKey->setObjectName(QStringLiteral("AuthorShortcut"));
+  connect(authorKey, &QShortcut::activated, this, [this] { CuteButton(1)->show(); });
 
   FDBGrid1 = new QTableView(FClient);
   FDBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -179,6 +183,15 @@ void TForm2::BuildSidePanel() {
   FDBGrid2->verticalHeader()->setFixedWidth(12);
   FDBGrid2->setGeometry(PanelLeft, 127, 192, 140);
   FDBGrid2->hide();
+  // As in the contents grid, a click moves the figure cursor to the clicked row.
+  connect(FDBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex &current) {
+            if (!FDataModule || !current.isValid()) return;
+            RunHandler(this, [&] {
+              kura::TKuraQuery &q = FDataModule->KuraQuery2;
+              if (q.Active() && q.RecNo() != current.row() + 1) q.SetRecNo(current.row() + 1);
+            });
+          });
 
   // The character spec of marks: place and colour.
   auto specBox = [this](const char *name, int left, std::initializer_list<const char *> captions) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 
 #include "LessonTestSupport.h"
 #include "app/DataModule.h"
@@ -235,7 +236,46 @@ TEST_F(LessonTest, BackToTheLearnerLayoutInAProblemLessonShowsTheProblemControls
   EXPECT_FALSE(Form->CuteButton(10)->isEnabled());
 }
 
+TEST_F(LessonTest, AuthorsBringOutTheLayoutToggleWithAKey) {
+  ASSERT_FALSE(Form->CuteButton(1)->isVisible());
+  QTest::keyClick(Form.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(Form->CuteButton(1)->isVisible());
+  Press(1);
+  EXPECT_EQ(LessonMode, 2);
+  EXPECT_TRUE(Form->DBGrid2()->isVisible());
+  Press(1);
+  EXPECT_EQ(LessonMode, 1);
+  EXPECT_FALSE(Form->DBGrid2()->isVisible());
+}
+
+TEST_F(LessonTest, AClickInTheFigureGridMovesTheFigureCursor) {
+  Open(1150);
+  Form->CuteButton1Click();
+  QTableView *figures = Form->DBGrid2();
+  const QModelIndex index = figures->model()->index(6, 3);
+  figures->scrollTo(index);
+  QTest::mouseClick(figures->viewport(), Qt::LeftButton, Qt::NoModifier, figures->visualRect(index).center());
+  EXPECT_EQ(DataModule.KuraQuery2.RecNo(), 7);
+  EXPECT_EQ(DataModule.KuraQuery2.Fields(3).AsInteger(), 201);
+  EXPECT_TRUE(Messages->Errors.isEmpty());
+}
+
 // ---- lessons written for the test ----
+
+class NoLessonsTest : public LessonTest {
+protected:
+  kyozai::TLessonSource Lessons() const override { return {}; }
+};
+
+TEST_F(NoLessonsTest, ResetWithoutLessonsLeavesTheBoard) {
+  ASSERT_EQ(Grid()->model()->rowCount(), 0);
+  Click(P(3, 3));
+  Press(9);
+  EXPECT_EQ(Cell(P(3, 3)), 1);
+  Press(5);
+  EXPECT_EQ(Panel(0), QStringLiteral("もう進めません。"));
+  EXPECT_TRUE(Messages->Errors.isEmpty()) << Messages->Errors.join(QLatin1Char('\n')).toStdString();
+}
 
 class AuthorLessonTest : public LessonTest {
 protected:

@@ -165,7 +165,7 @@ void TForm2::StepBack() {
   // The stones this move captured come back, with their numbers.
   for (std::size_t i = 0; i < CaptureLog.size();) {
     const CaptureRecord rec = CaptureLog[i];
-    if (rec.MoveKey != MoveNumber || !FBoard->HasPoint(rec.Point)) {
+    if (rec.MoveKey != MoveNumber || rec.FromFigure == 0 || !FBoard->HasPoint(rec.Point)) {
       ++i;
       continue;
     }

@@ -55,9 +55,10 @@ void TPlayBoard::CaptureAround(int moveNumber, int point) {
     if (MoveCount > 0) {
       rec.MoveKey = MoveCount;
       rec.StoneNumber = moveNumber;
-    } else if (PlaybackCaptureKeys) {
+    } else {
       // During figure playback (MoveCount 0) the keys come from the figure rows.
-      PlaybackCaptureKeys(rec);
+      rec.FromFigure = 1;
+      if (PlaybackCaptureKeys) PlaybackCaptureKeys(rec);
     }
     CaptureLog.push_back(rec);
   }
@@ -76,7 +77,7 @@ void TPlayBoard::UndoMove() {
   // log, wherever they stand in it, so later records are never overwritten.
   for (std::size_t i = 0; i < CaptureLog.size();) {
     const CaptureRecord rec = CaptureLog[i];
-    if (rec.MoveKey != MoveCount || !HasPoint(rec.Point)) {
+    if (rec.MoveKey != MoveCount || rec.FromFigure != 0 || !HasPoint(rec.Point)) {
       ++i;
       continue;
     }

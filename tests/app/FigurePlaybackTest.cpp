@@ -167,6 +167,23 @@ TEST_F(FigurePlaybackTest, ACapturedNumberedStoneComesBackWithItsNumber) {
   EXPECT_EQ(Edit1(), QStringLiteral("1"));  // the first capture stays
 }
 
+TEST_F(FigurePlaybackTest, TakingBackAClickedMoveLeavesTheFiguresCapturesAlone) {
+  Open(1160);
+  Click(200);  // the figure's move 1 takes the white stone on 181
+  ASSERT_EQ(Cell(181), 0);
+  ASSERT_EQ(CaptureLog.size(), 1u);
+  ASSERT_EQ(CaptureLog[0].MoveKey, 1);
+  ASSERT_EQ(PlayMode, PlayFree);
+  Click(5);  // the learner's own stone: record 1 of the move list
+  ASSERT_EQ(MoveCount, 1);
+  Press(7);  // takes back the learner's stone only
+  EXPECT_EQ(Cell(5), 0);
+  EXPECT_EQ(Cell(181), 0);
+  EXPECT_FALSE(HasStone(181));
+  EXPECT_EQ(Edit1(), QStringLiteral("1"));
+  EXPECT_EQ(CaptureLog.size(), 1u);
+}
+
 TEST_F(FigurePlaybackTest, SteppingBackPastTheFirstMoveRemovesTheBasicFigureLastFirst) {
   Open(1150);
   Click(182);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <exception>
+#include <stdexcept>
 
 namespace miretoka {
 
@@ -115,6 +116,11 @@ void TDataModule1::OpenLessons() {
   } catch (...) {
   }
   CurrentFigure = 0;
+}
+
+TDataModule1 &LessonData(TDataModule1 *dataModule) {
+  if (!dataModule) throw std::runtime_error("教材 kyozai を開けません。");
+  return *dataModule;
 }
 
 }  // namespace miretoka

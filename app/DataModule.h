@@ -53,4 +53,8 @@ private:
   QString FStartupError;
 };
 
+// The data module a window was given; a window without one (none was made) cannot reach the
+// lesson tables, which is reported as a failure of the command rather than a crash.
+TDataModule1 &LessonData(TDataModule1 *dataModule);
+
 }  // namespace miretoka

@@ -9,11 +9,13 @@
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 
@@ -51,6 +53,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   setAutoFillBackground(true);
 
   ShowHelp = [](QWidget *w, const QString &file) { ShowHelpContents(w, file); };
+  ShowHelpTopic = [](QWidget *w, const QString &file, int context) { miretoka::ShowHelpTopic(w, file, context); };
   Terminate = [] { QCoreApplication::quit(); };
 
   FScroll = new QScrollArea(this);
@@ -69,6 +72,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   TBoardParts board = BuildBoard();
   BuildSidePanel();
   FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
+  FBoard->PlaybackCaptureKeys = [this](CaptureRecord &record) { FigureCaptureKeys(record); };
   BuildMenu();
 
   FStatusBar1 = new TStatusPanels(this, {{300, false}, {300, false}, {50, true}});
@@ -80,6 +84,13 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   FTimer1->setInterval(1000);
   connect(FTimer1, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer1Timer(); }); });
   FTimer1->start();
+
+  // Plays a sequence by itself once 解答表示 has started it; its first tick stops it.
+  FTimer2 = new QTimer(this);
+  FTimer2->setObjectName(QStringLiteral("Timer2"));
+  FTimer2->setInterval(1000);
+  connect(FTimer2, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer2Timer(); }); });
+  FTimer2->start();
 
   resize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight + FStatusBar1->sizeHint().height());
 
@@ -115,8 +126,11 @@ TCuteButton *TForm2::AddButton(int number, const QString &caption, void (TForm2:
 }
 
 void TForm2::BuildSidePanel() {
-  // The layout toggle, hidden from start-up on.
-  AddButton(1, QStringLiteral("入門"), nullptr)->setGeometry(PanelLeft + 128, 0, 64, 20);
+  // The layout toggle, hidden from start-up on. Authors bring it out with Ctrl+Shift+E.
+  AddButton(1, QStringLiteral("入門"), &TForm2::CuteButton1Click)->setGeometry(PanelLeft + 128, 0, 64, 20);
+  auto *authorKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+E")), this);
+  authorKey->setObjectName(QStringLiteral("AuthorShortcut"));
+  connect(authorKey, &QShortcut::activated, this, [this] { CuteButton(1)->show(); });
 
   FDBGrid1 = new QTableView(FClient);
   FDBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -128,6 +142,67 @@ void TForm2::BuildSidePanel() {
   FDBGrid1->verticalHeader()->setDefaultSectionSize(18);
   FDBGrid1->verticalHeader()->setFixedWidth(12);
   FDBGrid1->setGeometry(PanelLeft, 20, 192, 276);
+  // A click moves the contents cursor to the clicked row before the click handlers run;
+  // the cursor moved by the program moves the grid's selection (CurrentRowChanged above).
+  connect(FDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex &current) {
+            if (!FDataModule || !current.isValid()) return;
+            RunHandler(this, [&] {
+              kura::TKuraQuery &q = FDataModule->KuraQuery1;
+              if (q.Active() && q.RecNo() != current.row() + 1) q.SetRecNo(current.row() + 1);
+            });
+          });
+  connect(FDBGrid1, &QAbstractItemView::clicked, this, [this] { RunHandler(this, [this] { DBGrid1CellClick(); }); });
+  connect(FDBGrid1, &QAbstractItemView::doubleClicked, this,
+          [this] { RunHandler(this, [this] { DBGrid1DblClick(); }); });
+
+  // The figure grid of the editor layout: every field of the figure query, 30 px a column.
+  FDBGrid2 = new QTableView(FClient);
+  FDBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+  std::vector<TDataSetModel::TColumn> figureColumns;
+  for (const char *field : {"MNB", "TES", "COL", "PST", "BFR", "BTO", "DTX", "CMT"})
+    figureColumns.push_back({QString::fromLatin1(field), QString::fromLatin1(field)});
+  FFigureModel =
+      new TDataSetModel(FDataModule ? FDataModule->DataSource2.DataSet() : nullptr, std::move(figureColumns), this);
+  FDBGrid2->setModel(FFigureModel);
+  FDBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
+  FDBGrid2->setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(FFigureModel, &TDataSetModel::CurrentRowChanged, FDBGrid2, [this](int row) {
+    if (row >= 0) FDBGrid2->selectRow(row);
+  });
+  FDBGrid2->horizontalHeader()->setMinimumSectionSize(30);
+  FDBGrid2->horizontalHeader()->setDefaultSectionSize(30);
+  for (int c = 0; c < FFigureModel->columnCount(); ++c) FDBGrid2->setColumnWidth(c, 30);
+  FDBGrid2->verticalHeader()->setDefaultSectionSize(18);
+  FDBGrid2->verticalHeader()->setFixedWidth(12);
+  FDBGrid2->setGeometry(PanelLeft, 127, 192, 140);
+  FDBGrid2->hide();
+  // As in the contents grid, a click moves the figure cursor to the clicked row.
+  connect(FDBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex &current) {
+            if (!FDataModule || !current.isValid()) return;
+            RunHandler(this, [&] {
+              kura::TKuraQuery &q = FDataModule->KuraQuery2;
+              if (q.Active() && q.RecNo() != current.row() + 1) q.SetRecNo(current.row() + 1);
+            });
+          });
+
+  // The character spec of marks: place and colour.
+  auto specBox = [this](const char *name, int left, std::initializer_list<const char *> captions) {
+    auto *box = new QGroupBox(FClient);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(left, 268, 94, 76);
+    int i = 0;
+    for (const char *caption : captions) {
+      auto *rb = new QRadioButton(QString::fromUtf8(caption), box);
+      rb->setObjectName(QString::fromLatin1(name) + QStringLiteral("Option") + QString::number(++i));
+      rb->setGeometry(6, 4 + 22 * (i - 1), 84, 20);
+    }
+    box->hide();
+    return box;
+  };
+  FGroupBox2 = specBox("GroupBox2", PanelLeft, {"石上", "背景", "直接"});
+  FGroupBox3 = specBox("GroupBox3", PanelLeft + 98, {"標準", "緑", "赤"});
 
   FComboBox1 = new QComboBox(FClient);
   FComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -142,7 +217,18 @@ void TForm2::BuildSidePanel() {
   FComboBox2->setEditText(QStringLiteral("解答選択"));
   FComboBox2->setGeometry(PanelLeft + 98, 324, 94, 22);
 
-  AddButton(10, QStringLiteral("解答表示"), nullptr)->setGeometry(PanelLeft, 352, 192, 26);
+  AddButton(10, QStringLiteral("解答表示"), nullptr)->setGeometry(PanelLeft, 352, 94, 26);
+  // Marks and figure numbers typed by an author; in the editor layout beside 解答表示.
+  FEdit3 = new QLineEdit(FClient);
+  FEdit3->setObjectName(QStringLiteral("Edit3"));
+  FEdit3->setGeometry(PanelLeft + 98, 376, 94, 24);
+  FEdit3->hide();
+  // The authoring buttons of the editor layout.
+  AddButton(2, QStringLiteral("基本図登録"), nullptr)->setGeometry(PanelLeft, 404, 94, 26);
+  AddButton(3, QStringLiteral("基本図削除"), nullptr)->setGeometry(PanelLeft + 98, 404, 94, 26);
+  AddButton(8, QStringLiteral("手順登録"), nullptr)->setGeometry(PanelLeft, 432, 94, 26);
+  AddButton(4, QStringLiteral("手順削除"), nullptr)->setGeometry(PanelLeft + 98, 432, 94, 26);
+  AddButton(11, QStringLiteral("MNB変"), nullptr)->setGeometry(PanelLeft, 516, 94, 22);
   AddButton(5, QStringLiteral("1手進む"), &TForm2::CuteButton5Click)->setGeometry(PanelLeft, 384, 94, 26);
   AddButton(7, QStringLiteral("1手戻す"), &TForm2::CuteButton7Click)->setGeometry(PanelLeft + 98, 384, 94, 26);
   AddButton(6, QStringLiteral("クリア"), &TForm2::CuteButton6Click)->setGeometry(PanelLeft, 416, 94, 26);
@@ -223,28 +309,6 @@ void TForm2::FormCreate() {
   Timer1Timer();  // the clock shows at once rather than after the first tick
 }
 
-void TForm2::ShowLearnerLayout() {
-  for (int k : {2, 3, 8, 4, 11})
-    if (TCuteButton *b = CuteButton(k)) b->hide();
-  auto setTop = [](QWidget *w, int top) { w->move(w->x(), top); };
-  setTop(CuteButton(5), 384);
-  setTop(CuteButton(7), 384);
-  setTop(CuteButton(6), 416);
-  setTop(CuteButton(9), 416);
-  CuteButton(10)->setEnabled(false);
-  setTop(CuteButton(10), 352);
-  FComboBox1->setEnabled(false);
-  FComboBox2->setEnabled(false);
-  setTop(FComboBox1, 324);
-  setTop(FComboBox2, 324);
-  for (const char *name : {"LabelAgeishi", "LabelBlack", "LabelWhite"})
-    if (auto *w = FClient->findChild<QWidget *>(QString::fromLatin1(name))) w->show();
-  FEdit1->show();
-  FEdit2->show();
-  GroupBox1()->show();
-  FDBGrid1->setGeometry(FDBGrid1->x(), 20, FDBGrid1->width(), 276);
-}
-
 void TForm2::N10Click() {
   ClearBoard();
   BoardSize = 19;
@@ -258,6 +322,9 @@ void TForm2::N10Click() {
 void TForm2::SetSmallWindows(TForm3 *form3, TForm4 *form4) {
   FForm3 = form3;
   FForm4 = form4;
+  // The small boards keep their games in the same lesson tables.
+  for (TSmallBoardWindow *w : {static_cast<TSmallBoardWindow *>(form3), static_cast<TSmallBoardWindow *>(form4)})
+    if (w) w->SetDataModule(FDataModule);
 }
 
 void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }
@@ -291,27 +358,17 @@ void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlter
   FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
 }
 
-// The saved game needs the table store; until it is in place these items are
-// present and do nothing.
-// The saved game of the 19-line board waits for its table seam (SavedGame.h);
-// until then both items say so rather than claim a save or restore.
+// "打ち掛け": the game of the 19-line board, kept in the lesson tables.
 void TForm2::Save1Click() {
-  if (!SavedGameStorageReady()) {
-    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
-    return;
-  }
-  SaveGame(19);
+  SaveGame(LessonData(FDataModule), 19);
   FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
   PlayFeedback(0);
 }
 
 void TForm2::N2Click() {
-  if (!SavedGameStorageReady()) {
-    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
-    return;
-  }
+  TDataModule1 &dm = LessonData(FDataModule);
   ClearBoard();
-  RestoreGame(19, [this](int number, int color, int point) { DrawStone(number, color, point, 1, QString()); });
+  RestoreGame(dm, 19, [this](int number, int color, int point) { DrawStone(number, color, point, 1, QString()); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));
   PlayFeedback(0);
 }

@@ -56,6 +56,15 @@ public:
   QScrollArea *ScrollArea() const { return FScroll; }
   QWidget *Client() const { return FClient; }
   QTimer *Timer1() const { return FTimer1; }
+  // The lesson panel.
+  QTableView *DBGrid1() const { return FDBGrid1; }
+  QTableView *DBGrid2() const { return FDBGrid2; }
+  QComboBox *ComboBox1() const { return FComboBox1; }
+  QComboBox *ComboBox2() const { return FComboBox2; }
+  QLineEdit *Edit3() const { return FEdit3; }
+  QGroupBox *GroupBox2() const { return FGroupBox2; }
+  QGroupBox *GroupBox3() const { return FGroupBox3; }
+  QTimer *Timer2() const { return FTimer2; }
 
   // The 13-line and 9-line windows that "１３路盤" and "９路盤" open; the
   // program creates them after the main window.
@@ -96,12 +105,29 @@ public:
   void APEndClick();
   void Timer1Timer();
   void ShowLearnerLayout();
+  void ShowEditorLayout();
+
+  // --- lessons ---
+  void CuteButton1Click();  // learner / editor layout
+  void DBGrid1CellClick();
+  void DBGrid1DblClick();
+  // Opens the lesson of the contents row under the grid's cursor (the first lesson beneath
+  // it for a heading) and draws its basic figure; showHelp 1 also shows its help topic.
+  void OpenLesson(int showHelp);
+  // Draws the basic figure of the current problem from the figure query's current row.
+  void ShowProblem();
+  // Offers the branches of ChoiceTable as green or red "●" marks.
+  void ShowChoices();
+  void StepForward();
+  void Timer2Timer();
 
   // The text of the version box.
   static QString VersionText();
 
   // Seams to the outside world, replaced by tests.
   std::function<void(QWidget *, const QString &)> ShowHelp;
+  // Shows the help topic with this context number (a lesson's MNB).
+  std::function<void(QWidget *, const QString &, int)> ShowHelpTopic;
   std::function<void()> Terminate;
 
 private:
@@ -118,6 +144,17 @@ private:
   void AlternatePlace(int point);
   void FreePlace(int point, Qt::MouseButton button);
   void GomokuPlace(int point);
+
+  // The contents row after a heading: the first lesson beneath the row of `n`, with the
+  // contents cursor left on it.
+  int FirstLessonUnder(int n);
+  // Draws figure rows from the figure query's current row up to the end of the branch
+  // (BFR > 0) or the last row. Rows below DTX 10 are stones; `plainStones` draws them
+  // without numbering codes (problem figures). Returns false for an empty figure.
+  bool DrawFigureRows(bool plainStones);
+  // MoveKey and StoneNumber of a stone captured during figure playback.
+  void FigureCaptureKeys(play::CaptureRecord &record);
+  void ShowHelpTopicOf(int contextNumber);
 
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
   void ChooseBranch(int point);
@@ -139,6 +176,12 @@ private:
   TDataSetModel *FContentsModel = nullptr;
   QComboBox *FComboBox1 = nullptr;
   QComboBox *FComboBox2 = nullptr;
+  QTableView *FDBGrid2 = nullptr;
+  TDataSetModel *FFigureModel = nullptr;
+  QLineEdit *FEdit3 = nullptr;
+  QGroupBox *FGroupBox2 = nullptr;
+  QGroupBox *FGroupBox3 = nullptr;
+  QTimer *FTimer2 = nullptr;
   std::map<QString, QAction *> FMenuItems;
   TStatusPanels *FStatusBar1 = nullptr;
   QTimer *FTimer1 = nullptr;

@@ -68,14 +68,6 @@ void TForm2::FreePlace(int point, Qt::MouseButton button) {
 
 void TForm2::UndoMove() { FBoard->UndoMove(); }
 
-void TForm2::StepBack() {
-  if (MoveCount >= 1) {
-    UndoMove();
-    return;
-  }
-  // Stepping a lesson figure back comes with figure playback.
-}
-
 void TForm2::CuteButton7Click() {
   FStatusBar1->SetPanelText(0, QString());
   if (PlaybackStepped != 0 || MoveCount != 0) {
@@ -88,13 +80,7 @@ void TForm2::CuteButton7Click() {
 
 void TForm2::CuteButton6Click() { ClearBoard(); }
 
-// "1手進む" and "元に戻す" step through and reload lesson figures; they come
-// with the lesson panel.
-void TForm2::CuteButton5Click() { FStatusBar1->SetPanelText(0, QString()); }
-void TForm2::CuteButton9Click() {}
-
-// Seams to the lesson panel.
-void TForm2::ChooseBranch(int) {}
+// Seams to the lesson panel: the answer check and authoring come with their parts.
 void TForm2::CheckAnswerMove(int) {}
 void TForm2::AuthoringClick(int) {}
 

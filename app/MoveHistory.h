@@ -16,6 +16,9 @@ struct CaptureRecord {
   std::int32_t StoneNumber = 0;  // number of the capturing move
   std::int32_t Color = 0;        // colour of the captured stone
   std::int32_t Point = 0;        // where it stood
+  // 1 for a stone taken by a move of a lesson figure (keyed by TES): only stepping the
+  // figure back restores it, never the take-back of a click-placed move with the same key.
+  std::int32_t FromFigure = 0;
 };
 
 // The move list starts with room for 400 moves and the capture log for 100

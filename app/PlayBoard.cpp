@@ -55,9 +55,11 @@ void TPlayBoard::CaptureAround(int moveNumber, int point) {
     if (MoveCount > 0) {
       rec.MoveKey = MoveCount;
       rec.StoneNumber = moveNumber;
+    } else {
+      // During figure playback (MoveCount 0) the keys come from the figure rows.
+      rec.FromFigure = 1;
+      if (PlaybackCaptureKeys) PlaybackCaptureKeys(rec);
     }
-    // During figure playback (MoveCount 0) the keys come from the figure rows,
-    // which the lesson panel supplies; without a figure they stay 0.
     CaptureLog.push_back(rec);
   }
   const int count = static_cast<int>(captured.size());
@@ -75,7 +77,7 @@ void TPlayBoard::UndoMove() {
   // log, wherever they stand in it, so later records are never overwritten.
   for (std::size_t i = 0; i < CaptureLog.size();) {
     const CaptureRecord rec = CaptureLog[i];
-    if (rec.MoveKey != MoveCount || !HasPoint(rec.Point)) {
+    if (rec.MoveKey != MoveCount || rec.FromFigure != 0 || !HasPoint(rec.Point)) {
       ++i;
       continue;
     }

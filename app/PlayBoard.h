@@ -5,7 +5,10 @@
 // marking dead stones do is written once here, on the shared play state.
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "app/MoveHistory.h"
 
 class QLineEdit;
 class QWidget;
@@ -40,6 +43,10 @@ public:
   // Removes the opponent groups the stone on `point` left without liberties,
   // logs each removed stone and counts them.
   void CaptureAround(int moveNumber, int point);
+  // Fills MoveKey and StoneNumber of a capture made while no click-placed move
+  // is recorded (MoveCount 0), i.e. during lesson playback, from the figure
+  // rows; without it both stay 0.
+  std::function<void(play::CaptureRecord &record)> PlaybackCaptureKeys;
   // Takes back record MoveCount with the stones it captured (MoveCount >= 1).
   void UndoMove();
   // Takes the stone on `point` off as a prisoner of its colour: picture and

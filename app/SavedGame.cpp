@@ -1,5 +1,6 @@
 #include "app/SavedGame.h"
 
+#include "app/DataModule.h"
 #include "app/PlayState.h"
 
 namespace miretoka {
@@ -39,28 +40,64 @@ void ReplayMoves(const std::vector<TSavedMove> &moves,
 }
 
 namespace {
-// Both go through the figure query, which is then left open on the saved
-// game with CurrentFigure = boardSize.
-// Rows of "figure" with MNB = boardSize, in the order the figure query gives
-// them. Not available until the dataset layer exists: no rows.
-std::vector<TSavedMove> ReadStoredMoves(int) { return {}; }
-// Deletes the rows of "figure" with MNB = boardSize and appends `moves`. Not
-// available until the dataset layer exists: nothing is written.
-void WriteStoredMoves(int, const std::vector<TSavedMove> &) {}
-}  // namespace
 
-bool SavedGameStorageReady() { return false; }
-
-const char *const SavedGameNotReadyText = "対局の保存と復元は、まだ使えません。";
-
-void SaveGame(int boardSize) {
-  const std::vector<TSavedMove> moves = MovesToSave();
-  if (moves.empty()) return;  // an empty board keeps the game stored before
-  WriteStoredMoves(boardSize, moves);
+// The figure query opened on figure `mnb`, which becomes the current figure.
+kura::TKuraQuery &FigureOf(TDataModule1 &dm, int mnb) {
+  CurrentFigure = mnb;
+  dm.OpenFigure(mnb);
+  return dm.KuraQuery2;
 }
 
-void RestoreGame(int boardSize, const std::function<void(int number, int color, int point)> &draw) {
-  ReplayMoves(ReadStoredMoves(boardSize), draw);
+void DeleteAllRows(kura::TKuraQuery &q) {
+  q.First();
+  while (!q.IsEmpty()) q.Delete();
+}
+
+}  // namespace
+
+void SaveGame(TDataModule1 &dm, int boardSize) {
+  const std::vector<TSavedMove> moves = MovesToSave();
+  if (moves.empty()) return;  // an empty board keeps the game stored before
+  const int staging = -boardSize;
+
+  kura::TKuraQuery &q = FigureOf(dm, staging);
+  DeleteAllRows(q);  // what a save cut short left behind
+  for (const TSavedMove &m : moves) {
+    q.Append();  // posts the row before
+    q.Fields(0).SetAsInteger(staging);
+    q.Fields(1).SetAsInteger(m.Number);
+    q.Fields(2).SetAsInteger(m.Color);
+    q.Fields(3).SetAsInteger(m.Point);
+  }
+  q.Post();
+
+  DeleteAllRows(FigureOf(dm, boardSize));
+
+  // A renumbered row leaves the live result, so the first row is always the next one.
+  FigureOf(dm, staging);
+  for (std::int64_t left = q.RecordCount(); left > 0 && !q.IsEmpty(); --left) {
+    q.First();
+    q.Edit();
+    q.Fields(0).SetAsInteger(boardSize);
+    q.Post();
+  }
+  FigureOf(dm, boardSize);
+}
+
+std::vector<TSavedMove> StoredMoves(TDataModule1 &dm, int boardSize) {
+  kura::TKuraQuery &q = FigureOf(dm, boardSize);
+  std::vector<TSavedMove> moves;
+  for (q.First(); !q.Eof(); q.Next())
+    moves.push_back({static_cast<std::int32_t>(q.Fields(1).AsInteger()),
+                     static_cast<std::int32_t>(q.Fields(2).AsInteger()),
+                     static_cast<std::int32_t>(q.Fields(3).AsInteger())});
+  return moves;
+}
+
+void RestoreGame(TDataModule1 &dm, int boardSize,
+                 const std::function<void(int number, int color, int point)> &draw) {
+  // Read in full first: the figure query stays on the saved game afterwards.
+  ReplayMoves(StoredMoves(dm, boardSize), draw);
 }
 
 }  // namespace miretoka

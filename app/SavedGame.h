@@ -1,16 +1,16 @@
 #pragma once
 // "打ち掛け": one adjourned game per board size, kept as rows of the table
-// "figure" whose MNB is the board size (19, 13 or 9), one row per move.
-//
-// NOT FINISHED: reading and writing those rows needs the dataset layer over
-// the table store, which does not exist yet. Until it does, SaveGame stores
-// nothing and RestoreGame finds no stored row. The conversion between the move
-// history and the rows, and the replay of the rows, are complete.
+// "figure" whose MNB is the board size (19, 13 or 9), one row per move:
+// MNB, TES (the number on the stone), COL, PST; the other fields stay empty.
+// Both operations go through the data module's figure query and leave it open
+// on the saved game, with CurrentFigure equal to the board size.
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace miretoka {
+
+class TDataModule1;
 
 // One stored move: TES (the number on the stone), COL, PST.
 struct TSavedMove {
@@ -31,15 +31,24 @@ std::vector<TSavedMove> MovesToSave();
 void ReplayMoves(const std::vector<TSavedMove> &moves,
                  const std::function<void(int number, int color, int point)> &draw);
 
-// The table seam. SaveGame replaces the stored game of this board size with
-// MovesToSave(), keeping it when the history is empty; RestoreGame replays the
-// stored game with `draw` (the caller clears the board first).
-void SaveGame(int boardSize);
-// False while the table seam above is not connected: the menu commands then
-// say so instead of reporting a save or restore that did not happen.
-bool SavedGameStorageReady();
-// The text shown when the storage is not ready.
-extern const char *const SavedGameNotReadyText;
-void RestoreGame(int boardSize, const std::function<void(int number, int color, int point)> &draw);
+// Replaces the stored game of this board size with MovesToSave(). With an
+// empty history nothing is written and the game stored before stays.
+//
+// The new rows are written in full before the old ones go: they are appended
+// under the figure number -boardSize, then the old rows are deleted and the new
+// ones renumbered to boardSize (in place, so they keep their order). A save that
+// fails while writing leaves the game stored before as it was. Rows left under
+// -boardSize by a save that was cut short are cleared by the next save.
+// Failures of the table store propagate.
+void SaveGame(TDataModule1 &dm, int boardSize);
+
+// The stored moves of this board size in the order the figure query gives
+// them (the order they were saved in).
+std::vector<TSavedMove> StoredMoves(TDataModule1 &dm, int boardSize);
+
+// Replays the stored game of this board size with `draw`; the caller clears
+// the board first. With nothing stored the board stays empty.
+void RestoreGame(TDataModule1 &dm, int boardSize,
+                 const std::function<void(int number, int color, int point)> &draw);
 
 }  // namespace miretoka

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/BoardControls.h"
+#include "app/DataModule.h"
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/PlayState.h"
@@ -193,7 +194,7 @@ void TSmallBoardWindow::CuteButton1Click() {
 
 void TSmallBoardWindow::CuteButton2Click() {
   const int mode = PlayMode;
-  SaveGame(Lines());
+  if (!MovesToSave().empty()) SaveGame(LessonData(FDataModule), Lines());
   ClearWindow();
   PlayMode = mode;
   // "自由" takes over from the end of the game; its handler runs only if it
@@ -211,22 +212,15 @@ void TSmallBoardWindow::RadioButton2Click() { SelectFree(*FBoard); }
 void TSmallBoardWindow::RadioButton3Click() { SelectEndOfGame(this); }
 
 void TSmallBoardWindow::SaveCommand() {
-  if (!SavedGameStorageReady()) {
-    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
-    return;
-  }
-  SaveGame(Lines());
+  SaveGame(LessonData(FDataModule), Lines());
   FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
   PlayFeedback(0);
 }
 
 void TSmallBoardWindow::RestoreCommand() {
-  if (!SavedGameStorageReady()) {
-    Reporter().ShowInformation(this, QString::fromUtf8(SavedGameNotReadyText));
-    return;
-  }
+  TDataModule1 &dm = LessonData(FDataModule);
   ClearWindow();
-  RestoreGame(Lines(), [this](int number, int color, int point) { DrawStone(number, color, point, 1); });
+  RestoreGame(dm, Lines(), [this](int number, int color, int point) { DrawStone(number, color, point, 1); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));
   PlayFeedback(0);
 }

@@ -26,6 +26,7 @@ class TCuteButton;
 
 namespace miretoka {
 
+class TDataModule1;
 class TStatusPanels;
 
 class TSmallBoardWindow : public QDialog {
@@ -72,6 +73,9 @@ public:
   void RadioButton3Click();
   void Timer1Timer();
 
+  // The data module whose figure table keeps this board's saved game.
+  void SetDataModule(TDataModule1 *dataModule) { FDataModule = dataModule; }
+
   // Ends the program; replaced by tests.
   std::function<void()> Terminate;
 
@@ -103,6 +107,7 @@ private:
   QMenuBar *FMainMenu1 = nullptr;
   std::map<QString, QAction *> FMenuItems;
   QTimer *FTimer1 = nullptr;
+  TDataModule1 *FDataModule = nullptr;
 };
 
 }  // namespace miretoka

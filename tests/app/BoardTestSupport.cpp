@@ -7,7 +7,12 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <QDir>
+
+#include "KyozaiBuilder.h"
 #include "app/PlayState.h"
+#include "query/dataset/KuraQuery.h"
+#include "query/dataset/KuraSession.h"
 #include "app/StatusPanels.h"
 #include "controls/CuteButton.h"
 
@@ -52,6 +57,13 @@ void BoardTest::SetUp() {
   WriteSound(dir + QStringLiteral("Oto1.wav"));
   WriteSound(dir + QStringLiteral("Oto2.wav"));
 
+  // The lesson directory resolves against the working directory; the session's
+  // result tables go to the scratch folder too.
+  OldDir = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+  kura::Session().PrivateDir = Dir.path().toStdString();
+  kyozai::BuildKyozai(Lessons(), "kyozai");
+
   play::ResetAll();
   auto reporter = std::make_unique<TFakeReporter>();
   Messages = reporter.get();
@@ -63,6 +75,7 @@ void BoardTest::SetUp() {
   Form = std::make_unique<TForm2>(&DataModule);
   play::ProgramDir = dir;
   Form->ShowHelp = [this](QWidget *, const QString &file) { HelpShown.append(file); };
+  Form->ShowHelpTopic = [this](QWidget *, const QString &, int context) { HelpTopics.push_back(context); };
   Form->Terminate = [this] { ++Terminated; };
   Form->show();
   QCoreApplication::processEvents();
@@ -70,8 +83,53 @@ void BoardTest::SetUp() {
 
 void BoardTest::TearDown() {
   Form.reset();
+  DataModule.DataModuleDestroy();
+  DataModule.KuraQuery4.Close();
+  kura::Session().Close();
+  kura::Session().PrivateDir.clear();
+  if (!OldDir.isEmpty()) QDir::setCurrent(OldDir);
   SetReporter(nullptr);
   SetSoundPlayer(nullptr);
+}
+
+kyozai::TLessonSource BoardTest::Lessons() const {
+  kyozai::TLessonSource s;
+  s.Contents = {{1000, "テスト", 0}};
+  auto row = [](int tes, int col, int pst, int bfr, int bto, const char *cmt) {
+    kyozai::TFigureRow r;
+    r.MNB = 1000;
+    r.TES = tes;
+    r.COL = col;
+    r.PST = pst;
+    r.BFR = bfr;
+    r.BTO = bto;
+    r.CMT = cmt;
+    return r;
+  };
+  s.Figures = {row(0, 1, 61, 0, 9999, ""), row(0, 2, 62, 1, 0, "白番"), row(1, 2, 80, 2, 1, "一手目")};
+  return s;
+}
+
+std::vector<kyozai::TFigureRow> BoardTest::FigureTable() const {
+  kura::TKuraQuery q;
+  q.SetDatabaseName("kyozai");
+  q.SQL().Add("select * from figure");
+  q.Open();
+  std::vector<kyozai::TFigureRow> rows;
+  for (q.First(); !q.Eof(); q.Next()) {
+    kyozai::TFigureRow r;
+    r.MNB = static_cast<int>(q.Fields(0).AsInteger());
+    r.TES = static_cast<int>(q.Fields(1).AsInteger());
+    r.COL = static_cast<int>(q.Fields(2).AsInteger());
+    r.PST = static_cast<int>(q.Fields(3).AsInteger());
+    r.BFR = static_cast<int>(q.Fields(4).AsInteger());
+    r.BTO = static_cast<int>(q.Fields(5).AsInteger());
+    r.DTX = static_cast<int>(q.Fields(6).AsInteger());
+    r.CMT = q.Fields(7).AsString();
+    rows.push_back(r);
+  }
+  q.Close();
+  return rows;
 }
 
 void BoardTest::Click(int k, Qt::MouseButton button) { QTest::mouseClick(Form->Label(k), button); }

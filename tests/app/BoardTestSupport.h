@@ -1,7 +1,9 @@
 #pragma once
 // A main window with its own data files in a temporary folder, a reporter that
 // answers message boxes and a silent sound player, for tests that drive the
-// real widgets.
+// real widgets. The temporary folder is the working directory while a test
+// runs and holds a lesson directory "kyozai" built from Lessons(), so the
+// window opens its lesson tables as the program does.
 #include <QCoreApplication>
 #include <QRadioButton>
 #include <QStringList>
@@ -14,6 +16,7 @@
 #include "app/ErrorReporter.h"
 #include "app/MainWindow.h"
 #include "app/SoundPlayer.h"
+#include "LessonSource.h"
 
 namespace miretoka::test {
 
@@ -38,6 +41,12 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
+  // The lesson material of the test's kyozai: by default one lesson (1000, a
+  // basic figure of two stones and one move). Tests of lessons give their own.
+  virtual kyozai::TLessonSource Lessons() const;
+  // The rows of table "figure" in file order, read straight from the table.
+  std::vector<kyozai::TFigureRow> FigureTable() const;
+
   // Mouse-down on Label<k> with this button.
   void Click(int k, Qt::MouseButton button = Qt::LeftButton);
   void Play(std::initializer_list<int> points) {  // left clicks in turn
@@ -59,11 +68,13 @@ protected:
   static int P(int c, int r) { return c * 19 + r + 1; }
 
   QTemporaryDir Dir;
+  QString OldDir;
   TDataModule1 DataModule;
   std::unique_ptr<TForm2> Form;
   TFakeReporter *Messages = nullptr;
   TSilentPlayer *Player = nullptr;
   QStringList HelpShown;
+  std::vector<int> HelpTopics;  // context numbers of the help topics shown
   int Terminated = 0;
 };
 

@@ -229,11 +229,16 @@ TEST_F(PlacementTest, EditorLayoutWithFigureGoesToAuthoringNotToPlay) {
 }
 
 TEST_F(PlacementTest, ChoiceMarkGoesToTheBranchChoiceWhateverTheMode) {
-  Form->DrawStone(0, 1, P(4, 4), 32, QStringLiteral("●"));
-  Click(P(4, 4));
-  EXPECT_EQ(Cell(P(4, 4)), 0);
+  // The test's lesson 1000 offers white's move on point 80 after its basic figure.
+  Form->OpenLesson(0);
+  ASSERT_EQ(Text(80), QStringLiteral("●"));
+  ASSERT_EQ(PlayMode, PlayFree);
+  Click(80);  // a left click would place black in free mode; on a choice it takes the branch
+  EXPECT_EQ(Cell(80), 2);
+  EXPECT_EQ(Text(80), QStringLiteral("1"));
   EXPECT_EQ(MoveCount, 0);
-  EXPECT_EQ(Text(P(4, 4)), QStringLiteral("●"));
+  EXPECT_EQ(Panel(1), QStringLiteral("一手目"));
+  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
 }
 
 }  // namespace

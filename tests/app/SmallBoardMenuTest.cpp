@@ -174,23 +174,5 @@ TEST_F(SmallBoardTest, QuitFromASmallWindowAsksFirst) {
   EXPECT_EQ(Terminated, 0);  // the main window's own quit is not involved
 }
 
-TEST_F(SmallBoardTest, SaveAndRestoreSayTheyAreNotAvailableYetAndChangeNothing) {
-  // Until the lesson tables are connected, neither item may claim success.
-  ASSERT_FALSE(SavedGameStorageReady());
-  On13([&] {
-    ClickOn(Form3.get(), 20);
-    TriggerOn(Form3.get(), "Save1");
-    EXPECT_NE(PanelOf(Form3.get(), 0), QStringLiteral("　保存しました。"));
-    ASSERT_EQ(Messages->Informations.size(), 1);
-    EXPECT_EQ(Messages->Informations.last(), QString::fromUtf8(SavedGameNotReadyText));
-    EXPECT_EQ(Cell(20), 1);
-    TriggerOn(Form3.get(), "N2");
-    EXPECT_NE(PanelOf(Form3.get(), 0), QStringLiteral("　復元しました。"));
-    EXPECT_EQ(Messages->Informations.size(), 2);
-    EXPECT_EQ(Cell(20), 1);  // the board was not cleared for a restore that cannot happen
-    EXPECT_TRUE(Messages->Errors.isEmpty());
-  });
-}
-
 }  // namespace
 }  // namespace miretoka::test

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cursor/RestructureTypes.h"
 #include "query/dataset/KuraDBDataSet.h"
 
 namespace kura {
@@ -37,6 +38,28 @@ class TKuraTable : public TKuraDBDataSet {
   void SetRange(const std::vector<TKuraValue> &start, const std::vector<TKuraValue> &end);
   void CancelRange();
 
+  // ---- Table maintenance (the table must be open with Exclusive set) ------------------------
+  // A secondary index over the fields named ("A;B"); on a unique index a record whose key is
+  // already there is deleted (the one in the lower slot stays).
+  void AddIndex(const std::string &name, const std::string &fieldNames, bool unique = false,
+                bool descending = false, bool caseInsensitive = false);
+  // "" or "PRIMARY" is the primary index.
+  void DeleteIndex(const std::string &name);
+  // The table's present structure, a starting point for RestructureTable (every field keeps
+  // its field number, so its values are carried over).
+  TRestructureDefinition CurrentStructure();
+  // Brings the table to a new structure; false when OnDataLost cancelled it (the table is then
+  // as it was). The dataset is opened again afterwards, since its fields may have changed.
+  bool RestructureTable(const TRestructureDefinition &definition);
+  // Asked for every value or record a restructure cannot carry over (without a handler every
+  // loss is taken as "go on"); set ContinueRestructure false to cancel, StopAsking true to take
+  // every later loss as "go on" without asking.
+  std::function<void(TKuraTable &sender, TDataLossCause cause, const std::string &contextInfo,
+                     bool &continueRestructure, bool &stopAsking)>
+      OnDataLost;
+  // Percent done of the record loops of AddIndex and RestructureTable.
+  std::function<void(TKuraTable &sender, int percentDone)> OnMaintenanceProgress;
+
  protected:
   TDataCursor *CreateCursor() override;
   void DestroyCursor() override;
@@ -45,6 +68,8 @@ class TKuraTable : public TKuraDBDataSet {
 
  private:
   void ApplyIndex();
+  TDataCursor &MaintenanceCursor();
+  void ReopenAfterMaintenance();
   std::vector<int> IndexFieldNumbers(size_t count);
 
   std::string FTableName, FIndexName, FIndexFieldNames;

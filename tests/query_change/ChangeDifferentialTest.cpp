@@ -35,7 +35,8 @@
 //   commit (every few hundred rows by default): the tables stay well below that size, so a
 //   refused statement leaves them unchanged in both engines, which is compared.
 // - Data definition inside a transaction is not generated: it is not part of the transaction
-//   here.
+//   here, and CREATE INDEX needs the table exclusively, which it cannot have once the open
+//   transaction has changed the table.
 #include <sqlite3.h>
 
 #include <algorithm>

@@ -21,7 +21,7 @@ bool SameName(const std::string &a, const std::string &b) {
 }  // namespace
 
 TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                             bool exclusive)
+                             bool exclusive, TTargetAccess access)
     : FCursor(std::make_unique<TDataCursor>(directory, ref.TableName)),
       FTableName(ref.TableName),
       FCorrelation(correlation.empty() ? ref.TableName : correlation) {
@@ -29,7 +29,7 @@ TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, co
   options.InMemory = ref.InMemory;
   options.Exclusive = exclusive;
   // Natural order: a change to an indexed column never moves the record ahead of the scan.
-  options.NaturalOrder = true;
+  options.NaturalOrder = access == TTargetAccess::Scan;
   FCursor->SetOptions(options);
   FCursor->OpenCursor();
   FRecord = FCursor->NewRecordBuffer();

@@ -14,11 +14,16 @@
 
 namespace kura {
 
+// What the statement does with the target's cursor: UPDATE and DELETE walk its records in
+// natural order; INSERT only appends, and a cursor that never moves needs no natural order
+// (whose set of live records costs a pass over the whole table at every open).
+enum class TTargetAccess { Scan, AppendOnly };
+
 class TChangeTarget : public TColumnResolver, public TEvalContext {
  public:
   // Opens the table for writing (exclusively when asked).
   TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                bool exclusive = false);
+                bool exclusive = false, TTargetAccess access = TTargetAccess::Scan);
   ~TChangeTarget() override;
 
   TDataCursor &Cursor() { return *FCursor; }

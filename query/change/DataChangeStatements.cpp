@@ -57,7 +57,7 @@ void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
 int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text) {
   if (query.InsertSelect) return ExecuteInsertSelect(query, text);
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
   const std::vector<int> fields = TargetFields(target, query);
   if (fields.size() != query.UpdateValues.size())
     RaiseSqlError("The number of values must match the number of table columns");
@@ -79,7 +79,7 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
   const std::string selectText = InsertSourceText(text);
   if (selectText.empty()) RaiseSqlError("INSERT ... SELECT needs the statement text to run its SELECT");
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
   const std::vector<int> fields = TargetFields(target, query);
   // The rows are produced whole before the first is inserted, so that a SELECT reading the
   // target table does not see the rows being added.

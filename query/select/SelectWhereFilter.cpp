@@ -1,5 +1,6 @@
 #include "query/select/SelectWhereFilter.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/data/FieldTypes.h"
@@ -70,7 +71,10 @@ bool FilterCanTake(const TExpToken &condition, const TRowSource *row, const TCur
   return true;
 }
 
-TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+namespace {
+
+// Attaches a filter for the condition without switching it on.
+TExprFilter *AddConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
   TExpTreePtr copy(CopyTree(&condition));
   PrepareCopy(copy.get(), map);
   // Column sides to the left and constants in the column's type, as index ranges need them;
@@ -83,7 +87,13 @@ TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condi
   TExprFilterOptions options;
   options.CaseInsensitive = false;
   options.PartialCompare = false;
-  TExprFilter *filter = AddExprFilter(cursor, std::move(tree), options);
+  return AddExprFilter(cursor, std::move(tree), options);
+}
+
+}  // namespace
+
+TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+  TExprFilter *filter = AddConditionFilter(cursor, condition, map);
   cursor.ActivateFilter(filter);
   return filter;
 }
@@ -98,40 +108,48 @@ bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *>
   for (const TExpToken *c : conditions)
     if (FilterCanTake(*c, &source.Row, map)) taken.push_back(c);
   if (taken.empty()) return false;
+  // The cursor never moves and its filters are never switched on: each is asked for its record
+  // set directly. Natural order, or a filter switched on, would first walk every live record
+  // of the table, which costs a point lookup as much as a full scan. The sets may hold slots
+  // of deleted records; the record-by-record test that follows skips those.
   TDataCursor cursor(source.Directory, source.Parsed->TableName);
   TCursorOptions options;
   options.InMemory = source.Directory->IsMemory();
-  options.NaturalOrder = true;
+  options.NaturalOrder = false;
   options.ReadOnly = source.Table->ReadOnly();
   cursor.SetOptions(options);
-  cursor.OpenCursor();
+  // The table's read lock for the whole walk: no other process changes the indexes meanwhile.
+  source.Table->ReadLock();
+  bool built = false;
   try {
-    if (cursor.FieldCount() != fieldCount) {
-      cursor.CloseCursor();
-      return false;
-    }
-    // Without an index answering one of them the record-by-record test is as quick, and it
-    // reads every slot of the data file as it stands.
-    bool served = false;
-    for (const TExpToken *c : taken)
-      if (ActivateConditionFilter(cursor, *c, map)->RootLevel() != TOptLevel::None) served = true;
-    if (!served) {
-      cursor.CloseCursor();
-      return false;
-    }
-    passing.assign(static_cast<size_t>(source.Table->DataFile().SlotCount()) + 1, false);
-    std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
-    cursor.SetToBegin();
-    while (cursor.GetNextRecord(buffer.data()) == KURA_NONE) {
-      const int64_t n = cursor.CurrentRecordNumber();
-      if (n >= 1 && static_cast<size_t>(n) < passing.size()) passing[static_cast<size_t>(n)] = true;
+    cursor.OpenCursor();
+    if (cursor.FieldCount() == fieldCount) {
+      const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, source.Table->DataFile().SlotCount()));
+      TRecordsBitmap records(slots + 1);
+      for (uint32_t n = 1; n <= slots; ++n) records.Set(n);
+      for (const TExpToken *c : taken) {
+        TExprFilter *filter = AddConditionFilter(cursor, *c, map);
+        // A condition no index serves is left to the record-by-record test.
+        if (filter->RootLevel() == TOptLevel::None) continue;
+        TRecordsBitmap passed(records.Capacity());
+        if (!filter->BuildRecordSet(cursor, records, passed)) continue;
+        records = std::move(passed);
+        built = true;
+      }
+      if (built) {
+        passing.assign(static_cast<size_t>(slots) + 1, false);
+        for (uint32_t n = records.NextMember(1); n != 0 && n <= slots; n = records.NextMember(n + 1))
+          passing[n] = true;
+      }
     }
   } catch (...) {
-    cursor.CloseCursor();
+    if (cursor.IsOpen()) cursor.CloseCursor();
+    source.Table->ReadUnlock();
     throw;
   }
   cursor.CloseCursor();
-  return true;
+  source.Table->ReadUnlock();
+  return built;
 }
 
 }  // namespace kura

@@ -52,7 +52,7 @@ void TDataCursor::EmptyTable() {
   SyncSeen();
 }
 
-int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition) {
+int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition, bool refuseDuplicates) {
   CheckWritable();
   if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
   ErrorTexts texts;
@@ -90,6 +90,9 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition) {
     const int64_t total = static_cast<int64_t>(live.Count());
     int64_t done = 0;
     int lastReported = 0;
+    // Records whose key is already there; the record in the lower slot came first and stays.
+    // They are deleted only after the walk, so that a refusal can still leave every record.
+    std::vector<int32_t> duplicates;
     for (uint32_t n = live.NextMember(1); n != 0; n = live.NextMember(n + 1)) {
       ReportProgress(lastReported, ++done, total);
       if (!ReadStored(static_cast<int32_t>(n), stored)) continue;
@@ -98,9 +101,17 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition) {
         tree.Insert(key.data(), n);
         continue;
       }
-      // The record in the lower slot came first and stays.
-      DeleteStoredRecord(static_cast<int32_t>(n), stored, others);
+      duplicates.push_back(static_cast<int32_t>(n));
     }
+    if (!duplicates.empty() && refuseDuplicates) {
+      kura::DeleteIndex(FIndex->Pages(), indexNo);
+      FIndex->Pages().MarkHeaderDirty();
+      LoadKeyDefinitions();
+      FTable->ChangePosted();
+      Raise(KURA_KEYVIOL, {}, definition.Name);
+    }
+    for (int32_t n : duplicates)
+      if (ReadStored(n, stored)) DeleteStoredRecord(n, stored, others);
     if (ProgressCallback) ProgressCallback(100);
     FTable->ChangePosted();
   } catch (...) {

@@ -234,7 +234,9 @@ class TDataCursor {
   void EmptyTable();
   // Adds a secondary index and indexes the existing records (a record whose key already exists
   // in a new unique index is deleted). Returns the new index number.
-  int AddSecondaryIndex(const TIndexDefinition &definition);
+  // With refuseDuplicates, equal keys in a new unique index fail with KURA_KEYVIOL and leave the
+  // table without the index and with every record; otherwise the later records are deleted.
+  int AddSecondaryIndex(const TIndexDefinition &definition, bool refuseDuplicates = false);
   void DeleteIndex(const std::string &name);
   // Brings the table to a new structure with the least work that reaches it: only descriptors
   // and table properties rewritten; changed indexes rebuilt in place (index file backed up to

@@ -135,7 +135,8 @@ void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
     if (!(exists && query.IfNotExists)) {
       TCreateIndex index = query.Index;
       index.PrimaryKey = false;
-      cursor.AddSecondaryIndex(IndexOf(index, cursor.Fields(), index.Name));
+      // A statement never deletes rows to make an index unique: equal keys refuse it.
+      cursor.AddSecondaryIndex(IndexOf(index, cursor.Fields(), index.Name), /*refuseDuplicates=*/true);
     }
   } catch (...) {
     cursor.CloseCursor();

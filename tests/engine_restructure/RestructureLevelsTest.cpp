@@ -2,6 +2,8 @@
 // the index operations a restructure builds on (adding and deleting indexes).
 #include "tests/engine_restructure/RestructureTestSupport.h"
 
+#include <algorithm>
+
 #include "engine/blob/BlobFile.h"
 #include "engine/blob/BlobStore.h"
 
@@ -66,6 +68,33 @@ TEST_F(Levels, UniqueIndexKeepsTheRecordInTheLowerSlot) {
   c.SetIndexName("ByName");
   EXPECT_EQ(Codes(c), (std::vector<int32_t>{9, 8, 7}));
   EXPECT_EQ(c.IndexFile()->Header().LiveRecordCount, 3);
+}
+
+TEST_F(Levels, RefusedUniqueIndexLeavesEveryRecordAndNoIndex) {
+  {
+    TDataCursor &c = Open();
+    for (int i = 1; i <= 6; ++i) Add(c, 10 - i, "x" + std::to_string(i), (i - 1) % 3 + 1);
+    c.CloseCursor();
+  }
+  TDataCursor &c = Open(Exclusive());
+  const int secondaries = c.IndexFile()->Header().SecondaryCount;
+  EXPECT_EQ(CodeOf([&] { c.AddSecondaryIndex(MakeIndex("OneValue", {3}, true), /*refuseDuplicates=*/true); }),
+            KURA_KEYVIOL);
+  EXPECT_EQ(c.IndexFile()->Header().SecondaryCount, secondaries);
+  EXPECT_EQ(c.IndexFile()->Header().LiveRecordCount, 6);
+  EXPECT_EQ(c.RecordCount(), 6);
+  c.SetIndexName("ByName");
+  EXPECT_EQ(Codes(c), (std::vector<int32_t>{9, 8, 7, 6, 5, 4}));
+  c.CloseCursor();
+  // The refusal is on disk too: a fresh cursor sees every record and no new index, and the
+  // name can be used again once the values are unique.
+  TDataCursor &again = Open(Exclusive());
+  EXPECT_EQ(again.RecordCount(), 6);
+  const std::vector<std::string> names = again.IndexNames();
+  EXPECT_EQ(std::find(names.begin(), names.end(), "OneValue"), names.end());
+  again.AddSecondaryIndex(MakeIndex("OneValue", {1}, true), true);
+  again.SetIndexName("OneValue");
+  EXPECT_EQ(again.RecordCount(), 6);
 }
 
 TEST_F(Levels, RecordDroppedByAUniqueIndexFreesItsBlobs) {

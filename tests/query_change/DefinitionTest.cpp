@@ -116,7 +116,13 @@ TEST_F(Definition, CreateAndDropIndex) {
   EXPECT_EQ(FailureOf("CREATE INDEX byName ON people (ID)").Code, KURA_INDEXEXISTS);
   Failure f = FailureOf("CREATE INDEX other ON people (Nope)");
   EXPECT_EQ(f.Message, "SQL error - Invalid field name 'Nope' specified for index 'other'");
-  // A unique index over records with equal keys keeps the first of them.
+  // A unique index over records with equal keys is refused and no row is lost.
+  f = FailureOf("CREATE UNIQUE NOCASE INDEX oneName ON people (Name)");
+  EXPECT_EQ(f.Code, KURA_KEYVIOL);
+  EXPECT_EQ(f.Message, "Duplicate key found in the index 'oneName' of the table 'people'");
+  EXPECT_EQ(Query("SELECT ID FROM people ORDER BY ID"), (Rows{"1", "2", "3"}));
+  Inspect("people", [](TDataFile &, TIndexHeader &header) { EXPECT_EQ(header.SecondaryCount, 1); });
+  EXPECT_EQ(Exec("DELETE FROM people WHERE ID = 2"), 1);
   EXPECT_EQ(Exec("CREATE UNIQUE NOCASE INDEX oneName ON people (Name)"), 0);
   EXPECT_EQ(Query("SELECT ID FROM people ORDER BY ID"), (Rows{"1", "3"}));
   EXPECT_EQ(FailureOf("INSERT INTO people VALUES (4, 'AOKI')").Code, KURA_KEYVIOL);

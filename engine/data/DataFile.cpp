@@ -521,6 +521,9 @@ TRecord *TDataFile::AllocateRecord(bool noPrimaryKey, bool suppressAutoInc, int3
   TRecord *record;
   if (slot == next) {
     record = GetRecord(slot);
+    // The new slot lies past the end of the file until it is written (at commit, in a
+    // transaction): a block read over it must not take the short read for a damaged file.
+    if (record) MarkWritten();
   } else {
     if (slot < 1 || slot >= next) RaiseTable(KURA_FILECORRUPT);
     record = GetRecord(slot);

@@ -41,8 +41,9 @@ class TRecordCache {
   TRecord *Find(int32_t recordNumber);
   void Insert(TRecord *record);
   void Remove(TRecord *record);
-  // The least recently used entry that is neither dirty nor pinned, or null.
-  TRecord *Evictable() const;
+  // The least recently used entry that is neither dirty nor pinned, or null. Entries passed on
+  // the way move to the front of the recency chain.
+  TRecord *Evictable();
   void Touch(TRecord *record);
   // Removes up to count least recently used entries that are neither dirty nor pinned, in one
   // pass over the list, and returns them.

@@ -49,23 +49,20 @@ int64_t TAbstractFile::Seek(int32_t handle, int origin, int64_t distance) {
 }
 
 bool TAbstractFile::RangeIsFree(uint64_t start, uint64_t end) const {
-  for (const TLockRangeEntry &entry : FLocks)
-    if (start <= entry.End && entry.Start <= end) return false;
-  return true;
+  auto after = FLocks.upper_bound(end);
+  if (after == FLocks.begin()) return true;
+  return std::prev(after)->second.End < start;
 }
 
 void TAbstractFile::AddRange(uint64_t start, uint64_t length) {
-  FLocks.push_back(TLockRangeEntry{start, start + length - 1, length});
+  FLocks[start] = TLockRangeEntry{start, start + length - 1, length};
 }
 
 bool TAbstractFile::RemoveRange(uint64_t start, uint64_t length) {
-  for (size_t i = 0; i < FLocks.size(); ++i) {
-    if (FLocks[i].Start == start && FLocks[i].Length == length) {
-      FLocks.erase(FLocks.begin() + static_cast<long>(i));
-      return true;
-    }
-  }
-  return false;
+  auto it = FLocks.find(start);
+  if (it == FLocks.end() || it->second.Length != length) return false;
+  FLocks.erase(it);
+  return true;
 }
 
 bool TAbstractFile::LockRange(uint64_t start, uint64_t length) {
@@ -82,10 +79,9 @@ bool TAbstractFile::UnlockRange(uint64_t start, uint64_t length) {
 
 bool TAbstractFile::UnlockRangesWithin(uint64_t start, uint64_t length) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  uint64_t end = start + length - 1;
-  FLocks.erase(std::remove_if(FLocks.begin(), FLocks.end(),
-                              [&](const TLockRangeEntry &e) { return e.Start >= start && e.End <= end; }),
-               FLocks.end());
+  const uint64_t end = start + length - 1;
+  for (auto it = FLocks.lower_bound(start); it != FLocks.end() && it->first <= end;)
+    it = it->second.End <= end ? FLocks.erase(it) : std::next(it);
   return true;
 }
 

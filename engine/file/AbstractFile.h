@@ -3,6 +3,7 @@
 // numbers. Results that can fail are non-negative on success and a negative engine code
 // (-KURA_...) on failure; the operating-system error number of the last failure is kept.
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -81,7 +82,9 @@ class TAbstractFile {
   std::vector<TFileHandleEntry> FHandles;
   int32_t FLastHandle = 0;
   int64_t FLogicalSize = 0;
-  std::vector<TLockRangeEntry> FLocks;
+  // Ranges held by this process, by first byte; they never overlap, so the one that could
+  // overlap a new range is the last one starting at or before the new range's end.
+  std::map<uint64_t, TLockRangeEntry> FLocks;
   int FLastOSError = 0;
   std::recursive_mutex FLock;
 };

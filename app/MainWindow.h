@@ -120,6 +120,10 @@ public:
   void ShowChoices();
   void StepForward();
   void Timer2Timer();
+  // Problems: 問題選択, 解答選択 and 解答表示.
+  void ComboBox1Click();
+  void ComboBox2Click();
+  void CuteButton10Click();
 
   // The text of the version box.
   static QString VersionText();
@@ -159,6 +163,8 @@ private:
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
   void ChooseBranch(int point);
   void CheckAnswerMove(int point);
+  // Clicks and double-clicks of 問題選択 and 解答選択 reach ComboBox1Click and ComboBox2Click.
+  void ConnectProblemControls();
   void AuthoringClick(int point);
 
   TDataModule1 *FDataModule;

@@ -13,9 +13,11 @@ using namespace play;
 void TForm2::CuteButton10Click() {
   TDataModule1 &dm = LessonData(FDataModule);
   kura::TKuraQuery &q = dm.KuraQuery2;
-  // Without the problem's rows the cursor would stay on some other problem and play its
-  // answer instead.
-  if (!q.Active() || !q.Locate("DTX", kura::TKuraValue(CurrentProblem))) {
+  // In a problem lesson without the problem's rows the cursor would stay on another
+  // problem and play its answer on the emptied board instead. (Elsewhere - a lesson without
+  // problems in the editor layout - the playback goes on from the current row.)
+  const bool found = q.Active() && q.Locate("DTX", kura::TKuraValue(CurrentProblem));
+  if (!found && LessonKind != 0) {
     Reporter().ShowInformation(this, QStringLiteral("この問題はありません。"));
     return;
   }

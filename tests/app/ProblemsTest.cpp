@@ -450,6 +450,23 @@ TEST_F(ProblemsTest, ResetStopsAnAnswerPlayingByItself) {
   EXPECT_EQ(Cell(263), 2);
 }
 
+TEST_F(ProblemsTest, AfterResetARightAnswerSteppedOnGoesOnByItself) {
+  Open(1230);
+  ChooseProblem(4);
+  Press(10);  // AutoAdvance 1
+  Press(9);   // stops the timer, AutoAdvance stays
+  ASSERT_EQ(AutoAdvance, 1);
+  ASSERT_FALSE(Form->Timer2()->isActive());
+  Click(282);
+  EXPECT_EQ(Panel(0), QStringLiteral("正解です。進めてください。"));
+  EXPECT_FALSE(Form->Timer2()->isActive());
+  Press(5);  // the reply, and the rest of the answer by the timer
+  EXPECT_EQ(Cell(264), 2);
+  EXPECT_TRUE(Form->Timer2()->isActive());
+  Form->Timer2Timer();
+  EXPECT_EQ(Cell(265), 1);
+}
+
 // ---- the problem controls per kind ----
 
 TEST_F(ProblemsTest, TheProblemControlsFollowTheLessonKind) {

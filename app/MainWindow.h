@@ -163,6 +163,9 @@ private:
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
   void ChooseBranch(int point);
   void CheckAnswerMove(int point);
+  // After a move of the figure is drawn in a problem lesson, the learner's next stone (placed
+  // in turn) is of the other colour.
+  void PassTurnInProblem();
   // Clicks and double-clicks of 問題選択 and 解答選択 reach ComboBox1Click and ComboBox2Click.
   void ConnectProblemControls();
   void AuthoringClick(int point);

@@ -2,6 +2,7 @@
 // sign on the problem's first row, and a stone placed on the board against the problem's
 // answer sequences.
 #include <QComboBox>
+#include <cstdlib>
 #include <vector>
 
 #include "app/DataModule.h"
@@ -92,6 +93,13 @@ void TForm2::CheckAnswerMove(int point) {
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, QStringLiteral("正解です。解答手順は終了です。"));
   }
+}
+
+void TForm2::PassTurnInProblem() {
+  // A figure step leaves CurrentColor at the colour of the move it drew, which a lesson
+  // without problems (free placement) never reads. In a problem lesson the learner answers
+  // in turn, so the stone after the drawn move must be of the other colour.
+  if (LessonKind != 0) CurrentColor = NextColor(std::abs(CurrentColor));
 }
 
 }  // namespace miretoka

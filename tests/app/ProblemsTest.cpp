@@ -236,6 +236,22 @@ TEST_F(ProblemsTest, AFirstMoveThatGoesOnLeavesTheReplyToOneStepForward) {
   EXPECT_EQ(Text(265), QStringLiteral("3"));
 }
 
+TEST_F(ProblemsTest, AfterTheReplyTheLearnersNextStoneHasTheRightColour) {
+  Open(1230);
+  ChooseProblem(4);
+  Click(282);  // black, move 1
+  Press(5);    // white's reply, move 2
+  ASSERT_EQ(Cell(264), 2);
+  Click(265);  // black's move 3 of the answer
+  EXPECT_EQ(Cell(265), 1);
+  EXPECT_EQ(Text(265), QStringLiteral("3"));
+  EXPECT_EQ(Panel(0), QStringLiteral("正解です。進めてください。"));
+  Click(283);  // white's move 4
+  EXPECT_EQ(Cell(283), 2);
+  EXPECT_EQ(Panel(0), QStringLiteral("正解です。進めてください。"));
+  EXPECT_TRUE(Infos().isEmpty());
+}
+
 TEST_F(ProblemsTest, InAKindThreeLessonABoardClickOnlyPlacesAStone) {
   Open(1320);
   const int sounds = Sounds();

@@ -41,11 +41,19 @@ void TForm2::ComboBox2Click() {
   // The sign is read from the problem's own first row only: a problem missing from the figure,
   // or one that is answered on the board alone, has no sign to compare with, and the row the
   // cursor happens to stand on must not be taken for its answer.
-  if (!q.Active() || !q.Locate("DTX", kura::TKuraValue(CurrentProblem))) {
+  if (!q.Active() || q.IsEmpty()) {
+    Reporter().ShowInformation(this, QStringLiteral("この問題はありません。"));
+    return;
+  }
+  // The figure cursor is the position of 1手進む and 1手戻す: reading the sign leaves it where
+  // the board is.
+  const std::vector<uint8_t> here = q.GetBookmark();
+  if (!q.Locate("DTX", kura::TKuraValue(CurrentProblem))) {
     Reporter().ShowInformation(this, QStringLiteral("この問題はありません。"));
     return;
   }
   const QString c = QString::fromStdString(q.Fields(fCMT).AsString());
+  q.GotoBookmark(here);
   if (!IsAnswerSign(c)) {
     Reporter().ShowInformation(this, QStringLiteral("この問題は解答選択では答えられません。"));
     return;

@@ -325,6 +325,27 @@ TEST_F(ProblemsTest, AllThreeSignsInAKindThreeLesson) {
   EXPECT_EQ(Infos().size(), 2);
 }
 
+TEST_F(ProblemsTest, JudgingTheAnswerBoxLeavesThePlaybackWhereTheBoardIs) {
+  Open(1240);
+  ChooseAnswer(QStringLiteral("○"));
+  ASSERT_EQ(Panel(0), QStringLiteral("正解です"));
+  Press(5);  // still at the end of the problem's basic figure: its answer is offered
+  EXPECT_EQ(Text(182), QStringLiteral("●"));
+  EXPECT_EQ(Choices(), 1);
+  EXPECT_EQ(Cell(180), 1);
+  EXPECT_TRUE(Text(180).trimmed().isEmpty());
+
+  ChooseProblem(4);
+  Click(21);  // the right stone; the answer ends there
+  ASSERT_EQ(Panel(0), QStringLiteral("正解です。解答手順は終了です。"));
+  ChooseAnswer(QStringLiteral("○"));
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”× ”です")});
+  Press(5);
+  EXPECT_EQ(Panel(0), QStringLiteral("もう進めません。"));
+  EXPECT_EQ(Cell(3), 1);
+  EXPECT_EQ(Cell(2), 2);
+}
+
 TEST_F(ProblemsTest, TheAnswerBoxOfAProblemWithoutASignGivesNoVerdict) {
   Open(1230);  // kind 1: answered on the board; its first rows hold no sign
   ChooseAnswer(QStringLiteral("○"));

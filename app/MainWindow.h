@@ -158,16 +158,16 @@ private:
   bool DrawFigureRows(bool plainStones);
   // MoveKey and StoneNumber of a stone captured during figure playback.
   void FigureCaptureKeys(play::CaptureRecord &record);
-  void ShowHelpTopicOf(int contextNumber);
-
-  // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
-  void ChooseBranch(int point);
-  void CheckAnswerMove(int point);
   // After a move of the figure is drawn in a problem lesson, the learner's next stone (placed
   // in turn) is of the other colour.
   void PassTurnInProblem();
   // Clicks and double-clicks of 問題選択 and 解答選択 reach ComboBox1Click and ComboBox2Click.
   void ConnectProblemControls();
+  void ShowHelpTopicOf(int contextNumber);
+
+  // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
+  void ChooseBranch(int point);
+  void CheckAnswerMove(int point);
   void AuthoringClick(int point);
 
   TDataModule1 *FDataModule;

@@ -100,6 +100,7 @@ void TForm2::StepForward() {
   if (ClassifyRow(dm) != 0) {
     PlayFeedback(0);
     FStatusBar1->SetPanelText(0, QStringLiteral("進めてください。"));
+    PassTurnInProblem();
   } else {
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, QStringLiteral("登録手順は終了です。"));
@@ -141,6 +142,7 @@ void TForm2::ChooseBranch(int point) {
   if (LessonKind == 0)
     q.Locate("TES;PST", std::vector<kura::TKuraValue>{kura::TKuraValue(MoveNumber), kura::TKuraValue(point)});
   if (r != 0) {
+    PassTurnInProblem();
     if (AutoAdvance == 1)
       FTimer2->start();
     else

@@ -71,6 +71,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
 
   TBoardParts board = BuildBoard();
   BuildSidePanel();
+  ConnectProblemControls();
   FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
   FBoard->PlaybackCaptureKeys = [this](CaptureRecord &record) { FigureCaptureKeys(record); };
   BuildMenu();
@@ -217,7 +218,7 @@ void TForm2::BuildSidePanel() {
   FComboBox2->setEditText(QStringLiteral("解答選択"));
   FComboBox2->setGeometry(PanelLeft + 98, 324, 94, 22);
 
-  AddButton(10, QStringLiteral("解答表示"), nullptr)->setGeometry(PanelLeft, 352, 94, 26);
+  AddButton(10, QStringLiteral("解答表示"), &TForm2::CuteButton10Click)->setGeometry(PanelLeft, 352, 94, 26);
   // Marks and figure numbers typed by an author; in the editor layout beside 解答表示.
   FEdit3 = new QLineEdit(FClient);
   FEdit3->setObjectName(QStringLiteral("Edit3"));

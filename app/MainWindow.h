@@ -120,6 +120,10 @@ public:
   void ShowChoices();
   void StepForward();
   void Timer2Timer();
+  // Problems: 問題選択, 解答選択 and 解答表示.
+  void ComboBox1Click();
+  void ComboBox2Click();
+  void CuteButton10Click();
 
   // The text of the version box.
   static QString VersionText();
@@ -154,6 +158,11 @@ private:
   bool DrawFigureRows(bool plainStones);
   // MoveKey and StoneNumber of a stone captured during figure playback.
   void FigureCaptureKeys(play::CaptureRecord &record);
+  // After a move of the figure is drawn in a problem lesson, the learner's next stone (placed
+  // in turn) is of the other colour.
+  void PassTurnInProblem();
+  // Clicks and double-clicks of 問題選択 and 解答選択 reach ComboBox1Click and ComboBox2Click.
+  void ConnectProblemControls();
   void ShowHelpTopicOf(int contextNumber);
 
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.

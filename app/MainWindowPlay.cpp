@@ -81,7 +81,6 @@ void TForm2::CuteButton7Click() {
 void TForm2::CuteButton6Click() { ClearBoard(); }
 
 // Seams to the lesson panel: the answer check and authoring come with their parts.
-void TForm2::CheckAnswerMove(int) {}
 void TForm2::AuthoringClick(int) {}
 
 }  // namespace miretoka

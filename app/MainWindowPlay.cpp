@@ -37,7 +37,7 @@ void TForm2::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::Ke
         break;
     }
   } else if (CurrentFigure != 0) {
-    AuthoringClick(point);
+    AuthoringClick(point, button);
   } else {
     Reporter().ShowInformation(this, QStringLiteral("目次をダブルクリックしてください。"));
     PlayFeedback(0);
@@ -80,8 +80,7 @@ void TForm2::CuteButton7Click() {
 
 void TForm2::CuteButton6Click() { ClearBoard(); }
 
-// Seams to the lesson panel: the answer check and authoring come with their parts.
+// Seam to the lesson panel: the answer check comes with its part.
 void TForm2::CheckAnswerMove(int) {}
-void TForm2::AuthoringClick(int) {}
 
 }  // namespace miretoka

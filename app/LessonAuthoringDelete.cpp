@@ -82,10 +82,18 @@ void TForm2::CuteButton4Click() {
   // The branch under the cursor: the one whose rows hold the cursor's row.
   const std::vector<uint8_t> here = q.GetBookmark();
   const std::vector<TBranchRows> branches = ReadBranches(q);
-  std::size_t chosen = 0;
+  std::size_t chosen = branches.size();
   for (std::size_t i = 0; i < branches.size(); ++i)
     for (const auto &row : branches[i].Rows)
       if (row == here) chosen = i;
+  if (chosen == branches.size()) {
+    // The cursor stands on no row of the figure: there is no branch to point at, and guessing
+    // one could delete the basic figure.
+    q.GotoBookmark(here);
+    Reporter().ShowInformation(this, QStringLiteral("削除する手順の行をクリックしてください。"));
+    PlayFeedback(0);
+    return;
+  }
   // It and every branch beneath it, level by level.
   std::set<std::size_t> doomed{chosen};
   std::set<std::int32_t> ends;

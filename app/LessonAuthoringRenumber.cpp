@@ -56,11 +56,14 @@ void TForm2::CuteButton11Click() {
   dm.OpenFigure(CurrentFigure);
   kura::TKuraQuery &q = dm.KuraQuery2;
   // A row given the new number no longer meets "MNB = :MNB" and leaves the live result, so
-  // the first row is always the next one to renumber. The count bounds the walk should a
-  // posted row stay in the result.
+  // the first row is normally the next one to renumber. Should a posted row stay in the
+  // result, it is passed over rather than renumbered again, and the count bounds the walk:
+  // every row is renumbered exactly once either way.
   const std::int64_t rows = q.RecordCount();
   for (std::int64_t i = 0; i < rows && !q.IsEmpty(); ++i) {
     q.First();
+    while (!q.Eof() && q.FieldByName("MNB").AsInteger() == n) q.Next();
+    if (q.FieldByName("MNB").AsInteger() == n) break;  // every row left carries n
     q.Edit();
     q.FieldByName("MNB").SetAsInteger(n);
     q.Post();

@@ -248,5 +248,34 @@ TEST_F(MarksTest, AuthoringMarkClicksDrawAndRecordEachPlace) {
   EXPECT_EQ(CountMoves(), 3);
 }
 
+// A problem lesson draws the marks of its problem figure the same way.
+class ProblemMarksTest : public LessonTest {
+protected:
+  kyozai::TLessonSource Lessons() const override {
+    kyozai::TLessonSource s;
+    s.Contents = {{1000, "記号の問題", 3}};
+    s.Figures = {FigureRow(1000, 0, 1, 61, 0, 9999, 1, "○"), FigureRow(1000, 0, 3, 62, 0, 0, 23, "ア"),
+                 FigureRow(1000, 0, 2, 63, 1, 0, 12, "イ")};
+    return s;
+  }
+};
+
+TEST_F(ProblemMarksTest, TheProblemFigureShowsItsMarks) {
+  Open(1000);
+  ASSERT_EQ(CurrentProblem, 1);
+  EXPECT_EQ(Cell(61), 1);
+  EXPECT_TRUE(HasStone(61));
+  EXPECT_EQ(Text(62), QStringLiteral("ア"));
+  EXPECT_EQ(Form->Label(62)->FontColor(), Red);
+  EXPECT_TRUE(Form->Label(62)->IsBold());
+  EXPECT_FALSE(Form->Label(62)->IsTransparent());
+  EXPECT_FALSE(HasStone(62));
+  EXPECT_EQ(Text(63), QStringLiteral("イ"));
+  EXPECT_EQ(Form->Label(63)->FontColor(), Green);
+  EXPECT_TRUE(HasStone(63));
+  EXPECT_EQ(Cell(62), 0);
+  EXPECT_EQ(Cell(63), 0);
+}
+
 }  // namespace
 }  // namespace miretoka::test

@@ -29,6 +29,8 @@ void TForm2::AuthoringClick(int point, Qt::MouseButton button) {
     Board[static_cast<std::size_t>(point - 1)] = CurrentColor;
     MoveNumber += 1;
     entry = MoveRecord{MoveNumber, CurrentColor, point, 0};
+    // As with a placement in play, the stone shows through a background mark's patch.
+    Label(point)->SetTransparent(true);
     // A move has no characters; a text left from an earlier, cleared click must not be
     // stored with it.
     MoveTextAt(MoveCount - 1).clear();

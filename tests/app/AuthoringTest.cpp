@@ -2,6 +2,7 @@
 // 基本図登録, 手順登録 hanging sequences at the end of the branch under the figure grid's
 // cursor, 手順削除, 基本図削除, MNB変, and rebuilding the board by clicking a figure-grid row.
 // The rows written are read back through a query of their own.
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
@@ -203,7 +204,14 @@ TEST_F(AuthoringTest, ClickingAFigureRowReplaysThePathToIt) {
   Click(120);
   Press(RegisterSequence);  // rows: basic 0-2, main line 3-4, branch 102 at 5, branch 120 at 6
 
+  // The grid is detached while the path is walked: its selection moves only to the clicked
+  // row, never through the rows the walk visits.
+  ClickFigureRow(0);
+  std::vector<int> selected;
+  QObject::connect(FigureGrid()->selectionModel(), &QItemSelectionModel::currentRowChanged,
+                   [&selected](const QModelIndex &current) { selected.push_back(current.row()); });
   ClickFigureRow(6);
+  EXPECT_EQ(selected, std::vector<int>{6});
   EXPECT_EQ(Cell(61), 1);
   EXPECT_EQ(Cell(62), 2);
   EXPECT_EQ(Text(63), QStringLiteral("A"));  // the basic figure's mark, drawn as a mark

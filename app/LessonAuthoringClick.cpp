@@ -1,6 +1,6 @@
 // TForm2: a board click in the editor layout. With Edit3 empty the click records a move (left
 // button black, any other white), shown without its number; with characters in Edit3 it
-// records a mark of the chosen character spec. Either way the click is drawn at once and kept
+// records a mark of the chosen lettering (文字仕様). Either way the click is drawn at once and kept
 // in the move list until 基本図登録 or 手順登録 stores it.
 #include <QLineEdit>
 
@@ -16,7 +16,7 @@ using namespace play;
 
 void TForm2::AuthoringClick(int point, Qt::MouseButton button) {
   const QString t = FEdit3->text();
-  if (!t.isEmpty() && !CharacterSpecChosen()) {
+  if (!t.isEmpty() && !LetteringChosen()) {
     Reporter().ShowInformation(this, QStringLiteral("文字仕様を選択してください"));
     return;
   }

@@ -205,7 +205,7 @@ void TForm2::BuildSidePanel() {
   };
   FGroupBox2 = specBox("GroupBox2", PanelLeft, {"石上", "背景", "直接"});
   FGroupBox3 = specBox("GroupBox3", PanelLeft + 98, {"標準", "緑", "赤"});
-  ConnectCharacterSpec();
+  ConnectLettering();
 
   FComboBox1 = new QComboBox(FClient);
   FComboBox1->setObjectName(QStringLiteral("ComboBox1"));

@@ -182,7 +182,7 @@ private:
   void ChooseBranch(int point);
   void CheckAnswerMove(int point);
   void AuthoringClick(int point, Qt::MouseButton button);
-  void ConnectCharacterSpec();
+  void ConnectLettering();
   // Shows why a registration with nothing recorded stores nothing; true when n is 0.
   bool RefuseEmptyRegistration(std::int32_t n);
 

@@ -5,7 +5,7 @@ namespace miretoka::play {
 std::int32_t MarkPlace = 0;
 std::int32_t MarkColor = 0;
 
-void ResetCharacterSpec() {
+void ResetLettering() {
   MarkPlace = 0;
   MarkColor = 0;
 }

@@ -4,7 +4,7 @@
 // code, place x 10 + colour (11 to 33), in the figure row's DTX and its characters in CMT;
 // DrawStone draws every code above 2 as a mark.
 //
-// The character spec an author has chosen for the next mark click lives here too.
+// The lettering (文字仕様) an author has chosen for the next mark click lives here too.
 #include <cstdint>
 
 namespace miretoka::play {
@@ -26,10 +26,10 @@ constexpr std::int32_t BackgroundMarkColor = 3;
 // DTX of 10 and above is a mark code; below 10 the row is a stone (or a problem number).
 inline bool IsMarkCode(std::int32_t dtx) { return dtx >= 10; }
 inline std::int32_t MarkCode(std::int32_t place, std::int32_t colour) { return place * 10 + colour; }
-// The character spec is complete when both a place and a colour have been chosen.
-inline bool CharacterSpecChosen() { return MarkPlace != 0 && MarkColor != 0; }
+// The lettering (文字仕様) is complete when both a place and a colour have been chosen.
+inline bool LetteringChosen() { return MarkPlace != 0 && MarkColor != 0; }
 
 // No place and no colour chosen, as when the window opens.
-void ResetCharacterSpec();
+void ResetLettering();
 
 }  // namespace miretoka::play

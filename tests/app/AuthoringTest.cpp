@@ -67,7 +67,7 @@ protected:
     return FigureRow(mnb, tes, col, pst, bfr, bto, dtx, cmt);
   }
 
-  void ChooseSpec(int number) {
+  void ChooseLettering(int number) {
     QRadioButton *rb = Form->RadioButton(number);
     ASSERT_NE(rb, nullptr) << number;
     QTest::mouseClick(rb, Qt::LeftButton, Qt::NoModifier, QPoint(8, rb->height() / 2));
@@ -91,8 +91,8 @@ protected:
     Open(2000);
     Click(61);
     Click(62, Qt::RightButton);
-    ChooseSpec(7);
-    ChooseSpec(10);
+    ChooseLettering(7);
+    ChooseLettering(10);
     Form->Edit3()->setText(QStringLiteral("A"));
     Click(63);
     Press(RegisterFigure);
@@ -108,8 +108,8 @@ TEST_F(AuthoringTest, RegisteringTheBasicFigureAppendsARootBranch) {
   ASSERT_EQ(CurrentFigure, 2000);
   Click(61);
   Click(62, Qt::RightButton);
-  ChooseSpec(7);
-  ChooseSpec(10);
+  ChooseLettering(7);
+  ChooseLettering(10);
   Form->Edit3()->setText(QStringLiteral("A"));
   Click(63);
   EXPECT_EQ(MoveCount, 3);
@@ -141,8 +141,8 @@ TEST_F(AuthoringTest, RegisteringTheBasicFigureAppendsARootBranch) {
 
 TEST_F(AuthoringTest, TheRegisteredFigureOpensWithItsMark) {
   Open(2000);
-  ChooseSpec(6);
-  ChooseSpec(9);
+  ChooseLettering(6);
+  ChooseLettering(9);
   Form->Edit3()->setText(QStringLiteral("△"));
   Click(64);
   Form->Edit3()->clear();
@@ -391,8 +391,8 @@ TEST_F(AuthoringTest, OddClicksAreRefusedWithoutTouchingTheTable) {
   ASSERT_EQ(Rows(2000).size(), 1u);
   ClickFigureRow(0);
   Click(120);
-  ChooseSpec(7);
-  ChooseSpec(8);
+  ChooseLettering(7);
+  ChooseLettering(8);
   Form->Edit3()->setText(QStringLiteral("a"));
   Click(121);
   Press(RegisterSequence);

@@ -1,7 +1,7 @@
 // Marks on lesson figures: characters on a stone, on a patch of board colour and straight on
 // the board, in the standard colour, green and red, as the main window draws them when a
 // lesson is opened, played, cleared and replayed, and as an author places them with the
-// character spec of the editor layout.
+// lettering (文字仕様) of the editor layout.
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -71,7 +71,7 @@ protected:
   }
   // A click on the button's indicator (a one-character caption leaves the middle of the
   // button outside its clickable area).
-  void ChooseSpec(int number) {
+  void ChooseLettering(int number) {
     QRadioButton *rb = Form->RadioButton(number);
     ASSERT_NE(rb, nullptr) << number;
     QTest::mouseClick(rb, Qt::LeftButton, Qt::NoModifier, QPoint(8, rb->height() / 2));
@@ -164,7 +164,7 @@ TEST_F(MarksTest, ReplayingToAFigureRowDrawsTheMarksAsMarks) {
   EXPECT_EQ(Cell(61), 1);
 }
 
-TEST_F(MarksTest, TheCharacterSpecButtonsSetPlaceAndColour) {
+TEST_F(MarksTest, TheLetteringButtonsSetPlaceAndColour) {
   EnterEditor();
   EXPECT_EQ(MarkPlace, 0);
   EXPECT_EQ(MarkColor, 0);
@@ -176,21 +176,21 @@ TEST_F(MarksTest, TheCharacterSpecButtonsSetPlaceAndColour) {
     ASSERT_NE(Form->RadioButton(number), nullptr) << number;
     EXPECT_EQ(Form->RadioButton(number)->text(), QString::fromUtf8(caption));
   }
-  ChooseSpec(6);
+  ChooseLettering(6);
   EXPECT_EQ(MarkPlace, 2);
-  ChooseSpec(10);
+  ChooseLettering(10);
   EXPECT_EQ(MarkColor, 3);
   Form->RadioButton(5)->setChecked(true);  // checked by the program: the handler runs as well
   EXPECT_EQ(MarkPlace, 1);
-  ChooseSpec(8);
+  ChooseLettering(8);
   EXPECT_EQ(MarkColor, 1);
-  ChooseSpec(9);
+  ChooseLettering(9);
   EXPECT_EQ(MarkColor, 2);
-  ChooseSpec(7);
+  ChooseLettering(7);
   EXPECT_EQ(MarkPlace, 3);
 }
 
-TEST_F(MarksTest, AMarkClickWithoutACompleteSpecIsRefused) {
+TEST_F(MarksTest, AMarkClickWithoutCompleteLetteringIsRefused) {
   EnterEditor();
   Open(1000);
   Form->Edit3()->setText(QStringLiteral("X"));
@@ -199,11 +199,11 @@ TEST_F(MarksTest, AMarkClickWithoutACompleteSpecIsRefused) {
   EXPECT_EQ(MoveCount, 0);
   EXPECT_EQ(Text(200), QStringLiteral(" "));  // as the opening left it
   EXPECT_EQ(Cell(200), 0);
-  ChooseSpec(7);  // a place but still no colour
+  ChooseLettering(7);  // a place but still no colour
   Click(200);
   EXPECT_EQ(Messages->Informations.size(), 2);
   EXPECT_EQ(MoveCount, 0);
-  ChooseSpec(10);
+  ChooseLettering(10);
   Click(200);  // now complete: recorded normally
   EXPECT_EQ(Messages->Informations.size(), 2);
   EXPECT_EQ(MoveCount, 1);
@@ -214,8 +214,8 @@ TEST_F(MarksTest, AuthoringMarkClicksDrawAndRecordEachPlace) {
   EnterEditor();
   Open(1000);
   Form->Edit3()->setText(QStringLiteral("あ"));
-  ChooseSpec(5);  // 石上
-  ChooseSpec(8);  // 標準
+  ChooseLettering(5);  // 石上
+  ChooseLettering(8);  // 標準
   Click(200, Qt::RightButton);  // a white stone with black characters
   EXPECT_EQ(Text(200), QStringLiteral("あ"));
   EXPECT_EQ(L(200)->FontColor(), Qt::black);
@@ -227,8 +227,8 @@ TEST_F(MarksTest, AuthoringMarkClicksDrawAndRecordEachPlace) {
   EXPECT_EQ(MoveList[0].Mark, 11);
   EXPECT_EQ(MoveTexts[0], QStringLiteral("あ"));
 
-  ChooseSpec(6);  // 背景
-  ChooseSpec(9);  // 緑
+  ChooseLettering(6);  // 背景
+  ChooseLettering(9);  // 緑
   Form->Edit3()->setText(QStringLiteral("い"));
   Click(201);
   ExpectMark(201, "い", Green, true, true, false);
@@ -236,8 +236,8 @@ TEST_F(MarksTest, AuthoringMarkClicksDrawAndRecordEachPlace) {
   EXPECT_EQ(MoveList[1].Mark, 22);
   EXPECT_EQ(MoveTexts[1], QStringLiteral("い"));
 
-  ChooseSpec(7);  // 直接
-  ChooseSpec(10);  // 赤
+  ChooseLettering(7);  // 直接
+  ChooseLettering(10);  // 赤
   Form->Edit3()->setText(QStringLiteral("う"));
   Click(202);
   ExpectMark(202, "う", Red, true, false, false);

@@ -1,4 +1,4 @@
-// TForm2: the character spec of the editor layout - the place of a mark ("石上", "背景",
+// TForm2: the lettering (文字仕様) of the editor layout - the place of a mark ("石上", "背景",
 // "直接" in GroupBox2) and its colour ("標準", "緑", "赤" in GroupBox3). A button that becomes
 // checked runs its click handler, whether a person or the program checked it.
 #include <QGroupBox>
@@ -29,9 +29,9 @@ QRadioButton *TForm2::RadioButton(int number) const {
   return box->findChild<QRadioButton *>(box->objectName() + QStringLiteral("Option") + QString::number(option));
 }
 
-void TForm2::ConnectCharacterSpec() {
+void TForm2::ConnectLettering() {
   // Nothing is chosen when the window opens; the choice then holds for the rest of the run.
-  ResetCharacterSpec();
+  ResetLettering();
   const std::pair<int, void (TForm2::*)()> handlers[] = {
       {5, &TForm2::RadioButton5Click}, {6, &TForm2::RadioButton6Click},  {7, &TForm2::RadioButton7Click},
       {8, &TForm2::RadioButton8Click}, {9, &TForm2::RadioButton9Click}, {10, &TForm2::RadioButton10Click}};

@@ -418,5 +418,47 @@ TEST_F(AuthoringTest, AFigureWithoutContentsRowOpensThroughRowThousand) {
   EXPECT_EQ(rows[3], Row(1500, 2, 2, 81, 3, 2));
 }
 
+TEST_F(AuthoringTest, WithoutAGridClickASequenceHangsAtTheOpenedBasicFigure) {
+  Open(1500);  // the cursor rests on the basic figure's last row
+  Click(90);
+  Click(91, Qt::RightButton);
+  Press(RegisterSequence);
+  const std::vector<kyozai::TFigureRow> rows = Rows(1500);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[3], Row(1500, 1, 1, 90, 0, 1));
+  EXPECT_EQ(rows[4], Row(1500, 2, 2, 91, 3, 0));
+}
+
+// Figures whose branches do not join up: a branch hanging at a number no row ends with, and
+// two branches hanging at each other's ends.
+class DamagedFigureTest : public AuthoringTest {
+protected:
+  kyozai::TLessonSource Lessons() const override {
+    kyozai::TLessonSource s = AuthoringTest::Lessons();
+    for (const auto &r : {FigureRow(3000, 0, 1, 61, 1, 9999), FigureRow(3000, 1, 2, 70, 5, 7),
+                          FigureRow(3000, 1, 1, 80, 8, 9), FigureRow(3000, 2, 2, 81, 9, 8)})
+      s.Figures.push_back(r);
+    return s;
+  }
+};
+
+TEST_F(DamagedFigureTest, ReplayStopsWhereThePathBreaksOrTurnsInARing) {
+  Form->Edit3()->setText(QStringLiteral("3000"));
+  Open(1000);
+  ASSERT_EQ(CurrentFigure, 3000);
+  Form->Edit3()->clear();
+  ClickFigureRow(1);  // hangs at 7, which no branch ends with
+  EXPECT_EQ(Cell(70), 2);
+  EXPECT_EQ(Text(70), QStringLiteral("1"));
+  EXPECT_EQ(Cell(61), 0);  // the root is not on its path
+  EXPECT_EQ(CursorRow(), 1);
+  ClickFigureRow(3);  // the ring: the walk ends and the cursor comes back
+  EXPECT_EQ(Cell(81), 2);
+  EXPECT_EQ(Cell(80), 1);
+  EXPECT_EQ(CursorRow(), 3);
+  EXPECT_TRUE(Form->FigureGridAttached());
+  EXPECT_TRUE(Messages->Errors.isEmpty()) << Messages->Errors.join("\n").toStdString();
+}
+
 }  // namespace
 }  // namespace miretoka::test

@@ -89,7 +89,11 @@ void TForm2::StepForward() {
   CurrentColor = Field(q, fCOL);
   const int p = Field(q, fPST);
   const QString t = Text(q, fCMT);
-  if (FBoard->HasPoint(p)) Label(p)->SetBold(false);
+  if (FBoard->HasPoint(p)) {
+    Label(p)->SetBold(false);
+    // A move drawn on a background mark's patch shows its number on the stone, not on the patch.
+    Label(p)->SetTransparent(true);
+  }
   if (OnBoard(p)) Board[static_cast<std::size_t>(p - 1)] = CurrentColor;  // a wrong move keeps its sign
   DrawStone(MoveNumber, CurrentColor, p, 1, t);
   if (LessonKind == 0)

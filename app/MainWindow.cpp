@@ -169,7 +169,7 @@ void TForm2::BuildSidePanel() {
   FDBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
   FDBGrid2->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(FFigureModel, &TDataSetModel::CurrentRowChanged, FDBGrid2, [this](int row) {
-    if (row >= 0) FDBGrid2->selectRow(row);
+    if (row >= 0 && FFigureGridAttached) FDBGrid2->selectRow(row);
   });
   FDBGrid2->horizontalHeader()->setMinimumSectionSize(30);
   FDBGrid2->horizontalHeader()->setDefaultSectionSize(30);
@@ -181,12 +181,14 @@ void TForm2::BuildSidePanel() {
   // As in the contents grid, a click moves the figure cursor to the clicked row.
   connect(FDBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) {
-            if (!FDataModule || !current.isValid()) return;
+            if (!FDataModule || !current.isValid() || !FFigureGridAttached) return;
             RunHandler(this, [&] {
               kura::TKuraQuery &q = FDataModule->KuraQuery2;
               if (q.Active() && q.RecNo() != current.row() + 1) q.SetRecNo(current.row() + 1);
             });
           });
+
+  connect(FDBGrid2, &QAbstractItemView::clicked, this, [this] { RunHandler(this, [this] { DBGrid2CellClick(); }); });
 
   // The character spec of marks: place and colour.
   auto specBox = [this](const char *name, int left, std::initializer_list<const char *> captions) {
@@ -204,6 +206,7 @@ void TForm2::BuildSidePanel() {
   };
   FGroupBox2 = specBox("GroupBox2", PanelLeft, {"石上", "背景", "直接"});
   FGroupBox3 = specBox("GroupBox3", PanelLeft + 98, {"標準", "緑", "赤"});
+  ConnectLettering();
 
   FComboBox1 = new QComboBox(FClient);
   FComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -225,11 +228,11 @@ void TForm2::BuildSidePanel() {
   FEdit3->setGeometry(PanelLeft + 98, 376, 94, 24);
   FEdit3->hide();
   // The authoring buttons of the editor layout.
-  AddButton(2, QStringLiteral("基本図登録"), nullptr)->setGeometry(PanelLeft, 404, 94, 26);
-  AddButton(3, QStringLiteral("基本図削除"), nullptr)->setGeometry(PanelLeft + 98, 404, 94, 26);
-  AddButton(8, QStringLiteral("手順登録"), nullptr)->setGeometry(PanelLeft, 432, 94, 26);
-  AddButton(4, QStringLiteral("手順削除"), nullptr)->setGeometry(PanelLeft + 98, 432, 94, 26);
-  AddButton(11, QStringLiteral("MNB変"), nullptr)->setGeometry(PanelLeft, 516, 94, 22);
+  AddButton(2, QStringLiteral("基本図登録"), &TForm2::CuteButton2Click)->setGeometry(PanelLeft, 404, 94, 26);
+  AddButton(3, QStringLiteral("基本図削除"), &TForm2::CuteButton3Click)->setGeometry(PanelLeft + 98, 404, 94, 26);
+  AddButton(8, QStringLiteral("手順登録"), &TForm2::CuteButton8Click)->setGeometry(PanelLeft, 432, 94, 26);
+  AddButton(4, QStringLiteral("手順削除"), &TForm2::CuteButton4Click)->setGeometry(PanelLeft + 98, 432, 94, 26);
+  AddButton(11, QStringLiteral("MNB変"), &TForm2::CuteButton11Click)->setGeometry(PanelLeft, 516, 94, 22);
   AddButton(5, QStringLiteral("1手進む"), &TForm2::CuteButton5Click)->setGeometry(PanelLeft, 384, 94, 26);
   AddButton(7, QStringLiteral("1手戻す"), &TForm2::CuteButton7Click)->setGeometry(PanelLeft + 98, 384, 94, 26);
   AddButton(6, QStringLiteral("クリア"), &TForm2::CuteButton6Click)->setGeometry(PanelLeft, 416, 94, 26);

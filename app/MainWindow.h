@@ -125,6 +125,28 @@ public:
   void ComboBox2Click();
   void CuteButton10Click();
 
+  // --- marks and authoring (editor layout) ---
+  // RadioButton5..7: place of a mark (石上, 背景, 直接); RadioButton8..10: its colour
+  // (標準, 緑, 赤). RadioButton(1..3) are the play-mode buttons.
+  QRadioButton *RadioButton(int number) const;
+  void RadioButton5Click();
+  void RadioButton6Click();
+  void RadioButton7Click();
+  void RadioButton8Click();
+  void RadioButton9Click();
+  void RadioButton10Click();
+  void CuteButton2Click();   // 基本図登録
+  void CuteButton3Click();   // 基本図削除
+  void CuteButton8Click();   // 手順登録
+  void CuteButton4Click();   // 手順削除
+  void CuteButton11Click();  // MNB変
+  void DBGrid2CellClick();
+  // Rebuilds the board along the branch path to the figure query's current row.
+  void ReplayToRow();
+  // Whether the figure grid follows (and moves) the figure query's cursor.
+  bool FigureGridAttached() const { return FFigureGridAttached; }
+  void SetFigureGridAttached(bool attached);
+
   // The text of the version box.
   static QString VersionText();
 
@@ -168,7 +190,10 @@ private:
   // Lesson seams: branch choice, answer check and authoring come with the lesson panel.
   void ChooseBranch(int point);
   void CheckAnswerMove(int point);
-  void AuthoringClick(int point);
+  void AuthoringClick(int point, Qt::MouseButton button);
+  void ConnectLettering();
+  // Shows why a registration with nothing recorded stores nothing; true when n is 0.
+  bool RefuseEmptyRegistration(std::int32_t n);
 
   TDataModule1 *FDataModule;
   QScrollArea *FScroll = nullptr;
@@ -187,6 +212,7 @@ private:
   QComboBox *FComboBox2 = nullptr;
   QTableView *FDBGrid2 = nullptr;
   TDataSetModel *FFigureModel = nullptr;
+  bool FFigureGridAttached = true;
   QLineEdit *FEdit3 = nullptr;
   QGroupBox *FGroupBox2 = nullptr;
   QGroupBox *FGroupBox3 = nullptr;

@@ -37,7 +37,7 @@ void TForm2::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::Ke
         break;
     }
   } else if (CurrentFigure != 0) {
-    AuthoringClick(point);
+    AuthoringClick(point, button);
   } else {
     Reporter().ShowInformation(this, QStringLiteral("目次をダブルクリックしてください。"));
     PlayFeedback(0);
@@ -80,7 +80,5 @@ void TForm2::CuteButton7Click() {
 
 void TForm2::CuteButton6Click() { ClearBoard(); }
 
-// Seams to the lesson panel: the answer check and authoring come with their parts.
-void TForm2::AuthoringClick(int) {}
 
 }  // namespace miretoka

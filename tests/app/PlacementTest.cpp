@@ -224,8 +224,14 @@ TEST_F(PlacementTest, EditorLayoutWithFigureGoesToAuthoringNotToPlay) {
   CurrentFigure = 1100;
   Click(P(3, 3));
   EXPECT_TRUE(Messages->Informations.isEmpty());
-  EXPECT_EQ(Cell(P(3, 3)), 0);
-  EXPECT_EQ(MoveCount, 0);
+  // An authoring click records a numbered move (free play would record number 0) and shows
+  // it without its number.
+  EXPECT_EQ(Cell(P(3, 3)), 1);
+  EXPECT_EQ(MoveCount, 1);
+  EXPECT_EQ(MoveList[0].Number, 1);
+  EXPECT_EQ(MoveList[0].Point, P(3, 3));
+  EXPECT_EQ(MoveNumber, 1);
+  EXPECT_NE(Text(P(3, 3)), QStringLiteral("1"));
 }
 
 TEST_F(PlacementTest, ChoiceMarkGoesToTheBranchChoiceWhateverTheMode) {

@@ -80,5 +80,4 @@ void TForm2::CuteButton7Click() {
 
 void TForm2::CuteButton6Click() { ClearBoard(); }
 
-
 }  // namespace miretoka

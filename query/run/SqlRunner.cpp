@@ -45,8 +45,6 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
       RaiseSqlError("Statements with parameters cannot be run without parameter values");
     if (statement.Kind() == TStatementKind::Select) {
       auto select = std::make_unique<TSelectQuery>(FSession, FDatabaseName);
-      // Rows that can be served from the table itself are: no result table is written for them.
-      select->SetRequestLive(true);
       select->Prepare(StatementText(text, begin, end));
       select->Execute();
       if (onSelect) onSelect(*select);

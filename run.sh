@@ -28,6 +28,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   fi
   echo "No display found: starting the program on a virtual display (Xvfb)." >&2
   echo "Use ./run.sh --screenshot board.png to get a picture of the window instead." >&2
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$BIN" "${args[@]}"
+  exec xvfb-run -a -s "-screen 0 1600x1200x24" "$BIN" "${args[@]}"
 fi
 exec "$BIN" "${args[@]}"

@@ -2,8 +2,10 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 
 #include "app/help/HelpFile.h"
+#include "app/help/HelpPlacement.h"
 #include "app/help/HelpWindow.h"
 
 namespace miretoka {
@@ -33,6 +35,13 @@ HelpWindow *PrepareWindow(QWidget *parent, const QString &helpFile) {
   } else {
     g_window = new HelpWindow(std::move(*loaded.file), parent);
     g_window->setAttribute(Qt::WA_DeleteOnClose);
+    // First shown beside the program's window; after that the window stays where the user
+    // put it.
+    if (QWidget *owner = parent ? parent->window() : nullptr) {
+      QScreen *screen = owner->screen();
+      if (screen && owner->isVisible())
+        g_window->setGeometry(HelpWindowPlacement(owner->frameGeometry(), g_window->size(), screen->availableGeometry()));
+    }
   }
   return g_window;
 }

@@ -38,10 +38,10 @@ void CombineAggregate(TAggregateKind kind, TDataType type, TExpValue &total, con
 }
 
 void FinishAverage(TDataType type, TExpValue &sum, int64_t count) {
+  // No value to average (every one NULL): the average is unknown, as SUM of the same values
+  // is, not 0.
   if (count == 0) {
-    sum.Null = false;
-    sum.Int = 0;
-    sum.Float = 0;
+    sum.Clear();
     return;
   }
   if (sum.Null) return;

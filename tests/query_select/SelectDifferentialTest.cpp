@@ -2,7 +2,7 @@
 // results compared. The SQLite side is written so that it means what the statement means
 // here: comparisons are two-valued (a comparison with NULL is false, except that NULL <> value
 // is true and a NULL string compares as the empty string), NULL equals NULL in join
-// conditions and IN ( SELECT ... ), AVG over no values is 0, and an aggregate-only query
+// conditions and IN ( SELECT ... ), and an aggregate-only query
 // without qualifying rows yields NULL in every column.
 #include <sqlite3.h>
 
@@ -149,7 +149,7 @@ class Generator {
         Condition("t1", 2, true, k, l);
         const std::string key = Pick(2) ? "t1.a" : "t1.s";
         std::string aggK = key + ", count(*), count(t1.b), sum(t1.b), min(t1.b), max(t1.f), avg(t1.b)";
-        std::string aggL = key + ", count(*), count(t1.b), sum(t1.b), min(t1.b), max(t1.f), coalesce(avg(t1.b), 0)";
+        std::string aggL = key + ", count(*), count(t1.b), sum(t1.b), min(t1.b), max(t1.f), avg(t1.b)";
         g.Kura = "select " + aggK + " from t1 where " + k + " group by " + key;
         g.Lite = "select " + aggL + " from t1 where " + l + " group by " + key;
         if (Pick(2)) {
@@ -168,7 +168,7 @@ class Generator {
         g.Kura = "select count(*), sum(t1.a), min(t1.f), max(t1.b), avg(t1.a), count(t1.s) from t1 where " + k;
         g.Lite =
             "select case when count(*) = 0 then null else count(*) end, sum(t1.a), min(t1.f), max(t1.b), "
-            "case when count(*) = 0 then null else coalesce(avg(t1.a), 0) end, "
+            "avg(t1.a), "
             "case when count(*) = 0 then null else count(t1.s) end from t1 where " + l;
         break;
       }

@@ -286,9 +286,10 @@ class ResultEdgeTest : public SelectTest {
 };
 
 TEST_F(ResultEdgeTest, GroupWhoseColumnIsAlwaysNull) {
-  // COUNT(column) of such a group is 0, AVG over no values is 0.
+  // COUNT(column) of such a group is 0; AVG over no values is unknown, like SUM.
   EXPECT_EQ(Run("select K, count(V), avg(V), sum(V) from g where K <= 2 group by K"),
-            (R{{"1", "0", "0", "NULL"}, {"2", "2", "6", "12"}}));
+            (R{{"1", "0", "NULL", "NULL"}, {"2", "2", "6", "12"}}));
+  EXPECT_EQ(Run("select avg(V), count(V) from g where K = 1"), (R{{"NULL", "0"}}));
 }
 
 TEST_F(ResultEdgeTest, BcdAverageRoundsToFourPlacesTiesToEven) {

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "LessonContentsFile.h"
 #include "app/help/HelpViewer.h"
 #include "app/help/HelpWindow.h"
 
@@ -93,6 +94,26 @@ TEST_F(HelpWindowTest, TopicByContextNumberShowsTheLessonTopic) {
   EXPECT_TRUE(Shown().contains(QStringLiteral("石の取り方")));
   EXPECT_TRUE(Shown().contains(QStringLiteral("呼吸点をふさぐと取れます。")));
   EXPECT_TRUE(Shown().contains(QStringLiteral("目次へ戻る")));
+}
+
+TEST_F(HelpWindowTest, ShippedFileShowsTheFirstLessonsTopicByItsNumber) {
+  // The title comes from the lesson contents, as the learner sees it in the list.
+  QString error;
+  const auto rows = miretoka_test::ReadLessonContents(miretoka_test::SourceLessonContentsPath(), &error);
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  QString item;
+  for (const auto &row : rows)
+    if (row.mnb == 1110) item = row.item;
+  ASSERT_FALSE(item.isEmpty()) << "the contents has no lesson 1110";
+
+  miretoka::ShowHelpTopic(nullptr, ShippedHelpPath(), 1110);
+  HelpWindow *w = CurrentHelpWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(reports_.isEmpty()) << reports_.join("\n").toStdString();
+  EXPECT_EQ(w->currentTopicName(), "lesson-1110");
+  EXPECT_TRUE(w->currentNote().isEmpty()) << w->currentNote().toStdString();
+  EXPECT_TRUE(Shown().startsWith(item)) << Shown().toStdString();
+  EXPECT_TRUE(Shown().contains(QStringLiteral("1手進む")));
 }
 
 TEST_F(HelpWindowTest, UnknownContextNumberShowsContentsWithANote) {

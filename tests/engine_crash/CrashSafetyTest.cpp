@@ -467,14 +467,11 @@ TEST(CrashSafety, SharedTableKeepsEveryAcknowledgedPostAcrossKills) {
   std::printf("crash rounds: %d, killed in the middle: %d, acknowledged operations: %llu, in-flight found: %d\n",
               kRounds, killedMidSeries, static_cast<unsigned long long>(acknowledgedTotal), inFlightPresent);
   EXPECT_GT(killedMidSeries, kRounds / 2) << "the writer finished too early to be killed while posting";
-  // Known defect of the store: a post writes the data file, each index page and the headers with
-  // separate writes and nothing makes them one unit, so a kill between them leaves the indexes
-  // disagreeing with the records about the record in flight, or an index file that no longer
-  // opens ("Index page buffers corrupt"). Every acknowledged change is checked above and must
-  // hold; the half-written post in flight is reported here instead of failing the build.
-  if (damagedRounds > 0)
-    GTEST_SKIP() << "known defect: a post killed half-way leaves its indexes damaged in " << damagedRounds
-                 << " of " << kRounds << " rounds (acknowledged changes all kept):" << damage;
+  // The post in flight goes to the files as one unit through the table's journal: a kill at any
+  // moment leaves it there completely or not at all, never indexes that disagree with the
+  // records or an index file that no longer opens.
+  EXPECT_EQ(damagedRounds, 0) << "a post killed half-way left the table damaged in " << damagedRounds << " of "
+                              << kRounds << " rounds:" << damage;
 }
 
 }  // namespace

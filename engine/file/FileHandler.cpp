@@ -122,6 +122,11 @@ void TFileHandler::FlushOS() {
   if (FFile->Flush() < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
 }
 
+void TFileHandler::FlushTakenOver() {
+  RequireOpen();
+  if (FFile->Flush() < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
+}
+
 int64_t TFileHandler::Seek(int origin, int64_t distance) {
   if (!FOpen) return -static_cast<int64_t>(KURA_OSEBADF);
   return FFile->Seek(FHandle, origin, distance);

@@ -76,6 +76,8 @@ class TFileHandler {
   // Positioned writes, cuts and flushes go to the interceptor while one is installed (null
   // removes it).
   void SetWriteInterceptor(TFileWriteInterceptor *interceptor) { FInterceptor = interceptor; }
+  // The flush an interceptor took over, made once its writes are on the file.
+  void FlushTakenOver();
   TFileWriteInterceptor *WriteInterceptor() const { return FInterceptor; }
 
   static void DeleteFile(const std::string &name, bool memory, const std::string &errorName);

@@ -94,7 +94,10 @@ bool TPostJournal::OpenJournal(bool create) {
   if (!create || FReadOnly) return false;
   // Only made under the table's write lock, and only when it does not exist: no other process
   // can have it open or hold a unit in it.
+  // A file being made is held exclusively; it is opened again for sharing.
   FJournal.Create(FFileName, FMemory, false);
+  FJournal.Close();
+  FJournal.Open(FFileName, FMemory, false, false, false);
   return true;
 }
 
@@ -236,7 +239,7 @@ void TPostJournal::Commit() {
     FCapturing = false;
     try {
       for (int k = 0; k < 3; ++k)
-        if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushOS();
+        if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
     } catch (...) {
       FCapturing = capturing;
       throw;
@@ -284,7 +287,7 @@ void TPostJournal::Commit() {
   FCapturing = false;
   try {
     for (int k = 0; k < 3; ++k)
-      if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushOS();
+      if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
   } catch (...) {
     FCapturing = capturing;
     throw;

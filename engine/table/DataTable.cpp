@@ -119,6 +119,7 @@ void TDataTable::OpenFiles() {
       FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, FReadOnly, texts);
       FJournal->SetFiles(&FDataFile, FIndexFile ? &FIndexFile->LockFile() : nullptr,
                          FBlobFile ? &FBlobFile->LockFile() : nullptr);
+      FJournalCheckDue = true;
     }
     FFilesOpen = true;
     // Shared tables are checked under the read lock so no writer is half-way through (the
@@ -269,24 +270,28 @@ void TDataTable::Empty() {
 void TDataTable::FlushBuffers(bool flushOS) {
   if (!FFilesOpen || FReadOnly || FInTransaction) return;
   bool flush = flushOS || Settings().ForceBufferFlush;
+  const bool journaled = FJournal && FJournal->Capturing();
   FDataFile.WriteChanges(false, flush);
   if (FIndexFile) FIndexFile->WriteChanges(false, flush);
   if (FBlobFile) FBlobFile->WriteChanges(false, flush);
   // Under a shared table's write lock the writes above were gathered: now they go to disk.
-  if (FJournal && FJournal->Capturing()) CommitPost();
+  if (journaled) CommitPost();
   FDataFile.TrimCache();
 }
 
 void TDataTable::CommitPost() {
   try {
+    // Every unit carries the data file's header with a new ChangeCounter (see CheckForChanges).
+    if (FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
     FJournal->Commit();
   } catch (...) {
     // The caches believe written what may not be on disk. If the journal got there, the files
     // are completed from it now (or by the next lock); either way the caches start again from
     // the files.
     FJournal->EndCapture();
+    FJournalCheckDue = true;
     try {
-      FJournal->RecoverInterrupted();
+      if (FJournal->RecoverInterrupted()) FJournalCheckDue = false;
     } catch (...) {
     }
     try {
@@ -319,8 +324,6 @@ void TDataTable::DiscardBuffers() {
 }
 
 bool TDataTable::CheckForChanges() {
-  // A writer that died half-way through a change: complete it (or drop it) first.
-  if (RecoverInterruptedPost()) return true;
   bool changed = false;
   if (FIndexFile && FIndexFile->ReadHeaderChanged()) {
     FIndexFile->DropCache();
@@ -334,6 +337,13 @@ bool TDataTable::CheckForChanges() {
   if (FBlobFile && FBlobFile->ReadHeaderChanged()) {
     FBlobFile->DropCache();
     changed = true;
+  }
+  // A writer that died half-way through a change has always moved the data file's
+  // ChangeCounter (the journal writes the header first), so the journal is only looked at when
+  // something changed, and once after opening.
+  if (FJournal && (changed || FJournalCheckDue)) {
+    FJournalCheckDue = false;
+    if (RecoverInterruptedPost()) changed = true;
   }
   if (changed) ++FChangeSerial;
   return changed;

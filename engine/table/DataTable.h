@@ -172,6 +172,9 @@ class TDataTable : public TDataFileOwner {
   std::unique_ptr<TTableSideFile> FIndexFile;
   std::unique_ptr<TTableSideFile> FBlobFile;
   std::unique_ptr<TPostJournal> FJournal;
+  // The next change check looks at the journal even when nothing changed (after opening, or
+  // after a commit failed).
+  bool FJournalCheckDue = false;
 };
 
 }  // namespace kura

@@ -47,18 +47,29 @@ uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
 
 }  // namespace
 
+// The journal may be shorter than a header (never written, or made by another process a moment
+// ago): a short read just means there is no unit.
+class TPostJournal::TJournalHandle : public TFileHandler {
+ protected:
+  bool ShortReadAllowed() const override { return true; }
+};
+
 TPostJournalTestHooks &PostJournalTestHooks() {
   static TPostJournalTestHooks hooks;
   return hooks;
 }
 
 TPostJournal::TPostJournal(std::string fileName, bool memory, bool readOnly, ErrorTexts texts)
-    : FFileName(std::move(fileName)), FMemory(memory), FReadOnly(readOnly), FTexts(std::move(texts)) {}
+    : FFileName(std::move(fileName)),
+      FMemory(memory),
+      FReadOnly(readOnly),
+      FTexts(std::move(texts)),
+      FJournalFile(std::make_unique<TJournalHandle>()) {}
 
 TPostJournal::~TPostJournal() {
   Install(false);
   try {
-    FJournal.Close();
+    FJournalFile->Close();
   } catch (...) {
   }
 }
@@ -82,22 +93,22 @@ int TPostJournal::KindOf(const TFileHandler &file) const {
 
 void TPostJournal::Close() {
   EndCapture();
-  FJournal.Close();
+  FJournalFile->Close();
 }
 
 bool TPostJournal::OpenJournal(bool create) {
-  if (FJournal.IsOpen()) return true;
+  if (FJournalFile->IsOpen()) return true;
   if (TFileHandler::Exists(FFileName, FMemory)) {
-    FJournal.Open(FFileName, FMemory, false, FReadOnly, false);
+    FJournalFile->Open(FFileName, FMemory, false, FReadOnly, false);
     return true;
   }
   if (!create || FReadOnly) return false;
   // Only made under the table's write lock, and only when it does not exist: no other process
   // can have it open or hold a unit in it.
   // A file being made is held exclusively; it is opened again for sharing.
-  FJournal.Create(FFileName, FMemory, false);
-  FJournal.Close();
-  FJournal.Open(FFileName, FMemory, false, false, false);
+  FJournalFile->Create(FFileName, FMemory, false);
+  FJournalFile->Close();
+  FJournalFile->Open(FFileName, FMemory, false, false, false);
   return true;
 }
 
@@ -191,6 +202,12 @@ int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
   return size;
 }
 
+bool TPostJournal::WritesDataHeader() const {
+  return std::any_of(FPending.begin(), FPending.end(), [](const TEntry &e) {
+    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
+  });
+}
+
 bool TPostJournal::TakeFlush(TFileHandler &file) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return false;
@@ -231,6 +248,14 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, int *writes)
 void TPostJournal::Commit() {
   std::vector<TEntry> entries;
   entries.swap(FPending);
+  // The data file's header goes first: once any write of the unit is on the files, the data
+  // file's ChangeCounter has moved, and every other user's change check (which is what makes
+  // it look at the journal) notices. Nothing else of the unit overlaps the header.
+  auto header = std::find_if(entries.rbegin(), entries.rend(), [](const TEntry &e) {
+    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
+  });
+  const bool cut = std::any_of(entries.begin(), entries.end(), [](const TEntry &e) { return e.Cut; });
+  if (header != entries.rend() && !cut) std::rotate(entries.begin(), std::prev(header.base()), header.base());
   const unsigned flushes = FFlushes;
   FPendingBytes = 0;
   FFlushes = 0;
@@ -275,13 +300,13 @@ void TPostJournal::Commit() {
   int writes = 0;
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   if (hooks.TearJournal && hooks.Stop) {
-    FJournal.WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
+    FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
     hooks.Stop();
   }
   CountWrite(writes);
-  FJournal.WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+  FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
   // A flush asked for puts the journal on disk before the files change.
-  if (flushes) FJournal.FlushOS();
+  if (flushes) FJournalFile->FlushOS();
   ApplyEntries(entries, &writes);
   const bool capturing = FCapturing;
   FCapturing = false;
@@ -295,8 +320,8 @@ void TPostJournal::Commit() {
   FCapturing = capturing;
   CountWrite(writes);
   static const uint8_t kCleared[4] = {0, 0, 0, 0};
-  FJournal.WriteAt(0, kCleared, 4);
-  if (flushes) FJournal.FlushOS();
+  FJournalFile->WriteAt(0, kCleared, 4);
+  if (flushes) FJournalFile->FlushOS();
   FStartCounter = endCounter;
 }
 
@@ -305,20 +330,17 @@ void TPostJournal::Commit() {
 
 bool TPostJournal::PendingOnDisk() {
   if (!OpenJournal(false)) return false;
-  if (FJournal.Size() < static_cast<int64_t>(kJournalHeaderSize)) return false;
   uint8_t mark[4];
-  FJournal.ReadAt(0, mark, 4);
-  return std::memcmp(mark, kMark, 4) == 0;
+  return FJournalFile->ReadAt(0, mark, 4, true) == 4 && std::memcmp(mark, kMark, 4) == 0;
 }
 
 bool TPostJournal::RecoverInterrupted() {
   if (FCapturing || !OpenJournal(false)) return false;
-  const int64_t size = FJournal.Size();
-  if (size < static_cast<int64_t>(kJournalHeaderSize)) return false;
   uint8_t header[kJournalHeaderSize];
-  FJournal.ReadAt(0, header, kJournalHeaderSize);
+  if (FJournalFile->ReadAt(0, header, kJournalHeaderSize, true) != static_cast<int64_t>(kJournalHeaderSize))
+    return false;
   if (std::memcmp(header, kMark, 4) != 0) return false;
-  if (FReadOnly || FJournal.IsReadOnly()) return false;
+  if (FReadOnly || FJournalFile->IsReadOnly()) return false;
 
   // Parse and check the unit; anything that does not hold together was never applied.
   std::vector<TEntry> entries;
@@ -326,9 +348,17 @@ bool TPostJournal::RecoverInterrupted() {
   const uint64_t bodySize = GetU64(header + 8);
   const uint32_t count = GetU32(header + 4);
   const int32_t startCounter = GetI32(header + 16);
-  if (bodySize <= static_cast<uint64_t>(size) - kJournalHeaderSize) {
-    std::vector<uint8_t> body(static_cast<size_t>(bodySize));
-    if (bodySize > 0) FJournal.ReadAt(static_cast<int64_t>(kJournalHeaderSize), body.data(), static_cast<int64_t>(bodySize));
+  std::vector<uint8_t> body;
+  bool complete = false;
+  const int64_t fileSize = FJournalFile->Size();
+  if (fileSize >= static_cast<int64_t>(kJournalHeaderSize) &&
+      bodySize <= static_cast<uint64_t>(fileSize) - kJournalHeaderSize) {
+    body.resize(static_cast<size_t>(bodySize));
+    complete = bodySize == 0 || FJournalFile->ReadAt(static_cast<int64_t>(kJournalHeaderSize), body.data(),
+                                                     static_cast<int64_t>(bodySize), true) ==
+                                    static_cast<int64_t>(bodySize);
+  }
+  if (complete) {
     if (Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24)) {
       usable = true;
       int32_t endCounter = startCounter;
@@ -371,7 +401,7 @@ bool TPostJournal::RecoverInterrupted() {
   }
   if (usable) ApplyEntries(entries, nullptr);
   static const uint8_t kCleared[4] = {0, 0, 0, 0};
-  FJournal.WriteAt(0, kCleared, 4);
+  FJournalFile->WriteAt(0, kCleared, 4);
   return true;
 }
 

@@ -32,6 +32,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,9 @@ class TPostJournal : public TFileWriteInterceptor {
   void EndCapture();
   bool Capturing() const { return FCapturing; }
   bool HasPending() const { return !FPending.empty() || FFlushes != 0; }
+  bool HasPendingWrites() const { return !FPending.empty(); }
+  // Whether what was taken includes the data file's header.
+  bool WritesDataHeader() const;
   // Journal, write and clear what was taken (see above). Raises the file errors; what was
   // pending is gone either way. Writing continues to be taken afterwards.
   void Commit();
@@ -113,7 +117,8 @@ class TPostJournal : public TFileWriteInterceptor {
   bool FMemory = false;
   bool FReadOnly = false;
   ErrorTexts FTexts;
-  TFileHandler FJournal;
+  class TJournalHandle;
+  std::unique_ptr<TJournalHandle> FJournalFile;
   std::array<TFileHandler *, 3> FFiles{};
   bool FCapturing = false;
   std::vector<TEntry> FPending;

@@ -306,6 +306,7 @@ void TDataTable::CommitPost() {
 bool TDataTable::RecoverInterruptedPost() {
   if (!FJournal || !FJournal->RecoverInterrupted()) return false;
   DiscardBuffers();
+  FJournalCheckDue = false;
   return true;
 }
 
@@ -321,6 +322,9 @@ void TDataTable::DiscardBuffers() {
     FBlobFile->RereadHeader();
   }
   ++FChangeSerial;
+  // The headers just taken may be those of a change a dead writer left half-way: the change
+  // check cannot tell that from their ChangeCounters any more, so it looks at the journal.
+  FJournalCheckDue = true;
 }
 
 bool TDataTable::CheckForChanges() {

@@ -67,24 +67,14 @@ inline std::tuple<int32_t, std::string, int32_t> ReadRow(TDataCursor &c, const s
           static_cast<int32_t>(c.GetInteger(3, r.data()))};
 }
 
-// Starts and stops its own engine; opening failures propagate. exclusive: open the table
-// exclusively (no locking at all).
-inline TSnapshot ReadBack(const std::string &path, bool exclusive = false) {
+// Reads the table through an open cursor, in natural order and along every index.
+inline TSnapshot ReadThrough(TDataCursor &c) {
   TSnapshot s;
-  StartEngine();
-  TDataDirectory *dir = DefaultSession().OpenDataDirectory("crash", path);
   {
-    TDataCursor c(dir, "log");
-    if (exclusive) {
-      TCursorOptions options = c.Options();
-      options.Exclusive = true;
-      c.SetOptions(options);
-    }
-    c.OpenCursor();
-    s.RecordCount = c.RecordCount();
-    std::vector<uint8_t> r = c.NewRecordBuffer();
     c.SetIndexNo(kNaturalOrder);
     c.SetToBegin();
+    s.RecordCount = c.RecordCount();
+    std::vector<uint8_t> r = c.NewRecordBuffer();
     while (c.GetNextRecord(r.data()) == KURA_NONE) {
       auto [code, name, value] = ReadRow(c, r);
       if (!s.Natural.emplace(code, TRow{name, value}).second)
@@ -123,6 +113,25 @@ inline TSnapshot ReadBack(const std::string &path, bool exclusive = false) {
                              " records that differ from the " + std::to_string(s.Natural.size()) +
                              " of natural order");
     }
+  }
+  return s;
+}
+
+// Starts and stops its own engine; opening failures propagate. exclusive: open the table
+// exclusively (no locking at all).
+inline TSnapshot ReadBack(const std::string &path, bool exclusive = false) {
+  TSnapshot s;
+  StartEngine();
+  TDataDirectory *dir = DefaultSession().OpenDataDirectory("crash", path);
+  {
+    TDataCursor c(dir, "log");
+    if (exclusive) {
+      TCursorOptions options = c.Options();
+      options.Exclusive = true;
+      c.SetOptions(options);
+    }
+    c.OpenCursor();
+    s = ReadThrough(c);
     c.CloseCursor();
   }
   StopEngine();

@@ -105,6 +105,7 @@ void DoPost(TDataCursor &c, const TPost &post) {
     return;
   }
   std::vector<uint8_t> key = c.NewRecordBuffer();
+  c.SetIndexName("");
   c.SetInteger(1, key.data(), post.Code);
   if (!c.Find(key.data(), false, 1, 0, false, rec.data())) throw std::runtime_error("record to change not found");
   const bool modify = post.Kind != TPostKind::Delete;
@@ -409,6 +410,49 @@ TEST_F(PostJournalRecovery, ALiveWritersPendingPostIsNeverTakenOver) {
       EXPECT_FALSE(JournalPending(run.Path));
     }
     ExpectTable(run.Path, post.After(FModel), killWriter ? "after the stalled writer was killed" : "after the writer went on");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A process that has the table open while another one dies inside its commit: its next read
+// under the read lock sees the data file's ChangeCounter moved, completes the change from the
+// journal and re-reads. A writer that died with only its journal written changed nothing: the
+// open table goes on reading what it had, and its own next post replaces the unused journal.
+TEST_F(PostJournalRecovery, AnOpenTableCompletesOrOutlivesADeadWritersPost) {
+  const std::vector<TPost> posts = Posts();
+  for (int stopAfter : {2, 1}) {
+    const std::string context = "writer stopped before write " + std::to_string(stopAfter + 1);
+    TScratch run;
+    CopyTable(FBase.Path, run.Path);
+    StartEngine();
+    DefaultSession().Settings.StrictChangeDetection = true;
+    TModel want;
+    {
+      TDataCursor c(DefaultSession().OpenDataDirectory("crash", run.Path), "log");
+      c.OpenCursor();
+      EXPECT_TRUE(ReadThrough(c).Natural == FModel) << context;
+      ASSERT_EQ(PostInChild(run.Path, posts[1], StopAfter(stopAfter)), kStopped) << context;
+      ASSERT_TRUE(JournalPending(run.Path)) << context;
+      TSnapshot s = ReadThrough(c);
+      for (const std::string &p : s.Problems) ADD_FAILURE() << context << ": " << p;
+      if (stopAfter > 1) {
+        // One write reached the files (always the data header): completed from the journal.
+        want = posts[1].After(FModel);
+        EXPECT_TRUE(s.Natural == want) << context;
+        EXPECT_FALSE(JournalPending(run.Path)) << context;
+      } else {
+        EXPECT_TRUE(s.Natural == FModel) << context;
+        DoPost(c, posts[3]);
+        want = posts[3].After(FModel);
+        EXPECT_FALSE(JournalPending(run.Path)) << context;
+      }
+      c.CloseCursor();
+    }
+    StopEngine();
+    ExpectTable(run.Path, want, context + ", reopened");
   }
 }
 

@@ -456,4 +456,49 @@ TEST_F(PostJournalRecovery, AnOpenTableCompletesOrOutlivesADeadWritersPost) {
   }
 }
 
+// A transaction's commit goes to the files as one unit too: stopped before any of its writes,
+// its posts are all there or none of them.
+TEST_F(PostJournalRecovery, ACommitStoppedPartWayIsWholeOrAbsent) {
+  const std::vector<TPost> posts = Posts();
+  TModel after = FModel;
+  for (const TPost &p : posts) after = p.After(after);
+  bool completed = false;
+  int stops = 0;
+  for (int k = 0; k < 200 && !completed; ++k) {
+    TScratch run;
+    CopyTable(FBase.Path, run.Path);
+    const std::string context = "commit stopped before write " + std::to_string(k + 1);
+    pid_t pid = fork();
+    if (pid == 0) {
+      AbandonEngineAfterFork();
+      int status = 98;
+      try {
+        StartEngine();
+        TDataDirectory *d = DefaultSession().OpenDataDirectory("crash", run.Path);
+        TDataCursor c(d, "log");
+        c.OpenCursor();
+        d->StartTransaction();
+        for (const TPost &p : posts) DoPost(c, p);
+        StopAfter(k)();
+        d->CommitTransaction(false);
+        c.CloseCursor();
+        StopEngine();
+        status = kCompleted;
+      } catch (...) {
+      }
+      _exit(status);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << context;
+    ASSERT_TRUE(WEXITSTATUS(status) == kStopped || WEXITSTATUS(status) == kCompleted)
+        << context << ": writer status " << WEXITSTATUS(status);
+    completed = WEXITSTATUS(status) == kCompleted;
+    if (!completed) ++stops;
+    ExpectTable(run.Path, k == 0 && !completed ? FModel : after, context);
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_GE(stops, 6);
+}
+
 }  // namespace

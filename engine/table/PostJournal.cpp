@@ -17,6 +17,8 @@ constexpr int64_t kLargestOffset = 4294967296LL;
 // A change that writes more than this under one write lock is put on disk in several units
 // rather than held in memory without bound (only rebuilding a large index gets near it).
 constexpr size_t kMaxPendingBytes = 64u << 20;
+// Units above this size are cleared by cutting the journal (see Commit).
+constexpr size_t kLargeUnitBytes = 256u << 10;
 
 // Detects a journal whose write was cut short; four lanes keep the multiplications independent.
 uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
@@ -319,8 +321,17 @@ void TPostJournal::Commit() {
   }
   FCapturing = capturing;
   CountWrite(writes);
-  static const uint8_t kCleared[4] = {0, 0, 0, 0};
-  FJournalFile->WriteAt(0, kCleared, 4);
+  if (FImage.size() > kLargeUnitBytes) {
+    // After a large unit the journal is cut instead (a journal shorter than its header holds no
+    // unit): rewriting the first page of a file with megabytes still being written back costs
+    // several times an ordinary write, for every post that follows.
+    FJournalFile->TruncateAt(0);
+    FImage.clear();
+    FImage.shrink_to_fit();
+  } else {
+    static const uint8_t kCleared[4] = {0, 0, 0, 0};
+    FJournalFile->WriteAt(0, kCleared, 4);
+  }
   if (flushes) FJournalFile->FlushOS();
   FStartCounter = endCounter;
 }

@@ -108,9 +108,19 @@ bool TPostJournal::OpenJournal(bool create) {
   // Only made under the table's write lock, and only when it does not exist: no other process
   // can have it open or hold a unit in it.
   // A file being made is held exclusively; it is opened again for sharing.
-  FJournalFile->Create(FFileName, FMemory, false);
-  FJournalFile->Close();
-  FJournalFile->Open(FFileName, FMemory, false, false, false);
+  try {
+    FJournalFile->Create(FFileName, FMemory, false);
+    FJournalFile->Close();
+    FJournalFile->Open(FFileName, FMemory, false, false, false);
+  } catch (const EKuraEngineError &) {
+    // No journal can be made beside the table (a directory that takes no new files): its
+    // changes are written straight to the files, as they were before the journal existed.
+    try {
+      FJournalFile->Close();
+    } catch (...) {
+    }
+    return false;
+  }
   return true;
 }
 
@@ -247,6 +257,11 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, int *writes)
   FCapturing = capturing;
 }
 
+void TPostJournal::FlushFiles(unsigned flushes) {
+  for (int k = 0; k < 3; ++k)
+    if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
+}
+
 void TPostJournal::Commit() {
   std::vector<TEntry> entries;
   entries.swap(FPending);
@@ -262,16 +277,7 @@ void TPostJournal::Commit() {
   FPendingBytes = 0;
   FFlushes = 0;
   if (entries.empty()) {
-    const bool capturing = FCapturing;
-    FCapturing = false;
-    try {
-      for (int k = 0; k < 3; ++k)
-        if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
-    } catch (...) {
-      FCapturing = capturing;
-      throw;
-    }
-    FCapturing = capturing;
+    FlushFiles(flushes);
     return;
   }
   size_t bodySize = 0;
@@ -298,8 +304,13 @@ void TPostJournal::Commit() {
   PutU32(image + 20, 0);
   PutU64(image + 24, Checksum(image + 4, image + kJournalHeaderSize, bodySize));
 
-  OpenJournal(true);
   int writes = 0;
+  if (!OpenJournal(true)) {
+    ApplyEntries(entries, nullptr);
+    FlushFiles(flushes);
+    FStartCounter = endCounter;
+    return;
+  }
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   if (hooks.TearJournal && hooks.Stop) {
     FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
@@ -310,16 +321,7 @@ void TPostJournal::Commit() {
   // A flush asked for puts the journal on disk before the files change.
   if (flushes) FJournalFile->FlushOS();
   ApplyEntries(entries, &writes);
-  const bool capturing = FCapturing;
-  FCapturing = false;
-  try {
-    for (int k = 0; k < 3; ++k)
-      if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
-  } catch (...) {
-    FCapturing = capturing;
-    throw;
-  }
-  FCapturing = capturing;
+  FlushFiles(flushes);
   CountWrite(writes);
   if (FImage.size() > kLargeUnitBytes) {
     // After a large unit the journal is cut instead (a journal shorter than its header holds no

@@ -112,6 +112,8 @@ class TPostJournal : public TFileWriteInterceptor {
   void CountWrite(int &writes);
   // Writes the entries to the table's files; counts them for the test seam when writes is given.
   void ApplyEntries(const std::vector<TEntry> &entries, int *writes);
+  // The operating-system flushes taken over (a bit per file kind).
+  void FlushFiles(unsigned flushes);
 
   std::string FFileName;
   bool FMemory = false;

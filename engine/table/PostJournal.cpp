@@ -129,6 +129,7 @@ bool TPostJournal::OpenJournal(bool create) {
 
 void TPostJournal::BeginCapture(int32_t dataChangeCounter) {
   FPending.clear();
+  FLatest.clear();
   FPendingBytes = 0;
   FFlushes = 0;
   FStartCounter = dataChangeCounter;
@@ -144,6 +145,7 @@ void TPostJournal::EndCapture() {
 
 void TPostJournal::Discard() {
   FPending.clear();
+  FLatest.clear();
   FPendingBytes = 0;
   FFlushes = 0;
 }
@@ -158,17 +160,18 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   if (count > 0) {
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
     entry.Bytes.assign(bytes, bytes + count);
-    // A page or record written again replaces its earlier image, unless the file was cut since.
-    bool cutSince = false;
-    for (auto it = FPending.rbegin(); it != FPending.rend(); ++it)
-      if (it->File == kind && it->Cut) cutSince = true;
-    if (!cutSince) {
-      auto covered = [&](const TEntry &e) {
-        return e.File == kind && e.Offset >= offset && e.Offset + static_cast<int64_t>(e.Bytes.size()) <= offset + count;
-      };
-      for (const TEntry &e : FPending)
-        if (covered(e)) FPendingBytes -= e.Bytes.size();
-      FPending.erase(std::remove_if(FPending.begin(), FPending.end(), covered), FPending.end());
+    // A page or record written again at the same place makes its earlier image needless: the
+    // later write covers all of it and comes after everything in between.
+    const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
+    auto [it, fresh] = FLatest.try_emplace(key, FPending.size());
+    if (!fresh) {
+      TEntry &earlier = FPending[it->second];
+      if (!earlier.Dead && !earlier.Cut && earlier.Bytes.size() <= static_cast<size_t>(count)) {
+        earlier.Dead = true;
+        FPendingBytes -= earlier.Bytes.size();
+        earlier.Bytes = std::vector<uint8_t>();
+      }
+      it->second = FPending.size();
     }
   }
   FPendingBytes += entry.Bytes.size();
@@ -181,13 +184,13 @@ int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *b
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return got;
   bool any = false;
-  for (const TEntry &e : FPending) any = any || e.File == kind;
+  for (const TEntry &e : FPending) any = any || (e.File == kind && !e.Dead);
   if (!any) return got;
   if (got < count) std::memset(buffer + got, 0, static_cast<size_t>(count - got));
   const int64_t end = offset + count;
   int64_t validEnd = offset + got;
   for (const TEntry &e : FPending) {
-    if (e.File != kind) continue;
+    if (e.File != kind || e.Dead) continue;
     if (e.Cut) {
       if (e.Offset < end && e.Offset < validEnd) {
         const int64_t from = std::max(e.Offset, offset);
@@ -208,7 +211,7 @@ int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return size;
   for (const TEntry &e : FPending) {
-    if (e.File != kind) continue;
+    if (e.File != kind || e.Dead) continue;
     size = e.Cut ? e.Offset : std::max(size, e.Offset + static_cast<int64_t>(e.Bytes.size()));
   }
   return size;
@@ -216,7 +219,7 @@ int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
 
 bool TPostJournal::WritesDataHeader() const {
   return std::any_of(FPending.begin(), FPending.end(), [](const TEntry &e) {
-    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
+    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && !e.Dead && e.Offset == 0;
   });
 }
 
@@ -264,7 +267,11 @@ void TPostJournal::FlushFiles(unsigned flushes) {
 
 void TPostJournal::Commit() {
   std::vector<TEntry> entries;
-  entries.swap(FPending);
+  entries.reserve(FPending.size());
+  for (TEntry &e : FPending)
+    if (!e.Dead) entries.push_back(std::move(e));
+  FPending.clear();
+  FLatest.clear();
   // The data file's header goes first: once any write of the unit is on the files, the data
   // file's ChangeCounter has moved, and every other user's change check (which is what makes
   // it look at the journal) notices. Nothing else of the unit overlaps the header.

@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/errors/EngineError.h"
@@ -103,6 +104,7 @@ class TPostJournal : public TFileWriteInterceptor {
   struct TEntry {
     uint8_t File = 0;
     bool Cut = false;
+    bool Dead = false;  // replaced by a later write of the same place
     int64_t Offset = 0;
     std::vector<uint8_t> Bytes;
   };
@@ -124,6 +126,7 @@ class TPostJournal : public TFileWriteInterceptor {
   std::array<TFileHandler *, 3> FFiles{};
   bool FCapturing = false;
   std::vector<TEntry> FPending;
+  std::unordered_map<uint64_t, size_t> FLatest;  // (file, offset) -> its latest entry
   size_t FPendingBytes = 0;
   unsigned FFlushes = 0;  // bit per file kind whose operating-system buffers are to be flushed
   int32_t FStartCounter = 0;

@@ -20,23 +20,43 @@ namespace kura {
 
 namespace {
 
-// Undo steps of a write, run in reverse when the write fails part-way.
+// Undo steps of a write, run in reverse when the write fails part-way. Steps that give back a
+// lock are marked as such: they run even when the changes themselves must not be undone.
 class TUndoList {
  public:
-  void Add(std::function<void()> step) { FSteps.push_back(std::move(step)); }
+  void Add(std::function<void()> step, bool release = false) { FSteps.push_back({std::move(step), release}); }
   void Run() noexcept {
     for (auto it = FSteps.rbegin(); it != FSteps.rend(); ++it) {
       try {
-        (*it)();
+        it->Step();
       } catch (...) {
       }
     }
     FSteps.clear();
   }
+  // Writing the change to disk failed: the table's caches were reloaded from its files, so
+  // there is nothing left in memory to undo, only locks to give back.
+  void KeepReleasesOnly() {
+    std::erase_if(FSteps, [](const TStep &s) { return !s.Release; });
+  }
 
  private:
-  std::vector<std::function<void()>> FSteps;
+  struct TStep {
+    std::function<void()> Step;
+    bool Release = false;
+  };
+  std::vector<TStep> FSteps;
 };
+
+// Writes a posted change through; when that fails the undo list keeps only its lock releases.
+void PostChange(TDataTable &table, TUndoList &undo) {
+  try {
+    table.ChangePosted();
+  } catch (...) {
+    undo.KeepReleasesOnly();
+    throw;
+  }
+}
 
 }  // namespace
 
@@ -182,7 +202,7 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     if (FTable->EditLockedRecords().count(slot)) Raise(KURA_RECLOCKFAILED);
     FTable->LockRecord(slot);
     // Released last when the write fails: undo steps run in reverse.
-    undo.Add([this, slot] { FTable->UnlockRecord(slot); });
+    undo.Add([this, slot] { FTable->UnlockRecord(slot); }, true);
     const bool reused = slot <= data.SlotCount();
     std::vector<uint8_t> oldSystemKey;
     if (reused) {
@@ -253,7 +273,7 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     FIndex->Pages().AddLiveRecords(1);
     FIndex->Pages().MarkHeaderDirty();
     std::memcpy(buffer, image.data(), kRecordPrefixSize);
-    FTable->ChangePosted();
+    PostChange(*FTable, undo);
   } catch (...) {
     undo.Run();
     FTable->WriteUnlock();
@@ -302,7 +322,7 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
       }
       LockForEdit(recNo, false);
       // Released last when the write fails: undo steps run in reverse.
-      undo.Add([this] { UnlockEdit(); });
+      undo.Add([this] { UnlockEdit(); }, true);
     }
     if (!live) Raise(KURA_KEYORRECDELETED);
     const int32_t oldAutoInc = GetI32(stored.data() + kAutoIncOffset);
@@ -342,7 +362,7 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
     data.ReleaseRecord(r);
     if (!changes.empty()) FIndex->Pages().MarkHeaderDirty();
     std::memcpy(buffer, image.data(), kRecordPrefixSize);
-    FTable->ChangePosted();
+    PostChange(*FTable, undo);
   } catch (...) {
     undo.Run();
     FTable->WriteUnlock();
@@ -389,7 +409,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
       if (!FTable->Exclusive() && (!live || !StoredEquals(stored.data(), asRead.data()))) Raise(KURA_KEYORRECDELETED);
       LockForEdit(recNo, false);
       // Released last when the write fails: undo steps run in reverse.
-      undo.Add([this] { UnlockEdit(); });
+      undo.Add([this] { UnlockEdit(); }, true);
     }
     if (!live) Raise(KURA_KEYORRECDELETED);
     for (int indexNo : WritableIndexes()) {
@@ -412,7 +432,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     data.FreeRecord(recNo, noPrimaryKey);
     FIndex->Pages().AddLiveRecords(-1);
     FIndex->Pages().MarkHeaderDirty();
-    FTable->ChangePosted();
+    PostChange(*FTable, undo);
   } catch (...) {
     undo.Run();
     FTable->WriteUnlock();

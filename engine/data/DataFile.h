@@ -92,6 +92,8 @@ class TDataFile : public TFileHandler {
   int32_t NextBlobNumber();
   int32_t SlotCount() const { return FHeader.NextRecordNumber() - 1; }
   int32_t ChangeCounter() const { return FHeader.ChangeCounter(); }
+  // ChangeCounter as last read from or written to the file.
+  int32_t DiskChangeCounter() const { return FDiskChangeCounter; }
   // A posted change of an exclusive table or inside a transaction: counter + 1 in memory.
   void CountChangeInMemory();
   bool HeaderDirty() const { return FHeaderDirty; }

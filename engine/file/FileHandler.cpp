@@ -118,6 +118,12 @@ void TFileHandler::Write(const void *buffer, int64_t count) {
 
 void TFileHandler::FlushOS() {
   RequireOpen();
+  if (FInterceptor && FInterceptor->TakeFlush(*this)) return;
+  if (FFile->Flush() < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
+}
+
+void TFileHandler::FlushTakenOver() {
+  RequireOpen();
   if (FFile->Flush() < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
 }
 
@@ -128,7 +134,9 @@ int64_t TFileHandler::Seek(int origin, int64_t distance) {
 
 int64_t TFileHandler::Size() {
   if (!FOpen) return -static_cast<int64_t>(KURA_OSEBADF);
-  return FFile->Size();
+  int64_t size = FFile->Size();
+  if (FInterceptor && size >= 0) size = FInterceptor->OverlaySize(*this, size);
+  return size;
 }
 
 bool TFileHandler::Exists() const { return Exists(FFileName, FMemory); }
@@ -154,11 +162,18 @@ int64_t TFileHandler::ReadAt(int64_t offset, void *buffer, int64_t count, bool a
   RequireOpen();
   std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
   if (FFile->Seek(FHandle, SeekFromStart, offset) < 0) Raise(KURA_READERR, FFile->LastOSError());
-  return Read(buffer, count, allowShort);
+  if (!FInterceptor) return Read(buffer, count, allowShort);
+  // Writes taken by the interceptor are part of what the file holds.
+  int64_t got = FFile->Read(FHandle, buffer, count);
+  if (got < 0) Raise(KURA_READERR, FFile->LastOSError());
+  got = FInterceptor->OverlayRead(*this, offset, static_cast<uint8_t *>(buffer), count, got);
+  if (got < count && !(allowShort && ShortReadAllowed())) Raise(KURA_READERR, 0);
+  return got;
 }
 
 void TFileHandler::WriteAt(int64_t offset, const void *buffer, int64_t count) {
   RequireOpen();
+  if (FInterceptor && FInterceptor->TakeWrite(*this, offset, buffer, count)) return;
   std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
   if (FFile->Seek(FHandle, SeekFromStart, offset) < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
   Write(buffer, count);

@@ -9,6 +9,25 @@
 
 namespace kura {
 
+class TFileHandler;
+
+// Takes over the positioned writes of the files it is installed on, for as long as it is
+// installed: a table uses it to gather everything one write-locked change writes and put it on
+// disk as one unit. Reads then see the taken writes laid over the file's own bytes.
+class TFileWriteInterceptor {
+ public:
+  virtual ~TFileWriteInterceptor() = default;
+  // A write (count 0: the file is cut at offset). True when taken; false lets it through.
+  virtual bool TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) = 0;
+  // After `got` bytes were read from the file at offset: lays the taken writes over the buffer
+  // and returns how many bytes the file holds there with them.
+  virtual int64_t OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) = 0;
+  // The size the file has with the taken writes.
+  virtual int64_t OverlaySize(TFileHandler &file, int64_t size) = 0;
+  // A flush of the operating-system buffers; true when taken (done once the writes are made).
+  virtual bool TakeFlush(TFileHandler &file) = 0;
+};
+
 class TFileHandler {
  public:
   TFileHandler();
@@ -54,6 +73,12 @@ class TFileHandler {
   void WriteAt(int64_t offset, const void *buffer, int64_t count);
   // Cuts the file at the offset (a write of 0 bytes there).
   void TruncateAt(int64_t offset);
+  // Positioned writes, cuts and flushes go to the interceptor while one is installed (null
+  // removes it).
+  void SetWriteInterceptor(TFileWriteInterceptor *interceptor) { FInterceptor = interceptor; }
+  // The flush an interceptor took over, made once its writes are on the file.
+  void FlushTakenOver();
+  TFileWriteInterceptor *WriteInterceptor() const { return FInterceptor; }
 
   static void DeleteFile(const std::string &name, bool memory, const std::string &errorName);
   static void RenameFile(const std::string &name, bool memory, const std::string &newName,
@@ -85,6 +110,7 @@ class TFileHandler {
   bool FReadOnlyByAttribute = false;
   bool FExclusive = false;
   bool FOpen = false;
+  TFileWriteInterceptor *FInterceptor = nullptr;
 };
 
 }  // namespace kura

@@ -2,6 +2,7 @@
 #include "engine/table/DataTable.h"
 
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "engine/errors/EngineError.h"
@@ -49,6 +50,9 @@ void TDataTable::SetOpenFlags(bool exclusive, bool readOnly, bool temporary) {
 std::string TDataTable::DataFileName() const { return TableFileName(FDirectory->Path(), FName, kDataExtension); }
 std::string TDataTable::IndexFileName() const { return TableFileName(FDirectory->Path(), FName, kIndexExtension); }
 std::string TDataTable::BlobFileName() const { return TableFileName(FDirectory->Path(), FName, kBlobExtension); }
+std::string TDataTable::JournalFileName() const {
+  return TableFileName(FDirectory->Path(), FName, kJournalExtension);
+}
 
 bool TDataTable::NoPrimaryKey() const { return FIndexFile ? FIndexFile->NoPrimaryKey() : true; }
 
@@ -62,6 +66,13 @@ bool TDataTable::ShortReadsAllowed() const {
 // Files
 
 void TDataTable::CloseOpenedFiles(bool discard) {
+  if (FJournal) {
+    try {
+      FJournal->Close();
+    } catch (...) {
+    }
+    FJournal.reset();
+  }
   if (FBlobFile) {
     try {
       FBlobFile->CloseFile(discard);
@@ -101,8 +112,18 @@ void TDataTable::OpenFiles() {
                       (FBlobFile && FBlobFile->ReadOnlyByAttribute());
     FReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
                 (FBlobFile && FBlobFile->ReadOnly());
+    if (!FInMemory && !FTemporary) {
+      ErrorTexts texts;
+      texts.Table = FName;
+      texts.Database = FDirectory->DatabaseName();
+      FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, FReadOnly, texts);
+      FJournal->SetFiles(&FDataFile, FIndexFile ? &FIndexFile->LockFile() : nullptr,
+                         FBlobFile ? &FBlobFile->LockFile() : nullptr);
+      FJournalCheckDue = true;
+    }
     FFilesOpen = true;
-    // Shared tables are checked under the read lock so no writer is half-way through.
+    // Shared tables are checked under the read lock so no writer is half-way through (the
+    // lock also completes a change a dead writer left half-way).
     if (!SkipsLocking()) {
       ReadLock();
       try {
@@ -113,6 +134,7 @@ void TDataTable::OpenFiles() {
       }
       ReadUnlock();
     } else {
+      RecoverInterruptedPost();
       FDataFile.Validate();
     }
   } catch (...) {
@@ -125,6 +147,8 @@ void TDataTable::OpenFiles() {
 }
 
 void TDataTable::ReleaseAllLocks() {
+  // A change gathered under a write lock that is given up without being posted is dropped.
+  if (FJournal) FJournal->EndCapture();
   if (FTransactionLocked) {
     FDataFile.ReleaseWriteSemaphore();
     FTransactionLocked = false;
@@ -172,6 +196,14 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::v
   const TSessionSettings &settings = Settings();
   FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
   FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  // A journal left by an earlier table of this name belongs to other files.
+  try {
+    if (TFileHandler::Exists(JournalFileName(), FInMemory))
+      TFileHandler::DeleteFile(JournalFileName(), FInMemory, FName);
+  } catch (...) {
+    FDataFile.CloseDataFile(true);
+    throw;
+  }
   try {
     TSideFileFactories &factories = SideFileFactories();
     if (factories.CreateIndex) {
@@ -204,6 +236,8 @@ void TDataTable::DeleteFiles() {
   TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
   if (TFileHandler::Exists(IndexFileName(), FInMemory)) TFileHandler::DeleteFile(IndexFileName(), FInMemory, FName);
   if (TFileHandler::Exists(BlobFileName(), FInMemory)) TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
+  if (TFileHandler::Exists(JournalFileName(), FInMemory))
+    TFileHandler::DeleteFile(JournalFileName(), FInMemory, FName);
 }
 
 void TDataTable::RenameFiles(const std::string &newName) {
@@ -214,6 +248,8 @@ void TDataTable::RenameFiles(const std::string &newName) {
     TFileHandler::RenameFile(IndexFileName(), FInMemory, TableFileName(path, newName, kIndexExtension), FName);
   if (TFileHandler::Exists(BlobFileName(), FInMemory))
     TFileHandler::RenameFile(BlobFileName(), FInMemory, TableFileName(path, newName, kBlobExtension), FName);
+  if (TFileHandler::Exists(JournalFileName(), FInMemory))
+    TFileHandler::RenameFile(JournalFileName(), FInMemory, TableFileName(path, newName, kJournalExtension), FName);
   FName = TrimBlanks(newName);
   size_t dot = FName.find_last_of('.');
   if (dot != std::string::npos && FName.find('/', dot) == std::string::npos) FName.erase(dot);
@@ -234,10 +270,44 @@ void TDataTable::Empty() {
 void TDataTable::FlushBuffers(bool flushOS) {
   if (!FFilesOpen || FReadOnly || FInTransaction) return;
   bool flush = flushOS || Settings().ForceBufferFlush;
+  const bool journaled = FJournal && FJournal->Capturing();
   FDataFile.WriteChanges(false, flush);
   if (FIndexFile) FIndexFile->WriteChanges(false, flush);
   if (FBlobFile) FBlobFile->WriteChanges(false, flush);
+  // Under a shared table's write lock the writes above were gathered: now they go to disk.
+  if (journaled) CommitPost();
   FDataFile.TrimCache();
+}
+
+void TDataTable::CommitPost() {
+  try {
+    // Every unit carries the data file's header with a new ChangeCounter (see CheckForChanges).
+    if (FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
+    FJournal->Commit();
+  } catch (...) {
+    // The caches believe written what may not be on disk. If the journal got there, the files
+    // are completed from it now (or by the next lock); either way the caches start again from
+    // the files.
+    FJournal->EndCapture();
+    FJournalCheckDue = true;
+    try {
+      if (FJournal->RecoverInterrupted()) FJournalCheckDue = false;
+    } catch (...) {
+    }
+    try {
+      DiscardBuffers();
+    } catch (...) {
+    }
+    if (FWriteDepth > 0 && !SkipsLocking()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+    throw;
+  }
+}
+
+bool TDataTable::RecoverInterruptedPost() {
+  if (!FJournal || !FJournal->RecoverInterrupted()) return false;
+  DiscardBuffers();
+  FJournalCheckDue = false;
+  return true;
 }
 
 void TDataTable::DiscardBuffers() {
@@ -252,6 +322,9 @@ void TDataTable::DiscardBuffers() {
     FBlobFile->RereadHeader();
   }
   ++FChangeSerial;
+  // The headers just taken may be those of a change a dead writer left half-way: the change
+  // check cannot tell that from their ChangeCounters any more, so it looks at the journal.
+  FJournalCheckDue = true;
 }
 
 bool TDataTable::CheckForChanges() {
@@ -268,6 +341,13 @@ bool TDataTable::CheckForChanges() {
   if (FBlobFile && FBlobFile->ReadHeaderChanged()) {
     FBlobFile->DropCache();
     changed = true;
+  }
+  // A writer that died half-way through a change has always moved the data file's
+  // ChangeCounter (the journal writes the header first), so the journal is only looked at when
+  // something changed, and once after opening.
+  if (FJournal && (changed || FJournalCheckDue)) {
+    FJournalCheckDue = false;
+    if (RecoverInterruptedPost()) changed = true;
   }
   if (changed) ++FChangeSerial;
   return changed;
@@ -415,17 +495,32 @@ bool TDataTable::WriteLock() {
     throw;
   }
   FWriteDepth = 1;
+  bool changed = false;
   try {
-    return CheckForChanges();
+    changed = CheckForChanges();
   } catch (...) {
     WriteUnlock();
     throw;
   }
+  // From here to the write unlock, the table's writes form one unit.
+  if (FJournal && !FReadOnly) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+  return changed;
 }
 
 void TDataTable::WriteUnlock() {
   if (FWriteDepth <= 0) return;
   if (--FWriteDepth > 0 || SkipsLocking()) return;
+  std::exception_ptr failure;
+  if (FJournal && FJournal->Capturing()) {
+    // A write that failed half-way may have written part of its change to make room in a
+    // cache: what the caches hold now goes with it, as one unit.
+    try {
+      if (FJournal->HasPending() && !FInTransaction) FlushBuffers(false);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    FJournal->EndCapture();
+  }
   bool ok = true;
   if (FBlobFile) ok = ReleaseWriteRange(FBlobFile->LockFile()) && ok;
   if (FIndexFile) ok = ReleaseWriteRange(FIndexFile->LockFile()) && ok;
@@ -439,6 +534,7 @@ void TDataTable::WriteUnlock() {
     TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
     FSecondReadBytesHeld = true;
   }
+  if (failure) std::rethrow_exception(failure);
   if (!ok) Raise(KURA_LOCKTIMEOUT);
 }
 
@@ -446,6 +542,14 @@ void TDataTable::TransactionLock() {
   if (FTransactionLocked || FExclusive || FInMemory || FReadOnlyForced) return;
   if (FWriteDepth == 0) {
     if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
+    // Nothing is held in the caches yet: a change a dead writer left is completed before the
+    // transaction builds on the files.
+    try {
+      RecoverInterruptedPost();
+    } catch (...) {
+      FDataFile.ReleaseWriteSemaphore();
+      throw;
+    }
   }
   FTransactionLocked = true;
 }
@@ -523,6 +627,7 @@ void TDataTable::CommitTransaction(bool flushOS) {
     FDataFile.WriteChanges(true, flush);
     if (FIndexFile) FIndexFile->WriteChanges(true, flush);
     if (FBlobFile) FBlobFile->WriteChanges(true, flush);
+    if (FJournal && FJournal->Capturing()) CommitPost();
   } catch (...) {
     FInTransaction = true;
     WriteUnlock();

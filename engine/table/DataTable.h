@@ -8,12 +8,17 @@
 //   - transaction lock: the write semaphore, held from start to commit or rollback;
 //   - record lock: the record's byte in the data file.
 // Tables opened exclusively (and tables made read-only by their files) skip all of this.
+//
+// Everything a shared table writes while it holds the write lock goes to its files through the
+// post journal (PostJournal.h), so a writer that dies half-way leaves either its whole change or
+// none of it; the next lock taken on the table completes or drops what the dead writer left.
 #include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
 
 #include "engine/data/DataFile.h"
+#include "engine/table/PostJournal.h"
 #include "engine/table/TableSideFile.h"
 
 namespace kura {
@@ -110,6 +115,9 @@ class TDataTable : public TDataFileOwner {
   std::string DataFileName() const;
   std::string IndexFileName() const;
   std::string BlobFileName() const;
+  std::string JournalFileName() const;
+  // The post journal (null for in-memory and temporary tables, and while the files are closed).
+  TPostJournal *Journal() { return FJournal.get(); }
 
   [[noreturn]] void Raise(uint16_t code) const;
 
@@ -127,6 +135,12 @@ class TDataTable : public TDataFileOwner {
   void ReleaseAllLocks();
   void UnlockPostponed();
   void CloseOpenedFiles(bool discard);
+  // Completes or drops a change a dead writer left in the journal; the caches are then
+  // dropped. True when the journal held one.
+  bool RecoverInterruptedPost();
+  // Puts what the write lock gathered on disk as one unit; a failure leaves the caches as the
+  // files are.
+  void CommitPost();
 
   TDataDirectory *FDirectory;
   std::string FName;
@@ -157,6 +171,10 @@ class TDataTable : public TDataFileOwner {
   TDataFile FDataFile;
   std::unique_ptr<TTableSideFile> FIndexFile;
   std::unique_ptr<TTableSideFile> FBlobFile;
+  std::unique_ptr<TPostJournal> FJournal;
+  // The next change check looks at the journal even when nothing changed (after opening, or
+  // after a commit failed).
+  bool FJournalCheckDue = false;
 };
 
 }  // namespace kura

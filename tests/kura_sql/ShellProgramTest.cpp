@@ -248,7 +248,8 @@ TEST_F(ShellProgramTest, ResultFilesAreNotLeftInTheDatabase) {
   Shell("-c " + Quote("select Word from items order by Word desc;"));
   size_t files = 0;
   for (const auto &entry : std::filesystem::directory_iterator(FRoot / "db")) {
-    (void)entry;
+    // A table that has been written keeps its post journal beside it.
+    if (entry.path().filename() == "items.JNL") continue;
     ++files;
   }
   EXPECT_EQ(files, 2u);  // items.DAT and items.IDX

@@ -15,6 +15,8 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/TableFileMoves.h"
+#include "engine/file/FileHandler.h"
+#include "engine/table/PostJournal.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -256,6 +258,14 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
       DeleteFileSet(keepBackups ? olderBackups : replaced, tableName);
     } catch (...) {
       // Copies of an older structure left behind do no harm to the table.
+    }
+    // The old files' post journal: nothing was pending (the table is open alone), and it
+    // describes files that are now backups.
+    try {
+      const std::string journal = TableFileName(path, tableName, kJournalExtension);
+      if (TFileHandler::Exists(journal, memory)) TFileHandler::DeleteFile(journal, memory, tableName);
+    } catch (...) {
+      // A journal that does not match the new data file is cleared unused at the next open.
     }
   } catch (...) {
     try {

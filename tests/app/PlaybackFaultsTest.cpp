@@ -1,5 +1,5 @@
 // Lesson playback in the main window where the learner's clicks and the figure's moves
-// meet: a click beside the offered "●" choices while one is awaited, and a wrong answer
+// meet: a stone placed beside the offered "●" choices while one is awaited, and a wrong answer
 // taken back after figure moves were drawn between the learner's stones. Lessons of
 // data/lessons: 1150 逃げる (two branches at the end of the basic figure, free placement),
 // 1230 a kind 1 problem lesson (problem 1 answers with one branch, problem 4 with a long
@@ -18,7 +18,6 @@ namespace {
 using namespace play;
 
 const QString ChooseOne = QStringLiteral("緑丸か赤丸の一つをクリックしてください。");
-const QString StepAsks = QStringLiteral("緑点か赤点をクリックしてください。");
 const QString Wrong = QStringLiteral("この手は間違いです。");
 
 class PlaybackFaultsTest : public LessonTest {
@@ -46,53 +45,54 @@ protected:
 
 // ---- a click beside the choices while one is awaited ----
 
-TEST_F(PlaybackFaultsTest, AStoneIsNotPlacedWhileAChoiceIsAwaited) {
+// A click on any point but a "●" places a stone as usual, and the placement wipes the marks;
+// the choice they offered is then withdrawn too, and 1手進む offers it again.
+TEST_F(PlaybackFaultsTest, AStonePlacedBesideTheChoicesWithdrawsThemUntilTheNextStep) {
   Open(1150);
   ASSERT_EQ(PlayMode, PlayFree);
   ASSERT_EQ(Choices(), 2);
   ASSERT_EQ(ChoicePending, 1);
-  const int sounds = Sounds();
   Click(P(3, 3));
-  EXPECT_EQ(Cell(P(3, 3)), 0);
-  EXPECT_FALSE(HasStone(P(3, 3)));
-  EXPECT_EQ(MoveCount, 0);
-  EXPECT_EQ(Choices(), 2);  // the choices stay on offer
+  EXPECT_EQ(Cell(P(3, 3)), 1);
+  EXPECT_EQ(Choices(), 0);
+  EXPECT_EQ(ChoicePending, 0);  // nothing left to click is awaited
+
+  Press(5);  // the branches at this end are offered again instead of a request to click
+  EXPECT_TRUE(Messages->Informations.isEmpty());
+  EXPECT_EQ(Choices(), 2);
   EXPECT_EQ(Text(182), QStringLiteral("●"));
   EXPECT_EQ(Text(301), QStringLiteral("●"));
   EXPECT_EQ(ChoicePending, 1);
   EXPECT_EQ(Panel(0), ChooseOne);
-  EXPECT_EQ(Sounds(), sounds + 1);  // the refusal signal
-  EXPECT_TRUE(Messages->Informations.isEmpty());
 
-  // Playback goes on from the choice as before.
-  Click(182);
+  Click(182);  // and playback goes on from the choice
   EXPECT_EQ(Choices(), 0);
   EXPECT_EQ(Cell(182), 1);
   EXPECT_EQ(ChoicePending, 0);
   Press(5);
   EXPECT_EQ(Cell(183), 2);
   EXPECT_EQ(Text(183), QStringLiteral("2"));
+  EXPECT_EQ(Cell(P(3, 3)), 1);  // the learner's stone stays
   EXPECT_TRUE(Messages->Informations.isEmpty());
 }
 
-TEST_F(PlaybackFaultsTest, AnAnswerStoneWaitsUntilTheOfferedChoiceIsTaken) {
+TEST_F(PlaybackFaultsTest, AWrongAnswerBesideTheOfferedChoiceLeavesPlaybackGoing) {
   Open(1230);  // problem 1; its answer hangs at the end of the basic figure
   ASSERT_EQ(PlayMode, PlayAlternate);
   Press(5);  // the answer is offered as a choice
   ASSERT_EQ(Choices(), 1);
   ASSERT_EQ(Text(182), QStringLiteral("●"));
-  Click(P(3, 3));  // a stone beside the choice is refused: neither placed nor judged
+  Click(P(3, 3));  // wrong, and taken back
+  EXPECT_EQ(Messages->Informations, QStringList{Wrong});
   EXPECT_EQ(Cell(P(3, 3)), 0);
   EXPECT_EQ(MoveCount, 0);
-  EXPECT_EQ(MoveNumber, 0);
+  EXPECT_EQ(Choices(), 0);
+  EXPECT_EQ(ChoicePending, 0);
+
+  Press(5);  // the choice comes back; no request to click marks that are gone
+  EXPECT_EQ(Messages->Informations, QStringList{Wrong});
   EXPECT_EQ(Text(182), QStringLiteral("●"));
   EXPECT_EQ(ChoicePending, 1);
-  EXPECT_EQ(Panel(0), ChooseOne);
-  EXPECT_TRUE(Messages->Informations.isEmpty());
-
-  Press(5);  // still waiting, and the marks to click are still there
-  EXPECT_EQ(Messages->Informations, QStringList{StepAsks});
-  EXPECT_EQ(Text(182), QStringLiteral("●"));
   Click(182);
   EXPECT_EQ(Cell(182), 1);
   EXPECT_EQ(Cell(181), 0);  // the white stone is taken

@@ -47,6 +47,9 @@ void TForm2::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::Ke
 void TForm2::AlternatePlace(int point) {
   PlaybackStepped = 0;
   ClearMarks();
+  // The marks just wiped include the offered "●" choices, so no choice is awaited any more:
+  // 1手進む offers the branches again from the branch end, where the figure cursor stays.
+  ChoicePending = 0;
   MoveNumber += 1;
   RecordMove(MoveNumber, CurrentColor, point);
   Label(point)->SetTransparent(true);
@@ -59,6 +62,7 @@ void TForm2::AlternatePlace(int point) {
 
 void TForm2::FreePlace(int point, Qt::MouseButton button) {
   ClearMarks();
+  ChoicePending = 0;  // the offered choices went with the marks
   MoveNumber = 0;
   CurrentColor = button == Qt::LeftButton ? 1 : 2;
   RecordMove(0, CurrentColor, point);

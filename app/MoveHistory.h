@@ -9,6 +9,11 @@ struct MoveRecord {
   std::int32_t Color = 0;
   std::int32_t Point = 0;  // 0: the record holds no move
   std::int32_t Mark = 0;   // mark code of an authoring click; play leaves it alone
+  // The point whose stone carried the newest number when this move was placed (LastPoint
+  // then). In a lesson the figure draws numbered moves between the learner's own, so the
+  // stone to number again after a take-back is not always the record before this one.
+  // -1: not known (a replayed game), the record before stands for it.
+  std::int32_t PreviousPoint = -1;
 };
 
 struct CaptureRecord {

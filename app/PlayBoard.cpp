@@ -92,6 +92,7 @@ void TPlayBoard::UndoMove() {
     ShowCaptured();
   }
   const int q = MoveAt(MoveCount).Point;
+  const int before = MoveAt(MoveCount).PreviousPoint;
   if (HasPoint(q)) {
     Image(q)->Clear();
     Label(q)->setText(QString());
@@ -100,7 +101,9 @@ void TPlayBoard::UndoMove() {
   }
   MoveCount -= 1;
   if (MoveNumber > 0) MoveNumber -= 1;
-  const int r = MoveCount > 0 ? MoveAt(MoveCount).Point : 0;
+  // The stone numbered before this move: the one that lost its number when this move was
+  // drawn, which may be a move of the lesson figure rather than the record before.
+  const int r = before >= 0 ? before : MoveCount > 0 ? MoveAt(MoveCount).Point : 0;
   // The previous stone shows its number again, unless it has left the board.
   if (LessonMode == 1 && MoveNumber > 0 && HasPoint(r) && CellOf(r) > 0)
     Label(r)->setText(QString::number(MoveNumber));
@@ -164,6 +167,7 @@ void RecordMove(int number, int color, int point) {
   rec.Number = number;
   rec.Color = color;
   rec.Point = point;
+  rec.PreviousPoint = LastPoint;
 }
 
 void ResetPlayCounters() {
@@ -177,6 +181,7 @@ void ResetPlayCounters() {
     m.Number = 0;
     m.Color = 0;
     m.Point = 0;
+    m.PreviousPoint = -1;
   }
 }
 

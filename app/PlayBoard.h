@@ -73,8 +73,9 @@ private:
 // Plays the feedback sound: kind 0 "Oto1.wav", any other kind "Oto2.wav".
 void PlayFeedback(int kind);
 
-// Raises MoveCount and writes the new record (number, color, point) and the
-// Board cell of the point. The record's Mark is left as it was.
+// Raises MoveCount and writes the new record (number, color, point, and the
+// LastPoint whose number the new stone takes over) and the Board cell of the
+// point. The record's Mark is left as it was.
 void RecordMove(int number, int color, int point);
 
 // The counters every clear resets: MoveNumber 0, black to play, no moves, an

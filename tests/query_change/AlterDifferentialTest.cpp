@@ -14,38 +14,17 @@
 #include <cstdlib>
 #include <random>
 
-#include "ChangeTestSupport.h"
+#include "SqliteSide.h"
 
 namespace kura::test {
 namespace {
 
 using Table = std::vector<std::string>;
 
-std::string Normal(const std::string &cell) {
-  if (cell == "NULL" || cell.empty()) return cell;
-  char *end = nullptr;
-  const double v = std::strtod(cell.c_str(), &end);
-  if (end && *end == '\0') {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.12g", v);
-    return buffer;
-  }
-  return cell;
-}
-
 const char *const kWords[] = {"umi", "yama", "kawa", "mori", "sora", "hoshi", "tsuki", "kumo"};
 
-class AlterDifferential : public ChangeTest {
+class AlterDifferential : public SqliteSideTest {
  protected:
-  void SetUp() override {
-    ChangeTest::SetUp();
-    ASSERT_EQ(sqlite3_open(":memory:", &FLite), SQLITE_OK);
-  }
-  void TearDown() override {
-    sqlite3_close(FLite);
-    ChangeTest::TearDown();
-  }
-
   void Both(const std::string &kura, const std::string &lite) {
     try {
       FRunner->Run(kura);
@@ -59,44 +38,6 @@ class AlterDifferential : public ChangeTest {
     }
   }
   void Both(const std::string &sql) { Both(sql, sql); }
-
-  Table Lite(const std::string &sql) {
-    sqlite3_stmt *statement = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(FLite, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sql;
-    Table rows;
-    while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-      std::string line;
-      for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-        if (c) line += "|";
-        const unsigned char *text = sqlite3_column_text(statement, c);
-        line += text ? Normal(reinterpret_cast<const char *>(text)) : std::string("NULL");
-      }
-      rows.push_back(line);
-    }
-    sqlite3_finalize(statement);
-    return rows;
-  }
-
-  Table Kura(const std::string &sql) {
-    Table rows;
-    for (const std::string &row : Query(sql)) {
-      std::string line, cell;
-      bool first = true;
-      for (size_t i = 0; i <= row.size(); ++i) {
-        if (i < row.size() && row[i] != '|') {
-          cell += row[i];
-          continue;
-        }
-        line += (first ? "" : "|") + Normal(cell);
-        first = false;
-        cell.clear();
-      }
-      rows.push_back(line);
-    }
-    return rows;
-  }
-
-  sqlite3 *FLite = nullptr;
 };
 
 struct Column {

@@ -44,26 +44,13 @@
 #include <cstdlib>
 #include <random>
 
-#include "ChangeTestSupport.h"
+#include "SqliteSide.h"
 #include "engine/errors/ErrorCodes.h"
 
 namespace kura::test {
 namespace {
 
 using Table = std::vector<std::string>;
-
-// Numbers compare by value; the rest as text.
-std::string Normal(const std::string &cell) {
-  if (cell == "NULL" || cell.empty()) return cell;
-  char *end = nullptr;
-  const double v = std::strtod(cell.c_str(), &end);
-  if (end && *end == '\0') {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.12g", v);
-    return buffer;
-  }
-  return cell;
-}
 
 // One statement of a script; the texts differ only where the engines spell a statement
 // differently (opening a transaction).
@@ -93,17 +80,12 @@ uint16_t ExpectedKuraCode(int liteCode) {
 
 const char *const kWords[] = {"aka", "ao", "kiiro", "midori", "shiro", "kuro", "momo", "sora", "Hana", "Kaze"};
 
-class ChangeDifferential : public ChangeTest {
+class ChangeDifferential : public SqliteSideTest {
  protected:
   void SetUp() override {
-    ChangeTest::SetUp();
-    ASSERT_EQ(sqlite3_open(":memory:", &FLite), SQLITE_OK);
+    SqliteSideTest::SetUp();
     sqlite3_extended_result_codes(FLite, 1);
     ASSERT_EQ(sqlite3_exec(FLite, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr), SQLITE_OK);
-  }
-  void TearDown() override {
-    sqlite3_close(FLite);
-    ChangeTest::TearDown();
   }
 
  public:
@@ -147,43 +129,6 @@ class ChangeDifferential : public ChangeTest {
     return out;
   }
 
-  Table Lite(const std::string &sql) {
-    sqlite3_stmt *statement = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(FLite, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sql;
-    Table rows;
-    while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-      std::string line;
-      for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-        if (c) line += "|";
-        const unsigned char *text = sqlite3_column_text(statement, c);
-        line += text ? Normal(reinterpret_cast<const char *>(text)) : std::string("NULL");
-      }
-      rows.push_back(line);
-    }
-    sqlite3_finalize(statement);
-    return rows;
-  }
-
-  Table Kura(const std::string &sql) {
-    Table rows;
-    for (const std::string &row : Query(sql)) {
-      // The generated values hold no "|".
-      std::string line, cell;
-      bool first = true;
-      for (size_t i = 0; i <= row.size(); ++i) {
-        if (i < row.size() && row[i] != '|') {
-          cell += row[i];
-          continue;
-        }
-        line += (first ? "" : "|") + Normal(cell);
-        first = false;
-        cell.clear();
-      }
-      rows.push_back(line);
-    }
-    return rows;
-  }
-
   int64_t LiteCount(const std::string &table) {
     Table rows = Lite("SELECT COUNT(*) FROM " + table);
     return rows.empty() ? 0 : std::atoll(rows[0].c_str());
@@ -195,7 +140,6 @@ class ChangeDifferential : public ChangeTest {
     return rows.empty() ? std::string("NULL") : rows[0];
   }
 
-  sqlite3 *FLite = nullptr;
 };
 
 // Makes the statements; it may ask SQLite about the current contents (both engines hold the

@@ -115,15 +115,19 @@ std::vector<TRecord *> TRecordCache::RemoveAll() {
 TRecord *TRecordCache::Evictable() {
   // Entries that cannot go (changed and not yet written, or pinned) are moved to the front as
   // they are passed, so that a long transaction's changed records are not walked again at every
-  // eviction (which made a long UPDATE quadratic). They cannot be evicted anyway, and once
-  // written they only count as recently used.
+  // eviction. They cannot be evicted anyway, and once written they only count as recently
+  // used. After kMaxPassed of them in a row the search gives up: the cache is then mostly
+  // changed records, and growing it is cheaper than walking them (a long UPDATE would
+  // otherwise walk its changed records at every record it reads).
+  constexpr int kMaxPassed = 256;
   TRecord *r = FOldest;
   TRecord *const stop = FNewest;
+  int passed = 0;
   while (r) {
     TRecord *next = r->Newer;
     if (!r->Dirty && r->PinCount == 0) return r;
-    if (r != stop) Touch(r);
-    else break;
+    if (r == stop || ++passed > kMaxPassed) break;
+    Touch(r);
     r = next;
   }
   return nullptr;

@@ -2,6 +2,7 @@
 // WHERE, JOIN, GROUP BY, HAVING and ORDER BY, placing the conditions on the join levels,
 // choosing between a live result and a result table, and defining the result fields.
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "engine/crypt/TablePassword.h"
@@ -73,8 +74,13 @@ bool SameTree(const TExpToken *a, const TExpToken *b) {
 }
 
 std::string UniqueName(const std::vector<TSelectColumn> &columns, std::string name) {
-  if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
   if (name.empty()) name = "Column";
+  // A field name starts with a letter, an underscore or a byte 128..254; a calculated column
+  // named by its source text ("-a", "1 + a", "'x'") would make the result table impossible
+  // to create, so such a name is led by an underscore.
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (!(std::isalpha(first) || first == '_' || (first >= 128 && first <= 254))) name = "_" + name;
+  if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
   auto taken = [&](const std::string &n) {
     for (const TSelectColumn &c : columns)
       if (SameName(c.Field.Name, n)) return true;

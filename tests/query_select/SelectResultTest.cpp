@@ -36,6 +36,23 @@ TEST_F(ResultTest, ProjectionAndCalculatedColumns) {
   EXPECT_FALSE(q->Live());
 }
 
+TEST_F(ResultTest, CalculatedColumnsNamedByTextThatIsNoFieldName) {
+  // Named by their source text, which does not start as a field name must: the result table
+  // is still made, under a name led by an underscore.
+  auto q = Query("select -ID, 1 + ID, 'x', ID from emp where ID = 3");
+  q->Execute();
+  ASSERT_EQ(q->ColumnCount(), 4u);
+  EXPECT_EQ(q->Column(0).Name, "_-ID");
+  EXPECT_EQ(q->Column(1).Name, "_1 + ID");
+  EXPECT_EQ(q->Column(2).Name, "_'x'");
+  EXPECT_EQ(q->Column(3).Name, "ID");
+  EXPECT_EQ(Run("select -ID, 1 + ID, 'x' from emp where ID = 3"), (R{{"-3", "4", "x"}}));
+  // A text longer than a field name may be is cut, and equal names are told apart.
+  EXPECT_EQ(Run("select ID + ID + ID + ID + ID + ID + ID + ID, ID + ID + ID + ID + ID + ID + ID + ID + 1 "
+                "from emp where ID = 1"),
+            (R{{"8", "9"}}));
+}
+
 TEST_F(ResultTest, WhereOperatorFamilies) {
   EXPECT_EQ(Run("select ID from emp where Pay > 150 and Pay <= 300"), (R{{"1"}, {"2"}}));
   EXPECT_EQ(Run("select ID from emp where Dept <> 10 or Dept is null"), (R{{"2"}, {"4"}, {"5"}}));

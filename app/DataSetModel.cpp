@@ -122,10 +122,9 @@ void TDataSetModel::AttachView(QAbstractItemView *view) {
   view->setModel(this);
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
   view->setSelectionMode(QAbstractItemView::SingleSelection);
-  // Typing into a cell, F2 or a click on the selected cell opens its editor (the flags decide
-  // which cells can be edited at all).
-  view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
-                        QAbstractItemView::SelectedClicked);
+  // Typing into a cell or F2 opens its editor (the flags decide which cells can be edited at
+  // all). A click never does: clicking a row again is how a view's row is chosen afresh.
+  view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   connect(this, &TDataSetModel::CurrentRowChanged, view, [this](int row) {
     if (!FView || row < 0 || row >= FRowCount) return;
     QItemSelectionModel *selection = FView->selectionModel();

@@ -39,6 +39,8 @@ void TForm2::ShowLearnerLayout() {
   FGroupBox3->hide();
   FEdit3->hide();
   FDBGrid1->setGeometry(FDBGrid1->x(), 20, FDBGrid1->width(), 276);
+  // A learner only picks lessons: a key pressed over the contents must not rename one.
+  FDBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   FDBGrid2->hide();
 }
 
@@ -74,6 +76,8 @@ void TForm2::ShowEditorLayout() {
   FEdit3->show();
   SetTop(FEdit3, 376);
   FDBGrid1->setGeometry(FDBGrid1->x(), 12, FDBGrid1->width(), 105);
+  // Authors type titles and problem kinds straight into the contents.
+  FDBGrid1->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   FDBGrid2->show();
   FDBGrid2->setGeometry(FDBGrid2->x(), 127, FDBGrid2->width(), 140);
 }

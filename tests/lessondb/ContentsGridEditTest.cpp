@@ -132,6 +132,39 @@ TEST_F(GridEditTest, TitleTypedIntoTheContentsGridIsStoredInTheTable) {
   EXPECT_FALSE(model->index(1, 0).data().isValid());
 }
 
+TEST_F(GridEditTest, OnlyTheEditorLayoutEditsByTypingAndNoClickOpensAnEditor) {
+  QTableView *grid = StartWindow();
+  ASSERT_NE(grid, nullptr);
+  const QModelIndex cell = grid->model()->index(2, 0);
+  const std::string before = StoredItem(MnbOfRow(2));
+  auto editorOpen = [&] {
+    for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+      if (e->isVisible()) return true;
+    return false;
+  };
+  // The learner's layout: clicking a row twice and typing over it leave the title alone.
+  const QPoint centre = grid->visualRect(cell).center();
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(editorOpen()) << "a second click on the chosen lesson opened an editor";
+  QTest::keyClick(grid, Qt::Key_A);
+  QTest::keyClick(grid, Qt::Key_F2);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(editorOpen()) << "typing over the contents opened an editor in the learner's layout";
+  EXPECT_EQ(StoredItem(MnbOfRow(2)), before);
+  // The author's layout: F2 opens the cell's editor.
+  Form->ShowEditorLayout();
+  grid->setCurrentIndex(cell);
+  QTest::keyClick(grid, Qt::Key_F2);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(editorOpen());
+  for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+    if (e->isVisible()) QTest::keyClick(e, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(StoredItem(MnbOfRow(2)), before);
+}
+
 TEST_F(GridEditTest, SelectionAndDataSetFollowEachOther) {
   QTableView *grid = StartWindow();
   ASSERT_NE(grid, nullptr);

@@ -139,6 +139,15 @@ void TDataCursor::RepositionAfterWrite(int32_t recordNumber, const uint8_t *stor
     LocateKey(KeyOf(FIndexNo, storedRecord), false);
 }
 
+void TDataCursor::FollowWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent,
+                              bool reposition) {
+  UpdateMembership(recordNumber, storedRecord, deleted);
+  if (reposition)
+    RepositionAfterWrite(recordNumber, storedRecord, deleted);
+  else
+    StayAfterWrite(recordNumber, storedRecord, deleted, wasCurrent);
+}
+
 void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent) {
   ComputeRangeOrdinals();
   if (FState != TPosState::OnRecord && FState != TPosState::Between) return;
@@ -281,11 +290,7 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
   }
   try {
     FTable->UnlockRecord(slot);
-    UpdateMembership(slot, image.data(), false);
-    if (reposition)
-      RepositionAfterWrite(slot, image.data(), false);
-    else
-      StayAfterWrite(slot, image.data(), false, false);
+    FollowWrite(slot, image.data(), false, false, reposition);
   } catch (...) {
     FTable->WriteUnlock();
     SyncSeen();
@@ -371,11 +376,7 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
   try {
     if (!pessimistic || unlock) UnlockEdit();
     FRecordChanged = false;
-    UpdateMembership(recNo, image.data(), false);
-    if (reposition)
-      RepositionAfterWrite(recNo, image.data(), false);
-    else
-      StayAfterWrite(recNo, image.data(), false, true);
+    FollowWrite(recNo, image.data(), false, true, reposition);
   } catch (...) {
     FTable->WriteUnlock();
     SyncSeen();
@@ -441,11 +442,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
   try {
     UnlockEdit();
     FRecordChanged = false;
-    UpdateMembership(recNo, stored.data(), true);
-    if (reposition)
-      RepositionAfterWrite(recNo, stored.data(), true);
-    else
-      StayAfterWrite(recNo, stored.data(), true, true);
+    FollowWrite(recNo, stored.data(), true, true, reposition);
   } catch (...) {
     FTable->WriteUnlock();
     SyncSeen();

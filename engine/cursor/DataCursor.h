@@ -346,6 +346,9 @@ class TDataCursor {
   void UnlockEdit();
   void RepositionAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted);
   void StayAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent);
+  // The visible set and the position after a posted write: on the written record with
+  // reposition, else where the cursor stood.
+  void FollowWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent, bool reposition);
   void UpdateMembership(int32_t recordNumber, const uint8_t *storedRecord, bool deleted);
   bool StoredEquals(const uint8_t *stored, const uint8_t *buffer) const;
   std::string IndexDisplayName(int indexNo) const;

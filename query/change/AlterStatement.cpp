@@ -11,14 +11,7 @@
 namespace kura {
 
 void ExecuteAlterTable(TChangeExecutor &executor, TDataQuery &query) {
-  TDataDirectory *directory = executor.DirectoryOf(query.Target);
-  TDataCursor cursor(directory, query.Target.TableName);
-  TCursorOptions options;
-  options.InMemory = query.Target.InMemory;
-  options.Exclusive = true;
-  cursor.SetOptions(options);
-  cursor.OpenCursor();
-  try {
+  executor.WithTableAlone(query.Target, [&](TDataCursor &cursor) {
     TAlterStructure structure(cursor);
     for (const TAlteration &alteration : query.Alterations) structure.Apply(alteration);
     structure.ApplyOptions(query.TableOptions);
@@ -28,11 +21,7 @@ void ExecuteAlterTable(TChangeExecutor &executor, TDataQuery &query) {
     if (definition.Encrypted && query.TableOptions.EncryptedGiven) executor.Session().AddPassword(definition.Password);
     // No one is asked about losses here: values that cannot be carried over are dropped.
     cursor.RestructureTable(definition);
-  } catch (...) {
-    cursor.CloseCursor();
-    throw;
-  }
-  cursor.CloseCursor();
+  });
 }
 
 }  // namespace kura

@@ -5,6 +5,7 @@
 // The executor keeps every directory it opened until it is destroyed, so that a transaction
 // begun by START TRANSACTION survives into the statements that follow it.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@ namespace kura {
 
 class TDataSession;
 class TDataDirectory;
+class TDataCursor;
 
 class TChangeExecutor {
  public:
@@ -34,6 +36,9 @@ class TChangeExecutor {
   TDataDirectory *DirectoryOf(const TTableRef &ref);
   // The statement's own database directory.
   TDataDirectory *DefaultDirectory();
+  // Runs `work` on a cursor that has the referenced table open alone (definition statements
+  // need that); the cursor is closed again on every way out.
+  void WithTableAlone(const TTableRef &ref, const std::function<void(TDataCursor &)> &work);
 
   TDataSession &Session() { return FSession; }
   const std::string &DatabaseName() const { return FDatabaseName; }

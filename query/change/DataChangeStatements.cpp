@@ -43,6 +43,14 @@ int64_t DefaultCommitInterval(const TDataSession &session, size_t recordSize) {
   return std::min<int64_t>(byBuffers, session.Settings.DataBufferCount);
 }
 
+// Rows between intermediate commits (0: one commit at the end). Inside the caller's
+// transaction, commits between rows happen only when the statement asks for them.
+int64_t CommitInterval(const TDataSession &session, const TDataQuery &query, const TDataCursor &cursor,
+                       bool ownTransaction) {
+  if (query.Commit.IntervalGiven) return query.Commit.Interval;
+  return ownTransaction ? DefaultCommitInterval(session, cursor.StoredRecordSize()) : 0;
+}
+
 // After a failure: the edit lock and the blobs written into the unposted record go.
 void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
   try {
@@ -94,10 +102,7 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
   const bool ownTransaction = !directory->InTransaction();
-  int64_t interval = query.Commit.IntervalGiven
-                         ? query.Commit.Interval
-                         : DefaultCommitInterval(FSession, cursor.StoredRecordSize());
-  if (!ownTransaction && !query.Commit.IntervalGiven) interval = 0;
+  const int64_t interval = CommitInterval(FSession, query, cursor, ownTransaction);
   const bool flush = query.Commit.Flush;
   if (ownTransaction) directory->StartTransaction();
   int64_t rows = 0;
@@ -147,11 +152,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
   TDataCursor &cursor = target.Cursor();
   cursor.SuppressAutoInc(query.NoAutoInc);
   const bool ownTransaction = !directory->InTransaction();
-  int64_t interval = query.Commit.IntervalGiven
-                         ? query.Commit.Interval
-                         : DefaultCommitInterval(FSession, cursor.StoredRecordSize());
-  // Inside the caller's transaction, commits between rows only when the statement asks.
-  if (!ownTransaction && !query.Commit.IntervalGiven) interval = 0;
+  const int64_t interval = CommitInterval(FSession, query, cursor, ownTransaction);
   const bool flush = query.Commit.Flush;
 
   if (ownTransaction) directory->StartTransaction();

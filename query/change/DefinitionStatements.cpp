@@ -120,15 +120,24 @@ void TChangeExecutor::ExecuteCreateTable(TDataQuery &query) {
   }
 }
 
-void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
-  TDataDirectory *directory = DirectoryOf(query.Target);
-  TDataCursor cursor(directory, query.Target.TableName);
+void TChangeExecutor::WithTableAlone(const TTableRef &ref, const std::function<void(TDataCursor &)> &work) {
+  TDataCursor cursor(DirectoryOf(ref), ref.TableName);
   TCursorOptions options;
-  options.InMemory = query.Target.InMemory;
+  options.InMemory = ref.InMemory;
   options.Exclusive = true;
   cursor.SetOptions(options);
   cursor.OpenCursor();
   try {
+    work(cursor);
+  } catch (...) {
+    cursor.CloseCursor();
+    throw;
+  }
+  cursor.CloseCursor();
+}
+
+void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
+  WithTableAlone(query.Target, [&](TDataCursor &cursor) {
     bool exists = false;
     for (const std::string &name : cursor.IndexNames())
       if (SameName(name, query.Index.Name)) exists = true;
@@ -138,11 +147,7 @@ void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
       // A statement never deletes rows to make an index unique: equal keys refuse it.
       cursor.AddSecondaryIndex(IndexOf(index, cursor.Fields(), index.Name), /*refuseDuplicates=*/true);
     }
-  } catch (...) {
-    cursor.CloseCursor();
-    throw;
-  }
-  cursor.CloseCursor();
+  });
 }
 
 void TChangeExecutor::ExecuteDropTable(TDataQuery &query) {
@@ -159,23 +164,13 @@ void TChangeExecutor::ExecuteDropTable(TDataQuery &query) {
 void TChangeExecutor::ExecuteDropIndex(TDataQuery &query) {
   TDataDirectory *directory = DirectoryOf(query.Target);
   if (query.IfExists && !directory->TableExists(query.Target.TableName, query.Target.InMemory)) return;
-  TDataCursor cursor(directory, query.Target.TableName);
-  TCursorOptions options;
-  options.InMemory = query.Target.InMemory;
-  options.Exclusive = true;
-  cursor.SetOptions(options);
-  cursor.OpenCursor();
-  try {
+  WithTableAlone(query.Target, [&](TDataCursor &cursor) {
     bool exists = query.Index.PrimaryKey ? cursor.HasPrimaryKey() : false;
     if (!query.Index.PrimaryKey)
       for (const std::string &name : cursor.IndexNames())
         if (SameName(name, query.Index.Name)) exists = true;
     if (exists || !query.IfExists) cursor.DeleteIndex(query.Index.PrimaryKey ? std::string() : query.Index.Name);
-  } catch (...) {
-    cursor.CloseCursor();
-    throw;
-  }
-  cursor.CloseCursor();
+  });
 }
 
 }  // namespace kura

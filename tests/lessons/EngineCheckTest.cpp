@@ -115,6 +115,25 @@ TEST(EngineCheckTest, TheEngineCheckCatchesAnAnswerThatDoesNotWork) {
     ASSERT_EQ(verdict.disagreements.size(), 2u) << dump(verdict.disagreements);
     EXPECT_NE(verdict.disagreements[0].find("K8"), std::string::npos) << verdict.disagreements[0];
     EXPECT_NE(verdict.disagreements[1].find("L10"), std::string::npos) << verdict.disagreements[1];
+
+    // An answer box that calls a dead group alive: black in the corner with an eye of two points.
+    rows = parseFigure("MNB\tTES\tCOL\tPST\tBFR\tBTO\tDTX\tCMT\tXY\n"
+                       "1020\t0\t2\t3\t0\t9999\t1\t○\tac\n"
+                       "1020\t0\t2\t22\t0\t0\t1\t\tbc\n1020\t0\t2\t41\t0\t0\t1\t\tcc\n"
+                       "1020\t0\t2\t60\t0\t0\t1\t\tdc\n1020\t0\t2\t79\t0\t0\t1\t\tec\n"
+                       "1020\t0\t2\t77\t0\t0\t1\t\tea\n1020\t0\t2\t78\t0\t0\t1\t\teb\n"
+                       "1020\t0\t1\t1\t0\t0\t1\t\taa\n1020\t0\t1\t58\t0\t0\t1\t\tda\n"
+                       "1020\t0\t1\t2\t0\t0\t1\t\tab\n1020\t0\t1\t21\t0\t0\t1\t\tbb\n"
+                       "1020\t0\t1\t40\t0\t0\t1\t\tcb\n1020\t0\t1\t59\t1\t0\t1\t生き？\tdb\n"
+                       "1020\t1\t2\t20\t2\t1\t1\t白が打つ\tba\n",
+                       errors);
+    FigureTree dead = buildFigureTree(1020, rows, errors);
+    ASSERT_TRUE(errors.empty()) << dump(errors);
+    EngineVerdict status;
+    checkProblemWithEngine(engine, dead, 3, ProblemGoal{1020, 1, "alive", 21, 0, 2}, status);
+    EXPECT_EQ(status.positionsChecked, 1);
+    ASSERT_EQ(status.disagreements.size(), 1u) << dump(status.disagreements);
+    EXPECT_NE(status.disagreements[0].find("the engine reads it dead"), std::string::npos) << status.disagreements[0];
 }
 
 TEST(EngineCheckTest, GnuGoAgreesWithEveryProblem) {

@@ -15,6 +15,13 @@ constexpr int kMaxCommentLength = 120;
 
 bool isAnswerText(const std::string& s) { return s == "○" || s == "×" || s == "－"; }
 
+size_t lastStoneOf(const FigureTree& tree, const Branch& branch) {
+    size_t last = branch.first;
+    for (size_t i = branch.first; i <= branch.last; ++i)
+        if (tree.rows[i].dtx < 10) last = i;
+    return last;
+}
+
 int rootOf(const FigureTree& tree, int branch) {
     while (branch >= 0 && tree.branches[branch].parent >= 0) branch = tree.branches[branch].parent;
     return branch;
@@ -180,6 +187,16 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (kind == 0)
                 checkRefind(tree, branch.last, [](const FigureRow& r) { return std::pair(r.tes, r.pst); },
                             "TES and PST", errors);
+            // The introduction names the side to move ("黒番", "白番"): every path starts with it.
+            const std::string& intro = rows[lastStoneOf(tree, branch)].cmt;
+            int toMove = intro.find("黒番") != std::string::npos ? 1 : intro.find("白番") != std::string::npos ? 2 : 0;
+            for (int child : branch.children) {
+                const FigureRow& first = rows[branches[child].first];
+                if (toMove != 0 && std::abs(first.col) != toMove)
+                    errors.push_back(rowPlace(tree, branches[child].first) + "the figure says " +
+                                     (toMove == 1 ? "black" : "white") + " is to play, but this path starts with " +
+                                     (toMove == 1 ? "white" : "black"));
+            }
             continue;
         }
         if (branch.parent < 0) continue;  // already reported as an unlinked branch

@@ -217,6 +217,14 @@ TEST(LessonChecksTest, ImmediateKoRecaptureIsRefusedUnlessMarkedWrong) {
     EXPECT_TRUE(errors.empty()) << dump(errors);
 }
 
+TEST(LessonChecksTest, APathMustStartWithTheSideTheFigureNames) {
+    // kPlainFigure's introduction says 黒番 and its path starts with black.
+    std::string whiteFirst = kPlainFigure;
+    whiteFirst.replace(whiteFirst.find("黒番です"), std::string("黒番です").size(), "白番です");
+    auto errors = check(kPlainContents, whiteFirst);
+    EXPECT_TRUE(mentions(errors, "says white is to play")) << dump(errors);
+}
+
 TEST(LessonChecksTest, PlaybackLookupFaults) {
     // Two branches whose second moves share TES and point: in a lesson without
     // problems the second one could never be found again after drawing.

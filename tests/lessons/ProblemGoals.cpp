@@ -40,7 +40,8 @@ struct Problem {
 Problem problemOf(const FigureTree& tree, int n) {
     Problem p;
     for (const Branch& b : tree.branches) {
-        if (!b.isRoot() || tree.rows[b.first].dtx != n) continue;
+        // A lesson without problems (n 0) has one basic figure, which may begin with a mark.
+        if (!b.isRoot() || (n > 0 && tree.rows[b.first].dtx != n)) continue;
         p.answer = tree.rows[b.first].cmt;
         for (size_t i = b.first; i <= b.last; ++i)
             if (tree.rows[i].dtx < 10) p.stones.push_back(&tree.rows[i]);
@@ -54,7 +55,9 @@ class Judge {
 public:
     Judge(GtpEngine& engine, const FigureTree& tree, const ProblemGoal& goal, EngineVerdict& verdict)
         : engine_(engine), goal_(goal), verdict_(verdict),
-          place_("figure " + std::to_string(tree.mnb) + " problem " + std::to_string(goal.problem) + ": ") {}
+          place_("figure " + std::to_string(tree.mnb) +
+                 (goal.problem > 0 ? " problem " + std::to_string(goal.problem) : std::string(" (first choices)")) +
+                 ": ") {}
 
     // `size` 9 plays the upper left 9-line corner of the lesson board as a whole board.
     bool setUp(const Problem& p, int size = 19) {

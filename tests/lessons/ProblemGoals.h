@@ -12,7 +12,9 @@
 
 namespace lessons {
 
-// goals.tsv: header "MNB PROBLEM GOAL XY1 XY2", one row per problem, TAB separated.
+// goals.tsv: header "MNB PROBLEM GOAL XY1 XY2", one row per problem, TAB separated;
+// a lesson without problems may have a row with PROBLEM 0 for the choices it offers
+// after its basic figure (green ones reach the goal, red ones do not).
 // GOAL names what the first answer move (or, for answer-box problems, the
 // position) must achieve for the stones on XY1 (and XY2):
 //   take T      the move captures T at once

@@ -239,6 +239,20 @@ void checkProblemWithEngine(GtpEngine& engine, const FigureTree& tree, int kind,
     if (seen != expected)
         judge.fault("the answer " + p.answer + " says the group on " + gtpVertex(goal.point1) + " is " + expected +
                     ", the engine reads it " + seen);
+    // A wrong path that starts with a move of the group's own colour shows a mistake
+    // of its owner: after it the group must be open to attack.
+    int owner = 0;
+    for (const FigureRow* s : p.stones)
+        if (s->pst == goal.point1) owner = std::abs(s->col);
+    for (const FigureRow* move : p.firstMoves) {
+        if (move->col >= 0 || -move->col != owner) continue;
+        if (!judge.setUp(p) || !judge.play(*move)) continue;
+        ++verdict.movesChecked;
+        std::string after = judge.status();
+        if (after == "alive")
+            judge.fault(judge.describe(*move) + " leaves the group on " + gtpVertex(goal.point1) +
+                        " alive, so it shows no mistake");
+    }
 }
 
 }  // namespace lessons

@@ -26,7 +26,9 @@ namespace lessons {
 //   connect A B the opponent cannot cut A from B any more
 //   cut A B     A and B cannot be joined any more
 //   alive T / dead T   answer-box problems: ○ means the group on T is alive
-//               (dead), × dead (alive), － its fate depends on who plays first
+//               (dead), × dead (alive), － its fate depends on who plays first;
+//               a wrong path that starts with a move of T's colour must leave
+//               the group open to attack
 //   score       answer-box problems on the 9-line corner: ○ means black wins, × white,
 //               once the right answer's move (the last dame) is played; komi 6.5
 //   none        not read by the engine (openings, handicap stones)

@@ -341,6 +341,11 @@ void TParser::Interpret(TGameTree &tree, TNode &node, bool root, std::vector<TRa
 
 }  // namespace
 
+std::string SgfTextValue(std::string_view raw, bool keepBreaks) { return TextValue(raw, keepBreaks); }
+bool SplitComposeValue(std::string_view raw, std::string_view &first, std::string_view &second) {
+  return SplitCompose(raw, first, second);
+}
+
 std::vector<TGameTree> ParseSgfText(std::string_view text) {
   if (text.size() > MaxBytes) throw ESgfError(TSgfErrorCode::TooLarge, 0, 0, "棋譜が大きすぎます。");
   return TParser(text).Collection();

@@ -38,6 +38,12 @@ TSgfRecord ReadSgfFile(const std::string &path);
 // Parses text that is already UTF-8 with "\n" line ends.
 std::vector<TGameTree> ParseSgfText(std::string_view text);
 
+// Value helpers for properties kept raw (TRawProperty): the text of a value with escapes
+// resolved and soft line breaks removed (line breaks kept when `keepBreaks`, else blanks), and
+// the split of a compose value "a:b" at its first unescaped colon (false when there is none).
+std::string SgfTextValue(std::string_view raw, bool keepBreaks);
+bool SplitComposeValue(std::string_view raw, std::string_view &first, std::string_view &second);
+
 // The message for the user: "<line>行<column>列: …" (the message already holds the place).
 inline std::string ErrorText(const ESgfError &e) { return e.what(); }
 

@@ -1,7 +1,8 @@
 // sgf_fuzz [count] [seed]: feeds mutated records to the reader. Every input must either read
 // or fail with an ESgfError; anything else (a crash, another exception, a hang noticed by the
 // caller's timeout, a sanitizer report) is a fault. What reads is written and read again and
-// must give the same tree.
+// must give the same tree. A 19-line record is also read as a lesson figure, and that figure
+// must go out as SGF and come back as the same rows.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FigureSgf.h"
 #include "SgfTestTrees.h"
 #include "go/SgfReader.h"
 #include "go/SgfText.h"
@@ -75,7 +77,7 @@ int main(int argc, char **argv) {
   const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 20261209u;
   std::mt19937 rng(seed);
   const std::vector<std::string> seeds = Seeds();
-  long read = 0, refused = 0;
+  long read = 0, refused = 0, figures = 0;
   for (long i = 0; i < count; ++i) {
     const std::string input = Mutate(seeds[static_cast<size_t>(rng() % seeds.size())], rng);
     try {
@@ -92,6 +94,22 @@ int main(int argc, char **argv) {
           std::fprintf(stderr, "input %ld: tree %zu differs after writing and reading again\n", i, t);
           return 1;
         }
+      for (const go::TGameTree &t : r.Trees) {
+        if (t.Info.Size != 19) continue;
+        kyozai::TLessonFigure figure;
+        try {
+          figure = kyozai::TreeToFigure(t, 5000);
+        } catch (const kyozai::EFigureSgfError &) {
+          continue;  // refused with a message (too many branches)
+        }
+        ++figures;
+        try {
+          kyozai::FigureToTree(figure, 5000);  // checks itself that the rows come back
+        } catch (const kyozai::EFigureSgfError &e) {
+          std::fprintf(stderr, "input %ld: an imported figure does not go out again: %s\n", i, e.what());
+          return 1;
+        }
+      }
     } catch (const go::ESgfError &e) {
       ++refused;
       if (std::string(e.what()).empty()) {
@@ -103,6 +121,7 @@ int main(int argc, char **argv) {
       return 1;
     }
   }
-  std::printf("sgf_fuzz: %ld inputs, %ld read, %ld refused with a message\n", count, read, refused);
+  std::printf("sgf_fuzz: %ld inputs, %ld read (%ld as lesson figures), %ld refused with a message\n", count, read,
+              figures, refused);
   return 0;
 }

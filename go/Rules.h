@@ -28,8 +28,9 @@ struct TGroup {
   std::vector<int> Stones;     // in increasing point order
   std::vector<int> Liberties;  // empty (0) points touching the group, increasing
 };
-// The group of the stone on `point` (cells equal to its value, connected along the lines).
-// An empty or off-board point gives an empty group.
+// The group of the stone on `point` (cells equal to its value, connected along the lines) with
+// its liberties: what a capture examines, and the whole group the end of a game marks dead
+// from one clicked stone. An empty or off-board point gives an empty group.
 TGroup GroupAt(TCells cells, int size, int point);
 
 // The opponent stones that the stone on `point` captures: every group of the other colour

@@ -22,7 +22,7 @@
 namespace go {
 
 inline constexpr int MaxVariationDepth = 1000;
-inline constexpr size_t MaxNodes = 1000000;
+inline constexpr size_t MaxNodes = 500000;
 inline constexpr size_t MaxBytes = 64u << 20;
 
 struct TSgfRecord {

@@ -76,7 +76,7 @@ TEST(RulesTest, TerritoryOfASplitBoard) {
   EXPECT_EQ(t.White, 36);
 }
 
-TEST(BoardTest, CapturesAndTheTwoSuicideRules) {
+TEST(CaptureBoardTest, CapturesAndTheTwoSuicideRules) {
   TBoard board(9);
   // Black surrounds the corner; white plays into it.
   board.Set(2, 1);

@@ -27,6 +27,10 @@ class TMainBoardView : public TBoardView {
   int Lines() const override { return 19; }
   void Clear() override {
     FWindow->ClearBoard();
+    // The board no longer shows a lesson: a click is a move of the game, not an answer to
+    // check, and an answer being played by itself stops.
+    LessonKind = 0;
+    AutoAdvance = 0;
     CheckAlternate(FWindow->RadioButton1());
   }
   void DrawSetup(int color, int point) override { FWindow->DrawStone(0, color, point, 0, QString()); }

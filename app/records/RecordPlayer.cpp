@@ -197,6 +197,10 @@ bool TRecordPlayer::eventFilter(QObject *watched, QEvent *event) {
     const bool arrow = (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) &&
                        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (arrow && widget && widget->window() == FView->Window()) {
+      if (!StillShown()) {
+        Detach();  // the board moved on; the keys are the window's again
+        return false;
+      }
       event->accept();
       if (event->type() == QEvent::KeyPress)
         RunHandler(FView->Window(), [&] { key->key() == Qt::Key_Right ? StepForward() : StepBack(); });

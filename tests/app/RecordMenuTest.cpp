@@ -58,8 +58,12 @@ class RecordMenuTest : public SmallBoardTest {
 };
 
 TEST_F(RecordMenuTest, OpenStepThroughAndChooseAVariation) {
+  LessonKind = 1;  // as after a problem lesson: the record's board takes no answers
+  AutoAdvance = 1;
   NextFile = Write(QStringLiteral("game.sgf"), Record19);
   Choose("RecordOpen");
+  EXPECT_EQ(LessonKind, 0);
+  EXPECT_EQ(AutoAdvance, 0);
   EXPECT_TRUE(Messages->Errors.isEmpty()) << Messages->Errors.join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(HasStone(At("dd")));
   EXPECT_EQ(Cell(At("dd")), 1);

@@ -5,6 +5,7 @@
 #include "FigureSgf.h"
 #include "SgfTestTrees.h"
 #include "go/SgfReader.h"
+#include "go/Point.h"
 #include "go/SgfText.h"
 
 namespace {
@@ -115,6 +116,40 @@ TEST(RecordImportTest, RefusesOtherBoardsAndCutsLongComments) {
   ASSERT_EQ(f.Rows.size(), 2u);
   EXPECT_EQ(f.Rows[1].CMT.size(), kyozai::CommentLimit);
   EXPECT_EQ(f.Warnings.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordImportTest, EveryMarkupKindBecomesAMarkAndGoesOutAgain) {
+  const go::TGameTree tree =
+      go::ParseSgfText("(;AB[dd]AW[pp]TR[dd]SQ[pp]CR[jj]MA[aa]LB[dp:Ａ][pd:天]C[印の練習];B[qq])").front();
+  const kyozai::TLessonFigure f = kyozai::TreeToFigure(tree, 5000);
+  struct Expected {
+    const char *Point;
+    int Col, Dtx;
+    const char *Text;
+  } expected[] = {{"dd", 1, 0, ""}, {"pp", 2, 0, "印の練習"},  {"dp", 3, 21, "Ａ"}, {"pd", 3, 21, "天"},
+                  {"dd", 1, 11, "△"},       {"pp", 2, 11, "□"}, {"jj", 3, 21, "○"}, {"aa", 3, 21, "×"}};
+  ASSERT_EQ(f.Rows.size(), std::size(expected) + 1);
+  // AB and AW first; the comment on the last stone; then labels, then the symbols.
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const auto &r = f.Rows[i];
+    const Expected &e = expected[i];
+    EXPECT_EQ(r.PST, *go::PointFromSgf(19, e.Point)) << i;
+    EXPECT_EQ(r.COL, e.Col) << i;
+    EXPECT_EQ(r.DTX, e.Dtx) << i;
+    EXPECT_EQ(r.CMT, e.Text) << i;
+  }
+  // The mark rows go out as the same markup, no exact rows needed.
+  const go::TGameTree back = kyozai::FigureToTree(f, 5000);
+  const go::TNode &root = *back.Root();
+  EXPECT_EQ(root.Triangles, tree.Root()->Triangles);
+  EXPECT_EQ(root.Squares, tree.Root()->Squares);
+  EXPECT_EQ(root.Circles, tree.Root()->Circles);
+  EXPECT_EQ(root.Crosses, tree.Root()->Crosses);
+  EXPECT_EQ(root.Labels, tree.Root()->Labels);
 }
 
 }  // namespace

@@ -109,6 +109,20 @@ TEST(RecordImportTest, WhatAFigureCannotHoldIsCountedNotSilentlyLost) {
   EXPECT_EQ(f.Warnings.size(), 5u);  // pass, later setup, markup on a move, a lost comment, root comment
 }
 
+TEST(RecordImportTest, SetupAfterAnInformationNodeIsTheBasicFigure) {
+  // As problem sites write them: game information, then the position, then the answer.
+  const auto f = kyozai::TreeToFigure(
+      go::ParseSgfText("(;GM[1]SZ[19]GN[詰碁];AB[ba][bb]AW[aa][ab]C[黒先];B[ac]C[正解])").front(), 5000);
+  ASSERT_EQ(f.Rows.size(), 5u);
+  EXPECT_EQ(f.Rows[0].COL, 1);
+  EXPECT_EQ(f.Rows[0].BTO, 9999);
+  EXPECT_EQ(f.Rows[3].CMT, "黒先");
+  EXPECT_EQ(f.Rows[3].BFR, 1);
+  EXPECT_EQ(f.Rows[4].TES, 1);
+  EXPECT_EQ(f.Rows[4].BTO, 1);
+  EXPECT_TRUE(f.Warnings.empty());
+}
+
 TEST(RecordImportTest, RefusesOtherBoardsAndCutsLongComments) {
   EXPECT_THROW(kyozai::TreeToFigure(go::ParseSgfText("(;SZ[9];B[ee])").front(), 5000), kyozai::EFigureSgfError);
   const std::string longComment(400, 'x');

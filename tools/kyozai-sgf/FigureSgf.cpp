@@ -253,6 +253,21 @@ TLessonFigure TFigureReader::Read() {
     bool lost = false;
     basic.Rows = SetupRows(*setups[i], problem, lost);
     rootCommentLost = rootCommentLost || lost;
+    // Setup spread over a run of nodes without moves (a node of game information, then the
+    // position) is one basic figure.
+    const go::TNode *last = setups[i];
+    while (!Find(*last, "ROWS") && !Find(*last, "BRANCH") && last->Children.size() == 1 &&
+           !last->Children.front()->HasMove() && !Find(*last->Children.front(), "ROW")) {
+      last = last->Children.front();
+      bool lostHere = false;
+      std::vector<TFigureRow> more = SetupRows(*last, problem, lostHere);
+      if (lostHere) {
+        auto stone = std::find_if(basic.Rows.rbegin(), basic.Rows.rend(), [](const TFigureRow &r) { return r.DTX < 10; });
+        if (stone != basic.Rows.rend()) stone->CMT = last->Comment;
+        else rootCommentLost = true;
+      }
+      basic.Rows.insert(basic.Rows.end(), more.begin(), more.end());
+    }
     if (basic.Rows.empty()) {
       // No stones: one mark without characters, so the first move is offered as a choice.
       TFigureRow r;
@@ -261,9 +276,9 @@ TLessonFigure TFigureReader::Read() {
       r.DTX = 31;
       basic.Rows.push_back(r);
     }
-    basic.Number = FindNumber(*setups[i], "BRANCH").value_or(0);
+    basic.Number = FindNumber(*last, "BRANCH").value_or(0);
     FBranches.push_back(std::move(basic));
-    Sequences(*setups[i], static_cast<int>(FBranches.size()) - 1, problem);
+    Sequences(*last, static_cast<int>(FBranches.size()) - 1, problem);
   }
   if (FBranches.size() > 9998) throw EFigureSgfError("変化が多すぎます（教材の手順は9998本まで）。");
 

@@ -28,8 +28,9 @@
 //               end by end (breadth first)
 //
 // Reading a record made elsewhere uses the same rules without those properties: the basic
-// figure is the setup of the root (or, for a root whose variations all start with setup, one
-// basic figure per variation), sequences are the moves, branches split where the tree does.
+// figure is the setup of the root and of the nodes without moves that follow it (or, for a
+// root whose variations all start with setup, one basic figure per variation), sequences are
+// the moves, branches split where the tree does.
 // A record without setup gets a basic figure of one invisible mark, so that its first move is
 // offered as a choice. Passes, setup in later nodes, markup on moves and comments on nodes
 // without a move are not part of a figure and are counted in the warnings.

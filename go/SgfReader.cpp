@@ -66,10 +66,35 @@ void TParser::Fail(TSgfErrorCode code, size_t offset, const std::string &what) c
   throw ESgfError(code, line, column, std::to_string(line) + "行" + std::to_string(column) + "列: " + what);
 }
 
+// Where the first tree starts: a "(" followed (after white space) by ";". Found in one pass,
+// so that a long note full of brackets before the record costs no more than reading it.
+size_t FirstTree(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '(') continue;
+    size_t j = i + 1;
+    while (j < text.size() && (text[j] == ' ' || text[j] == '\n' || text[j] == '\t' || text[j] == '\r')) ++j;
+    if (j < text.size() && text[j] == ';') return i;
+    i = j - 1;
+  }
+  return std::string_view::npos;
+}
+
 std::vector<TGameTree> TParser::Collection() {
   std::vector<TGameTree> trees;
+  // Text before the first tree (mail headers, notes, stray brackets) is passed over.
+  const size_t first = FirstTree(FText);
+  if (first == std::string_view::npos) {
+    const size_t open = FText.find('(');
+    if (open == std::string_view::npos)
+      Fail(TSgfErrorCode::NotSgf, 0, "棋譜（SGF）が見つかりません。ファイルに「(;」がありません。");
+    FPos = open + 1;
+    SkipSpace();
+    if (FPos >= FText.size()) Fail(TSgfErrorCode::Truncated, open, "棋譜が「(」の直後で終わっています。");
+    Fail(TSgfErrorCode::BadProperty, FPos, "「(」の後に「;」がありません。");
+  }
+  FPos = first;
   for (;;) {
-    // Text before, between and after the trees (mail headers, notes) is passed over.
+    // Text between and after the trees is passed over.
     while (FPos < FText.size() && FText[FPos] != '(' && FText[FPos] != ')') ++FPos;
     if (FPos >= FText.size()) break;
     if (FText[FPos] == ')') Fail(TSgfErrorCode::Unbalanced, FPos, "対応する「(」のない「)」があります。");
@@ -77,8 +102,6 @@ std::vector<TGameTree> TParser::Collection() {
     ++FPos;
     SkipSpace();
     if (FPos >= FText.size() || FText[FPos] != ';') {
-      // A "(" in a note before the record is passed over; anywhere else it opens a tree.
-      if (trees.empty() && FText.find("(;", FPos) != std::string_view::npos) continue;
       if (FPos >= FText.size()) Fail(TSgfErrorCode::Truncated, open, "棋譜が「(」の直後で終わっています。");
       Fail(TSgfErrorCode::BadProperty, FPos, "「(」の後に「;」がありません。");
     }

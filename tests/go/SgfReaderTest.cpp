@@ -141,6 +141,9 @@ TEST(SgfReaderTest, DeepVariationsAreRefusedNotRecursed) {
   } catch (const ESgfError &e) {
     EXPECT_EQ(e.Code, TSgfErrorCode::TooDeep);
   }
+  // A long note of brackets before the record is read once, not once per bracket.
+  const std::string note(4000000, '(');
+  EXPECT_EQ(ParseSgfText(note + "(;B[aa])").size(), 1u);
   // A long main line is no nesting at all.
   std::string longLine = "(;SZ[9]";
   for (int i = 0; i < 200000; ++i) longLine += i % 2 ? ";W[aa]" : ";B[bb]";

@@ -30,11 +30,19 @@ TConverter OpenStrict(const std::string &charset) {
 bool ToUnits(std::string_view bytes, const std::string &charset, std::u16string &units) {
   TConverter c = OpenStrict(charset);
   if (!c) return false;
-  units.assign(bytes.size() * 2 + 2, u'\0');
+  // A character set gives at most one UTF-16 unit per byte nearly always; the rare one that
+  // gives more is measured and converted again.
+  units.assign(bytes.size() + 16, u'\0');
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t n = ucnv_toUChars(c.get(), reinterpret_cast<UChar *>(units.data()),
-                                  static_cast<int32_t>(units.size()), bytes.data(),
-                                  static_cast<int32_t>(bytes.size()), &status);
+  int32_t n = ucnv_toUChars(c.get(), reinterpret_cast<UChar *>(units.data()), static_cast<int32_t>(units.size()),
+                            bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  if (status == U_BUFFER_OVERFLOW_ERROR) {
+    ucnv_reset(c.get());
+    units.assign(static_cast<size_t>(n) + 1, u'\0');
+    status = U_ZERO_ERROR;
+    n = ucnv_toUChars(c.get(), reinterpret_cast<UChar *>(units.data()), static_cast<int32_t>(units.size()),
+                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  }
   if (U_FAILURE(status)) return false;
   units.resize(static_cast<size_t>(n));
   return true;

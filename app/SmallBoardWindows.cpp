@@ -3,6 +3,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/records/RecordMenu.h"
+
 namespace miretoka {
 
 namespace {
@@ -32,6 +34,7 @@ TForm3::TForm3(QWidget *parent) : TSmallBoardWindow("Form3", Design(), QStringLi
   n1->setObjectName(QStringLiteral("N1"));
   AddItem(n1, "Save1", QStringLiteral("保存"), [this] { Save1Click(); });
   AddItem(n1, "N2", QStringLiteral("復元"), [this] { N2Click(); });
+  records::InstallRecordMenu(this, MainMenu1());  // 棋譜
   AddItem(MainMenu1(), "N3", QStringLiteral("地の計算"), [this] { N3Click(); });
   AddItem(MainMenu1(), "N6", QStringLiteral("メイン碁盤へ"), [this] { N6Click(); });
   AddItem(MainMenu1(), "Exit1", QStringLiteral("終了"), [this] { Exit1Click(); });
@@ -44,6 +47,7 @@ TBoardGeometry TForm4::Design() {
 }
 
 TForm4::TForm4(QWidget *parent) : TSmallBoardWindow("Form4", Design(), QStringLiteral("１手戻す"), parent) {
+  records::InstallRecordMenu(this, MainMenu1());  // 棋譜
   AddItem(MainMenu1(), "N1", QStringLiteral("地の計算"), [this] { N1Click(); });
   AddItem(MainMenu1(), "N4", QStringLiteral("メイン碁盤へ"), [this] { N4Click(); });
   AddItem(MainMenu1(), "Exit1", QStringLiteral("終了"), [this] { Exit1Click(); });

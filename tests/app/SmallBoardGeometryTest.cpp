@@ -140,8 +140,9 @@ TEST_F(SmallBoardTest, WindowsCarryTheirCaptionsMenusAndButtons) {
   EXPECT_EQ(Form4->MenuItem(QStringLiteral("N2")), nullptr);
   QStringList bar;
   for (QAction *a : Form3->MainMenu1()->actions()) bar << a->text();
-  EXPECT_EQ(bar, QStringList({QStringLiteral("打ち掛け"), QStringLiteral("地の計算"), QStringLiteral("メイン碁盤へ"),
-                              QStringLiteral("終了")}));
+  // 棋譜 (game records) follows the adjourned game.
+  EXPECT_EQ(bar, QStringList({QStringLiteral("打ち掛け"), QStringLiteral("棋譜"), QStringLiteral("地の計算"),
+                              QStringLiteral("メイン碁盤へ"), QStringLiteral("終了")}));
 }
 
 TEST_F(SmallBoardTest, NoPlayModeButtonIsCheckedBeforeTheFirstOpening) {

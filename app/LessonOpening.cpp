@@ -8,6 +8,7 @@
 
 #include "app/AppStart.h"
 #include "app/DataModule.h"
+#include "app/ErrorReporter.h"
 #include "app/FigureNavigation.h"
 #include "app/MainWindow.h"
 #include "app/PlayState.h"
@@ -87,7 +88,13 @@ bool TForm2::DrawFigureRows(bool plainStones) {
   }
 }
 
-void TForm2::ShowProblem() { DrawFigureRows(true); }
+void TForm2::ShowProblem() {
+  DrawFigureRows(true);
+  // The learner's first stone must not take a number (or a mark) off the problem's figure.
+  LastPoint = 0;
+}
+
+bool TForm2::GameInProgress() const { return !FLessonOpen && MoveCount > 0; }
 
 void TForm2::OpenLesson(int showHelp) {
   TDataModule1 &dm = LessonData(FDataModule);
@@ -95,7 +102,11 @@ void TForm2::OpenLesson(int showHelp) {
   // Without lessons (no lesson directory, or no contents rows) there is nothing to open, and
   // the board is left as it is.
   if (!contents.Active() || contents.IsEmpty()) return;
+  if (GameInProgress() &&
+      Reporter().AskYesNo(this, QStringLiteral("盤上の碁は消えます。教材を開いていいですか？")) == TAnswer::No)
+    return;
   ClearBoard();
+  FLessonOpen = true;
   int n = Field(contents, 0);
   n = FirstLessonUnder(n);
   CurrentFigure = n;
@@ -107,10 +118,8 @@ void TForm2::OpenLesson(int showHelp) {
     CuteButton(10)->setEnabled(true);
     FComboBox1->setEnabled(true);
     FComboBox2->setEnabled(true);
-    if (LessonKind >= 2) {
-      FComboBox2->show();
-      FComboBox2->move(FComboBox2->x(), 431);
-    }
+    // 解答選択 stays beside 問題選択 (lower down it would lie under 元に戻す).
+    if (LessonKind >= 2) FComboBox2->show();
     FComboBox1->setCurrentIndex(0);
     dm.KuraQuery2.Locate("DTX", kura::TKuraValue(1));
     CurrentProblem = 1;
@@ -131,6 +140,7 @@ void TForm2::OpenLesson(int showHelp) {
   kura::TKuraQuery &figure = dm.KuraQuery2;
   figure.First();
   const bool drawn = DrawFigureRows(false);
+  LastPoint = 0;  // the first move of the lesson takes nothing off its basic figure
   if (LessonMode != 1) return;
   if (showHelp == 1) ShowHelpTopicOf(CurrentFigure);
   if (drawn && LessonKind == 0 && AutoAdvance == 0) {

@@ -17,6 +17,8 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTableView>
+#include <QTextBrowser>
+#include <algorithm>
 #include <QTimer>
 
 #include "app/AppStart.h"
@@ -41,6 +43,9 @@ namespace {
 constexpr int ClientWidth = 750;   // 766 outer less the window frame
 constexpr int ClientHeight = 540;  // the board and a little margin
 constexpr int PanelLeft = 552;     // the side panel to the right of the board
+constexpr int BoardSide = 536;     // the board's background
+// The comment area under the board shows this many lines without scrolling.
+constexpr int CommentLines = 5;
 }  // namespace
 
 TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent), FDataModule(dataModule) {
@@ -71,6 +76,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
 
   TBoardParts board = BuildBoard();
   BuildSidePanel();
+  BuildCommentArea();
   ConnectProblemControls();
   FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
   FBoard->PlaybackCaptureKeys = [this](CaptureRecord &record) { FigureCaptureKeys(record); };
@@ -93,7 +99,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   connect(FTimer2, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer2Timer(); }); });
   FTimer2->start();
 
-  resize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight + FStatusBar1->sizeHint().height());
+  resize(ClientWidth, menuBar()->sizeHint().height() + FClient->height() + FStatusBar1->sizeHint().height());
 
   FormCreate();
 }
@@ -116,6 +122,25 @@ TBoardParts TForm2::BuildBoard() {
   });
   FShapes = parts.Shapes;
   return parts;
+}
+
+void TForm2::BuildCommentArea() {
+  // The comments of a lesson are sentences; they get the width of the board and wrap at
+  // word (character) boundaries, scrolling only when a comment is longer than five lines.
+  FComment = new QTextBrowser(FClient);
+  FComment->setObjectName(QStringLiteral("CommentArea"));
+  FComment->setReadOnly(true);
+  FComment->setFocusPolicy(Qt::NoFocus);
+  FComment->setLineWrapMode(QTextEdit::WidgetWidth);
+  FComment->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  FComment->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  FComment->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  FComment->setFont(WindowFont(12));
+  const QFontMetrics fm(FComment->font());
+  const int margin = static_cast<int>(FComment->document()->documentMargin());
+  const int height = CommentLines * fm.lineSpacing() + 2 * margin + 2 * FComment->frameWidth() + 4;
+  FComment->setGeometry(0, BoardSide + 6, BoardSide, height);
+  FClient->setFixedSize(ClientWidth, std::max(ClientHeight, FComment->geometry().bottom() + 5));
 }
 
 TCuteButton *TForm2::AddButton(int number, const QString &caption, void (TForm2::*handler)()) {
@@ -315,6 +340,7 @@ void TForm2::FormCreate() {
 
 void TForm2::N10Click() {
   ClearBoard();
+  FLessonOpen = false;
   BoardSize = 19;
   PointCount = 361;
   PlayMode = PlayAlternate;
@@ -337,34 +363,64 @@ void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }
 // "交互" handler does, when the button was not checked before.
 void TForm2::N5Click() { PlayOnSmallBoard(FForm4, 9, false); }
 
-void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate) {
+void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool) {
   if (!window) return;
   const int mainMode = PlayMode;
-  // The small board starts from an empty game: nothing of the 19-line game
-  // (its cells, history, prisoners or an unconfirmed marking) carries over.
+  // The 19-line game (or lesson) waits while the small board is played: it is kept
+  // whole and comes back as it was, so nothing unsaved is lost by a look at 9 lines.
   FBoard->CancelDeadMarking(true);
-  BoardSize = size;
-  PointCount = size * size;
-  window->ClearWindow();
-  if (setAlternate || PlayMode == PlayGomoku) PlayMode = PlayAlternate;  // there is no gomoku on a small board
-  window->RadioButton1()->setChecked(true);
-  CurrentColor = 1;
-  window->exec();
-  window->ClearWindow();
-  // Back on the 19-line board: its geometry, an empty game, black to play, and
-  // the play mode its own buttons show.
-  ClearBoard();
+  const TBoardSnapshot mainGame = TakeSnapshot(*FBoard);
+  TTakeBackStack<TStep> mainSteps = FTakeBack;
+  const QString prompt = FStatusBar1->PanelText(0), comment = FStatusBar1->PanelText(1);
+  KeepingLessonFigure([&] {
+    BoardSize = size;
+    PointCount = size * size;
+    window->ClearWindow();
+    // Every small board opens in alternate play with "交互" shown checked: the button
+    // and the play mode always agree (there is no gomoku on a small board either).
+    PlayMode = PlayAlternate;
+    {
+      const QSignalBlocker block(window->RadioButton1());
+      window->RadioButton1()->setChecked(true);
+    }
+    CurrentColor = 1;
+    window->exec();
+    window->ClearWindow();
+  });
   BoardSize = 19;
   PointCount = 361;
   PlayMode = mainMode;
-  CurrentColor = 1;
-  if (PlayMode == PlayGomoku) FStatusBar1->SetPanelText(1, QStringLiteral("五目並べ中"));
-  FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
+  RestoreSnapshot(*FBoard, mainGame);
+  FTakeBack = std::move(mainSteps);
+  FStatusBar1->SetPanelText(0, prompt);
+  ShowComment(comment);
+}
+
+void TForm2::KeepingLessonFigure(const std::function<void()> &action) {
+  // Saving and restoring a game open the figure query on the saved game; a lesson open
+  // on the board goes on from the row where it was.
+  const int figure = CurrentFigure;
+  const bool lesson = FLessonOpen && FDataModule && FDataModule->KuraQuery2.Active() && figure > 0 &&
+                      figure != 19 && figure != 13 && figure != 9;
+  const auto row = lesson ? FDataModule->KuraQuery2.RecNo() : 0;
+  auto putBack = [&] {
+    if (!lesson || (CurrentFigure == figure && FDataModule->KuraQuery2.Active())) return;
+    CurrentFigure = figure;
+    FDataModule->OpenFigure(figure);
+    if (row > 0 && !FDataModule->KuraQuery2.IsEmpty()) FDataModule->KuraQuery2.SetRecNo(row);
+  };
+  try {
+    action();
+  } catch (...) {
+    putBack();
+    throw;
+  }
+  putBack();
 }
 
 // "打ち掛け": the game of the 19-line board, kept in the lesson tables.
 void TForm2::Save1Click() {
-  SaveGame(LessonData(FDataModule), 19);
+  KeepingLessonFigure([this] { SaveGame(LessonData(FDataModule), 19); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
   PlayFeedback(0);
 }
@@ -372,6 +428,7 @@ void TForm2::Save1Click() {
 void TForm2::N2Click() {
   TDataModule1 &dm = LessonData(FDataModule);
   ClearBoard();
+  FLessonOpen = false;  // the board holds the restored game now
   RestoreGame(dm, 19, [this](int number, int color, int point) { DrawStone(number, color, point, 1, QString()); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));
   PlayFeedback(0);

@@ -12,6 +12,7 @@
 
 #include "app/BoardControls.h"
 #include "app/BoardLayout.h"
+#include "app/BoardSnapshot.h"
 #include "app/PlayBoard.h"
 #include "app/WindowParts.h"
 
@@ -20,6 +21,7 @@ class QGroupBox;
 class QLineEdit;
 class QRadioButton;
 class QScrollArea;
+class QTextBrowser;
 class QTableView;
 class QComboBox;
 class QTimer;
@@ -65,6 +67,10 @@ public:
   QGroupBox *GroupBox2() const { return FGroupBox2; }
   QGroupBox *GroupBox3() const { return FGroupBox3; }
   QTimer *Timer2() const { return FTimer2; }
+  // The whole comment of the stone last drawn (status panel 1 keeps a one-line copy).
+  QTextBrowser *CommentArea() const { return FComment; }
+  // Shows a comment in status panel 1 and in the comment area.
+  void ShowComment(const QString &text);
 
   // The 13-line and 9-line windows that "１３路盤" and "９路盤" open; the
   // program creates them after the main window.
@@ -81,6 +87,18 @@ public:
   void CaptureAround(int moveNumber, int point);
   void UndoMove();
   void StepBack();
+
+  // --- taking back in the learner layout ---
+  // Keeps the board as it is now as one step that 1手戻す can return to.
+  void RememberStep();
+  // Returns to the newest remembered step; false when there is none.
+  bool TakeBackStep();
+  int RememberedSteps() const { return FTakeBack.Size(); }
+  // The arrow keys of the board: -1 one step back, +1 one step forward, 0 the basic
+  // figure. Whoever shows something that is stepped through (a lesson, a game record)
+  // may take the keys over by setting StepKeys; by default they step the lesson.
+  std::function<void(int direction)> StepKeys;
+  void StepLesson(int direction);
 
   // --- event handlers ---
   void FormCreate();
@@ -160,12 +178,16 @@ private:
   static TBoardGeometry Geometry();
   TBoardParts BuildBoard();
   void BuildSidePanel();
+  void BuildCommentArea();
   void BuildMenu();
   QAction *AddItem(QWidget *menu, const char *name, const QString &caption, void (TForm2::*handler)());
   TCuteButton *AddButton(int number, const QString &caption, void (TForm2::*handler)());
   // Shows a small window modally on the shared play state and brings the main
   // board back to the 19-line game when it closes.
   void PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate);
+  // Runs an action that opens the figure query on a saved game, and afterwards puts the
+  // query back on the lesson and row that were open (also when the action fails).
+  void KeepingLessonFigure(const std::function<void()> &action);
 
   void AlternatePlace(int point);
   void FreePlace(int point, Qt::MouseButton button);
@@ -220,6 +242,23 @@ private:
   std::map<QString, QAction *> FMenuItems;
   TStatusPanels *FStatusBar1 = nullptr;
   QTimer *FTimer1 = nullptr;
+  QTextBrowser *FComment = nullptr;
+
+  // One step of the learner: the board, where the figure cursor stood and what the window said.
+  struct TStep {
+    TBoardSnapshot Board;
+    int Figure = 0;
+    std::vector<uint8_t> FigureRow;
+    QString Prompt, Comment;
+  };
+  TTakeBackStack<TStep> FTakeBack;
+  // A lesson has been opened on the board (and not replaced by a game since): 元に戻す
+  // returns to its figure. Without one, the board holds the learner's own game.
+  bool FLessonOpen = false;
+  // Whether a game of the learner's own is on the board, which opening a lesson would wipe.
+  bool GameInProgress() const;
+  // The message at the end of a recorded sequence, in the words of the layout.
+  static QString EndOfSequenceText();
 };
 
 }  // namespace miretoka

@@ -402,12 +402,12 @@ void TForm2::KeepingLessonFigure(const std::function<void()> &action) {
   const int figure = CurrentFigure;
   const bool lesson = FLessonOpen && FDataModule && FDataModule->KuraQuery2.Active() && figure > 0 &&
                       figure != 19 && figure != 13 && figure != 9;
-  const auto row = lesson ? FDataModule->KuraQuery2.RecNo() : 0;
+  const std::vector<uint8_t> row = lesson ? FDataModule->KuraQuery2.GetBookmark() : std::vector<uint8_t>();
   auto putBack = [&] {
     if (!lesson || (CurrentFigure == figure && FDataModule->KuraQuery2.Active())) return;
     CurrentFigure = figure;
     FDataModule->OpenFigure(figure);
-    if (row > 0 && !FDataModule->KuraQuery2.IsEmpty()) FDataModule->KuraQuery2.SetRecNo(row);
+    if (!row.empty() && !FDataModule->KuraQuery2.IsEmpty()) FDataModule->KuraQuery2.GotoBookmark(row);
   };
   try {
     action();

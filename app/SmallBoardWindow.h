@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/BoardLayout.h"
+#include "app/BoardSnapshot.h"
 #include "app/PlayBoard.h"
 #include "app/WindowParts.h"
 
@@ -108,6 +109,9 @@ private:
   std::map<QString, QAction *> FMenuItems;
   QTimer *FTimer1 = nullptr;
   TDataModule1 *FDataModule = nullptr;
+  // The board before each placement and each removal (Shift-click, dead stones):
+  // 1手戻す returns to it, removals included.
+  TTakeBackStack<TBoardSnapshot> FTakeBack;
 };
 
 }  // namespace miretoka

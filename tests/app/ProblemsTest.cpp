@@ -300,7 +300,7 @@ TEST_F(ProblemsTest, AWrongSignNamesTheRightOneAndChangesNothingElse) {
   const int stones = Stones();
   const int sounds = Sounds();
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”× ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「×」です。")});
   EXPECT_TRUE(Panel(0).isEmpty());
   EXPECT_EQ(Sounds(), sounds);
   EXPECT_EQ(Stones(), stones);
@@ -313,10 +313,10 @@ TEST_F(ProblemsTest, AWrongSignNamesTheRightOneAndChangesNothingElse) {
 TEST_F(ProblemsTest, AllThreeSignsInAKindThreeLesson) {
   Open(1320);
   ChooseAnswer(QStringLiteral("×"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”○ ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「○」です。")});
   ChooseProblem(3);  // －
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は ”－ ”です"));
+  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は「－」です。"));
   ChooseAnswer(QStringLiteral("－"));
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));
   ChooseProblem(2);
@@ -339,7 +339,7 @@ TEST_F(ProblemsTest, JudgingTheAnswerBoxLeavesThePlaybackWhereTheBoardIs) {
   Click(21);  // the right stone; the answer ends there
   ASSERT_EQ(Panel(0), QStringLiteral("正解です。解答手順は終了です。"));
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”× ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「×」です。")});
   Press(5);
   EXPECT_EQ(Panel(0), QStringLiteral("もう進めません。"));
   EXPECT_EQ(Cell(3), 1);
@@ -375,7 +375,7 @@ TEST_F(ProblemsTest, ADoubleClickOnTheBareAnswerBoxJudgesNothing) {
   ChooseAnswer(QStringLiteral("×"));
   DoubleClick(Answers());
   EXPECT_EQ(Infos().size(), 2);
-  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は ”○ ”です"));
+  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は「○」です。"));
 }
 
 // ---- 解答表示 and 元に戻す ----
@@ -634,7 +634,7 @@ TEST_F(ProblemLessonTest, TheSignOfEachProblemIsReadFromItsOwnFirstRow) {
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));
   ChooseProblem(3);
   ChooseAnswer(QStringLiteral("×"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”－ ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「－」です。")});
   ChooseProblem(2);
   ChooseAnswer(QStringLiteral("○"));
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));

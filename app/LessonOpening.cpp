@@ -12,6 +12,7 @@
 #include "app/FigureNavigation.h"
 #include "app/MainWindow.h"
 #include "app/PlayState.h"
+#include "app/UserSettings.h"
 #include "app/StatusPanels.h"
 #include "controls/CuteButton.h"
 
@@ -111,6 +112,7 @@ void TForm2::OpenLesson(int showHelp) {
   n = FirstLessonUnder(n);
   CurrentFigure = n;
   LessonKind = Field(contents, 2);
+  TUserSettings::SetLastLesson(CurrentFigure);
 
   if (LessonMode == 1 && LessonKind > 0) {
     PlayMode = PlayAlternate;  // the radio buttons stay as they are

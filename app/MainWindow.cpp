@@ -22,6 +22,8 @@
 #include <QTimer>
 
 #include "app/AppStart.h"
+#include "app/BoardCoordinates.h"
+#include "app/UserSettings.h"
 #include "app/BoardLayout.h"
 #include "app/DataModule.h"
 #include "app/DataSetModel.h"
@@ -81,6 +83,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
   FBoard->PlaybackCaptureKeys = [this](CaptureRecord &record) { FigureCaptureKeys(record); };
   BuildMenu();
+  SetUpKeys();
 
   FStatusBar1 = new TStatusPanels(this, {{300, false}, {300, false}, {50, true}});
   FStatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -121,6 +124,8 @@ TBoardParts TForm2::BuildBoard() {
     RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
   });
   FShapes = parts.Shapes;
+  FCoordinates = new TBoardCoordinates(FClient, Geometry());
+  FCoordinates->setVisible(TUserSettings::Coordinates());
   return parts;
 }
 
@@ -139,7 +144,7 @@ void TForm2::BuildCommentArea() {
   const QFontMetrics fm(FComment->font());
   const int margin = static_cast<int>(FComment->document()->documentMargin());
   const int height = CommentLines * fm.lineSpacing() + 2 * margin + 2 * FComment->frameWidth() + 4;
-  FComment->setGeometry(0, BoardSide + 6, BoardSide, height);
+  FComment->setGeometry(0, BoardSide + TBoardCoordinates::Strip + 2, BoardSide, height);
   FClient->setFixedSize(ClientWidth, std::max(ClientHeight, FComment->geometry().bottom() + 5));
 }
 
@@ -301,6 +306,7 @@ void TForm2::BuildMenu() {
   AddItem(n1, "Save1", QStringLiteral("保存"), &TForm2::Save1Click);
   AddItem(n1, "N2", QStringLiteral("復元"), &TForm2::N2Click);
   AddItem(bar, "N9", QStringLiteral("地の計算"), &TForm2::N9Click);
+  BuildSettingsMenu(bar);
   QMenu *n6 = submenu("N6", QStringLiteral("ヘルプ"));
   AddItem(n6, "ALLHelp", QStringLiteral("オンラインヘルプ"), &TForm2::ALLHelpClick);
   AddItem(n6, "VInfo", QStringLiteral("バージョン情報"), &TForm2::VInfoClick);
@@ -335,6 +341,7 @@ void TForm2::FormCreate() {
     CurrentFigure = FDataModule->CurrentFigure;
   }
   CuteButton(1)->hide();
+  ShowLastLesson();
   Timer1Timer();  // the clock shows at once rather than after the first tick
 }
 
@@ -354,7 +361,10 @@ void TForm2::SetSmallWindows(TForm3 *form3, TForm4 *form4) {
   FForm4 = form4;
   // The small boards keep their games in the same lesson tables.
   for (TSmallBoardWindow *w : {static_cast<TSmallBoardWindow *>(form3), static_cast<TSmallBoardWindow *>(form4)})
-    if (w) w->SetDataModule(FDataModule);
+    if (w) {
+      w->SetDataModule(FDataModule);
+      w->ShowCoordinates(FCoordinates && !FCoordinates->isHidden());
+    }
 }
 
 void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }

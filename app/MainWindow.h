@@ -17,6 +17,7 @@
 #include "app/WindowParts.h"
 
 class QAction;
+class QMenuBar;
 class QGroupBox;
 class QLineEdit;
 class QRadioButton;
@@ -99,6 +100,9 @@ public:
   // may take the keys over by setting StepKeys; by default they step the lesson.
   std::function<void(int direction)> StepKeys;
   void StepLesson(int direction);
+  // Coordinates around the boards of all three windows.
+  void ShowCoordinates(bool shown);
+  QWidget *Coordinates() const { return FCoordinates; }
 
   // --- event handlers ---
   void FormCreate();
@@ -179,6 +183,15 @@ private:
   TBoardParts BuildBoard();
   void BuildSidePanel();
   void BuildCommentArea();
+  // The 設定 menu: 座標表示 and 効果音, both remembered between runs.
+  void BuildSettingsMenu(QMenuBar *bar);
+  void CoordinatesItemClick();
+  void SoundItemClick();
+  // The keys of the window: ← → Home step a lesson (through StepKeys), Ctrl+Z takes back,
+  // F10 opens the menu bar.
+  void SetUpKeys();
+  // Puts the contents cursor on the lesson opened in the last run.
+  void ShowLastLesson();
   void BuildMenu();
   QAction *AddItem(QWidget *menu, const char *name, const QString &caption, void (TForm2::*handler)());
   TCuteButton *AddButton(int number, const QString &caption, void (TForm2::*handler)());
@@ -243,6 +256,7 @@ private:
   TStatusPanels *FStatusBar1 = nullptr;
   QTimer *FTimer1 = nullptr;
   QTextBrowser *FComment = nullptr;
+  QWidget *FCoordinates = nullptr;
 
   // One step of the learner: the board, where the figure cursor stood and what the window said.
   struct TStep {

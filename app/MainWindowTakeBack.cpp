@@ -2,7 +2,7 @@
 // board - a stone placed, a lesson move shown, a branch chosen, dead stones taken off -
 // first keeps the board as it was, and 1手戻す returns to exactly that picture: the
 // same stones, numbers, marks, choices, comments and figure position. Stepping back
-// therefore never goes behind the lesson's basic figure. The arrow keys step too.
+// therefore never goes behind the lesson's basic figure.
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -61,15 +61,6 @@ void TForm2::CuteButton7Click() {
   }
   FStatusBar1->SetPanelText(0, QStringLiteral("もう戻せません。"));
   PlayFeedback(0);
-}
-
-void TForm2::StepLesson(int direction) {
-  if (direction < 0)
-    CuteButton7Click();
-  else if (direction > 0)
-    CuteButton5Click();
-  else
-    CuteButton9Click();
 }
 
 }  // namespace miretoka

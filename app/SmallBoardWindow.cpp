@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/BoardControls.h"
+#include "app/BoardCoordinates.h"
 #include "app/DataModule.h"
 #include "app/DeadGroup.h"
 #include "app/ErrorReporter.h"
@@ -69,6 +70,8 @@ TSmallBoardWindow::TSmallBoardWindow(const char *name, const TBoardGeometry &geo
     RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
   });
   FShapes = parts.Shapes;
+  FCoordinates = new TBoardCoordinates(FClient, FGeometry);
+  FCoordinates->hide();
 
   FCuteButton1 = AddCommandButton(FClient, this, 1, undoCaption, [this] { CuteButton1Click(); });
   FCuteButton1->setGeometry(PanelLeft, 300, 94, 26);
@@ -145,6 +148,8 @@ void TSmallBoardWindow::ClearWindow() {
 }
 
 void TSmallBoardWindow::FormCreate() { ClearWindow(); }
+
+void TSmallBoardWindow::ShowCoordinates(bool shown) { FCoordinates->setVisible(shown); }
 
 void TSmallBoardWindow::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift) {
   FStatusBar1->SetPanelText(0, QString());

@@ -74,6 +74,10 @@ public:
   void RadioButton3Click();
   void Timer1Timer();
 
+  // Coordinates around the board (the main window's 設定 menu switches them).
+  void ShowCoordinates(bool shown);
+  QWidget *Coordinates() const { return FCoordinates; }
+
   // The data module whose figure table keeps this board's saved game.
   void SetDataModule(TDataModule1 *dataModule) { FDataModule = dataModule; }
 
@@ -112,6 +116,7 @@ private:
   // The board before each placement and each removal (Shift-click, dead stones):
   // 1手戻す returns to it, removals included.
   TTakeBackStack<TBoardSnapshot> FTakeBack;
+  QWidget *FCoordinates = nullptr;
 };
 
 }  // namespace miretoka

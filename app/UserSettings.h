@@ -1,0 +1,20 @@
+#pragma once
+// What the program remembers between runs for its user: whether coordinates are shown,
+// whether sounds play, and the lesson opened last. Kept with Qt's settings (an INI file
+// in the user's configuration folder); tests point QSettings at a folder of their own.
+#include <QString>
+
+namespace miretoka {
+
+class TUserSettings {
+public:
+  static bool Coordinates();
+  static void SetCoordinates(bool shown);
+  static bool Sound();
+  static void SetSound(bool on);
+  // MNB of the lesson opened last; 0 when none was opened yet.
+  static int LastLesson();
+  static void SetLastLesson(int mnb);
+};
+
+}  // namespace miretoka

@@ -12,6 +12,7 @@
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
 #include "app/PasswordDialog.h"
+#include "app/Translations.h"
 #include "app/SmallBoardWindows.h"
 #include "query/dataset/KuraSession.h"
 
@@ -21,6 +22,7 @@ QString HelpFile;
 
 int RunProgram(QApplication &app, int, char **) {
   InstallFontSubstitutes();
+  InstallQtTranslations(app);
   app.setFont(WindowFont(12));
   HelpFile = QStringLiteral("ミレトカ.hlp");
   app.setApplicationName(QStringLiteral("ミレトカ"));

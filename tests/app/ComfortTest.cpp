@@ -1,0 +1,113 @@
+// The comforts of the board window: coordinates, the keys, the sound switch and what is
+// remembered between runs (in the test run's own settings folder).
+#include <QAction>
+#include <QMenuBar>
+#include <QTest>
+
+#include "LessonTestSupport.h"
+#include "app/BoardCoordinates.h"
+#include "app/PlayState.h"
+#include "app/UserSettings.h"
+
+namespace miretoka::test {
+namespace {
+
+using namespace play;
+
+class ComfortTest : public LessonTest {
+protected:
+  void SetUp() override {
+    TUserSettings::SetCoordinates(false);
+    TUserSettings::SetSound(true);
+    TUserSettings::SetLastLesson(0);
+    LessonTest::SetUp();
+  }
+  kyozai::TLessonSource Lessons() const override {
+    kyozai::TLessonSource s;
+    s.Contents = {{1100, "一", 0}, {1200, "二", 0}};
+    s.Figures = {FigureRow(1100, 0, 1, 61, 1, 9999, 0, ""), FigureRow(1100, 1, 2, 62, 0, 1, 0, "白"),
+                 FigureRow(1100, 2, 1, 63, 2, 0, 0, "黒"), FigureRow(1200, 0, 2, 100, 1, 9999, 0, "")};
+    return s;
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(Form.get(), static_cast<Qt::Key>(key), modifiers);
+  }
+};
+
+TEST_F(ComfortTest, ColumnLettersSkipI) {
+  const struct {
+    int Column;
+    const char *Name;
+  } cases[] = {{0, "A"}, {7, "H"}, {8, "J"}, {12, "N"}, {18, "T"}};
+  for (const auto &c : cases) EXPECT_EQ(TBoardCoordinates::ColumnName(c.Column), QString::fromLatin1(c.Name));
+}
+
+TEST_F(ComfortTest, CoordinatesAreSwitchedFromTheMenuAndRemembered) {
+  ASSERT_FALSE(Form->Coordinates()->isVisible());
+  Trigger("CoordinatesItem");
+  EXPECT_TRUE(Form->Coordinates()->isVisible());
+  EXPECT_TRUE(TUserSettings::Coordinates());
+  // They stand beside the board, not on it: the board's cells still take the clicks.
+  EXPECT_EQ(Form->Client()->childAt(Form->Label(1)->geometry().center()), Form->Label(1));
+  Trigger("CoordinatesItem");
+  EXPECT_FALSE(Form->Coordinates()->isVisible());
+  EXPECT_FALSE(TUserSettings::Coordinates());
+}
+
+TEST_F(ComfortTest, TheSoundSwitchSilencesTheBoardAndIsRemembered) {
+  Trigger("SoundItem");
+  EXPECT_FALSE(TUserSettings::Sound());
+  ClickRadio(1);
+  Click(P(3, 3));
+  EXPECT_EQ(Sounds(), 0);
+  Trigger("SoundItem");
+  Click(P(4, 4));
+  EXPECT_EQ(Sounds(), 1);
+}
+
+TEST_F(ComfortTest, ArrowKeysStepTheLessonAndHomeReturnsToItsFigure) {
+  Open(1100);
+  Click(62);  // the offered move
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Cell(63), 1);
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Cell(63), 0);
+  EXPECT_EQ(Cell(62), 2);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(62), 0);
+  Click(62);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Home);
+  EXPECT_EQ(Cell(62), 0);
+  EXPECT_EQ(Cell(63), 0);
+  EXPECT_EQ(Cell(61), 1);
+}
+
+TEST_F(ComfortTest, ArrowKeysLeaveAGameWithoutLessonAlone) {
+  Click(P(9, 9));
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Home);
+  EXPECT_EQ(Cell(P(9, 9)), 1);
+  for (int k = 1; k <= 361; ++k)
+    if (k != P(9, 9)) ASSERT_EQ(Cell(k), 0) << k;
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Cell(P(9, 9)), 0);
+}
+
+TEST_F(ComfortTest, TheMenuBarOpensFromTheKeyboard) {
+  Key(Qt::Key_F10);
+  EXPECT_EQ(Form->menuBar()->activeAction(), Form->menuBar()->actions().first());
+}
+
+TEST_F(ComfortTest, TheLastLessonIsRememberedForTheNextRun) {
+  Open(1200);
+  EXPECT_EQ(TUserSettings::LastLesson(), 1200);
+  // The next run: a new window puts the contents cursor on it.
+  Form.reset();
+  DataModule.DataModuleDestroy();
+  Form = std::make_unique<TForm2>(&DataModule);
+  EXPECT_EQ(GridRow(), RowOf(1200));
+}
+
+}  // namespace
+}  // namespace miretoka::test

@@ -39,6 +39,13 @@ int FigureNumberFromText(const QString &text) {
 
 void TForm2::DBGrid1CellClick() { OpenLesson(1); }
 
+bool TForm2::OpenLessonNumbered(int mnb) {
+  kura::TKuraQuery &contents = LessonData(FDataModule).KuraQuery1;
+  if (!contents.Active() || !contents.Locate("MNB", kura::TKuraValue(mnb))) return false;
+  OpenLesson(0);
+  return true;
+}
+
 void TForm2::DBGrid1DblClick() { OpenLesson(1); }
 
 void TForm2::ShowHelpTopicOf(int contextNumber) {
@@ -115,7 +122,13 @@ void TForm2::OpenLesson(int showHelp) {
   TUserSettings::SetLastLesson(CurrentFigure);
 
   if (LessonMode == 1 && LessonKind > 0) {
-    PlayMode = PlayAlternate;  // the radio buttons stay as they are
+    PlayMode = PlayAlternate;
+    {
+      // The buttons show the mode in force; "交互"'s own handler (which passes the turn)
+      // does not run, black answers first.
+      const QSignalBlocker block(RadioButton1());
+      RadioButton1()->setChecked(true);
+    }
     dm.OpenFigure(CurrentFigure);
     CuteButton(10)->setEnabled(true);
     FComboBox1->setEnabled(true);

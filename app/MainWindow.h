@@ -136,6 +136,9 @@ public:
   // Opens the lesson of the contents row under the grid's cursor (the first lesson beneath
   // it for a heading) and draws its basic figure; showHelp 1 also shows its help topic.
   void OpenLesson(int showHelp);
+  // Puts the contents cursor on lesson `mnb` and opens it without its help topic; false
+  // when the contents have no such row.
+  bool OpenLessonNumbered(int mnb);
   // Draws the basic figure of the current problem from the figure query's current row.
   void ShowProblem();
   // Offers the branches of ChoiceTable as green or red "●" marks.

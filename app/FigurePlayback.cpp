@@ -11,6 +11,9 @@
 #include "app/MainWindow.h"
 #include "app/PlayState.h"
 #include "app/StatusPanels.h"
+#include "app/UserSettings.h"
+#include "app/ContentsDelegate.h"
+#include <QTableView>
 
 namespace miretoka {
 
@@ -49,6 +52,13 @@ void TForm2::FigureCaptureKeys(CaptureRecord &record) {
   }
   record.StoneNumber = number;
   q->GotoBookmark(here);
+}
+
+void TForm2::LessonFinished() {
+  if (LessonMode != 1 || !FLessonOpen || CurrentFigure <= 0) return;
+  TUserSettings::AddFinishedLesson(CurrentFigure);
+  FContentsDelegate->SetFinished(TUserSettings::FinishedLessons());
+  FDBGrid1->viewport()->update();
 }
 
 QString TForm2::EndOfSequenceText() {
@@ -117,6 +127,7 @@ void TForm2::StepForward() {
   } else {
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, EndOfSequenceText());
+    LessonFinished();
     CurrentColor = 1;
     MoveNumber = 0;
     AutoAdvance = 0;
@@ -167,6 +178,7 @@ void TForm2::ChooseBranch(int point) {
   } else {
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, EndOfSequenceText());
+    LessonFinished();
     AutoAdvance = 0;
   }
 }

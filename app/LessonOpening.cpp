@@ -4,9 +4,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTableView>
 #include <stdexcept>
 
 #include "app/AppStart.h"
+#include "app/ContentsDelegate.h"
 #include "app/DataModule.h"
 #include "app/ErrorReporter.h"
 #include "app/FigureNavigation.h"
@@ -120,6 +122,8 @@ void TForm2::OpenLesson(int showHelp) {
   CurrentFigure = n;
   LessonKind = Field(contents, 2);
   TUserSettings::SetLastLesson(CurrentFigure);
+  FContentsDelegate->SetLastOpened(CurrentFigure);
+  FDBGrid1->viewport()->update();
 
   if (LessonMode == 1 && LessonKind > 0) {
     PlayMode = PlayAlternate;

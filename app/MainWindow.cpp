@@ -23,6 +23,7 @@
 
 #include "app/AppStart.h"
 #include "app/BoardCoordinates.h"
+#include "app/ContentsDelegate.h"
 #include "app/UserSettings.h"
 #include "app/BoardLayout.h"
 #include "app/DataModule.h"
@@ -173,6 +174,11 @@ void TForm2::BuildSidePanel() {
   FDBGrid1->verticalHeader()->setDefaultSectionSize(18);
   FDBGrid1->verticalHeader()->setFixedWidth(12);
   FDBGrid1->setGeometry(PanelLeft, 20, 192, 276);
+  // Chapters, sections and lessons as an indented tree, the last and finished lessons marked.
+  FContentsDelegate = new TContentsDelegate(FContentsModel, this);
+  FContentsDelegate->SetLastOpened(TUserSettings::LastLesson());
+  FContentsDelegate->SetFinished(TUserSettings::FinishedLessons());
+  FDBGrid1->setItemDelegateForColumn(0, FContentsDelegate);
   // A click moves the contents cursor to the clicked row before the click handlers run;
   // the cursor moved by the program moves the grid's selection (CurrentRowChanged above).
   connect(FDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

@@ -30,6 +30,7 @@ class TCuteButton;
 
 namespace miretoka {
 
+class TContentsDelegate;
 class TDataModule1;
 class TDataSetModel;
 class TStatusPanels;
@@ -103,6 +104,10 @@ public:
   // Coordinates around the boards of all three windows.
   void ShowCoordinates(bool shown);
   QWidget *Coordinates() const { return FCoordinates; }
+  // The contents grid's tree look; the open lesson is marked finished once its sequence
+  // (or answer) has been followed to the end.
+  TContentsDelegate *ContentsDelegate() const { return FContentsDelegate; }
+  void LessonFinished();
 
   // --- event handlers ---
   void FormCreate();
@@ -260,6 +265,7 @@ private:
   QTimer *FTimer1 = nullptr;
   QTextBrowser *FComment = nullptr;
   QWidget *FCoordinates = nullptr;
+  TContentsDelegate *FContentsDelegate = nullptr;
 
   // One step of the learner: the board, where the figure cursor stood and what the window said.
   struct TStep {

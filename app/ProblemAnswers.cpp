@@ -102,6 +102,7 @@ void TForm2::CheckAnswerMove(int point) {
     MoveNumber = 0;
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, QStringLiteral("正解です。解答手順は終了です。"));
+    LessonFinished();
   }
 }
 

@@ -1,11 +1,13 @@
 // The comforts of the board window: coordinates, the keys, the sound switch and what is
 // remembered between runs (in the test run's own settings folder).
 #include <QAction>
+#include <QSettings>
 #include <QMenuBar>
 #include <QTest>
 
 #include "LessonTestSupport.h"
 #include "app/BoardCoordinates.h"
+#include "app/ContentsDelegate.h"
 #include "app/PlayState.h"
 #include "app/UserSettings.h"
 
@@ -20,13 +22,15 @@ protected:
     TUserSettings::SetCoordinates(false);
     TUserSettings::SetSound(true);
     TUserSettings::SetLastLesson(0);
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"))
+        .remove(QStringLiteral("lessons/finished"));
     LessonTest::SetUp();
   }
   kyozai::TLessonSource Lessons() const override {
     kyozai::TLessonSource s;
-    s.Contents = {{1100, "一", 0}, {1200, "二", 0}};
-    s.Figures = {FigureRow(1100, 0, 1, 61, 1, 9999, 0, ""), FigureRow(1100, 1, 2, 62, 0, 1, 0, "白"),
-                 FigureRow(1100, 2, 1, 63, 2, 0, 0, "黒"), FigureRow(1200, 0, 2, 100, 1, 9999, 0, "")};
+    s.Contents = {{1000, "章", 0}, {1100, "節", 0}, {1110, "一", 0}, {1200, "二", 0}};
+    s.Figures = {FigureRow(1110, 0, 1, 61, 1, 9999, 0, ""), FigureRow(1110, 1, 2, 62, 0, 1, 0, "白"),
+                 FigureRow(1110, 2, 1, 63, 2, 0, 0, "黒"), FigureRow(1200, 0, 2, 100, 1, 9999, 0, "")};
     return s;
   }
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -66,7 +70,7 @@ TEST_F(ComfortTest, TheSoundSwitchSilencesTheBoardAndIsRemembered) {
 }
 
 TEST_F(ComfortTest, ArrowKeysStepTheLessonAndHomeReturnsToItsFigure) {
-  Open(1100);
+  Open(1110);
   Click(62);  // the offered move
   Key(Qt::Key_Right);
   EXPECT_EQ(Cell(63), 1);
@@ -107,6 +111,25 @@ TEST_F(ComfortTest, TheLastLessonIsRememberedForTheNextRun) {
   DataModule.DataModuleDestroy();
   Form = std::make_unique<TForm2>(&DataModule);
   EXPECT_EQ(GridRow(), RowOf(1200));
+}
+
+TEST_F(ComfortTest, TheContentsAreAnIndentedTreeWithTheLessonsMarked) {
+  TContentsDelegate *tree = Form->ContentsDelegate();
+  const struct {
+    int Mnb;
+    const char *Shown;
+  } rows[] = {{1000, "章"}, {1100, "　節"}, {1110, "　　一"}, {1200, "　二"}};
+  for (const auto &r : rows) EXPECT_EQ(tree->ShownText(RowOf(r.Mnb)), QString::fromUtf8(r.Shown)) << r.Mnb;
+  EXPECT_TRUE(tree->IsChapter(RowOf(1000)));
+  EXPECT_FALSE(tree->IsChapter(RowOf(1110)));
+  Open(1110);
+  EXPECT_EQ(tree->ShownText(RowOf(1110)), QStringLiteral("　　▶一"));
+  Click(62);
+  Press(5);  // the end of the sequence: the lesson is finished
+  Open(1200);
+  EXPECT_EQ(tree->ShownText(RowOf(1110)), QStringLiteral("　　✓一"));
+  EXPECT_EQ(tree->ShownText(RowOf(1200)), QStringLiteral("　▶二"));
+  EXPECT_TRUE(TUserSettings::FinishedLessons().contains(1110));
 }
 
 }  // namespace

@@ -87,6 +87,10 @@ private:
 // colour of its bottom-left pixel as transparent, as the board windows always
 // did. Raises EMediaError with a clear message when the file is missing or
 // cannot be read as a picture.
-QPixmap LoadStonePicture(const QString &file);
+//
+// On a scaled screen (devicePixelRatio above 1) a picture with more pixels beside it,
+// "stB@2x.bmp" or "stB@3x.bmp", is taken when there is one and shown at the same size, so
+// the stone stays sharp instead of being an enlarged 28-pixel picture.
+QPixmap LoadStonePicture(const QString &file, qreal devicePixelRatio = 0);
 
 }  // namespace miretoka

@@ -90,5 +90,22 @@ TEST_F(BoardReadabilityTest, TheFirstStoneAfterClearingKeepsItsNumber) {
   EXPECT_EQ(Cell(P(15, 15)), 1);
 }
 
+// On a screen scaled to 150 % or 200 % the stones come from the pictures with more pixels.
+TEST_F(BoardReadabilityTest, ScaledScreensGetTheSharperStonePictures) {
+  QImage sharp(56, 56, QImage::Format_ARGB32);
+  sharp.fill(Qt::transparent);
+  ASSERT_TRUE(sharp.save(Dir.path() + QStringLiteral("/stB@2x.bmp"), "BMP"));
+  const QString file = Dir.path() + QStringLiteral("/stB.bmp");
+  const struct {
+    qreal Ratio;
+    int Pixels;
+  } cases[] = {{1.0, 28}, {1.5, 56}, {2.0, 56}, {3.0, 56}};  // no @3x picture here: @2x serves
+  for (const auto &c : cases) {
+    const QPixmap picture = LoadStonePicture(file, c.Ratio);
+    EXPECT_EQ(picture.width(), c.Pixels) << c.Ratio;
+    EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(28, 28)) << c.Ratio;
+  }
+}
+
 }  // namespace
 }  // namespace miretoka::test

@@ -1,7 +1,6 @@
 // The comforts of the board window: coordinates, the keys, the sound switch and what is
 // remembered between runs (in the test run's own settings folder).
 #include <QAction>
-#include <QSettings>
 #include <QMenuBar>
 #include <QTest>
 
@@ -18,14 +17,6 @@ using namespace play;
 
 class ComfortTest : public LessonTest {
 protected:
-  void SetUp() override {
-    TUserSettings::SetCoordinates(false);
-    TUserSettings::SetSound(true);
-    TUserSettings::SetLastLesson(0);
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"))
-        .remove(QStringLiteral("lessons/finished"));
-    LessonTest::SetUp();
-  }
   kyozai::TLessonSource Lessons() const override {
     kyozai::TLessonSource s;
     s.Contents = {{1000, "章", 0}, {1100, "節", 0}, {1110, "一", 0}, {1200, "二", 0}};

@@ -1,6 +1,9 @@
 // The comforts of the board window: coordinates, the keys, the sound switch and what is
 // remembered between runs (in the test run's own settings folder).
 #include <QAction>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QTableView>
 #include <QMenuBar>
 #include <QTest>
 
@@ -9,6 +12,7 @@
 #include "app/ContentsDelegate.h"
 #include "app/PlayState.h"
 #include "app/UserSettings.h"
+#include "controls/CuteButton.h"
 
 namespace miretoka::test {
 namespace {
@@ -87,6 +91,18 @@ TEST_F(ComfortTest, ArrowKeysLeaveAGameWithoutLessonAlone) {
     if (k != P(9, 9)) ASSERT_EQ(Cell(k), 0) << k;
   Key(Qt::Key_Left);
   EXPECT_EQ(Cell(P(9, 9)), 0);
+}
+
+TEST_F(ComfortTest, EveryControlOfTheLearnerIsOnTheTabChain) {
+  int controls = 0;
+  for (QWidget *w : Form->Client()->findChildren<QWidget *>()) {
+    if (!w->isVisible() || !(qobject_cast<TCuteButton *>(w) || qobject_cast<QComboBox *>(w) ||
+                             qobject_cast<QRadioButton *>(w) || qobject_cast<QTableView *>(w)))
+      continue;
+    EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << w->objectName().toStdString();
+    ++controls;
+  }
+  EXPECT_GE(controls, 10);
 }
 
 TEST_F(ComfortTest, TheMenuBarOpensFromTheKeyboard) {

@@ -12,6 +12,8 @@
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
 #include "app/PasswordDialog.h"
+#include "app/Screenshot.h"
+#include "app/Translations.h"
 #include "app/SmallBoardWindows.h"
 #include "query/dataset/KuraSession.h"
 
@@ -21,6 +23,7 @@ QString HelpFile;
 
 int RunProgram(QApplication &app, int, char **) {
   InstallFontSubstitutes();
+  InstallQtTranslations(app);
   app.setFont(WindowFont(12));
   HelpFile = QStringLiteral("ミレトカ.hlp");
   app.setApplicationName(QStringLiteral("ミレトカ"));
@@ -53,7 +56,10 @@ int RunProgram(QApplication &app, int, char **) {
     if (i + 1 >= args.size()) return 2;
     form2->show();
     app.processEvents();
-    return form2->grab().save(args[i + 1], "PNG") ? 0 : 1;
+    QWidget *shown = PrepareScreenshot(*form2, args);
+    if (!shown) return 2;
+    app.processEvents();
+    return shown->grab().save(args[i + 1], "PNG") ? 0 : 1;
   }
   form2->show();
   return app.exec();

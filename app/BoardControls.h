@@ -29,8 +29,11 @@ private:
   QColor FColor;
 };
 
+class TPointLabel;
+
 // Image<k>: the stone picture of a point, stretched to the control; empty when
-// no stone stands there.
+// no stone stands there. The picture covers the whole cell of its point, so a
+// click anywhere in the cell that misses the smaller label is passed on to it.
 class TPointImage : public QLabel {
   Q_OBJECT
 public:
@@ -38,11 +41,20 @@ public:
   void SetPicture(const QPixmap &picture);
   void Clear();
   bool IsEmpty() const;
+  void SetLabel(TPointLabel *label) { FLabel = label; }
+
+protected:
+  void mousePressEvent(QMouseEvent *event) override;
+
+private:
+  TPointLabel *FLabel = nullptr;
 };
 
 // Label<k>: the text of a point (move number, mark). Transparent by default so
-// that the stone and the lines show through; opaque with the board colour for
-// background marks. Every label of a window reports its mouse-down to one handler.
+// that the stone and the lines show through; "opaque" for background marks, whose
+// text then stands on a patch of board colour just large enough to hide the lines
+// under the characters. The dead-stone mark "*" is drawn as a large cross.
+// Every label of a window reports its mouse-down to one handler.
 class TPointLabel : public QLabel {
   Q_OBJECT
 public:
@@ -50,7 +62,7 @@ public:
   int PointNumber() const { return FPointNumber; }
 
   void SetTransparent(bool transparent);
-  bool IsTransparent() const { return !autoFillBackground(); }
+  bool IsTransparent() const { return !FOpaque; }
   void SetFontColor(const QColor &color);
   QColor FontColor() const;
   void SetBold(bool bold);
@@ -59,17 +71,26 @@ public:
   std::function<void(TPointLabel *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift)>
       OnMouseDown;
 
+  // The rectangle of board colour a background mark stands on (empty when none is drawn).
+  QRect PatchRect() const;
+
 protected:
   void mousePressEvent(QMouseEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
 
 private:
   int FPointNumber;
+  bool FOpaque = false;
 };
 
 // Loads a stone picture from disk. A picture without alpha channel takes the
 // colour of its bottom-left pixel as transparent, as the board windows always
 // did. Raises EMediaError with a clear message when the file is missing or
 // cannot be read as a picture.
-QPixmap LoadStonePicture(const QString &file);
+//
+// On a scaled screen (devicePixelRatio above 1) a picture with more pixels beside it,
+// "stB@2x.bmp" or "stB@3x.bmp", is taken when there is one and shown at the same size, so
+// the stone stays sharp instead of being an enlarged 28-pixel picture.
+QPixmap LoadStonePicture(const QString &file, qreal devicePixelRatio = 0);
 
 }  // namespace miretoka

@@ -52,6 +52,7 @@ TBoardParts BuildBoard(QWidget *client, const TBoardGeometry &g, const TLabelMou
       const QPoint at = g.LabelPlace(c, r);
       label->setGeometry(at.x(), at.y(), 26, 16);
       label->OnMouseDown = onMouseDown;
+      parts.Images[static_cast<std::size_t>(k)]->SetLabel(label);
       parts.Labels[static_cast<std::size_t>(k)] = label;
     }
   return parts;

@@ -44,6 +44,19 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const {
   return value;
 }
 
+QString TDataSetModel::FieldText(int row, const QString &field) const {
+  if (!FDataSet || row < 0 || row >= FRowCount) return {};
+  QString value;
+  try {
+    FDataSet->PeekRow(row + 1, [&] {
+      kura::TField &f = FDataSet->FieldByName(field.toStdString());
+      if (!f.IsNull()) value = QString::fromStdString(f.AsString());
+    });
+  } catch (const std::exception &) {
+  }
+  return value;
+}
+
 QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
   if (orientation == Qt::Horizontal) {

@@ -47,6 +47,9 @@ public:
   // Edit, assign, Post; false (and the stored value shown again) when that fails.
   bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
+  // The text of a field (any field of the dataset, shown or not) in row `row` (0-based),
+  // read without moving the dataset; empty for a null or unreadable value.
+  QString FieldText(int row, const QString &field) const;
   // 0-based row of the dataset's current record; -1 without one.
   int CurrentRow() const;
   // Whether cells can be edited: the dataset is open, can be modified and, for a query, its

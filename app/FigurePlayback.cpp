@@ -11,6 +11,9 @@
 #include "app/MainWindow.h"
 #include "app/PlayState.h"
 #include "app/StatusPanels.h"
+#include "app/UserSettings.h"
+#include "app/ContentsDelegate.h"
+#include <QTableView>
 
 namespace miretoka {
 
@@ -51,6 +54,18 @@ void TForm2::FigureCaptureKeys(CaptureRecord &record) {
   q->GotoBookmark(here);
 }
 
+void TForm2::LessonFinished() {
+  if (LessonMode != 1 || !FLessonOpen || CurrentFigure <= 0) return;
+  TUserSettings::AddFinishedLesson(CurrentFigure);
+  FContentsDelegate->SetFinished(TUserSettings::FinishedLessons());
+  FDBGrid1->viewport()->update();
+}
+
+QString TForm2::EndOfSequenceText() {
+  // An author registers sequences; a learner has simply reached the end of one.
+  return LessonMode == 1 ? QStringLiteral("手順はここまでです。") : QStringLiteral("登録手順は終了です。");
+}
+
 void TForm2::ShowChoices() {
   for (const ChoiceEntry &e : ChoiceTable) {
     if (e.Point <= 0) break;
@@ -78,9 +93,13 @@ void TForm2::StepForward() {
     ShowChoices();
     return;
   }
-  if (r == 3) q.Next();
+  if (r == 3) {
+    RememberStep();
+    q.Next();
+  }
   // Nothing hangs at this end - or the rows ended where the sequence should go on.
   if (r == 0 || q.Eof()) {
+    if (r == 3) FTakeBack.Pop();  // nothing was drawn
     FStatusBar1->SetPanelText(0, QStringLiteral("もう進めません。"));
     PlayFeedback(0);
     return;
@@ -107,7 +126,8 @@ void TForm2::StepForward() {
     PassTurnInProblem();
   } else {
     PlayFeedback(1);
-    FStatusBar1->SetPanelText(0, QStringLiteral("登録手順は終了です。"));
+    FStatusBar1->SetPanelText(0, EndOfSequenceText());
+    LessonFinished();
     CurrentColor = 1;
     MoveNumber = 0;
     AutoAdvance = 0;
@@ -116,9 +136,13 @@ void TForm2::StepForward() {
 }
 
 void TForm2::ChooseBranch(int point) {
-  ClearMarks();
   kura::TKuraQuery *figure = FigureRows(FDataModule);
-  if (!figure) return;  // no figure, so nothing was offered
+  if (!figure) {
+    ClearMarks();
+    return;  // no figure, so nothing was offered
+  }
+  RememberStep();  // 1手戻す offers the same choices again
+  ClearMarks();
   kura::TKuraQuery &q = *figure;
   TDataModule1 &dm = *FDataModule;
   if (LessonKind != 0) {
@@ -153,18 +177,21 @@ void TForm2::ChooseBranch(int point) {
       FStatusBar1->SetPanelText(0, QStringLiteral("進めてください。"));
   } else {
     PlayFeedback(1);
-    FStatusBar1->SetPanelText(0, QStringLiteral("登録手順は終了です。"));
+    FStatusBar1->SetPanelText(0, EndOfSequenceText());
+    LessonFinished();
     AutoAdvance = 0;
   }
 }
 
 void TForm2::StepBack() {
+  // The learner goes back over the steps taken; only an author steps the figure rows back.
+  if (LessonMode == 1 && TakeBackStep()) return;
   if (MoveCount >= 1) {
     UndoMove();
     return;
   }
   kura::TKuraQuery *figure = FigureRows(FDataModule);
-  if (!figure) return;
+  if (!figure || LessonMode == 1) return;
   kura::TKuraQuery &q = *figure;
   TDataModule1 &dm = *FDataModule;
   MoveNumber = Field(q, fTES);
@@ -196,7 +223,7 @@ void TForm2::StepBack() {
     Board[static_cast<std::size_t>(p - 1)] = 0;
   }
   StepToPreviousRow(dm);
-  FStatusBar1->SetPanelText(1, Text(q, fCMT));
+  ShowComment(Text(q, fCMT));
   const std::int32_t b = Field(q, fBFR);
   if (b > 0) {
     // Back on a branch end: its choices are offered again.
@@ -210,13 +237,20 @@ void TForm2::CuteButton5Click() {
   FStatusBar1->SetPanelText(0, QString());
   PlaybackStepped = 1;
   if (ChoicePending == 1)
-    Reporter().ShowInformation(this, QStringLiteral("緑点か赤点をクリックしてください。"));
+    Reporter().ShowInformation(this, QStringLiteral("緑丸か赤丸の一つをクリックしてください。"));
   else
     StepForward();
 }
 
 void TForm2::CuteButton9Click() {
   FTimer2->stop();  // AutoAdvance keeps its value
+  if (!FLessonOpen) {
+    // A game, not a lesson, is on the board: there is no basic figure to return to, and
+    // the game stays.
+    FStatusBar1->SetPanelText(0, QStringLiteral("教材が開かれていません。目次から選んでください。"));
+    PlayFeedback(0);
+    return;
+  }
   if (LessonKind != 0) {
     CurrentProblem = std::max(FComboBox1->currentIndex(), 0) + 1;
     ClearBoard();

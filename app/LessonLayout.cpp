@@ -75,7 +75,8 @@ void TForm2::ShowEditorLayout() {
   SetTop(FGroupBox3, 268);
   FEdit3->show();
   SetTop(FEdit3, 376);
-  FDBGrid1->setGeometry(FDBGrid1->x(), 12, FDBGrid1->width(), 105);
+  // Below the layout toggle, which stands above the grid's right end.
+  FDBGrid1->setGeometry(FDBGrid1->x(), 22, FDBGrid1->width(), 95);
   // Authors type titles and problem kinds straight into the contents.
   FDBGrid1->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   FDBGrid2->show();
@@ -96,10 +97,9 @@ void TForm2::CuteButton1Click() {
     CuteButton(1)->SetCaption(QStringLiteral("入門"));
     ShowLearnerLayout();
     if (LessonKind > 0) {
+      // Back in their learner places beside each other, clear of the step buttons.
       FComboBox1->show();
-      SetTop(FComboBox1, 396);
       FComboBox2->show();
-      SetTop(FComboBox2, 431);
       CuteButton(10)->show();
     }
   }

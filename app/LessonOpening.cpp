@@ -4,13 +4,17 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTableView>
 #include <stdexcept>
 
 #include "app/AppStart.h"
+#include "app/ContentsDelegate.h"
 #include "app/DataModule.h"
+#include "app/ErrorReporter.h"
 #include "app/FigureNavigation.h"
 #include "app/MainWindow.h"
 #include "app/PlayState.h"
+#include "app/UserSettings.h"
 #include "app/StatusPanels.h"
 #include "controls/CuteButton.h"
 
@@ -36,6 +40,13 @@ int FigureNumberFromText(const QString &text) {
 }  // namespace
 
 void TForm2::DBGrid1CellClick() { OpenLesson(1); }
+
+bool TForm2::OpenLessonNumbered(int mnb) {
+  kura::TKuraQuery &contents = LessonData(FDataModule).KuraQuery1;
+  if (!contents.Active() || !contents.Locate("MNB", kura::TKuraValue(mnb))) return false;
+  OpenLesson(0);
+  return true;
+}
 
 void TForm2::DBGrid1DblClick() { OpenLesson(1); }
 
@@ -87,7 +98,13 @@ bool TForm2::DrawFigureRows(bool plainStones) {
   }
 }
 
-void TForm2::ShowProblem() { DrawFigureRows(true); }
+void TForm2::ShowProblem() {
+  DrawFigureRows(true);
+  // The learner's first stone must not take a number (or a mark) off the problem's figure.
+  LastPoint = 0;
+}
+
+bool TForm2::GameInProgress() const { return !FLessonOpen && MoveCount > 0; }
 
 void TForm2::OpenLesson(int showHelp) {
   TDataModule1 &dm = LessonData(FDataModule);
@@ -95,22 +112,33 @@ void TForm2::OpenLesson(int showHelp) {
   // Without lessons (no lesson directory, or no contents rows) there is nothing to open, and
   // the board is left as it is.
   if (!contents.Active() || contents.IsEmpty()) return;
+  if (GameInProgress() &&
+      Reporter().AskYesNo(this, QStringLiteral("盤上の碁は消えます。教材を開いていいですか？")) == TAnswer::No)
+    return;
   ClearBoard();
+  FLessonOpen = true;
   int n = Field(contents, 0);
   n = FirstLessonUnder(n);
   CurrentFigure = n;
   LessonKind = Field(contents, 2);
+  TUserSettings::SetLastLesson(CurrentFigure);
+  FContentsDelegate->SetLastOpened(CurrentFigure);
+  FDBGrid1->viewport()->update();
 
   if (LessonMode == 1 && LessonKind > 0) {
-    PlayMode = PlayAlternate;  // the radio buttons stay as they are
+    PlayMode = PlayAlternate;
+    {
+      // The buttons show the mode in force; "交互"'s own handler (which passes the turn)
+      // does not run, black answers first.
+      const QSignalBlocker block(RadioButton1());
+      RadioButton1()->setChecked(true);
+    }
     dm.OpenFigure(CurrentFigure);
     CuteButton(10)->setEnabled(true);
     FComboBox1->setEnabled(true);
     FComboBox2->setEnabled(true);
-    if (LessonKind >= 2) {
-      FComboBox2->show();
-      FComboBox2->move(FComboBox2->x(), 431);
-    }
+    // 解答選択 stays beside 問題選択 (lower down it would lie under 元に戻す).
+    if (LessonKind >= 2) FComboBox2->show();
     FComboBox1->setCurrentIndex(0);
     dm.KuraQuery2.Locate("DTX", kura::TKuraValue(1));
     CurrentProblem = 1;
@@ -131,6 +159,7 @@ void TForm2::OpenLesson(int showHelp) {
   kura::TKuraQuery &figure = dm.KuraQuery2;
   figure.First();
   const bool drawn = DrawFigureRows(false);
+  LastPoint = 0;  // the first move of the lesson takes nothing off its basic figure
   if (LessonMode != 1) return;
   if (showHelp == 1) ShowHelpTopicOf(CurrentFigure);
   if (drawn && LessonKind == 0 && AutoAdvance == 0) {

@@ -17,9 +17,14 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTableView>
+#include <QTextBrowser>
+#include <algorithm>
 #include <QTimer>
 
 #include "app/AppStart.h"
+#include "app/BoardCoordinates.h"
+#include "app/ContentsDelegate.h"
+#include "app/UserSettings.h"
 #include "app/BoardLayout.h"
 #include "app/DataModule.h"
 #include "app/DataSetModel.h"
@@ -42,6 +47,9 @@ namespace {
 constexpr int ClientWidth = 750;   // 766 outer less the window frame
 constexpr int ClientHeight = 540;  // the board and a little margin
 constexpr int PanelLeft = 552;     // the side panel to the right of the board
+constexpr int BoardSide = 536;     // the board's background
+// The comment area under the board shows this many lines without scrolling.
+constexpr int CommentLines = 5;
 }  // namespace
 
 TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent), FDataModule(dataModule) {
@@ -72,10 +80,12 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
 
   TBoardParts board = BuildBoard();
   BuildSidePanel();
+  BuildCommentArea();
   ConnectProblemControls();
   FBoard = std::make_unique<TPlayBoard>(std::move(board.Images), std::move(board.Labels), FEdit1, FEdit2);
   FBoard->PlaybackCaptureKeys = [this](CaptureRecord &record) { FigureCaptureKeys(record); };
   BuildMenu();
+  SetUpKeys();
 
   FStatusBar1 = new TStatusPanels(this, {{300, false}, {300, false}, {50, true}});
   FStatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -94,7 +104,7 @@ TForm2::TForm2(TDataModule1 *dataModule, QWidget *parent) : QMainWindow(parent),
   connect(FTimer2, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer2Timer(); }); });
   FTimer2->start();
 
-  resize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight + FStatusBar1->sizeHint().height());
+  resize(ClientWidth, menuBar()->sizeHint().height() + FClient->height() + FStatusBar1->sizeHint().height());
 
   FormCreate();
 }
@@ -116,7 +126,28 @@ TBoardParts TForm2::BuildBoard() {
     RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
   });
   FShapes = parts.Shapes;
+  FCoordinates = new TBoardCoordinates(FClient, Geometry());
+  FCoordinates->setVisible(TUserSettings::Coordinates());
   return parts;
+}
+
+void TForm2::BuildCommentArea() {
+  // The comments of a lesson are sentences; they get the width of the board and wrap at
+  // word (character) boundaries, scrolling only when a comment is longer than five lines.
+  FComment = new QTextBrowser(FClient);
+  FComment->setObjectName(QStringLiteral("CommentArea"));
+  FComment->setReadOnly(true);
+  FComment->setFocusPolicy(Qt::NoFocus);
+  FComment->setLineWrapMode(QTextEdit::WidgetWidth);
+  FComment->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  FComment->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  FComment->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  FComment->setFont(WindowFont(12));
+  const QFontMetrics fm(FComment->font());
+  const int margin = static_cast<int>(FComment->document()->documentMargin());
+  const int height = CommentLines * fm.lineSpacing() + 2 * margin + 2 * FComment->frameWidth() + 4;
+  FComment->setGeometry(0, BoardSide + TBoardCoordinates::Strip + 2, BoardSide, height);
+  FClient->setFixedSize(ClientWidth, std::max(ClientHeight, FComment->geometry().bottom() + 5));
 }
 
 TCuteButton *TForm2::AddButton(int number, const QString &caption, void (TForm2::*handler)()) {
@@ -144,6 +175,11 @@ void TForm2::BuildSidePanel() {
   FDBGrid1->verticalHeader()->setDefaultSectionSize(18);
   FDBGrid1->verticalHeader()->setFixedWidth(12);
   FDBGrid1->setGeometry(PanelLeft, 20, 192, 276);
+  // Chapters, sections and lessons as an indented tree, the last and finished lessons marked.
+  FContentsDelegate = new TContentsDelegate(FContentsModel, this);
+  FContentsDelegate->SetLastOpened(TUserSettings::LastLesson());
+  FContentsDelegate->SetFinished(TUserSettings::FinishedLessons());
+  FDBGrid1->setItemDelegateForColumn(0, FContentsDelegate);
   // A click moves the contents cursor to the clicked row before the click handlers run;
   // the cursor moved by the program moves the grid's selection (CurrentRowChanged above).
   connect(FDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -278,6 +314,7 @@ void TForm2::BuildMenu() {
   AddItem(n1, "N2", QStringLiteral("復元"), &TForm2::N2Click);
   records::InstallRecordMenu(this, bar);  // 棋譜: SGF records in and out
   AddItem(bar, "N9", QStringLiteral("地の計算"), &TForm2::N9Click);
+  BuildSettingsMenu(bar);
   QMenu *n6 = submenu("N6", QStringLiteral("ヘルプ"));
   AddItem(n6, "ALLHelp", QStringLiteral("オンラインヘルプ"), &TForm2::ALLHelpClick);
   AddItem(n6, "VInfo", QStringLiteral("バージョン情報"), &TForm2::VInfoClick);
@@ -312,11 +349,13 @@ void TForm2::FormCreate() {
     CurrentFigure = FDataModule->CurrentFigure;
   }
   CuteButton(1)->hide();
+  ShowLastLesson();
   Timer1Timer();  // the clock shows at once rather than after the first tick
 }
 
 void TForm2::N10Click() {
   ClearBoard();
+  FLessonOpen = false;
   BoardSize = 19;
   PointCount = 361;
   PlayMode = PlayAlternate;
@@ -330,7 +369,10 @@ void TForm2::SetSmallWindows(TForm3 *form3, TForm4 *form4) {
   FForm4 = form4;
   // The small boards keep their games in the same lesson tables.
   for (TSmallBoardWindow *w : {static_cast<TSmallBoardWindow *>(form3), static_cast<TSmallBoardWindow *>(form4)})
-    if (w) w->SetDataModule(FDataModule);
+    if (w) {
+      w->SetDataModule(FDataModule);
+      w->ShowCoordinates(FCoordinates && !FCoordinates->isHidden());
+    }
 }
 
 void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }
@@ -339,34 +381,64 @@ void TForm2::N4Click() { PlayOnSmallBoard(FForm3, 13, true); }
 // "交互" handler does, when the button was not checked before.
 void TForm2::N5Click() { PlayOnSmallBoard(FForm4, 9, false); }
 
-void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate) {
+void TForm2::PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool) {
   if (!window) return;
   const int mainMode = PlayMode;
-  // The small board starts from an empty game: nothing of the 19-line game
-  // (its cells, history, prisoners or an unconfirmed marking) carries over.
+  // The 19-line game (or lesson) waits while the small board is played: it is kept
+  // whole and comes back as it was, so nothing unsaved is lost by a look at 9 lines.
   FBoard->CancelDeadMarking(true);
-  BoardSize = size;
-  PointCount = size * size;
-  window->ClearWindow();
-  if (setAlternate || PlayMode == PlayGomoku) PlayMode = PlayAlternate;  // there is no gomoku on a small board
-  window->RadioButton1()->setChecked(true);
-  CurrentColor = 1;
-  window->exec();
-  window->ClearWindow();
-  // Back on the 19-line board: its geometry, an empty game, black to play, and
-  // the play mode its own buttons show.
-  ClearBoard();
+  const TBoardSnapshot mainGame = TakeSnapshot(*FBoard);
+  TTakeBackStack<TStep> mainSteps = FTakeBack;
+  const QString prompt = FStatusBar1->PanelText(0), comment = FStatusBar1->PanelText(1);
+  KeepingLessonFigure([&] {
+    BoardSize = size;
+    PointCount = size * size;
+    window->ClearWindow();
+    // Every small board opens in alternate play with "交互" shown checked: the button
+    // and the play mode always agree (there is no gomoku on a small board either).
+    PlayMode = PlayAlternate;
+    {
+      const QSignalBlocker block(window->RadioButton1());
+      window->RadioButton1()->setChecked(true);
+    }
+    CurrentColor = 1;
+    window->exec();
+    window->ClearWindow();
+  });
   BoardSize = 19;
   PointCount = 361;
   PlayMode = mainMode;
-  CurrentColor = 1;
-  if (PlayMode == PlayGomoku) FStatusBar1->SetPanelText(1, QStringLiteral("五目並べ中"));
-  FStatusBar1->SetPanelText(0, QStringLiteral("始めてください。"));
+  RestoreSnapshot(*FBoard, mainGame);
+  FTakeBack = std::move(mainSteps);
+  FStatusBar1->SetPanelText(0, prompt);
+  ShowComment(comment);
+}
+
+void TForm2::KeepingLessonFigure(const std::function<void()> &action) {
+  // Saving and restoring a game open the figure query on the saved game; a lesson open
+  // on the board goes on from the row where it was.
+  const int figure = CurrentFigure;
+  const bool lesson = FLessonOpen && FDataModule && FDataModule->KuraQuery2.Active() && figure > 0 &&
+                      figure != 19 && figure != 13 && figure != 9;
+  const std::vector<uint8_t> row = lesson ? FDataModule->KuraQuery2.GetBookmark() : std::vector<uint8_t>();
+  auto putBack = [&] {
+    if (!lesson || (CurrentFigure == figure && FDataModule->KuraQuery2.Active())) return;
+    CurrentFigure = figure;
+    FDataModule->OpenFigure(figure);
+    if (!row.empty() && !FDataModule->KuraQuery2.IsEmpty()) FDataModule->KuraQuery2.GotoBookmark(row);
+  };
+  try {
+    action();
+  } catch (...) {
+    putBack();
+    throw;
+  }
+  putBack();
 }
 
 // "打ち掛け": the game of the 19-line board, kept in the lesson tables.
 void TForm2::Save1Click() {
-  SaveGame(LessonData(FDataModule), 19);
+  KeepingLessonFigure([this] { SaveGame(LessonData(FDataModule), 19); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　保存しました。"));
   PlayFeedback(0);
 }
@@ -374,6 +446,7 @@ void TForm2::Save1Click() {
 void TForm2::N2Click() {
   TDataModule1 &dm = LessonData(FDataModule);
   ClearBoard();
+  FLessonOpen = false;  // the board holds the restored game now
   RestoreGame(dm, 19, [this](int number, int color, int point) { DrawStone(number, color, point, 1, QString()); });
   FStatusBar1->SetPanelText(0, QStringLiteral("　復元しました。"));
   PlayFeedback(0);

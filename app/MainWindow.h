@@ -12,14 +12,17 @@
 
 #include "app/BoardControls.h"
 #include "app/BoardLayout.h"
+#include "app/BoardSnapshot.h"
 #include "app/PlayBoard.h"
 #include "app/WindowParts.h"
 
 class QAction;
+class QMenuBar;
 class QGroupBox;
 class QLineEdit;
 class QRadioButton;
 class QScrollArea;
+class QTextBrowser;
 class QTableView;
 class QComboBox;
 class QTimer;
@@ -27,6 +30,7 @@ class TCuteButton;
 
 namespace miretoka {
 
+class TContentsDelegate;
 class TDataModule1;
 class TDataSetModel;
 class TStatusPanels;
@@ -65,6 +69,10 @@ public:
   QGroupBox *GroupBox2() const { return FGroupBox2; }
   QGroupBox *GroupBox3() const { return FGroupBox3; }
   QTimer *Timer2() const { return FTimer2; }
+  // The whole comment of the stone last drawn (status panel 1 keeps a one-line copy).
+  QTextBrowser *CommentArea() const { return FComment; }
+  // Shows a comment in status panel 1 and in the comment area.
+  void ShowComment(const QString &text);
 
   // The 13-line and 9-line windows that "１３路盤" and "９路盤" open; the
   // program creates them after the main window.
@@ -81,6 +89,25 @@ public:
   void CaptureAround(int moveNumber, int point);
   void UndoMove();
   void StepBack();
+
+  // --- taking back in the learner layout ---
+  // Keeps the board as it is now as one step that 1手戻す can return to.
+  void RememberStep();
+  // Returns to the newest remembered step; false when there is none.
+  bool TakeBackStep();
+  int RememberedSteps() const { return FTakeBack.Size(); }
+  // The arrow keys of the board: -1 one step back, +1 one step forward, 0 the basic
+  // figure. Whoever shows something that is stepped through (a lesson, a game record)
+  // may take the keys over by setting StepKeys; by default they step the lesson.
+  std::function<void(int direction)> StepKeys;
+  void StepLesson(int direction);
+  // Coordinates around the boards of all three windows.
+  void ShowCoordinates(bool shown);
+  QWidget *Coordinates() const { return FCoordinates; }
+  // The contents grid's tree look; the open lesson is marked finished once its sequence
+  // (or answer) has been followed to the end.
+  TContentsDelegate *ContentsDelegate() const { return FContentsDelegate; }
+  void LessonFinished();
 
   // --- event handlers ---
   void FormCreate();
@@ -114,6 +141,9 @@ public:
   // Opens the lesson of the contents row under the grid's cursor (the first lesson beneath
   // it for a heading) and draws its basic figure; showHelp 1 also shows its help topic.
   void OpenLesson(int showHelp);
+  // Puts the contents cursor on lesson `mnb` and opens it without its help topic; false
+  // when the contents have no such row.
+  bool OpenLessonNumbered(int mnb);
   // Draws the basic figure of the current problem from the figure query's current row.
   void ShowProblem();
   // Offers the branches of ChoiceTable as green or red "●" marks.
@@ -160,12 +190,25 @@ private:
   static TBoardGeometry Geometry();
   TBoardParts BuildBoard();
   void BuildSidePanel();
+  void BuildCommentArea();
+  // The 設定 menu: 座標表示 and 効果音, both remembered between runs.
+  void BuildSettingsMenu(QMenuBar *bar);
+  void CoordinatesItemClick();
+  void SoundItemClick();
+  // The keys of the window: ← → Home step a lesson (through StepKeys), Ctrl+Z takes back,
+  // F10 opens the menu bar.
+  void SetUpKeys();
+  // Puts the contents cursor on the lesson opened in the last run.
+  void ShowLastLesson();
   void BuildMenu();
   QAction *AddItem(QWidget *menu, const char *name, const QString &caption, void (TForm2::*handler)());
   TCuteButton *AddButton(int number, const QString &caption, void (TForm2::*handler)());
   // Shows a small window modally on the shared play state and brings the main
   // board back to the 19-line game when it closes.
   void PlayOnSmallBoard(TSmallBoardWindow *window, int size, bool setAlternate);
+  // Runs an action that opens the figure query on a saved game, and afterwards puts the
+  // query back on the lesson and row that were open (also when the action fails).
+  void KeepingLessonFigure(const std::function<void()> &action);
 
   void AlternatePlace(int point);
   void FreePlace(int point, Qt::MouseButton button);
@@ -220,6 +263,25 @@ private:
   std::map<QString, QAction *> FMenuItems;
   TStatusPanels *FStatusBar1 = nullptr;
   QTimer *FTimer1 = nullptr;
+  QTextBrowser *FComment = nullptr;
+  QWidget *FCoordinates = nullptr;
+  TContentsDelegate *FContentsDelegate = nullptr;
+
+  // One step of the learner: the board, where the figure cursor stood and what the window said.
+  struct TStep {
+    TBoardSnapshot Board;
+    int Figure = 0;
+    std::vector<uint8_t> FigureRow;
+    QString Prompt, Comment;
+  };
+  TTakeBackStack<TStep> FTakeBack;
+  // A lesson has been opened on the board (and not replaced by a game since): 元に戻す
+  // returns to its figure. Without one, the board holds the learner's own game.
+  bool FLessonOpen = false;
+  // Whether a game of the learner's own is on the board, which opening a lesson would wipe.
+  bool GameInProgress() const;
+  // The message at the end of a recorded sequence, in the words of the layout.
+  static QString EndOfSequenceText();
 };
 
 }  // namespace miretoka

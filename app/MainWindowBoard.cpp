@@ -30,12 +30,14 @@ void TForm2::DrawStone(int moveNumber, int color, int point, int code, const QSt
   auto drawPicture = [&] {
     FBoard->LoadStone(point, color);
     label->SetFontColor(std::abs(color) == 1 ? Qt::white : Qt::black);
-    if (color < 0) label->SetFontColor(QColor(255, 0, 0));
+    // A red number (a wrong move) stays red on a white stone; on a black stone pure red is
+    // hard to read, so it is a light red there, as bright as the white numbers.
+    if (color < 0) label->SetFontColor(std::abs(color) == 1 ? QColor(255, 150, 150) : QColor(255, 0, 0));
   };
   if (code <= 2) {
     drawPicture();
     FBoard->ShowNumber(moveNumber, point, code);
-    FStatusBar1->SetPanelText(1, text);
+    ShowComment(text);
     if (PlayMode != PlayGomoku) CaptureAround(moveNumber, point);
     return;
   }
@@ -63,7 +65,10 @@ void TForm2::ClearBoard() {
   FEdit1->setText(QStringLiteral("0"));
   FEdit2->setText(QStringLiteral("0"));
   FStatusBar1->SetPanelText(0, QString());
-  FStatusBar1->SetPanelText(1, QString());
+  ShowComment(QString());
+  // A new board has no newest stone whose number the next move would take over.
+  LastPoint = 0;
+  FTakeBack.Clear();
   for (int k = 1; k <= MaxPoints; ++k) {
     Label(k)->SetTransparent(true);
     Label(k)->setText(QStringLiteral(" "));

@@ -28,6 +28,7 @@ void TForm2::N8Click() {
 }
 
 void TForm2::GomokuPlace(int point) {
+  RememberStep();
   MoveNumber = 0;
   RecordMove(0, CurrentColor, point);
   DrawStone(0, CurrentColor, point, 0, QString());

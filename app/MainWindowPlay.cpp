@@ -1,5 +1,6 @@
 // TForm2: a click on the board, alternate and free placement, taking a move
 // back and clearing the board.
+#include "app/DeadGroup.h"
 #include "app/ErrorReporter.h"
 #include "app/PlayBoard.h"
 #include "app/MainWindow.h"
@@ -28,6 +29,8 @@ void TForm2::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::Ke
         FreePlace(point, button);
         break;
       case PlayEndOfGame:
+        // Taking a marked group off can be taken back; marking it is undone by its own click.
+        if (DeadMarked == 1 && IsInDeadList(point)) RememberStep();
         FBoard->MarkDeadStones(point);
         break;
       case PlayGomoku:
@@ -45,6 +48,7 @@ void TForm2::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::Ke
 }
 
 void TForm2::AlternatePlace(int point) {
+  RememberStep();
   PlaybackStepped = 0;
   ClearMarks();
   // The marks just wiped include the offered "●" choices, so no choice is awaited any more:
@@ -61,6 +65,7 @@ void TForm2::AlternatePlace(int point) {
 }
 
 void TForm2::FreePlace(int point, Qt::MouseButton button) {
+  RememberStep();
   ClearMarks();
   ChoicePending = 0;  // the offered choices went with the marks
   MoveNumber = 0;
@@ -71,16 +76,6 @@ void TForm2::FreePlace(int point, Qt::MouseButton button) {
 }
 
 void TForm2::UndoMove() { FBoard->UndoMove(); }
-
-void TForm2::CuteButton7Click() {
-  FStatusBar1->SetPanelText(0, QString());
-  if (PlaybackStepped != 0 || MoveCount != 0) {
-    StepBack();
-  } else {
-    FStatusBar1->SetPanelText(0, QStringLiteral("もう戻せません。"));
-    PlayFeedback(0);
-  }
-}
 
 void TForm2::CuteButton6Click() { ClearBoard(); }
 

@@ -155,6 +155,7 @@ void TPlayBoard::MarkDeadStones(int point) {
 }
 
 void PlayFeedback(int kind) {
+  if (!SoundOn()) return;
   const QString file = ProgramDir + (kind == 0 ? QStringLiteral("Oto1.wav") : QStringLiteral("Oto2.wav"));
   CheckSoundFile(file);
   SoundPlayer().Play(file);

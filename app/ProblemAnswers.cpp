@@ -59,7 +59,7 @@ void TForm2::ComboBox2Click() {
     return;
   }
   if (a != c) {
-    Reporter().ShowInformation(this, QStringLiteral("間違いです。正解は ”") + c + QStringLiteral(" ”です"));
+    Reporter().ShowInformation(this, QStringLiteral("間違いです。正解は「") + c + QStringLiteral("」です。"));
   } else {
     FStatusBar1->SetPanelText(0, QStringLiteral("正解です"));
     PlayFeedback(0);
@@ -89,6 +89,8 @@ void TForm2::CheckAnswerMove(int point) {
     if (!why.isEmpty()) FStatusBar1->SetPanelText(1, why);
     return;
   }
+  // The answer's own comment explains it, as it does when 解答表示 plays the answer.
+  ShowComment(QString::fromStdString(q.Fields(fCMT).AsString()));
   const std::int32_t branchEnd = Field(q, fBFR);
   if (branchEnd == 0) {
     // The answer goes on with the next row: 1手進む plays the reply from here.
@@ -108,6 +110,7 @@ void TForm2::CheckAnswerMove(int point) {
     MoveNumber = 0;
     PlayFeedback(1);
     FStatusBar1->SetPanelText(0, QStringLiteral("正解です。解答手順は終了です。"));
+    LessonFinished();
   }
 }
 

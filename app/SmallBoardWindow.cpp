@@ -11,7 +11,9 @@
 #include <QVBoxLayout>
 
 #include "app/BoardControls.h"
+#include "app/BoardCoordinates.h"
 #include "app/DataModule.h"
+#include "app/DeadGroup.h"
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/PlayState.h"
@@ -68,6 +70,8 @@ TSmallBoardWindow::TSmallBoardWindow(const char *name, const TBoardGeometry &geo
     RunHandler(this, [&] { Label1MouseDown(sender, button, shift); });
   });
   FShapes = parts.Shapes;
+  FCoordinates = new TBoardCoordinates(FClient, FGeometry);
+  FCoordinates->hide();
 
   FCuteButton1 = AddCommandButton(FClient, this, 1, undoCaption, [this] { CuteButton1Click(); });
   FCuteButton1->setGeometry(PanelLeft, 300, 94, 26);
@@ -128,6 +132,8 @@ void TSmallBoardWindow::DrawStone(int moveNumber, int color, int point, int code
 
 void TSmallBoardWindow::ClearWindow() {
   ResetPlayCounters();
+  LastPoint = 0;
+  FTakeBack.Clear();
   // A marking of dead stones that was never confirmed ends with the board.
   FBoard->CancelDeadMarking(false);
   Edit1()->setText(QStringLiteral("0"));
@@ -143,6 +149,8 @@ void TSmallBoardWindow::ClearWindow() {
 
 void TSmallBoardWindow::FormCreate() { ClearWindow(); }
 
+void TSmallBoardWindow::ShowCoordinates(bool shown) { FCoordinates->setVisible(shown); }
+
 void TSmallBoardWindow::Label1MouseDown(TPointLabel *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift) {
   FStatusBar1->SetPanelText(0, QString());
   // Only while this window's size is the board in play: a click never works
@@ -154,12 +162,15 @@ void TSmallBoardWindow::Label1MouseDown(TPointLabel *sender, Qt::MouseButton but
   if (shift == Qt::ShiftModifier && (button == Qt::LeftButton || button == Qt::RightButton)) {
     // Shift-click takes a stone off as a prisoner, outside the move history.
     if (occupied) {
+      FTakeBack.Push(TakeSnapshot(*FBoard));
       FBoard->TakeOff(point);
       FBoard->ShowCaptured();
     }
     return;
   }
   if (PlayMode != PlayEndOfGame && occupied) return;
+  if (PlayMode == PlayAlternate || PlayMode == PlayFree || (DeadMarked == 1 && IsInDeadList(point)))
+    FTakeBack.Push(TakeSnapshot(*FBoard));
   switch (PlayMode) {
     case PlayAlternate:
       MoveNumber += 1;
@@ -184,7 +195,9 @@ void TSmallBoardWindow::Label1MouseDown(TPointLabel *sender, Qt::MouseButton but
 
 void TSmallBoardWindow::CuteButton1Click() {
   FStatusBar1->SetPanelText(0, QString());
-  if (MoveCount != 0) {
+  if (!FTakeBack.Empty()) {
+    RestoreSnapshot(*FBoard, FTakeBack.Pop());
+  } else if (MoveCount != 0) {  // a restored game's moves
     FBoard->UndoMove();
   } else {
     FStatusBar1->SetPanelText(0, QStringLiteral("もう戻せません。"));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/BoardLayout.h"
+#include "app/BoardSnapshot.h"
 #include "app/PlayBoard.h"
 #include "app/WindowParts.h"
 
@@ -73,6 +74,10 @@ public:
   void RadioButton3Click();
   void Timer1Timer();
 
+  // Coordinates around the board (the main window's 設定 menu switches them).
+  void ShowCoordinates(bool shown);
+  QWidget *Coordinates() const { return FCoordinates; }
+
   // The data module whose figure table keeps this board's saved game.
   void SetDataModule(TDataModule1 *dataModule) { FDataModule = dataModule; }
 
@@ -108,6 +113,10 @@ private:
   std::map<QString, QAction *> FMenuItems;
   QTimer *FTimer1 = nullptr;
   TDataModule1 *FDataModule = nullptr;
+  // The board before each placement and each removal (Shift-click, dead stones):
+  // 1手戻す returns to it, removals included.
+  TTakeBackStack<TBoardSnapshot> FTakeBack;
+  QWidget *FCoordinates = nullptr;
 };
 
 }  // namespace miretoka

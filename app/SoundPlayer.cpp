@@ -59,4 +59,11 @@ void CheckSoundFile(const QString &file) {
         QStringLiteral("音声ファイル「%1」は WAV 形式ではありません。\n%2").arg(name, file));
 }
 
+namespace {
+bool GSoundOn = true;
+}  // namespace
+
+bool SoundOn() { return GSoundOn; }
+void SetSoundOn(bool on) { GSoundOn = on; }
+
 }  // namespace miretoka

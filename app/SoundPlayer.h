@@ -44,4 +44,8 @@ void SetSoundPlayer(std::unique_ptr<ISoundPlayer> player);
 // EMediaError with a clear message otherwise.
 void CheckSoundFile(const QString &file);
 
+// Whether the board windows play their sounds at all (the 効果音 setting).
+bool SoundOn();
+void SetSoundOn(bool on);
+
 }  // namespace miretoka

@@ -8,7 +8,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-multimedia-dev libicu-dev zlib1g-dev
           libgtest-dev libbenchmark-dev libsqlite3-dev libedit-dev
           fonts-ipafont-gothic xvfb xauth
-          gnugo qt6-translations-l10n)
+          gnugo qt6-translations-l10n dpkg-dev)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

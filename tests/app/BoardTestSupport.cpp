@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 
 #include <QDir>
@@ -65,6 +66,8 @@ void BoardTest::SetUp() {
   kyozai::BuildKyozai(Lessons(), "kyozai");
 
   play::ResetAll();
+  // Every test starts from what a first run remembers: nothing.
+  QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka")).clear();
   auto reporter = std::make_unique<TFakeReporter>();
   Messages = reporter.get();
   SetReporter(std::move(reporter));

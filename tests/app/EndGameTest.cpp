@@ -79,11 +79,18 @@ TEST_F(EndGameTest, BlockOfFourMarkedAndRemovedOnConfirmation) {
   EXPECT_EQ(Edit1(), QStringLiteral("0"));
   EXPECT_EQ(DeadMarked, 0);
   EXPECT_EQ(Cell(P(10, 10)), 2);
-  // The removal is not part of the move history: taking back brings back the
-  // white stone's placement, not the dead stones.
+  // Taking back first brings the removed group back, marked as it was, then the
+  // white stone's placement.
+  Press(7);
+  for (int p : {P(5, 5), P(5, 6), P(6, 5), P(6, 6)}) {
+    EXPECT_EQ(Cell(p), 1);
+    EXPECT_TRUE(HasStone(p));
+  }
+  EXPECT_EQ(Edit2(), QStringLiteral("0"));
+  EXPECT_EQ(Stars(), 4);
   Press(7);
   EXPECT_EQ(Cell(P(10, 10)), 0);
-  EXPECT_EQ(Cell(P(6, 6)), 0);
+  EXPECT_EQ(Cell(P(6, 6)), 1);
 }
 
 TEST_F(EndGameTest, GroupFollowsTheLinesAndStopsAtOtherColours) {

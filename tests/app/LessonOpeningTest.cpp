@@ -93,7 +93,7 @@ TEST_F(LessonTest, AHeadingOpensTheFirstLessonBeneathIt) {
 TEST_F(LessonTest, OpeningAgainStartsFromAClearedBoard) {
   Open(1130);
   Press(5);  // offered a choice: the step only asks for a click
-  EXPECT_EQ(Messages->Informations, QStringList{QStringLiteral("緑点か赤点をクリックしてください。")});
+  EXPECT_EQ(Messages->Informations, QStringList{QStringLiteral("緑丸か赤丸の一つをクリックしてください。")});
   Click(182);  // the choice: black takes the white stone
   EXPECT_EQ(Cell(181), 0);
   Open(1150);
@@ -136,9 +136,9 @@ TEST_F(LessonTest, AProblemLessonShowsItsFirstProblem) {
   EXPECT_EQ(HelpTopics, std::vector<int>{1230});
   EXPECT_EQ(ChoicePending, 0);
 
-  Open(1240);  // kind 2: the answer box moves down
+  Open(1240);  // kind 2: the answer box stays beside the problem box, clear of 元に戻す
   EXPECT_EQ(LessonKind, 2);
-  EXPECT_EQ(Form->ComboBox2()->y(), 431);
+  EXPECT_EQ(Form->ComboBox2()->y(), 324);
   EXPECT_TRUE(Form->ComboBox2()->isVisible());
   EXPECT_EQ(Panel(1).left(6), QStringLiteral("白はアタリ？"));
 }
@@ -174,8 +174,8 @@ TEST_F(LessonTest, EditorLayoutShowsTheFigureGridAndTheAuthoringControls) {
   EXPECT_EQ(Form->GroupBox3()->y(), 268);
   EXPECT_TRUE(Form->Edit3()->isVisible());
   EXPECT_EQ(Form->Edit3()->y(), 376);
-  EXPECT_EQ(Grid()->y(), 12);
-  EXPECT_EQ(Grid()->height(), 105);
+  EXPECT_EQ(Grid()->y(), 22);  // below the layout toggle
+  EXPECT_EQ(Grid()->height(), 95);
 
   QTableView *figures = Form->DBGrid2();
   ASSERT_NE(figures, nullptr);
@@ -229,8 +229,8 @@ TEST_F(LessonTest, BackToTheLearnerLayoutInAProblemLessonShowsTheProblemControls
   Form->CuteButton1Click();
   Form->CuteButton1Click();
   EXPECT_TRUE(Form->ComboBox1()->isVisible());
-  EXPECT_EQ(Form->ComboBox1()->y(), 396);
-  EXPECT_EQ(Form->ComboBox2()->y(), 431);
+  EXPECT_EQ(Form->ComboBox1()->y(), 324);
+  EXPECT_EQ(Form->ComboBox2()->y(), 324);
   EXPECT_TRUE(Form->CuteButton(10)->isVisible());
   EXPECT_FALSE(Form->ComboBox1()->isEnabled());
   EXPECT_FALSE(Form->CuteButton(10)->isEnabled());

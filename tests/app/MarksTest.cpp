@@ -92,7 +92,7 @@ TEST_F(MarksTest, EveryPlaceAndColourIsDrawnWhenTheLessonOpens) {
   ExpectAllMarks();
   // Marks leave the status bar and the last point alone: panel 1 keeps the stone's comment.
   EXPECT_EQ(Panel(1), QStringLiteral("基本図"));
-  EXPECT_EQ(LastPoint, 61);
+  EXPECT_EQ(LastPoint, 0);  // the first move takes nothing off the figure
   EXPECT_EQ(Text(100), QStringLiteral("●"));  // the sequence is offered after the marks
 }
 
@@ -132,12 +132,13 @@ TEST_F(MarksTest, AMoveDrawnOnAMarkShowsItsNumberInRegularType) {
   EXPECT_FALSE(L(65)->IsBold());
   EXPECT_EQ(L(65)->FontColor(), Qt::white);
   EXPECT_TRUE(L(65)->IsTransparent());
-  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
-  // Stepping back takes the move's stone and number away.
+  EXPECT_EQ(Panel(0), QStringLiteral("手順はここまでです。"));
+  // Stepping back takes the move's stone and number away and shows the mark it covered.
   Press(7);
   EXPECT_EQ(Cell(65), 0);
   EXPECT_FALSE(HasStone(65));
-  EXPECT_TRUE(Text(65).isEmpty());
+  EXPECT_EQ(Text(65), QStringLiteral("D"));
+  EXPECT_TRUE(L(65)->IsBold());
 }
 
 TEST_F(MarksTest, ClearingTheBoardBlanksEveryMark) {

@@ -244,7 +244,7 @@ TEST_F(PlacementTest, ChoiceMarkGoesToTheBranchChoiceWhateverTheMode) {
   EXPECT_EQ(Text(80), QStringLiteral("1"));
   EXPECT_EQ(MoveCount, 0);
   EXPECT_EQ(Panel(1), QStringLiteral("一手目"));
-  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
+  EXPECT_EQ(Panel(0), QStringLiteral("手順はここまでです。"));
 }
 
 }  // namespace

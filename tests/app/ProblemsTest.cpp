@@ -300,7 +300,7 @@ TEST_F(ProblemsTest, AWrongSignNamesTheRightOneAndChangesNothingElse) {
   const int stones = Stones();
   const int sounds = Sounds();
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”× ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「×」です。")});
   EXPECT_TRUE(Panel(0).isEmpty());
   EXPECT_EQ(Sounds(), sounds);
   EXPECT_EQ(Stones(), stones);
@@ -313,10 +313,10 @@ TEST_F(ProblemsTest, AWrongSignNamesTheRightOneAndChangesNothingElse) {
 TEST_F(ProblemsTest, AllThreeSignsInAKindThreeLesson) {
   Open(1320);
   ChooseAnswer(QStringLiteral("×"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”○ ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「○」です。")});
   ChooseProblem(3);  // －
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は ”－ ”です"));
+  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は「－」です。"));
   ChooseAnswer(QStringLiteral("－"));
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));
   ChooseProblem(2);
@@ -339,7 +339,7 @@ TEST_F(ProblemsTest, JudgingTheAnswerBoxLeavesThePlaybackWhereTheBoardIs) {
   Click(21);  // the right stone; the answer ends there
   ASSERT_EQ(Panel(0), QStringLiteral("正解です。解答手順は終了です。"));
   ChooseAnswer(QStringLiteral("○"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”× ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「×」です。")});
   Press(5);
   EXPECT_EQ(Panel(0), QStringLiteral("もう進めません。"));
   EXPECT_EQ(Cell(3), 1);
@@ -375,7 +375,7 @@ TEST_F(ProblemsTest, ADoubleClickOnTheBareAnswerBoxJudgesNothing) {
   ChooseAnswer(QStringLiteral("×"));
   DoubleClick(Answers());
   EXPECT_EQ(Infos().size(), 2);
-  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は ”○ ”です"));
+  EXPECT_EQ(Infos().last(), QStringLiteral("間違いです。正解は「○」です。"));
 }
 
 // ---- 解答表示 and 元に戻す ----
@@ -395,7 +395,7 @@ TEST_F(ProblemsTest, ShowingTheAnswerOffersItsFirstMoveAndPlaysIt) {
   EXPECT_EQ(Cell(181), 0);
   EXPECT_EQ(Edit1(), QStringLiteral("1"));
   EXPECT_EQ(Panel(1), QStringLiteral("正解。最後の呼吸点をふさいで取りました。"));
-  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
+  EXPECT_EQ(Panel(0), QStringLiteral("手順はここまでです。"));
   EXPECT_EQ(LastSound(), QStringLiteral("Oto2.wav"));
   EXPECT_EQ(AutoAdvance, 0);
   EXPECT_TRUE(Infos().isEmpty());
@@ -415,7 +415,7 @@ TEST_F(ProblemsTest, ShowingALongAnswerPlaysItByTheTimerToTheEnd) {
     ++ticks;
   }
   EXPECT_EQ(ticks, 10);  // moves 2 to 11
-  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
+  EXPECT_EQ(Panel(0), QStringLiteral("手順はここまでです。"));
   EXPECT_EQ(Panel(1), QStringLiteral("盤の端まで追いかけて全部取りました。"));
   EXPECT_EQ(Cell(323), 1);
   EXPECT_EQ(Text(323), QStringLiteral("11"));
@@ -513,14 +513,14 @@ TEST_F(ProblemsTest, TheProblemControlsFollowTheLessonKind) {
   EXPECT_TRUE(Form->CuteButton(10)->isEnabled());
   EXPECT_EQ(Answers()->y(), 324);
   EXPECT_EQ(PlayMode, PlayAlternate);
-  Open(1240);  // kind 2
-  EXPECT_EQ(Answers()->y(), 431);
+  Open(1240);  // kind 2: beside the problem box, never under 元に戻す
+  EXPECT_EQ(Answers()->y(), 324);
   EXPECT_TRUE(Answers()->isVisible());
-  Open(1330);  // kind 1 after kind 2: the box stays at 431
-  EXPECT_EQ(Answers()->y(), 431);
+  Open(1330);
+  EXPECT_EQ(Answers()->y(), 324);
   EXPECT_EQ(Problems()->currentText(), QStringLiteral("問題１"));
   Open(1320);  // kind 3
-  EXPECT_EQ(Answers()->y(), 431);
+  EXPECT_EQ(Answers()->y(), 324);
   EXPECT_TRUE(Answers()->isEnabled());
   Open(1110);  // no problems
   EXPECT_FALSE(Problems()->isEnabled());
@@ -601,7 +601,7 @@ TEST_F(ProblemLessonTest, ARightMoveWithRepliesHangingLeavesThemToOneStepForward
   EXPECT_EQ(Cell(102), 2);
   EXPECT_EQ(Text(102), QStringLiteral("2"));
   EXPECT_EQ(Panel(1), QStringLiteral("二のｂ"));
-  EXPECT_EQ(Panel(0), QStringLiteral("登録手順は終了です。"));
+  EXPECT_EQ(Panel(0), QStringLiteral("手順はここまでです。"));
 }
 
 TEST_F(ProblemLessonTest, ShowingTheAnswerOfAProblemWithoutOneCannotGoOn) {
@@ -634,7 +634,7 @@ TEST_F(ProblemLessonTest, TheSignOfEachProblemIsReadFromItsOwnFirstRow) {
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));
   ChooseProblem(3);
   ChooseAnswer(QStringLiteral("×"));
-  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は ”－ ”です")});
+  EXPECT_EQ(Infos(), QStringList{QStringLiteral("間違いです。正解は「－」です。")});
   ChooseProblem(2);
   ChooseAnswer(QStringLiteral("○"));
   EXPECT_EQ(Panel(0), QStringLiteral("正解です"));

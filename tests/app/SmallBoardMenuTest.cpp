@@ -44,15 +44,15 @@ TEST_F(SmallBoardTest, NineLineItemLeavesTheModeToTheAlternateButton) {
     EXPECT_EQ(CurrentColor, 1);
     EXPECT_TRUE(Form4->RadioButton1()->isChecked());
   });
-  // Second visit: "交互" is still checked, no handler runs, and the main
-  // window's free mode stays in force.
+  // Second visit: "交互" is still checked, and alternate play is what the board
+  // plays - never the main window's free mode behind a checked "交互".
   ASSERT_EQ(PlayMode, PlayFree);
   On9([&] {
-    EXPECT_EQ(PlayMode, PlayFree);
+    EXPECT_EQ(PlayMode, PlayAlternate);
     EXPECT_EQ(CurrentColor, 1);
     ClickOn(Form4.get(), 41, Qt::RightButton);
-    EXPECT_EQ(Cell(41), 2);
-    EXPECT_TRUE(Form4->Label(41)->text().isEmpty());
+    EXPECT_EQ(Cell(41), 1);
+    EXPECT_EQ(Form4->Label(41)->text(), QStringLiteral("1"));
   });
   // After choosing "自由" there, the next visit checks "交互" anew.
   On9([&] { Form4->RadioButton2()->setChecked(true); });
@@ -88,7 +88,6 @@ TEST_F(SmallBoardTest, MainBoardPlaysOnNineteenLinesAfterTheWindowCloses) {
   EXPECT_EQ(CurrentColor, 1);
   EXPECT_EQ(PlayMode, PlayFree);  // as the main window's buttons show
   EXPECT_TRUE(Form->RadioButton2()->isChecked());
-  EXPECT_EQ(Panel(0), QStringLiteral("始めてください。"));
   for (int k = 1; k <= 361; ++k) {
     ASSERT_EQ(Cell(k), 0) << k;
     ASSERT_FALSE(HasStone(k)) << k;

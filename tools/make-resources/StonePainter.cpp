@@ -50,9 +50,9 @@ QImage BoxDownsample(const QImage &big) {
 }
 }  // namespace
 
-QImage PaintStone(StoneKind kind) {
-  const int side = kStoneSide * kOversample;
-  const qreal unit = kOversample;
+QImage PaintStone(StoneKind kind, int scale) {
+  const int side = kStoneSide * kOversample * scale;
+  const qreal unit = kOversample * scale;
   QImage big(side, side, QImage::Format_ARGB32_Premultiplied);
   big.fill(Qt::transparent);
 

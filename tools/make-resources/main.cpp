@@ -1,4 +1,5 @@
-// make-resources OUTDIR: writes stB.bmp, stW.bmp, Oto1.wav and Oto2.wav into OUTDIR.
+// make-resources OUTDIR: writes stB.bmp, stW.bmp (and their @2x and @3x versions for
+// scaled screens), Oto1.wav and Oto2.wav into OUTDIR.
 #include <QByteArray>
 #include <QDir>
 #include <QSaveFile>
@@ -37,6 +38,12 @@ int main(int argc, char **argv) {
   }
   bool ok = WriteFile(dir, QStringLiteral("stB.bmp"), EncodeBmpWithAlpha(PaintStone(StoneKind::Black)));
   ok = WriteFile(dir, QStringLiteral("stW.bmp"), EncodeBmpWithAlpha(PaintStone(StoneKind::White))) && ok;
+  // The same stones with more pixels for scaled screens, so that they stay sharp there.
+  for (int scale : {2, 3}) {
+    const QString suffix = QStringLiteral("@%1x.bmp").arg(scale);
+    ok = WriteFile(dir, QStringLiteral("stB") + suffix, EncodeBmpWithAlpha(PaintStone(StoneKind::Black, scale))) && ok;
+    ok = WriteFile(dir, QStringLiteral("stW") + suffix, EncodeBmpWithAlpha(PaintStone(StoneKind::White, scale))) && ok;
+  }
   ok = WriteFile(dir, QStringLiteral("Oto1.wav"), EncodeWav16(SynthesiseClick(), kSampleRate)) && ok;
   ok = WriteFile(dir, QStringLiteral("Oto2.wav"), EncodeWav16(SynthesiseChime(), kSampleRate)) && ok;
   return ok ? 0 : 1;

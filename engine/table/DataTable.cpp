@@ -100,7 +100,11 @@ void TDataTable::OpenFiles() {
   FReadOnly = FReadOnlyForced = false;
   FWritten = false;
   try {
-    FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested, FTemporary);
+    // Tables on disk are opened for writing even when only read: a reader that finds a dead
+    // writer's change pending completes it before reading (the table itself still refuses
+    // every change).
+    const bool journaled = !FInMemory && !FTemporary;
+    FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested && !journaled, FTemporary);
     TSideFileFactories &factories = SideFileFactories();
     if (factories.OpenIndex) {
       bool rebuilt = false;
@@ -110,13 +114,14 @@ void TDataTable::OpenFiles() {
     if (FDataFile.BlobFieldCount() > 0 && factories.OpenBlob) FBlobFile = factories.OpenBlob(*this, BlobFileName());
     FReadOnlyForced = FDataFile.IsReadOnlyByAttribute() || (FIndexFile && FIndexFile->ReadOnlyByAttribute()) ||
                       (FBlobFile && FBlobFile->ReadOnlyByAttribute());
-    FReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
-                (FBlobFile && FBlobFile->ReadOnly());
-    if (!FInMemory && !FTemporary) {
+    const bool filesReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
+                               (FBlobFile && FBlobFile->ReadOnly());
+    FReadOnly = filesReadOnly || FReadOnlyRequested;
+    if (journaled) {
       ErrorTexts texts;
       texts.Table = FName;
       texts.Database = FDirectory->DatabaseName();
-      FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, FReadOnly, texts);
+      FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, filesReadOnly, texts);
       FJournal->SetFiles(&FDataFile, FIndexFile ? &FIndexFile->LockFile() : nullptr,
                          FBlobFile ? &FBlobFile->LockFile() : nullptr);
       FJournalCheckDue = true;
@@ -280,27 +285,44 @@ void TDataTable::FlushBuffers(bool flushOS) {
 }
 
 void TDataTable::CommitPost() {
+  bool written = false;
   try {
     // Every unit carries the data file's header with a new ChangeCounter (see CheckForChanges).
     if (FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
-    FJournal->Commit();
+    written = FJournal->WriteUnit(nullptr);
   } catch (...) {
-    // The caches believe written what may not be on disk. If the journal got there, the files
-    // are completed from it now (or by the next lock); either way the caches start again from
-    // the files.
-    FJournal->EndCapture();
-    FJournalCheckDue = true;
-    try {
-      if (FJournal->RecoverInterrupted()) FJournalCheckDue = false;
-    } catch (...) {
-    }
-    try {
-      DiscardBuffers();
-    } catch (...) {
-    }
-    if (FWriteDepth > 0 && !SkipsLocking()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+    // Nothing reached the files: the change is dropped and the caches start again from them.
+    AfterFailedPost();
     throw;
   }
+  if (!written) {
+    FJournal->Commit();
+    return;
+  }
+  try {
+    FJournal->ApplyUnit();
+  } catch (...) {
+    // The unit is journaled and its space reserved: completing it from the journal makes the
+    // change whole, and then it did succeed. Only when that fails too is it reported (and the
+    // next lock completes it).
+    bool applied = false;
+    try {
+      FJournal->EndCapture();
+      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
+    } catch (...) {
+    }
+    AfterFailedPost();
+    if (!applied) throw;
+  }
+}
+
+void TDataTable::AfterFailedPost() {
+  FJournal->EndCapture();
+  try {
+    DiscardBuffers();
+  } catch (...) {
+  }
+  if (FWriteDepth > 0 && !SkipsLocking()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
 }
 
 bool TDataTable::RecoverInterruptedPost() {
@@ -308,6 +330,68 @@ bool TDataTable::RecoverInterruptedPost() {
   DiscardBuffers();
   FJournalCheckDue = false;
   return true;
+}
+
+void TDataTable::GatherExclusiveChanges() {
+  if (!FJournal || !FExclusive || FReadOnly || FJournal->Capturing()) return;
+  // What the table's caches still hold is written first, as it always was.
+  FlushBuffers(false);
+  FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+}
+
+void TDataTable::RecoverUnderWriteLock() {
+  // Our read bytes lie inside the write ranges: given up meanwhile, taken again after.
+  const bool first = FReadBytesHeld, second = FSecondReadBytesHeld;
+  if (first) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+  if (second) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+  FReadBytesHeld = FSecondReadBytesHeld = false;
+  auto retake = [&] {
+    if (first) {
+      TakeReadBytes(FReadIndexByte, FReadBlobByte);
+      FReadBytesHeld = true;
+    }
+    if (second) {
+      TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+      FSecondReadBytesHeld = true;
+    }
+  };
+  bool index = false;
+  if (!FDataFile.TakeWriteSemaphore()) {
+    retake();
+    Raise(KURA_LOCKTIMEOUT);
+  }
+  try {
+    if (FIndexFile) {
+      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+      index = true;
+    }
+    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+  } catch (...) {
+    if (index) ReleaseWriteRange(FIndexFile->LockFile());
+    FDataFile.ReleaseWriteSemaphore();
+    retake();
+    throw;
+  }
+  std::exception_ptr failure;
+  try {
+    RecoverInterruptedPost();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (FBlobFile) ReleaseWriteRange(FBlobFile->LockFile());
+  if (FIndexFile) ReleaseWriteRange(FIndexFile->LockFile());
+  FDataFile.ReleaseWriteSemaphore();
+  retake();
+  // What this process cached was read before: it starts again from the files.
+  if (!failure) {
+    try {
+      DiscardBuffers();
+      FJournalCheckDue = false;
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataTable::DiscardBuffers() {
@@ -347,7 +431,14 @@ bool TDataTable::CheckForChanges() {
   // something changed, and once after opening.
   if (FJournal && (changed || FJournalCheckDue)) {
     FJournalCheckDue = false;
-    if (RecoverInterruptedPost()) changed = true;
+    if (FWriteDepth > 0 || FTransactionLocked || SkipsLocking()) {
+      if (RecoverInterruptedPost()) changed = true;
+    } else if (FJournal->PendingOnDisk()) {
+      // Only a dead writer leaves a unit pending where a read lock could be had; it is
+      // completed under the write lock, so no other reader reads the files meanwhile.
+      RecoverUnderWriteLock();
+      changed = true;
+    }
   }
   if (changed) ++FChangeSerial;
   return changed;

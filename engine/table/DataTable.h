@@ -49,6 +49,10 @@ class TDataTable : public TDataFileOwner {
   // operating-system buffers when asked or when the session forces it. Nothing is written
   // inside a transaction.
   void FlushBuffers(bool flushOS = false);
+  // A table opened alone: from now on everything it writes is gathered and reaches the files as
+  // one unit at the next flush or at the close (index and structure changes use it, so that a
+  // crash half-way leaves the table as it was).
+  void GatherExclusiveChanges();
   // Drops every cached buffer and re-reads the headers.
   void DiscardBuffers();
   // Under a read or write lock: re-reads the headers and drops what another user changed.
@@ -141,6 +145,10 @@ class TDataTable : public TDataFileOwner {
   // Puts what the write lock gathered on disk as one unit; a failure leaves the caches as the
   // files are.
   void CommitPost();
+  // After a post that did not reach the files: the caches start again from them.
+  void AfterFailedPost();
+  // A read lock found a dead writer's unit pending: completes it under the write lock.
+  void RecoverUnderWriteLock();
 
   TDataDirectory *FDirectory;
   std::string FName;

@@ -11,12 +11,10 @@ namespace kura {
 namespace {
 
 constexpr uint8_t kMark[4] = {'K', 'P', 'J', '1'};
+constexpr uint8_t kGroupMark[4] = {'K', 'P', 'J', '2'};
 constexpr size_t kEntryHeaderSize = 16;
 // Offsets past every table file's limits (and the lock ranges) cannot be real.
 constexpr int64_t kLargestOffset = 4294967296LL;
-// A change that writes more than this under one write lock is put on disk in several units
-// rather than held in memory without bound (only rebuilding a large index gets near it).
-constexpr size_t kMaxPendingBytes = 64u << 20;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
 
@@ -45,6 +43,11 @@ uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
   uint64_t h = lane[0];
   for (int k = 1; k < 4; ++k) mix(h, lane[k] + static_cast<uint64_t>(k));
   return h;
+}
+
+std::string DirectoryOf(const std::string &file) {
+  const size_t slash = file.find_last_of('/');
+  return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -101,7 +104,14 @@ void TPostJournal::Close() {
 bool TPostJournal::OpenJournal(bool create) {
   if (FJournalFile->IsOpen()) return true;
   if (TFileHandler::Exists(FFileName, FMemory)) {
-    FJournalFile->Open(FFileName, FMemory, false, FReadOnly, false);
+    try {
+      FJournalFile->Open(FFileName, FMemory, false, FReadOnly, false);
+    } catch (const EKuraEngineError &e) {
+      RaiseForTable(e);
+    }
+    // A journal that can only be read cannot take a unit: writing is refused before anything
+    // is changed.
+    if (create && !FReadOnly && FJournalFile->IsReadOnly()) RaiseEngineErrorOS(KURA_OSEACCES, 0, FTexts);
     return true;
   }
   if (!create || FReadOnly) return false;
@@ -112,14 +122,15 @@ bool TPostJournal::OpenJournal(bool create) {
     FJournalFile->Create(FFileName, FMemory, false);
     FJournalFile->Close();
     FJournalFile->Open(FFileName, FMemory, false, false, false);
-  } catch (const EKuraEngineError &) {
-    // No journal can be made beside the table (a directory that takes no new files): its
-    // changes are written straight to the files, as they were before the journal existed.
+  } catch (const EKuraEngineError &e) {
+    // Without a journal a writer that dies half-way would leave the table damaged: the change
+    // is refused instead (a directory that takes no new files, a journal that cannot be
+    // written), naming the table and the cause.
     try {
       FJournalFile->Close();
     } catch (...) {
     }
-    return false;
+    RaiseForTable(e);
   }
   return true;
 }
@@ -176,7 +187,6 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   }
   FPendingBytes += entry.Bytes.size();
   FPending.push_back(std::move(entry));
-  if (FPendingBytes > kMaxPendingBytes) Commit();
   return true;
 }
 
@@ -239,7 +249,42 @@ void TPostJournal::CountWrite(int &writes) {
   if (hooks.StopAfterWrites >= 0 && writes > hooks.StopAfterWrites && hooks.Stop) hooks.Stop();
 }
 
-void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, int *writes) {
+void TPostJournal::RaiseForTable(const EKuraEngineError &e) const {
+  RaiseEngineErrorOS(e.ErrorCode(), e.Context().OSError, FTexts);
+}
+
+int64_t TPostJournal::DiskSize(int kind) {
+  TFileHandler *file = FFiles[static_cast<size_t>(kind)];
+  if (!file || !file->IsOpen()) return 0;
+  const bool capturing = FCapturing;
+  FCapturing = false;
+  const int64_t size = file->Size();
+  FCapturing = capturing;
+  return std::max<int64_t>(size, 0);
+}
+
+void TPostJournal::PlanSizes(const std::vector<TEntry> &entries, TSizes &sizes) {
+  for (int k = 0; k < 3; ++k) {
+    int64_t current = DiskSize(k);
+    sizes.Original[k] = current;
+    sizes.Peak[k] = current;
+    for (const TEntry &e : entries) {
+      if (e.File != k || e.Dead) continue;
+      current = e.Cut ? e.Offset : std::max(current, e.Offset + static_cast<int64_t>(e.Bytes.size()));
+      sizes.Peak[k] = std::max(sizes.Peak[k], current);
+    }
+    sizes.Final[k] = current;
+  }
+}
+
+void TPostJournal::ReserveSpace(const TSizes &sizes) {
+  for (int k = 0; k < 3; ++k) {
+    TFileHandler *file = FFiles[static_cast<size_t>(k)];
+    if (file && file->IsOpen() && sizes.Peak[k] > sizes.Original[k]) file->Reserve(sizes.Peak[k]);
+  }
+}
+
+void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes) {
   // Installed interceptors must not take these writes back.
   const bool capturing = FCapturing;
   FCapturing = false;
@@ -253,6 +298,12 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, int *writes)
       else
         file->WriteAt(e.Offset, e.Bytes.data(), static_cast<int64_t>(e.Bytes.size()));
     }
+    // Space reserved beyond where the unit leaves a file is given back.
+    for (int k = 0; k < 3; ++k) {
+      TFileHandler *file = FFiles[static_cast<size_t>(k)];
+      if (file && file->IsOpen() && sizes.Final[k] < sizes.Peak[k] && file->Size() > sizes.Final[k])
+        file->TruncateAt(sizes.Final[k]);
+    }
   } catch (...) {
     FCapturing = capturing;
     throw;
@@ -265,35 +316,55 @@ void TPostJournal::FlushFiles(unsigned flushes) {
     if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
 }
 
-void TPostJournal::Commit() {
-  std::vector<TEntry> entries;
-  entries.reserve(FPending.size());
+void TPostJournal::ClearMark(bool large) {
+  if (large) {
+    // After a large unit the journal is cut instead (a journal shorter than its header holds no
+    // unit): rewriting the first page of a file with megabytes still being written back costs
+    // several times an ordinary write, for every post that follows.
+    FJournalFile->TruncateAt(0);
+  } else {
+    static const uint8_t kCleared[4] = {0, 0, 0, 0};
+    FJournalFile->WriteAt(0, kCleared, 4);
+  }
+}
+
+bool TPostJournal::WriteUnit(const TGroupTag *group) {
+  FUnit.clear();
+  FUnitWritten = false;
+  FUnit.reserve(FPending.size());
   for (TEntry &e : FPending)
-    if (!e.Dead) entries.push_back(std::move(e));
+    if (!e.Dead) FUnit.push_back(std::move(e));
   FPending.clear();
   FLatest.clear();
   // The data file's header goes first: once any write of the unit is on the files, the data
   // file's ChangeCounter has moved, and every other user's change check (which is what makes
   // it look at the journal) notices. Nothing else of the unit overlaps the header.
-  auto header = std::find_if(entries.rbegin(), entries.rend(), [](const TEntry &e) {
+  auto header = std::find_if(FUnit.rbegin(), FUnit.rend(), [](const TEntry &e) {
     return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
   });
-  const bool cut = std::any_of(entries.begin(), entries.end(), [](const TEntry &e) { return e.Cut; });
-  if (header != entries.rend() && !cut) std::rotate(entries.begin(), std::prev(header.base()), header.base());
-  const unsigned flushes = FFlushes;
+  const bool cut = std::any_of(FUnit.begin(), FUnit.end(), [](const TEntry &e) { return e.Cut; });
+  if (header != FUnit.rend() && !cut) std::rotate(FUnit.begin(), std::prev(header.base()), header.base());
+  FUnitFlushes = FFlushes;
   FPendingBytes = 0;
   FFlushes = 0;
-  if (entries.empty()) {
-    FlushFiles(flushes);
-    return;
+  if (FUnit.empty()) return false;
+
+  std::string groupPrefix;
+  if (group) {
+    uint8_t id[8];
+    PutU64(id, group->Id);
+    groupPrefix.assign(reinterpret_cast<const char *>(id), 8);
+    groupPrefix += group->RecordName;
   }
-  size_t bodySize = 0;
-  for (const TEntry &e : entries) bodySize += kEntryHeaderSize + e.Bytes.size();
+  size_t bodySize = groupPrefix.size();
+  for (const TEntry &e : FUnit) bodySize += kEntryHeaderSize + e.Bytes.size();
   FImage.resize(kJournalHeaderSize + bodySize);
   uint8_t *image = FImage.data();
   uint8_t *out = image + kJournalHeaderSize;
-  int32_t endCounter = FStartCounter;
-  for (const TEntry &e : entries) {
+  if (!groupPrefix.empty()) std::memcpy(out, groupPrefix.data(), groupPrefix.size());
+  out += groupPrefix.size();
+  FUnitEndCounter = FStartCounter;
+  for (const TEntry &e : FUnit) {
     out[0] = e.File;
     out[1] = e.Cut ? 1 : 0;
     out[2] = out[3] = 0;
@@ -302,47 +373,95 @@ void TPostJournal::Commit() {
     if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
     out += kEntryHeaderSize + e.Bytes.size();
     if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Bytes.size() >= 4)
-      endCounter = GetI32(e.Bytes.data());
+      FUnitEndCounter = GetI32(e.Bytes.data());
   }
-  std::memcpy(image, kMark, 4);
-  PutU32(image + 4, static_cast<uint32_t>(entries.size()));
+  std::memcpy(image, group ? kGroupMark : kMark, 4);
+  PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
   PutU64(image + 8, bodySize);
   PutI32(image + 16, FStartCounter);
-  PutU32(image + 20, 0);
+  PutU32(image + 20, static_cast<uint32_t>(groupPrefix.size()));
   PutU64(image + 24, Checksum(image + 4, image + kJournalHeaderSize, bodySize));
 
-  int writes = 0;
-  if (!OpenJournal(true)) {
-    ApplyEntries(entries, nullptr);
-    FlushFiles(flushes);
-    FStartCounter = endCounter;
-    return;
-  }
+  OpenJournal(true);
+  FUnitWrites = 0;
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
-  if (hooks.TearJournal && hooks.Stop) {
-    FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
-    hooks.Stop();
+  try {
+    if (hooks.TearJournal && hooks.Stop) {
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
+      hooks.Stop();
+    }
+    CountWrite(FUnitWrites);
+    FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+    FUnitWritten = true;
+    // A flush asked for puts the journal on disk before the files change.
+    if (FUnitFlushes) FJournalFile->FlushOS();
+    // The space the unit needs is taken before any file changes: a full disk stops the unit
+    // here, while it can still be dropped whole.
+    PlanSizes(FUnit, FUnitSizes);
+    ReserveSpace(FUnitSizes);
+  } catch (const EKuraEngineError &e) {
+    CancelUnit();
+    RaiseForTable(e);
+  } catch (...) {
+    CancelUnit();
+    throw;
   }
-  CountWrite(writes);
-  FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
-  // A flush asked for puts the journal on disk before the files change.
-  if (flushes) FJournalFile->FlushOS();
-  ApplyEntries(entries, &writes);
-  FlushFiles(flushes);
-  CountWrite(writes);
+  return true;
+}
+
+void TPostJournal::CancelUnit() noexcept {
+  if (FUnitWritten || FJournalFile->IsOpen()) {
+    try {
+      ClearMark(false);
+    } catch (...) {
+      try {
+        FJournalFile->TruncateAt(0);
+      } catch (...) {
+      }
+    }
+  }
+  const bool capturing = FCapturing;
+  FCapturing = false;
+  for (int k = 0; k < 3 && FUnitWritten; ++k) {
+    TFileHandler *file = FFiles[static_cast<size_t>(k)];
+    try {
+      if (file && file->IsOpen() && file->Size() > FUnitSizes.Original[k]) file->TruncateAt(FUnitSizes.Original[k]);
+    } catch (...) {
+    }
+  }
+  FCapturing = capturing;
+  FUnit.clear();
+  FUnitWritten = false;
+}
+
+void TPostJournal::ApplyUnit() {
+  if (!FUnitWritten) return;
+  try {
+    ApplyEntries(FUnit, FUnitSizes, &FUnitWrites);
+    FlushFiles(FUnitFlushes);
+    CountWrite(FUnitWrites);
+    ClearMark(FImage.size() > kLargeUnitBytes);
+    if (FUnitFlushes) FJournalFile->FlushOS();
+  } catch (const EKuraEngineError &e) {
+    FUnit.clear();
+    FUnitWritten = false;
+    RaiseForTable(e);
+  }
   if (FImage.size() > kLargeUnitBytes) {
-    // After a large unit the journal is cut instead (a journal shorter than its header holds no
-    // unit): rewriting the first page of a file with megabytes still being written back costs
-    // several times an ordinary write, for every post that follows.
-    FJournalFile->TruncateAt(0);
     FImage.clear();
     FImage.shrink_to_fit();
-  } else {
-    static const uint8_t kCleared[4] = {0, 0, 0, 0};
-    FJournalFile->WriteAt(0, kCleared, 4);
   }
-  if (flushes) FJournalFile->FlushOS();
-  FStartCounter = endCounter;
+  FUnit.clear();
+  FUnitWritten = false;
+  FStartCounter = FUnitEndCounter;
+}
+
+void TPostJournal::Commit() {
+  if (!WriteUnit(nullptr)) {
+    FlushFiles(FUnitFlushes);
+    return;
+  }
+  ApplyUnit();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -351,16 +470,31 @@ void TPostJournal::Commit() {
 bool TPostJournal::PendingOnDisk() {
   if (!OpenJournal(false)) return false;
   uint8_t mark[4];
-  return FJournalFile->ReadAt(0, mark, 4, true) == 4 && std::memcmp(mark, kMark, 4) == 0;
+  return FJournalFile->ReadAt(0, mark, 4, true) == 4 &&
+         (std::memcmp(mark, kMark, 4) == 0 || std::memcmp(mark, kGroupMark, 4) == 0);
 }
 
-bool TPostJournal::RecoverInterrupted() {
-  if (FCapturing || !OpenJournal(false)) return false;
+std::string TPostJournal::GroupRecordFile(const std::string &directory, const std::string &recordName) {
+  return directory + recordName + kGroupRecordExtension;
+}
+
+bool TPostJournal::GroupCommitted(uint64_t id, const std::string &recordName) {
+  const std::string file = GroupRecordFile(DirectoryOf(FFileName), recordName);
+  if (!TFileHandler::Exists(file, FMemory)) return false;
+  TGroupRecord record;
+  return ReadGroupRecord(file, FMemory, record) && record.Id == id;
+}
+
+TPostJournal::TRecovery TPostJournal::Recover() {
+  if (FCapturing || !OpenJournal(false)) return TRecovery::None;
   uint8_t header[kJournalHeaderSize];
   if (FJournalFile->ReadAt(0, header, kJournalHeaderSize, true) != static_cast<int64_t>(kJournalHeaderSize))
-    return false;
-  if (std::memcmp(header, kMark, 4) != 0) return false;
-  if (FReadOnly || FJournalFile->IsReadOnly()) return false;
+    return TRecovery::None;
+  const bool group = std::memcmp(header, kGroupMark, 4) == 0;
+  if (std::memcmp(header, kMark, 4) != 0 && !group) return TRecovery::None;
+  // A dead writer's change is pending: it is completed before anything is read, and files
+  // that cannot be written cannot be completed, so they are not read either.
+  if (FReadOnly || FJournalFile->IsReadOnly()) RaiseEngineErrorOS(KURA_OSEACCES, 0, FTexts);
 
   // Parse and check the unit; anything that does not hold together was never applied.
   std::vector<TEntry> entries;
@@ -368,6 +502,7 @@ bool TPostJournal::RecoverInterrupted() {
   const uint64_t bodySize = GetU64(header + 8);
   const uint32_t count = GetU32(header + 4);
   const int32_t startCounter = GetI32(header + 16);
+  const uint32_t prefixSize = GetU32(header + 20);
   std::vector<uint8_t> body;
   bool complete = false;
   const int64_t fileSize = FJournalFile->Size();
@@ -378,51 +513,165 @@ bool TPostJournal::RecoverInterrupted() {
                                                      static_cast<int64_t>(bodySize), true) ==
                                     static_cast<int64_t>(bodySize);
   }
-  if (complete) {
-    if (Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24)) {
-      usable = true;
-      int32_t endCounter = startCounter;
-      bool writesHeader = false;
-      size_t at = 0;
-      for (uint32_t i = 0; i < count && usable; ++i) {
-        if (at + kEntryHeaderSize > body.size()) {
-          usable = false;
-          break;
-        }
-        TEntry e;
-        e.File = body[at];
-        e.Cut = body[at + 1] == 1;
-        const uint32_t length = GetU32(&body[at + 4]);
-        e.Offset = GetI64(&body[at + 8]);
-        at += kEntryHeaderSize;
-        if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || e.Offset < 0 || e.Offset > kLargestOffset ||
-            length > body.size() - at || (e.Cut && length != 0)) {
-          usable = false;
-          break;
-        }
-        e.Bytes.assign(body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + length));
-        at += length;
-        if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
-          endCounter = GetI32(e.Bytes.data());
-          writesHeader = true;
-        }
-        entries.push_back(std::move(e));
+  uint64_t groupId = 0;
+  std::string recordName;
+  if (complete && Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24) &&
+      (group ? prefixSize >= 8 && prefixSize <= body.size() : prefixSize == 0)) {
+    usable = true;
+    if (group) {
+      groupId = GetU64(body.data());
+      recordName.assign(reinterpret_cast<const char *>(body.data()) + 8, prefixSize - 8);
+    }
+    int32_t endCounter = startCounter;
+    bool writesHeader = false;
+    size_t at = prefixSize;
+    for (uint32_t i = 0; i < count && usable; ++i) {
+      if (at + kEntryHeaderSize > body.size()) {
+        usable = false;
+        break;
       }
-      usable = usable && at == body.size();
-      // The unit must belong to the data file as it stands: before the unit, or already past
-      // the header write of the unit.
-      if (usable && FFiles[0] && FFiles[0]->IsOpen()) {
-        uint8_t counter[4] = {0, 0, 0, 0};
-        FFiles[0]->ReadAt(0, counter, 4);
-        const int32_t disk = GetI32(counter);
-        usable = disk == startCounter || (writesHeader && disk == endCounter);
+      TEntry e;
+      e.File = body[at];
+      e.Cut = body[at + 1] == 1;
+      const uint32_t length = GetU32(&body[at + 4]);
+      e.Offset = GetI64(&body[at + 8]);
+      at += kEntryHeaderSize;
+      if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || e.Offset < 0 || e.Offset > kLargestOffset ||
+          length > body.size() - at || (e.Cut && length != 0)) {
+        usable = false;
+        break;
       }
+      e.Bytes.assign(body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + length));
+      at += length;
+      if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
+        endCounter = GetI32(e.Bytes.data());
+        writesHeader = true;
+      }
+      entries.push_back(std::move(e));
+    }
+    usable = usable && at == body.size();
+    // The unit must belong to the data file as it stands: before the unit, or already past
+    // the header write of the unit.
+    if (usable && FFiles[0] && FFiles[0]->IsOpen()) {
+      uint8_t counter[4] = {0, 0, 0, 0};
+      FFiles[0]->ReadAt(0, counter, 4);
+      const int32_t disk = GetI32(counter);
+      usable = disk == startCounter || (writesHeader && disk == endCounter);
+    }
+    // A unit of a transaction over several tables counts only when the transaction's commit
+    // record was written: then every table of it is completed, else none.
+    if (usable && group) usable = GroupCommitted(groupId, recordName);
+  }
+  if (usable) {
+    TSizes sizes;
+    PlanSizes(entries, sizes);
+    try {
+      ReserveSpace(sizes);
+      ApplyEntries(entries, sizes, nullptr);
+    } catch (const EKuraEngineError &e) {
+      RaiseForTable(e);
     }
   }
-  if (usable) ApplyEntries(entries, nullptr);
-  static const uint8_t kCleared[4] = {0, 0, 0, 0};
-  FJournalFile->WriteAt(0, kCleared, 4);
-  return true;
+  try {
+    ClearMark(false);
+  } catch (const EKuraEngineError &e) {
+    RaiseForTable(e);
+  }
+  if (usable && group) ForgetGroupRecord(groupId, recordName);
+  return usable ? TRecovery::Applied : TRecovery::Dropped;
+}
+
+bool TPostJournal::RecoverInterrupted() { return Recover() != TRecovery::None; }
+
+// Once no table of a transaction has its unit pending any more, its commit record goes.
+void TPostJournal::ForgetGroupRecord(uint64_t id, const std::string &recordName) noexcept {
+  try {
+    const std::string directory = DirectoryOf(FFileName);
+    const std::string file = GroupRecordFile(directory, recordName);
+    TGroupRecord record;
+    if (!ReadGroupRecord(file, FMemory, record) || record.Id != id) return;
+    for (const std::string &table : record.Tables) {
+      const std::string journal = directory + table + kJournalExtension;
+      if (journal == FFileName || !TFileHandler::Exists(journal, FMemory)) continue;
+      TJournalHandle other;
+      other.Open(journal, FMemory, false, true, false);
+      uint8_t head[kJournalHeaderSize];
+      const int64_t got = other.ReadAt(0, head, kJournalHeaderSize, true);
+      other.Close();
+      if (got == static_cast<int64_t>(kJournalHeaderSize) && std::memcmp(head, kGroupMark, 4) == 0) {
+        const uint32_t prefix = GetU32(head + 20);
+        if (prefix >= 8) {
+          uint8_t idBytes[8];
+          TJournalHandle again;
+          again.Open(journal, FMemory, false, true, false);
+          const int64_t n = again.ReadAt(static_cast<int64_t>(kJournalHeaderSize), idBytes, 8, true);
+          again.Close();
+          if (n == 8 && GetU64(idBytes) == id) return;  // still pending there
+        }
+      }
+    }
+    TFileHandler::DeleteFile(file, FMemory, FTexts.Table);
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commit records of transactions over several tables
+
+bool ReadGroupRecord(const std::string &file, bool memory, TGroupRecord &record) {
+  if (!TFileHandler::Exists(file, memory)) return false;
+  TPostJournal::TJournalHandle handle;
+  handle.Open(file, memory, false, true, false);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(handle.Size(), 0)));
+  const int64_t got = bytes.empty() ? 0 : handle.ReadAt(0, bytes.data(), static_cast<int64_t>(bytes.size()), true);
+  handle.Close();
+  if (got != static_cast<int64_t>(bytes.size()) || bytes.size() < 20 || std::memcmp(bytes.data(), kGroupMark, 4) != 0)
+    return false;
+  const uint64_t sum = GetU64(bytes.data() + bytes.size() - 8);
+  if (Checksum(bytes.data() + 4, bytes.data() + 24, bytes.size() - 32) != sum) return false;
+  record.Id = GetU64(bytes.data() + 4);
+  const uint32_t count = GetU32(bytes.data() + 12);
+  record.Tables.clear();
+  size_t at = 24;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (at + 2 > bytes.size() - 8) return false;
+    const size_t length = bytes[at] | bytes[at + 1] << 8;
+    at += 2;
+    if (at + length > bytes.size() - 8) return false;
+    record.Tables.emplace_back(reinterpret_cast<const char *>(bytes.data()) + at, length);
+    at += length;
+  }
+  return at == bytes.size() - 8;
+}
+
+void WriteGroupRecord(const std::string &file, bool memory, const TGroupRecord &record, bool flushOS,
+                      const ErrorTexts &texts) {
+  std::vector<uint8_t> bytes(24);
+  std::memcpy(bytes.data(), kGroupMark, 4);
+  PutU64(bytes.data() + 4, record.Id);
+  PutU32(bytes.data() + 12, static_cast<uint32_t>(record.Tables.size()));
+  for (const std::string &table : record.Tables) {
+    bytes.push_back(static_cast<uint8_t>(table.size() & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(table.size() >> 8));
+    bytes.insert(bytes.end(), table.begin(), table.end());
+  }
+  const uint64_t sum = Checksum(bytes.data() + 4, bytes.data() + 24, bytes.size() - 24);
+  bytes.resize(bytes.size() + 8);
+  PutU64(bytes.data() + bytes.size() - 8, sum);
+  TFileHandler handle;
+  try {
+    handle.Create(file, memory, false);
+    handle.WriteAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
+    if (flushOS) handle.FlushOS();
+    handle.Close();
+  } catch (const EKuraEngineError &e) {
+    try {
+      handle.Close();
+      TFileHandler::DeleteFile(file, memory, texts.Table);
+    } catch (...) {
+    }
+    RaiseEngineErrorOS(e.ErrorCode(), e.Context().OSError, texts);
+  }
 }
 
 }  // namespace kura

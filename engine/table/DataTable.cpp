@@ -133,6 +133,7 @@ void TDataTable::OpenFiles() {
       ReadLock();
       try {
         FDataFile.Validate();
+        if (FJournal && !FReadOnly) FJournal->ForgetStaleGroupRecords(FName);
       } catch (...) {
         ReadUnlock();
         throw;
@@ -711,6 +712,19 @@ void TDataTable::StartTransaction() {
 
 void TDataTable::CommitTransaction(bool flushOS) {
   if (!FInTransaction) return;
+  PrepareCommit(flushOS);
+  try {
+    if (FJournal && FJournal->Capturing()) CommitPost();
+  } catch (...) {
+    // Nothing of the transaction reached the files (or it was completed and did not fail):
+    // the caches were dropped with it.
+    FinishCommit();
+    throw;
+  }
+  FinishCommit();
+}
+
+void TDataTable::PrepareCommit(bool flushOS) {
   WriteLock();
   try {
     FInTransaction = false;
@@ -718,12 +732,52 @@ void TDataTable::CommitTransaction(bool flushOS) {
     FDataFile.WriteChanges(true, flush);
     if (FIndexFile) FIndexFile->WriteChanges(true, flush);
     if (FBlobFile) FBlobFile->WriteChanges(true, flush);
-    if (FJournal && FJournal->Capturing()) CommitPost();
+    if (FJournal && FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
   } catch (...) {
-    FInTransaction = true;
-    WriteUnlock();
+    AbandonCommit();
     throw;
   }
+}
+
+void TDataTable::AbandonCommit() noexcept {
+  FInTransaction = true;
+  try {
+    WriteUnlock();
+  } catch (...) {
+  }
+}
+
+bool TDataTable::WriteCommitUnit(const TGroupTag &group) {
+  try {
+    return FJournal && FJournal->Capturing() && FJournal->WriteUnit(&group);
+  } catch (...) {
+    AfterFailedPost();
+    throw;
+  }
+}
+
+void TDataTable::CancelCommitUnit() noexcept {
+  if (FJournal) FJournal->CancelUnit();
+  AfterFailedPost();
+}
+
+void TDataTable::ApplyCommitUnit() {
+  try {
+    FJournal->ApplyUnit();
+  } catch (...) {
+    bool applied = false;
+    try {
+      FJournal->EndCapture();
+      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
+    } catch (...) {
+    }
+    AfterFailedPost();
+    if (!applied) throw;
+  }
+}
+
+void TDataTable::FinishCommit() {
+  FInTransaction = false;
   WriteUnlock();
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();

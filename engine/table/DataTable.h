@@ -78,6 +78,17 @@ class TDataTable : public TDataFileOwner {
   void StartTransaction();
   void CommitTransaction(bool flushOS);
   void RollbackTransaction();
+  // A commit over several tables (the directory's): every table is prepared (write lock
+  // taken, changes gathered), then each journals its unit naming the transaction, the
+  // transaction's commit record is written, and each applies its unit; FinishCommit ends the
+  // transaction in every case. A unit that fails before the record drops the whole
+  // transaction: CancelCommitUnit in every table.
+  void PrepareCommit(bool flushOS);
+  void AbandonCommit() noexcept;
+  bool WriteCommitUnit(const TGroupTag &group);
+  void CancelCommitUnit() noexcept;
+  void ApplyCommitUnit();
+  void FinishCommit();
 
   // Identity and state.
   const std::string &Name() const { return FName; }

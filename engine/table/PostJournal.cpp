@@ -2,7 +2,9 @@
 #include "engine/table/PostJournal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/util/Bytes.h"
 
@@ -351,9 +353,12 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
 
   std::string groupPrefix;
   if (group) {
-    uint8_t id[8];
-    PutU64(id, group->Id);
-    groupPrefix.assign(reinterpret_cast<const char *>(id), 8);
+    // The files' sizes before the unit: a unit dropped for want of its commit record gives
+    // back the space reserved for it.
+    uint8_t fixed[32];
+    PutU64(fixed, group->Id);
+    for (int k = 0; k < 3; ++k) PutI64(fixed + 8 + 8 * k, DiskSize(k));
+    groupPrefix.assign(reinterpret_cast<const char *>(fixed), 32);
     groupPrefix += group->RecordName;
   }
   size_t bodySize = groupPrefix.size();
@@ -515,12 +520,15 @@ TPostJournal::TRecovery TPostJournal::Recover() {
   }
   uint64_t groupId = 0;
   std::string recordName;
+  std::array<int64_t, 3> sizesBefore{-1, -1, -1};
+  bool uncommitted = false;
   if (complete && Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24) &&
-      (group ? prefixSize >= 8 && prefixSize <= body.size() : prefixSize == 0)) {
+      (group ? prefixSize >= 32 && prefixSize <= body.size() : prefixSize == 0)) {
     usable = true;
     if (group) {
       groupId = GetU64(body.data());
-      recordName.assign(reinterpret_cast<const char *>(body.data()) + 8, prefixSize - 8);
+      for (int k = 0; k < 3; ++k) sizesBefore[k] = GetI64(body.data() + 8 + 8 * k);
+      recordName.assign(reinterpret_cast<const char *>(body.data()) + 32, prefixSize - 32);
     }
     int32_t endCounter = startCounter;
     bool writesHeader = false;
@@ -560,7 +568,10 @@ TPostJournal::TRecovery TPostJournal::Recover() {
     }
     // A unit of a transaction over several tables counts only when the transaction's commit
     // record was written: then every table of it is completed, else none.
-    if (usable && group) usable = GroupCommitted(groupId, recordName);
+    if (usable && group && !GroupCommitted(groupId, recordName)) {
+      usable = false;
+      uncommitted = true;
+    }
   }
   if (usable) {
     TSizes sizes;
@@ -573,6 +584,17 @@ TPostJournal::TRecovery TPostJournal::Recover() {
     }
   }
   try {
+    if (uncommitted) {
+      // Nothing of the unit was applied (no record, no writes): only the reserved space goes.
+      const bool capturing = FCapturing;
+      FCapturing = false;
+      for (int k = 0; k < 3; ++k) {
+        TFileHandler *file = FFiles[static_cast<size_t>(k)];
+        if (file && file->IsOpen() && sizesBefore[k] >= 0 && file->Size() > sizesBefore[k])
+          file->TruncateAt(sizesBefore[k]);
+      }
+      FCapturing = capturing;
+    }
     ClearMark(false);
   } catch (const EKuraEngineError &e) {
     RaiseForTable(e);
@@ -611,6 +633,33 @@ void TPostJournal::ForgetGroupRecord(uint64_t id, const std::string &recordName)
       }
     }
     TFileHandler::DeleteFile(file, FMemory, FTexts.Table);
+  } catch (...) {
+  }
+}
+
+void TPostJournal::ForgetStaleGroupRecords(const std::string &tableName) noexcept {
+  if (FMemory) return;
+  try {
+    const std::string directory = DirectoryOf(FFileName);
+    std::error_code error;
+    std::string lowerTable = tableName;
+    for (char &c : lowerTable) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto &entry : std::filesystem::directory_iterator(directory.empty() ? "." : directory, error)) {
+      std::string name = entry.path().filename().string();
+      std::string lower = name;
+      for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      // <first table>-<8 hex digits>.TXN
+      if (lower.size() != lowerTable.size() + 13 || lower.compare(0, lowerTable.size(), lowerTable) != 0 ||
+          lower[lowerTable.size()] != '-' || lower.compare(lower.size() - 4, 4, ".txn") != 0)
+        continue;
+      TGroupRecord record;
+      const std::string file = directory + name;
+      if (!ReadGroupRecord(file, FMemory, record)) {
+        TFileHandler::DeleteFile(file, FMemory, FTexts.Table);  // never finished: committed nothing
+        continue;
+      }
+      ForgetGroupRecord(record.Id, name.substr(0, name.size() - 4));
+    }
   } catch (...) {
   }
 }

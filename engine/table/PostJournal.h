@@ -27,7 +27,8 @@
 //   16  4  ChangeCounter of the data file before the unit
 //   20  4  length of the group part (0 for "KPJ1")
 //   24  8  checksum of bytes 4 to 23 and of the body
-//   32     group part ("KPJ2" only): 8-byte transaction id, then the name of its commit record
+//   32     group part ("KPJ2" only): 8-byte transaction id, the sizes of the data, index and
+//          blob file before the unit (8 bytes each), then the name of its commit record
 //          (without directory and extension)
 //          entries: file (0 data, 1 index, 2 blob), operation (0 write, 1 cut the file), 2 zero
 //          bytes, 4-byte length, 8-byte offset, then the bytes written
@@ -132,6 +133,9 @@ class TPostJournal : public TFileWriteInterceptor {
   // be written raises KURA_OSEACCES: the table is not read in a half-written state.
   bool RecoverInterrupted();
   enum class TRecovery { None, Applied, Dropped };
+  // Deletes commit records named after the table whose tables all finished (a writer that died
+  // between the last table and the record's deletion leaves one behind).
+  void ForgetStaleGroupRecords(const std::string &tableName) noexcept;
   TRecovery Recover();
   // Whether the journal holds a pending unit (tests, diagnostics).
   bool PendingOnDisk();

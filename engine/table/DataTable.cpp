@@ -11,6 +11,7 @@
 #include "engine/file/LockRanges.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "engine/table/TableFileMoves.h"
 
 namespace kura {
 
@@ -100,6 +101,8 @@ void TDataTable::OpenFiles() {
   FReadOnly = FReadOnlyForced = false;
   FWritten = false;
   try {
+    // A swap of the table's files that a dying process left half done is finished first.
+    if (!FInMemory && !FTemporary) TFileSwapPlan::CompleteInterrupted(FDirectory->Path(), FName, FInMemory);
     // Tables on disk are opened for writing even when only read: a reader that finds a dead
     // writer's change pending completes it before reading (the table itself still refuses
     // every change).

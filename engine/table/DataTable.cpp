@@ -204,7 +204,22 @@ void TDataTable::CloseFiles() {
 void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes) {
   const TSessionSettings &settings = Settings();
   FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
-  FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  const bool existed = TFileHandler::Exists(DataFileName(), FInMemory);
+  try {
+    FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  } catch (...) {
+    // A data file that could not be written whole (a full disk) is not left behind.
+    try {
+      FDataFile.CloseDataFile(true);
+    } catch (...) {
+    }
+    try {
+      if (!existed && TFileHandler::Exists(DataFileName(), FInMemory))
+        TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
+    } catch (...) {
+    }
+    throw;
+  }
   // A journal left by an earlier table of this name belongs to other files.
   try {
     if (TFileHandler::Exists(JournalFileName(), FInMemory))
@@ -231,9 +246,11 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::v
   } catch (...) {
     // A table whose companion files could not be made is not left half created.
     FDataFile.CloseDataFile(true);
-    try {
-      TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
-    } catch (...) {
+    for (const std::string &file : {DataFileName(), IndexFileName(), BlobFileName()}) {
+      try {
+        if (TFileHandler::Exists(file, FInMemory)) TFileHandler::DeleteFile(file, FInMemory, FName);
+      } catch (...) {
+      }
     }
     throw;
   }

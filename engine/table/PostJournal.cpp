@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -12,8 +13,12 @@ namespace kura {
 
 namespace {
 
+// "KPJ1": units written before the body could be spilled (header mixed first into the checksum).
 constexpr uint8_t kMark[4] = {'K', 'P', 'J', '1'};
 constexpr uint8_t kGroupMark[4] = {'K', 'P', 'J', '2'};
+constexpr uint8_t kUnitMark[4] = {'K', 'P', 'J', '3'};
+// What a unit may hold in memory before its bytes go to the journal's body.
+constexpr size_t kDefaultSpillBytes = 16u << 20;
 constexpr size_t kEntryHeaderSize = 16;
 // Offsets past every table file's limits (and the lock ranges) cannot be real.
 constexpr int64_t kLargestOffset = 4294967296LL;
@@ -46,6 +51,48 @@ uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
   for (int k = 1; k < 4; ++k) mix(h, lane[k] + static_cast<uint64_t>(k));
   return h;
 }
+
+// The checksum of "KPJ2" and "KPJ3" units: the body as it is written (in pieces, part of it
+// perhaps long before the rest), then the header's words.
+class TStreamChecksum {
+ public:
+  void Add(const uint8_t *bytes, size_t size) {
+    while (size > 0) {
+      const size_t n = std::min(size, sizeof FCarry - FCarried);
+      std::memcpy(FCarry + FCarried, bytes, n);
+      FCarried += n;
+      bytes += n;
+      size -= n;
+      FTotal += n;
+      if (FCarried == sizeof FCarry) {
+        for (int k = 0; k < 4; ++k) Mix(FLane[k], GetU64(FCarry + 8 * k));
+        FCarried = 0;
+      }
+    }
+  }
+  uint64_t Finish(const uint8_t *header) {
+    uint64_t tail = FTotal;
+    for (size_t i = 0, shift = 8; i < FCarried; ++i, shift = (shift + 8) % 64) tail ^= static_cast<uint64_t>(FCarry[i]) << shift;
+    Mix(FLane[3], tail);
+    Mix(FLane[0], GetU64(header));
+    Mix(FLane[1], GetU64(header + 8));
+    Mix(FLane[2], GetU32(header + 16));
+    uint64_t h = FLane[0];
+    for (int k = 1; k < 4; ++k) Mix(h, FLane[k] + static_cast<uint64_t>(k));
+    return h;
+  }
+
+ private:
+  static void Mix(uint64_t &h, uint64_t w) {
+    h ^= w;
+    h *= 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 31;
+  }
+  uint64_t FLane[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL, 0x082EFA98EC4E6C89ULL};
+  uint8_t FCarry[32] = {};
+  size_t FCarried = 0;
+  uint64_t FTotal = 0;
+};
 
 std::string DirectoryOf(const std::string &file) {
   const size_t slash = file.find_last_of('/');
@@ -141,10 +188,7 @@ bool TPostJournal::OpenJournal(bool create) {
 // Taking writes
 
 void TPostJournal::BeginCapture(int32_t dataChangeCounter) {
-  FPending.clear();
-  FLatest.clear();
-  FPendingBytes = 0;
-  FFlushes = 0;
+  Discard();
   FStartCounter = dataChangeCounter;
   FCapturing = true;
   Install(true);
@@ -161,6 +205,17 @@ void TPostJournal::Discard() {
   FLatest.clear();
   FPendingBytes = 0;
   FFlushes = 0;
+  FSpilledEnd = 0;
+}
+
+size_t TPostJournal::SpillThreshold() {
+  // Settable for tests that want a large unit without writing hundreds of megabytes.
+  static const size_t threshold = [] {
+    const char *text = std::getenv("KURA_JOURNAL_SPILL_BYTES");
+    const long long value = text ? std::atoll(text) : 0;
+    return value > 0 ? static_cast<size_t>(value) : kDefaultSpillBytes;
+  }();
+  return threshold;
 }
 
 bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) {
@@ -173,23 +228,80 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   if (count > 0) {
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
     entry.Bytes.assign(bytes, bytes + count);
+    entry.Length = static_cast<uint32_t>(count);
     // A page or record written again at the same place makes its earlier image needless: the
     // later write covers all of it and comes after everything in between.
     const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
     auto [it, fresh] = FLatest.try_emplace(key, FPending.size());
     if (!fresh) {
       TEntry &earlier = FPending[it->second];
-      if (!earlier.Dead && !earlier.Cut && earlier.Bytes.size() <= static_cast<size_t>(count)) {
+      if (!earlier.Dead && !earlier.Cut && earlier.Length <= static_cast<uint32_t>(count)) {
         earlier.Dead = true;
-        FPendingBytes -= earlier.Bytes.size();
-        earlier.Bytes = std::vector<uint8_t>();
+        if (earlier.Spilled >= 0) {
+          // Already in the journal: marked there as replaced.
+          static const uint8_t kReplaced = 1;
+          FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
+        } else {
+          FPendingBytes -= earlier.Bytes.size();
+          earlier.Bytes = std::vector<uint8_t>();
+        }
       }
       it->second = FPending.size();
     }
   }
   FPendingBytes += entry.Bytes.size();
   FPending.push_back(std::move(entry));
+  // One unit whatever its size: beyond the threshold its bytes go to the journal's body, where
+  // the commit will find them, instead of memory.
+  if (FPendingBytes > SpillThreshold()) Spill();
   return true;
+}
+
+void TPostJournal::Spill() {
+  OpenJournal(true);
+  if (FSpilledEnd == 0) FSpilledEnd = static_cast<int64_t>(kJournalHeaderSize);
+  std::vector<uint8_t> chunk;
+  int64_t chunkAt = FSpilledEnd;
+  auto flush = [&] {
+    if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
+    chunkAt += static_cast<int64_t>(chunk.size());
+    chunk.clear();
+  };
+  try {
+    for (TEntry &e : FPending) {
+      if (e.Spilled >= 0 || e.Dead) continue;
+      e.Spilled = chunkAt + static_cast<int64_t>(chunk.size());
+      uint8_t head[kEntryHeaderSize];
+      PutEntryHeader(head, e);
+      chunk.insert(chunk.end(), head, head + kEntryHeaderSize);
+      chunk.insert(chunk.end(), e.Bytes.begin(), e.Bytes.end());
+      e.Bytes = std::vector<uint8_t>();
+      if (chunk.size() >= (4u << 20)) flush();
+    }
+    flush();
+  } catch (const EKuraEngineError &e) {
+    RaiseForTable(e);
+  }
+  FSpilledEnd = chunkAt;
+  FPendingBytes = 0;
+}
+
+void TPostJournal::PutEntryHeader(uint8_t *out, const TEntry &e) {
+  out[0] = e.File;
+  out[1] = e.Cut ? 1 : 0;
+  out[2] = e.Dead ? 1 : 0;
+  out[3] = 0;
+  PutU32(out + 4, e.Length);
+  PutI64(out + 8, e.Offset);
+}
+
+void TPostJournal::EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64_t count) {
+  if (e.Spilled < 0) {
+    std::memcpy(out, e.Bytes.data() + from, static_cast<size_t>(count));
+    return;
+  }
+  if (FJournalFile->ReadAt(e.Spilled + static_cast<int64_t>(kEntryHeaderSize) + from, out, count, true) != count)
+    RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
 }
 
 int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) {
@@ -211,9 +323,9 @@ int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *b
       validEnd = e.Offset;
       continue;
     }
-    const int64_t eEnd = e.Offset + static_cast<int64_t>(e.Bytes.size());
+    const int64_t eEnd = e.Offset + static_cast<int64_t>(e.Length);
     const int64_t from = std::max(e.Offset, offset), to = std::min(eEnd, end);
-    if (from < to) std::memcpy(buffer + (from - offset), e.Bytes.data() + (from - e.Offset), static_cast<size_t>(to - from));
+    if (from < to) EntryBytes(e, from - e.Offset, buffer + (from - offset), to - from);
     validEnd = std::max(validEnd, eEnd);
   }
   return std::clamp<int64_t>(validEnd - offset, 0, count);
@@ -224,7 +336,7 @@ int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
   if (!FCapturing || kind < 0) return size;
   for (const TEntry &e : FPending) {
     if (e.File != kind || e.Dead) continue;
-    size = e.Cut ? e.Offset : std::max(size, e.Offset + static_cast<int64_t>(e.Bytes.size()));
+    size = e.Cut ? e.Offset : std::max(size, e.Offset + static_cast<int64_t>(e.Length));
   }
   return size;
 }
@@ -272,7 +384,7 @@ void TPostJournal::PlanSizes(const std::vector<TEntry> &entries, TSizes &sizes) 
     sizes.Peak[k] = current;
     for (const TEntry &e : entries) {
       if (e.File != k || e.Dead) continue;
-      current = e.Cut ? e.Offset : std::max(current, e.Offset + static_cast<int64_t>(e.Bytes.size()));
+      current = e.Cut ? e.Offset : std::max(current, e.Offset + static_cast<int64_t>(e.Length));
       sizes.Peak[k] = std::max(sizes.Peak[k], current);
     }
     sizes.Final[k] = current;
@@ -286,19 +398,45 @@ void TPostJournal::ReserveSpace(const TSizes &sizes) {
   }
 }
 
+// The order a unit's entries reach the files: the data file's last header write first (once
+// any write of the unit is on the files, the data file's ChangeCounter has moved, and every
+// other user's change check, which is what makes it look at the journal, notices), then the
+// others as they were made, leaving out replaced ones. A unit that cuts a file keeps its order.
+std::vector<size_t> TPostJournal::ApplyOrder(const std::vector<TEntry> &entries) {
+  std::vector<size_t> order;
+  size_t header = entries.size();
+  bool cut = false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TEntry &e = entries[i];
+    cut = cut || e.Cut;
+    if (!e.Dead && !e.Cut && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0) header = i;
+  }
+  if (header < entries.size() && !cut) order.push_back(header);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].Dead && (cut || i != header)) order.push_back(i);
+  return order;
+}
+
 void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes) {
   // Installed interceptors must not take these writes back.
   const bool capturing = FCapturing;
   FCapturing = false;
   try {
-    for (const TEntry &e : entries) {
+    std::vector<uint8_t> bytes;
+    for (size_t i : ApplyOrder(entries)) {
+      const TEntry &e = entries[i];
       TFileHandler *file = FFiles[e.File];
       if (!file || !file->IsOpen()) continue;
       if (writes) CountWrite(*writes);
-      if (e.Cut)
+      if (e.Cut) {
         file->TruncateAt(e.Offset);
-      else
+      } else if (e.Spilled < 0) {
         file->WriteAt(e.Offset, e.Bytes.data(), static_cast<int64_t>(e.Bytes.size()));
+      } else {
+        bytes.resize(e.Length);
+        EntryBytes(e, 0, bytes.data(), e.Length);
+        file->WriteAt(e.Offset, bytes.data(), e.Length);
+      }
     }
     // Space reserved beyond where the unit leaves a file is given back.
     for (int k = 0; k < 3; ++k) {
@@ -333,22 +471,17 @@ void TPostJournal::ClearMark(bool large) {
 bool TPostJournal::WriteUnit(const TGroupTag *group) {
   FUnit.clear();
   FUnitWritten = false;
-  FUnit.reserve(FPending.size());
-  for (TEntry &e : FPending)
-    if (!e.Dead) FUnit.push_back(std::move(e));
+  FUnit = std::move(FPending);
   FPending.clear();
   FLatest.clear();
-  // The data file's header goes first: once any write of the unit is on the files, the data
-  // file's ChangeCounter has moved, and every other user's change check (which is what makes
-  // it look at the journal) notices. Nothing else of the unit overlaps the header.
-  auto header = std::find_if(FUnit.rbegin(), FUnit.rend(), [](const TEntry &e) {
-    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
-  });
-  const bool cut = std::any_of(FUnit.begin(), FUnit.end(), [](const TEntry &e) { return e.Cut; });
-  if (header != FUnit.rend() && !cut) std::rotate(FUnit.begin(), std::prev(header.base()), header.base());
+  const int64_t spilledEnd = FSpilledEnd;
+  FSpilledEnd = 0;
   FUnitFlushes = FFlushes;
   FPendingBytes = 0;
   FFlushes = 0;
+  // Entries replaced before they were ever written anywhere are left out.
+  FUnit.erase(std::remove_if(FUnit.begin(), FUnit.end(), [](const TEntry &e) { return e.Dead && e.Spilled < 0; }),
+              FUnit.end());
   if (FUnit.empty()) return false;
 
   std::string groupPrefix;
@@ -361,42 +494,69 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     groupPrefix.assign(reinterpret_cast<const char *>(fixed), 32);
     groupPrefix += group->RecordName;
   }
-  size_t bodySize = groupPrefix.size();
-  for (const TEntry &e : FUnit) bodySize += kEntryHeaderSize + e.Bytes.size();
-  FImage.resize(kJournalHeaderSize + bodySize);
+  // The body: the entries already in the journal, then the others, then the group part.
+  const int64_t bodyStart = static_cast<int64_t>(kJournalHeaderSize);
+  const int64_t memoryStart = spilledEnd > 0 ? spilledEnd : bodyStart;
+  size_t tailSize = groupPrefix.size();
+  for (const TEntry &e : FUnit)
+    if (e.Spilled < 0) tailSize += kEntryHeaderSize + e.Bytes.size();
+  FImage.resize(static_cast<size_t>(memoryStart) + tailSize);
   uint8_t *image = FImage.data();
-  uint8_t *out = image + kJournalHeaderSize;
-  if (!groupPrefix.empty()) std::memcpy(out, groupPrefix.data(), groupPrefix.size());
-  out += groupPrefix.size();
+  uint8_t *out = image + memoryStart;
   FUnitEndCounter = FStartCounter;
-  for (const TEntry &e : FUnit) {
-    out[0] = e.File;
-    out[1] = e.Cut ? 1 : 0;
-    out[2] = out[3] = 0;
-    PutU32(out + 4, static_cast<uint32_t>(e.Bytes.size()));
-    PutI64(out + 8, e.Offset);
-    if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
-    out += kEntryHeaderSize + e.Bytes.size();
-    if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Bytes.size() >= 4)
-      FUnitEndCounter = GetI32(e.Bytes.data());
+  for (TEntry &e : FUnit) {
+    if (e.Spilled < 0) {
+      PutEntryHeader(out, e);
+      if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
+      out += kEntryHeaderSize + e.Bytes.size();
+    }
+    if (!e.Dead && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Length >= 4 && !e.Cut) {
+      if (e.Spilled < 0) {
+        FUnitEndCounter = GetI32(e.Bytes.data());
+      } else {
+        uint8_t counter[4];
+        EntryBytes(e, 0, counter, 4);
+        FUnitEndCounter = GetI32(counter);
+      }
+    }
   }
-  std::memcpy(image, group ? kGroupMark : kMark, 4);
-  PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
-  PutU64(image + 8, bodySize);
-  PutI32(image + 16, FStartCounter);
-  PutU32(image + 20, static_cast<uint32_t>(groupPrefix.size()));
-  PutU64(image + 24, Checksum(image + 4, image + kJournalHeaderSize, bodySize));
+  if (!groupPrefix.empty()) std::memcpy(out, groupPrefix.data(), groupPrefix.size());
+  const uint64_t bodySize = static_cast<uint64_t>(memoryStart - bodyStart) + tailSize;
 
   OpenJournal(true);
   FUnitWrites = 0;
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   try {
+    // The body first (what was spilled is there already), then the header with its mark.
+    if (tailSize > 0) FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
+    TStreamChecksum sum;
+    if (spilledEnd > 0) {
+      std::vector<uint8_t> chunk(1u << 20);
+      for (int64_t at = bodyStart; at < spilledEnd;) {
+        const int64_t n = std::min<int64_t>(static_cast<int64_t>(chunk.size()), spilledEnd - at);
+        if (FJournalFile->ReadAt(at, chunk.data(), n, true) != n) RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
+        sum.Add(chunk.data(), static_cast<size_t>(n));
+        at += n;
+      }
+    }
+    sum.Add(image + memoryStart, tailSize);
+    std::memcpy(image, group ? kGroupMark : kUnitMark, 4);
+    PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
+    PutU64(image + 8, bodySize);
+    PutI32(image + 16, FStartCounter);
+    PutU32(image + 20, static_cast<uint32_t>(groupPrefix.size()));
+    PutU64(image + 24, sum.Finish(image + 4));
+    // A flush asked for puts the body on disk before the header that makes it count.
+    if (FUnitFlushes && spilledEnd > 0) FJournalFile->FlushOS();
     if (hooks.TearJournal && hooks.Stop) {
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize / 2));
       hooks.Stop();
     }
     CountWrite(FUnitWrites);
-    FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+    if (spilledEnd > 0)
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize));
+    else
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
     FUnitWritten = true;
     // A flush asked for puts the journal on disk before the files change.
     if (FUnitFlushes) FJournalFile->FlushOS();
@@ -411,6 +571,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     CancelUnit();
     throw;
   }
+  FUnitLarge = static_cast<uint64_t>(kJournalHeaderSize) + bodySize > kLargeUnitBytes;
   return true;
 }
 
@@ -445,14 +606,14 @@ void TPostJournal::ApplyUnit() {
     ApplyEntries(FUnit, FUnitSizes, &FUnitWrites);
     FlushFiles(FUnitFlushes);
     CountWrite(FUnitWrites);
-    ClearMark(FImage.size() > kLargeUnitBytes);
+    ClearMark(FUnitLarge);
     if (FUnitFlushes) FJournalFile->FlushOS();
   } catch (const EKuraEngineError &e) {
     FUnit.clear();
     FUnitWritten = false;
     RaiseForTable(e);
   }
-  if (FImage.size() > kLargeUnitBytes) {
+  if (FUnitLarge) {
     FImage.clear();
     FImage.shrink_to_fit();
   }
@@ -476,7 +637,8 @@ bool TPostJournal::PendingOnDisk() {
   if (!OpenJournal(false)) return false;
   uint8_t mark[4];
   return FJournalFile->ReadAt(0, mark, 4, true) == 4 &&
-         (std::memcmp(mark, kMark, 4) == 0 || std::memcmp(mark, kGroupMark, 4) == 0);
+         (std::memcmp(mark, kMark, 4) == 0 || std::memcmp(mark, kUnitMark, 4) == 0 ||
+          std::memcmp(mark, kGroupMark, 4) == 0);
 }
 
 std::string TPostJournal::GroupRecordFile(const std::string &directory, const std::string &recordName) {
@@ -495,8 +657,9 @@ TPostJournal::TRecovery TPostJournal::Recover() {
   uint8_t header[kJournalHeaderSize];
   if (FJournalFile->ReadAt(0, header, kJournalHeaderSize, true) != static_cast<int64_t>(kJournalHeaderSize))
     return TRecovery::None;
+  const bool legacy = std::memcmp(header, kMark, 4) == 0;
   const bool group = std::memcmp(header, kGroupMark, 4) == 0;
-  if (std::memcmp(header, kMark, 4) != 0 && !group) return TRecovery::None;
+  if (!legacy && !group && std::memcmp(header, kUnitMark, 4) != 0) return TRecovery::None;
   // A dead writer's change is pending: it is completed before anything is read, and files
   // that cannot be written cannot be completed, so they are not read either.
   if (FReadOnly || FJournalFile->IsReadOnly()) RaiseEngineErrorOS(KURA_OSEACCES, 0, FTexts);
@@ -522,42 +685,56 @@ TPostJournal::TRecovery TPostJournal::Recover() {
   std::string recordName;
   std::array<int64_t, 3> sizesBefore{-1, -1, -1};
   bool uncommitted = false;
-  if (complete && Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24) &&
-      (group ? prefixSize >= 32 && prefixSize <= body.size() : prefixSize == 0)) {
+  bool sumOk = false;
+  if (complete) {
+    if (legacy) {
+      sumOk = Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24) && prefixSize == 0;
+    } else {
+      TStreamChecksum sum;
+      sum.Add(body.data(), body.size());
+      sumOk = sum.Finish(header + 4) == GetU64(header + 24) &&
+              (group ? prefixSize >= 32 && prefixSize <= body.size() : prefixSize == 0);
+    }
+  }
+  if (sumOk) {
     usable = true;
+    const size_t entriesEnd = body.size() - prefixSize;
     if (group) {
-      groupId = GetU64(body.data());
-      for (int k = 0; k < 3; ++k) sizesBefore[k] = GetI64(body.data() + 8 + 8 * k);
-      recordName.assign(reinterpret_cast<const char *>(body.data()) + 32, prefixSize - 32);
+      const uint8_t *prefix = body.data() + entriesEnd;
+      groupId = GetU64(prefix);
+      for (int k = 0; k < 3; ++k) sizesBefore[k] = GetI64(prefix + 8 + 8 * k);
+      recordName.assign(reinterpret_cast<const char *>(prefix) + 32, prefixSize - 32);
     }
     int32_t endCounter = startCounter;
     bool writesHeader = false;
-    size_t at = prefixSize;
+    size_t at = 0;
     for (uint32_t i = 0; i < count && usable; ++i) {
-      if (at + kEntryHeaderSize > body.size()) {
+      if (at + kEntryHeaderSize > entriesEnd) {
         usable = false;
         break;
       }
       TEntry e;
       e.File = body[at];
       e.Cut = body[at + 1] == 1;
+      e.Dead = body[at + 2] == 1;
       const uint32_t length = GetU32(&body[at + 4]);
+      e.Length = length;
       e.Offset = GetI64(&body[at + 8]);
       at += kEntryHeaderSize;
-      if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || e.Offset < 0 || e.Offset > kLargestOffset ||
-          length > body.size() - at || (e.Cut && length != 0)) {
+      if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || body[at - kEntryHeaderSize + 2] > 1 || e.Offset < 0 ||
+          e.Offset > kLargestOffset || length > entriesEnd - at || (e.Cut && length != 0)) {
         usable = false;
         break;
       }
       e.Bytes.assign(body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + length));
       at += length;
-      if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
+      if (!e.Dead && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
         endCounter = GetI32(e.Bytes.data());
         writesHeader = true;
       }
       entries.push_back(std::move(e));
     }
-    usable = usable && at == body.size();
+    usable = usable && at == entriesEnd;
     // The unit must belong to the data file as it stands: before the unit, or already past
     // the header write of the unit.
     if (usable && FFiles[0] && FFiles[0]->IsOpen()) {
@@ -622,11 +799,13 @@ void TPostJournal::ForgetGroupRecord(uint64_t id, const std::string &recordName)
       other.Close();
       if (got == static_cast<int64_t>(kJournalHeaderSize) && std::memcmp(head, kGroupMark, 4) == 0) {
         const uint32_t prefix = GetU32(head + 20);
-        if (prefix >= 8) {
+        const uint64_t bodySize = GetU64(head + 8);
+        if (prefix >= 32 && prefix <= bodySize) {
           uint8_t idBytes[8];
           TJournalHandle again;
           again.Open(journal, FMemory, false, true, false);
-          const int64_t n = again.ReadAt(static_cast<int64_t>(kJournalHeaderSize), idBytes, 8, true);
+          const int64_t n =
+              again.ReadAt(static_cast<int64_t>(kJournalHeaderSize + bodySize - prefix), idBytes, 8, true);
           again.Close();
           if (n == 8 && GetU64(idBytes) == id) return;  // still pending there
         }

@@ -19,19 +19,29 @@
 // while it can still be dropped whole (the journal's mark is cleared in place and the files are
 // cut back), so a post reported as failed never appears later.
 //
+// A unit is one unit whatever its size: what a write lock gathers is held in memory up to a
+// threshold (KURA_JOURNAL_SPILL_BYTES in the environment sets it, for tests), beyond which the
+// entries go on to the journal's body as they come; the header that makes them count is
+// written only at the commit.
+//
 // Journal layout (little-endian):
-//   0   4  mark "KPJ1" while a unit is pending, "KPJ2" while a unit of a transaction over
-//          several tables is pending; zero when there is none
+//   0   4  mark while a unit is pending: "KPJ3" (one table), "KPJ2" (one table of a
+//          transaction over several tables); "KPJ1" is the mark of units written by earlier
+//          versions (header mixed into the checksum first, no group part); zero when there is
+//          no unit
 //   4   4  number of entries
-//   8   8  length of the body (group part and entries) in bytes
+//   8   8  length of the body (entries and group part) in bytes
 //   16  4  ChangeCounter of the data file before the unit
-//   20  4  length of the group part (0 for "KPJ1")
-//   24  8  checksum of bytes 4 to 23 and of the body
-//   32     group part ("KPJ2" only): 8-byte transaction id, the sizes of the data, index and
-//          blob file before the unit (8 bytes each), then the name of its commit record
+//   20  4  length of the group part (0 but for "KPJ2")
+//   24  8  checksum of the body and then of bytes 4 to 23
+//   32     entries: file (0 data, 1 index, 2 blob), operation (0 write, 1 cut the file),
+//          replaced (1: a later entry of the unit covers it; not applied), a zero byte,
+//          4-byte length, 8-byte offset, then the bytes written
+//          group part ("KPJ2" only), last: 8-byte transaction id, the sizes of the data, index
+//          and blob file before the unit (8 bytes each), then the name of its commit record
 //          (without directory and extension)
-//          entries: file (0 data, 1 index, 2 blob), operation (0 write, 1 cut the file), 2 zero
-//          bytes, 4-byte length, 8-byte offset, then the bytes written
+// The entries reach the files in their order, except that the data file's last header write
+// goes first when the unit cuts no file.
 // A unit is only completed when the data file still holds the ChangeCounter it had before the
 // unit or the one the unit writes; any other journal is stale and is cleared unused.
 //
@@ -153,8 +163,16 @@ class TPostJournal : public TFileWriteInterceptor {
     bool Cut = false;
     bool Dead = false;  // replaced by a later write of the same place
     int64_t Offset = 0;
-    std::vector<uint8_t> Bytes;
+    uint32_t Length = 0;
+    std::vector<uint8_t> Bytes;  // empty once spilled
+    int64_t Spilled = -1;        // where its entry header lies in the journal, once spilled
   };
+  static size_t SpillThreshold();
+  // Moves the bytes held in memory to the journal's body.
+  void Spill();
+  static void PutEntryHeader(uint8_t *out, const TEntry &e);
+  void EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64_t count);
+  static std::vector<size_t> ApplyOrder(const std::vector<TEntry> &entries);
   int KindOf(const TFileHandler &file) const;
   bool OpenJournal(bool create);
   void Install(bool on);
@@ -197,6 +215,8 @@ class TPostJournal : public TFileWriteInterceptor {
   int FUnitWrites = 0;
   int32_t FUnitEndCounter = 0;
   TSizes FUnitSizes;
+  bool FUnitLarge = false;
+  int64_t FSpilledEnd = 0;  // end of the spilled entries in the journal (0: none)
 };
 
 }  // namespace kura

@@ -528,7 +528,8 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   try {
     // The body first (what was spilled is there already), then the header with its mark.
-    if (tailSize > 0) FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
+    if (spilledEnd > 0 && tailSize > 0)
+      FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
     TStreamChecksum sum;
     if (spilledEnd > 0) {
       std::vector<uint8_t> chunk(1u << 20);
@@ -549,7 +550,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     // A flush asked for puts the body on disk before the header that makes it count.
     if (FUnitFlushes && spilledEnd > 0) FJournalFile->FlushOS();
     if (hooks.TearJournal && hooks.Stop) {
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize / 2));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : FImage.size()) / 2));
       hooks.Stop();
     }
     CountWrite(FUnitWrites);

@@ -296,12 +296,22 @@ void TDataTable::Empty() {
 void TDataTable::FlushBuffers(bool flushOS) {
   if (!FFilesOpen || FReadOnly || FInTransaction) return;
   bool flush = flushOS || Settings().ForceBufferFlush;
+  // A table opened alone writes what its caches hold (at a flush, at the close) as one unit
+  // too; between two flushes it gathers only while an index or structure change runs.
+  const bool alone = FJournal && FExclusive && !FJournal->Capturing();
+  if (alone) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
   const bool journaled = FJournal && FJournal->Capturing();
-  FDataFile.WriteChanges(false, flush);
-  if (FIndexFile) FIndexFile->WriteChanges(false, flush);
-  if (FBlobFile) FBlobFile->WriteChanges(false, flush);
-  // Under a shared table's write lock the writes above were gathered: now they go to disk.
-  if (journaled) CommitPost();
+  try {
+    FDataFile.WriteChanges(false, flush);
+    if (FIndexFile) FIndexFile->WriteChanges(false, flush);
+    if (FBlobFile) FBlobFile->WriteChanges(false, flush);
+    // Under a shared table's write lock the writes above were gathered: now they go to disk.
+    if (journaled) CommitPost();
+  } catch (...) {
+    if (alone) FJournal->EndCapture();
+    throw;
+  }
+  if (alone) FJournal->EndCapture();
   FDataFile.TrimCache();
 }
 

@@ -15,6 +15,7 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/TableFileMoves.h"
+#include "engine/table/TableFileSwapPlan.h"
 #include "engine/file/FileHandler.h"
 #include "engine/table/PostJournal.h"
 #include "engine/util/Bytes.h"

@@ -12,6 +12,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "engine/table/TableFileMoves.h"
+#include "engine/table/TableFileSwapPlan.h"
 
 namespace kura {
 
@@ -156,8 +157,9 @@ void TDataTable::OpenFiles() {
 }
 
 void TDataTable::ReleaseAllLocks() {
-  // A change gathered under a write lock that is given up without being posted is dropped.
-  if (FJournal) FJournal->EndCapture();
+  // A change gathered under a write lock that is given up without being posted is dropped
+  // (a table opened alone keeps what it gathered for its flush at the close).
+  if (FJournal && !FExclusive) FJournal->EndCapture();
   if (FTransactionLocked) {
     FDataFile.ReleaseWriteSemaphore();
     FTransactionLocked = false;

@@ -143,6 +143,12 @@ std::vector<TScenario> Scenarios() {
   for (int i = 1; i <= 300; ++i)
     filled += "INSERT INTO t VALUES (" + std::to_string(i) + ", " + std::to_string(i * 7 % 50) + ", 'n" +
               std::to_string(i % 13) + "');\n";
+  // Enough rows for the index pages to leave the cache while an index is built.
+  std::string large = table + "START TRANSACTION;\n";
+  for (int i = 1; i <= 3000; ++i)
+    large += "INSERT INTO t VALUES (" + std::to_string(i) + ", " + std::to_string(i * 7 % 500) + ", 'n" +
+             std::to_string(i % 113) + "');\n";
+  large += "COMMIT;\n";
   const std::string pair = "CREATE TABLE a (id INTEGER, v INTEGER, PRIMARY KEY (id));\nCREATE INDEX av ON a (v);\n"
                            "CREATE TABLE b (id INTEGER, v INTEGER, PRIMARY KEY (id));\nCREATE INDEX bv ON b (v);\n" +
                            Rows("a", 1, 40) + Rows("b", 1, 40);
@@ -163,6 +169,7 @@ std::vector<TScenario> Scenarios() {
       {"Transaction", {"a", "b"}, pair, transfers},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bvn ON t (v, name);\n"},
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},
+      {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n"},
       {"AlterAddColumn", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER;\n"},
       {"AlterDropPrimaryKey", {"t"}, filled, "ALTER TABLE t DROP PRIMARY KEY;\n"},
       {"AlterDescription", {"t"}, filled, "ALTER TABLE t REDEFINE name DESCRIPTION 'who';\n", false},

@@ -80,11 +80,11 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
 
   auto restore = [&]() {
     // Whatever the rebuild wrote (even pages a full cache had to write) is replaced by the copy;
-    // what it gathered for the table's next unit is dropped.
-    if (table.Journal()) table.Journal()->Discard();
+    // what it gathered for the table's next unit is dropped (the files never saw it).
     FIndex->DropCache();
     FIndex->CopyFrom(copyName, memory);
     FIndex->TruncateAt(copiedSize);
+    if (table.Journal()) table.Journal()->Discard();
     FIndex->RereadHeader();
     table.DataFile().DropCache();
     table.DataFile().RereadHeader();

@@ -320,8 +320,9 @@ void TDataTable::FlushBuffers(bool flushOS) {
 void TDataTable::CommitPost() {
   bool written = false;
   try {
-    // Every unit carries the data file's header with a new ChangeCounter (see CheckForChanges).
-    if (FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
+    // Every unit of a shared table carries the data file's header with a new ChangeCounter
+    // (see CheckForChanges); a table opened alone writes its header as it always did.
+    if (!FExclusive && FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
     written = FJournal->WriteUnit(nullptr);
   } catch (...) {
     // Nothing reached the files: the change is dropped and the caches start again from them.

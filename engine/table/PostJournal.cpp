@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "engine/util/Bytes.h"
 
@@ -203,6 +204,7 @@ void TPostJournal::EndCapture() {
 void TPostJournal::Discard() {
   FPending.clear();
   FLatest.clear();
+  FByKind = {};
   FPendingBytes = 0;
   FFlushes = 0;
   FSpilledEnd = 0;
@@ -237,6 +239,14 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
       TEntry &earlier = FPending[it->second];
       if (!earlier.Dead && !earlier.Cut && earlier.Length <= static_cast<uint32_t>(count)) {
         earlier.Dead = true;
+        TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+        auto [from, to] = index.Live.equal_range(earlier.Offset);
+        for (auto at = from; at != to; ++at)
+          if (at->second == it->second) {
+            index.Live.erase(at);
+            break;
+          }
+        --index.LiveCount;
         if (earlier.Spilled >= 0) {
           // Already in the journal: marked there as replaced.
           static const uint8_t kReplaced = 1;
@@ -250,6 +260,19 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
     }
   }
   FPendingBytes += entry.Bytes.size();
+  TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  ++index.LiveCount;
+  if (entry.Cut) {
+    index.HasCut = true;
+    index.LastCut = offset;
+    index.MaxEndSinceCut = 0;
+  } else {
+    const int64_t end = offset + static_cast<int64_t>(entry.Length);
+    index.Live.emplace(offset, FPending.size());
+    index.MaxLength = std::max<int64_t>(index.MaxLength, entry.Length);
+    index.MaxEnd = std::max(index.MaxEnd, end);
+    index.MaxEndSinceCut = std::max(index.MaxEndSinceCut, end);
+  }
   FPending.push_back(std::move(entry));
   // One unit whatever its size: beyond the threshold its bytes go to the journal's body, where
   // the commit will find them, instead of memory.
@@ -307,12 +330,28 @@ void TPostJournal::EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64
 int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return got;
-  bool any = false;
-  for (const TEntry &e : FPending) any = any || (e.File == kind && !e.Dead);
-  if (!any) return got;
+  const TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  if (index.LiveCount == 0) return got;
   if (got < count) std::memset(buffer + got, 0, static_cast<size_t>(count - got));
   const int64_t end = offset + count;
   int64_t validEnd = offset + got;
+  if (!index.HasCut) {
+    // Only the entries that overlap the range, in the order they were made; the file reaches
+    // as far as the furthest of all.
+    std::vector<size_t> overlapping;
+    for (auto at = index.Live.lower_bound(offset - index.MaxLength + 1); at != index.Live.end() && at->first < end; ++at) {
+      const TEntry &e = FPending[at->second];
+      if (e.Offset + static_cast<int64_t>(e.Length) > offset) overlapping.push_back(at->second);
+    }
+    std::sort(overlapping.begin(), overlapping.end());
+    for (size_t i : overlapping) {
+      const TEntry &e = FPending[i];
+      const int64_t from = std::max(e.Offset, offset), to = std::min(e.Offset + static_cast<int64_t>(e.Length), end);
+      EntryBytes(e, from - e.Offset, buffer + (from - offset), to - from);
+    }
+    validEnd = std::max(validEnd, index.MaxEnd);
+    return std::clamp<int64_t>(validEnd - offset, 0, count);
+  }
   for (const TEntry &e : FPending) {
     if (e.File != kind || e.Dead) continue;
     if (e.Cut) {
@@ -334,11 +373,9 @@ int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *b
 int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return size;
-  for (const TEntry &e : FPending) {
-    if (e.File != kind || e.Dead) continue;
-    size = e.Cut ? e.Offset : std::max(size, e.Offset + static_cast<int64_t>(e.Length));
-  }
-  return size;
+  const TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  if (index.LiveCount == 0) return size;
+  return index.HasCut ? std::max(index.LastCut, index.MaxEndSinceCut) : std::max(size, index.MaxEnd);
 }
 
 bool TPostJournal::WritesDataHeader() const {
@@ -474,6 +511,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   FUnit = std::move(FPending);
   FPending.clear();
   FLatest.clear();
+  FByKind = {};
   const int64_t spilledEnd = FSpilledEnd;
   FSpilledEnd = 0;
   FUnitFlushes = FFlushes;

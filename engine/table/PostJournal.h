@@ -60,6 +60,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -204,6 +205,17 @@ class TPostJournal : public TFileWriteInterceptor {
   bool FCapturing = false;
   std::vector<TEntry> FPending;
   std::unordered_map<uint64_t, size_t> FLatest;  // (file, offset) -> its latest entry
+  // Per file kind, what reads and sizes need of the taken entries without walking them all.
+  struct TKindIndex {
+    std::multimap<int64_t, size_t> Live;  // offset -> entry, writes not replaced
+    size_t LiveCount = 0;                 // writes and cuts not replaced
+    int64_t MaxLength = 0;
+    int64_t MaxEnd = 0;  // furthest end of any write
+    bool HasCut = false;
+    int64_t LastCut = 0;
+    int64_t MaxEndSinceCut = 0;
+  };
+  std::array<TKindIndex, 3> FByKind;
   size_t FPendingBytes = 0;
   unsigned FFlushes = 0;  // bit per file kind whose operating-system buffers are to be flushed
   int32_t FStartCounter = 0;

@@ -14,6 +14,8 @@
 //   KURA_FAULT_AT     the 1-based point
 //   KURA_FAULT_OUT    count mode: file that receives the number of points
 //   KURA_FAULT_EXIT   exit status of a stopped process (default 86)
+//   KURA_FAULT_DENY_CREATE  a file name ending (".JNL"): making a new file whose name ends so
+//                     fails with EACCES, as in a directory that takes no new files
 // A process that reaches no fault runs normally.
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -24,6 +26,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -40,6 +43,7 @@ static char g_dir[PATH_MAX];
 static size_t g_dirLength = 0;
 static char g_out[PATH_MAX];
 static int g_ready = 0;
+static char g_denyCreate[64];
 
 static void Setup(void) {
   if (g_ready) return;
@@ -59,6 +63,8 @@ static void Setup(void) {
   g_at = at ? atol(at) : 0;
   const char *code = getenv("KURA_FAULT_EXIT");
   if (code) g_exit = atoi(code);
+  const char *deny = getenv("KURA_FAULT_DENY_CREATE");
+  if (deny) snprintf(g_denyCreate, sizeof g_denyCreate, "%s", deny);
   const char *out = getenv("KURA_FAULT_OUT");
   if (out) snprintf(g_out, sizeof g_out, "%s", out);
 }
@@ -265,14 +271,22 @@ int unlinkat(int dir, const char *path, int flags) {
   return real_unlinkat(dir, path, flags);
 }
 
-// An open that makes a new file or cuts one is a point too.
-static void OpenPoint(const char *path, int flags) {
-  if (!(flags & (O_CREAT | O_TRUNC)) || !Watched(path)) return;
+// An open that makes a new file or cuts one is a point too. Returns 0 when the open is refused.
+static int OpenPoint(const char *path, int flags) {
+  if (!(flags & (O_CREAT | O_TRUNC)) || !Watched(path)) return 1;
   struct stat info;
   const int exists = stat(path, &info) == 0;
-  if (exists && !(flags & O_TRUNC)) return;
+  if (!exists && g_denyCreate[0]) {
+    const size_t length = strlen(path), ending = strlen(g_denyCreate);
+    if (length >= ending && strcasecmp(path + length - ending, g_denyCreate) == 0) {
+      errno = EACCES;
+      return 0;
+    }
+  }
+  if (exists && !(flags & O_TRUNC)) return 1;
   int what = Point();
   if (what == TearIt) _exit(g_exit);
+  return 1;
 }
 
 int open(const char *path, int flags, ...) {
@@ -284,7 +298,7 @@ int open(const char *path, int flags, ...) {
     mode = (mode_t)va_arg(args, int);
     va_end(args);
   }
-  OpenPoint(path, flags);
+  if (!OpenPoint(path, flags)) return -1;
   return real_open(path, flags, mode);
 }
 int open64(const char *path, int flags, ...) {
@@ -307,6 +321,6 @@ int openat(int dir, const char *path, int flags, ...) {
     mode = (mode_t)va_arg(args, int);
     va_end(args);
   }
-  if (dir == AT_FDCWD || (path && path[0] == '/')) OpenPoint(path, flags);
+  if ((dir == AT_FDCWD || (path && path[0] == '/')) && !OpenPoint(path, flags)) return -1;
   return real_openat(dir, path, flags, mode);
 }

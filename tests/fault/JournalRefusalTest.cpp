@@ -41,6 +41,18 @@ TEST(JournalRefusal, AJournalThatCannotBeWrittenRefusesTheChangeNamingTheTable) 
   EXPECT_EQ(read.Out, "COUNT(*)\n1\n");
 }
 
+TEST(JournalRefusal, WhereNoJournalCanBeMadeTheChangeIsRefused) {
+  const fs::path dir = FreshDirectory("no-journal");
+  ASSERT_EQ(RunSql(dir, "CREATE TABLE t (id INTEGER, v INTEGER, PRIMARY KEY (id));\n").Status, 0);
+  if (fs::exists(dir / "t.JNL")) fs::remove(dir / "t.JNL");
+  const std::string deny = "KURA_FAULT_DENY_CREATE=.JNL " + FaultEnv(dir, "count", 0);
+  const TRun insert = RunSql(dir, "INSERT INTO t VALUES (1, 1);\n", deny);
+  EXPECT_EQ(insert.Status, 1);
+  EXPECT_NE(insert.Err.find("table 't'"), std::string::npos) << insert.Err;
+  const TRun read = RunSql(dir, "SELECT COUNT(*) FROM t;\n");
+  EXPECT_EQ(read.Out, "COUNT(*)\n0\n") << read.Err;
+}
+
 TEST(JournalRefusal, ADeadWritersChangeOnFilesThatCannotBeWrittenIsNotRead) {
   const fs::path dir = FreshDirectory("readonly-pending");
   ASSERT_EQ(RunSql(dir, kTable).Status, 0);

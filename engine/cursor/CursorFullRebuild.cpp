@@ -15,6 +15,7 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/TableFileMoves.h"
+#include "engine/table/TableFileSwapPlan.h"
 #include "engine/file/FileHandler.h"
 #include "engine/table/PostJournal.h"
 #include "engine/util/Bytes.h"
@@ -231,9 +232,18 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
   const std::string path = FDirectory->Path();
   TTableFileSet freshSet{buildDirectory->Path(), freshName, memory, false};
   TTableFileSet staged = freshSet;  // where the new table's files are
+  // The new table's journal (all it wrote is on its files) stays behind.
+  try {
+    const std::string freshJournal = TableFileName(buildDirectory->Path(), freshName, kJournalExtension);
+    if (TFileHandler::Exists(freshJournal, memory)) TFileHandler::DeleteFile(freshJournal, memory, tableName);
+  } catch (...) {
+  }
+  TFileSwapPlan plan(path, tableName, memory);
+  bool decided = false;
   try {
     if (!SameFileName(buildDirectory->Path(), path)) {
       const TTableFileSet beside{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, false};
+      if (!memory) plan.WriteStaging(beside.Files(), tableName);
       TFileMoves staging;
       staging.MoveSet(freshSet, beside, tableName);
       staging.Commit();
@@ -249,28 +259,46 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
     // Older backups are set aside before the table's files become the backups, and removed
     // once everything is in place.
     const TTableFileSet olderBackups{path, WithoutExtension(FDirectory->UniqueTableName(memory)), memory, true};
-    TFileMoves moves;
-    if (keepBackups) moves.MoveSet(replaced, olderBackups, tableName);
-    moves.MoveSet(current, replaced, tableName);
-    moves.MoveSet(staged, current, tableName);
-    moves.Commit();
-    try {
-      DeleteFileSet(keepBackups ? olderBackups : replaced, tableName);
-    } catch (...) {
-      // Copies of an older structure left behind do no harm to the table.
-    }
-    // The old files' post journal: nothing was pending (the table is open alone), and it
-    // describes files that are now backups.
-    try {
-      const std::string journal = TableFileName(path, tableName, kJournalExtension);
-      if (TFileHandler::Exists(journal, memory)) TFileHandler::DeleteFile(journal, memory, tableName);
-    } catch (...) {
-      // A journal that does not match the new data file is cleared unused at the next open.
+    const TTableFileSet &discarded = keepBackups ? olderBackups : replaced;
+    if (memory) {
+      TFileMoves moves;
+      moves.MoveSet(current, replaced, tableName);
+      moves.MoveSet(staged, current, tableName);
+      moves.Commit();
+      try {
+        DeleteFileSet(discarded, tableName);
+      } catch (...) {
+      }
+    } else {
+      // On disk the swap is planned first, so that a process dying half-way leaves a plan the
+      // next open of the table finishes.
+      const std::vector<std::string> cur = current.Files(), rep = replaced.Files(), old = olderBackups.Files(),
+                                     stg = staged.Files(), gone = discarded.Files();
+      for (size_t i = 0; i < cur.size(); ++i)
+        if (keepBackups && TFileHandler::Exists(rep[i], memory)) plan.AddMove(rep[i], old[i]);
+      for (size_t i = 0; i < cur.size(); ++i)
+        if (TFileHandler::Exists(cur[i], memory)) plan.AddMove(cur[i], rep[i]);
+      for (size_t i = 0; i < cur.size(); ++i)
+        if (TFileHandler::Exists(stg[i], memory)) plan.AddMove(stg[i], cur[i]);
+      for (const std::string &file : gone) plan.AddDelete(file);
+      // The old files' post journal: nothing was pending (the table is open alone), and it
+      // describes files that are now backups.
+      plan.AddDelete(TableFileName(path, tableName, kJournalExtension));
+      decided = true;
+      plan.Carry(tableName);
     }
   } catch (...) {
-    try {
-      DeleteFileSet(staged, tableName);
-    } catch (...) {
+    if (decided) {
+      try {
+        TFileSwapPlan::CompleteInterrupted(path, tableName, memory);
+      } catch (...) {
+      }
+    } else {
+      try {
+        DeleteFileSet(staged, tableName);
+        TFileSwapPlan::CompleteInterrupted(path, tableName, memory);
+      } catch (...) {
+      }
     }
     try {
       OpenCursor();

@@ -79,10 +79,12 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
   const int64_t copiedSize = FIndex->Size();
 
   auto restore = [&]() {
-    // Whatever the rebuild wrote (even pages a full cache had to write) is replaced by the copy.
+    // Whatever the rebuild wrote (even pages a full cache had to write) is replaced by the copy;
+    // what it gathered for the table's next unit is dropped (the files never saw it).
     FIndex->DropCache();
     FIndex->CopyFrom(copyName, memory);
     FIndex->TruncateAt(copiedSize);
+    if (table.Journal()) table.Journal()->Discard();
     FIndex->RereadHeader();
     table.DataFile().DropCache();
     table.DataFile().RereadHeader();

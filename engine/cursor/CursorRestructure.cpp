@@ -228,6 +228,8 @@ bool TDataCursor::RestructureTable(const TRestructureDefinition &def) {
 
   TLossReporter losses(DataLossCallback);
   if (full) return CopyIntoNewTable(def, losses);
+  // Changes in place reach the files as one unit when the table is closed.
+  FTable->GatherExclusiveChanges();
   if (indexes) {
     const bool done = RebuildChangedIndexes(def, fields, wanted, losses);
     ResetAfterRestructure();

@@ -55,6 +55,7 @@ void TDataCursor::EmptyTable() {
 int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition, bool refuseDuplicates) {
   CheckWritable();
   if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  FTable->GatherExclusiveChanges();
   ErrorTexts texts;
   texts.Table = FTable->Name();
   texts.Database = FDirectory->DatabaseName();
@@ -130,6 +131,7 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition, bool refu
 void TDataCursor::DeleteIndex(const std::string &name) {
   CheckWritable();
   if (!FOptions.Exclusive || !FTable->Exclusive()) Raise(KURA_NEEDEXCLACCESS);
+  FTable->GatherExclusiveChanges();
   const int indexNo = FindIndexByName(FIndex->Header(), name);
   if (indexNo < 0 || indexNo > kMaxSecondaryIndexes || !FIndex->Header().IndexInUse(indexNo))
     Raise(KURA_INVALIDINDEXNAME, {}, name);

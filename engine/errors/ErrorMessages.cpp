@@ -1,4 +1,5 @@
 // The message of every engine error code and the values that fill its placeholders.
+#include <cerrno>
 #include <array>
 #include <string>
 
@@ -130,6 +131,8 @@ std::string EngineErrorMessage(const ErrorContextData &context) {
       result += *p;
     }
   }
+  // A write refused for want of space says so: nothing else is wrong with the table.
+  if (context.ErrorCode == KURA_WRITEERR && context.OSError == ENOSPC) result += " - the disk is full";
   return result;
 }
 

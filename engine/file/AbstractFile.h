@@ -48,6 +48,12 @@ class TAbstractFile {
   virtual int64_t Read(int32_t handle, void *buffer, int64_t count) = 0;
   virtual int64_t Write(int32_t handle, const void *buffer, int64_t count) = 0;
   virtual int Flush() { return 0; }
+  // Makes sure the file can grow to size bytes without running out of space (the file becomes
+  // at least that long, the new bytes zero); 0 or a negative code.
+  virtual int Reserve(int64_t size) {
+    (void)size;
+    return 0;
+  }
   // New position, or a negative code.
   virtual int64_t Seek(int32_t handle, int origin, int64_t distance);
   // Byte-range locks; the answer is success or failure, never an error.

@@ -179,6 +179,11 @@ void TFileHandler::WriteAt(int64_t offset, const void *buffer, int64_t count) {
   Write(buffer, count);
 }
 
+void TFileHandler::Reserve(int64_t size) {
+  RequireOpen();
+  if (FFile->Reserve(size) < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
+}
+
 void TFileHandler::TruncateAt(int64_t offset) { WriteAt(offset, nullptr, 0); }
 
 void TFileHandler::CopyTo(const std::string &target, bool targetMemory, const TProgress &progress, int step) {

@@ -71,6 +71,9 @@ class TFileHandler {
   // Positioned transfers: enter the file's lock, seek, transfer, leave.
   int64_t ReadAt(int64_t offset, void *buffer, int64_t count, bool allowShort = false);
   void WriteAt(int64_t offset, const void *buffer, int64_t count);
+  // Makes the file at least size bytes long with its space allocated (never taken over by an
+  // interceptor); a full disk raises KURA_WRITEERR.
+  void Reserve(int64_t size);
   // Cuts the file at the offset (a write of 0 bytes there).
   void TruncateAt(int64_t offset);
   // Positioned writes, cuts and flushes go to the interceptor while one is installed (null

@@ -177,6 +177,20 @@ int64_t TPhysicalFile::Read(int32_t handle, void *buffer, int64_t count) {
   return done;
 }
 
+int TPhysicalFile::Reserve(int64_t size) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0) return -static_cast<int>(KURA_OSEBADF);
+  struct stat info;
+  if (::fstat(FDescriptor, &info) != 0) return FailWith(errno);
+  if (info.st_size >= size) return 0;
+  // Allocated now, so that the writes into it cannot fail for want of space later.
+  const int error = ::posix_fallocate(FDescriptor, info.st_size, static_cast<off_t>(size - info.st_size));
+  if (error == 0) return 0;
+  if (error != EOPNOTSUPP && error != EINVAL) return FailWith(error);
+  if (::ftruncate(FDescriptor, static_cast<off_t>(size)) != 0) return FailWith(errno);
+  return 0;
+}
+
 int64_t TPhysicalFile::Write(int32_t handle, const void *buffer, int64_t count) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   int index = FindHandle(handle);

@@ -4,7 +4,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <random>
 
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileHandler.h"
@@ -145,8 +151,104 @@ void TDataDirectory::StartTransaction() {
   FInTransaction = true;
 }
 
+namespace {
+
+// Names the commit record after the tables of the transaction: a later transaction over the
+// same tables (which holds all their locks, so every earlier one is settled) may reuse it,
+// one over other tables never does.
+std::string GroupRecordName(const std::vector<TDataTable *> &tables) {
+  uint32_t hash = 2166136261u;
+  for (const TDataTable *t : tables) {
+    for (char c : t->Name()) hash = (hash ^ static_cast<uint8_t>(std::tolower(static_cast<unsigned char>(c)))) * 16777619u;
+    hash = (hash ^ 0x2Fu) * 16777619u;
+  }
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "-%08x", hash);
+  return tables.front()->Name() + suffix;
+}
+
+}  // namespace
+
+void TDataDirectory::CommitGroup(const std::vector<TDataTable *> &tables, bool flushOS) {
+  std::vector<TDataTable *> prepared;
+  try {
+    for (TDataTable *t : tables) {
+      t->PrepareCommit(flushOS);
+      prepared.push_back(t);
+    }
+  } catch (...) {
+    for (TDataTable *t : prepared) t->AbandonCommit();
+    throw;
+  }
+  auto finishAll = [&] {
+    std::exception_ptr failure;
+    for (TDataTable *t : prepared) {
+      try {
+        t->FinishCommit();
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+    }
+    return failure;
+  };
+  TGroupTag tag;
+  std::random_device random;
+  tag.Id = (static_cast<uint64_t>(random()) << 32 | random()) ^
+           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  tag.RecordName = GroupRecordName(tables);
+  const std::string recordFile = TPostJournal::GroupRecordFile(FPath, tag.RecordName);
+  std::vector<TDataTable *> written;
+  TGroupRecord record;
+  record.Id = tag.Id;
+  try {
+    for (TDataTable *t : prepared)
+      if (t->WriteCommitUnit(tag)) {
+        written.push_back(t);
+        record.Tables.push_back(t->Name());
+      }
+    // The commit point: with the record every table's unit counts, without it none.
+    if (!written.empty()) {
+      ErrorTexts texts;
+      texts.Table = written.front()->Name();
+      texts.Database = FDatabaseName;
+      WriteGroupRecord(recordFile, FMemory, record, flushOS || FSession->Settings.ForceBufferFlush, texts);
+    }
+  } catch (...) {
+    for (TDataTable *t : prepared) t->CancelCommitUnit();
+    finishAll();
+    throw;
+  }
+  std::exception_ptr failure;
+  for (TDataTable *t : written) {
+    try {
+      t->ApplyCommitUnit();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  // A table whose unit could not be applied is completed from its journal by the next lock;
+  // the record stays for it.
+  if (!failure && !written.empty()) {
+    try {
+      TFileHandler::DeleteFile(recordFile, FMemory, written.front()->Name());
+    } catch (...) {
+    }
+  }
+  std::exception_ptr finished = finishAll();
+  if (failure) std::rethrow_exception(failure);
+  if (finished) std::rethrow_exception(finished);
+}
+
 void TDataDirectory::CommitTransaction(bool flushOS) {
   if (!FInTransaction) return;
+  // Tables with a journal commit together, as one unit; the others (in memory, opened alone)
+  // as before.
+  std::vector<TDataTable *> journaled;
+  for (auto &table : FTables)
+    if (table->InTransaction() && table->Journal()) journaled.push_back(table.get());
+  std::sort(journaled.begin(), journaled.end(),
+            [](const TDataTable *a, const TDataTable *b) { return a->Name() < b->Name(); });
+  if (journaled.size() > 1) CommitGroup(journaled, flushOS);
   for (auto &table : FTables) table->CommitTransaction(flushOS);
   FInTransaction = false;
   // Tables kept only for the transaction are closed now.

@@ -37,6 +37,8 @@ class TDataDirectory {
 
   void StartTransaction();
   void CommitTransaction(bool flushOS);
+  // The tables of a transaction that have a post journal, committed as one unit.
+  void CommitGroup(const std::vector<TDataTable *> &tables, bool flushOS);
   void RollbackTransaction();
   bool InTransaction() const { return FInTransaction; }
 

@@ -11,6 +11,8 @@
 #include "engine/file/LockRanges.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "engine/table/TableFileMoves.h"
+#include "engine/table/TableFileSwapPlan.h"
 
 namespace kura {
 
@@ -100,7 +102,13 @@ void TDataTable::OpenFiles() {
   FReadOnly = FReadOnlyForced = false;
   FWritten = false;
   try {
-    FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested, FTemporary);
+    // A swap of the table's files that a dying process left half done is finished first.
+    if (!FInMemory && !FTemporary) TFileSwapPlan::CompleteInterrupted(FDirectory->Path(), FName, FInMemory);
+    // Tables on disk are opened for writing even when only read: a reader that finds a dead
+    // writer's change pending completes it before reading (the table itself still refuses
+    // every change).
+    const bool journaled = !FInMemory && !FTemporary;
+    FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested && !journaled, FTemporary);
     TSideFileFactories &factories = SideFileFactories();
     if (factories.OpenIndex) {
       bool rebuilt = false;
@@ -110,13 +118,14 @@ void TDataTable::OpenFiles() {
     if (FDataFile.BlobFieldCount() > 0 && factories.OpenBlob) FBlobFile = factories.OpenBlob(*this, BlobFileName());
     FReadOnlyForced = FDataFile.IsReadOnlyByAttribute() || (FIndexFile && FIndexFile->ReadOnlyByAttribute()) ||
                       (FBlobFile && FBlobFile->ReadOnlyByAttribute());
-    FReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
-                (FBlobFile && FBlobFile->ReadOnly());
-    if (!FInMemory && !FTemporary) {
+    const bool filesReadOnly = FReadOnlyForced || FDataFile.IsReadOnly() || (FIndexFile && FIndexFile->ReadOnly()) ||
+                               (FBlobFile && FBlobFile->ReadOnly());
+    FReadOnly = filesReadOnly || FReadOnlyRequested;
+    if (journaled) {
       ErrorTexts texts;
       texts.Table = FName;
       texts.Database = FDirectory->DatabaseName();
-      FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, FReadOnly, texts);
+      FJournal = std::make_unique<TPostJournal>(JournalFileName(), FInMemory, filesReadOnly, texts);
       FJournal->SetFiles(&FDataFile, FIndexFile ? &FIndexFile->LockFile() : nullptr,
                          FBlobFile ? &FBlobFile->LockFile() : nullptr);
       FJournalCheckDue = true;
@@ -128,6 +137,7 @@ void TDataTable::OpenFiles() {
       ReadLock();
       try {
         FDataFile.Validate();
+        if (FJournal && !FReadOnly) FJournal->ForgetStaleGroupRecords(FName);
       } catch (...) {
         ReadUnlock();
         throw;
@@ -147,8 +157,9 @@ void TDataTable::OpenFiles() {
 }
 
 void TDataTable::ReleaseAllLocks() {
-  // A change gathered under a write lock that is given up without being posted is dropped.
-  if (FJournal) FJournal->EndCapture();
+  // A change gathered under a write lock that is given up without being posted is dropped
+  // (a table opened alone keeps what it gathered for its flush at the close).
+  if (FJournal && !FExclusive) FJournal->EndCapture();
   if (FTransactionLocked) {
     FDataFile.ReleaseWriteSemaphore();
     FTransactionLocked = false;
@@ -195,7 +206,22 @@ void TDataTable::CloseFiles() {
 void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::vector<TIndexDefinition> &indexes) {
   const TSessionSettings &settings = Settings();
   FDataFile.SetCacheLimits(settings.DataBufferSize, settings.DataBufferCount);
-  FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  const bool existed = TFileHandler::Exists(DataFileName(), FInMemory);
+  try {
+    FDataFile.CreateDataFile(DataFileName(), FInMemory, false, definition);
+  } catch (...) {
+    // A data file that could not be written whole (a full disk) is not left behind.
+    try {
+      FDataFile.CloseDataFile(true);
+    } catch (...) {
+    }
+    try {
+      if (!existed && TFileHandler::Exists(DataFileName(), FInMemory))
+        TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
+    } catch (...) {
+    }
+    throw;
+  }
   // A journal left by an earlier table of this name belongs to other files.
   try {
     if (TFileHandler::Exists(JournalFileName(), FInMemory))
@@ -222,9 +248,11 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::v
   } catch (...) {
     // A table whose companion files could not be made is not left half created.
     FDataFile.CloseDataFile(true);
-    try {
-      TFileHandler::DeleteFile(DataFileName(), FInMemory, FName);
-    } catch (...) {
+    for (const std::string &file : {DataFileName(), IndexFileName(), BlobFileName()}) {
+      try {
+        if (TFileHandler::Exists(file, FInMemory)) TFileHandler::DeleteFile(file, FInMemory, FName);
+      } catch (...) {
+      }
     }
     throw;
   }
@@ -270,37 +298,65 @@ void TDataTable::Empty() {
 void TDataTable::FlushBuffers(bool flushOS) {
   if (!FFilesOpen || FReadOnly || FInTransaction) return;
   bool flush = flushOS || Settings().ForceBufferFlush;
+  // A table opened alone writes what its caches hold (at a flush, at the close) as one unit
+  // too; between two flushes it gathers only while an index or structure change runs.
+  const bool alone = FJournal && FExclusive && !FJournal->Capturing();
+  if (alone) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
   const bool journaled = FJournal && FJournal->Capturing();
-  FDataFile.WriteChanges(false, flush);
-  if (FIndexFile) FIndexFile->WriteChanges(false, flush);
-  if (FBlobFile) FBlobFile->WriteChanges(false, flush);
-  // Under a shared table's write lock the writes above were gathered: now they go to disk.
-  if (journaled) CommitPost();
+  try {
+    FDataFile.WriteChanges(false, flush);
+    if (FIndexFile) FIndexFile->WriteChanges(false, flush);
+    if (FBlobFile) FBlobFile->WriteChanges(false, flush);
+    // Under a shared table's write lock the writes above were gathered: now they go to disk.
+    if (journaled) CommitPost();
+  } catch (...) {
+    if (alone) FJournal->EndCapture();
+    throw;
+  }
+  if (alone) FJournal->EndCapture();
   FDataFile.TrimCache();
 }
 
 void TDataTable::CommitPost() {
+  bool written = false;
   try {
-    // Every unit carries the data file's header with a new ChangeCounter (see CheckForChanges).
-    if (FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
-    FJournal->Commit();
+    // Every unit of a shared table carries the data file's header with a new ChangeCounter
+    // (see CheckForChanges); a table opened alone writes its header as it always did.
+    if (!FExclusive && FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
+    written = FJournal->WriteUnit(nullptr);
   } catch (...) {
-    // The caches believe written what may not be on disk. If the journal got there, the files
-    // are completed from it now (or by the next lock); either way the caches start again from
-    // the files.
-    FJournal->EndCapture();
-    FJournalCheckDue = true;
-    try {
-      if (FJournal->RecoverInterrupted()) FJournalCheckDue = false;
-    } catch (...) {
-    }
-    try {
-      DiscardBuffers();
-    } catch (...) {
-    }
-    if (FWriteDepth > 0 && !SkipsLocking()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+    // Nothing reached the files: the change is dropped and the caches start again from them.
+    AfterFailedPost();
     throw;
   }
+  if (!written) {
+    FJournal->Commit();
+    return;
+  }
+  try {
+    FJournal->ApplyUnit();
+  } catch (...) {
+    // The unit is journaled and its space reserved: completing it from the journal makes the
+    // change whole, and then it did succeed. Only when that fails too is it reported (and the
+    // next lock completes it).
+    bool applied = false;
+    try {
+      FJournal->EndCapture();
+      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
+    } catch (...) {
+    }
+    AfterFailedPost();
+    if (!applied) throw;
+  }
+}
+
+void TDataTable::AfterFailedPost() {
+  FJournal->EndCapture();
+  try {
+    DiscardBuffers();
+  } catch (...) {
+  }
+  if (FWriteDepth > 0 && !SkipsLocking()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
 }
 
 bool TDataTable::RecoverInterruptedPost() {
@@ -308,6 +364,68 @@ bool TDataTable::RecoverInterruptedPost() {
   DiscardBuffers();
   FJournalCheckDue = false;
   return true;
+}
+
+void TDataTable::GatherExclusiveChanges() {
+  if (!FJournal || !FExclusive || FReadOnly || FJournal->Capturing()) return;
+  // What the table's caches still hold is written first, as it always was.
+  FlushBuffers(false);
+  FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+}
+
+void TDataTable::RecoverUnderWriteLock() {
+  // Our read bytes lie inside the write ranges: given up meanwhile, taken again after.
+  const bool first = FReadBytesHeld, second = FSecondReadBytesHeld;
+  if (first) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+  if (second) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+  FReadBytesHeld = FSecondReadBytesHeld = false;
+  auto retake = [&] {
+    if (first) {
+      TakeReadBytes(FReadIndexByte, FReadBlobByte);
+      FReadBytesHeld = true;
+    }
+    if (second) {
+      TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+      FSecondReadBytesHeld = true;
+    }
+  };
+  bool index = false;
+  if (!FDataFile.TakeWriteSemaphore()) {
+    retake();
+    Raise(KURA_LOCKTIMEOUT);
+  }
+  try {
+    if (FIndexFile) {
+      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+      index = true;
+    }
+    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+  } catch (...) {
+    if (index) ReleaseWriteRange(FIndexFile->LockFile());
+    FDataFile.ReleaseWriteSemaphore();
+    retake();
+    throw;
+  }
+  std::exception_ptr failure;
+  try {
+    RecoverInterruptedPost();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (FBlobFile) ReleaseWriteRange(FBlobFile->LockFile());
+  if (FIndexFile) ReleaseWriteRange(FIndexFile->LockFile());
+  FDataFile.ReleaseWriteSemaphore();
+  retake();
+  // What this process cached was read before: it starts again from the files.
+  if (!failure) {
+    try {
+      DiscardBuffers();
+      FJournalCheckDue = false;
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataTable::DiscardBuffers() {
@@ -347,7 +465,14 @@ bool TDataTable::CheckForChanges() {
   // something changed, and once after opening.
   if (FJournal && (changed || FJournalCheckDue)) {
     FJournalCheckDue = false;
-    if (RecoverInterruptedPost()) changed = true;
+    if (FWriteDepth > 0 || FTransactionLocked || SkipsLocking()) {
+      if (RecoverInterruptedPost()) changed = true;
+    } else if (FJournal->PendingOnDisk()) {
+      // Only a dead writer leaves a unit pending where a read lock could be had; it is
+      // completed under the write lock, so no other reader reads the files meanwhile.
+      RecoverUnderWriteLock();
+      changed = true;
+    }
   }
   if (changed) ++FChangeSerial;
   return changed;
@@ -620,6 +745,19 @@ void TDataTable::StartTransaction() {
 
 void TDataTable::CommitTransaction(bool flushOS) {
   if (!FInTransaction) return;
+  PrepareCommit(flushOS);
+  try {
+    if (FJournal && FJournal->Capturing()) CommitPost();
+  } catch (...) {
+    // Nothing of the transaction reached the files (or it was completed and did not fail):
+    // the caches were dropped with it.
+    FinishCommit();
+    throw;
+  }
+  FinishCommit();
+}
+
+void TDataTable::PrepareCommit(bool flushOS) {
   WriteLock();
   try {
     FInTransaction = false;
@@ -627,12 +765,52 @@ void TDataTable::CommitTransaction(bool flushOS) {
     FDataFile.WriteChanges(true, flush);
     if (FIndexFile) FIndexFile->WriteChanges(true, flush);
     if (FBlobFile) FBlobFile->WriteChanges(true, flush);
-    if (FJournal && FJournal->Capturing()) CommitPost();
+    if (FJournal && FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
   } catch (...) {
-    FInTransaction = true;
-    WriteUnlock();
+    AbandonCommit();
     throw;
   }
+}
+
+void TDataTable::AbandonCommit() noexcept {
+  FInTransaction = true;
+  try {
+    WriteUnlock();
+  } catch (...) {
+  }
+}
+
+bool TDataTable::WriteCommitUnit(const TGroupTag &group) {
+  try {
+    return FJournal && FJournal->Capturing() && FJournal->WriteUnit(&group);
+  } catch (...) {
+    AfterFailedPost();
+    throw;
+  }
+}
+
+void TDataTable::CancelCommitUnit() noexcept {
+  if (FJournal) FJournal->CancelUnit();
+  AfterFailedPost();
+}
+
+void TDataTable::ApplyCommitUnit() {
+  try {
+    FJournal->ApplyUnit();
+  } catch (...) {
+    bool applied = false;
+    try {
+      FJournal->EndCapture();
+      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
+    } catch (...) {
+    }
+    AfterFailedPost();
+    if (!applied) throw;
+  }
+}
+
+void TDataTable::FinishCommit() {
+  FInTransaction = false;
   WriteUnlock();
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();

@@ -49,6 +49,10 @@ class TDataTable : public TDataFileOwner {
   // operating-system buffers when asked or when the session forces it. Nothing is written
   // inside a transaction.
   void FlushBuffers(bool flushOS = false);
+  // A table opened alone: from now on everything it writes is gathered and reaches the files as
+  // one unit at the next flush or at the close (index and structure changes use it, so that a
+  // crash half-way leaves the table as it was).
+  void GatherExclusiveChanges();
   // Drops every cached buffer and re-reads the headers.
   void DiscardBuffers();
   // Under a read or write lock: re-reads the headers and drops what another user changed.
@@ -74,6 +78,17 @@ class TDataTable : public TDataFileOwner {
   void StartTransaction();
   void CommitTransaction(bool flushOS);
   void RollbackTransaction();
+  // A commit over several tables (the directory's): every table is prepared (write lock
+  // taken, changes gathered), then each journals its unit naming the transaction, the
+  // transaction's commit record is written, and each applies its unit; FinishCommit ends the
+  // transaction in every case. A unit that fails before the record drops the whole
+  // transaction: CancelCommitUnit in every table.
+  void PrepareCommit(bool flushOS);
+  void AbandonCommit() noexcept;
+  bool WriteCommitUnit(const TGroupTag &group);
+  void CancelCommitUnit() noexcept;
+  void ApplyCommitUnit();
+  void FinishCommit();
 
   // Identity and state.
   const std::string &Name() const { return FName; }
@@ -141,6 +156,10 @@ class TDataTable : public TDataFileOwner {
   // Puts what the write lock gathered on disk as one unit; a failure leaves the caches as the
   // files are.
   void CommitPost();
+  // After a post that did not reach the files: the caches start again from them.
+  void AfterFailedPost();
+  // A read lock found a dead writer's unit pending: completes it under the write lock.
+  void RecoverUnderWriteLock();
 
   TDataDirectory *FDirectory;
   std::string FName;

@@ -2,7 +2,11 @@
 #include "engine/table/PostJournal.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 
 #include "engine/util/Bytes.h"
 
@@ -10,13 +14,15 @@ namespace kura {
 
 namespace {
 
+// "KPJ1": units written before the body could be spilled (header mixed first into the checksum).
 constexpr uint8_t kMark[4] = {'K', 'P', 'J', '1'};
+constexpr uint8_t kGroupMark[4] = {'K', 'P', 'J', '2'};
+constexpr uint8_t kUnitMark[4] = {'K', 'P', 'J', '3'};
+// What a unit may hold in memory before its bytes go to the journal's body.
+constexpr size_t kDefaultSpillBytes = 16u << 20;
 constexpr size_t kEntryHeaderSize = 16;
 // Offsets past every table file's limits (and the lock ranges) cannot be real.
 constexpr int64_t kLargestOffset = 4294967296LL;
-// A change that writes more than this under one write lock is put on disk in several units
-// rather than held in memory without bound (only rebuilding a large index gets near it).
-constexpr size_t kMaxPendingBytes = 64u << 20;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
 
@@ -45,6 +51,53 @@ uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
   uint64_t h = lane[0];
   for (int k = 1; k < 4; ++k) mix(h, lane[k] + static_cast<uint64_t>(k));
   return h;
+}
+
+// The checksum of "KPJ2" and "KPJ3" units: the body as it is written (in pieces, part of it
+// perhaps long before the rest), then the header's words.
+class TStreamChecksum {
+ public:
+  void Add(const uint8_t *bytes, size_t size) {
+    while (size > 0) {
+      const size_t n = std::min(size, sizeof FCarry - FCarried);
+      std::memcpy(FCarry + FCarried, bytes, n);
+      FCarried += n;
+      bytes += n;
+      size -= n;
+      FTotal += n;
+      if (FCarried == sizeof FCarry) {
+        for (int k = 0; k < 4; ++k) Mix(FLane[k], GetU64(FCarry + 8 * k));
+        FCarried = 0;
+      }
+    }
+  }
+  uint64_t Finish(const uint8_t *header) {
+    uint64_t tail = FTotal;
+    for (size_t i = 0, shift = 8; i < FCarried; ++i, shift = (shift + 8) % 64) tail ^= static_cast<uint64_t>(FCarry[i]) << shift;
+    Mix(FLane[3], tail);
+    Mix(FLane[0], GetU64(header));
+    Mix(FLane[1], GetU64(header + 8));
+    Mix(FLane[2], GetU32(header + 16));
+    uint64_t h = FLane[0];
+    for (int k = 1; k < 4; ++k) Mix(h, FLane[k] + static_cast<uint64_t>(k));
+    return h;
+  }
+
+ private:
+  static void Mix(uint64_t &h, uint64_t w) {
+    h ^= w;
+    h *= 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 31;
+  }
+  uint64_t FLane[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL, 0x082EFA98EC4E6C89ULL};
+  uint8_t FCarry[32] = {};
+  size_t FCarried = 0;
+  uint64_t FTotal = 0;
+};
+
+std::string DirectoryOf(const std::string &file) {
+  const size_t slash = file.find_last_of('/');
+  return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -101,7 +154,14 @@ void TPostJournal::Close() {
 bool TPostJournal::OpenJournal(bool create) {
   if (FJournalFile->IsOpen()) return true;
   if (TFileHandler::Exists(FFileName, FMemory)) {
-    FJournalFile->Open(FFileName, FMemory, false, FReadOnly, false);
+    try {
+      FJournalFile->Open(FFileName, FMemory, false, FReadOnly, false);
+    } catch (const EKuraEngineError &e) {
+      RaiseForTable(e);
+    }
+    // A journal that can only be read cannot take a unit: writing is refused before anything
+    // is changed.
+    if (create && !FReadOnly && FJournalFile->IsReadOnly()) RaiseEngineErrorOS(KURA_OSEACCES, 0, FTexts);
     return true;
   }
   if (!create || FReadOnly) return false;
@@ -112,14 +172,15 @@ bool TPostJournal::OpenJournal(bool create) {
     FJournalFile->Create(FFileName, FMemory, false);
     FJournalFile->Close();
     FJournalFile->Open(FFileName, FMemory, false, false, false);
-  } catch (const EKuraEngineError &) {
-    // No journal can be made beside the table (a directory that takes no new files): its
-    // changes are written straight to the files, as they were before the journal existed.
+  } catch (const EKuraEngineError &e) {
+    // Without a journal a writer that dies half-way would leave the table damaged: the change
+    // is refused instead (a directory that takes no new files, a journal that cannot be
+    // written), naming the table and the cause.
     try {
       FJournalFile->Close();
     } catch (...) {
     }
-    return false;
+    RaiseForTable(e);
   }
   return true;
 }
@@ -128,10 +189,7 @@ bool TPostJournal::OpenJournal(bool create) {
 // Taking writes
 
 void TPostJournal::BeginCapture(int32_t dataChangeCounter) {
-  FPending.clear();
-  FLatest.clear();
-  FPendingBytes = 0;
-  FFlushes = 0;
+  Discard();
   FStartCounter = dataChangeCounter;
   FCapturing = true;
   Install(true);
@@ -146,8 +204,20 @@ void TPostJournal::EndCapture() {
 void TPostJournal::Discard() {
   FPending.clear();
   FLatest.clear();
+  FByKind = {};
   FPendingBytes = 0;
   FFlushes = 0;
+  FSpilledEnd = 0;
+}
+
+size_t TPostJournal::SpillThreshold() {
+  // Settable for tests that want a large unit without writing hundreds of megabytes.
+  static const size_t threshold = [] {
+    const char *text = std::getenv("KURA_JOURNAL_SPILL_BYTES");
+    const long long value = text ? std::atoll(text) : 0;
+    return value > 0 ? static_cast<size_t>(value) : kDefaultSpillBytes;
+  }();
+  return threshold;
 }
 
 bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) {
@@ -160,35 +230,128 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   if (count > 0) {
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
     entry.Bytes.assign(bytes, bytes + count);
+    entry.Length = static_cast<uint32_t>(count);
     // A page or record written again at the same place makes its earlier image needless: the
     // later write covers all of it and comes after everything in between.
     const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
     auto [it, fresh] = FLatest.try_emplace(key, FPending.size());
     if (!fresh) {
       TEntry &earlier = FPending[it->second];
-      if (!earlier.Dead && !earlier.Cut && earlier.Bytes.size() <= static_cast<size_t>(count)) {
+      if (!earlier.Dead && !earlier.Cut && earlier.Length <= static_cast<uint32_t>(count)) {
         earlier.Dead = true;
-        FPendingBytes -= earlier.Bytes.size();
-        earlier.Bytes = std::vector<uint8_t>();
+        TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+        auto [from, to] = index.Live.equal_range(earlier.Offset);
+        for (auto at = from; at != to; ++at)
+          if (at->second == it->second) {
+            index.Live.erase(at);
+            break;
+          }
+        --index.LiveCount;
+        if (earlier.Spilled >= 0) {
+          // Already in the journal: marked there as replaced.
+          static const uint8_t kReplaced = 1;
+          FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
+        } else {
+          FPendingBytes -= earlier.Bytes.size();
+          earlier.Bytes = std::vector<uint8_t>();
+        }
       }
       it->second = FPending.size();
     }
   }
   FPendingBytes += entry.Bytes.size();
+  TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  ++index.LiveCount;
+  if (entry.Cut) {
+    index.HasCut = true;
+    index.LastCut = offset;
+    index.MaxEndSinceCut = 0;
+  } else {
+    const int64_t end = offset + static_cast<int64_t>(entry.Length);
+    index.Live.emplace(offset, FPending.size());
+    index.MaxLength = std::max<int64_t>(index.MaxLength, entry.Length);
+    index.MaxEnd = std::max(index.MaxEnd, end);
+    index.MaxEndSinceCut = std::max(index.MaxEndSinceCut, end);
+  }
   FPending.push_back(std::move(entry));
-  if (FPendingBytes > kMaxPendingBytes) Commit();
+  // One unit whatever its size: beyond the threshold its bytes go to the journal's body, where
+  // the commit will find them, instead of memory.
+  if (FPendingBytes > SpillThreshold()) Spill();
   return true;
+}
+
+void TPostJournal::Spill() {
+  OpenJournal(true);
+  if (FSpilledEnd == 0) FSpilledEnd = static_cast<int64_t>(kJournalHeaderSize);
+  std::vector<uint8_t> chunk;
+  int64_t chunkAt = FSpilledEnd;
+  auto flush = [&] {
+    if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
+    chunkAt += static_cast<int64_t>(chunk.size());
+    chunk.clear();
+  };
+  try {
+    for (TEntry &e : FPending) {
+      if (e.Spilled >= 0 || e.Dead) continue;
+      e.Spilled = chunkAt + static_cast<int64_t>(chunk.size());
+      uint8_t head[kEntryHeaderSize];
+      PutEntryHeader(head, e);
+      chunk.insert(chunk.end(), head, head + kEntryHeaderSize);
+      chunk.insert(chunk.end(), e.Bytes.begin(), e.Bytes.end());
+      e.Bytes = std::vector<uint8_t>();
+      if (chunk.size() >= (4u << 20)) flush();
+    }
+    flush();
+  } catch (const EKuraEngineError &e) {
+    RaiseForTable(e);
+  }
+  FSpilledEnd = chunkAt;
+  FPendingBytes = 0;
+}
+
+void TPostJournal::PutEntryHeader(uint8_t *out, const TEntry &e) {
+  out[0] = e.File;
+  out[1] = e.Cut ? 1 : 0;
+  out[2] = e.Dead ? 1 : 0;
+  out[3] = 0;
+  PutU32(out + 4, e.Length);
+  PutI64(out + 8, e.Offset);
+}
+
+void TPostJournal::EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64_t count) {
+  if (e.Spilled < 0) {
+    std::memcpy(out, e.Bytes.data() + from, static_cast<size_t>(count));
+    return;
+  }
+  if (FJournalFile->ReadAt(e.Spilled + static_cast<int64_t>(kEntryHeaderSize) + from, out, count, true) != count)
+    RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
 }
 
 int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return got;
-  bool any = false;
-  for (const TEntry &e : FPending) any = any || (e.File == kind && !e.Dead);
-  if (!any) return got;
+  const TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  if (index.LiveCount == 0) return got;
   if (got < count) std::memset(buffer + got, 0, static_cast<size_t>(count - got));
   const int64_t end = offset + count;
   int64_t validEnd = offset + got;
+  if (!index.HasCut) {
+    // Only the entries that overlap the range, in the order they were made; the file reaches
+    // as far as the furthest of all.
+    std::vector<size_t> overlapping;
+    for (auto at = index.Live.lower_bound(offset - index.MaxLength + 1); at != index.Live.end() && at->first < end; ++at) {
+      const TEntry &e = FPending[at->second];
+      if (e.Offset + static_cast<int64_t>(e.Length) > offset) overlapping.push_back(at->second);
+    }
+    std::sort(overlapping.begin(), overlapping.end());
+    for (size_t i : overlapping) {
+      const TEntry &e = FPending[i];
+      const int64_t from = std::max(e.Offset, offset), to = std::min(e.Offset + static_cast<int64_t>(e.Length), end);
+      EntryBytes(e, from - e.Offset, buffer + (from - offset), to - from);
+    }
+    validEnd = std::max(validEnd, index.MaxEnd);
+    return std::clamp<int64_t>(validEnd - offset, 0, count);
+  }
   for (const TEntry &e : FPending) {
     if (e.File != kind || e.Dead) continue;
     if (e.Cut) {
@@ -199,9 +362,9 @@ int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *b
       validEnd = e.Offset;
       continue;
     }
-    const int64_t eEnd = e.Offset + static_cast<int64_t>(e.Bytes.size());
+    const int64_t eEnd = e.Offset + static_cast<int64_t>(e.Length);
     const int64_t from = std::max(e.Offset, offset), to = std::min(eEnd, end);
-    if (from < to) std::memcpy(buffer + (from - offset), e.Bytes.data() + (from - e.Offset), static_cast<size_t>(to - from));
+    if (from < to) EntryBytes(e, from - e.Offset, buffer + (from - offset), to - from);
     validEnd = std::max(validEnd, eEnd);
   }
   return std::clamp<int64_t>(validEnd - offset, 0, count);
@@ -210,11 +373,9 @@ int64_t TPostJournal::OverlayRead(TFileHandler &file, int64_t offset, uint8_t *b
 int64_t TPostJournal::OverlaySize(TFileHandler &file, int64_t size) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return size;
-  for (const TEntry &e : FPending) {
-    if (e.File != kind || e.Dead) continue;
-    size = e.Cut ? e.Offset : std::max(size, e.Offset + static_cast<int64_t>(e.Bytes.size()));
-  }
-  return size;
+  const TKindIndex &index = FByKind[static_cast<size_t>(kind)];
+  if (index.LiveCount == 0) return size;
+  return index.HasCut ? std::max(index.LastCut, index.MaxEndSinceCut) : std::max(size, index.MaxEnd);
 }
 
 bool TPostJournal::WritesDataHeader() const {
@@ -239,19 +400,86 @@ void TPostJournal::CountWrite(int &writes) {
   if (hooks.StopAfterWrites >= 0 && writes > hooks.StopAfterWrites && hooks.Stop) hooks.Stop();
 }
 
-void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, int *writes) {
+void TPostJournal::RaiseForTable(const EKuraEngineError &e) const {
+  RaiseEngineErrorOS(e.ErrorCode(), e.Context().OSError, FTexts);
+}
+
+int64_t TPostJournal::DiskSize(int kind) {
+  TFileHandler *file = FFiles[static_cast<size_t>(kind)];
+  if (!file || !file->IsOpen()) return 0;
+  const bool capturing = FCapturing;
+  FCapturing = false;
+  const int64_t size = file->Size();
+  FCapturing = capturing;
+  return std::max<int64_t>(size, 0);
+}
+
+void TPostJournal::PlanSizes(const std::vector<TEntry> &entries, TSizes &sizes) {
+  for (int k = 0; k < 3; ++k) {
+    int64_t current = DiskSize(k);
+    sizes.Original[k] = current;
+    sizes.Peak[k] = current;
+    for (const TEntry &e : entries) {
+      if (e.File != k || e.Dead) continue;
+      current = e.Cut ? e.Offset : std::max(current, e.Offset + static_cast<int64_t>(e.Length));
+      sizes.Peak[k] = std::max(sizes.Peak[k], current);
+    }
+    sizes.Final[k] = current;
+  }
+}
+
+void TPostJournal::ReserveSpace(const TSizes &sizes) {
+  for (int k = 0; k < 3; ++k) {
+    TFileHandler *file = FFiles[static_cast<size_t>(k)];
+    if (file && file->IsOpen() && sizes.Peak[k] > sizes.Original[k]) file->Reserve(sizes.Peak[k]);
+  }
+}
+
+// The order a unit's entries reach the files: the data file's last header write first (once
+// any write of the unit is on the files, the data file's ChangeCounter has moved, and every
+// other user's change check, which is what makes it look at the journal, notices), then the
+// others as they were made, leaving out replaced ones. A unit that cuts a file keeps its order.
+std::vector<size_t> TPostJournal::ApplyOrder(const std::vector<TEntry> &entries) {
+  std::vector<size_t> order;
+  size_t header = entries.size();
+  bool cut = false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TEntry &e = entries[i];
+    cut = cut || e.Cut;
+    if (!e.Dead && !e.Cut && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0) header = i;
+  }
+  if (header < entries.size() && !cut) order.push_back(header);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].Dead && (cut || i != header)) order.push_back(i);
+  return order;
+}
+
+void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes) {
   // Installed interceptors must not take these writes back.
   const bool capturing = FCapturing;
   FCapturing = false;
   try {
-    for (const TEntry &e : entries) {
+    std::vector<uint8_t> bytes;
+    for (size_t i : ApplyOrder(entries)) {
+      const TEntry &e = entries[i];
       TFileHandler *file = FFiles[e.File];
       if (!file || !file->IsOpen()) continue;
       if (writes) CountWrite(*writes);
-      if (e.Cut)
+      if (e.Cut) {
         file->TruncateAt(e.Offset);
-      else
+      } else if (e.Spilled < 0) {
         file->WriteAt(e.Offset, e.Bytes.data(), static_cast<int64_t>(e.Bytes.size()));
+      } else {
+        bytes.resize(e.Length);
+        EntryBytes(e, 0, bytes.data(), e.Length);
+        file->WriteAt(e.Offset, bytes.data(), e.Length);
+      }
+    }
+    // Space reserved beyond where the unit leaves a file is given back.
+    for (int k = 0; k < 3; ++k) {
+      TFileHandler *file = FFiles[static_cast<size_t>(k)];
+      if (file && file->IsOpen() && sizes.Final[k] < sizes.Peak[k] && file->Size() > sizes.Final[k])
+        file->TruncateAt(sizes.Final[k]);
     }
   } catch (...) {
     FCapturing = capturing;
@@ -265,84 +493,180 @@ void TPostJournal::FlushFiles(unsigned flushes) {
     if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
 }
 
-void TPostJournal::Commit() {
-  std::vector<TEntry> entries;
-  entries.reserve(FPending.size());
-  for (TEntry &e : FPending)
-    if (!e.Dead) entries.push_back(std::move(e));
-  FPending.clear();
-  FLatest.clear();
-  // The data file's header goes first: once any write of the unit is on the files, the data
-  // file's ChangeCounter has moved, and every other user's change check (which is what makes
-  // it look at the journal) notices. Nothing else of the unit overlaps the header.
-  auto header = std::find_if(entries.rbegin(), entries.rend(), [](const TEntry &e) {
-    return e.File == static_cast<uint8_t>(TJournalFile::Data) && !e.Cut && e.Offset == 0;
-  });
-  const bool cut = std::any_of(entries.begin(), entries.end(), [](const TEntry &e) { return e.Cut; });
-  if (header != entries.rend() && !cut) std::rotate(entries.begin(), std::prev(header.base()), header.base());
-  const unsigned flushes = FFlushes;
-  FPendingBytes = 0;
-  FFlushes = 0;
-  if (entries.empty()) {
-    FlushFiles(flushes);
-    return;
-  }
-  size_t bodySize = 0;
-  for (const TEntry &e : entries) bodySize += kEntryHeaderSize + e.Bytes.size();
-  FImage.resize(kJournalHeaderSize + bodySize);
-  uint8_t *image = FImage.data();
-  uint8_t *out = image + kJournalHeaderSize;
-  int32_t endCounter = FStartCounter;
-  for (const TEntry &e : entries) {
-    out[0] = e.File;
-    out[1] = e.Cut ? 1 : 0;
-    out[2] = out[3] = 0;
-    PutU32(out + 4, static_cast<uint32_t>(e.Bytes.size()));
-    PutI64(out + 8, e.Offset);
-    if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
-    out += kEntryHeaderSize + e.Bytes.size();
-    if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Bytes.size() >= 4)
-      endCounter = GetI32(e.Bytes.data());
-  }
-  std::memcpy(image, kMark, 4);
-  PutU32(image + 4, static_cast<uint32_t>(entries.size()));
-  PutU64(image + 8, bodySize);
-  PutI32(image + 16, FStartCounter);
-  PutU32(image + 20, 0);
-  PutU64(image + 24, Checksum(image + 4, image + kJournalHeaderSize, bodySize));
-
-  int writes = 0;
-  if (!OpenJournal(true)) {
-    ApplyEntries(entries, nullptr);
-    FlushFiles(flushes);
-    FStartCounter = endCounter;
-    return;
-  }
-  TPostJournalTestHooks &hooks = PostJournalTestHooks();
-  if (hooks.TearJournal && hooks.Stop) {
-    FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size() / 2));
-    hooks.Stop();
-  }
-  CountWrite(writes);
-  FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
-  // A flush asked for puts the journal on disk before the files change.
-  if (flushes) FJournalFile->FlushOS();
-  ApplyEntries(entries, &writes);
-  FlushFiles(flushes);
-  CountWrite(writes);
-  if (FImage.size() > kLargeUnitBytes) {
+void TPostJournal::ClearMark(bool large) {
+  if (large) {
     // After a large unit the journal is cut instead (a journal shorter than its header holds no
     // unit): rewriting the first page of a file with megabytes still being written back costs
     // several times an ordinary write, for every post that follows.
     FJournalFile->TruncateAt(0);
-    FImage.clear();
-    FImage.shrink_to_fit();
   } else {
     static const uint8_t kCleared[4] = {0, 0, 0, 0};
     FJournalFile->WriteAt(0, kCleared, 4);
   }
-  if (flushes) FJournalFile->FlushOS();
-  FStartCounter = endCounter;
+}
+
+bool TPostJournal::WriteUnit(const TGroupTag *group) {
+  FUnit.clear();
+  FUnitWritten = false;
+  FUnit = std::move(FPending);
+  FPending.clear();
+  FLatest.clear();
+  FByKind = {};
+  const int64_t spilledEnd = FSpilledEnd;
+  FSpilledEnd = 0;
+  FUnitFlushes = FFlushes;
+  FPendingBytes = 0;
+  FFlushes = 0;
+  // Entries replaced before they were ever written anywhere are left out.
+  FUnit.erase(std::remove_if(FUnit.begin(), FUnit.end(), [](const TEntry &e) { return e.Dead && e.Spilled < 0; }),
+              FUnit.end());
+  if (FUnit.empty()) return false;
+
+  std::string groupPrefix;
+  if (group) {
+    // The files' sizes before the unit: a unit dropped for want of its commit record gives
+    // back the space reserved for it.
+    uint8_t fixed[32];
+    PutU64(fixed, group->Id);
+    for (int k = 0; k < 3; ++k) PutI64(fixed + 8 + 8 * k, DiskSize(k));
+    groupPrefix.assign(reinterpret_cast<const char *>(fixed), 32);
+    groupPrefix += group->RecordName;
+  }
+  // The body: the entries already in the journal, then the others, then the group part.
+  const int64_t bodyStart = static_cast<int64_t>(kJournalHeaderSize);
+  const int64_t memoryStart = spilledEnd > 0 ? spilledEnd : bodyStart;
+  size_t tailSize = groupPrefix.size();
+  for (const TEntry &e : FUnit)
+    if (e.Spilled < 0) tailSize += kEntryHeaderSize + e.Bytes.size();
+  FImage.resize(static_cast<size_t>(memoryStart) + tailSize);
+  uint8_t *image = FImage.data();
+  uint8_t *out = image + memoryStart;
+  FUnitEndCounter = FStartCounter;
+  for (TEntry &e : FUnit) {
+    if (e.Spilled < 0) {
+      PutEntryHeader(out, e);
+      if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
+      out += kEntryHeaderSize + e.Bytes.size();
+    }
+    if (!e.Dead && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Length >= 4 && !e.Cut) {
+      if (e.Spilled < 0) {
+        FUnitEndCounter = GetI32(e.Bytes.data());
+      } else {
+        uint8_t counter[4];
+        EntryBytes(e, 0, counter, 4);
+        FUnitEndCounter = GetI32(counter);
+      }
+    }
+  }
+  if (!groupPrefix.empty()) std::memcpy(out, groupPrefix.data(), groupPrefix.size());
+  const uint64_t bodySize = static_cast<uint64_t>(memoryStart - bodyStart) + tailSize;
+
+  OpenJournal(true);
+  FUnitWrites = 0;
+  TPostJournalTestHooks &hooks = PostJournalTestHooks();
+  try {
+    // The body first (what was spilled is there already), then the header with its mark.
+    if (spilledEnd > 0 && tailSize > 0)
+      FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
+    TStreamChecksum sum;
+    if (spilledEnd > 0) {
+      std::vector<uint8_t> chunk(1u << 20);
+      for (int64_t at = bodyStart; at < spilledEnd;) {
+        const int64_t n = std::min<int64_t>(static_cast<int64_t>(chunk.size()), spilledEnd - at);
+        if (FJournalFile->ReadAt(at, chunk.data(), n, true) != n) RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
+        sum.Add(chunk.data(), static_cast<size_t>(n));
+        at += n;
+      }
+    }
+    sum.Add(image + memoryStart, tailSize);
+    std::memcpy(image, group ? kGroupMark : kUnitMark, 4);
+    PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
+    PutU64(image + 8, bodySize);
+    PutI32(image + 16, FStartCounter);
+    PutU32(image + 20, static_cast<uint32_t>(groupPrefix.size()));
+    PutU64(image + 24, sum.Finish(image + 4));
+    // A flush asked for puts the body on disk before the header that makes it count.
+    if (FUnitFlushes && spilledEnd > 0) FJournalFile->FlushOS();
+    if (hooks.TearJournal && hooks.Stop) {
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : FImage.size()) / 2));
+      hooks.Stop();
+    }
+    CountWrite(FUnitWrites);
+    if (spilledEnd > 0)
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize));
+    else
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+    FUnitWritten = true;
+    // A flush asked for puts the journal on disk before the files change.
+    if (FUnitFlushes) FJournalFile->FlushOS();
+    // The space the unit needs is taken before any file changes: a full disk stops the unit
+    // here, while it can still be dropped whole.
+    PlanSizes(FUnit, FUnitSizes);
+    ReserveSpace(FUnitSizes);
+  } catch (const EKuraEngineError &e) {
+    CancelUnit();
+    RaiseForTable(e);
+  } catch (...) {
+    CancelUnit();
+    throw;
+  }
+  FUnitLarge = static_cast<uint64_t>(kJournalHeaderSize) + bodySize > kLargeUnitBytes;
+  return true;
+}
+
+void TPostJournal::CancelUnit() noexcept {
+  if (FUnitWritten || FJournalFile->IsOpen()) {
+    try {
+      ClearMark(false);
+    } catch (...) {
+      try {
+        FJournalFile->TruncateAt(0);
+      } catch (...) {
+      }
+    }
+  }
+  const bool capturing = FCapturing;
+  FCapturing = false;
+  for (int k = 0; k < 3 && FUnitWritten; ++k) {
+    TFileHandler *file = FFiles[static_cast<size_t>(k)];
+    try {
+      if (file && file->IsOpen() && file->Size() > FUnitSizes.Original[k]) file->TruncateAt(FUnitSizes.Original[k]);
+    } catch (...) {
+    }
+  }
+  FCapturing = capturing;
+  FUnit.clear();
+  FUnitWritten = false;
+}
+
+void TPostJournal::ApplyUnit() {
+  if (!FUnitWritten) return;
+  try {
+    ApplyEntries(FUnit, FUnitSizes, &FUnitWrites);
+    FlushFiles(FUnitFlushes);
+    CountWrite(FUnitWrites);
+    ClearMark(FUnitLarge);
+    if (FUnitFlushes) FJournalFile->FlushOS();
+  } catch (const EKuraEngineError &e) {
+    FUnit.clear();
+    FUnitWritten = false;
+    RaiseForTable(e);
+  }
+  if (FUnitLarge) {
+    FImage.clear();
+    FImage.shrink_to_fit();
+  }
+  FUnit.clear();
+  FUnitWritten = false;
+  FStartCounter = FUnitEndCounter;
+}
+
+void TPostJournal::Commit() {
+  if (!WriteUnit(nullptr)) {
+    FlushFiles(FUnitFlushes);
+    return;
+  }
+  ApplyUnit();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -351,16 +675,33 @@ void TPostJournal::Commit() {
 bool TPostJournal::PendingOnDisk() {
   if (!OpenJournal(false)) return false;
   uint8_t mark[4];
-  return FJournalFile->ReadAt(0, mark, 4, true) == 4 && std::memcmp(mark, kMark, 4) == 0;
+  return FJournalFile->ReadAt(0, mark, 4, true) == 4 &&
+         (std::memcmp(mark, kMark, 4) == 0 || std::memcmp(mark, kUnitMark, 4) == 0 ||
+          std::memcmp(mark, kGroupMark, 4) == 0);
 }
 
-bool TPostJournal::RecoverInterrupted() {
-  if (FCapturing || !OpenJournal(false)) return false;
+std::string TPostJournal::GroupRecordFile(const std::string &directory, const std::string &recordName) {
+  return directory + recordName + kGroupRecordExtension;
+}
+
+bool TPostJournal::GroupCommitted(uint64_t id, const std::string &recordName) {
+  const std::string file = GroupRecordFile(DirectoryOf(FFileName), recordName);
+  if (!TFileHandler::Exists(file, FMemory)) return false;
+  TGroupRecord record;
+  return ReadGroupRecord(file, FMemory, record) && record.Id == id;
+}
+
+TPostJournal::TRecovery TPostJournal::Recover() {
+  if (FCapturing || !OpenJournal(false)) return TRecovery::None;
   uint8_t header[kJournalHeaderSize];
   if (FJournalFile->ReadAt(0, header, kJournalHeaderSize, true) != static_cast<int64_t>(kJournalHeaderSize))
-    return false;
-  if (std::memcmp(header, kMark, 4) != 0) return false;
-  if (FReadOnly || FJournalFile->IsReadOnly()) return false;
+    return TRecovery::None;
+  const bool legacy = std::memcmp(header, kMark, 4) == 0;
+  const bool group = std::memcmp(header, kGroupMark, 4) == 0;
+  if (!legacy && !group && std::memcmp(header, kUnitMark, 4) != 0) return TRecovery::None;
+  // A dead writer's change is pending: it is completed before anything is read, and files
+  // that cannot be written cannot be completed, so they are not read either.
+  if (FReadOnly || FJournalFile->IsReadOnly()) RaiseEngineErrorOS(KURA_OSEACCES, 0, FTexts);
 
   // Parse and check the unit; anything that does not hold together was never applied.
   std::vector<TEntry> entries;
@@ -368,6 +709,7 @@ bool TPostJournal::RecoverInterrupted() {
   const uint64_t bodySize = GetU64(header + 8);
   const uint32_t count = GetU32(header + 4);
   const int32_t startCounter = GetI32(header + 16);
+  const uint32_t prefixSize = GetU32(header + 20);
   std::vector<uint8_t> body;
   bool complete = false;
   const int64_t fileSize = FJournalFile->Size();
@@ -378,51 +720,225 @@ bool TPostJournal::RecoverInterrupted() {
                                                      static_cast<int64_t>(bodySize), true) ==
                                     static_cast<int64_t>(bodySize);
   }
+  uint64_t groupId = 0;
+  std::string recordName;
+  std::array<int64_t, 3> sizesBefore{-1, -1, -1};
+  bool uncommitted = false;
+  bool sumOk = false;
   if (complete) {
-    if (Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24)) {
-      usable = true;
-      int32_t endCounter = startCounter;
-      bool writesHeader = false;
-      size_t at = 0;
-      for (uint32_t i = 0; i < count && usable; ++i) {
-        if (at + kEntryHeaderSize > body.size()) {
-          usable = false;
-          break;
-        }
-        TEntry e;
-        e.File = body[at];
-        e.Cut = body[at + 1] == 1;
-        const uint32_t length = GetU32(&body[at + 4]);
-        e.Offset = GetI64(&body[at + 8]);
-        at += kEntryHeaderSize;
-        if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || e.Offset < 0 || e.Offset > kLargestOffset ||
-            length > body.size() - at || (e.Cut && length != 0)) {
-          usable = false;
-          break;
-        }
-        e.Bytes.assign(body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + length));
-        at += length;
-        if (e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
-          endCounter = GetI32(e.Bytes.data());
-          writesHeader = true;
-        }
-        entries.push_back(std::move(e));
-      }
-      usable = usable && at == body.size();
-      // The unit must belong to the data file as it stands: before the unit, or already past
-      // the header write of the unit.
-      if (usable && FFiles[0] && FFiles[0]->IsOpen()) {
-        uint8_t counter[4] = {0, 0, 0, 0};
-        FFiles[0]->ReadAt(0, counter, 4);
-        const int32_t disk = GetI32(counter);
-        usable = disk == startCounter || (writesHeader && disk == endCounter);
-      }
+    if (legacy) {
+      sumOk = Checksum(header + 4, body.data(), body.size()) == GetU64(header + 24) && prefixSize == 0;
+    } else {
+      TStreamChecksum sum;
+      sum.Add(body.data(), body.size());
+      sumOk = sum.Finish(header + 4) == GetU64(header + 24) &&
+              (group ? prefixSize >= 32 && prefixSize <= body.size() : prefixSize == 0);
     }
   }
-  if (usable) ApplyEntries(entries, nullptr);
-  static const uint8_t kCleared[4] = {0, 0, 0, 0};
-  FJournalFile->WriteAt(0, kCleared, 4);
-  return true;
+  if (sumOk) {
+    usable = true;
+    const size_t entriesEnd = body.size() - prefixSize;
+    if (group) {
+      const uint8_t *prefix = body.data() + entriesEnd;
+      groupId = GetU64(prefix);
+      for (int k = 0; k < 3; ++k) sizesBefore[k] = GetI64(prefix + 8 + 8 * k);
+      recordName.assign(reinterpret_cast<const char *>(prefix) + 32, prefixSize - 32);
+    }
+    int32_t endCounter = startCounter;
+    bool writesHeader = false;
+    size_t at = 0;
+    for (uint32_t i = 0; i < count && usable; ++i) {
+      if (at + kEntryHeaderSize > entriesEnd) {
+        usable = false;
+        break;
+      }
+      TEntry e;
+      e.File = body[at];
+      e.Cut = body[at + 1] == 1;
+      e.Dead = body[at + 2] == 1;
+      const uint32_t length = GetU32(&body[at + 4]);
+      e.Length = length;
+      e.Offset = GetI64(&body[at + 8]);
+      at += kEntryHeaderSize;
+      if (e.File > 2 || body[at - kEntryHeaderSize + 1] > 1 || body[at - kEntryHeaderSize + 2] > 1 || e.Offset < 0 ||
+          e.Offset > kLargestOffset || length > entriesEnd - at || (e.Cut && length != 0)) {
+        usable = false;
+        break;
+      }
+      e.Bytes.assign(body.begin() + static_cast<long>(at), body.begin() + static_cast<long>(at + length));
+      at += length;
+      if (!e.Dead && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && length >= 4) {
+        endCounter = GetI32(e.Bytes.data());
+        writesHeader = true;
+      }
+      entries.push_back(std::move(e));
+    }
+    usable = usable && at == entriesEnd;
+    // The unit must belong to the data file as it stands: before the unit, or already past
+    // the header write of the unit.
+    if (usable && FFiles[0] && FFiles[0]->IsOpen()) {
+      uint8_t counter[4] = {0, 0, 0, 0};
+      FFiles[0]->ReadAt(0, counter, 4);
+      const int32_t disk = GetI32(counter);
+      usable = disk == startCounter || (writesHeader && disk == endCounter);
+    }
+    // A unit of a transaction over several tables counts only when the transaction's commit
+    // record was written: then every table of it is completed, else none.
+    if (usable && group && !GroupCommitted(groupId, recordName)) {
+      usable = false;
+      uncommitted = true;
+    }
+  }
+  if (usable) {
+    TSizes sizes;
+    PlanSizes(entries, sizes);
+    try {
+      ReserveSpace(sizes);
+      ApplyEntries(entries, sizes, nullptr);
+    } catch (const EKuraEngineError &e) {
+      RaiseForTable(e);
+    }
+  }
+  try {
+    if (uncommitted) {
+      // Nothing of the unit was applied (no record, no writes): only the reserved space goes.
+      const bool capturing = FCapturing;
+      FCapturing = false;
+      for (int k = 0; k < 3; ++k) {
+        TFileHandler *file = FFiles[static_cast<size_t>(k)];
+        if (file && file->IsOpen() && sizesBefore[k] >= 0 && file->Size() > sizesBefore[k])
+          file->TruncateAt(sizesBefore[k]);
+      }
+      FCapturing = capturing;
+    }
+    ClearMark(false);
+  } catch (const EKuraEngineError &e) {
+    RaiseForTable(e);
+  }
+  if (usable && group) ForgetGroupRecord(groupId, recordName);
+  return usable ? TRecovery::Applied : TRecovery::Dropped;
+}
+
+bool TPostJournal::RecoverInterrupted() { return Recover() != TRecovery::None; }
+
+// Once no table of a transaction has its unit pending any more, its commit record goes.
+void TPostJournal::ForgetGroupRecord(uint64_t id, const std::string &recordName) noexcept {
+  try {
+    const std::string directory = DirectoryOf(FFileName);
+    const std::string file = GroupRecordFile(directory, recordName);
+    TGroupRecord record;
+    if (!ReadGroupRecord(file, FMemory, record) || record.Id != id) return;
+    for (const std::string &table : record.Tables) {
+      const std::string journal = directory + table + kJournalExtension;
+      if (journal == FFileName || !TFileHandler::Exists(journal, FMemory)) continue;
+      TJournalHandle other;
+      other.Open(journal, FMemory, false, true, false);
+      uint8_t head[kJournalHeaderSize];
+      const int64_t got = other.ReadAt(0, head, kJournalHeaderSize, true);
+      other.Close();
+      if (got == static_cast<int64_t>(kJournalHeaderSize) && std::memcmp(head, kGroupMark, 4) == 0) {
+        const uint32_t prefix = GetU32(head + 20);
+        const uint64_t bodySize = GetU64(head + 8);
+        if (prefix >= 32 && prefix <= bodySize) {
+          uint8_t idBytes[8];
+          TJournalHandle again;
+          again.Open(journal, FMemory, false, true, false);
+          const int64_t n =
+              again.ReadAt(static_cast<int64_t>(kJournalHeaderSize + bodySize - prefix), idBytes, 8, true);
+          again.Close();
+          if (n == 8 && GetU64(idBytes) == id) return;  // still pending there
+        }
+      }
+    }
+    TFileHandler::DeleteFile(file, FMemory, FTexts.Table);
+  } catch (...) {
+  }
+}
+
+void TPostJournal::ForgetStaleGroupRecords(const std::string &tableName) noexcept {
+  if (FMemory) return;
+  try {
+    const std::string directory = DirectoryOf(FFileName);
+    std::error_code error;
+    std::string lowerTable = tableName;
+    for (char &c : lowerTable) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto &entry : std::filesystem::directory_iterator(directory.empty() ? "." : directory, error)) {
+      std::string name = entry.path().filename().string();
+      std::string lower = name;
+      for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      // <first table>-<8 hex digits>.TXN
+      if (lower.size() != lowerTable.size() + 13 || lower.compare(0, lowerTable.size(), lowerTable) != 0 ||
+          lower[lowerTable.size()] != '-' || lower.compare(lower.size() - 4, 4, ".txn") != 0)
+        continue;
+      TGroupRecord record;
+      const std::string file = directory + name;
+      if (!ReadGroupRecord(file, FMemory, record)) {
+        TFileHandler::DeleteFile(file, FMemory, FTexts.Table);  // never finished: committed nothing
+        continue;
+      }
+      ForgetGroupRecord(record.Id, name.substr(0, name.size() - 4));
+    }
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commit records of transactions over several tables
+
+bool ReadGroupRecord(const std::string &file, bool memory, TGroupRecord &record) {
+  if (!TFileHandler::Exists(file, memory)) return false;
+  TPostJournal::TJournalHandle handle;
+  handle.Open(file, memory, false, true, false);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(handle.Size(), 0)));
+  const int64_t got = bytes.empty() ? 0 : handle.ReadAt(0, bytes.data(), static_cast<int64_t>(bytes.size()), true);
+  handle.Close();
+  if (got != static_cast<int64_t>(bytes.size()) || bytes.size() < 20 || std::memcmp(bytes.data(), kGroupMark, 4) != 0)
+    return false;
+  const uint64_t sum = GetU64(bytes.data() + bytes.size() - 8);
+  if (Checksum(bytes.data() + 4, bytes.data() + 24, bytes.size() - 32) != sum) return false;
+  record.Id = GetU64(bytes.data() + 4);
+  const uint32_t count = GetU32(bytes.data() + 12);
+  record.Tables.clear();
+  size_t at = 24;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (at + 2 > bytes.size() - 8) return false;
+    const size_t length = bytes[at] | bytes[at + 1] << 8;
+    at += 2;
+    if (at + length > bytes.size() - 8) return false;
+    record.Tables.emplace_back(reinterpret_cast<const char *>(bytes.data()) + at, length);
+    at += length;
+  }
+  return at == bytes.size() - 8;
+}
+
+void WriteGroupRecord(const std::string &file, bool memory, const TGroupRecord &record, bool flushOS,
+                      const ErrorTexts &texts) {
+  std::vector<uint8_t> bytes(24);
+  std::memcpy(bytes.data(), kGroupMark, 4);
+  PutU64(bytes.data() + 4, record.Id);
+  PutU32(bytes.data() + 12, static_cast<uint32_t>(record.Tables.size()));
+  for (const std::string &table : record.Tables) {
+    bytes.push_back(static_cast<uint8_t>(table.size() & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(table.size() >> 8));
+    bytes.insert(bytes.end(), table.begin(), table.end());
+  }
+  const uint64_t sum = Checksum(bytes.data() + 4, bytes.data() + 24, bytes.size() - 24);
+  bytes.resize(bytes.size() + 8);
+  PutU64(bytes.data() + bytes.size() - 8, sum);
+  TFileHandler handle;
+  try {
+    handle.Create(file, memory, false);
+    handle.WriteAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
+    if (flushOS) handle.FlushOS();
+    handle.Close();
+  } catch (const EKuraEngineError &e) {
+    try {
+      handle.Close();
+      TFileHandler::DeleteFile(file, memory, texts.Table);
+    } catch (...) {
+    }
+    RaiseEngineErrorOS(e.ErrorCode(), e.Context().OSError, texts);
+  }
 }
 
 }  // namespace kura

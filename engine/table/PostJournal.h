@@ -15,23 +15,52 @@
 // lock from the first write to the cleared mark, so nobody holding a read or write lock of their
 // own can ever see its journal pending: a pending journal always belongs to a dead writer.
 //
+// Before step 2 the space the unit needs in the files is allocated: a full disk stops the unit
+// while it can still be dropped whole (the journal's mark is cleared in place and the files are
+// cut back), so a post reported as failed never appears later.
+//
+// A unit is one unit whatever its size: what a write lock gathers is held in memory up to a
+// threshold (KURA_JOURNAL_SPILL_BYTES in the environment sets it, for tests), beyond which the
+// entries go on to the journal's body as they come; the header that makes them count is
+// written only at the commit.
+//
 // Journal layout (little-endian):
-//   0   4  mark "KPJ1" while a unit is pending; zero when there is none
+//   0   4  mark while a unit is pending: "KPJ3" (one table), "KPJ2" (one table of a
+//          transaction over several tables); "KPJ1" is the mark of units written by earlier
+//          versions (header mixed into the checksum first, no group part); zero when there is
+//          no unit
 //   4   4  number of entries
-//   8   8  length of the entries in bytes
+//   8   8  length of the body (entries and group part) in bytes
 //   16  4  ChangeCounter of the data file before the unit
-//   20  4  zero
-//   24  8  checksum of bytes 4 to 23 and of the entries
-//   32     entries: file (0 data, 1 index, 2 blob), operation (0 write, 1 cut the file), 2 zero
-//          bytes, 4-byte length, 8-byte offset, then the bytes written
+//   20  4  length of the group part (0 but for "KPJ2")
+//   24  8  checksum of the body and then of bytes 4 to 23
+//   32     entries: file (0 data, 1 index, 2 blob), operation (0 write, 1 cut the file),
+//          replaced (1: a later entry of the unit covers it; not applied), a zero byte,
+//          4-byte length, 8-byte offset, then the bytes written
+//          group part ("KPJ2" only), last: 8-byte transaction id, the sizes of the data, index
+//          and blob file before the unit (8 bytes each), then the name of its commit record
+//          (without directory and extension)
+// The entries reach the files in their order, except that the data file's last header write
+// goes first when the unit cuts no file.
 // A unit is only completed when the data file still holds the ChangeCounter it had before the
 // unit or the one the unit writes; any other journal is stale and is cleared unused.
+//
+// A transaction over several tables writes every table's unit ("KPJ2", naming the transaction)
+// and only then its commit record ".TXN" beside the tables; the record is what commits it. A
+// unit whose commit record is missing (or names another transaction) is dropped, one whose
+// record is there is completed, so every table of the transaction ends up with its change or
+// none does. The record is deleted once no table of it has its unit pending.
+//
+// Commit record layout (little-endian): "KPJ2", 8-byte transaction id, 4-byte number of
+// tables, 8 zero bytes, then per table a 2-byte name length and the name, then an 8-byte
+// checksum of bytes 4 to 23 and of the names.
 //
 // The table files themselves keep their layout: tables written before the journal existed open
 // as they are, and a table with no journal file simply has no pending unit.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -43,6 +72,7 @@
 namespace kura {
 
 inline constexpr const char *kJournalExtension = ".JNL";
+inline constexpr const char *kGroupRecordExtension = ".TXN";
 inline constexpr size_t kJournalHeaderSize = 32;
 
 enum class TJournalFile : uint8_t { Data = 0, Index = 1, Blob = 2 };
@@ -58,6 +88,20 @@ struct TPostJournalTestHooks {
   std::function<void()> Stop;
 };
 TPostJournalTestHooks &PostJournalTestHooks();
+
+// A transaction over several tables: its id and the name of its commit record.
+struct TGroupTag {
+  uint64_t Id = 0;
+  std::string RecordName;
+};
+struct TGroupRecord {
+  uint64_t Id = 0;
+  std::vector<std::string> Tables;  // names of the tables (their journals lie beside the record)
+};
+bool ReadGroupRecord(const std::string &file, bool memory, TGroupRecord &record);
+// Writing it commits the transaction; failures raise naming the table of texts.
+void WriteGroupRecord(const std::string &file, bool memory, const TGroupRecord &record, bool flushOS,
+                      const ErrorTexts &texts);
 
 class TPostJournal : public TFileWriteInterceptor {
  public:
@@ -81,15 +125,29 @@ class TPostJournal : public TFileWriteInterceptor {
   // Whether what was taken includes the data file's header.
   bool WritesDataHeader() const;
   // Journal, write and clear what was taken (see above). Raises the file errors; what was
-  // pending is gone either way. Writing continues to be taken afterwards.
+  // pending is gone either way, and a failure before the files changed leaves them as they
+  // were. Writing continues to be taken afterwards.
   void Commit();
+  // Commit in two steps, for a transaction over several tables: WriteUnit journals what was
+  // taken and reserves its space (false: nothing to write; a failure cancels the unit and
+  // raises); then either ApplyUnit writes it to the files, or CancelUnit drops it.
+  bool WriteUnit(const TGroupTag *group);
+  void ApplyUnit();
+  void CancelUnit() noexcept;
+  static std::string GroupRecordFile(const std::string &directory, const std::string &recordName);
   // Drops what was taken without writing it.
   void Discard();
 
-  // Under a read or write lock of the table: completes the unit a dead writer left pending, or
-  // clears a torn or stale one. True when a pending unit was found (the files may have changed:
-  // the caller drops its caches). A read-only table cannot be repaired and is left as it is.
+  // Under the table's write lock (or alone with it): completes the unit a dead writer left
+  // pending, or clears a torn, stale or uncommitted one. True when a pending unit was found (the
+  // files may have changed: the caller drops its caches). A pending unit on files that cannot
+  // be written raises KURA_OSEACCES: the table is not read in a half-written state.
   bool RecoverInterrupted();
+  enum class TRecovery { None, Applied, Dropped };
+  // Deletes commit records named after the table whose tables all finished (a writer that died
+  // between the last table and the record's deletion leaves one behind).
+  void ForgetStaleGroupRecords(const std::string &tableName) noexcept;
+  TRecovery Recover();
   // Whether the journal holds a pending unit (tests, diagnostics).
   bool PendingOnDisk();
   void Close();
@@ -106,14 +164,34 @@ class TPostJournal : public TFileWriteInterceptor {
     bool Cut = false;
     bool Dead = false;  // replaced by a later write of the same place
     int64_t Offset = 0;
-    std::vector<uint8_t> Bytes;
+    uint32_t Length = 0;
+    std::vector<uint8_t> Bytes;  // empty once spilled
+    int64_t Spilled = -1;        // where its entry header lies in the journal, once spilled
   };
+  static size_t SpillThreshold();
+  // Moves the bytes held in memory to the journal's body.
+  void Spill();
+  static void PutEntryHeader(uint8_t *out, const TEntry &e);
+  void EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64_t count);
+  static std::vector<size_t> ApplyOrder(const std::vector<TEntry> &entries);
   int KindOf(const TFileHandler &file) const;
   bool OpenJournal(bool create);
   void Install(bool on);
+  struct TSizes {
+    std::array<int64_t, 3> Original{}, Peak{}, Final{};
+  };
   void CountWrite(int &writes);
+  [[noreturn]] void RaiseForTable(const EKuraEngineError &e) const;
+  int64_t DiskSize(int kind);
+  // The files' sizes before, at most during, and after the entries.
+  void PlanSizes(const std::vector<TEntry> &entries, TSizes &sizes);
+  void ReserveSpace(const TSizes &sizes);
   // Writes the entries to the table's files; counts them for the test seam when writes is given.
-  void ApplyEntries(const std::vector<TEntry> &entries, int *writes);
+  void ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes);
+  void ClearMark(bool large);
+  bool GroupCommitted(uint64_t id, const std::string &recordName);
+  void ForgetGroupRecord(uint64_t id, const std::string &recordName) noexcept;
+  friend bool ReadGroupRecord(const std::string &file, bool memory, TGroupRecord &record);
   // The operating-system flushes taken over (a bit per file kind).
   void FlushFiles(unsigned flushes);
 
@@ -127,10 +205,30 @@ class TPostJournal : public TFileWriteInterceptor {
   bool FCapturing = false;
   std::vector<TEntry> FPending;
   std::unordered_map<uint64_t, size_t> FLatest;  // (file, offset) -> its latest entry
+  // Per file kind, what reads and sizes need of the taken entries without walking them all.
+  struct TKindIndex {
+    std::multimap<int64_t, size_t> Live;  // offset -> entry, writes not replaced
+    size_t LiveCount = 0;                 // writes and cuts not replaced
+    int64_t MaxLength = 0;
+    int64_t MaxEnd = 0;  // furthest end of any write
+    bool HasCut = false;
+    int64_t LastCut = 0;
+    int64_t MaxEndSinceCut = 0;
+  };
+  std::array<TKindIndex, 3> FByKind;
   size_t FPendingBytes = 0;
   unsigned FFlushes = 0;  // bit per file kind whose operating-system buffers are to be flushed
   int32_t FStartCounter = 0;
   std::vector<uint8_t> FImage;
+  // The unit between WriteUnit and ApplyUnit / CancelUnit.
+  std::vector<TEntry> FUnit;
+  bool FUnitWritten = false;
+  unsigned FUnitFlushes = 0;
+  int FUnitWrites = 0;
+  int32_t FUnitEndCounter = 0;
+  TSizes FUnitSizes;
+  bool FUnitLarge = false;
+  int64_t FSpilledEnd = 0;  // end of the spilled entries in the journal (0: none)
 };
 
 }  // namespace kura

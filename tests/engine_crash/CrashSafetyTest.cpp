@@ -274,7 +274,7 @@ TRoundReport RunRound(uint32_t seed, int opCount, int delayMs) {
   {
     std::ifstream journal(path + "/log.JNL", std::ios::binary);
     char mark[4] = {};
-    report.JournalPending = journal.read(mark, 4) && std::string(mark, 4) == "KPJ1";
+    report.JournalPending = journal.read(mark, 4) && (std::string(mark, 4) == "KPJ3" || std::string(mark, 4) == "KPJ2");
   }
   TSnapshot s;
   std::string openError;

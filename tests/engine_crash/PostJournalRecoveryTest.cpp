@@ -65,7 +65,9 @@ void WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) {
 // Whether the journal beside the table holds a unit not yet completed.
 bool JournalPending(const std::string &dir) {
   std::vector<uint8_t> bytes = ReadFile(dir + "/log.JNL");
-  return bytes.size() >= kJournalHeaderSize && std::memcmp(bytes.data(), "KPJ1", 4) == 0;
+  // "KPJ3": a unit of one table; "KPJ2": of a transaction over several.
+  return bytes.size() >= kJournalHeaderSize &&
+         (std::memcmp(bytes.data(), "KPJ3", 4) == 0 || std::memcmp(bytes.data(), "KPJ2", 4) == 0);
 }
 
 enum class TPostKind { AppendNewSlot, AppendReusedSlot, ModifyKey, ModifyValue, Delete };

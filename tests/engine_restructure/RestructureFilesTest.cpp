@@ -89,7 +89,8 @@ TEST_F(Files, OlderBackupsAreRemovedFirst) {
   after = DirectoryFiles();
   EXPECT_EQ(after.at("people.IBK"), middle.at("people.IDX"));
   EXPECT_FALSE(after.count("people.DBK"));
-  EXPECT_EQ(after.size(), 3u);
+  // Beside them the post journal through which the rebuilt index reached the file.
+  EXPECT_EQ(after.size() - after.count("people.JNL"), 3u);
 }
 
 TEST_F(Files, FailedMoveLeavesTheOldTableWhole) {

@@ -1,0 +1,42 @@
+#pragma once
+// The plan of a table's file swap, kept beside the table while the swap runs.
+#include <string>
+#include <vector>
+
+namespace kura {
+
+// A swap of a table's files that survives the death of the process doing it. Before the old
+// table is touched, the whole plan (moves in order, then deletions) is written beside the
+// table as "<table>.MOV"; the next open of the table carries out what is left of it. Files of
+// the new table brought beside the old one beforehand are listed first in "<table>.MVS", so
+// that a swap that never got its plan leaves no stray files: they are deleted.
+//
+// Plan layout (text, one step a line): "KURA-MOVE", then "M<tab>from<tab>to" per move and
+// "D<tab>file" per deletion, then "END <number of steps>"; a plan without its END line was
+// never complete and is dropped.
+class TFileSwapPlan {
+ public:
+  TFileSwapPlan(std::string directory, std::string tableName, bool memory);
+  void AddMove(const std::string &from, const std::string &to) { FSteps.push_back({'M', from, to}); }
+  void AddDelete(const std::string &file) { FSteps.push_back({'D', file, {}}); }
+  // Lists files about to be brought beside the table (deleted if the swap never starts).
+  void WriteStaging(const std::vector<std::string> &files, const std::string &errorName);
+  // Writes the plan (the swap is decided), then carries it out and removes both lists.
+  void Carry(const std::string &errorName);
+  // The next open: finishes a decided swap, or removes the files of one that never started.
+  static void CompleteInterrupted(const std::string &directory, const std::string &tableName, bool memory);
+
+ private:
+  struct TStep {
+    char Kind;
+    std::string From, To;
+  };
+  static void WriteList(const std::string &file, bool memory, const std::vector<TStep> &steps, const std::string &errorName);
+  static bool ReadList(const std::string &file, bool memory, std::vector<TStep> &steps);
+  static void Perform(const std::vector<TStep> &steps, bool memory, const std::string &errorName);
+  std::string FDirectory, FTable;
+  bool FMemory;
+  std::vector<TStep> FSteps;
+};
+
+}  // namespace kura

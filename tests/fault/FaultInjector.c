@@ -1,0 +1,326 @@
+// A fault injector loaded with LD_PRELOAD into a program that writes Kura tables.
+//
+// It counts the "points" at which the program changes files under one directory: every
+// write/pwrite, every truncate, fallocate, rename, unlink, and every open that creates or cuts a
+// file. Controlled by the environment:
+//   KURA_FAULT_DIR    only files whose path starts with this directory count (required)
+//   KURA_FAULT_MODE   count  - only count; the number is written to KURA_FAULT_OUT at exit
+//                     crash  - _exit(KURA_FAULT_EXIT) just before point KURA_FAULT_AT
+//                     torn   - as crash, but a write at that point first writes half its bytes
+//                     full   - from point KURA_FAULT_AT on the disk is full: nothing can make a
+//                              file longer (writes, truncates and fallocates that would grow a
+//                              file fail with ENOSPC); writes inside a file, cuts, renames and
+//                              deletes still work, as on a real full disk
+//   KURA_FAULT_AT     the 1-based point
+//   KURA_FAULT_OUT    count mode: file that receives the number of points
+//   KURA_FAULT_EXIT   exit status of a stopped process (default 86)
+//   KURA_FAULT_DENY_CREATE  a file name ending (".JNL"): making a new file whose name ends so
+//                     fails with EACCES, as in a directory that takes no new files
+// A process that reaches no fault runs normally.
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+enum { ModeNone, ModeCount, ModeCrash, ModeTorn, ModeFull };
+
+static int g_mode = ModeNone;
+static long g_at = 0;
+static long g_points = 0;
+static int g_exit = 86;
+static char g_dir[PATH_MAX];
+static size_t g_dirLength = 0;
+static char g_out[PATH_MAX];
+static int g_ready = 0;
+static char g_denyCreate[64];
+
+static void Setup(void) {
+  if (g_ready) return;
+  g_ready = 1;
+  const char *dir = getenv("KURA_FAULT_DIR");
+  const char *mode = getenv("KURA_FAULT_MODE");
+  if (!dir || !mode) return;
+  char resolved[PATH_MAX];
+  if (!realpath(dir, resolved)) return;
+  snprintf(g_dir, sizeof g_dir, "%s/", resolved);
+  g_dirLength = strlen(g_dir);
+  if (strcmp(mode, "count") == 0) g_mode = ModeCount;
+  else if (strcmp(mode, "crash") == 0) g_mode = ModeCrash;
+  else if (strcmp(mode, "torn") == 0) g_mode = ModeTorn;
+  else if (strcmp(mode, "full") == 0) g_mode = ModeFull;
+  const char *at = getenv("KURA_FAULT_AT");
+  g_at = at ? atol(at) : 0;
+  const char *code = getenv("KURA_FAULT_EXIT");
+  if (code) g_exit = atoi(code);
+  const char *deny = getenv("KURA_FAULT_DENY_CREATE");
+  if (deny) snprintf(g_denyCreate, sizeof g_denyCreate, "%s", deny);
+  const char *out = getenv("KURA_FAULT_OUT");
+  if (out) snprintf(g_out, sizeof g_out, "%s", out);
+}
+
+__attribute__((destructor)) static void WriteCount(void) {
+  if (g_mode != ModeCount || !g_out[0]) return;
+  char text[32];
+  int n = snprintf(text, sizeof text, "%ld\n", g_points);
+  int fd = (int)syscall(SYS_openat, AT_FDCWD, g_out, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  if (syscall(SYS_write, fd, text, (size_t)n) < 0) {
+  }
+  syscall(SYS_close, fd);
+}
+
+static int Watched(const char *path) {
+  Setup();
+  if (g_mode == ModeNone || !path) return 0;
+  char full[PATH_MAX];
+  if (path[0] == '/') {
+    snprintf(full, sizeof full, "%s", path);
+  } else {
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) return 0;
+    snprintf(full, sizeof full, "%s/%s", cwd, path);
+  }
+  // Resolve the directory part (the file itself may not exist).
+  char *slash = strrchr(full, '/');
+  char parent[PATH_MAX], resolved[PATH_MAX];
+  snprintf(parent, sizeof parent, "%.*s", (int)(slash - full), full);
+  if (!realpath(parent[0] ? parent : "/", resolved)) return 0;
+  size_t length = strlen(resolved);
+  if (length + 1 < sizeof resolved) {
+    resolved[length] = '/';
+    resolved[length + 1] = 0;
+  }
+  return strncmp(resolved, g_dir, g_dirLength) == 0;
+}
+
+static int WatchedFd(int fd) {
+  Setup();
+  if (g_mode == ModeNone || fd < 0) return 0;
+  char link[64], path[PATH_MAX];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = readlink(link, path, sizeof path - 1);
+  if (n <= 0) return 0;
+  path[n] = 0;
+  return path[0] == '/' && strncmp(path, g_dir, g_dirLength) == 0;
+}
+
+static off_t FileSize(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 ? info.st_size : 0;
+}
+
+// What happens at a point: 0 go on, 1 stop after a torn write (handled by the caller),
+// -1 fail with ENOSPC when the call would grow a file (decided by the caller).
+enum { GoOn, TearIt, DiskFull };
+
+static int Point(void) {
+  ++g_points;
+  switch (g_mode) {
+    case ModeCrash:
+      if (g_points == g_at) _exit(g_exit);
+      break;
+    case ModeTorn:
+      if (g_points == g_at) return TearIt;
+      break;
+    case ModeFull:
+      if (g_points >= g_at) return DiskFull;
+      break;
+  }
+  return GoOn;
+}
+
+#define REAL(name, type) \
+  static type real_##name; \
+  if (!real_##name) real_##name = (type)dlsym(RTLD_NEXT, #name)
+
+typedef ssize_t (*write_t)(int, const void *, size_t);
+typedef ssize_t (*pwrite_t)(int, const void *, size_t, off_t);
+typedef ssize_t (*writev_t)(int, const struct iovec *, int);
+typedef int (*ftruncate_t)(int, off_t);
+typedef int (*rename_t)(const char *, const char *);
+typedef int (*renameat2_t)(int, const char *, int, const char *, unsigned);
+typedef int (*unlink_t)(const char *);
+typedef int (*unlinkat_t)(int, const char *, int);
+typedef int (*fallocate_t)(int, int, off_t, off_t);
+typedef int (*posix_fallocate_t)(int, off_t, off_t);
+typedef int (*open_t)(const char *, int, ...);
+typedef int (*openat_t)(int, const char *, int, ...);
+
+static ssize_t PositionedWrite(int fd, const void *buffer, size_t count, off_t offset, int positioned) {
+  REAL(write, write_t);
+  REAL(pwrite, pwrite_t);
+  if (WatchedFd(fd)) {
+    int what = Point();
+    if (what == TearIt) {
+      size_t half = count / 2;
+      if (half > 0) {
+        if (positioned) real_pwrite(fd, buffer, half, offset);
+        else real_write(fd, buffer, half);
+      }
+      _exit(g_exit);
+    }
+    if (what == DiskFull) {
+      off_t at = positioned ? offset : lseek(fd, 0, SEEK_CUR);
+      if (count > 0 && at + (off_t)count > FileSize(fd)) {
+        errno = ENOSPC;
+        return -1;
+      }
+    }
+  }
+  return positioned ? real_pwrite(fd, buffer, count, offset) : real_write(fd, buffer, count);
+}
+
+ssize_t write(int fd, const void *buffer, size_t count) { return PositionedWrite(fd, buffer, count, 0, 0); }
+ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) {
+  return PositionedWrite(fd, buffer, count, offset, 1);
+}
+ssize_t pwrite64(int fd, const void *buffer, size_t count, off_t offset) {
+  return PositionedWrite(fd, buffer, count, offset, 1);
+}
+
+ssize_t writev(int fd, const struct iovec *vector, int count) {
+  REAL(writev, writev_t);
+  if (WatchedFd(fd)) {
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) total += vector[i].iov_len;
+    int what = Point();
+    if (what == TearIt) _exit(g_exit);
+    if (what == DiskFull && lseek(fd, 0, SEEK_CUR) + (off_t)total > FileSize(fd)) {
+      errno = ENOSPC;
+      return -1;
+    }
+  }
+  return real_writev(fd, vector, count);
+}
+
+static int Grow(int fd, off_t size, int *result) {
+  if (!WatchedFd(fd)) return 0;
+  int what = Point();
+  if (what == TearIt) _exit(g_exit);
+  if (what == DiskFull && size > FileSize(fd)) {
+    errno = ENOSPC;
+    *result = -1;
+    return 1;
+  }
+  return 0;
+}
+
+int ftruncate(int fd, off_t size) {
+  REAL(ftruncate, ftruncate_t);
+  int result = 0;
+  if (Grow(fd, size, &result)) return result;
+  return real_ftruncate(fd, size);
+}
+int ftruncate64(int fd, off_t size) { return ftruncate(fd, size); }
+
+int fallocate(int fd, int mode, off_t offset, off_t length) {
+  REAL(fallocate, fallocate_t);
+  int result = 0;
+  if (Grow(fd, offset + length, &result)) return result;
+  return real_fallocate(fd, mode, offset, length);
+}
+int fallocate64(int fd, int mode, off_t offset, off_t length) { return fallocate(fd, mode, offset, length); }
+
+int posix_fallocate(int fd, off_t offset, off_t length) {
+  REAL(posix_fallocate, posix_fallocate_t);
+  int result = 0;
+  if (Grow(fd, offset + length, &result)) return ENOSPC;
+  return real_posix_fallocate(fd, offset, length);
+}
+int posix_fallocate64(int fd, off_t offset, off_t length) { return posix_fallocate(fd, offset, length); }
+
+static void NamePoint(const char *a, const char *b) {
+  if (Watched(a) || Watched(b)) {
+    int what = Point();
+    if (what == TearIt) _exit(g_exit);
+  }
+}
+
+int rename(const char *from, const char *to) {
+  REAL(rename, rename_t);
+  NamePoint(from, to);
+  return real_rename(from, to);
+}
+
+int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) {
+  REAL(renameat2, renameat2_t);
+  NamePoint(from, to);
+  return real_renameat2(fromDir, from, toDir, to, flags);
+}
+
+int unlink(const char *path) {
+  REAL(unlink, unlink_t);
+  NamePoint(path, NULL);
+  return real_unlink(path);
+}
+
+int unlinkat(int dir, const char *path, int flags) {
+  REAL(unlinkat, unlinkat_t);
+  NamePoint(path, NULL);
+  return real_unlinkat(dir, path, flags);
+}
+
+// An open that makes a new file or cuts one is a point too. Returns 0 when the open is refused.
+static int OpenPoint(const char *path, int flags) {
+  if (!(flags & (O_CREAT | O_TRUNC)) || !Watched(path)) return 1;
+  struct stat info;
+  const int exists = stat(path, &info) == 0;
+  if (!exists && g_denyCreate[0]) {
+    const size_t length = strlen(path), ending = strlen(g_denyCreate);
+    if (length >= ending && strcasecmp(path + length - ending, g_denyCreate) == 0) {
+      errno = EACCES;
+      return 0;
+    }
+  }
+  if (exists && !(flags & O_TRUNC)) return 1;
+  int what = Point();
+  if (what == TearIt) _exit(g_exit);
+  return 1;
+}
+
+int open(const char *path, int flags, ...) {
+  REAL(open, open_t);
+  mode_t mode = 0;
+  if (flags & (O_CREAT | O_TMPFILE)) {
+    va_list args;
+    va_start(args, flags);
+    mode = (mode_t)va_arg(args, int);
+    va_end(args);
+  }
+  if (!OpenPoint(path, flags)) return -1;
+  return real_open(path, flags, mode);
+}
+int open64(const char *path, int flags, ...) {
+  mode_t mode = 0;
+  if (flags & (O_CREAT | O_TMPFILE)) {
+    va_list args;
+    va_start(args, flags);
+    mode = (mode_t)va_arg(args, int);
+    va_end(args);
+  }
+  return open(path, flags, mode);
+}
+
+int openat(int dir, const char *path, int flags, ...) {
+  REAL(openat, openat_t);
+  mode_t mode = 0;
+  if (flags & (O_CREAT | O_TMPFILE)) {
+    va_list args;
+    va_start(args, flags);
+    mode = (mode_t)va_arg(args, int);
+    va_end(args);
+  }
+  if ((dir == AT_FDCWD || (path && path[0] == '/')) && !OpenPoint(path, flags)) return -1;
+  return real_openat(dir, path, flags, mode);
+}

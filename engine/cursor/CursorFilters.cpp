@@ -46,6 +46,10 @@ TRecordsBitmap TDataCursor::LiveRecordsInRange() {
     take(recNo);
     if (!tree.Next(pos)) break;
   }
+  // The entries marked live must be as many as the header counts (a damaged deleted flag would
+  // otherwise drop a record from natural order unnoticed).
+  if (IndexPageChecksEnabled() && static_cast<int64_t>(live.Count()) != FIndex->Header().LiveRecordCount)
+    Raise(KURA_INDEXCORRUPT);
   return live;
 }
 

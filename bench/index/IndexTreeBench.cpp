@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/index/IndexBytes.h"
 #include "engine/index/IndexDefinition.h"
+#include "engine/index/IndexPageChecks.h"
 #include "engine/index/IndexTree.h"
 
 using namespace kura;
@@ -124,4 +126,18 @@ BENCHMARK(BM_RangeCount);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// --no-page-checks measures the tree without the structural checks made on pages as they are
+// read (what they cost is the difference).
+int main(int argc, char **argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--no-page-checks") IndexPageChecksEnabled() = false;
+    else argv[kept++] = argv[i];
+  }
+  argc = kept;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

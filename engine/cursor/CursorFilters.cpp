@@ -4,6 +4,7 @@
 #include "engine/cursor/CursorReadScope.h"
 #include "engine/cursor/DataCursor.h"
 #include "engine/index/IndexFile.h"
+#include "engine/index/IndexPageChecks.h"
 #include "engine/table/DataTable.h"
 
 namespace kura {
@@ -15,14 +16,21 @@ bool TDataCursor::FiltersInUse() const {
 }
 
 TRecordsBitmap TDataCursor::LiveRecordsInRange() {
-  TRecordsBitmap live(static_cast<uint32_t>(FTable->DataFile().SlotCount()) + 1);
+  const uint32_t slots = static_cast<uint32_t>(FTable->DataFile().SlotCount());
+  TRecordsBitmap live(slots + 1);
+  // Every live record has one entry in an index: a RecordNumber outside the data file, or met
+  // twice, is damage in the index (it would otherwise drop a record from the set unnoticed).
+  auto take = [&](uint32_t recNo) {
+    if (IndexPageChecksEnabled() && (recNo < 1 || recNo > slots || live.Test(recNo))) Raise(KURA_INDEXCORRUPT);
+    live.Set(recNo);
+  };
   if (!InNaturalOrder() && FRangeActive) {
     TIndexTree tree = CurrentTree();
     TIndexPosition pos = tree.PositionOfOrdinal(FRangeFirst);
     uint32_t recNo = 0;
     while (tree.OnEntry(pos) && pos.Ordinal <= FRangeLast) {
       tree.ReadEntry(pos, nullptr, &recNo);
-      live.Set(recNo);
+      take(recNo);
       if (!tree.Next(pos)) break;
     }
     return live;
@@ -35,9 +43,13 @@ TRecordsBitmap TDataCursor::LiveRecordsInRange() {
   while (tree.OnEntry(pos)) {
     tree.ReadEntry(pos, key, &recNo);
     if (key[0] != 0) break;
-    live.Set(recNo);
+    take(recNo);
     if (!tree.Next(pos)) break;
   }
+  // The entries marked live must be as many as the header counts (a damaged deleted flag would
+  // otherwise drop a record from natural order unnoticed).
+  if (IndexPageChecksEnabled() && static_cast<int64_t>(live.Count()) != FIndex->Header().LiveRecordCount)
+    Raise(KURA_INDEXCORRUPT);
   return live;
 }
 

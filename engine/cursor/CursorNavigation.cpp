@@ -1,11 +1,13 @@
 // Moving a cursor: index and natural order, record counts and sequence numbers, bookmarks,
 // key searches and ranges.
+#include <array>
 #include <cstring>
 #include <limits>
 
 #include "engine/cursor/CursorReadScope.h"
 #include "engine/cursor/DataCursor.h"
 #include "engine/index/IndexFile.h"
+#include "engine/index/IndexPageChecks.h"
 #include "engine/table/DataTable.h"
 #include "engine/table/SessionSettings.h"
 #include "engine/util/Bytes.h"
@@ -198,6 +200,14 @@ void TDataCursor::TakeIndexEntry(const TIndexPosition &pos) {
   uint32_t recNo = 0;
   tree.ReadEntry(pos, key.data(), &recNo);
   ReadCurrent(recNo);
+  if (IndexPageChecksEnabled()) {
+    // The record must have the key its entry has: a damaged key or RecordNumber in a leaf
+    // would otherwise show another record, or this one in the wrong place.
+    std::array<uint8_t, kMaxKeyLength + 8> built;
+    if (key.size() > built.size()) Raise(KURA_INDEXCORRUPT);
+    tree.Keys().BuildKey(FCurRecord.data(), FStoredSize, built.data());
+    if (std::memcmp(built.data(), key.data(), key.size()) != 0) Raise(KURA_INDEXCORRUPT);
+  }
   FPos = pos;
   FCurKey = std::move(key);
   FState = TPosState::OnRecord;

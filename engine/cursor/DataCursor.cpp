@@ -377,12 +377,14 @@ void TDataCursor::Resync() {
       std::vector<uint8_t> stored;
       const bool stillThere =
           recNo > 0 && ReadStored(recNo, stored) && GetI32(stored.data() + kAutoIncOffset) == autoInc;
-      if (InNaturalOrder()) {
+      // Back to the place the cursor stood: its record number, or the key it was read with. A
+      // record whose key another writer changed is not followed to its new place; the cursor
+      // stays in its gap, so that moving on from there meets every record between the two
+      // places exactly once (following it would skip them, or meet them twice).
+      if (InNaturalOrder())
         LocateNatural(static_cast<uint32_t>(recNo), true);
-      } else {
-        // Found by its current key, which another writer may have changed.
-        LocateKey(stillThere ? KeyOf(FIndexNo, stored.data()) : FCurKey, true);
-      }
+      else
+        LocateKey(FCurKey, true);
       if (stillThere && FState == TPosState::OnRecord && FCurRecNo == recNo) {
         FCurRecord = copy;
         FCurrentGone = false;

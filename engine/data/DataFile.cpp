@@ -550,11 +550,13 @@ TRecord *TDataFile::AllocateRecord(bool noPrimaryKey, bool suppressAutoInc, int3
 
 void TDataFile::FreeRecord(int32_t recordNumber, bool noPrimaryKey) {
   TRecord *record = GetRecord(recordNumber);
-  if (!record) RaiseTable(KURA_KEYORRECDELETED);
+  // Records are freed under the write lock after the caller found them live: a slot that
+  // cannot be read, or is free already, is a damaged file (freeing it twice would loop the
+  // free list), not another user's change.
+  if (!record) RaiseTable(KURA_FILECORRUPT);
   if (record->Image[0] == 1) {
-    // Freeing a free slot twice would loop the free list.
     ReleaseRecord(record);
-    RaiseTable(KURA_KEYORRECDELETED);
+    RaiseTable(KURA_FILECORRUPT);
   }
   record->Image[0] = 1;
   PutI32(record->Image.data() + 1, noPrimaryKey ? 0 : FHeader.FreeListHead());

@@ -16,6 +16,8 @@ enum : uint16_t {
   KURA_FILECORRUPT = 8962,
   KURA_MEMOCORRUPT = 8963,
   KURA_INDEXCORRUPT = 8965,
+  // A table's data file is there but its index file is not (the index definitions lived in it).
+  KURA_INDEXMISSING = 8966,
   KURA_READERR = 9217,
   KURA_WRITEERR = 9218,
   KURA_FILEDELETEFAIL = 9220,

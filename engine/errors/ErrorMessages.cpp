@@ -28,6 +28,10 @@ constexpr MessageEntry kMessages[] = {
     {KURA_FILECORRUPT, "Data record buffers corrupt in the table '%s'", "T"},
     {KURA_MEMOCORRUPT, "BLOB block buffers corrupt in the table '%s'", "T"},
     {KURA_INDEXCORRUPT, "Index page buffers corrupt in the table '%s'", "T"},
+    {KURA_INDEXMISSING,
+     "The index file '%s' of the table '%s' is missing; open the table exclusively to make it again without its "
+     "keys",
+     "XT"},
     {KURA_READERR, "Error reading from the table '%s'", "T"},
     {KURA_WRITEERR, "Error writing to the table '%s'", "T"},
     {KURA_FILEDELETEFAIL, "Cannot delete the table '%s'", "T"},

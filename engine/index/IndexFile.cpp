@@ -188,6 +188,18 @@ void InstallIndexFiles() {
       file->OpenIndexFile(fileName, table.InMemory(), table.Exclusive(), readOnly, table.Temporary());
     } catch (const EKuraEngineError &e) {
       if (e.ErrorCode() != KURA_OSENOENT) throw;
+      // The index definitions (primary key, secondary indexes) lived in the missing file, so
+      // making it again loses them. That is done only for a user who has the table alone and
+      // may write it: made again while others have the table open, their caches would go on
+      // from the lost file; and a reader that cannot write it would see no records at all.
+      // Everyone else is told which file is missing.
+      if (!table.Exclusive() || readOnly || table.DataFile().IsReadOnlyByAttribute()) {
+        ErrorTexts texts;
+        texts.Table = table.Name();
+        texts.Message = fileName;
+        if (table.Directory()) texts.Database = table.Directory()->DatabaseName();
+        RaiseEngineError(KURA_INDEXMISSING, texts);
+      }
       // A missing index file is made again, empty; the table's records are then re-indexed
       // by the system record index alone.
       // Made as an ordinary file: a temporary one would be deleted by this close. The open

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/index/IndexBytes.h"
+#include "engine/index/IndexPageChecks.h"
 
 namespace kura {
 
@@ -28,6 +29,7 @@ void TPage::Reset(uint32_t pageNo, int indexNo, const TPageFormat &format) {
   Dirty = false;
   PinCount = 0;
   Free = false;
+  KeysChecked = true;
   Entries.clear();
   MruPrev = MruNext = nullptr;
 }
@@ -322,7 +324,9 @@ void DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts) {
     take(value, 4);
   }
   if (page.IsLeaf() && f.CompressedLeaves() && in != limit) corrupt();  // bytes used must match the entries
+  if (!StoredUsedBytesAgree(page, used)) corrupt();
   page.RecalcUsedBytes();
+  page.KeysChecked = page.Free;
 }
 
 }  // namespace kura

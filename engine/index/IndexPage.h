@@ -46,6 +46,8 @@ class TPage {
   bool Dirty = false;
   int PinCount = 0;
   bool Free = false;
+  // False for a page just read from disk until the B+-tree has checked its key order.
+  bool KeysChecked = true;
   // Entries expanded to a fixed stride: key, 4-byte value (child page or RecordNumber),
   // 4-byte key count of the child's subtree (interior pages).
   std::vector<uint8_t> Entries;

@@ -2,6 +2,7 @@
 #include "engine/index/IndexPageCache.h"
 
 #include "engine/index/IndexBytes.h"
+#include "engine/index/IndexPageChecks.h"
 
 #include <algorithm>
 
@@ -224,6 +225,7 @@ TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo) {
   std::unique_ptr<TPage> fresh(NewPageObject());
   fresh->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
   DecodePage(FBuffer.data(), *fresh, FTexts);
+  CheckReadPage(*fresh, FHeader.NextPage, FTexts);
   page = fresh.release();
   InsertIntoCache(indexNo, page);
   ++page->PinCount;

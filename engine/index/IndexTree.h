@@ -87,6 +87,12 @@ class TIndexTree {
   [[noreturn]] void Corrupt() const { FCache.RaiseCorrupt(); }
   TPageRef LoadPage(int32_t pageNo, bool expectRoot, int depth);
   TPageRef LoadLeafNeighbour(int32_t pageNo);
+  // A page of this index, its key order checked once after it was read from disk.
+  TPageRef Fetch(int32_t pageNo);
+  void CheckKeyOrder(TPage &page);
+  // The child of parent entry i, checked against that entry (lowest key, key below the next
+  // entry's, count of keys below).
+  TPageRef LoadChild(const TPage &parent, int i, int depth);
   int Cmp(const uint8_t *a, const uint8_t *b, int length) const { return FKeys.Compare(a, b, length); }
   // Entry of an interior page to descend into: the last one <= (or < when strict) the key,
   // the first when all are greater.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "engine/index/IndexTree.h"
+#include "engine/index/IndexPageChecks.h"
 
 namespace kura {
 
@@ -16,16 +17,62 @@ TIndexDescriptor &TIndexTree::Desc() { return FCache.Descriptor(FIndexNo); }
 
 int32_t TIndexTree::RootPage() const { return FCache.Header().Descriptors[FIndexNo].RootPage; }
 
+void TIndexTree::CheckKeyOrder(TPage &page) {
+  if (page.KeysChecked) return;
+  if (IndexPageChecksEnabled()) {
+    const int n = page.Count();
+    if (!FKeys.UsesLocale() && FKeyLength <= 8) {
+      // Bytewise order of short keys: compared as big-endian numbers, without a call per pair.
+      const size_t stride = static_cast<size_t>(page.Format.Stride());
+      auto number = [&](const uint8_t *key) {
+        uint64_t v = 0;
+        for (int j = 0; j < FKeyLength; ++j) v = (v << 8) | key[j];
+        return v;
+      };
+      const uint8_t *key = page.Key(0);
+      uint64_t previous = number(key);
+      for (int i = 1; i < n; ++i) {
+        key += stride;
+        const uint64_t current = number(key);
+        if (FKeys.Descending ? current >= previous : current <= previous) Corrupt();
+        previous = current;
+      }
+    } else {
+      for (int i = 1; i < n; ++i)
+        if (Cmp(page.Key(i - 1), page.Key(i), FKeyLength) >= 0) Corrupt();
+    }
+  }
+  page.KeysChecked = true;
+}
+
+TPageRef TIndexTree::Fetch(int32_t pageNo) {
+  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  CheckKeyOrder(*page);
+  return page;
+}
+
 TPageRef TIndexTree::LoadPage(int32_t pageNo, bool expectRoot, int depth) {
   if (depth >= kMaxDepth) Corrupt();
-  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  TPageRef page = Fetch(pageNo);
   if (page->Free || page->Count() == 0) Corrupt();
   if (page->IsRoot() != expectRoot) Corrupt();
   return page;
 }
 
+TPageRef TIndexTree::LoadChild(const TPage &parent, int i, int depth) {
+  TPageRef child = LoadPage(static_cast<int32_t>(parent.Value(i)), false, depth);
+  if (IndexPageChecksEnabled()) {
+    const TPage &c = *child;
+    if (std::memcmp(parent.Key(i), c.Key(0), static_cast<size_t>(FKeyLength)) != 0) Corrupt();
+    if (i + 1 < parent.Count() && Cmp(c.Key(c.Count() - 1), parent.Key(i + 1), FKeyLength) >= 0) Corrupt();
+    if (!Desc().NoCounts && !Desc().FullText && static_cast<int64_t>(parent.KeyCount(i)) != c.SubtreeKeys())
+      Corrupt();
+  }
+  return child;
+}
+
 TPageRef TIndexTree::LoadLeafNeighbour(int32_t pageNo) {
-  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  TPageRef page = Fetch(pageNo);
   if (page->Free || page->Count() == 0 || page->Type != PageLeaf) Corrupt();
   return page;
 }
@@ -64,9 +111,9 @@ TPageRef TIndexTree::Descend(const uint8_t *key, int length, bool strict, TPath 
   while (!page->IsLeaf()) {
     int i = key ? ChildIndex(*page, key, length, strict) : 0;
     for (int e = 0; e < i; ++e) before += page->KeyCount(e);
-    int32_t child = static_cast<int32_t>(page->Value(i));
+    TPageRef child = LoadChild(*page, i, static_cast<int>(path.size()) + 1);
     path.push_back(TPathStep{std::move(page), i});
-    page = LoadPage(child, false, static_cast<int>(path.size()));
+    page = std::move(child);
   }
   return page;
 }
@@ -85,13 +132,13 @@ int64_t TIndexTree::KeyCount() {
 
 bool TIndexTree::OnEntry(const TIndexPosition &pos) {
   if (pos.Page == 0 || pos.Entry < 0) return false;
-  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  TPageRef page = Fetch(pos.Page);
   return !page->Free && page->IsLeaf() && pos.Entry < page->Count();
 }
 
 void TIndexTree::ReadEntry(const TIndexPosition &pos, uint8_t *key, uint32_t *recordNumber) {
   if (pos.Page == 0 || pos.Entry < 0) Corrupt();
-  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  TPageRef page = Fetch(pos.Page);
   if (page->Free || !page->IsLeaf() || pos.Entry >= page->Count()) Corrupt();
   if (key) std::memcpy(key, page->Key(pos.Entry), static_cast<size_t>(FKeyLength));
   if (recordNumber) *recordNumber = page->Value(pos.Entry);
@@ -119,7 +166,7 @@ TIndexPosition TIndexTree::Last() {
   while (!page->IsLeaf()) {
     int i = page->Count() - 1;
     for (int e = 0; e < i; ++e) before += page->KeyCount(e);
-    page = LoadPage(static_cast<int32_t>(page->Value(i)), false, ++depth);
+    page = LoadChild(*page, i, ++depth);
   }
   pos.Page = static_cast<int32_t>(page->PageNo);
   pos.Entry = page->Count() - 1;
@@ -200,7 +247,7 @@ TIndexPosition TIndexTree::PositionOfOrdinal(int64_t ordinal) {
       remaining -= page->KeyCount(i);
       ++i;
     }
-    page = LoadPage(static_cast<int32_t>(page->Value(i)), false, ++depth);
+    page = LoadChild(*page, i, ++depth);
   }
   // The counts must lead to an entry of this leaf.
   if (remaining < 1 || remaining > page->Count()) Corrupt();
@@ -212,7 +259,7 @@ TIndexPosition TIndexTree::PositionOfOrdinal(int64_t ordinal) {
 
 bool TIndexTree::Next(TIndexPosition &pos) {
   if (pos.Page == 0) return false;
-  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  TPageRef page = Fetch(pos.Page);
   if (page->Free || !page->IsLeaf()) Corrupt();
   if (pos.Entry >= page->Count()) return false;
   if (pos.Entry + 1 < page->Count()) {
@@ -237,7 +284,7 @@ bool TIndexTree::Next(TIndexPosition &pos) {
 
 bool TIndexTree::Prior(TIndexPosition &pos) {
   if (pos.Page == 0) return false;
-  TPageRef page = FCache.GetPage(FIndexNo, pos.Page);
+  TPageRef page = Fetch(pos.Page);
   if (page->Free || !page->IsLeaf()) Corrupt();
   if (pos.Entry < 0) return false;
   if (pos.Entry > page->Count()) pos.Entry = page->Count();

@@ -5,9 +5,31 @@
 #include "engine/blob/BlobFile.h"
 #include "engine/blob/BlobReference.h"
 #include "engine/data/FieldCodec.h"
+#include "engine/errors/EngineError.h"
 #include "engine/table/DataTable.h"
+#include "engine/util/Bytes.h"
 
 namespace kura {
+
+namespace {
+
+bool StillNamesBlob(TDataTable &table, std::span<const uint8_t> image, const TBlobFieldInfo &info,
+                    const TBlobReference &reference) {
+  // A live record's image carries its own RecordNumber in bytes 1 to 4.
+  if (image.size() < 5 || image[0] != 0) return false;
+  const int32_t slot = GetI32(image.data() + 1);
+  TDataFile &file = table.DataFile();
+  if (slot < 1 || slot > file.SlotCount()) return false;
+  TRecord *stored = file.GetRecord(slot);
+  if (!stored) return false;
+  const bool same = stored->Image[0] == 0 &&
+                    ReadBlobReference(std::span<const uint8_t>(stored->Image.data(), stored->Image.size()), info) ==
+                        reference;
+  file.ReleaseRecord(stored);
+  return same;
+}
+
+}  // namespace
 
 void ReadBlobValue(TDataTable &table, const TFieldDescriptor &field, const uint8_t *record, TExpValue &value) {
   value.Clear();
@@ -21,7 +43,15 @@ void ReadBlobValue(TDataTable &table, const TFieldDescriptor &field, const uint8
   table.ReadLock();
   std::vector<uint8_t> bytes;
   try {
-    bytes = store->ReadValue(reference.FirstBlock, reference.ChangeNumber);
+    try {
+      bytes = store->ReadValue(reference.FirstBlock, reference.ChangeNumber);
+    } catch (const EKuraEngineError &e) {
+      // The blob does not carry the change number the record names. If the record as stored
+      // now (read under this lock, so no writer is half-way) still names the same blob, nobody
+      // replaced it: the table's files are damaged, which "changed by another user" would hide.
+      if (e.ErrorCode() != KURA_KEYORRECDELETED || !StillNamesBlob(table, image, info, reference)) throw;
+      table.Raise(KURA_MEMOCORRUPT);
+    }
   } catch (...) {
     table.ReadUnlock();
     throw;

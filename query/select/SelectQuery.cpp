@@ -1,5 +1,6 @@
 #include "query/select/SelectQuery.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "engine/errors/EngineError.h"
@@ -207,18 +208,27 @@ void TSelectQuery::Execute() {
       s->Table->ReadLock();
       s->Table->ReadUnlock();
     }
-  // WITH LOCKS: every source held against changes by others while rows are produced.
+  // Every source is held against changes by others while rows are produced (WITH LOCKS asks
+  // for it; without it the same holds): rows are read slot by slot from the data files, and a
+  // writer of another process slipping in between two reads would leave some rows from before
+  // and some from after its change, or drop the record whose read found the change. Tables are
+  // locked in the order of their file names, the same in every process.
   std::vector<TDataTable *> locked;
   auto unlock = [&]() {
-    for (TDataTable *t : locked) t->ReadUnlock();
+    for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->ReadUnlock();
     locked.clear();
   };
   try {
-    if (master->WithLocks)
-      for (auto &s : plan.Sources) {
-        s->Table->ReadLock();
-        locked.push_back(s->Table);
-      }
+    std::vector<TDataTable *> sources;
+    for (auto &entry : FPlans)
+      for (auto &s : entry.second->Sources)
+        if (std::find(sources.begin(), sources.end(), s->Table) == sources.end()) sources.push_back(s->Table);
+    std::sort(sources.begin(), sources.end(),
+              [](TDataTable *a, TDataTable *b) { return a->DataFileName() < b->DataFileName(); });
+    for (TDataTable *t : sources) {
+      t->ReadLock();
+      locked.push_back(t);
+    }
     if (plan.Live) {
       FLiveCursor = OpenLiveCursor(*this, plan);
       std::vector<uint8_t> buffer = FLiveCursor->NewRecordBuffer();
@@ -371,10 +381,22 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   if (index < 0 || index >= static_cast<int64_t>(FLiveRecords.size())) return values;
   TSelectSource &source = *plan.Sources[0];
   TDataFile &file = source.Table->DataFile();
-  TRecord *record = file.GetRecord(FLiveRecords[index]);
+  // Under the read lock the read always gets there (without it, a change by another process
+  // found on the way would come back as no record).
+  source.Table->ReadLock();
+  TRecord *record = nullptr;
+  try {
+    record = file.GetRecord(FLiveRecords[index]);
+    if (record) {
+      source.Image.assign(record->Image.begin(), record->Image.end());
+      file.ReleaseRecord(record);
+    }
+  } catch (...) {
+    source.Table->ReadUnlock();
+    throw;
+  }
+  source.Table->ReadUnlock();
   if (!record) return values;
-  source.Image.assign(record->Image.begin(), record->Image.end());
-  file.ReleaseRecord(record);
   source.Row.Record = source.Image.data();
   source.Row.NullRow = false;
   TRowEvalContext context(*this);

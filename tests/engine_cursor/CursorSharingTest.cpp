@@ -126,11 +126,16 @@ TEST_F(CursorSharing, AnotherCursorsWritesAreSeenAndPositionsKept) {
   EXPECT_EQ(a.SequenceNumber(), 3);
   ASSERT_EQ(a.GetPriorRecord(r.data()), KURA_NONE);
   EXPECT_EQ(a.GetInteger(1, r.data()), 1);
-  // b moves a's current record to another key: a follows it.
+  // b moves a's current record to another key: a stays where the record was, so the records
+  // between the old and the new key are not skipped; the moved record is met again there.
   GoTo(a, 4);
   rb = GoTo(b, 4);
   b.SetInteger(1, rb.data(), 8);
   b.ModifyRecord(rb.data());
+  ASSERT_EQ(a.GetNextRecord(r.data()), KURA_NONE);
+  EXPECT_EQ(a.GetInteger(1, r.data()), 5);
+  ASSERT_EQ(a.GetNextRecord(r.data()), KURA_NONE);
+  EXPECT_EQ(a.GetInteger(1, r.data()), 8);
   ASSERT_EQ(a.GetNextRecord(r.data()), KURA_NONE);
   EXPECT_EQ(a.GetInteger(1, r.data()), 10);
   // b deletes a's current record: next and prior are its neighbours.

@@ -134,7 +134,21 @@ TEST_F(CursorTable, MissingIndexFileIsMadeAgainAndKeepsInsertionOrder) {
     c.CloseCursor();
   }
   ASSERT_TRUE(std::filesystem::remove(FDir.File("people.IDX")));
-  TDataCursor &c = Open();
+  // Shared or read-only users are told which file is missing; nothing is made.
+  for (bool readOnly : {false, true}) {
+    TCursorOptions options;
+    options.ReadOnly = readOnly;
+    TDataCursor refused(FDirectory, "people");
+    refused.SetOptions(options);
+    EXPECT_EQ(MessageOf([&] { refused.OpenCursor(); }),
+              "The index file '" + FDir.File("people.IDX") +
+                  "' of the table 'people' is missing; open the table exclusively to make it again without its keys");
+    EXPECT_FALSE(std::filesystem::exists(FDir.File("people.IDX")));
+  }
+  // The user who has the table alone makes it again.
+  TCursorOptions exclusive;
+  exclusive.Exclusive = true;
+  TDataCursor &c = Open(exclusive);
   EXPECT_FALSE(c.HasPrimaryKey());
   EXPECT_TRUE(c.InNaturalOrder());
   EXPECT_EQ(c.IndexNames(), (std::vector<std::string>{""}));
@@ -150,6 +164,7 @@ TEST_F(CursorTable, MissingIndexFileIsMadeAgainAndKeepsInsertionOrder) {
   c.CloseCursor();
   TDataCursor &d = Open();
   EXPECT_EQ(Codes(d), (std::vector<int32_t>{50, 10, 40, 30, 60, 5}));
+  EXPECT_EQ(d.RecordCount(), 6);
 }
 
 TEST_F(CursorTable, EncryptedTableNeedsThePassword) {

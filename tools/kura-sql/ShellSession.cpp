@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "ShellOutput.h"
+#include "ShellPrivateDir.h"
 #include "engine/blob/BlobFile.h"
 #include "engine/errors/EngineError.h"
 #include "engine/index/IndexFile.h"
@@ -82,22 +83,17 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
     FDatabasePath = options.Database.empty() ? std::string(".") : options.Database;
     if (FDatabasePath.back() != '/') FDatabasePath += '/';
   }
-  // Result tables and sort runs go to a directory of this run's own.
-  std::string pattern = (std::filesystem::temp_directory_path() / "kura-sql-XXXXXX").string();
-  if (::mkdtemp(pattern.data())) {
-    FPrivateDir = pattern;
-    DefaultSession().SetPrivateDir(FPrivateDir);
-  }
+  // Result tables and sort runs go to a directory of this run's own (those of killed runs are
+  // removed first).
+  FPrivateDir = std::make_unique<TShellPrivateDir>();
+  if (!FPrivateDir->Path().empty()) DefaultSession().SetPrivateDir(FPrivateDir->Path());
   for (const std::string &password : options.Passwords) DefaultSession().AddPassword(password);
 }
 
 TShellSession::~TShellSession() {
   FRunner.reset();
   StopEngine();
-  if (!FPrivateDir.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPrivateDir, ignored);
-  }
+  FPrivateDir.reset();
 }
 
 bool TShellSession::Run(const std::string &text) {

@@ -11,6 +11,7 @@
 
 namespace kura {
 class TSqlRunner;
+class TShellPrivateDir;
 }
 
 namespace kura::shell {
@@ -47,7 +48,7 @@ class TShellSession {
   bool FShowChanges = true;           // rows affected after INSERT, UPDATE, DELETE
   std::unique_ptr<TSqlRunner> FRunner;
   std::string FDatabasePath;
-  std::string FPrivateDir;
+  std::unique_ptr<TShellPrivateDir> FPrivateDir;
   bool FQuit = false;
   int FFailures = 0;
 };

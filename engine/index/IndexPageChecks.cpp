@@ -1,0 +1,46 @@
+// Checks of index pages read from disk.
+#include "engine/index/IndexPageChecks.h"
+
+namespace kura {
+
+bool &IndexPageChecksEnabled() {
+  static bool enabled = true;
+  return enabled;
+}
+
+bool StoredUsedBytesAgree(const TPage &page, int storedUsedBytes) {
+  if (!IndexPageChecksEnabled() || page.Free) return true;
+  const TPageFormat &f = page.Format;
+  if (!page.IsLeaf()) return storedUsedBytes == page.Count() * f.InteriorEntryBytes();
+  if (!f.CompressedLeaves()) return storedUsedBytes == page.Count() * (f.KeyLength + 4);
+  return true;  // compressed leaves are decoded up to exactly their used bytes
+}
+
+void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &texts) {
+  if (!IndexPageChecksEnabled()) return;
+  auto corrupt = [&]() { RaiseEngineError(KURA_INDEXCORRUPT, texts); };
+  const int32_t self = static_cast<int32_t>(page.PageNo);
+  auto inFile = [&](int32_t pageNo) { return pageNo > 0 && pageNo < nextPageNumber && pageNo != self; };
+  if (page.Free) {
+    // A freed page links only to the next free page.
+    if (page.NextPage != 0 && !inFile(page.NextPage)) corrupt();
+    return;
+  }
+  if (page.PrevPage != 0 && !inFile(page.PrevPage)) corrupt();
+  if (page.NextPage != 0 && !inFile(page.NextPage)) corrupt();
+  if (page.PrevPage != 0 && page.PrevPage == page.NextPage) corrupt();
+  if (page.IsRoot() && (page.PrevPage != 0 || page.NextPage != 0)) corrupt();
+  const TPageFormat &f = page.Format;
+  const int n = page.Count();
+  if (!page.IsLeaf()) {
+    for (int i = 0; i < n; ++i) {
+      if (!inFile(static_cast<int32_t>(page.Value(i)))) corrupt();
+      if (!f.NoCounts && page.KeyCount(i) == 0) corrupt();
+    }
+    return;
+  }
+  for (int i = 0; i < n; ++i)
+    if (page.Value(i) == 0 || page.Value(i) > 0x7FFFFFFFu) corrupt();
+}
+
+}  // namespace kura

@@ -1,0 +1,93 @@
+// Private directories of kura-sql runs: making, locking and removing stale ones.
+#include "ShellPrivateDir.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kura {
+namespace {
+
+constexpr const char *kPrefix = "kura-sql-";
+constexpr const char *kOwnerFile = "owner";
+
+// The pid in "kura-sql-<pid>-XXXXXX"; 0 when the name is not of that form.
+pid_t PidInName(const std::string &name) {
+  const std::string prefix = kPrefix;
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const size_t dash = name.find('-', prefix.size());
+  if (dash == std::string::npos || dash == prefix.size() || dash + 1 >= name.size()) return 0;
+  pid_t pid = 0;
+  for (size_t i = prefix.size(); i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9' || pid > 99999999) return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+bool ProcessGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
+
+}  // namespace
+
+int TShellPrivateDir::RemoveStale(const std::filesystem::path &parent) {
+  int removed = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
+    const std::filesystem::path dir = it->path();
+    const pid_t pid = PidInName(dir.filename().string());
+    if (pid <= 0 || pid == ::getpid()) continue;
+    struct stat info;
+    // Only real directories of this user (never through a link).
+    if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    if (!ProcessGone(pid)) continue;
+    // The owner's lock must be free too (a pid may have been taken again; a live owner holds it).
+    const int fd = ::open((dir / kOwnerFile).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+      const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+      if (free) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        ++removed;
+      }
+      ::close(fd);
+    } else if (errno == ENOENT) {
+      // Killed before it made its owner file.
+      std::error_code ignored;
+      std::filesystem::remove_all(dir, ignored);
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+TShellPrivateDir::TShellPrivateDir() {
+  std::error_code error;
+  const std::filesystem::path parent = std::filesystem::temp_directory_path(error);
+  if (error) return;
+  RemoveStale(parent);
+  std::string pattern = (parent / (std::string(kPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+  if (!::mkdtemp(pattern.data())) return;
+  FLockFd = ::open((std::filesystem::path(pattern) / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (FLockFd < 0 || ::flock(FLockFd, LOCK_EX | LOCK_NB) != 0) {
+    if (FLockFd >= 0) ::close(FLockFd);
+    FLockFd = -1;
+    std::filesystem::remove_all(pattern, error);
+    return;
+  }
+  FPath = pattern;
+}
+
+TShellPrivateDir::~TShellPrivateDir() {
+  if (!FPath.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPath, ignored);
+  }
+  if (FLockFd >= 0) ::close(FLockFd);
+}
+
+}  // namespace kura

@@ -65,14 +65,19 @@ TEST_F(LessonRoundTripTest, ExportShowsRightAndWrongAnswers) {
     stack.insert(stack.end(), n->Children.begin(), n->Children.end());
   }
   EXPECT_TRUE(wrong);
-  figure.Rows = tables.Figure(1230);  // a problem lesson: every first answer move is right
+  figure.Rows = tables.Figure(1230);  // a problem lesson: right and wrong first answers
   figure.Kind = 1;
   const go::TGameTree problems = kyozai::FigureToTree(figure, 1230);
   ASSERT_EQ(problems.Root()->Children.size(), 4u);  // one variation per problem
   for (const go::TNode *p : problems.Root()->Children) {
-    ASSERT_FALSE(p->Children.empty());
-    EXPECT_EQ(p->Children.front()->Tesuji, 1);
-    EXPECT_EQ(p->Children.front()->Comment.rfind("正解", 0), 0u);
+    // Each problem offers its right answer and a wrong one, in whatever order they were recorded.
+    int right = 0, bad = 0;
+    for (const go::TNode *answer : p->Children) {
+      if (answer->Tesuji == 1 && answer->Comment.rfind("正解", 0) == 0) ++right;
+      if (answer->BadMove && answer->Comment.rfind("【不正解】", 0) == 0) ++bad;
+    }
+    EXPECT_EQ(right, 1);
+    EXPECT_GE(bad, 1);
   }
 }
 

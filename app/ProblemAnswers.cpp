@@ -71,14 +71,22 @@ void TForm2::CheckAnswerMove(int point) {
   // is the number of the move being judged.
   TDataModule1 &dm = LessonData(FDataModule);
   kura::TKuraQuery &q = dm.KuraQuery2;
+  const std::vector<uint8_t> before = q.Active() && !q.IsEmpty() ? q.GetBookmark() : std::vector<uint8_t>{};
   const bool found =
       q.Active() && q.Locate("TES;PST;DTX", std::vector<kura::TKuraValue>{kura::TKuraValue(MoveNumber),
                                                                          kura::TKuraValue(point),
                                                                          kura::TKuraValue(CurrentProblem)});
-  if (!found) {
+  // A recorded move with a negative colour is a wrong answer kept to show what goes wrong
+  // (offered as a red choice by 解答表示): played on the board it is judged wrong too, and
+  // its comment tells the learner why.
+  const bool recordedWrong = found && Field(q, fCOL) < 0;
+  if (!found || recordedWrong) {
+    const QString why = recordedWrong ? QString::fromStdString(q.Fields(fCMT).AsString()) : QString();
+    if (recordedWrong) q.GotoBookmark(before);  // the figure cursor stays where the board is
     PlayFeedback(0);
     Reporter().ShowInformation(this, QStringLiteral("この手は間違いです。"));
-    StepBack();  // takes the wrong stone back; the figure cursor has not moved
+    StepBack();  // takes the wrong stone back
+    if (!why.isEmpty()) FStatusBar1->SetPanelText(1, why);
     return;
   }
   const std::int32_t branchEnd = Field(q, fBFR);

@@ -79,8 +79,8 @@ TEST_F(PlaybackFaultsTest, AStonePlacedBesideTheChoicesWithdrawsThemUntilTheNext
 TEST_F(PlaybackFaultsTest, AWrongAnswerBesideTheOfferedChoiceLeavesPlaybackGoing) {
   Open(1230);  // problem 1; its answer hangs at the end of the basic figure
   ASSERT_EQ(PlayMode, PlayAlternate);
-  Press(5);  // the answer is offered as a choice
-  ASSERT_EQ(Choices(), 1);
+  Press(5);  // the answer is offered as a choice, beside the recorded wrong answer
+  ASSERT_EQ(Choices(), 2);
   ASSERT_EQ(Text(182), QStringLiteral("●"));
   Click(P(3, 3));  // wrong, and taken back
   EXPECT_EQ(Messages->Informations, QStringList{Wrong});

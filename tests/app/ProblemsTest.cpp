@@ -331,7 +331,7 @@ TEST_F(ProblemsTest, JudgingTheAnswerBoxLeavesThePlaybackWhereTheBoardIs) {
   ASSERT_EQ(Panel(0), QStringLiteral("正解です"));
   Press(5);  // still at the end of the problem's basic figure: its answer is offered
   EXPECT_EQ(Text(182), QStringLiteral("●"));
-  EXPECT_EQ(Choices(), 1);
+  EXPECT_EQ(Choices(), 2);  // beside the recorded wrong answer
   EXPECT_EQ(Cell(180), 1);
   EXPECT_TRUE(Text(180).trimmed().isEmpty());
 
@@ -386,7 +386,7 @@ TEST_F(ProblemsTest, ShowingTheAnswerOffersItsFirstMoveAndPlaysIt) {
   Press(10);
   EXPECT_EQ(AutoAdvance, 1);
   EXPECT_EQ(Text(182), QStringLiteral("●"));
-  EXPECT_EQ(Choices(), 1);
+  EXPECT_EQ(Choices(), 2);  // the answer and the recorded wrong answer
   EXPECT_EQ(Panel(0), QStringLiteral("緑丸か赤丸の一つをクリックしてください。"));
   Click(182);
   EXPECT_EQ(Choices(), 0);

@@ -9,9 +9,18 @@ namespace lessons {
 
 namespace {
 
-constexpr int kMaxCommentLength = 100;  // code points; a comment is one status-bar line
+// Code points. The lesson panel's comment area shows 130 without scrolling; the
+// margin keeps a comment readable in full with the window at its smallest.
+constexpr int kMaxCommentLength = 120;
 
 bool isAnswerText(const std::string& s) { return s == "○" || s == "×" || s == "－"; }
+
+size_t lastStoneOf(const FigureTree& tree, const Branch& branch) {
+    size_t last = branch.first;
+    for (size_t i = branch.first; i <= branch.last; ++i)
+        if (tree.rows[i].dtx < 10) last = i;
+    return last;
+}
 
 int rootOf(const FigureTree& tree, int branch) {
     while (branch >= 0 && tree.branches[branch].parent >= 0) branch = tree.branches[branch].parent;
@@ -125,6 +134,19 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (branches[r].children.empty())
                 errors.push_back(rowPlace(tree, branches[r].last) + "problem " + std::to_string(n) +
                                  " has no answer sequence");
+            // The learner is shown the right answer and what goes wrong with a tempting
+            // mistake (a red choice; played on the board it is judged wrong), each explained.
+            bool right = false, wrong = false;
+            for (int child : branches[r].children) {
+                const FigureRow& move = rows[branches[child].first];
+                (move.col < 0 ? wrong : right) = true;
+                if (move.cmt.empty())
+                    errors.push_back(rowPlace(tree, branches[child].first) +
+                                     "the first move of an answer path needs a comment");
+            }
+            if (!branches[r].children.empty() && (!right || !wrong))
+                errors.push_back(rowPlace(tree, branches[r].last) + "problem " + std::to_string(n) + " needs " +
+                                 (right ? "a wrong answer path (red, negative COL)" : "a right answer path"));
         }
         int expected = 1;
         for (int n : numbers) {
@@ -165,6 +187,16 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (kind == 0)
                 checkRefind(tree, branch.last, [](const FigureRow& r) { return std::pair(r.tes, r.pst); },
                             "TES and PST", errors);
+            // The introduction names the side to move ("黒番", "白番"): every path starts with it.
+            const std::string& intro = rows[lastStoneOf(tree, branch)].cmt;
+            int toMove = intro.find("黒番") != std::string::npos ? 1 : intro.find("白番") != std::string::npos ? 2 : 0;
+            for (int child : branch.children) {
+                const FigureRow& first = rows[branches[child].first];
+                if (toMove != 0 && std::abs(first.col) != toMove)
+                    errors.push_back(rowPlace(tree, branches[child].first) + "the figure says " +
+                                     (toMove == 1 ? "black" : "white") + " is to play, but this path starts with " +
+                                     (toMove == 1 ? "white" : "black"));
+            }
             continue;
         }
         if (branch.parent < 0) continue;  // already reported as an unlinked branch
@@ -190,9 +222,6 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (row.col < 0 && i != branch.first)
                 errors.push_back(rowPlace(tree, i) + "only the first move of a branch may be marked wrong "
                                                       "(negative COL); later stones must capture normally");
-            if (row.col < 0 && (kind == 1 || kind == 2))
-                errors.push_back(rowPlace(tree, i) + "a problem answered on the board judges every recorded "
-                                                      "move correct, so it holds no wrong moves");
             if (color == previousColor)
                 errors.push_back(rowPlace(tree, i) + "the same colour plays twice in a row");
             previousColor = color;
@@ -201,7 +230,7 @@ void checkFigureRules(const FigureTree& tree, int kind, std::vector<std::string>
             if (kind > 0 && row.dtx != problem)
                 errors.push_back(rowPlace(tree, i) + "a move of problem " + std::to_string(problem) +
                                  " carries DTX " + std::to_string(problem));
-            if ((kind == 1 || kind == 2) && row.tes == 1 && row.col != 1)
+            if ((kind == 1 || kind == 2) && row.tes == 1 && color != 1)
                 errors.push_back(rowPlace(tree, i) + "problems are set with black to play: the first answer "
                                                       "move is black (COL 1)");
             if (kind == 0)

@@ -58,6 +58,8 @@ GoBoard::PlayResult GoBoard::play(int point, int color) {
     }
     std::sort(result.captured.begin(), result.captured.end());
     result.suicide = liberties(point) == 0;
+    if (result.captured.size() == 1 && groupOf(point).size() == 1 && liberties(point) == 1)
+        result.koPoint = result.captured.front();
     return result;
 }
 

@@ -19,10 +19,12 @@ public:
     struct PlayResult {
         std::vector<int> captured;  // opponent points removed, ascending
         bool suicide = false;       // the new stone's own group has no liberty left
+        int koPoint = 0;            // the point the opponent may not take back at once, 0 if none
     };
     // Puts a stone of `color` (1 black, 2 white) on an empty point, removes the
     // opponent groups left without liberties and reports whether the new
-    // stone's own group then still has a liberty.
+    // stone's own group then still has a liberty. A lone stone that takes a lone
+    // stone and is left with that one point as its only liberty makes a ko.
     PlayResult play(int point, int color);
 
     // Liberties of the group standing on `point` (0 for an empty point).

@@ -41,6 +41,15 @@ TEST(GoBoardTest, CapturesASingleStoneAndACornerStone) {
     EXPECT_EQ(result.captured, std::vector<int>{P("jj")});
     EXPECT_TRUE(board.isEmpty(P("jj")));
     EXPECT_FALSE(result.suicide);
+    EXPECT_EQ(result.koPoint, 0);  // the capturing stone keeps four liberties
+
+    // Surrounded by white on its other sides, the capturing stone keeps only the
+    // emptied point: white may not take back there at once.
+    GoBoard ko;
+    ko.play(P("jj"), 2);
+    for (const char* b : {"ij", "kj", "ji"}) ko.play(P(b), 1);
+    for (const char* w : {"ik", "kk", "jl"}) ko.play(P(w), 2);
+    EXPECT_EQ(ko.play(P("jk"), 1).koPoint, P("jj"));
 
     GoBoard corner;
     corner.play(1, 2);

@@ -195,6 +195,36 @@ TEST(LessonChecksTest, SuicideMoveIsRefused) {
     EXPECT_TRUE(mentions(errors, "has no liberty and captures nothing")) << dump(errors);
 }
 
+TEST(LessonChecksTest, ImmediateKoRecaptureIsRefusedUnlessMarkedWrong) {
+    // White 181 in atari among black 162, 180, 200; white 199, 219, 201 around 200.
+    // Black 182 takes 181, white 181 at once takes 182 back: the ko rule forbids it.
+    const std::string ko =
+        "1110\t0\t2\t181\t0\t9999\t0\t\tjj\n"
+        "1110\t0\t1\t180\t0\t0\t0\t\tji\n"
+        "1110\t0\t1\t162\t0\t0\t0\t\tij\n"
+        "1110\t0\t1\t200\t0\t0\t0\t\tkj\n"
+        "1110\t0\t2\t163\t0\t0\t0\t\tik\n"
+        "1110\t0\t2\t201\t0\t0\t0\t\tkk\n"
+        "1110\t0\t2\t183\t1\t0\t0\t\tjl\n"
+        "1110\t1\t1\t182\t2\t1\t0\t\tjk\n";
+    auto errors = check(kPlainContents, ko + "1110\t2\t2\t181\t3\t2\t0\t\tjj\n");
+    EXPECT_TRUE(mentions(errors, "takes the ko back at once")) << dump(errors);
+    errors = check(kPlainContents, ko + "1110\t2\t-2\t181\t3\t2\t0\t反則\tjj\n");
+    EXPECT_TRUE(errors.empty()) << dump(errors);
+    // After a move on each side elsewhere the recapture is allowed.
+    errors = check(kPlainContents, ko + "1110\t2\t2\t61\t3\t2\t0\t\tdd\n1110\t3\t1\t62\t4\t3\t0\t\tde\n"
+                                        "1110\t4\t2\t181\t5\t4\t0\t\tjj\n");
+    EXPECT_TRUE(errors.empty()) << dump(errors);
+}
+
+TEST(LessonChecksTest, APathMustStartWithTheSideTheFigureNames) {
+    // kPlainFigure's introduction says 黒番 and its path starts with black.
+    std::string whiteFirst = kPlainFigure;
+    whiteFirst.replace(whiteFirst.find("黒番です"), std::string("黒番です").size(), "白番です");
+    auto errors = check(kPlainContents, whiteFirst);
+    EXPECT_TRUE(mentions(errors, "says white is to play")) << dump(errors);
+}
+
 TEST(LessonChecksTest, PlaybackLookupFaults) {
     // Two branches whose second moves share TES and point: in a lesson without
     // problems the second one could never be found again after drawing.
@@ -232,7 +262,9 @@ std::string problem(int n, const std::string& answer, int firstCol = 1) {
            "1110\t0\t1\t" + std::to_string(w + 1) + "\t0\t0\t" + s + "\t\t\n" +
            "1110\t0\t1\t" + std::to_string(w - 19) + "\t" + std::to_string(2 * n - 1) + "\t0\t" + s +
            "\t黒番\t\n" + "1110\t1\t" + std::to_string(firstCol) + "\t" + std::to_string(w + 19) + "\t" +
-           std::to_string(2 * n) + "\t" + std::to_string(2 * n - 1) + "\t" + s + "\t取った\t\n";
+           std::to_string(2 * n) + "\t" + std::to_string(2 * n - 1) + "\t" + s + "\t取った\t\n" +
+           "1110\t1\t-1\t" + std::to_string(w + 38) + "\t" + std::to_string(20 + n) + "\t" +
+           std::to_string(2 * n - 1) + "\t" + s + "\t取れない\t\n";
 }
 }  // namespace
 
@@ -254,8 +286,15 @@ TEST(LessonChecksTest, ProblemFaults) {
     EXPECT_TRUE(mentions(errors, "kind 1 shows no answer box")) << dump(errors);
     EXPECT_TRUE(mentions(errors, "first answer move is black"));
 
+    // A red first move is a wrong answer the board judges as such; with only red moves
+    // the problem has no right answer, and every answer path starts with its comment.
     errors = check(kProblemContents + "2\n", problem(1, "○", -1));
-    EXPECT_TRUE(mentions(errors, "judges every recorded move correct")) << dump(errors);
+    EXPECT_TRUE(mentions(errors, "problem 1 needs a right answer path")) << dump(errors);
+    errors = check(kProblemContents + "2\n",
+                   "1110\t0\t2\t100\t0\t9999\t1\t○\t\n1110\t0\t1\t101\t1\t0\t1\t問い\t\n"
+                   "1110\t1\t1\t120\t2\t1\t1\t\t\n");
+    EXPECT_TRUE(mentions(errors, "problem 1 needs a wrong answer path")) << dump(errors);
+    EXPECT_TRUE(mentions(errors, "the first move of an answer path needs a comment"));
 
     errors = check(kProblemContents + "1\n", problem(1, "") + problem(1, ""));
     EXPECT_TRUE(mentions(errors, "problem 1 appears twice")) << dump(errors);
@@ -301,10 +340,13 @@ TEST(LessonChecksTest, HeadingsLongTextsNegativeNumbersAndTooManyChoices) {
     errors = check("1000\t入門\t0\n1100\tきまり\t2\n1110\tA\t0\n", kPlainFigure);
     EXPECT_TRUE(mentions(errors, "a heading has no problems"));
 
-    std::string longText(101 * 3, '\0');
+    std::string longText(121 * 3, '\0');
     for (size_t i = 0; i < longText.size(); i += 3) longText.replace(i, 3, "あ");
     errors = check(kPlainContents, "1110\t0\t1\t1\t1\t9999\t0\t" + longText + "\t\n1110\t1\t2\t3\t2\t1\t0\t\t\n");
-    EXPECT_TRUE(mentions(errors, "CMT longer than 100")) << dump(errors);
+    EXPECT_TRUE(mentions(errors, "CMT longer than 120")) << dump(errors);
+    longText.resize(120 * 3);
+    errors = check(kPlainContents, "1110\t0\t1\t1\t1\t9999\t0\t" + longText + "\t\n1110\t1\t2\t3\t2\t1\t0\t\t\n");
+    EXPECT_FALSE(mentions(errors, "CMT longer")) << dump(errors);
 
     errors = check(kPlainContents, "1110\t0\t1\t1\t-1\t9999\t0\t\t\n");
     EXPECT_TRUE(mentions(errors, "must not be negative"));

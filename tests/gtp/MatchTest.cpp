@@ -39,7 +39,7 @@ TEST(Match, IllegalMovesAreRefused) {
   // Black filling its own corner keeps a liberty through B1 and is fine.
   PlayAll(s, {"pass"});
   EXPECT_EQ(s.Check(1, P9("A1")), TRefusal::None);
-  PlayAll(s, {"pass", "pass"});
+  PlayAll(s, {"pass"});  // white passed before: two passes in turn
   EXPECT_TRUE(s.TwoPasses());
   EXPECT_EQ(s.Check(1, P9("E5")), TRefusal::Over);
 }

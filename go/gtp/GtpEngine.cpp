@@ -1,6 +1,7 @@
 #include "go/gtp/GtpEngine.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace go::gtp {
 
@@ -36,12 +37,15 @@ std::vector<std::string> SplitCommand(const std::string &command) {
 }
 
 void TEngine::NewGame(TDone done) {
-  FClient.Send("boardsize " + std::to_string(FSize), [this, done](const TReply &r) {
-    if (!r.Ok()) {
-      if (done) done(r);
-      return;
-    }
-    FClient.Send("clear_board", done);
+  // Both go out at once, so that whatever is sent next follows the cleared board.
+  auto sizeFailed = std::make_shared<bool>(false);
+  FClient.Send("boardsize " + std::to_string(FSize), [sizeFailed, done](const TReply &r) {
+    if (r.Ok()) return;
+    *sizeFailed = true;
+    if (done) done(r);
+  });
+  FClient.Send("clear_board", [sizeFailed, done](const TReply &r) {
+    if (!*sizeFailed && done) done(r);
   });
 }
 

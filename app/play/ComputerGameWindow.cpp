@@ -130,9 +130,9 @@ void TComputerGameWindow::BuildWindow() {
   client->setObjectName(QStringLiteral("Client"));
   const int boardRight = FGeometry.Origin.x() + FGeometry.BackgroundSize();
   const int left = boardRight + 32;
-  client->setMinimumSize(left + 230, std::max(480, FGeometry.Origin.y() + FGeometry.BackgroundSize() + 16));
+  client->setMinimumSize(left + 250, std::max(480, FGeometry.Origin.y() + FGeometry.BackgroundSize() + 16));
   layout->addWidget(client, 1);
-  FStatus = new TStatusPanels(this, {{420, false}, {200, false}});
+  FStatus = new TStatusPanels(this, {{client->minimumWidth() - 170, false}, {170, false}});
   FStatus->setObjectName(QStringLiteral("StatusBar1"));
   layout->addWidget(FStatus);
 
@@ -180,8 +180,10 @@ void TComputerGameWindow::BuildWindow() {
   FResult->setObjectName(QStringLiteral("Result"));
   FResult->setFont(WindowFont(18));
   FResult->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128); font-weight: bold;"));
-  FResult->setGeometry(left, top + 236, 220, 60);
-  FResult->setWordWrap(true);
+  FResult->setGeometry(left, top + 236, 220, 32);
+  FScore = new QLabel(client);
+  FScore->setObjectName(QStringLiteral("Score"));
+  FScore->setGeometry(left, top + 272, 244, 40);
 }
 
 QAction *TComputerGameWindow::MenuItem(const QString &name) const {
@@ -366,15 +368,15 @@ void TComputerGameWindow::CountCommand() {
   FPhase = TPhase::Over;
   FResult->setText(FResultText);
   Redraw();
-  SetStatus(QStringLiteral("黒 %1（地 %2、アゲハマ %3）、白 %4（地 %5、アゲハマ %6、コミ %7）：%8")
-                .arg(PointsText(s.Black()))
-                .arg(s.BlackTerritory)
-                .arg(s.BlackPrisoners)
-                .arg(PointsText(s.White()))
-                .arg(s.WhiteTerritory)
-                .arg(s.WhitePrisoners)
-                .arg(PointsText(s.Komi))
-                .arg(FResultText));
+  FScore->setText(QStringLiteral("黒：地 %1＋アゲハマ %2＝%3\n白：地 %4＋アゲハマ %5＋コミ %6＝%7")
+                     .arg(s.BlackTerritory)
+                     .arg(s.BlackPrisoners)
+                     .arg(PointsText(s.Black()))
+                     .arg(s.WhiteTerritory)
+                     .arg(s.WhitePrisoners)
+                     .arg(PointsText(s.Komi), PointsText(s.White())));
+  SetStatus(QStringLiteral("黒 %1、白 %2（コミを含む）で、%3です。")
+                .arg(PointsText(s.Black()), PointsText(s.White()), FResultText));
   PlayFeedback(1);
 }
 

@@ -72,6 +72,7 @@ class TComputerGameWindow : public QDialog {
   QProgressBar *BusyBar() const { return FBusy; }
   TStatusPanels *StatusBar1() const { return FStatus; }
   QLabel *ResultLabel() const { return FResult; }
+  QLabel *ScoreLabel() const { return FScore; }
   QAction *MenuItem(const QString &name) const;
 
   // --- state ---
@@ -122,7 +123,7 @@ class TComputerGameWindow : public QDialog {
   std::vector<TPointLabel *> FLabels;
   TCuteButton *FUndo = nullptr, *FPass = nullptr, *FResign = nullptr, *FHint = nullptr, *FCount = nullptr;
   QProgressBar *FBusy = nullptr;
-  QLabel *FPlayers = nullptr, *FPrisoners = nullptr, *FResult = nullptr;
+  QLabel *FPlayers = nullptr, *FPrisoners = nullptr, *FResult = nullptr, *FScore = nullptr;
   TStatusPanels *FStatus = nullptr;
   QMenuBar *FMenu = nullptr;
   std::map<QString, QAction *> FMenuItems;

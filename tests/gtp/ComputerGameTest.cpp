@@ -105,6 +105,7 @@ TEST_F(ComputerGameTest, TwoPassesMarkTheEnginesDeadStonesThenCount) {
   ASSERT_EQ(Game->Phase(), TPhase::Marking);
   EXPECT_EQ(Game->Dead(), std::set<int>{At("C3")});
   EXPECT_EQ(Mark("C3"), QStringLiteral("×"));
+  EXPECT_TRUE(Stone("C3"));  // marked, not yet taken off
   EXPECT_TRUE(Commands().contains(QStringLiteral("final_status_list dead")));
   ClickAt("C3");  // the learner disagrees
   EXPECT_TRUE(Game->Dead().empty());
@@ -114,7 +115,9 @@ TEST_F(ComputerGameTest, TwoPassesMarkTheEnginesDeadStonesThenCount) {
   // Black: E5 and 80 points of territory (C3's point included); white: C3 taken, komi 6.5.
   EXPECT_EQ(Game->ResultText(), QStringLiteral("黒の 72目半勝ち"));
   EXPECT_EQ(Game->ResultLabel()->text(), Game->ResultText());
-  EXPECT_TRUE(Status().contains(QStringLiteral("黒 80目")));
+  EXPECT_EQ(Status(), QStringLiteral("黒 80目、白 7目半（コミを含む）で、黒の 72目半勝ちです。"));
+  EXPECT_EQ(Game->ScoreLabel()->text(),
+            QStringLiteral("黒：地 80＋アゲハマ 0＝80目\n白：地 0＋アゲハマ 1＋コミ 6目半＝7目半"));
   EXPECT_EQ(Game->Record().Info.Result, "B+72.5");
   ClickAt("A1");
   EXPECT_EQ(Status(), versus::RefusalText(go::match::TRefusal::Over));

@@ -76,7 +76,7 @@ void TComputerGameWindow::EngineMove() {
       return;
     }
     if (a.Move.Kind == TVertexKind::Resign) {
-      FPhase = TPhase::Over;
+      Finish();
       FResultText = QString::fromStdString(go::match::ResignationText(FSettings.LearnerColor));
       FSgfResult = go::match::SgfResignation(FSettings.LearnerColor);
       FResult->setText(FResultText);
@@ -108,7 +108,7 @@ void TComputerGameWindow::EngineMove() {
 
 void TComputerGameWindow::HintCommand() {
   if (FPhase != TPhase::Playing || EngineBusy() || !LearnerToMove()) {
-    SetStatus(FPhase == TPhase::Playing ? RefusalText(TRefusal::WrongTurn) : RefusalText(TRefusal::Over));
+    SetStatus(FPhase == TPhase::Playing ? RefusalText(TRefusal::WrongTurn) : NotPlayingText());
     return;
   }
   SetWaiting(+1);

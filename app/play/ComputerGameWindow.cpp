@@ -253,8 +253,7 @@ void TComputerGameWindow::ClickPoint(int point) {
     return;
   }
   if (FPhase == TPhase::Over || FPhase == TPhase::Broken) {
-    SetStatus(FPhase == TPhase::Over ? RefusalText(TRefusal::Over)
-                                     : QStringLiteral("コンピュータが動いていないので、対局を続けられません。"));
+    SetStatus(NotPlayingText());
     return;
   }
   if (FPhase == TPhase::Starting || EngineBusy() || !LearnerToMove()) {
@@ -282,7 +281,7 @@ void TComputerGameWindow::ClickPoint(int point) {
 
 void TComputerGameWindow::PassCommand() {
   if (FPhase != TPhase::Playing || EngineBusy() || !LearnerToMove()) {
-    SetStatus(FPhase == TPhase::Playing ? RefusalText(TRefusal::WrongTurn) : RefusalText(TRefusal::Over));
+    SetStatus(FPhase == TPhase::Playing ? RefusalText(TRefusal::WrongTurn) : NotPlayingText());
     return;
   }
   FMatch.Play(FSettings.LearnerColor, 0);
@@ -303,7 +302,7 @@ void TComputerGameWindow::AfterMove() {
 
 void TComputerGameWindow::UndoCommand() {
   if (FPhase != TPhase::Playing) {
-    SetStatus(RefusalText(TRefusal::Over));
+    SetStatus(NotPlayingText());
     return;
   }
   if (EngineBusy()) {
@@ -336,17 +335,12 @@ void TComputerGameWindow::UndoCommand() {
 
 void TComputerGameWindow::ResignCommand() {
   if (FPhase != TPhase::Playing && FPhase != TPhase::Marking) {
-    SetStatus(RefusalText(TRefusal::Over));
+    SetStatus(NotPlayingText());
     return;
   }
   if (Reporter().AskYesNo(this, QStringLiteral("投了しますか？")) != TAnswer::Yes) return;
-  // What the engine is still thinking about no longer matters.
-  ++FGeneration;
-  if (FProcess) FProcess->Client().Abandon();
-  FWaiting = 0;
-  SetWaiting(0);
-  FPhase = TPhase::Over;
   FDead.clear();
+  Finish();
   FHintPoint = 0;
   FResultText = QString::fromStdString(go::match::ResignationText(EngineColor()));
   FSgfResult = go::match::SgfResignation(EngineColor());
@@ -365,7 +359,7 @@ void TComputerGameWindow::CountCommand() {
       go::match::CountScore(FMatch, std::vector<int>(FDead.begin(), FDead.end()), FSettings.Komi);
   FResultText = QString::fromStdString(go::match::ResultText(s.Margin()));
   FSgfResult = go::match::SgfResult(s.Margin());
-  FPhase = TPhase::Over;
+  Finish();
   FResult->setText(FResultText);
   Redraw();
   FScore->setText(QStringLiteral("黒：地 %1＋アゲハマ %2＝%3\n白：地 %4＋アゲハマ %5＋コミ %6＝%7")
@@ -378,6 +372,24 @@ void TComputerGameWindow::CountCommand() {
   SetStatus(QStringLiteral("黒 %1、白 %2（コミを含む）で、%3です。")
                 .arg(PointsText(s.Black()), PointsText(s.White()), FResultText));
   PlayFeedback(1);
+}
+
+QString TComputerGameWindow::NotPlayingText() const {
+  if (FPhase == TPhase::Broken) return QStringLiteral("コンピュータが動いていないので、対局を続けられません。");
+  if (FPhase == TPhase::Marking) return QStringLiteral("終局です。死に石を確かめて「計算」を押してください。");
+  if (FPhase == TPhase::Starting) return QStringLiteral("コンピュータの用意ができるまでお待ちください。");
+  return RefusalText(TRefusal::Over);
+}
+
+void TComputerGameWindow::Finish() {
+  // The game is decided: the engine is no longer needed, and what it may still be thinking
+  // about no longer matters.
+  ++FGeneration;
+  FPhase = TPhase::Over;
+  FHintPoint = 0;
+  if (FProcess) FProcess->Client().Shutdown();
+  FWaiting = 0;
+  SetWaiting(0);
 }
 
 void TComputerGameWindow::closeEvent(QCloseEvent *event) {

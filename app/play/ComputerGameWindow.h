@@ -135,6 +135,10 @@ class TComputerGameWindow : public QDialog {
   void Redraw();
   void SetWaiting(int delta);
   void AfterMove();
+  // Why a move cannot be played now, when the phase is not Playing.
+  QString NotPlayingText() const;
+  // Ends the game (result already set) and stops the engine.
+  void Finish();
 
   // Engine side (ComputerGameEngine.cpp).
   void EngineMove();

@@ -43,9 +43,15 @@ TEST_F(ComputerGameTest, AFailingEngineLeavesTheGameOnTheBoard) {
     EXPECT_TRUE(Stone("A9"));
     EXPECT_TRUE(Stone("D4"));
     EXPECT_EQ(Game->Record().MainLine().size(), 4u);
+    // The buttons are disabled; their commands refuse too.
+    EXPECT_FALSE(Game->PassButton()->isEnabled());
+    Game->UndoCommand();
+    Game->PassCommand();
+    Game->HintCommand();
     ClickAt("C3");
     EXPECT_FALSE(Stone("C3"));
-    EXPECT_TRUE(Status().contains(QStringLiteral("続けられません")));
+    EXPECT_EQ(Status(), QStringLiteral("コンピュータが動いていないので、対局を続けられません。"));
+    EXPECT_EQ(Game->Match().Moves().size(), 3u);  // nothing was taken back or passed
     Game.reset();
   }
 }
@@ -62,6 +68,7 @@ TEST_F(ComputerGameTest, AMissingEngineIsReportedAtOnce) {
 }
 
 TEST_F(ComputerGameTest, TheLearnerCanResignOrCloseWhileTheEngineThinks) {
+  SetMoveTimeout(1);
   Open({QStringLiteral("--hang-at"), QStringLiteral("1")});
   QTest::mouseClick(Game->Label(At("E5")), Qt::LeftButton);
   QTest::qWait(100);
@@ -76,6 +83,10 @@ TEST_F(ComputerGameTest, TheLearnerCanResignOrCloseWhileTheEngineThinks) {
   EXPECT_FALSE(Game->EngineBusy());
   EXPECT_FALSE(Game->BusyBar()->isVisible());
   EXPECT_EQ(Game->ResultText(), QStringLiteral("白の 中押し勝ち"));
+  // The engine is stopped with the game: no late time-out overwrites the result.
+  EXPECT_FALSE(Game->CommandsPending());
+  QTest::qWait(1500);
+  EXPECT_EQ(Status(), QStringLiteral("あなたが投了しました。白の 中押し勝ちです。"));
   Game.reset();
 
   Open({QStringLiteral("--hang-at"), QStringLiteral("1")});

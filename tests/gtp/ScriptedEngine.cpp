@@ -4,7 +4,7 @@
 // in point order (A9, A8, … on a 9-line board), or as told:
 //   --moves V,V,…          the first answers of genmove
 //   --pass                 always pass
-//   --crash-at N           the Nth genmove kills the engine (abort)
+//   --crash-at N           the Nth genmove kills the engine (SIGKILL)
 //   --hang-at N            the Nth genmove is never answered
 //   --nonsense-at N        the Nth genmove answers a vertex of no board ("Z99")
 //   --illegal-at N         the Nth genmove answers the point played last (occupied)
@@ -114,7 +114,7 @@ int main(int argc, char **argv) {
       }
     } else if (command == "genmove") {
       ++genmoves;
-      if (genmoves == crashAt) std::abort();
+      if (genmoves == crashAt) std::raise(SIGKILL);
       if (genmoves == hangAt) {
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
       }

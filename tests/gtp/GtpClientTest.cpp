@@ -127,5 +127,42 @@ TEST_F(ClientTest, EngineAnswersAreChecked) {
   EXPECT_EQ(Transport.Written.back(), "6 komi 0.5\n");
 }
 
+TEST_F(ClientTest, EngineOperationsWriteTheirCommands) {
+  TEngine engine(Client, 19);
+  struct Case {
+    std::function<void()> Send;
+    const char *Written;
+  };
+  std::vector<TPointsAnswer> lists;
+  auto keepList = [&](const TPointsAnswer &a) { lists.push_back(a); };
+  const std::vector<Case> cases = {
+      {[&] { engine.Komi(6.5, nullptr); }, "komi 6.5"},
+      {[&] { engine.Komi(-3, nullptr); }, "komi -3.0"},
+      {[&] { engine.Level(7, nullptr); }, "level 7"},
+      {[&] { engine.FixedHandicap(3, keepList); }, "fixed_handicap 3"},
+      {[&] { engine.SetFreeHandicap({4 * 19 - 3, 16 * 19 + 4}, nullptr); }, "set_free_handicap D4 R16"},
+      {[&] { engine.Play(2, 1, nullptr); }, "play white A19"},
+      {[&] { engine.Undo(nullptr); }, "undo"},
+      {[&] { engine.FinalScore(nullptr, 100); }, "final_score"},
+  };
+  for (const Case &c : cases) {
+    c.Send();
+    ASSERT_FALSE(Transport.Written.empty());
+    const std::string &line = Transport.Written.back();
+    EXPECT_EQ(line.substr(line.find(' ') + 1), std::string(c.Written) + "\n");
+    Client.Received("=" + line.substr(0, line.find(' ')) + (std::string(c.Written).starts_with("fixed") ? " D4 Q16 D16" : "") + "\n\n");
+  }
+  ASSERT_EQ(lists.size(), 1u);
+  EXPECT_EQ(lists[0].Points, (std::vector<int>{4 * 19 - 3, 15 * 19 + 4, 3 * 19 + 4}));
+
+  // A new game sends the size and clears the board at once, before anything queued later.
+  engine.NewGame(Keep());
+  engine.Komi(0.5, nullptr);
+  ASSERT_GE(Transport.Written.size(), 1u);
+  EXPECT_EQ(Transport.Written.back().substr(Transport.Written.back().find(' ') + 1), "boardsize 19\n");
+  Client.Received("=9\n\n");
+  EXPECT_EQ(Transport.Written.back().substr(Transport.Written.back().find(' ') + 1), "clear_board\n");
+}
+
 }  // namespace
 }  // namespace go::gtp

@@ -188,14 +188,22 @@ void TComputerGameWindow::EngineFailed(TFault fault, const std::string &why) {
       text = QStringLiteral("コンピュータの相手「%1」を起動できませんでした。対局の設定で相手のプログラムを確かめてください。")
                  .arg(FSettings.EngineCommand);
       break;
+    case TFault::Exited:
+    case TFault::Protocol:
+      if (before == TPhase::Starting) {
+        text = QStringLiteral("コンピュータの相手「%1」が%2。対局の設定で相手のプログラムを確かめてください。")
+                   .arg(FSettings.EngineCommand,
+                        fault == TFault::Exited ? QStringLiteral("起動してすぐに止まりました")
+                                                : QStringLiteral("囲碁の対局の言葉（GTP）で答えませんでした"));
+        break;
+      }
+      text = fault == TFault::Exited ? QStringLiteral("コンピュータの相手が止まってしまいました。")
+                                     : QStringLiteral("コンピュータの相手がおかしな答えを返しました。相手を止めました。");
+      break;
     case TFault::TimedOut:
       text = QStringLiteral("コンピュータの相手が時間内に答えませんでした。相手を止めました。");
       break;
-    case TFault::Protocol:
-      text = QStringLiteral("コンピュータの相手がおかしな答えを返しました。相手を止めました。");
-      break;
-    default:
-      text = QStringLiteral("コンピュータの相手が止まってしまいました。");
+    case TFault::None:
       break;
   }
   if (before != TPhase::Over) text += QStringLiteral("盤の石はそのまま残ります（棋譜や打ち掛けに保存できます）。");

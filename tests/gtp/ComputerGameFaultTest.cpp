@@ -56,15 +56,29 @@ TEST_F(ComputerGameTest, AFailingEngineLeavesTheGameOnTheBoard) {
   }
 }
 
-TEST_F(ComputerGameTest, AMissingEngineIsReportedAtOnce) {
-  versus::TGameSettings settings;
-  settings.EngineCommand = QStringLiteral("/nonexistent/go-engine --mode gtp");
-  OpenWith(settings);
-  EXPECT_EQ(Game->Phase(), TPhase::Broken);
-  ASSERT_EQ(Messages->Errors.size(), 1);
-  EXPECT_TRUE(Messages->Errors.front().contains(QStringLiteral("「/nonexistent/go-engine --mode gtp」を起動できませんでした")));
-  ClickAt("E5");
-  EXPECT_FALSE(Stone("E5"));
+TEST_F(ComputerGameTest, AnEngineThatDoesNotStartIsReportedAtOnce) {
+  struct Case {
+    const char *Command;
+    const char *Expected;
+  };
+  const std::vector<Case> cases = {
+      {"/nonexistent/go-engine --mode gtp", "「/nonexistent/go-engine --mode gtp」を起動できませんでした"},
+      {"/bin/false", "「/bin/false」が起動してすぐに止まりました"},
+      {"/bin/cat", "「/bin/cat」が囲碁の対局の言葉（GTP）で答えませんでした"},  // echoes the commands
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Command);
+    Messages->Errors.clear();
+    versus::TGameSettings settings;
+    settings.EngineCommand = QString::fromUtf8(c.Command);
+    OpenWith(settings);
+    EXPECT_EQ(Game->Phase(), TPhase::Broken);
+    ASSERT_EQ(Messages->Errors.size(), 1);
+    EXPECT_TRUE(Messages->Errors.front().contains(QString::fromUtf8(c.Expected))) << Messages->Errors.front().toStdString();
+    ClickAt("E5");
+    EXPECT_FALSE(Stone("E5"));
+    Game.reset();
+  }
 }
 
 TEST_F(ComputerGameTest, TheLearnerCanResignOrCloseWhileTheEngineThinks) {

@@ -7,11 +7,14 @@
 
 namespace miretoka::versus {
 
+// The program's settings file (an INI file in the user's configuration folder).
+#define MIRETOKA_SETTINGS(name) \
+  QSettings name(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"))
 
 double DefaultKomi(int handicap) { return handicap > 0 ? 0.5 : 6.5; }
 
 TGameSettings LoadGameSettings() {
-  QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"));
+  MIRETOKA_SETTINGS(s);
   TGameSettings g;
   const int size = s.value(QStringLiteral("play/size"), g.Size).toInt();
   if (size == 9 || size == 13 || size == 19) g.Size = size;
@@ -25,7 +28,7 @@ TGameSettings LoadGameSettings() {
 }
 
 void StoreGameSettings(const TGameSettings &g) {
-  QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"));
+  MIRETOKA_SETTINGS(s);
   s.setValue(QStringLiteral("play/size"), g.Size);
   s.setValue(QStringLiteral("play/color"), g.LearnerColor);
   s.setValue(QStringLiteral("play/handicap"), g.Handicap);
@@ -35,7 +38,7 @@ void StoreGameSettings(const TGameSettings &g) {
 }
 
 int MoveTimeoutMs() {
-  QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"));
+  MIRETOKA_SETTINGS(s);
   const double seconds = s.value(QStringLiteral("play/moveTimeoutSeconds"), 120.0).toDouble();
   return static_cast<int>(qBound(0.1, seconds, 3600.0) * 1000);
 }

@@ -136,6 +136,8 @@ void TComputerGameWindow::HintCommand() {
   }, MoveTimeoutMs());
 }
 
+QString TComputerGameWindow::Status() const { return FStatus->PanelText(0); }
+
 void TComputerGameWindow::StartMarking() {
   FPhase = TPhase::Marking;
   FDead.clear();
@@ -151,12 +153,15 @@ void TComputerGameWindow::StartMarking() {
     if (usable)
       for (int p : a.Points)
         if (FMatch.Board().At(p) == 0) usable = false;
-    if (usable) {
+    if (usable && !a.Points.empty()) {
       FDead.insert(a.Points.begin(), a.Points.end());
       SetStatus(QStringLiteral("終局です。死に石に×を付けました。石をクリックすると直せます。よければ「計算」を押してください。"));
+    } else if (usable) {
+      SetStatus(QStringLiteral("終局です。コンピュータは死に石はないと見ています。あればクリックして×を付け、「計算」を押してください。"));
     } else {
       SetStatus(QStringLiteral("終局です。死に石をクリックして×を付け、「計算」を押してください。"));
     }
+    FScore->setText(Status());
     Redraw();
   }, MoveTimeoutMs());
 }
@@ -209,6 +214,7 @@ void TComputerGameWindow::EngineFailed(TFault fault, const std::string &why) {
   if (before != TPhase::Over) text += QStringLiteral("盤の石はそのまま残ります（棋譜や打ち掛けに保存できます）。");
   Redraw();
   SetStatus(text);
+  FScore->setText(text);
   FStatus->Panel(0)->setToolTip(QString::fromStdString(why));
   if (before != TPhase::Over) Reporter().ShowError(this, text);
 }
@@ -224,6 +230,7 @@ void TComputerGameWindow::EngineNonsense(const QString &what) {
   FProcess->Client().Shutdown();
   Redraw();
   SetStatus(text);
+  FScore->setText(text);
   Reporter().ShowError(this, text);
 }
 

@@ -183,7 +183,9 @@ void TComputerGameWindow::BuildWindow() {
   FResult->setGeometry(left, top + 236, 220, 32);
   FScore = new QLabel(client);
   FScore->setObjectName(QStringLiteral("Score"));
-  FScore->setGeometry(left, top + 272, 244, 40);
+  FScore->setGeometry(left, top + 272, 244, 100);
+  FScore->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  FScore->setWordWrap(true);
 }
 
 QAction *TComputerGameWindow::MenuItem(const QString &name) const {
@@ -203,6 +205,7 @@ void TComputerGameWindow::SetWaiting(int delta) {
   FWaiting = std::max(0, FWaiting + delta);
   FBusy->setVisible(FWaiting > 0);
   FStatus->SetPanelText(1, FWaiting > 0 ? QStringLiteral("コンピュータが考えています…") : QString());
+  UpdateButtons();
 }
 
 void TComputerGameWindow::Redraw() {
@@ -221,15 +224,16 @@ void TComputerGameWindow::Redraw() {
     TPointLabel *label = Label(p);
     QString text;
     QColor color = v == 1 ? Qt::white : Qt::black;
+    const QColor mark = v == 1 ? QColor(255, 120, 120) : MarkColor;  // light enough on a black stone
     if (FDead.count(p)) {
       text = QStringLiteral("×");
-      color = MarkColor;
+      color = mark;
     } else if (p == FHintPoint) {
       text = QStringLiteral("◎");
       color = MarkColor;
     } else if (p == last && v != 0) {
       text = QString::number(static_cast<int>(FMatch.Moves().size()));
-      color = MarkColor;
+      color = mark;
     } else if (!territory.empty() && territory[static_cast<size_t>(p - 1)] != 0 && (v == 0 || FDead.count(p))) {
       text = QStringLiteral("■");
       color = territory[static_cast<size_t>(p - 1)] == 1 ? Qt::black : Qt::white;
@@ -239,12 +243,17 @@ void TComputerGameWindow::Redraw() {
     label->SetBold(p == last);
   }
   FPrisoners->setText(QStringLiteral("アゲハマ　黒：%1　白：%2").arg(board.WhiteCaptured()).arg(board.BlackCaptured()));
-  const bool playing = FPhase == TPhase::Playing;
+  UpdateButtons();
+}
+
+void TComputerGameWindow::UpdateButtons() {
+  // While the engine thinks only 投了 is of use.
+  const bool playing = FPhase == TPhase::Playing && FWaiting == 0;
   FPass->setEnabled(playing);
   FHint->setEnabled(playing);
   FUndo->setEnabled(playing);
-  FResign->setEnabled(playing || FPhase == TPhase::Marking);
-  FCount->setEnabled(FPhase == TPhase::Marking);
+  FResign->setEnabled(FPhase == TPhase::Playing || FPhase == TPhase::Marking);
+  FCount->setEnabled(FPhase == TPhase::Marking && FWaiting == 0);
 }
 
 void TComputerGameWindow::ClickPoint(int point) {

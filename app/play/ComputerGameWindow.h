@@ -72,6 +72,7 @@ class TComputerGameWindow : public QDialog {
   QProgressBar *BusyBar() const { return FBusy; }
   TStatusPanels *StatusBar1() const { return FStatus; }
   QLabel *ResultLabel() const { return FResult; }
+  // The count in its parts, or why the engine stopped.
   QLabel *ScoreLabel() const { return FScore; }
   QAction *MenuItem(const QString &name) const;
 
@@ -132,7 +133,9 @@ class TComputerGameWindow : public QDialog {
   int EngineColor() const { return 3 - FSettings.LearnerColor; }
   bool LearnerToMove() const { return FMatch.ToMove() == FSettings.LearnerColor; }
   void SetStatus(const QString &text);
+  QString Status() const;
   void Redraw();
+  void UpdateButtons();
   void SetWaiting(int delta);
   void AfterMove();
   // Why a move cannot be played now, when the phase is not Playing.

@@ -1,5 +1,6 @@
 // An engine that fails: the learner is told in Japanese, the game on the board stays, and
 // nothing waits for ever.
+#include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 
@@ -37,6 +38,7 @@ TEST_F(ComputerGameTest, AFailingEngineLeavesTheGameOnTheBoard) {
     EXPECT_TRUE(Status().contains(QStringLiteral("盤の石はそのまま残ります")));
     ASSERT_EQ(Messages->Errors.size(), 1);
     EXPECT_EQ(Messages->Errors.front(), Status());
+    EXPECT_EQ(Game->ScoreLabel()->text(), Status());  // in full beside the board
     EXPECT_FALSE(Game->BusyBar()->isVisible());
     // The stones stay, and are still saved.
     EXPECT_TRUE(Stone("E5"));
@@ -88,6 +90,9 @@ TEST_F(ComputerGameTest, TheLearnerCanResignOrCloseWhileTheEngineThinks) {
   QTest::qWait(100);
   ASSERT_TRUE(Game->EngineBusy());
   EXPECT_TRUE(Game->BusyBar()->isVisible());
+  EXPECT_FALSE(Game->PassButton()->isEnabled());
+  EXPECT_FALSE(Game->UndoButton()->isEnabled());
+  EXPECT_TRUE(Game->ResignButton()->isEnabled());
   QTest::mouseClick(Game->Label(At("D4")), Qt::LeftButton);
   EXPECT_EQ(Status(), versus::RefusalText(go::match::TRefusal::WrongTurn));
   EXPECT_FALSE(Stone("D4"));

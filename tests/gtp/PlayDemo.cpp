@@ -44,7 +44,9 @@ TEST_F(ComputerGameTest, WholeNineLineGameAgainstGnuGo) {
   if (GnuGo().isEmpty()) GTEST_SKIP() << "gnugo is not installed";
   UseProgramStones();
   versus::TGameSettings settings;
-  settings.EngineCommand = GnuGo() + QStringLiteral(" --mode gtp");
+  // GNU Go draws lots; a fixed seed plays the same game every time.
+  settings.EngineCommand = GnuGo() + QStringLiteral(" --mode gtp --seed ") +
+                           qEnvironmentVariable("MIRETOKA_DEMO_SEED", QStringLiteral("2"));
   settings.Level = 1;
 
   {
@@ -71,6 +73,7 @@ TEST_F(ComputerGameTest, WholeNineLineGameAgainstGnuGo) {
   }
   ASSERT_EQ(Game->Phase(), TPhase::Marking) << Status().toStdString();
   Picture(Game.get(), QStringLiteral("play-9-dead-stones.png"));
+  std::printf("GNU Go marks %d stones dead\n", static_cast<int>(Game->Dead().size()));
   PressButton(Game->CountButton());
   ASSERT_EQ(Game->Phase(), TPhase::Over);
   EXPECT_FALSE(Game->ResultText().isEmpty());
@@ -111,6 +114,27 @@ TEST_F(ComputerGameTest, NineteenLinesWithFourStones) {
   for (const char *v : {"R14", "C14", "O17"})
     if (Game->Match().Board().At(At(v)) == 0) ClickAt(v);
   Picture(Game.get(), QStringLiteral("play-19-handicap.png"));
+}
+
+// The window while the engine thinks, and after it died (the scripted engine hangs, then
+// is told to crash).
+TEST_F(ComputerGameTest, ThinkingAndAStoppedEngine) {
+  UseProgramStones();
+  Open({QStringLiteral("--moves"), QStringLiteral("C3,G7"), QStringLiteral("--hang-at"), QStringLiteral("3")});
+  ClickAt("E5");
+  ClickAt("G3");
+  QTest::mouseClick(Game->Label(At("C7")), Qt::LeftButton);
+  QTest::qWait(300);
+  ASSERT_TRUE(Game->EngineBusy());
+  Picture(Game.get(), QStringLiteral("play-thinking.png"));
+  Game.reset();
+
+  Open({QStringLiteral("--moves"), QStringLiteral("C3,G7"), QStringLiteral("--crash-at"), QStringLiteral("3")});
+  ClickAt("E5");
+  ClickAt("G3");
+  ClickAt("C7");
+  ASSERT_EQ(Game->Phase(), TPhase::Broken);
+  Picture(Game.get(), QStringLiteral("play-engine-stopped.png"));
 }
 
 }  // namespace

@@ -252,13 +252,20 @@ void TComputerGameWindow::UpdateButtons() {
   FPass->setEnabled(playing);
   FHint->setEnabled(playing);
   FUndo->setEnabled(playing);
-  FResign->setEnabled(FPhase == TPhase::Playing || FPhase == TPhase::Marking);
+  FResign->setEnabled(FPhase == TPhase::Playing || (FPhase == TPhase::Marking && !FCounted));
   FCount->setEnabled(FPhase == TPhase::Marking && FWaiting == 0);
 }
 
 void TComputerGameWindow::ClickPoint(int point) {
   if (FPhase == TPhase::Marking) {
     ToggleDead(point);
+    return;
+  }
+  if (FPhase == TPhase::Over && FCounted && FMatch.Board().At(point) != 0) {
+    // A second thought about a group after the count: mark it and count again.
+    FPhase = TPhase::Marking;
+    ToggleDead(point);
+    CountCommand();
     return;
   }
   if (FPhase == TPhase::Over || FPhase == TPhase::Broken) {
@@ -343,7 +350,7 @@ void TComputerGameWindow::UndoCommand() {
 }
 
 void TComputerGameWindow::ResignCommand() {
-  if (FPhase != TPhase::Playing && FPhase != TPhase::Marking) {
+  if (FPhase != TPhase::Playing && (FPhase != TPhase::Marking || FCounted)) {
     SetStatus(NotPlayingText());
     return;
   }
@@ -368,6 +375,7 @@ void TComputerGameWindow::CountCommand() {
       go::match::CountScore(FMatch, std::vector<int>(FDead.begin(), FDead.end()), FSettings.Komi);
   FResultText = QString::fromStdString(go::match::ResultText(s.Margin()));
   FSgfResult = go::match::SgfResult(s.Margin());
+  FCounted = true;
   Finish();
   FResult->setText(FResultText);
   Redraw();

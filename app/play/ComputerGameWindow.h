@@ -8,7 +8,8 @@
 // a message. 1手戻す takes back the learner's last move with the engine's reply, パス passes,
 // 投了 resigns, ヒント shows the engine's choice for the learner as "◎". After two passes the
 // engine's dead stones are marked "×"; a click on a group changes its mark, and 計算 counts
-// by Japanese rules with komi ("黒の 3目半勝ち"). The menu 対局 saves the game as SGF or as
+// by Japanese rules with komi ("黒の 3目半勝ち"); a click on a group after that changes its
+// mark and counts again. The menu 対局 saves the game as SGF or as
 // the board size's adjourned game. An engine that is missing, dies, hangs or answers nonsense
 // ends the engine's part with a message in Japanese; the game on the board stays.
 #include <QDialog>
@@ -118,6 +119,7 @@ class TComputerGameWindow : public QDialog {
   std::set<int> FDead;
   int FHintPoint = 0;
   QString FResultText;
+  bool FCounted = false;  // counted: a click on a group changes its mark and counts again
   std::string FSgfResult;
 
   std::vector<TPointImage *> FImages;

@@ -14,6 +14,7 @@
 #include "app/StatusPanels.h"
 #include "app/play/NewGameDialog.h"
 #include "app/play/PlayMenu.h"
+#include "controls/CuteButton.h"
 #include "go/SgfReader.h"
 
 namespace miretoka::test {
@@ -119,8 +120,15 @@ TEST_F(ComputerGameTest, TwoPassesMarkTheEnginesDeadStonesThenCount) {
   EXPECT_EQ(Game->ScoreLabel()->text(),
             QStringLiteral("黒：地 80＋アゲハマ 0＝80目\n白：地 0＋アゲハマ 1＋コミ 6目半＝7目半"));
   EXPECT_EQ(Game->Record().Info.Result, "B+72.5");
-  ClickAt("A1");
+  ClickAt("A1");  // an empty point: nothing to play any more
   EXPECT_EQ(Status(), versus::RefusalText(go::match::TRefusal::Over));
+  EXPECT_FALSE(Stone("A1"));
+  ClickAt("C3");  // second thoughts: C3 lives after all, and the count follows
+  EXPECT_TRUE(Game->Dead().empty());
+  EXPECT_EQ(Game->Phase(), TPhase::Over);
+  EXPECT_EQ(Game->ScoreLabel()->text(),
+            QStringLiteral("黒：地 79＋アゲハマ 0＝79目\n白：地 0＋アゲハマ 0＋コミ 6目半＝6目半"));
+  EXPECT_FALSE(Game->ResignButton()->isEnabled());
 }
 
 TEST_F(ComputerGameTest, ResignationEndsTheGame) {

@@ -3,8 +3,8 @@
 // of the corners first (lower left and upper right, then upper left, lower right), then for
 // an odd number the centre, and from six stones the middles of the left and right sides,
 // from eight also those of the top and bottom. On a 9-line board the corner points are the
-// 3-3 points, on larger boards the 4-4 points. The order is the one GTP's fixed_handicap
-// uses, so that engines and records agree.
+// 3-3 points, on larger boards the 4-4 points. These are the points of GTP's fixed_handicap
+// (GNU Go places the same), so that engines and records agree.
 #include <vector>
 
 namespace go::match {

@@ -1,7 +1,11 @@
 // A few moves against GNU Go itself on 9 lines (skipped where GNU Go is not installed).
 #include <QStandardPaths>
+#include <QTest>
+#include <algorithm>
 
 #include "ComputerGameTestSupport.h"
+#include "app/play/EngineProcess.h"
+#include "go/match/Handicap.h"
 
 namespace miretoka::test {
 namespace {
@@ -43,6 +47,32 @@ TEST_F(ComputerGameTest, GnuGoAnswersOnNineLines) {
   EXPECT_EQ(Game->Phase(), TPhase::Playing) << Status().toStdString();
   EXPECT_EQ(Game->Match().Moves().size(), played);
   EXPECT_TRUE(Messages->Errors.empty());
+}
+
+// Our handicap places are GNU Go's: fixed_handicap through the client, for every size and count.
+TEST(GnuGoEngine, HandicapPlacesAgree) {
+  const QString gnugo = QStandardPaths::findExecutable(QStringLiteral("gnugo"), {QStringLiteral("/usr/games")});
+  if (gnugo.isEmpty()) GTEST_SKIP() << "gnugo is not installed";
+  versus::TEngineProcess process;
+  process.Start(gnugo, {QStringLiteral("--mode"), QStringLiteral("gtp")});
+  int answered = 0;
+  for (int size : {9, 13, 19}) {
+    go::gtp::TEngine engine(process.Client(), size);
+    for (int stones = 2; stones <= 9; ++stones) {
+      engine.NewGame(nullptr);
+      engine.FixedHandicap(stones, [&, size, stones](const go::gtp::TPointsAnswer &a) {
+        ++answered;
+        ASSERT_TRUE(a.Ok()) << a.Reply.Text;
+        std::vector<int> ours = go::match::HandicapPoints(size, stones), theirs = a.Points;
+        std::sort(ours.begin(), ours.end());
+        std::sort(theirs.begin(), theirs.end());
+        EXPECT_EQ(ours, theirs) << size << " lines, " << stones << " stones";
+      });
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !process.Client().Busy(); }, 20000));
+  }
+  EXPECT_EQ(answered, 24);
+  EXPECT_FALSE(process.Client().Broken());
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ void TComputerGameWindow::Start() {
   // Every answer above has come once this one does.
   FProcess->Client().Send("name", [this, generation](const TReply &r) {
     if (generation != FGeneration || r.Fault != TFault::None || FPhase == TPhase::Broken) return;
+    if (r.Success && !r.Text.empty()) FEngineName = QString::fromStdString(r.Text);
     SetWaiting(-1);
     FPhase = TPhase::Playing;
     Redraw();

@@ -1,5 +1,6 @@
 // TComputerGameWindow: the game as an SGF record and as the board size's adjourned game.
 #include <QDate>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "app/ErrorReporter.h"
@@ -20,7 +21,9 @@ go::TGameTree TComputerGameWindow::Record() const {
   char komi[32];
   std::snprintf(komi, sizeof komi, "%g", FSettings.Komi);
   tree.Info.Komi = komi;
-  const QString engine = QStringLiteral("コンピュータ（%1 レベル %2）").arg(FSettings.EngineCommand).arg(FSettings.Level);
+  const QString name = FEngineName.isEmpty() ? QFileInfo(EngineLaunch(FSettings.EngineCommand, 1).Program).fileName()
+                                             : FEngineName;
+  const QString engine = QStringLiteral("%1（レベル %2）").arg(name).arg(FSettings.Level);
   const QString you = QStringLiteral("あなた");
   tree.Info.BlackName = (FSettings.LearnerColor == 1 ? you : engine).toStdString();
   tree.Info.WhiteName = (FSettings.LearnerColor == 2 ? you : engine).toStdString();

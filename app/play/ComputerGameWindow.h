@@ -119,6 +119,7 @@ class TComputerGameWindow : public QDialog {
   std::set<int> FDead;
   int FHintPoint = 0;
   QString FResultText;
+  QString FEngineName;    // what the engine calls itself ("GNU Go")
   bool FCounted = false;  // counted: a click on a group changes its mark and counts again
   std::string FSgfResult;
 

@@ -166,6 +166,8 @@ TEST_F(ComputerGameTest, TheGameIsSavedAsSgfAndAsTheAdjournedGame) {
   EXPECT_EQ(tree.Info.Size, 9);
   EXPECT_EQ(tree.Info.Handicap, 2);
   EXPECT_EQ(tree.Info.Komi, "0.5");
+  EXPECT_EQ(tree.Info.BlackName, "あなた");
+  EXPECT_EQ(tree.Info.WhiteName, "Scripted（レベル 1）");  // the engine's own name
   EXPECT_EQ(tree.Root()->AddBlack, (std::vector<int>{At("C3"), At("G7")}));
   const auto line = tree.MainLine();
   ASSERT_EQ(line.size(), 4u);

@@ -36,6 +36,7 @@
 #include "app/StatusPanels.h"
 #include "app/WindowParts.h"
 #include "app/help/HelpViewer.h"
+#include "app/play/PlayMenu.h"
 #include "app/records/RecordMenu.h"
 #include "controls/CuteButton.h"
 
@@ -313,6 +314,7 @@ void TForm2::BuildMenu() {
   AddItem(n1, "Save1", QStringLiteral("保存"), &TForm2::Save1Click);
   AddItem(n1, "N2", QStringLiteral("復元"), &TForm2::N2Click);
   records::InstallRecordMenu(this, bar);  // 棋譜: SGF records in and out
+  versus::InstallPlayMenu(this, FDataModule, bar);  // 対局: a game against the computer
   AddItem(bar, "N9", QStringLiteral("地の計算"), &TForm2::N9Click);
   BuildSettingsMenu(bar);
   QMenu *n6 = submenu("N6", QStringLiteral("ヘルプ"));

@@ -55,8 +55,9 @@ void DeleteAllRows(kura::TKuraQuery &q) {
 
 }  // namespace
 
-void SaveGame(TDataModule1 &dm, int boardSize) {
-  const std::vector<TSavedMove> moves = MovesToSave();
+void SaveGame(TDataModule1 &dm, int boardSize) { SaveMoves(dm, boardSize, MovesToSave()); }
+
+void SaveMoves(TDataModule1 &dm, int boardSize, const std::vector<TSavedMove> &moves) {
   if (moves.empty()) return;  // an empty board keeps the game stored before
   const int staging = -boardSize;
 

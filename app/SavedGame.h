@@ -41,6 +41,8 @@ void ReplayMoves(const std::vector<TSavedMove> &moves,
 // -boardSize by a save that was cut short are cleared by the next save.
 // Failures of the table store propagate.
 void SaveGame(TDataModule1 &dm, int boardSize);
+// The same for moves that are not on the shared board (a game against the computer).
+void SaveMoves(TDataModule1 &dm, int boardSize, const std::vector<TSavedMove> &moves);
 
 // The stored moves of this board size in the order the figure query gives
 // them (the order they were saved in).

@@ -8,6 +8,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/change/ChangeExecutor.h"
+#include "query/change/TableRemoval.h"
 
 namespace kura {
 
@@ -153,12 +154,7 @@ void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
 void TChangeExecutor::ExecuteDropTable(TDataQuery &query) {
   TDataDirectory *directory = DirectoryOf(query.Target);
   if (query.IfExists && !directory->TableExists(query.Target.TableName, query.Target.InMemory)) return;
-  TDataCursor cursor(directory, query.Target.TableName);
-  TCursorOptions options;
-  options.InMemory = query.Target.InMemory;
-  options.Exclusive = true;
-  cursor.SetOptions(options);
-  cursor.DeleteTable();
+  DeleteTableOpenedAlone(*directory, query.Target.TableName, query.Target.InMemory);
 }
 
 void TChangeExecutor::ExecuteDropIndex(TDataQuery &query) {

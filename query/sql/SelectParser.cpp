@@ -229,7 +229,11 @@ void TStatementParser::ParseInto(TDataQuery &q, TSelectRole role) {
     Next();
     return;
   }
-  q.Into.TableName = first;
+  // A path names the result table as FROM names a source: directory and file name.
+  TTableRef ref;
+  SplitTablePath(first, ref, "Result table name expected in INTO clause, instead found '");
+  q.Into.TableName = ref.TableName;
+  q.Into.Directory = ref.Directory;
 }
 
 namespace {

@@ -84,6 +84,7 @@ struct TIntoTarget {
   bool InMemory = false;
   std::string TableName;  // empty for INTO MEMORY without a name; "db\name" for two names
   std::string Database;   // the first of two names
+  std::string Directory;  // the directory of a path (then TableName is the file name without extension)
 };
 
 // LANGUAGE 'name' [SORT 'name'].

@@ -12,11 +12,10 @@ namespace {
 
 TEST(ShellSplitter, StatementsEndAtSemicolonsOutsideQuotesAndComments) {
   TStatementSplitter s;
-  auto done = s.AddLine("select 'a;b' from t; select \"x;y\" from u -- c; d");
-  // The comment hides the rest of the line, its ";" included.
+  auto done = s.AddLine("select 'a;b' from t; select \"x;y\" from u");
   ASSERT_EQ(done.size(), 1u);
   EXPECT_EQ(done[0], "select 'a;b' from t");
-  EXPECT_EQ(s.Finish(), " select \"x;y\" from u \n");
+  EXPECT_EQ(s.Finish(), " select \"x;y\" from u\n");
   EXPECT_TRUE(s.AddLine("select /* ; */ 1").empty());
   EXPECT_TRUE(s.Pending());
   done = s.AddLine("from t;");
@@ -27,6 +26,46 @@ TEST(ShellSplitter, StatementsEndAtSemicolonsOutsideQuotesAndComments) {
   s.AddLine("select 1 from t");
   EXPECT_EQ(s.Finish(), "select 1 from t\n");
   EXPECT_EQ(s.Finish(), "");
+}
+
+// The splitter cuts where the language's lexer finds ";" tokens, and nowhere else.
+TEST(ShellSplitter, FollowsTheLexer) {
+  const struct {
+    std::vector<std::string> lines;
+    std::vector<std::string> statements;
+    std::string rest;
+  } cases[] = {
+      // No line comment: "--" is two minus signs, and the ";" after it ends the statement.
+      {{"update m set v = 'HIT' where id = 3--1; select 1 from m;"},
+       {"update m set v = 'HIT' where id = 3--1", " select 1 from m"}, ""},
+      {{"select 5--3 from t -- no comment;", "select 2 from t;"},
+       {"select 5--3 from t -- no comment", "select 2 from t"}, ""},
+      // A bracketed name may hold ";" and quotes; it ends at the first "]".
+      {{"create table [a;b] (x integer); drop table [it's;\"x\"];"},
+       {"create table [a;b] (x integer)", " drop table [it's;\"x\"]"}, ""},
+      // Doubled quotes stay inside the string.
+      {{"select 'it''s;' from t; select \"a\"\";\" from t;"},
+       {"select 'it''s;' from t", " select \"a\"\";\" from t"}, ""},
+      // A comment, a string and a bracket left open across lines.
+      {{"select /* a;", "b */ 1 from t;"}, {"select /* a;\nb */ 1 from t"}, ""},
+      {{"select 'a;", "b;' from t;"}, {"select 'a;\nb;' from t"}, ""},
+      {{"select [a;", "b] from t; sel"}, {"select [a;\nb] from t"}, " sel\n"},
+      // Left open at the end: handed over whole for the engine to report.
+      {{"select 'never closed; from t"}, {}, "select 'never closed; from t\n"},
+      {{"select 1 /* ; */ from t /* ;"}, {}, "select 1 /* ; */ from t /* ;\n"},
+      // "/" and "*" apart are no comment; "*/" alone is two tokens.
+      {{"select 4/ *2; select */ 1;"}, {"select 4/ *2", " select */ 1"}, ""},
+      // A zero byte is read as a blank, not as the end of the text.
+      {{std::string("select 1\0; select 2;", 21)}, {"select 1 ", " select 2"}, ""},
+  };
+  for (const auto &c : cases) {
+    TStatementSplitter s;
+    std::vector<std::string> got;
+    for (const std::string &line : c.lines)
+      for (std::string &statement : s.AddLine(line)) got.push_back(statement);
+    EXPECT_EQ(got, c.statements) << c.lines[0];
+    EXPECT_EQ(s.Finish(), c.rest) << c.lines[0];
+  }
 }
 
 TEST(ShellSplitter, QuotesSpanLines) {

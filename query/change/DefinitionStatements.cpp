@@ -8,7 +8,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/change/ChangeExecutor.h"
-#include "query/change/TableRemoval.h"
+#include "query/change/StatementTableFiles.h"
 
 namespace kura {
 
@@ -79,6 +79,7 @@ void TChangeExecutor::ExecuteCreateTable(TDataQuery &query) {
   TDataDirectory *directory = DirectoryOf(query.Target);
   const TTableRef &ref = query.Target;
   if (query.IfNotExists && directory->TableExists(ref.TableName, ref.InMemory)) return;
+  CheckNewTableName(*directory, ref.TableName);
   const TTableOptions &o = query.TableOptions;
   if (o.TextIndexGiven) RaiseSqlError("TEXT INDEX is not supported yet");
 

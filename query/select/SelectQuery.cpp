@@ -6,7 +6,7 @@
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
-#include "query/change/TableRemoval.h"
+#include "query/change/StatementTableFiles.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectLiveCursor.h"
@@ -247,6 +247,7 @@ void TSelectQuery::Execute() {
         std::string name = master->Into.TableName;
         if (!master->Into.Database.empty()) name = name.substr(master->Into.Database.size() + 1);
         if (name.empty()) name = FResultDirectory->UniqueTableName(FResultInMemory);
+        CheckNewTableName(*FResultDirectory, name);
         // Replacing a table needs the rights that dropping it needs.
         if (FResultDirectory->TableExists(name, FResultInMemory))
           DeleteTableOpenedAlone(*FResultDirectory, name, FResultInMemory);
@@ -303,8 +304,7 @@ void TSelectQuery::Execute() {
           FResultDirectory->CloseTable(partTable);
           FResultDirectory->DeleteTable(partName, FResultInMemory);
         }
-        if (distinct) run.RemoveDuplicates(*FResultTable);
-        run.SortByOrder(*FResultTable);
+        run.FinishUnion(*FResultTable, distinct);
       }
     }
   } catch (...) {

@@ -326,7 +326,9 @@ TDataQuery *TStatementParser::ParseSubSelect() {
   TDataQuery *q = S.NewQuery();
   q->Kind = TStatementKind::Select;
   q->IsSubSelect = true;
+  const size_t mark = P.TokenStart();
   ParseSelect(*q, TSelectRole::SubSelect, false);
+  q->SourceText = P.Text().substr(mark, P.PreviousTokenEnd() - mark);
   --FSubSelectDepth;
   return q;
 }

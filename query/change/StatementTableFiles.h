@@ -1,5 +1,6 @@
 #pragma once
-// Deleting a table from a statement (DROP TABLE, and SELECT ... INTO over an existing table).
+// A statement's own checks on the files of the tables it creates and deletes (CREATE TABLE,
+// DROP TABLE, and SELECT ... INTO a new or an existing table).
 #include <string>
 
 namespace kura {
@@ -11,5 +12,9 @@ class TDataDirectory;
 // encrypted table is not deleted without its password, and a table that someone else has
 // open is left alone. Each refusal is the engine error of the failed open.
 void DeleteTableOpenedAlone(TDataDirectory &directory, const std::string &name, bool inMemory);
+
+// Refuses, with an SQL error naming the table, a table name whose file names would be longer
+// than a file name may be (the file layer would only report that the table does not exist).
+void CheckNewTableName(const TDataDirectory &directory, const std::string &name);
 
 }  // namespace kura

@@ -293,6 +293,21 @@ TEST_F(ShellProgramTest, HelpAndBadOptions) {
   Outcome help = Shell("--help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Out.find("Usage: kura-sql"), std::string::npos);
+  Outcome version = Shell("--version");
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out.rfind("kura-sql ", 0), 0u) << version.Out;
+  EXPECT_NE(version.Out.find("(Kura engine "), std::string::npos) << version.Out;
+  EXPECT_EQ(version.Out.back(), '\n');
+  // The manual page names every option the program takes.
+  std::ifstream page(KURA_SQL_MANUAL);
+  std::stringstream manual;
+  manual << page.rdbuf();
+  ASSERT_FALSE(manual.str().empty());
+  // (troff writes each minus sign as "\-")
+  for (const char *option : {"\\-\\-db", "\\-c", "\\-f", "\\-\\-csv", "\\-\\-tsv", "\\-\\-table",
+                             "\\-\\-password", "\\-\\-keep\\-going", "\\-\\-help", "\\-\\-version", ".schema",
+                             ".tables", ".password", ".nullvalue", ".changes", ".mode"})
+    EXPECT_NE(manual.str().find(option), std::string::npos) << option;
   Outcome bad = Shell("--nonsense");
   EXPECT_EQ(bad.Status, 2);
   EXPECT_NE(bad.Err.find("unknown option --nonsense"), std::string::npos);

@@ -55,6 +55,9 @@ TEST(ShellSplitter, FollowsTheLexer) {
       {{"select 1 /* ; */ from t /* ;"}, {}, "select 1 /* ; */ from t /* ;\n"},
       // "/" and "*" apart are no comment; "*/" alone is two tokens.
       {{"select 4/ *2; select */ 1;"}, {"select 4/ *2", " select */ 1"}, ""},
+      // Blanks and comments alone make no statement, but an open comment waits for its end.
+      {{"select 1 from t; /* the end */", "/* ; */ ;"}, {"select 1 from t"}, ""},
+      {{"/* open", ".quit */ select 1 from t;"}, {"/* open\n.quit */ select 1 from t"}, ""},
       // A zero byte is read as a blank, not as the end of the text.
       {{std::string("select 1\0; select 2;", 21)}, {"select 1 ", " select 2"}, ""},
   };

@@ -30,6 +30,7 @@ std::vector<std::string> TStatementSplitter::AddLine(const std::string &line) {
     lexer.SetText(std::string_view(FText).substr(FScanned));
     size_t cut = std::string::npos;
     size_t resume = FText.size();
+    FUnclosed = false;
     try {
       for (;;) {
         const uint8_t kind = lexer.NextToken();
@@ -38,31 +39,35 @@ std::vector<std::string> TStatementSplitter::AddLine(const std::string &line) {
           cut = FScanned + lexer.TokenStart();
           break;
         }
+        FHasToken = true;
       }
     } catch (const std::exception &) {
       // An unclosed quote, bracket or comment: wait for more lines, and read again from where
-      // it opened.
+      // the token before it began.
+      FUnclosed = true;
       resume = FScanned + lexer.TokenStart();
     }
     if (cut == std::string::npos) {
       FScanned = resume;
       return done;
     }
-    std::string statement = FText.substr(0, cut);
+    // Blanks and comments alone make no statement.
+    if (FHasToken) done.push_back(FText.substr(0, cut));
     FText.erase(0, cut + 1);
     if (Blank(FText)) FText.clear();  // the line break after a last ";" begins nothing
     FScanned = 0;
-    if (!Blank(statement)) done.push_back(std::move(statement));
+    FHasToken = false;
   }
 }
 
 std::string TStatementSplitter::Finish() {
-  std::string rest = Blank(FText) ? std::string() : FText;
+  std::string rest = Pending() ? FText : std::string();
   FText.clear();
   FScanned = 0;
+  FHasToken = FUnclosed = false;
   return rest;
 }
 
-bool TStatementSplitter::Pending() const { return !Blank(FText); }
+bool TStatementSplitter::Pending() const { return FHasToken || FUnclosed; }
 
 }  // namespace kura::shell

@@ -11,17 +11,20 @@ namespace kura::shell {
 class TStatementSplitter {
  public:
   // Adds a line (without its line break) and returns the statements it completed, each
-  // without its ";".
+  // without its ";" (texts of blanks and comments alone are dropped).
   std::vector<std::string> AddLine(const std::string &line);
   // What is left when the input ends (a last statement without ";", or an unclosed quote,
-  // bracket or comment that the engine then reports), or "".
+  // bracket or comment that the engine then reports), or "" when only blanks and comments
+  // are left.
   std::string Finish();
-  // Whether a statement has begun but not ended.
+  // Whether a statement (or a quote, bracket or comment) has begun but not ended.
   bool Pending() const;
 
  private:
-  std::string FText;     // the statement being gathered
-  size_t FScanned = 0;   // FText before this offset is made of complete tokens, none a ";"
+  std::string FText;      // the statement being gathered
+  size_t FScanned = 0;    // FText before this offset is made of complete tokens, none a ";"
+  bool FHasToken = false;  // FText holds a token (blanks and comments alone do not count)
+  bool FUnclosed = false;  // FText ends inside a quote, bracket or comment
 };
 
 }  // namespace kura::shell

@@ -1,11 +1,14 @@
 // The statement splitter and the two output forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <sstream>
 
 #include "ShellOptions.h"
 #include "ShellOutput.h"
 #include "ShellSplitter.h"
+#include "query/expr/Lexer.h"
 
 namespace kura::shell {
 namespace {
@@ -68,6 +71,58 @@ TEST(ShellSplitter, FollowsTheLexer) {
       for (std::string &statement : s.AddLine(line)) got.push_back(statement);
     EXPECT_EQ(got, c.statements) << c.lines[0];
     EXPECT_EQ(s.Finish(), c.rest) << c.lines[0];
+  }
+}
+
+// A short run of what the libFuzzer target in bench/sql_fuzz checks at length: random texts
+// of token pieces cut into statements whose tokens are, in order, those of the whole text
+// without its ";" tokens, no statement holding a ";" token or ending inside a token.
+TEST(ShellSplitter, RandomTextsSplitWhereTheLexerDoes) {
+  const std::string pieces[] = {"select", " ", "\n", ";", "'", "''", "\"", "[", "]", "/*", "*/", "*", "/",
+                                "--", "5", "1.5e-3", "#65", "a", "(", ")", ",", "x;y", std::string("\0", 1)};
+  auto lex = [](const std::string &text, bool &semicolon, bool &unclosed) {
+    std::vector<std::string> tokens;
+    TSqlLexer lexer;
+    lexer.SetText(text);
+    semicolon = unclosed = false;
+    try {
+      for (uint8_t kind = lexer.NextToken(); kind != TK_END; kind = lexer.NextToken()) {
+        if (kind == ';') semicolon = true;
+        else tokens.push_back(std::to_string(kind) + ":" + lexer.TokenText());
+      }
+    } catch (const std::exception &) {
+      unclosed = true;
+    }
+    return tokens;
+  };
+  std::mt19937 rng(14);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 40); n > 0; --n) text += pieces[rng() % (sizeof(pieces) / sizeof(*pieces))];
+    TStatementSplitter s;
+    std::vector<std::string> joined;
+    std::string whole;
+    size_t begin = 0;
+    for (;;) {
+      const size_t end = std::min(text.find('\n', begin), text.size());
+      const std::string line = text.substr(begin, end - begin);
+      for (const std::string &statement : s.AddLine(line)) {
+        bool semicolon = false, unclosed = false;
+        std::vector<std::string> tokens = lex(statement, semicolon, unclosed);
+        ASSERT_FALSE(semicolon || unclosed || tokens.empty()) << text;
+        joined.insert(joined.end(), tokens.begin(), tokens.end());
+      }
+      whole += line + "\n";
+      if (end == text.size()) break;
+      begin = end + 1;
+    }
+    std::replace(whole.begin(), whole.end(), '\0', ' ');
+    bool semicolon = false, restUnclosed = false, wholeUnclosed = false;
+    const std::vector<std::string> rest = lex(s.Finish(), semicolon, restUnclosed);
+    ASSERT_FALSE(semicolon) << text;
+    joined.insert(joined.end(), rest.begin(), rest.end());
+    EXPECT_EQ(joined, lex(whole, semicolon, wholeUnclosed)) << text;
+    EXPECT_EQ(restUnclosed, wholeUnclosed) << text;
   }
 }
 

@@ -7,7 +7,6 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/change/AlterStatement.h"
-#include "query/expr/Lexer.h"
 
 namespace kura {
 
@@ -17,28 +16,6 @@ bool IsMemoryName(const std::string &name) {
   std::string upper;
   for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return upper == "MEMORY";
-}
-
-// The text of the statement the parser has just read, when the caller has not given it: from
-// after the last ";" that a further token follows, up to where the parser stands.
-std::string CurrentStatementText(const TQueryStatement &statement) {
-  const std::string &full = statement.Parser().Text();
-  const size_t end = statement.HasNextStatement() ? std::min(statement.Parser().TokenStart(), full.size()) : full.size();
-  TSqlLexer lexer;
-  lexer.SetText(std::string_view(full).substr(0, end));
-  size_t begin = 0;
-  size_t afterSemicolon = std::string::npos;
-  for (lexer.NextToken(); !lexer.AtEnd(); lexer.NextToken()) {
-    if (lexer.IsKind(';')) {
-      afterSemicolon = lexer.TokenEnd();
-      continue;
-    }
-    if (afterSemicolon != std::string::npos) {
-      begin = afterSemicolon;
-      afterSemicolon = std::string::npos;
-    }
-  }
-  return full.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -82,19 +59,13 @@ TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
 
 TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
 
-int64_t TChangeExecutor::Execute(TQueryStatement &statement, std::string_view text) {
+int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
   TDataQuery *query = statement.Master();
   if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
-  std::string ownText;
-  if (text.empty() && (query->InsertSelect || query->Kind == TStatementKind::Update ||
-                       query->Kind == TStatementKind::Delete)) {
-    ownText = CurrentStatementText(statement);
-    text = ownText;
-  }
   switch (query->Kind) {
-    case TStatementKind::Insert: return ExecuteInsert(*query, text);
+    case TStatementKind::Insert: return ExecuteInsert(*query);
     case TStatementKind::Update:
-    case TStatementKind::Delete: return ExecuteUpdateOrDelete(statement, *query, text);
+    case TStatementKind::Delete: return ExecuteUpdateOrDelete(statement, *query);
     case TStatementKind::CreateTable: ExecuteCreateTable(*query); return 0;
     case TStatementKind::CreateIndex: ExecuteCreateIndex(*query); return 0;
     case TStatementKind::DropTable: ExecuteDropTable(*query); return 0;

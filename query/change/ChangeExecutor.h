@@ -28,9 +28,8 @@ class TChangeExecutor {
 
   // Runs the current (prepared) statement, which must not be a SELECT; returns the rows
   // affected (0 for definition and transaction statements).
-  // `text` is the statement's own text (INSERT ... SELECT and sub-selects run from it); when
-  // empty it is taken from the statement's parser.
-  int64_t Execute(TQueryStatement &statement, std::string_view text = {});
+  // Sub-selects (of IN and of INSERT ... SELECT) run from the text the parser kept for them.
+  int64_t Execute(TQueryStatement &statement);
 
   // The directory a table reference names (opened once, kept open).
   TDataDirectory *DirectoryOf(const TTableRef &ref);
@@ -44,9 +43,9 @@ class TChangeExecutor {
   const std::string &DatabaseName() const { return FDatabaseName; }
 
  private:
-  int64_t ExecuteInsert(TDataQuery &query, std::string_view text);
-  int64_t ExecuteInsertSelect(TDataQuery &query, std::string_view text);
-  int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query, std::string_view text);
+  int64_t ExecuteInsert(TDataQuery &query);
+  int64_t ExecuteInsertSelect(TDataQuery &query);
+  int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query);
   void ExecuteCreateTable(TDataQuery &query);
   void ExecuteCreateIndex(TDataQuery &query);
   void ExecuteDropTable(TDataQuery &query);

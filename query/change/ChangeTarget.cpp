@@ -130,6 +130,10 @@ void TChangeTarget::StoreTyped(int fieldNo, const TTypeInfo &from, const TExpVal
     if (!bytes.empty())
       FCursor->PutBlob(record, fieldNo, 0, static_cast<uint32_t>(bytes.size()),
                        reinterpret_cast<const uint8_t *>(bytes.data()));
+    // Closed again at once: the changed value waits for the post (or the cancel) all the
+    // same, and is then released, so a statement writing many rows never holds more than one
+    // open blob per field.
+    FCursor->FreeBlob(record, fieldNo);
     return;
   }
   if (value.Null) {

@@ -7,7 +7,6 @@
 #include "engine/table/DataTable.h"
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
-#include "query/change/InsertSourceText.h"
 #include "query/change/JoinedSources.h"
 #include "query/select/SelectQuery.h"
 
@@ -51,6 +50,14 @@ int64_t CommitInterval(const TDataSession &session, const TDataQuery &query, con
   return ownTransaction ? DefaultCommitInterval(session, cursor.StoredRecordSize()) : 0;
 }
 
+// NOAUTOINC keeps the values a statement gives to an auto-increment field. A table without
+// one has nothing to keep: suppressing there would give every record the same number 0.
+bool HasAutoIncField(const TDataCursor &cursor) {
+  for (const TFieldDescriptor &f : cursor.Fields())
+    if (f.IsAutoInc()) return true;
+  return false;
+}
+
 // After a failure: the edit lock and the blobs written into the unposted record go.
 void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
   try {
@@ -62,8 +69,8 @@ void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
 
 }  // namespace
 
-int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text) {
-  if (query.InsertSelect) return ExecuteInsertSelect(query, text);
+int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
+  if (query.InsertSelect) return ExecuteInsertSelect(query);
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
   const std::vector<int> fields = TargetFields(target, query);
@@ -71,7 +78,7 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text)
     RaiseSqlError("The number of values must match the number of table columns");
   for (TUpdateValue &v : query.UpdateValues) target.Check(v.Expression, "value expression", false);
   TDataCursor &cursor = target.Cursor();
-  cursor.SuppressAutoInc(query.NoAutoInc);
+  cursor.SuppressAutoInc(query.NoAutoInc && HasAutoIncField(cursor));
   cursor.InitRecord(target.Record().data());
   try {
     target.StoreValues(fields, query.UpdateValues, "INSERT");
@@ -83,15 +90,16 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query, std::string_view text)
   return 1;
 }
 
-int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view text) {
-  const std::string selectText = InsertSourceText(text);
-  if (selectText.empty()) RaiseSqlError("INSERT ... SELECT needs the statement text to run its SELECT");
+int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query) {
+  const std::string &selectText = query.InsertSelect->SourceText;
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
   const std::vector<int> fields = TargetFields(target, query);
   // The rows are produced whole before the first is inserted, so that a SELECT reading the
   // target table does not see the rows being added.
   TSelectQuery select(FSession, FDatabaseName);
+  // The SELECT keeps the rights of a sub-select: columns outside aggregates need no GROUP BY.
+  select.SetInsertSource(true);
   select.Prepare(selectText);
   if (select.ColumnCount() != fields.size())
     RaiseSqlError("The number of values must match the number of table columns");
@@ -100,7 +108,7 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
   for (size_t c = 0; c < select.ColumnCount(); ++c) types.push_back(select.Column(c).Type);
 
   TDataCursor &cursor = target.Cursor();
-  cursor.SuppressAutoInc(query.NoAutoInc);
+  cursor.SuppressAutoInc(query.NoAutoInc && HasAutoIncField(cursor));
   const bool ownTransaction = !directory->InTransaction();
   const int64_t interval = CommitInterval(FSession, query, cursor, ownTransaction);
   const bool flush = query.Commit.Flush;
@@ -129,12 +137,11 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query, std::string_view
   return rows;
 }
 
-int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query,
-                                               std::string_view text) {
+int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
   TDataDirectory *directory = DirectoryOf(query.Target);
   TChangeTarget target(directory, query.Target, query.TargetCorrelation);
-  TSubSelectValues subSelects(FSession, FDatabaseName, statement, text);
+  TSubSelectValues subSelects(FSession, FDatabaseName, statement);
   target.SetSubSelects(&subSelects);
   std::vector<int> fields;
   if (isUpdate) fields = TargetFields(target, query);
@@ -150,7 +157,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
   }
 
   TDataCursor &cursor = target.Cursor();
-  cursor.SuppressAutoInc(query.NoAutoInc);
+  cursor.SuppressAutoInc(query.NoAutoInc && HasAutoIncField(cursor));
   const bool ownTransaction = !directory->InTransaction();
   const int64_t interval = CommitInterval(FSession, query, cursor, ownTransaction);
   const bool flush = query.Commit.Flush;

@@ -8,6 +8,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/change/ChangeExecutor.h"
+#include "query/change/StatementTableFiles.h"
 
 namespace kura {
 
@@ -78,6 +79,7 @@ void TChangeExecutor::ExecuteCreateTable(TDataQuery &query) {
   TDataDirectory *directory = DirectoryOf(query.Target);
   const TTableRef &ref = query.Target;
   if (query.IfNotExists && directory->TableExists(ref.TableName, ref.InMemory)) return;
+  CheckNewTableName(*directory, ref.TableName);
   const TTableOptions &o = query.TableOptions;
   if (o.TextIndexGiven) RaiseSqlError("TEXT INDEX is not supported yet");
 
@@ -153,12 +155,7 @@ void TChangeExecutor::ExecuteCreateIndex(TDataQuery &query) {
 void TChangeExecutor::ExecuteDropTable(TDataQuery &query) {
   TDataDirectory *directory = DirectoryOf(query.Target);
   if (query.IfExists && !directory->TableExists(query.Target.TableName, query.Target.InMemory)) return;
-  TDataCursor cursor(directory, query.Target.TableName);
-  TCursorOptions options;
-  options.InMemory = query.Target.InMemory;
-  options.Exclusive = true;
-  cursor.SetOptions(options);
-  cursor.DeleteTable();
+  DeleteTableOpenedAlone(*directory, query.Target.TableName, query.Target.InMemory);
 }
 
 void TChangeExecutor::ExecuteDropIndex(TDataQuery &query) {

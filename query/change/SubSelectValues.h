@@ -1,6 +1,6 @@
 #pragma once
 // IN ( SELECT ... ) in the WHERE clause of UPDATE and DELETE: each sub-select is run once, as
-// a query of its own made from its text in the statement, and its column values kept.
+// a query of its own made from its text as the parser read it, and its column values kept.
 #include <map>
 #include <string>
 #include <string_view>
@@ -16,9 +16,7 @@ class TDataSession;
 
 class TSubSelectValues {
  public:
-  // Pairs the statement's sub-selects with their texts ("( SELECT ... )" in the order written).
-  TSubSelectValues(TDataSession &session, std::string databaseName, const TQueryStatement &statement,
-                   std::string_view text);
+  TSubSelectValues(TDataSession &session, std::string databaseName, const TQueryStatement &statement);
   // Runs the sub-select of the node (once) and gives the node the type of its single column;
   // false when it has more than one column.
   bool Resolve(TExpToken &node);
@@ -37,7 +35,5 @@ class TSubSelectValues {
   std::map<const TDataQuery *, TEntry> FEntries;
 };
 
-// The texts of the "( SELECT ... )" parts of a statement, in the order they begin.
-std::vector<std::string> SubSelectTexts(std::string_view text);
 
 }  // namespace kura

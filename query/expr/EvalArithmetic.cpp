@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "engine/data/DateTimeCodec.h"
 #include "query/expr/Bcd.h"
 #include "query/expr/DateTimeText.h"
 #include "query/expr/Evaluator.h"
@@ -86,6 +87,8 @@ void TEvaluator::EvalArithmetic(const TExpToken &n, TExpValue &out) {
       std::optional<int64_t> v;
       if (lt == T::Date) v = IntOp(op, l.Int, AsInt(r));
       else v = IntOp(op, AsInt(l), r.Int);
+      // A date moved out of years 1 to 9999 has left the type's range: NULL, as any overflow.
+      if (v && (*v < 1 || *v > kMaxDayNumber)) return;
       setInt(v, true);
       return;
     }
@@ -106,6 +109,11 @@ void TEvaluator::EvalArithmetic(const TExpToken &n, TExpValue &out) {
         v = op == TExpCode::Add ? l.Float + AsFloat(rt, r) : l.Float - AsFloat(rt, r);
       else
         v = AsFloat(lt, l) + r.Float;
+      if (std::isfinite(v)) {
+        int64_t day = 0, ms = 0;
+        SplitTimeStamp(v, day, ms);
+        if (day < 1 || day > kMaxDayNumber) return;  // outside years 1 to 9999
+      }
       setFloat(v);
       return;
     }

@@ -54,6 +54,10 @@ void TExpToken::UpdateHeight() {
   for (const TExpToken *a : Args)
     if (a) h = std::max(h, a->Height);
   Height = h + 1;
+  RaiseAncestors();
+}
+
+void TExpToken::RaiseAncestors() {
   // Keep the ancestors' heights right when a child grows after it was attached.
   TExpToken *child = this;
   for (TExpToken *p = Parent; p; child = p, p = p->Parent) {

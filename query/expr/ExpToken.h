@@ -143,8 +143,12 @@ struct TExpToken {
   bool IsConstant() const { return Kind == TExpNodeKind::Constant; }
   void SetLeft(TExpToken *n) { Left = n; if (n) n->Parent = this; UpdateHeight(); }
   void SetRight(TExpToken *n) { Right = n; if (n) n->Parent = this; UpdateHeight(); }
-  void AddArg(TExpToken *n) { Args.push_back(n); if (n) n->Parent = this; UpdateHeight(); }
+  // An added argument can only raise the height: no need to look at the other arguments
+  // again (a list of n arguments is built in linear time).
+  void AddArg(TExpToken *n) { Args.push_back(n); if (n) { n->Parent = this; n->RaiseAncestors(); } }
   void UpdateHeight();
+  // Raises the heights of the ancestors to cover this node.
+  void RaiseAncestors();
   // Replaces the child `from` (left, right or an argument) by `to`.
   void ReplaceChild(TExpToken *from, TExpToken *to);
 };

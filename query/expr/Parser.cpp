@@ -108,7 +108,9 @@ class TExpressionParser::Builder {
   }
 
   TExpToken *Node(TExpNodeKind kind, TExpCode code, std::string text) {
-    FNodes.reserve(FNodes.size() + 1);
+    // Room first, so that the push cannot fail once the node exists; grown geometrically (one
+    // more place at a time would copy the list for every node of a long argument list).
+    if (FNodes.size() == FNodes.capacity()) FNodes.reserve(FNodes.size() * 2 + 16);
     TExpToken *n = NewExpToken();
     FNodes.push_back(n);
     n->Kind = kind;
@@ -333,6 +335,22 @@ class TExpressionParser::Builder {
     if (P.IsKind('+') || P.IsKind('-')) {
       bool minus = P.IsKind('-');
       P.NextToken();
+      // -9223372036854775808 is the smallest LargeInt; its digits alone do not fit, so the
+      // sign is taken into the constant.
+      if (minus && P.IsKind(TK_INTEGER)) {
+        uint64_t magnitude = 0;
+        const std::string &digits = P.TokenText();
+        auto r = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+        if (r.ec == std::errc() && r.ptr == digits.data() + digits.size() &&
+            magnitude == static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1) {
+          TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, "-" + digits);
+          n->DataType = TDataType::LargeInt;
+          n->Value = TExpValue::OfInt(std::numeric_limits<int64_t>::min());
+          n->Size = DataTypeSize(TDataType::LargeInt);
+          P.NextToken();
+          return n;
+        }
+      }
       TExpToken *n = Node(TExpNodeKind::Unary, minus ? TExpCode::Negate : TExpCode::Plus,
                           minus ? "-" : "+");
       n->SetLeft(Primary(flags));
@@ -375,10 +393,11 @@ class TExpressionParser::Builder {
     }
     if (kind == TK_CHARCONST) {
       std::string text = P.TokenText();
+      // Any number of digits (leading zeros too) for a value of 0 to 255.
       int value = -1;
-      if (text.size() > 1 && text.size() <= 4) {
+      if (text.size() > 1) {
         value = 0;
-        for (size_t i = 1; i < text.size(); ++i) value = value * 10 + (text[i] - '0');
+        for (size_t i = 1; i < text.size() && value <= 255; ++i) value = value * 10 + (text[i] - '0');
       }
       if (value < 0 || value > 255)
         P.FailIn("Character constants (#) must be within the range of 0 to 255 in ");

@@ -56,7 +56,7 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
         result.Select->Close();
         result.Select.reset();
       }
-      const int64_t rows = FExecutor.Execute(statement, StatementText(text, begin, end));
+      const int64_t rows = FExecutor.Execute(statement);
       if (statement.Kind() == TStatementKind::StartTransaction) rowsAtStart = result.RowsAffected;
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;
       else result.RowsAffected += rows;

@@ -1,16 +1,32 @@
 #include "query/select/SelectAggregates.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "query/expr/Bcd.h"
 
 namespace kura {
 
-void CombineAggregate(TAggregateKind kind, TDataType type, TExpValue &total, const TExpValue &next) {
-  if (next.Null) return;
+namespace {
+
+// Whether an integer total still fits the column type it is stored in.
+bool FitsIntegerType(TDataType type, int64_t value) {
+  switch (type) {
+    case TDataType::SmallInt: return value >= INT16_MIN && value <= INT16_MAX;
+    case TDataType::Word: return value >= 0 && value <= UINT16_MAX;
+    case TDataType::Integer: return value >= INT32_MIN && value <= INT32_MAX;
+    case TDataType::LongWord: return value >= 0 && value <= UINT32_MAX;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+bool CombineAggregate(TAggregateKind kind, TDataType type, TExpValue &total, const TExpValue &next) {
+  if (next.Null) return true;
   if (total.Null) {
     total = next;
-    return;
+    return true;
   }
   const bool isFloat = HoldsFloat(type);
   switch (kind) {
@@ -21,19 +37,27 @@ void CombineAggregate(TAggregateKind kind, TDataType type, TExpValue &total, con
       else if (HoldsString(type)) c = next.Str.compare(total.Str);
       else c = next.Int < total.Int ? -1 : (next.Int > total.Int ? 1 : 0);
       if ((kind == TAggregateKind::Min && c < 0) || (kind == TAggregateKind::Max && c > 0)) total = next;
-      return;
+      return true;
     }
     default:
       if (isFloat) {
         total.Float += next.Float;
       } else if (type == TDataType::BCD) {
         auto sum = BcdAdd(total.Int, next.Int);
-        if (sum) total.Int = *sum;
-        else total.Null = true;  // out of the BCD range
+        if (!sum) {
+          total.Clear();  // out of the BCD range
+          return false;
+        }
+        total.Int = *sum;
       } else {
-        total.Int += next.Int;
+        int64_t sum = 0;
+        if (__builtin_add_overflow(total.Int, next.Int, &sum) || !FitsIntegerType(type, sum)) {
+          total.Clear();
+          return false;
+        }
+        total.Int = sum;
       }
-      return;
+      return true;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engine/cursor/DataCursor.h"
 #include "query/select/SelectWhereFilter.h"
@@ -226,7 +227,10 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
     if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
       values[c.AvgCountColumn] = TExpValue::OfInt(values[i].Null ? 0 : 1);
     if (runningTotals && c.Aggregate == TAggregateKind::RunSum) {
-      CombineAggregate(TAggregateKind::Sum, c.Field.Type, (*runningTotals)[i], values[i]);
+      // A running total that overflowed stays NULL for the rest of the rows.
+      if (FRunningOverflow.size() < runningTotals->size()) FRunningOverflow.resize(runningTotals->size(), 0);
+      if (!FRunningOverflow[i] && !CombineAggregate(TAggregateKind::Sum, c.Field.Type, (*runningTotals)[i], values[i]))
+        FRunningOverflow[i] = 1;
       values[i] = (*runningTotals)[i];
     }
   }
@@ -256,7 +260,8 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   TDataFile &file = table.DataFile();
   FTarget = &table;
   const bool noKey = table.NoPrimaryKey();
-  const int64_t top = FPlan.Query->TopCount;
+  // The TOP of a union limits the whole union (FinishUnion), not its first part.
+  const int64_t top = FPlan.Query->HasUnion() ? -1 : FPlan.Query->TopCount;
   const bool topWhileProducing = top >= 0 && FPlan.OrderKey.empty() && !FPlan.Grouped && !FPlan.Distinct &&
                                  !FPlan.AggregateOnly;
   int64_t appended = 0;
@@ -292,9 +297,11 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   }
 
   FRunningTotals.assign(FPlan.Columns.size(), TExpValue());
+  FRunningOverflow.assign(FPlan.Columns.size(), 0);
   OrderJoin();
   if (FPlan.AggregateOnly) {
     std::vector<TExpValue> totals(FPlan.Columns.size());
+    std::vector<char> overflowed(FPlan.Columns.size(), 0);
     std::vector<uint8_t> scratch(file.RecordSize());
     bool any = false;
     Produce([&]() {
@@ -309,7 +316,7 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
         const TSelectColumn &c = FPlan.Columns[i];
         const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
         if (!any) totals[i] = row[i];
-        else CombineAggregate(kind, c.Field.Type, totals[i], row[i]);
+        else if (!overflowed[i] && !CombineAggregate(kind, c.Field.Type, totals[i], row[i])) overflowed[i] = 1;
       }
       any = true;
       return true;
@@ -340,16 +347,23 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
     if (FPlan.Grouped) {
       for (const TSortColumn &k : FPlan.GroupKey) request.Fields.push_back({FPlan.ResultFields[k.Column], false});
       request.Query = this;
-      request.Callbacks.Accumulate = [this](void *, bool start, const uint8_t *source, uint8_t *target) {
-        if (start) return;
+      // Groups are combined one after the other; a sum that overflowed in the group at hand
+      // stays NULL until the next group starts.
+      auto overflowed = std::make_shared<std::vector<char>>(FPlan.Columns.size(), 0);
+      request.Callbacks.Accumulate = [this, overflowed](void *, bool start, const uint8_t *source, uint8_t *target) {
+        if (start) {
+          std::fill(overflowed->begin(), overflowed->end(), 0);
+          return;
+        }
         for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
           const TSelectColumn &c = FPlan.Columns[i];
           if (c.Kind != TColumnKind::Aggregate && c.Kind != TColumnKind::AvgCount) continue;
+          if ((*overflowed)[i]) continue;
           const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
           TExpValue total, next;
           ReadFieldValue(FPlan.ResultFields[i], target, total);
           ReadFieldValue(FPlan.ResultFields[i], source, next);
-          CombineAggregate(kind, c.Field.Type, total, next);
+          if (!CombineAggregate(kind, c.Field.Type, total, next)) (*overflowed)[i] = 1;
           WriteFieldValue(FPlan.ResultFields[i], target, total, FPlan.LanguageId);
         }
       };
@@ -390,6 +404,32 @@ void TSelectExecution::SortByOrder(TDataTable &table) {
   request.CaseInsensitive = FPlan.Query->OrderByNoCase;
   request.MaxRows = top;
   SortRecords(table, request);
+}
+
+void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
+  const int64_t top = FPlan.Query->TopCount;
+  if (distinct) RemoveDuplicates(table);
+  if (!FPlan.OrderKey.empty()) {
+    TSortRequest request;
+    for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
+    request.CaseInsensitive = FPlan.Query->OrderByNoCase;
+    request.MaxRows = top;
+    SortRecords(table, request);
+    return;
+  }
+  if (top < 0) return;
+  // No order: the first rows in the order the parts produced them.
+  TDataFile &file = table.DataFile();
+  int64_t kept = 0;
+  for (int32_t n = 1; n <= file.SlotCount(); ++n) {
+    TRecord *record = file.GetRecord(n);
+    if (!record) continue;
+    const bool live = record->Image[0] == 0;
+    file.ReleaseRecord(record);
+    if (!live) continue;
+    if (kept < top) ++kept;
+    else file.FreeRecord(n, table.NoPrimaryKey());
+  }
 }
 
 void TSelectExecution::RemoveDuplicates(TDataTable &table) {

@@ -23,6 +23,9 @@ class TSelectExecution {
   // callback aborted.
   bool FillResultTable(TDataTable &table, int64_t maxRows, bool sort);
   // Sorting by ORDER BY (with TOP) after grouping; for UNION masters after the parts came in.
+  // A UNION master once every part came in: duplicates removed (unless ALL), then ORDER BY
+  // and TOP of the whole union.
+  void FinishUnion(TDataTable &table, bool distinct);
   void SortByOrder(TDataTable &table);
   // Removes duplicates over the visible columns (UNION without ALL).
   void RemoveDuplicates(TDataTable &table);
@@ -48,6 +51,7 @@ class TSelectExecution {
   bool FAborted = false;
   int FLastReported = -1;
   std::vector<TExpValue> FRunningTotals;
+  std::vector<char> FRunningOverflow;  // running totals that left their type's range
   TDataTable *FTarget = nullptr;  // the result table being filled
   // Per level: the records passing the level's own filterable conditions (empty: all).
   std::vector<std::vector<bool>> FLevelRecords;

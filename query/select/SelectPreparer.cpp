@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/crypt/TablePassword.h"
 #include "engine/errors/EngineError.h"
@@ -73,25 +75,44 @@ bool SameTree(const TExpToken *a, const TExpToken *b) {
   return SameTree(a->Left, b->Left) && SameTree(a->Right, b->Right);
 }
 
-std::string UniqueName(const std::vector<TSelectColumn> &columns, std::string name) {
-  if (name.empty()) name = "Column";
-  // A field name starts with a letter, an underscore or a byte 128..254; a calculated column
-  // named by its source text ("-a", "1 + a", "'x'") would make the result table impossible
-  // to create, so such a name is led by an underscore.
-  const unsigned char first = static_cast<unsigned char>(name[0]);
-  if (!(std::isalpha(first) || first == '_' || (first >= 128 && first <= 254))) name = "_" + name;
-  if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
-  auto taken = [&](const std::string &n) {
-    for (const TSelectColumn &c : columns)
-      if (SameName(c.Field.Name, n)) return true;
-    return false;
-  };
-  if (!taken(name)) return name;
-  for (int k = 1;; ++k) {
-    std::string suffix = "_" + std::to_string(k);
-    std::string candidate = name.substr(0, std::min(name.size(), kMaxNameBytes - suffix.size())) + suffix;
-    if (!taken(candidate)) return candidate;
+// Result field names, each unique without regard to case. Names are looked up in a set, and
+// the suffix search for a repeated name goes on from where it stopped last time, so that a
+// select list of many equal names costs no more than a list of different ones.
+class TUniqueNames {
+ public:
+  explicit TUniqueNames(const std::vector<TSelectColumn> &columns) {
+    for (const TSelectColumn &c : columns) FTaken.insert(Key(c.Field.Name));
   }
+
+  std::string Take(std::string name) {
+    if (name.empty()) name = "Column";
+    // A field name starts with a letter, an underscore or a byte 128..254; a calculated column
+    // named by its source text ("-a", "1 + a", "'x'") would make the result table impossible
+    // to create, so such a name is led by an underscore.
+    const unsigned char first = static_cast<unsigned char>(name[0]);
+    if (!(std::isalpha(first) || first == '_' || (first >= 128 && first <= 254))) name = "_" + name;
+    if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
+    if (FTaken.insert(Key(name)).second) return name;
+    int &k = FNextSuffix[Key(name)];
+    for (;;) {
+      std::string suffix = "_" + std::to_string(++k);
+      std::string candidate = name.substr(0, std::min(name.size(), kMaxNameBytes - suffix.size())) + suffix;
+      if (FTaken.insert(Key(candidate)).second) return candidate;
+    }
+  }
+
+ private:
+  static std::string Key(const std::string &name) {
+    std::string key = name;
+    for (char &c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+  }
+  std::unordered_set<std::string> FTaken;
+  std::unordered_map<std::string, int> FNextSuffix;
+};
+
+std::string UniqueName(const std::vector<TSelectColumn> &columns, std::string name) {
+  return TUniqueNames(columns).Take(std::move(name));
 }
 
 TFieldDescriptor FieldFromNode(const TExpToken &node, const std::string &text) {
@@ -294,19 +315,17 @@ void TSelectQuery::Validate(TDataQuery &query) {
     if (p.Columns.size() > kMaxResultColumns)
       RaiseSqlError("Maximum number of columns (1024) in result set exceeded");
   }
-  const bool exemptFromGroupCheck =
-      query.IsSubSelect || (query.IsUnionPart && query.UnionMaster && query.UnionMaster->HasGroupBy());
+  const bool insertSource = FInsertSource && !query.IsUnionPart && !query.IsSubSelect;
+  const bool exemptFromGroupCheck = query.IsSubSelect || insertSource ||
+                                    (query.IsUnionPart && query.UnionMaster && query.UnionMaster->HasGroupBy());
   if (anyAggregate && anyReadsColumn && !query.HasGroupBy() && !exemptFromGroupCheck)
     RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
   if (query.HasHaving() && !query.HasGroupBy())
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   p.VisibleCount = p.Columns.size();
   {
-    std::vector<TSelectColumn> named;
-    for (TSelectColumn &c : p.Columns) {
-      c.Field.Name = UniqueName(named, c.DisplayName);
-      named.push_back(c);
-    }
+    TUniqueNames names({});
+    for (TSelectColumn &c : p.Columns) c.Field.Name = names.Take(c.DisplayName);
   }
   p.Grouped = query.HasGroupBy();
   p.Distinct = query.Distinct && !p.Grouped;
@@ -357,8 +376,8 @@ void TSelectQuery::Validate(TDataQuery &query) {
     RaiseSqlError("Maximum number of columns (1024) in GROUP BY clause exceeded");
   for (const TGroupByField &g : query.GroupBy) {
     int index;
-    std::string shown = g.ColumnNumber ? std::to_string(g.ColumnNumber) : itemName(g.ColumnName, g.CorrelationName);
-    if (g.ColumnNumber) {
+    std::string shown = g.ByNumber ? g.ColumnName : itemName(g.ColumnName, g.CorrelationName);
+    if (g.ByNumber) {
       if (g.ColumnNumber < 1 || g.ColumnNumber > static_cast<int>(p.VisibleCount))
         RaiseSqlError("Invalid column number '" + shown + "' specified in GROUP BY clause");
       index = g.ColumnNumber - 1;
@@ -383,9 +402,9 @@ void TSelectQuery::Validate(TDataQuery &query) {
     RaiseSqlError("Maximum number of columns (1024) in ORDER BY clause exceeded");
   for (const TOrderByField &o : query.OrderBy) {
     int index;
-    if (o.ColumnNumber) {
+    if (o.ByNumber) {
       if (o.ColumnNumber < 1 || o.ColumnNumber > static_cast<int>(p.VisibleCount))
-        RaiseSqlError("Invalid column number '" + std::to_string(o.ColumnNumber) + "' specified in ORDER BY clause");
+        RaiseSqlError("Invalid column number '" + o.ColumnName + "' specified in ORDER BY clause");
       index = o.ColumnNumber - 1;
     } else {
       index = findColumn(o.ColumnName, o.CorrelationName);

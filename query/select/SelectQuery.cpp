@@ -7,6 +7,7 @@
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
+#include "query/change/StatementTableFiles.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectLiveCursor.h"
@@ -243,17 +244,23 @@ void TSelectQuery::Execute() {
       if (master->Into.Given) {
         FResultTemporary = false;
         FResultInMemory = master->Into.InMemory;
-        TTableRef ref;
-        ref.InMemory = master->Into.InMemory;
-        ref.Database = master->Into.Database;
-        FResultDirectory = FResultInMemory
-                               ? FSession.OpenDataDirectory(kMemoryDatabaseName, "")
-                               : FSession.OpenDataDirectory(ref.Database.empty() ? FDatabaseName : ref.Database,
-                                                            ref.Database.empty() ? FDatabaseName : ref.Database);
+        // The result table's directory follows the rule of every table name: a path is a
+        // directory and a file name, "db\name" names another database, a plain name is in
+        // the statement's database.
+        std::string where = FDatabaseName;
+        if (!master->Into.Directory.empty()) where = master->Into.Directory;
+        else if (!master->Into.Database.empty()) where = master->Into.Database;
+        std::string wherePath = where;
+        if (!master->Into.Directory.empty() && wherePath.back() != '/') wherePath += '/';
+        FResultDirectory = FResultInMemory ? FSession.OpenDataDirectory(kMemoryDatabaseName, "")
+                                           : FSession.OpenDataDirectory(where, wherePath);
         std::string name = master->Into.TableName;
         if (!master->Into.Database.empty()) name = name.substr(master->Into.Database.size() + 1);
         if (name.empty()) name = FResultDirectory->UniqueTableName(FResultInMemory);
-        if (FResultDirectory->TableExists(name, FResultInMemory)) FResultDirectory->DeleteTable(name, FResultInMemory);
+        CheckNewTableName(*FResultDirectory, name);
+        // Replacing a table needs the rights that dropping it needs.
+        if (FResultDirectory->TableExists(name, FResultInMemory))
+          DeleteTableOpenedAlone(*FResultDirectory, name, FResultInMemory);
         FResultName = name;
       } else {
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
@@ -307,8 +314,7 @@ void TSelectQuery::Execute() {
           FResultDirectory->CloseTable(partTable);
           FResultDirectory->DeleteTable(partName, FResultInMemory);
         }
-        if (distinct) run.RemoveDuplicates(*FResultTable);
-        run.SortByOrder(*FResultTable);
+        run.FinishUnion(*FResultTable, distinct);
       }
     }
   } catch (...) {

@@ -49,6 +49,9 @@ class TSelectQuery {
   // current statement's result and sources are released first).
   bool HasNextStatement() const { return FStatement.HasNextStatement(); }
   void PrepareNext();
+  // The statement is the SELECT of an INSERT ... SELECT, run as a query of its own: it is
+  // checked as the sub-select it is.
+  void SetInsertSource(bool value) { FInsertSource = value; }
   TStatementKind Kind() const { return FStatement.Kind(); }
   size_t ParameterCount() const { return FStatement.ParameterCount(); }
   // The value of the n-th (0-based) "?" of the statement, given in its own type; it is
@@ -118,6 +121,7 @@ class TSelectQuery {
   std::shared_ptr<TDataCursor> FLiveCursor;
   std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
+  bool FInsertSource = false;
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;
   // Runs a sub-select (once per execution) and returns its column values.

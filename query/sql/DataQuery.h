@@ -43,6 +43,9 @@ class TDataQuery {
 
   // Where the part stands in its statement.
   bool IsSubSelect = false;          // IN ( SELECT ... ) or the SELECT of INSERT ... SELECT
+  // A sub-select's own statement text, from its SELECT to its last token, as the parser read
+  // it (run as a query of its own; never re-cut from the statement by keywords).
+  std::string SourceText;
   bool IsUnionPart = false;
   bool BeganWithParenthesis = false;
 

@@ -89,7 +89,9 @@ void TStatementParser::ParseInsert(TDataQuery &q) {
     sub->Kind = TStatementKind::Select;
     sub->IsSubSelect = true;
     q.InsertSelect = sub;
+    const size_t mark = P.TokenStart();
     ParseSelect(*sub, TSelectRole::InsertSource, false);
+    sub->SourceText = P.Text().substr(mark, P.PreviousTokenEnd() - mark);
   } else {
     FailToken("VALUES or SELECT  keyword expected, instead found '");
   }

@@ -2,6 +2,8 @@
 // GROUP BY, HAVING, ORDER BY, the options, and UNION chains.
 #include "query/sql/StatementParser.h"
 
+#include <limits>
+
 #include "query/sql/QueryStatement.h"
 
 namespace kura {
@@ -156,11 +158,16 @@ void TStatementParser::ParseSelectColumn(TDataQuery &q) {
   field.Position = static_cast<int>(q.Fields.size()) + 1;
   const TExpToken *root = field.Expression.get();
 
-  if (MisplacedAllColumns(root, root))
-    Fail(std::string("* (all columns) symbol is not allowed in ") + contexts::SourceColumn.Name);
+  // The misplaced aggregate is named before the "*" it may hold (COUNT(*) + 1).
   if (IsAggregate(root)) {
     for (const TExpToken *a : root->Args)
       if (ContainsAggregate(a)) Fail("Aggregate functions cannot be nested");
+  } else if (ContainsAggregate(root)) {
+    Fail("Aggregate functions cannot be used within expressions");
+  }
+  if (MisplacedAllColumns(root, root))
+    Fail(std::string("* (all columns) symbol is not allowed in ") + contexts::SourceColumn.Name);
+  if (IsAggregate(root)) {
     field.Aggregate = AggregateKindOf(root->Code);
     const TExpToken *arg = root->Args.empty() ? nullptr : root->Args[0];
     if (arg && arg->IsAllColumns) {
@@ -170,8 +177,6 @@ void TStatementParser::ParseSelectColumn(TDataQuery &q) {
       field.CorrelationName = arg->TableName;
     }
     if (field.Aggregate == TAggregateKind::Avg) q.NeedsAvgCount = true;
-  } else if (ContainsAggregate(root)) {
-    Fail("Aggregate functions cannot be used within expressions");
   } else if (root->Kind == TExpNodeKind::Column) {
     field.ColumnName = root->ColumnName;
     field.CorrelationName = root->TableName;
@@ -229,7 +234,11 @@ void TStatementParser::ParseInto(TDataQuery &q, TSelectRole role) {
     Next();
     return;
   }
-  q.Into.TableName = first;
+  // A path names the result table as FROM names a source: directory and file name.
+  TTableRef ref;
+  SplitTablePath(first, ref, "Result table name expected in INTO clause, instead found '");
+  q.Into.TableName = ref.TableName;
+  q.Into.Directory = ref.Directory;
 }
 
 namespace {
@@ -238,11 +247,19 @@ namespace {
 template <typename Item>
 bool ParseColumnItem(TExpressionParser &p, Item &item) {
   if (p.IsKind(TK_INTEGER)) {
+    // Any number is a column number here; one that no column has is refused when the select
+    // list is known, with the number as written.
     int64_t n = 0;
-    const std::string &t = p.TokenText();
-    if (t.size() > 9) return false;
-    for (char c : t) n = n * 10 + (c - '0');
+    for (char c : p.TokenText()) {
+      n = n * 10 + (c - '0');
+      if (n > std::numeric_limits<int>::max()) {
+        n = std::numeric_limits<int>::max();
+        break;
+      }
+    }
+    item.ByNumber = true;
     item.ColumnNumber = static_cast<int>(n);
+    item.ColumnName = p.TokenText();
     p.NextToken();
     return true;
   }

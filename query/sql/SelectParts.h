@@ -65,16 +65,17 @@ struct TResultField {
   std::string DisplayName() const;
 };
 
-struct TGroupByField {
-  std::string ColumnName;       // empty when a column number was given
+// A GROUP BY or ORDER BY item: a column name, or the number of a select-list column.
+struct TColumnItem {
+  std::string ColumnName;       // for a number: its digits as written
   std::string CorrelationName;  // "correlation.name" form
-  int ColumnNumber = 0;         // 1-based number of a select-list column, 0 for a name
+  bool ByNumber = false;
+  int ColumnNumber = 0;  // 1-based number of a select-list column (INT_MAX when too large)
 };
 
-struct TOrderByField {
-  std::string ColumnName;
-  std::string CorrelationName;
-  int ColumnNumber = 0;
+struct TGroupByField : TColumnItem {};
+
+struct TOrderByField : TColumnItem {
   bool Descending = false;
 };
 
@@ -84,6 +85,7 @@ struct TIntoTarget {
   bool InMemory = false;
   std::string TableName;  // empty for INTO MEMORY without a name; "db\name" for two names
   std::string Database;   // the first of two names
+  std::string Directory;  // the directory of a path (then TableName is the file name without extension)
 };
 
 // LANGUAGE 'name' [SORT 'name'].

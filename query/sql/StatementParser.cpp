@@ -138,20 +138,25 @@ void TStatementParser::ParseTableReference(TTableRef &ref, const char *missing) 
     Next();
     return;
   }
-  ref.WrittenName = first;
+  SplitTablePath(first, ref, missing);
+}
+
+void TStatementParser::SplitTablePath(const std::string &written, TTableRef &ref, const char *missing) const {
+  ref.WrittenName = written;
   // A path names a table by its data file: the directory, and the file name without extension.
-  size_t slash = first.find_last_of("/\\");
+  size_t slash = written.find_last_of("/\\");
   if (slash == std::string::npos) {
-    ref.TableName = first;
+    ref.TableName = written;
     return;
   }
-  ref.Directory = first.substr(0, slash);
-  if (ref.Directory.empty()) ref.Directory = first.substr(0, 1);  // a table in the root
-  std::string file = first.substr(slash + 1);
+  ref.Directory = written.substr(0, slash);
+  if (ref.Directory.empty()) ref.Directory = written.substr(0, 1);  // a table in the root
+  std::string file = written.substr(slash + 1);
   size_t dot = file.find_last_of('.');
   if (dot != std::string::npos && dot > 0) file.resize(dot);
   ref.TableName = file;
-  if (ref.TableName.empty()) FailToken(missing);
+  // The message names the written name: the lexer has already moved past it.
+  if (ref.TableName.empty()) Fail(std::string(missing) + written + "'");
 }
 
 void TStatementParser::ParseLanguage(TLanguageOption &language) {
@@ -321,7 +326,9 @@ TDataQuery *TStatementParser::ParseSubSelect() {
   TDataQuery *q = S.NewQuery();
   q->Kind = TStatementKind::Select;
   q->IsSubSelect = true;
+  const size_t mark = P.TokenStart();
   ParseSelect(*q, TSelectRole::SubSelect, false);
+  q->SourceText = P.Text().substr(mark, P.PreviousTokenEnd() - mark);
   --FSubSelectDepth;
   return q;
 }

@@ -43,6 +43,8 @@ class TStatementParser {
   TExpToken *Expression(const TParseContext &context, std::string *text = nullptr);
   // [MEMORY] name [ "\" name ]; `missing` is the message prefix when no name stands here.
   void ParseTableReference(TTableRef &ref, const char *missing);
+  // Splits a written table name that may be a path into directory and table name.
+  void SplitTablePath(const std::string &written, TTableRef &ref, const char *missing) const;
   // An integer token as a 64-bit number; false when it is none or does not fit.
   bool IntegerToken(int64_t &value) const;
   void ParseLanguage(TLanguageOption &language);

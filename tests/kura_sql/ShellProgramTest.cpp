@@ -118,7 +118,7 @@ TEST_F(ShellProgramTest, CommandTextGivesTabSeparatedRows) {
 }
 
 TEST_F(ShellProgramTest, StatementsFromFilesAndStandardInput) {
-  std::ofstream(FRoot / "script.sql") << "select ID from items where ID < 2;\n-- a comment\nselect count(*)\n"
+  std::ofstream(FRoot / "script.sql") << "select ID from items where ID < 2;\n/* a comment */\nselect count(*)\n"
                                          "  from items;\n";
   Outcome o = Shell(Quote((FRoot / "script.sql").string()));
   EXPECT_EQ(o.Status, 0) << o.Err;
@@ -209,6 +209,60 @@ TEST_F(ShellProgramTest, PasswordsForEncryptedTables) {
   EXPECT_NE(help.Out.find("no protection of secrets"), std::string::npos);
 }
 
+// Nothing reaches an encrypted table without its password, and only tables are deleted.
+TEST_F(ShellProgramTest, NoDeletionWithoutTheRightsToOpenTheTable) {
+  ASSERT_EQ(Shell("-c " + Quote("create table s (A integer encrypted with 'pw'); insert into s values (1);")).Status, 0);
+  std::ofstream(FRoot / "db" / "junk.DAT") << "not a table";
+  std::ofstream(FRoot / "db" / "junk.BLB") << "not a blob file";
+  const std::string noRights = "Kura Engine Error # 10498 Insufficient rights to the table 's', a password is required\n";
+  const struct {
+    const char *script;
+    const char *error;
+  } refused[] = {
+      {"drop table s;", noRights.c_str()},
+      {"drop table if exists s;", noRights.c_str()},
+      {"select ID into s from items;", noRights.c_str()},
+      {".schema s", noRights.c_str()},
+      {"drop table junk;", nullptr},
+      {"select ID into junk from items;", nullptr},
+  };
+  for (const auto &r : refused) {
+    Outcome o = Shell("", std::string(r.script) + "\n");
+    EXPECT_EQ(o.Status, 1) << r.script;
+    EXPECT_EQ(o.Out, "") << r.script;
+    if (r.error) EXPECT_EQ(o.Err, r.error) << r.script;
+    else EXPECT_NE(o.Err, "") << r.script;
+  }
+  EXPECT_TRUE(std::filesystem::exists(FRoot / "db" / "s.DAT"));
+  EXPECT_TRUE(std::filesystem::exists(FRoot / "db" / "junk.DAT"));
+  EXPECT_TRUE(std::filesystem::exists(FRoot / "db" / "junk.BLB"));
+  // With the password the same statements work.
+  Outcome replaced = Shell("--password pw -c " + Quote("select ID into s from items where ID = 2; select * from s;"));
+  EXPECT_EQ(replaced.Status, 0) << replaced.Err;
+  EXPECT_EQ(replaced.Out, "ID\n2\nID\n2\n");  // SELECT ... INTO shows its rows too
+  Outcome dropped = Shell("--password pw -c " + Quote("drop table s;"));
+  EXPECT_EQ(dropped.Status, 0) << dropped.Err;
+  EXPECT_FALSE(std::filesystem::exists(FRoot / "db" / "s.DAT"));
+}
+
+// One rule for table names that are paths: relative to the current directory, whether the
+// table is written with INTO or read with FROM.
+TEST_F(ShellProgramTest, IntoAndFromResolvePathsAlike) {
+  std::filesystem::create_directories(FRoot / "sub");
+  const std::string absolute = (FRoot / "sub" / "abs").string();
+  Outcome o = Shell("-c " + Quote("select ID into \"" + absolute + "\" from items where ID = 1; select * from \"" +
+                                  absolute + "\";"));
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_EQ(o.Out, "ID\n1\nID\n1\n");
+  EXPECT_TRUE(std::filesystem::exists(FRoot / "sub" / "abs.DAT"));
+  const std::string command = "cd " + Quote(FRoot.string()) + " && " + std::string(KURA_SQL_BINARY) + " --db db --tsv -c " +
+                              Quote("select ID into \"sub/rel\" from items where ID = 3; select ID from \"sub/rel\";") +
+                              " >" + Quote((FRoot / "rel.out").string()) + " 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << Slurp(FRoot / "rel.out");
+  EXPECT_EQ(Slurp(FRoot / "rel.out"), "ID\n3\nID\n3\n");
+  EXPECT_TRUE(std::filesystem::exists(FRoot / "sub" / "rel.DAT"));
+}
+
 TEST_F(ShellProgramTest, DatabaseDirectoryGivenAloneAndMemory) {
   const std::string binary = KURA_SQL_BINARY;
   const std::string command = Quote(binary) + " Memory --tsv -c " +
@@ -239,6 +293,21 @@ TEST_F(ShellProgramTest, HelpAndBadOptions) {
   Outcome help = Shell("--help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Out.find("Usage: kura-sql"), std::string::npos);
+  Outcome version = Shell("--version");
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out.rfind("kura-sql ", 0), 0u) << version.Out;
+  EXPECT_NE(version.Out.find("(Kura engine "), std::string::npos) << version.Out;
+  EXPECT_EQ(version.Out.back(), '\n');
+  // The manual page names every option the program takes.
+  std::ifstream page(KURA_SQL_MANUAL);
+  std::stringstream manual;
+  manual << page.rdbuf();
+  ASSERT_FALSE(manual.str().empty());
+  // (troff writes each minus sign as "\-")
+  for (const char *option : {"\\-\\-db", "\\-c", "\\-f", "\\-\\-csv", "\\-\\-tsv", "\\-\\-table",
+                             "\\-\\-password", "\\-\\-keep\\-going", "\\-\\-help", "\\-\\-version", ".schema",
+                             ".tables", ".password", ".nullvalue", ".changes", ".mode"})
+    EXPECT_NE(manual.str().find(option), std::string::npos) << option;
   Outcome bad = Shell("--nonsense");
   EXPECT_EQ(bad.Status, 2);
   EXPECT_NE(bad.Err.find("unknown option --nonsense"), std::string::npos);

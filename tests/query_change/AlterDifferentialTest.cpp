@@ -1,5 +1,5 @@
 // Generated ALTER TABLE scripts (columns added with and without defaults, dropped, and
-// redefined to another type or a shorter string) mixed with INSERT, UPDATE and DELETE, run here
+// redefined to another type or a shorter string, its values cut to fit first) mixed with INSERT, UPDATE and DELETE, run here
 // and in SQLite, with the table's full contents compared after every script.
 //
 // SQLite cannot change a column's type; a REDEFINE here is done there by adding a new column,
@@ -123,8 +123,10 @@ TEST_F(AlterDifferential, GeneratedAlterationsAgree) {
         c.IsString = true;
         c.Size = size;
       } else {
+        // A shorter string type would cut values, which ALTER refuses: the values are cut first.
         const int size = pick(2, std::max(2, c.Size - 1));
-        Both("ALTER TABLE w REDEFINE " + c.Name + " VARCHAR(" + std::to_string(size) + ")",
+        Both("UPDATE w SET " + c.Name + " = SUBSTRING(" + c.Name + " FROM 1 FOR " + std::to_string(size) +
+                 "); ALTER TABLE w REDEFINE " + c.Name + " VARCHAR(" + std::to_string(size) + ")",
              "ALTER TABLE w ADD COLUMN " + tmp + " VARCHAR(" + std::to_string(size) + "); UPDATE w SET " + tmp +
                  " = SUBSTR(" + c.Name + ", 1, " + std::to_string(size) + "); ALTER TABLE w DROP COLUMN " + c.Name +
                  "; ALTER TABLE w RENAME COLUMN " + tmp + " TO " + c.Name);

@@ -63,16 +63,16 @@ TEST_F(AlterTable, RedefineChangesOnlyWhatIsGiven) {
     EXPECT_EQ(data.Field(2).Description, "family name");
     EXPECT_TRUE(data.Field(2).Required);
   });
-  Exec("ALTER TABLE people REDEFINE Name VARCHAR(4), REDEFINE Qty VARCHAR(6) AT 1 NOBACKUP");
+  Exec("ALTER TABLE people REDEFINE Name VARCHAR(8), REDEFINE Qty VARCHAR(6) AT 1 NOBACKUP");
   Inspect("people", [](TDataFile &data, TIndexHeader &header) {
     EXPECT_EQ(data.Field(1).Name, "Qty");
     EXPECT_EQ(data.Field(1).Type, EngineFieldType::String);
-    EXPECT_EQ(data.Field(3).DeclaredSize, 4);
+    EXPECT_EQ(data.Field(3).DeclaredSize, 8);
     EXPECT_EQ(data.Field(3).Description, "family name");  // kept: not given this time
     EXPECT_TRUE(data.Field(3).Required);
     EXPECT_EQ(header.Descriptors[0].FieldNumbers[0], 2);  // the key follows ID to its new place
   });
-  EXPECT_EQ(Query("SELECT Qty, ID, Name FROM people ORDER BY ID"), (Rows{"10|1|Sato", "NULL|2|Aoki", "30|3|Yama"}));
+  EXPECT_EQ(Query("SELECT Qty, ID, Name FROM people ORDER BY ID"), (Rows{"10|1|Sato", "NULL|2|Aoki", "30|3|Yamamoto"}));
   // NOBACKUP made no copies: the backups there are still those of the first ALTER.
   EXPECT_EQ(std::filesystem::last_write_time(FRoot / "db" / "people.DBK"), backupTime);
 }
@@ -130,7 +130,13 @@ TEST_F(AlterTable, PrimaryKeys) {
   EXPECT_EQ(Exec("INSERT INTO people VALUES (9, 'Sato', 0)"), 1);
   EXPECT_EQ(FailureOf("ALTER TABLE people DROP CONSTRAINT k PRIMARY KEY").Code, KURA_INVALIDINDEXNAME);
 
-  // A key over records with equal values keeps the first of them.
+  // A key over records with equal values would lose rows: refused, the table as it was.
+  Failure lost = FailureOf("ALTER TABLE people ADD CONSTRAINT pk PRIMARY KEY (Name) COMPRESS FULL");
+  EXPECT_EQ(lost.Code, KURA_SQLPARSE);
+  EXPECT_EQ(lost.Message, "SQL error - ALTER TABLE would lose rows whose keys repeat in the index 'PRIMARY'; the table is "
+                          "left as it was");
+  Inspect("people", [](TDataFile &, TIndexHeader &header) { EXPECT_TRUE(header.NoPrimaryKey); });
+  EXPECT_EQ(Exec("DELETE FROM people WHERE ID = 9"), 1);
   Exec("ALTER TABLE people ADD CONSTRAINT pk PRIMARY KEY (Name) COMPRESS FULL");
   EXPECT_EQ(Query("SELECT ID, Name FROM people ORDER BY Name"), (Rows{"2|Aoki", "1|Kato", "1|Sato", "3|Yamamoto"}));
   Inspect("people", [](TDataFile &, TIndexHeader &header) {
@@ -166,11 +172,43 @@ TEST_F(AlterTable, MessagesLeaveTheTableAsItWas) {
 }
 
 TEST_F(AlterTable, ConvertedValues) {
-  Exec("ALTER TABLE people REDEFINE Name INTEGER, REDEFINE Qty FLOAT");
-  // Names are no numbers: they become 0 (the loss goes unreported without a dataset).
-  EXPECT_EQ(Query("SELECT Name, Qty FROM people ORDER BY ID"), (Rows{"0|10", "0|NULL", "0|30"}));
-  Exec("ALTER TABLE people REDEFINE Qty SMALLINT, REDEFINE Name VARCHAR(3)");
-  EXPECT_EQ(Query("SELECT ID, Name, Qty FROM people ORDER BY ID"), (Rows{"1|0|10", "2|0|NULL", "3|0|30"}));
+  Exec("ALTER TABLE people REDEFINE Qty FLOAT");
+  Exec("ALTER TABLE people REDEFINE Qty SMALLINT, REDEFINE Name VARCHAR(8)");
+  EXPECT_EQ(Query("SELECT ID, Name, Qty FROM people ORDER BY ID"), (Rows{"1|Sato|10", "2|Aoki|NULL", "3|Yamamoto|30"}));
+}
+
+// A statement has no one to ask whether rows or values may be lost: an ALTER that would lose
+// any fails, naming the first loss, and leaves the table as it was.
+TEST_F(AlterTable, LossesAreRefused) {
+  Exec("INSERT INTO people VALUES (4, 'Ito', 40000)");
+  Exec("INSERT INTO people VALUES (5, 'Ono', 10)");
+  const Rows before = Query("SELECT * FROM people ORDER BY ID");
+  const std::string left = "; the table is left as it was";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"ALTER TABLE people REDEFINE Name INTEGER",
+       "ALTER TABLE would lose the value Sato of the column 'Name', which does not fit its new type" + left},
+      {"ALTER TABLE people REDEFINE Qty SMALLINT",
+       "ALTER TABLE would lose the value 40000 of the column 'Qty', which does not fit its new type" + left},
+      {"ALTER TABLE people REDEFINE Name VARCHAR(4)",
+       "ALTER TABLE would lose the value Yamamoto of the column 'Name', which does not fit its new type" + left},
+      {"ALTER TABLE people REDEFINE Qty AUTOINC", "ALTER TABLE would lose rows whose auto-increment values repeat" + left},
+      {"ALTER TABLE people ADD Extra INTEGER NOT NULL",
+       "ALTER TABLE would lose rows whose column 'Extra' fails its required, minimum or maximum check" + left},
+      {"ALTER TABLE people REDEFINE Qty MAXIMUM 30",
+       "ALTER TABLE would lose rows whose column 'Qty' fails its required, minimum or maximum check" + left},
+      {"ALTER TABLE people ADD UNIQUE PRIMARY KEY (Qty)", "Cannot REDEFINE the primary key using the ADD keyword"},
+      {"ALTER TABLE people REDEFINE PRIMARY KEY (Qty)",
+       "ALTER TABLE would lose rows whose keys repeat in the index 'PRIMARY'" + left},
+  };
+  for (const auto &[sql, message] : cases) {
+    Failure f = FailureOf(sql);
+    EXPECT_EQ(f.Code, KURA_SQLPARSE) << sql;
+    EXPECT_EQ(f.Message, "SQL error - " + message) << sql;
+    EXPECT_EQ(Query("SELECT * FROM people ORDER BY ID"), before) << sql;
+  }
+  // Dropping a column loses its values on purpose.
+  Exec("ALTER TABLE people DROP Qty");
+  EXPECT_EQ(Query("SELECT * FROM people ORDER BY ID"), (Rows{"1|Sato", "2|Aoki", "3|Yamamoto", "4|Ito", "5|Ono"}));
 }
 
 TEST_F(AlterTable, TableOptionsAlone) {

@@ -212,7 +212,8 @@ TEST(SelectParseTest, WhereGroupByHavingOrderBy) {
   EXPECT_EQ(q.GroupBy[0].CorrelationName, "t");
   EXPECT_EQ(q.GroupBy[0].ColumnName, "a");
   EXPECT_EQ(q.GroupBy[1].ColumnNumber, 2);
-  EXPECT_EQ(q.GroupBy[1].ColumnName, "");
+  EXPECT_TRUE(q.GroupBy[1].ByNumber);
+  EXPECT_EQ(q.GroupBy[1].ColumnName, "2");  // the digits as written, for messages
   ASSERT_TRUE(q.Having);
   EXPECT_EQ(q.Having->Code, TExpCode::Greater);
   ASSERT_EQ(q.OrderBy.size(), 4u);

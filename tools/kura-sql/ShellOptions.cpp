@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "query/dataset/KuraSession.h"
+
 namespace kura::shell {
 
 namespace {
@@ -32,11 +34,16 @@ const char *ShellUsage() {
          "  --table        an aligned table (the default on a terminal)\n"
          "  --keep-going   carry on with the next statement after an error\n"
          "  --help         this text\n"
+         "  --version      the program's name and version\n"
          "\n"
          "Without -c or FILE the statements come from standard input; on a terminal the\n"
          "shell prompts for them. Commands: .tables, .schema [TABLE], .mode, .nullvalue,\n"
          ".changes, .password, .help, .quit. Errors go to standard error; the exit\n"
          "status is 1 when any statement failed.\n";
+}
+
+std::string ShellVersion() {
+  return std::string("kura-sql ") + KURA_SQL_VERSION + " (Kura engine " + TKuraSession::EngineVersion() + ")\n";
 }
 
 bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options, std::string &error) {
@@ -80,6 +87,8 @@ bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options
       options.KeepGoing = true;
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
+    } else if (arg == "--version" || arg == "-V") {
+      options.Version = true;
     } else if (arg == "-") {
       options.Files.push_back(arg);
     } else if (!arg.empty() && arg[0] == '-') {

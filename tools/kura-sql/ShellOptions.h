@@ -15,11 +15,14 @@ struct TShellOptions {
   bool Csv = false;
   bool KeepGoing = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Fills options from argv; false with a message in `error` for an unknown or incomplete option.
 bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options, std::string &error);
 
 const char *ShellUsage();
+// "kura-sql <version> (Kura engine <version>)" and a line break.
+std::string ShellVersion();
 
 }  // namespace kura::shell

@@ -11,6 +11,7 @@
 #include "ShellOutput.h"
 #include "ShellPrivateDir.h"
 #include "engine/blob/BlobFile.h"
+#include "engine/crypt/TablePassword.h"
 #include "engine/errors/EngineError.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
@@ -199,11 +200,21 @@ bool TShellSession::RunCommand(const std::string &command) {
       return true;
     }
     if (word == ".schema" && argument.empty()) {
+      // A table that cannot be described (no password, a damaged file) is reported and the
+      // listing goes on.
+      bool allShown = true;
       for (const std::string &name : TableNames()) {
         FOut << "TABLE " << name << "\n";
-        DescribeTable(name);
+        try {
+          DescribeTable(name);
+        } catch (const std::exception &e) {
+          FOut.flush();
+          FErr << e.what() << "\n";
+          allShown = false;
+        }
       }
-      return true;
+      if (!allShown) ++FFailures;
+      return allShown;
     }
     if (word == ".tables") {
       ListTables();
@@ -263,6 +274,13 @@ void TShellSession::DescribeTable(const std::string &name) {
   try {
     table = directory->OpenTable(name, false, true, memory, false);
     const TDataFile &file = table->DataFile();
+    // An encrypted table's structure is as private as its rows.
+    if (file.Encrypted()) {
+      TDataSession *session = directory->Session();
+      CheckTableAccess(
+          file.Password(), [session](const std::string &password) { return session->HasPassword(password); },
+          session->PasswordCallback, table->Name());
+    }
     TResultText fields;
     fields.Names = {"Field", "Type", "Required"};
     for (int no = 1; no <= file.FieldCount(); ++no) {

@@ -1,6 +1,6 @@
 #include "ShellSplitter.h"
 
-#include <cctype>
+#include "query/expr/Lexer.h"
 
 namespace kura::shell {
 
@@ -8,7 +8,7 @@ namespace {
 
 bool Blank(const std::string &text) {
   for (unsigned char c : text)
-    if (!std::isspace(c)) return false;
+    if (!TSqlLexer::IsWhite(c)) return false;
   return true;
 }
 
@@ -16,49 +16,58 @@ bool Blank(const std::string &text) {
 
 std::vector<std::string> TStatementSplitter::AddLine(const std::string &line) {
   std::vector<std::string> done;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (FBlockComment) {
-      FText += c;
-      if (c == '*' && i + 1 < line.size() && line[i + 1] == '/') {
-        FText += '/';
-        ++i;
-        FBlockComment = false;
+  // A zero byte would end the text for the lexer (and for the engine, which would silently
+  // drop the rest of the statement); the shell reads it as a blank.
+  std::string added = line;
+  for (char &c : added)
+    if (c == '\0') c = ' ';
+  FText += added;
+  FText += '\n';
+  // Only the part not yet known to be free of ";" is read again. Every line ends with a line
+  // break, so a token before it can no longer grow.
+  TSqlLexer lexer;
+  for (;;) {
+    lexer.SetText(std::string_view(FText).substr(FScanned));
+    size_t cut = std::string::npos;
+    size_t resume = FText.size();
+    FUnclosed = false;
+    try {
+      for (;;) {
+        const uint8_t kind = lexer.NextToken();
+        if (kind == TK_END) break;
+        if (kind == ';') {
+          cut = FScanned + lexer.TokenStart();
+          break;
+        }
+        FHasToken = true;
       }
-      continue;
+    } catch (const std::exception &) {
+      // An unclosed quote, bracket or comment: wait for more lines, and read again from where
+      // the token before it began.
+      FUnclosed = true;
+      resume = FScanned + lexer.TokenStart();
     }
-    if (FQuote) {
-      FText += c;
-      if (c == FQuote) FQuote = 0;  // a doubled quote reopens at once on the next character
-      continue;
+    if (cut == std::string::npos) {
+      FScanned = resume;
+      return done;
     }
-    if (c == '-' && i + 1 < line.size() && line[i + 1] == '-') break;  // comment to the end of the line
-    if (c == '/' && i + 1 < line.size() && line[i + 1] == '*') {
-      FBlockComment = true;
-      FText += "/*";
-      ++i;
-      continue;
-    }
-    if (c == '\'' || c == '"') FQuote = c;
-    if (c == ';') {
-      if (!Blank(FText)) done.push_back(FText);
-      FText.clear();
-      continue;
-    }
-    FText += c;
+    // Blanks and comments alone make no statement.
+    if (FHasToken) done.push_back(FText.substr(0, cut));
+    FText.erase(0, cut + 1);
+    if (Blank(FText)) FText.clear();  // the line break after a last ";" begins nothing
+    FScanned = 0;
+    FHasToken = false;
   }
-  if (!FText.empty()) FText += '\n';
-  return done;
 }
 
 std::string TStatementSplitter::Finish() {
-  std::string rest = Blank(FText) ? std::string() : FText;
+  std::string rest = Pending() ? FText : std::string();
   FText.clear();
-  FQuote = 0;
-  FBlockComment = false;
+  FScanned = 0;
+  FHasToken = FUnclosed = false;
   return rest;
 }
 
-bool TStatementSplitter::Pending() const { return !Blank(FText); }
+bool TStatementSplitter::Pending() const { return FHasToken || FUnclosed; }
 
 }  // namespace kura::shell

@@ -95,6 +95,10 @@ int main(int argc, char **argv) {
     std::cout << kura::shell::ShellUsage();
     return 0;
   }
+  if (options.Version) {
+    std::cout << kura::shell::ShellVersion();
+    return 0;
+  }
   const bool terminalIn = ::isatty(STDIN_FILENO) != 0;
   try {
     // An aligned table for a person at a terminal; otherwise (and with --tsv) tab-separated

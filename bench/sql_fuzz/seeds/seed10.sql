@@ -1,0 +1,1 @@
+SELECT 'it''s;' /* c; */ FROM [a;b];

@@ -1,0 +1,1 @@
+UPDATE m SET v = 'x' WHERE id = 3--1;

@@ -1,0 +1,1 @@
+SELECT UPPER(a) || TRIM(BOTH ' ' FROM b), SUBSTRING(c FROM 1 FOR 2), POSITION('a' IN c), CURRENT_DATE, IF(a > 1, 'y', 'n') FROM t

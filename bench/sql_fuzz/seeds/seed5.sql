@@ -1,0 +1,1 @@
+UPDATE t SET a = a + 1, b = ? FROM t JOIN u ON t.a = u.a WHERE u.b = 1 COMMIT INTERVAL 5; DELETE FROM t, u WHERE t.a = u.a NOJOINOPTIMIZE

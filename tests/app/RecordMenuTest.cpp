@@ -99,12 +99,15 @@ TEST_F(RecordMenuTest, OpenStepThroughAndChooseAVariation) {
   EXPECT_EQ(Cell(At("aa")), 2);  // back before the capture
   EXPECT_EQ(WhiteCaptured, 0);
   EXPECT_EQ(MoveCount, 6);
-  // The learner plays on from here: the record lets go, ← and → no longer move it.
+  // The learner plays on from here: the record lets go, and ← is the window's take-back again:
+  // it takes back the learner's own stone and nothing of the record.
   Click(At("jj"));
   EXPECT_EQ(Cell(At("jj")), 1);  // black's turn after white's fifth move
   Key(Qt::Key_Left);
-  EXPECT_EQ(Cell(At("jj")), 1);
   EXPECT_FALSE(Menu->Player().Attached());
+  EXPECT_EQ(Cell(At("jj")), 0);
+  EXPECT_EQ(Cell(At("qq")), 2);
+  EXPECT_EQ(MoveCount, 6);
 }
 
 TEST_F(RecordMenuTest, SaveWritesTheGameThatComesBackMoveForMove) {

@@ -1,4 +1,6 @@
 file(REMOVE ${OUT})
+# The program keeps its settings in a folder of the test run, never in the user's own.
+set(ENV{XDG_CONFIG_HOME} ${CMAKE_CURRENT_BINARY_DIR}/screenshot-config)
 execute_process(COMMAND ${PROGRAM} --screenshot ${OUT} RESULT_VARIABLE rc TIMEOUT 60)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "program exited with ${rc}")

@@ -4,6 +4,8 @@
 // keeps the stored row; a result that is not live cannot be edited.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -320,5 +322,9 @@ int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  // What the program remembers between runs (the last lesson opened, say) must neither come
+  // from the user's own settings nor go there.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   return RUN_ALL_TESTS();
 }

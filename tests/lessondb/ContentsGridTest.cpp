@@ -2,6 +2,8 @@
 // under "目次", the first row current; without kyozai an empty grid and a usable window.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QTableView>
 #include <gtest/gtest.h>
@@ -98,5 +100,9 @@ int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  // What the program remembers between runs (the last lesson opened, say) must neither come
+  // from the user's own settings nor go there.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   return RUN_ALL_TESTS();
 }

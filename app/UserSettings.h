@@ -3,9 +3,13 @@
 // whether sounds play, and the lesson opened last. Kept with Qt's settings (an INI file
 // in the user's configuration folder); tests point QSettings at a folder of their own.
 #include <QSet>
+#include <QSettings>
 #include <QString>
 
 namespace miretoka {
+
+// The program's one settings file; every part that remembers something between runs uses it.
+QSettings ProgramSettings();
 
 class TUserSettings {
 public:

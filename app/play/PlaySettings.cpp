@@ -3,18 +3,15 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "app/UserSettings.h"
 #include "go/gtp/GtpEngine.h"
 
 namespace miretoka::versus {
 
-// The program's settings file (an INI file in the user's configuration folder).
-#define MIRETOKA_SETTINGS(name) \
-  QSettings name(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"))
-
 double DefaultKomi(int handicap) { return handicap > 0 ? 0.5 : 6.5; }
 
 TGameSettings LoadGameSettings() {
-  MIRETOKA_SETTINGS(s);
+  QSettings s = ProgramSettings();
   TGameSettings g;
   const int size = s.value(QStringLiteral("play/size"), g.Size).toInt();
   if (size == 9 || size == 13 || size == 19) g.Size = size;
@@ -28,7 +25,7 @@ TGameSettings LoadGameSettings() {
 }
 
 void StoreGameSettings(const TGameSettings &g) {
-  MIRETOKA_SETTINGS(s);
+  QSettings s = ProgramSettings();
   s.setValue(QStringLiteral("play/size"), g.Size);
   s.setValue(QStringLiteral("play/color"), g.LearnerColor);
   s.setValue(QStringLiteral("play/handicap"), g.Handicap);
@@ -38,7 +35,7 @@ void StoreGameSettings(const TGameSettings &g) {
 }
 
 int MoveTimeoutMs() {
-  MIRETOKA_SETTINGS(s);
+  QSettings s = ProgramSettings();
   const double seconds = s.value(QStringLiteral("play/moveTimeoutSeconds"), 120.0).toDouble();
   return static_cast<int>(qBound(0.1, seconds, 3600.0) * 1000);
 }

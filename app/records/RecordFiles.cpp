@@ -6,6 +6,7 @@
 
 #include "app/PlayState.h"
 #include "app/SavedGame.h"
+#include "app/UserSettings.h"
 #include "go/SgfWriter.h"
 #include "query/dataset/KuraQuery.h"
 
@@ -14,10 +15,6 @@ namespace miretoka::records {
 namespace {
 
 const QString RecentKey = QStringLiteral("records/recent");
-
-// The program's settings file (an INI file in the user's configuration folder).
-#define MIRETOKA_SETTINGS(name) \
-  QSettings name(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Miretoka"), QStringLiteral("miretoka"))
 
 go::TGameTree Moves(int size, const std::vector<TSavedMove> &moves) {
   go::TGameTree tree;
@@ -72,7 +69,7 @@ bool WriteRecordFile(const go::TGameTree &tree, const QString &file, QString &er
 }
 
 QStringList RecentRecords() {
-  MIRETOKA_SETTINGS(settings);
+  QSettings settings = ProgramSettings();
   return settings.value(RecentKey).toStringList();
 }
 
@@ -82,14 +79,14 @@ void RememberRecord(const QString &file) {
   list.removeAll(path);
   list.prepend(path);
   while (list.size() > RecentLimit) list.removeLast();
-  MIRETOKA_SETTINGS(settings);
+  QSettings settings = ProgramSettings();
   settings.setValue(RecentKey, list);
 }
 
 void ForgetRecord(const QString &file) {
   QStringList list = RecentRecords();
   list.removeAll(QFileInfo(file).absoluteFilePath());
-  MIRETOKA_SETTINGS(settings);
+  QSettings settings = ProgramSettings();
   settings.setValue(RecentKey, list);
 }
 

@@ -333,21 +333,7 @@ void TDataTable::CommitPost() {
     FJournal->Commit();
     return;
   }
-  try {
-    FJournal->ApplyUnit();
-  } catch (...) {
-    // The unit is journaled and its space reserved: completing it from the journal makes the
-    // change whole, and then it did succeed. Only when that fails too is it reported (and the
-    // next lock completes it).
-    bool applied = false;
-    try {
-      FJournal->EndCapture();
-      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
-    } catch (...) {
-    }
-    AfterFailedPost();
-    if (!applied) throw;
-  }
+  ApplyCommitUnit();
 }
 
 void TDataTable::AfterFailedPost() {
@@ -798,6 +784,9 @@ void TDataTable::ApplyCommitUnit() {
   try {
     FJournal->ApplyUnit();
   } catch (...) {
+    // The unit is journaled and its space reserved: completing it from the journal makes the
+    // change whole, and then it did succeed. Only when that fails too is it reported (and the
+    // next lock completes it).
     bool applied = false;
     try {
       FJournal->EndCapture();

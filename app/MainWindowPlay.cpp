@@ -1,6 +1,6 @@
 // TForm2: a click on the board, alternate and free placement, taking a move
 // back and clearing the board.
-#include "app/DeadGroup.h"
+#include "app/PlayRules.h"
 #include "app/ErrorReporter.h"
 #include "app/PlayBoard.h"
 #include "app/MainWindow.h"

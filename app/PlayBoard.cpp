@@ -4,12 +4,10 @@
 #include <cstdlib>
 
 #include "app/BoardControls.h"
-#include "app/Capture.h"
-#include "app/DeadGroup.h"
+#include "app/PlayRules.h"
 #include "app/ErrorReporter.h"
 #include "app/PlayState.h"
 #include "app/SoundPlayer.h"
-#include "app/Territory.h"
 
 namespace miretoka {
 

@@ -13,7 +13,7 @@
 #include "app/BoardControls.h"
 #include "app/BoardCoordinates.h"
 #include "app/DataModule.h"
-#include "app/DeadGroup.h"
+#include "app/PlayRules.h"
 #include "app/ErrorReporter.h"
 #include "app/Fonts.h"
 #include "app/PlayState.h"

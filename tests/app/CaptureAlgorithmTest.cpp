@@ -1,8 +1,7 @@
 // Neighbours and captured groups on the board in play, for every board size.
 #include <gtest/gtest.h>
 
-#include "app/Capture.h"
-#include "app/DeadGroup.h"
+#include "app/PlayRules.h"
 #include "app/PlayState.h"
 
 namespace miretoka::play {

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/PlayState.h"
-#include "app/SavedGame.h"
+#include "app/board/PlayState.h"
+#include "app/board/SavedGame.h"
 #include "go/SgfWriter.h"
 #include "query/dataset/KuraQuery.h"
 

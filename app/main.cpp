@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/AppStart.h"
+#include "app/start/AppStart.h"
 
 int main(int argc, char **argv) {
   // A screenshot needs no screen: without a display, render off-screen instead of aborting.

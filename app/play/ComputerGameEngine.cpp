@@ -2,10 +2,10 @@
 // dead stones at the end, and what happens when it fails.
 #include <QLabel>
 
-#include "app/ErrorReporter.h"
-#include "app/PlayBoard.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayBoard.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
+#include "app/feedback/ErrorReporter.h"
 #include "app/play/ComputerGameWindow.h"
 #include "app/play/EngineProcess.h"
 #include "go/Rules.h"

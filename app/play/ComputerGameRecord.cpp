@@ -3,11 +3,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "app/ErrorReporter.h"
-#include "app/PlayBoard.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
-#include "app/SavedGame.h"
+#include "app/feedback/ErrorReporter.h"
+#include "app/board/PlayBoard.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
+#include "app/board/SavedGame.h"
 #include "app/play/ComputerGameWindow.h"
 #include "go/SgfWriter.h"
 

@@ -11,15 +11,15 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/BoardControls.h"
-#include "app/ErrorReporter.h"
-#include "app/Fonts.h"
-#include "app/PlayBoard.h"
-#include "app/PlayState.h"
-#include "app/SmallBoardWindows.h"
-#include "app/StatusPanels.h"
-#include "app/WindowParts.h"
+#include "app/board/BoardControls.h"
+#include "app/board/PlayBoard.h"
+#include "app/board/PlayState.h"
+#include "app/board/SmallBoardWindows.h"
+#include "app/board/StatusPanels.h"
+#include "app/board/WindowParts.h"
+#include "app/feedback/ErrorReporter.h"
 #include "app/play/EngineProcess.h"
+#include "app/start/Fonts.h"
 #include "controls/CuteButton.h"
 #include "go/Point.h"
 #include "go/Rules.h"

@@ -20,7 +20,7 @@
 #include <set>
 #include <vector>
 
-#include "app/BoardLayout.h"
+#include "app/board/BoardLayout.h"
 #include "app/play/PlaySettings.h"
 #include "go/GameTree.h"
 #include "go/gtp/GtpEngine.h"

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
-#include "app/Fonts.h"
+#include "app/start/Fonts.h"
 
 namespace miretoka::versus {
 

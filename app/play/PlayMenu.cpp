@@ -4,8 +4,8 @@
 #include <QMenuBar>
 #include <QPointer>
 
-#include "app/ErrorReporter.h"
-#include "app/MainWindow.h"
+#include "app/board/MainWindow.h"
+#include "app/feedback/ErrorReporter.h"
 #include "app/play/ComputerGameWindow.h"
 #include "app/play/NewGameDialog.h"
 

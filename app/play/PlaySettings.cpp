@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/UserSettings.h"
+#include "app/start/UserSettings.h"
 #include "go/gtp/GtpEngine.h"
 
 namespace miretoka::versus {

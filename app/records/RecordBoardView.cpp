@@ -2,11 +2,11 @@
 
 #include <QRadioButton>
 
-#include "app/BoardControls.h"
-#include "app/MainWindow.h"
-#include "app/PlayState.h"
-#include "app/SmallBoardWindow.h"
-#include "app/StatusPanels.h"
+#include "app/board/BoardControls.h"
+#include "app/board/MainWindow.h"
+#include "app/board/PlayState.h"
+#include "app/board/SmallBoardWindow.h"
+#include "app/board/StatusPanels.h"
 
 namespace miretoka::records {
 

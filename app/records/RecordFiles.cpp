@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/PlayState.h"
-#include "app/SavedGame.h"
-#include "app/UserSettings.h"
+#include "app/board/PlayState.h"
+#include "app/board/SavedGame.h"
+#include "app/start/UserSettings.h"
 #include "go/SgfWriter.h"
 #include "query/dataset/KuraQuery.h"
 

@@ -6,12 +6,12 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/ErrorReporter.h"
-#include "app/MainWindow.h"
-#include "app/PlayBoard.h"
-#include "app/PlayState.h"
-#include "app/SmallBoardWindows.h"
-#include "app/StatusPanels.h"
+#include "app/board/MainWindow.h"
+#include "app/board/PlayBoard.h"
+#include "app/board/PlayState.h"
+#include "app/board/SmallBoardWindows.h"
+#include "app/board/StatusPanels.h"
+#include "app/feedback/ErrorReporter.h"
 #include "app/records/RecordFiles.h"
 #include "app/records/RecordPlayer.h"
 #include "go/SgfReader.h"

@@ -6,10 +6,10 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-#include "app/BoardControls.h"
-#include "app/ErrorReporter.h"
-#include "app/PlayBoard.h"
-#include "app/PlayState.h"
+#include "app/board/BoardControls.h"
+#include "app/board/PlayBoard.h"
+#include "app/board/PlayState.h"
+#include "app/feedback/ErrorReporter.h"
 
 namespace miretoka::records {
 

@@ -10,10 +10,10 @@
 #include <algorithm>
 
 #include "LessonTestSupport.h"
-#include "app/DataModule.h"
-#include "app/LessonAuthoring.h"
-#include "app/Marks.h"
-#include "app/PlayState.h"
+#include "app/authoring/LessonAuthoring.h"
+#include "app/board/PlayState.h"
+#include "app/data/DataModule.h"
+#include "app/lessons/Marks.h"
 #include "controls/CuteButton.h"
 
 // Rows compare field by field, and print so, in the figure rows' own namespace.

@@ -4,7 +4,7 @@
 #include <QScrollBar>
 
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "BoardTestSupport.h"
-#include "app/BoardControls.h"
-#include "app/PlayState.h"
+#include "app/board/BoardControls.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

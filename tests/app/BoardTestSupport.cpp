@@ -11,10 +11,10 @@
 #include <QDir>
 
 #include "KyozaiBuilder.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 #include "query/dataset/KuraQuery.h"
 #include "query/dataset/KuraSession.h"
-#include "app/StatusPanels.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

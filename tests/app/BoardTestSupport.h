@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/DataModule.h"
-#include "app/ErrorReporter.h"
-#include "app/MainWindow.h"
-#include "app/SoundPlayer.h"
+#include "app/data/DataModule.h"
+#include "app/feedback/ErrorReporter.h"
+#include "app/board/MainWindow.h"
+#include "app/feedback/SoundPlayer.h"
 #include "LessonSource.h"
 
 namespace miretoka::test {

@@ -1,9 +1,8 @@
 // Neighbours and captured groups on the board in play, for every board size.
 #include <gtest/gtest.h>
 
-#include "app/Capture.h"
-#include "app/DeadGroup.h"
-#include "app/PlayState.h"
+#include "app/board/PlayRules.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::play {
 namespace {

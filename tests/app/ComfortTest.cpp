@@ -8,10 +8,10 @@
 #include <QTest>
 
 #include "LessonTestSupport.h"
-#include "app/BoardCoordinates.h"
-#include "app/ContentsDelegate.h"
-#include "app/PlayState.h"
-#include "app/UserSettings.h"
+#include "app/board/BoardCoordinates.h"
+#include "app/board/PlayState.h"
+#include "app/lessons/ContentsDelegate.h"
+#include "app/start/UserSettings.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

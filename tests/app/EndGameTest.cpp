@@ -1,8 +1,8 @@
 // The three play-mode buttons, dead-stone marking and the territory count.
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
-#include "app/Territory.h"
+#include "app/board/PlayRules.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
 
 namespace miretoka::test {
 namespace {

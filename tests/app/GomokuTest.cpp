@@ -1,6 +1,6 @@
 // Gomoku on the 19-line board.
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

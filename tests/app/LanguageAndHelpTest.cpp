@@ -11,8 +11,8 @@
 #include <QTranslator>
 
 #include "BoardTestSupport.h"
-#include "app/Translations.h"
 #include "app/help/HelpFile.h"
+#include "app/start/Translations.h"
 
 namespace miretoka::test {
 namespace {

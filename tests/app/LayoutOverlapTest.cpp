@@ -5,7 +5,7 @@
 
 #include "LessonTestSupport.h"
 #include "SmallBoardTestSupport.h"
-#include "app/BoardControls.h"
+#include "app/board/BoardControls.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

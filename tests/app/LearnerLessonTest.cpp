@@ -7,7 +7,7 @@
 
 #include "LessonTestSupport.h"
 #include "SmallBoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

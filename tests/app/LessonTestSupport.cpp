@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-#include "app/DataModule.h"
+#include "app/data/DataModule.h"
 
 namespace miretoka::test {
 

@@ -10,10 +10,10 @@
 #include <QRegularExpression>
 #include <QTimer>
 
-#include "app/SavedGame.h"
+#include "app/board/SavedGame.h"
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

@@ -9,9 +9,9 @@
 #include <QTest>
 
 #include "LessonTestSupport.h"
-#include "app/LessonAuthoring.h"
-#include "app/Marks.h"
-#include "app/PlayState.h"
+#include "app/authoring/LessonAuthoring.h"
+#include "app/board/PlayState.h"
+#include "app/lessons/Marks.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

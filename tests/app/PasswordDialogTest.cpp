@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PasswordDialog.h"
+#include "app/data/PasswordDialog.h"
 #include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
 #include "query/dataset/KuraDatabase.h"

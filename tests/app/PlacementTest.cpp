@@ -1,7 +1,7 @@
 // A click on the board: routing, alternate and free placement, capture.
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
 
 namespace miretoka::test {
 namespace {

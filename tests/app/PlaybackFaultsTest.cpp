@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "LessonTestSupport.h"
-#include "app/DataModule.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
+#include "app/data/DataModule.h"
 
 namespace miretoka::test {
 namespace {

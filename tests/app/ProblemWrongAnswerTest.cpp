@@ -2,7 +2,7 @@
 // problem 1: the black stone on ff in atari, fg runs out, gg leaves it) is judged wrong
 // when it is played on the board, with the recorded reason, and leaves the figure where it was.
 #include "LessonTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "LessonTestSupport.h"
-#include "app/DataModule.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
+#include "app/data/DataModule.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "SmallBoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 #include "app/records/RecordFiles.h"
 #include "app/records/RecordMenu.h"
 #include "app/records/RecordPlayer.h"

@@ -7,10 +7,10 @@
 
 #include "KyozaiBuilder.h"
 #include "SmallBoardTestSupport.h"
-#include "app/DataModule.h"
-#include "app/PlayState.h"
-#include "app/SavedGame.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayState.h"
+#include "app/board/SavedGame.h"
+#include "app/board/StatusPanels.h"
+#include "app/data/DataModule.h"
 #include "controls/CuteButton.h"
 #include "query/dataset/KuraQuery.h"
 

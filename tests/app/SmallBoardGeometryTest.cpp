@@ -9,8 +9,8 @@
 #include <QTimer>
 
 #include "SmallBoardTestSupport.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

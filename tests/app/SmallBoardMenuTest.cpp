@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "app/SavedGame.h"
+#include "app/board/SavedGame.h"
 #include "SmallBoardTestSupport.h"
-#include "app/PlayState.h"
-#include "app/StatusPanels.h"
+#include "app/board/PlayState.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

@@ -4,7 +4,7 @@
 #include <QRadioButton>
 
 #include "SmallBoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

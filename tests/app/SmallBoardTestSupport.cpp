@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/StatusPanels.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 
 namespace miretoka::test {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "BoardTestSupport.h"
-#include "app/SmallBoardWindows.h"
+#include "app/board/SmallBoardWindows.h"
 
 namespace miretoka::test {
 

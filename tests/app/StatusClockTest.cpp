@@ -1,7 +1,7 @@
 // The clock text of status panel 2.
 #include <gtest/gtest.h>
 
-#include "app/StatusClock.h"
+#include "app/board/StatusClock.h"
 
 namespace miretoka {
 namespace {

@@ -2,7 +2,7 @@
 #include <array>
 
 #include "BoardTestSupport.h"
-#include "app/PlayState.h"
+#include "app/board/PlayState.h"
 
 namespace miretoka::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <QTimer>
 
 #include "ComputerGameTestSupport.h"
-#include "app/BoardControls.h"
-#include "app/SavedGame.h"
-#include "app/StatusPanels.h"
+#include "app/board/BoardControls.h"
+#include "app/board/SavedGame.h"
+#include "app/board/StatusPanels.h"
 #include "app/play/NewGameDialog.h"
 #include "app/play/PlayMenu.h"
 #include "controls/CuteButton.h"

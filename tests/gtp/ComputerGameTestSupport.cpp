@@ -5,8 +5,8 @@
 #include <QSettings>
 #include <QTest>
 
-#include "app/BoardControls.h"
-#include "app/StatusPanels.h"
+#include "app/board/BoardControls.h"
+#include "app/board/StatusPanels.h"
 #include "controls/CuteButton.h"
 #include "go/Point.h"
 

@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "ComputerGameTestSupport.h"
-#include "app/PlayState.h"
-#include "app/SavedGame.h"
+#include "app/board/PlayState.h"
+#include "app/board/SavedGame.h"
 #include "app/play/NewGameDialog.h"
 #include "go/SgfReader.h"
 

@@ -16,10 +16,10 @@
 #include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
-#include "app/DataModule.h"
-#include "app/ErrorReporter.h"
-#include "app/MainWindow.h"
-#include "app/PlayState.h"
+#include "app/data/DataModule.h"
+#include "app/feedback/ErrorReporter.h"
+#include "app/board/MainWindow.h"
+#include "app/board/PlayState.h"
 #include "query/dataset/KuraSession.h"
 
 namespace {

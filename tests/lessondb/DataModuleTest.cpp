@@ -9,8 +9,8 @@
 #include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
-#include "app/DataModule.h"
-#include "app/DataSetModel.h"
+#include "app/data/DataModule.h"
+#include "app/data/DataSetModel.h"
 #include "query/dataset/KuraSession.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "ScratchDirTest.h"
 #include "KyozaiBuilder.h"
 #include "LessonSource.h"
-#include "app/DataModule.h"
-#include "app/FigureNavigation.h"
-#include "app/PlayState.h"
+#include "app/data/DataModule.h"
+#include "app/lessons/FigureNavigation.h"
+#include "app/board/PlayState.h"
 #include "query/dataset/DataSetErrors.h"
 #include "query/dataset/KuraSession.h"
 

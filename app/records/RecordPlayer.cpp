@@ -148,6 +148,12 @@ void TRecordPlayer::StepForward() {
     return;
   }
   const go::TNode *next = FCurrent->Children.front();
+  Enter(next);
+  PlayFeedback(0);
+}
+
+void TRecordPlayer::Enter(const go::TNode *next) {
+  // A node with setup stones changes the position itself: the board is built again up to it.
   ClearDecorations();
   if (next->HasSetup()) {
     Rebuild(next);
@@ -156,7 +162,6 @@ void TRecordPlayer::StepForward() {
     FCurrent = next;
     Decorate(*next);
   }
-  PlayFeedback(0);
 }
 
 void TRecordPlayer::StepBack() {
@@ -178,14 +183,7 @@ bool TRecordPlayer::ChooseVariation(int point) {
   auto it = FVariations.find(point);
   if (it == FVariations.end()) return false;
   const go::TNode *next = it->second;
-  ClearDecorations();
-  if (next->HasSetup()) {
-    Rebuild(next);
-  } else {
-    Apply(*next);
-    FCurrent = next;
-    Decorate(*next);
-  }
+  Enter(next);
   PlayFeedback(0);
   return true;
 }

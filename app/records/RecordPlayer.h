@@ -66,6 +66,7 @@ class TRecordPlayer : public QObject {
   bool StillShown() const;
   void Detach();
   void Rebuild(const go::TNode *node);
+  void Enter(const go::TNode *next);  // a child of the current node
   void Apply(const go::TNode &node);
   void Decorate(const go::TNode &node);
   void ClearDecorations();

@@ -79,22 +79,22 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
   for (int grp = 0; grp < kGroups; ++grp)
     create << "INSERT INTO g (grp, label) VALUES (" << grp << ", '" << kWords[grp % kWordCount] << " group " << grp
            << "');\n";
-  phases.push_back({"create", "create 5 tables, 50 rows in the join table", create.str(), 1, false});
+  phases.push_back({"create", "create 5 tables, 50 rows in the join table", create.str(), 1});
 
   std::ostringstream insert;
   for (int64_t i = 0; i < rows; ++i)
     insert << "INSERT INTO t (id, code, grp, name, val, qty) VALUES (" << ids[i] << ", " << codes[i] << ", "
            << random.Group() << ", '" << random.Name() << "', " << Quarter(quarters[i]) << ", "
            << random.Between(1, 1000) << ");\n";
-  phases.push_back({"insert", "INSERT N rows, one transaction", InTransaction(insert.str()), rows, true});
+  phases.push_back({"insert", "INSERT N rows, one transaction", InTransaction(insert.str()), rows});
 
-  phases.push_back({"index", "CREATE INDEX on an integer column", "CREATE INDEX t_code ON t (code);\n", rows, true});
+  phases.push_back({"index", "CREATE INDEX on an integer column", "CREATE INDEX t_code ON t (code);\n", rows});
 
   std::ostringstream select;
   for (int i = 0; i < options.Selects; ++i)
     select << "SELECT id, name, val FROM t WHERE id = " << ids[random.Between(0, rows - 1)] << ";\n";
   phases.push_back({"select", std::to_string(options.Selects) + " point SELECTs on the primary key", select.str(),
-                    options.Selects, false});
+                    options.Selects});
 
   // Ten ranges of the indexed column, each a hundredth of the rows.
   std::ostringstream range;
@@ -104,33 +104,32 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
     range << "SELECT id, code, name FROM t WHERE code BETWEEN " << low << " AND " << low + width - 1 << ";\n";
   }
   phases.push_back({"range", "10 range SELECTs through the secondary index (1 % each)", range.str(),
-                    10 * width, true});
+                    10 * width});
 
   phases.push_back({"group", "GROUP BY over all rows",
-                    "SELECT grp, COUNT(*), SUM(qty), AVG(val), MIN(qty), MAX(code) FROM t GROUP BY grp;\n", rows,
-                    true});
-  TPhase order{"order", "ORDER BY an unindexed column", "SELECT id, name, val FROM t ORDER BY val;\n", rows, true};
+                    "SELECT grp, COUNT(*), SUM(qty), AVG(val), MIN(qty), MAX(code) FROM t GROUP BY grp;\n", rows});
+  TPhase order{"order", "ORDER BY an unindexed column", "SELECT id, name, val FROM t ORDER BY val;\n", rows};
   order.Ordered = true;
   phases.push_back(order);
   phases.push_back({"join", "two-table join (10 % of the rows)",
                     "SELECT t.id, t.name, g.label FROM t JOIN g ON t.grp = g.grp WHERE t.qty BETWEEN 501 AND 600;\n",
-                    rows, true});
+                    rows});
   phases.push_back({"update", "UPDATE of 10 % of the rows (one statement)",
-                    "UPDATE t SET qty = qty + 1, val = val * 2 WHERE qty <= 100;\n", rows, true});
+                    "UPDATE t SET qty = qty + 1, val = val * 2 WHERE qty <= 100;\n", rows});
 
   std::ostringstream keyUpdate;
   for (int i = 0; i < options.KeyUpdates; ++i)
     keyUpdate << "UPDATE t SET qty = " << random.Between(1, 1000) << ", name = '" << random.Name()
               << "' WHERE id = " << ids[random.Between(0, rows - 1)] << ";\n";
   phases.push_back({"keyupdate", std::to_string(options.KeyUpdates) + " UPDATEs by primary key, one transaction",
-                    InTransaction(keyUpdate.str()), options.KeyUpdates, false});
+                    InTransaction(keyUpdate.str()), options.KeyUpdates});
 
   std::ostringstream deletes;
   const std::vector<int64_t> victims = Shuffled(ids, random);
   const int64_t deleteCount = std::max<int64_t>(1, rows / 10);
   for (int64_t i = 0; i < deleteCount; ++i) deletes << "DELETE FROM t WHERE id = " << victims[i] << ";\n";
   phases.push_back({"delete", "DELETE 10 % by primary key, one statement each, one transaction",
-                    InTransaction(deletes.str()), deleteCount, true});
+                    InTransaction(deletes.str()), deleteCount});
 
   std::ostringstream fill;
   std::vector<int64_t> smallIds(options.SmallTableRows);
@@ -140,7 +139,7 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
          << "', " << random.Between(-50000, 50000) << ");\n";
   }
   TPhase fillPhase{"fill-d", "INSERT " + std::to_string(options.SmallTableRows) + " rows into a second table",
-                   InTransaction(fill.str()), options.SmallTableRows, false};
+                   InTransaction(fill.str()), options.SmallTableRows};
   fillPhase.Setup = true;
   phases.push_back(fillPhase);
   smallIds = Shuffled(smallIds, random);
@@ -150,7 +149,7 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
   phases.push_back({"delete-d",
                     std::to_string(options.SmallTableDeletes) + " DELETE ... WHERE id = k on " +
                         std::to_string(options.SmallTableRows) + " rows, one transaction",
-                    InTransaction(smallDeletes.str()), options.SmallTableDeletes, false});
+                    InTransaction(smallDeletes.str()), options.SmallTableDeletes});
 
   std::ostringstream memos;
   for (int i = 0; i < options.Memos; ++i) {
@@ -164,7 +163,7 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
     memos << "INSERT INTO notes (id, body) VALUES (" << i + 1 << ", '" << body << "');\n";
   }
   phases.push_back({"memo", std::to_string(options.Memos) + " memos of 1-4 KB, one transaction",
-                    InTransaction(memos.str()), options.Memos, false});
+                    InTransaction(memos.str()), options.Memos});
 
   std::string blob = "INSERT INTO big (id, data) VALUES (1, '";
   blob.reserve(blob.size() + options.BlobBytes + 8);
@@ -173,7 +172,7 @@ std::vector<TPhase> MakeWorkload(const TWorkloadOptions &options) {
   for (int64_t i = 0; i < options.BlobBytes; ++i) blob += kAlphabet[letter(random.Engine)];
   blob += "');\n";
   phases.push_back({"blob", options.BlobBytes >= (1 << 20) ? "one blob of " + std::to_string(options.BlobBytes >> 20) + " MB"
-                                                          : "one blob of " + std::to_string(options.BlobBytes >> 10) + " KB", blob, 1, false});
+                                                          : "one blob of " + std::to_string(options.BlobBytes >> 10) + " KB", blob, 1});
   return phases;
 }
 

@@ -35,7 +35,6 @@ struct TPhase {
   std::string Title;        // what the phase does, for the table
   std::string Script;       // with the dialect tokens above
   int64_t Units = 0;        // rows or statements the phase works through (for time per unit)
-  bool ScalesWithRows = false;  // whether Units grows with the table size
   bool Ordered = false;     // the output order is part of the result (ORDER BY)
   bool Setup = false;       // prepares a later phase; measured but not a goal of its own
 };

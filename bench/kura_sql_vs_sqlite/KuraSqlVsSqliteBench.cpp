@@ -16,11 +16,14 @@
 //
 // Usage: kura_sql_vs_sqlite_bench [--rows N[,N...]] [--modes nosync,sync] [--time-limit S]
 //          [--selects N] [--key-updates N] [--memos N] [--blob-kb N] [--small-rows N]
-//          [--small-deletes N] [--seed N] [--csv FILE] [--keep DIR]
+//          [--small-deletes N] [--seed N] [--csv FILE] [--previous FILE] [--keep DIR]
 //          [--kura-sql PATH] [--sqlite3 PATH]
+// --previous names the CSV file of an earlier run (--csv); its sizes join the growth tables, so
+// that a large size can be measured on its own later.
 // The exit status is 0 when every phase finished and all results agreed.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,6 +50,7 @@ struct TOptions {
   std::string KuraSql;
   std::string Sqlite3 = "/usr/bin/sqlite3";
   std::string Csv;
+  std::string Previous;  // a CSV file of an earlier run, for the growth tables
   std::string Keep;
 };
 
@@ -117,6 +121,7 @@ bool ParseOptions(int argc, char **argv, TOptions &options) {
     else if (arg == "--small-deletes") options.Workload.SmallTableDeletes = static_cast<int>(number());
     else if (arg == "--seed") options.Workload.Seed = static_cast<uint32_t>(number());
     else if (arg == "--csv") options.Csv = value();
+    else if (arg == "--previous") options.Previous = value();
     else if (arg == "--keep") options.Keep = value();
     else if (arg == "--kura-sql") options.KuraSql = value();
     else if (arg == "--sqlite3") options.Sqlite3 = value();
@@ -167,9 +172,11 @@ TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int row
     const fs::path liteOut = query ? work / "sqlite.out" : fs::path("/dev/null");
 
     WriteFile(script, ForDialect(phase.Script, KuraDialect(mode)));
-    result.Kura = RunShell(KuraCommand(options, kuraDb), script, kuraOut, work / "kura.err", options.TimeLimit);
+    result.Kura = RunShell(KuraCommand(options, kuraDb), script, kuraOut, work / "kura.err", options.TimeLimit,
+                           phase.Name);
     WriteFile(script, ForDialect(phase.Script, SqliteDialect(mode)));
-    result.Sqlite = RunShell(SqliteCommand(options, liteDb), script, liteOut, work / "sqlite.err", options.TimeLimit);
+    result.Sqlite = RunShell(SqliteCommand(options, liteDb), script, liteOut, work / "sqlite.err", options.TimeLimit,
+                             phase.Name);
 
     const bool bothDone = result.Kura.Finished && result.Sqlite.Finished && !result.Kura.Failed &&
                           !result.Sqlite.Failed;
@@ -193,9 +200,9 @@ TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int row
 std::string CompareEndState(const TOptions &options, const fs::path &work) {
   WriteFile(work / "end.sql", EndStateQueries());
   const TRunResult kura = RunShell(KuraCommand(options, work / "kura"), (work / "end.sql").string(),
-                                   (work / "kura.out").string(), (work / "kura.err").string(), options.TimeLimit);
+                                   (work / "kura.out").string(), (work / "kura.err").string(), options.TimeLimit, "end");
   const TRunResult lite = RunShell(SqliteCommand(options, work / "bench.sqlite"), (work / "end.sql").string(),
-                                   (work / "sqlite.out").string(), (work / "sqlite.err").string(), options.TimeLimit);
+                                   (work / "sqlite.out").string(), (work / "sqlite.err").string(), options.TimeLimit, "end");
   if (!kura.Finished || kura.Failed) return "kura end-state query failed: " + kura.Errors;
   if (!lite.Finished || lite.Failed) return "sqlite end-state query failed: " + lite.Errors;
   return CompareOutputs(ReadFile(work / "kura.out"), ReadFile(work / "sqlite.out"), true);
@@ -205,7 +212,8 @@ std::string Time(const TRunResult &run, bool cpu) {
   char text[48];
   if (run.Failed) return "failed";
   if (!run.Finished) {
-    std::snprintf(text, sizeof text, "did not finish within %.0f s", run.WallSeconds);
+    if (cpu) std::snprintf(text, sizeof text, "> %.3f (stopped)", run.CpuSeconds);
+    else std::snprintf(text, sizeof text, "did not finish within %.0f s", run.WallSeconds);
     return text;
   }
   std::snprintf(text, sizeof text, "%.3f", cpu ? run.CpuSeconds : run.WallSeconds);
@@ -271,7 +279,7 @@ void PrintGrowth(const TRun &small, const TRun &large) {
       return text;
     };
     std::printf("| %s | %s | %s | %s | %s | %s |\n", a.Phase.Name.c_str(),
-                a.Phase.ScalesWithRows ? "row" : "statement", growth(a.Kura, b.Kura, true).c_str(),
+                a.Phase.Units != b.Phase.Units ? "row" : a.Phase.Units == 1 ? "whole phase" : "statement", growth(a.Kura, b.Kura, true).c_str(),
                 growth(a.Sqlite, b.Sqlite, true).c_str(), growth(a.Kura, b.Kura, false).c_str(),
                 growth(a.Sqlite, b.Sqlite, false).c_str());
   }
@@ -296,6 +304,37 @@ void AppendCsv(const std::string &path, const TRun &run) {
   }
 }
 
+// Runs of an earlier invocation, read back from its CSV file (as AppendCsv writes it).
+std::vector<TRun> ReadCsv(const std::string &path) {
+  std::vector<TRun> runs;
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    if (cells.size() < 14) continue;
+    const int rows = std::atoi(cells[0].c_str());
+    if (runs.empty() || runs.back().Rows != rows || runs.back().Mode != cells[1]) runs.push_back({rows, cells[1], {}});
+    TPhaseResult phase;
+    phase.Phase.Name = cells[2];
+    phase.Phase.Units = std::atoll(cells[3].c_str());
+    auto side = [&](TRunResult &result, size_t at) {
+      result.Finished = cells[at] == "1";
+      result.Failed = cells[at + 1] == "1";
+      result.WallSeconds = std::atof(cells[at + 2].c_str());
+      result.CpuSeconds = std::atof(cells[at + 3].c_str());
+      result.PeakKilobytes = std::atol(cells[at + 4].c_str());
+    };
+    side(phase.Kura, 4);
+    side(phase.Sqlite, 9);
+    phase.Results = cells.size() > 14 ? cells[14] : "";
+    runs.back().Phases.push_back(phase);
+  }
+  return runs;
+}
+
 bool AllGood(const TRun &run) {
   for (const TPhaseResult &phase : run.Phases)
     if (!phase.Kura.Finished || phase.Kura.Failed || !phase.Sqlite.Finished || phase.Sqlite.Failed ||
@@ -312,8 +351,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr,
                  "usage: kura_sql_vs_sqlite_bench [--rows N[,N...]] [--modes nosync,sync] [--time-limit S]\n"
                  "         [--selects N] [--key-updates N] [--memos N] [--blob-kb N] [--small-rows N]\n"
-                 "         [--small-deletes N] [--seed N] [--csv FILE] [--keep DIR] [--kura-sql PATH]\n"
-                 "         [--sqlite3 PATH]\n");
+                 "         [--small-deletes N] [--seed N] [--csv FILE] [--previous FILE] [--keep DIR]\n"
+                 "         [--kura-sql PATH] [--sqlite3 PATH]\n");
     return 2;
   }
   for (const std::string &program : {options.KuraSql, options.Sqlite3})
@@ -339,6 +378,8 @@ int main(int argc, char **argv) {
               options.Sqlite3.c_str(), options.TimeLimit, options.Workload.Seed);
   bool good = true;
   std::map<std::string, std::vector<TRun>> runs;  // by mode, in order of size
+  if (!options.Previous.empty())
+    for (TRun &run : ReadCsv(options.Previous)) runs[run.Mode].push_back(std::move(run));
   for (int rows : options.Sizes) {
     TWorkloadOptions workload = options.Workload;
     workload.Rows = rows;
@@ -355,8 +396,11 @@ int main(int argc, char **argv) {
       runs[mode].push_back(std::move(run));
     }
   }
-  for (const auto &[mode, sized] : runs)
-    for (size_t i = 1; i < sized.size(); ++i) PrintGrowth(sized[i - 1], sized[i]);
+  for (auto &[mode, sized] : runs) {
+    std::stable_sort(sized.begin(), sized.end(), [](const TRun &a, const TRun &b) { return a.Rows < b.Rows; });
+    for (size_t i = 1; i < sized.size(); ++i)
+      if (sized[i].Rows > sized[i - 1].Rows) PrintGrowth(sized[i - 1], sized[i]);
+  }
   if (options.Keep.empty()) fs::remove_all(work);
   return good ? 0 : 1;
 }

@@ -34,7 +34,8 @@ std::string FileStart(const std::string &path, size_t limit) {
 }  // namespace
 
 TRunResult RunShell(const std::vector<std::string> &command, const std::string &inputPath,
-                    const std::string &outputPath, const std::string &errorPath, double limitSeconds) {
+                    const std::string &outputPath, const std::string &errorPath, double limitSeconds,
+                    const std::string &phase) {
   TRunResult result;
   std::vector<char *> argv;
   for (const std::string &arg : command) argv.push_back(const_cast<char *>(arg.c_str()));
@@ -55,6 +56,7 @@ TRunResult RunShell(const std::vector<std::string> &command, const std::string &
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    ::setenv("KURA_BENCH_PHASE", phase.c_str(), 1);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }

@@ -17,8 +17,10 @@ struct TRunResult {
 };
 
 // Runs program with arguments, standard input from inputPath, standard output to outputPath
-// ("/dev/null" to discard it). After limitSeconds the process is killed.
+// ("/dev/null" to discard it). After limitSeconds the process is killed. The child finds phase in
+// its environment as KURA_BENCH_PHASE, so that a wrapper (a profiler) can name its output.
 TRunResult RunShell(const std::vector<std::string> &command, const std::string &inputPath,
-                    const std::string &outputPath, const std::string &errorPath, double limitSeconds);
+                    const std::string &outputPath, const std::string &errorPath, double limitSeconds,
+                    const std::string &phase = "");
 
 }  // namespace kura::bench

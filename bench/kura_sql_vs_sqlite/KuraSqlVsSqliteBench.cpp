@@ -257,8 +257,11 @@ void PrintTable(const TRun &run, const std::string &endState) {
                 Time(phase.Sqlite, false).c_str(), Ratio(phase.Kura, phase.Sqlite, false).c_str(),
                 Megabytes(phase.Kura).c_str(), Megabytes(phase.Sqlite).c_str(), results.c_str());
   }
-  std::printf("\nEnd state (row counts and sums of every table): %s\n",
-              endState.empty() ? "the same in both" : ("DIFFERS: " + endState).c_str());
+  bool unfinished = false;
+  for (const TPhaseResult &phase : run.Phases) unfinished = unfinished || !phase.Kura.Finished || !phase.Sqlite.Finished;
+  std::printf("\nEnd state (row counts and sums of every table): %s%s\n",
+              endState.empty() ? "the same in both" : ("DIFFERS: " + endState).c_str(),
+              endState.empty() || !unfinished ? "" : " (expected: a phase did not finish)");
   std::fflush(stdout);
 }
 
@@ -360,6 +363,10 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "cannot run %s\n", program.c_str());
       return 1;
     }
+  if (!StartShellLauncher()) {
+    std::perror("starting the launcher process");
+    return 1;
+  }
 
   fs::path work;
   if (options.Keep.empty()) {

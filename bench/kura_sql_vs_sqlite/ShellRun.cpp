@@ -33,9 +33,9 @@ std::string FileStart(const std::string &path, size_t limit) {
 
 }  // namespace
 
-TRunResult RunShell(const std::vector<std::string> &command, const std::string &inputPath,
-                    const std::string &outputPath, const std::string &errorPath, double limitSeconds,
-                    const std::string &phase) {
+static TRunResult RunShellHere(const std::vector<std::string> &command, const std::string &inputPath,
+                        const std::string &outputPath, const std::string &errorPath, double limitSeconds,
+                        const std::string &phase) {
   TRunResult result;
   std::vector<char *> argv;
   for (const std::string &arg : command) argv.push_back(const_cast<char *>(arg.c_str()));
@@ -101,6 +101,110 @@ TRunResult RunShell(const std::vector<std::string> &command, const std::string &
       result.Failed = true;
       if (result.Errors.empty()) result.Errors = "exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
+  }
+  return result;
+}
+
+// The launcher: a process forked while the benchmark is still small, which starts every shell.
+// A child's peak resident size counts the memory of the process it was forked from (Linux keeps
+// the high-water mark across exec), so forking the shells from the benchmark itself, which holds
+// the generated scripts, would add their size to every shell's figure.
+namespace {
+
+int gToLauncher = -1;
+int gFromLauncher = -1;
+
+bool WriteAll(int fd, const void *data, size_t size) {
+  const char *at = static_cast<const char *>(data);
+  while (size > 0) {
+    const ssize_t done = ::write(fd, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, void *data, size_t size) {
+  char *at = static_cast<char *>(data);
+  while (size > 0) {
+    const ssize_t done = ::read(fd, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+template <typename T> bool Put(int fd, const T &value) { return WriteAll(fd, &value, sizeof value); }
+template <typename T> bool Get(int fd, T &value) { return ReadAll(fd, &value, sizeof value); }
+
+bool PutText(int fd, const std::string &text) {
+  return Put(fd, static_cast<uint32_t>(text.size())) && WriteAll(fd, text.data(), text.size());
+}
+
+bool GetText(int fd, std::string &text) {
+  uint32_t size = 0;
+  if (!Get(fd, size)) return false;
+  text.resize(size);
+  return ReadAll(fd, text.data(), size);
+}
+
+[[noreturn]] void LauncherLoop(int requests, int replies) {
+  for (;;) {
+    uint32_t count = 0;
+    if (!Get(requests, count)) ::_exit(0);
+    std::vector<std::string> command(count);
+    std::string input, output, errors, phase;
+    double limit = 0;
+    for (std::string &arg : command)
+      if (!GetText(requests, arg)) ::_exit(1);
+    if (!GetText(requests, input) || !GetText(requests, output) || !GetText(requests, errors) ||
+        !GetText(requests, phase) || !Get(requests, limit))
+      ::_exit(1);
+    const TRunResult result = RunShellHere(command, input, output, errors, limit, phase);
+    if (!Put(replies, result.Finished) || !Put(replies, result.Failed) || !PutText(replies, result.Errors) ||
+        !Put(replies, result.WallSeconds) || !Put(replies, result.CpuSeconds) || !Put(replies, result.PeakKilobytes))
+      ::_exit(1);
+  }
+}
+
+}  // namespace
+
+bool StartShellLauncher() {
+  int requests[2], replies[2];
+  if (::pipe(requests) != 0 || ::pipe(replies) != 0) return false;
+  const pid_t launcher = ::fork();
+  if (launcher < 0) return false;
+  if (launcher == 0) {
+    ::close(requests[1]);
+    ::close(replies[0]);
+    LauncherLoop(requests[0], replies[1]);
+  }
+  ::close(requests[0]);
+  ::close(replies[1]);
+  gToLauncher = requests[1];
+  gFromLauncher = replies[0];
+  return true;
+}
+
+TRunResult RunShell(const std::vector<std::string> &command, const std::string &inputPath,
+                    const std::string &outputPath, const std::string &errorPath, double limitSeconds,
+                    const std::string &phase) {
+  if (gToLauncher < 0) return RunShellHere(command, inputPath, outputPath, errorPath, limitSeconds, phase);
+  bool sent = Put(gToLauncher, static_cast<uint32_t>(command.size()));
+  for (const std::string &arg : command) sent = sent && PutText(gToLauncher, arg);
+  sent = sent && PutText(gToLauncher, inputPath) && PutText(gToLauncher, outputPath) &&
+         PutText(gToLauncher, errorPath) && PutText(gToLauncher, phase) && Put(gToLauncher, limitSeconds);
+  TRunResult result;
+  if (!sent || !Get(gFromLauncher, result.Finished) || !Get(gFromLauncher, result.Failed) ||
+      !GetText(gFromLauncher, result.Errors) || !Get(gFromLauncher, result.WallSeconds) ||
+      !Get(gFromLauncher, result.CpuSeconds) || !Get(gFromLauncher, result.PeakKilobytes)) {
+    result = TRunResult{};
+    result.Failed = true;
+    result.Errors = "the launcher process failed";
   }
   return result;
 }

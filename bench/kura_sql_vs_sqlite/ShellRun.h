@@ -19,6 +19,10 @@ struct TRunResult {
 // Runs program with arguments, standard input from inputPath, standard output to outputPath
 // ("/dev/null" to discard it). After limitSeconds the process is killed. The child finds phase in
 // its environment as KURA_BENCH_PHASE, so that a wrapper (a profiler) can name its output.
+// Forks the process that starts the shells from now on; call it early, while the benchmark holds
+// little memory, so that the shells' peak memory is their own. Without it RunShell forks directly.
+bool StartShellLauncher();
+
 TRunResult RunShell(const std::vector<std::string> &command, const std::string &inputPath,
                     const std::string &outputPath, const std::string &errorPath, double limitSeconds,
                     const std::string &phase = "");

@@ -6,7 +6,7 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-multimedia-dev libicu-dev zlib1g-dev
-          libgtest-dev libbenchmark-dev libsqlite3-dev libedit-dev
+          libgtest-dev libbenchmark-dev libsqlite3-dev libedit-dev sqlite3
           fonts-ipafont-gothic xvfb xauth
           gnugo qt6-translations-l10n dpkg-dev)
 

@@ -1,126 +1,78 @@
-// The kura-sql shell against the sqlite3 shell on the same generated SQL workload. One script
-// is generated, in phases:
-//   create   CREATE TABLE
-//   insert   N INSERT statements inside one transaction
-//   index    CREATE INDEX on an integer column
-//   select   10 000 point SELECTs on that indexed column
-//   group    a GROUP BY over every row
-//   order    an ORDER BY on a column without an index
-//   update   an UPDATE of a tenth of the rows (condition on an unindexed column)
-// Each phase is written to its own file and run through each shell as a separate process, on a
-// Kura database directory and an SQLite database file that the phases share, with the output
-// discarded. The wall time of each process is printed with the ratio Kura / SQLite.
+// The kura-sql shell against the sqlite3 shell on the same generated SQL workload (see
+// BenchWorkload.h for the phases and how the two dialects are written). Each phase is one script
+// run by each shell as a separate process on a Kura database directory and an SQLite database
+// file that the phases of one size share. For each phase the table gives wall and CPU time (the
+// child's user + system time from wait4), their ratio Kura / SQLite and each shell's peak resident
+// memory; the output of every query phase is compared between the two, and so is the end state.
 //
-// The SQL stays in what both shells accept. The only text that differs is how the insert
-// transaction is opened: Kura knows START TRANSACTION and SQLite knows BEGIN; both end with
-// COMMIT. Strings are never empty (Kura stores an empty string as NULL) and the GROUP BY
-// aggregates are COUNT, SUM and AVG, which mean the same in both.
+// Durability is matched in both directions:
+//   nosync  Kura as it is against SQLite with PRAGMA synchronous=OFF (neither syncs).
+//   sync    every Kura transaction ends with COMMIT FLUSH, against the sqlite3 shell's default,
+//           which syncs every commit. Kura does not yet make its flushed commits durable (it
+//           makes no fsync at all), so this column measures what exists and says so.
 //
-// Usage: kura_sql_vs_sqlite_bench [--rows N] [--selects N] [--kura-sql PATH] [--sqlite3 PATH]
-//                                 [--keep DIR]
-// Without --kura-sql the kura-sql program beside this one is used.
-#include <sys/wait.h>
+// A phase still running after the time limit is killed and reported as not finished; the
+// phases after it then work on a different state, which the table marks.
+//
+// Usage: kura_sql_vs_sqlite_bench [--rows N[,N...]] [--modes nosync,sync] [--time-limit S]
+//          [--selects N] [--key-updates N] [--memos N] [--blob-kb N] [--small-rows N]
+//          [--small-deletes N] [--seed N] [--csv FILE] [--previous FILE] [--keep DIR]
+//          [--kura-sql PATH] [--sqlite3 PATH]
+// --previous names the CSV file of an earlier run (--csv); its sizes join the growth tables, so
+// that a large size can be measured on its own later.
+// The exit status is 0 when every phase finished and all results agreed.
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "BenchWorkload.h"
+#include "OutputCompare.h"
+#include "ShellRun.h"
+
 namespace fs = std::filesystem;
+using namespace kura::bench;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 struct TOptions {
-  int Rows = 100000;
-  int Selects = 10000;
+  std::vector<int> Sizes{10000, 100000};
+  std::vector<std::string> Modes{"nosync", "sync"};
+  double TimeLimit = 300;
+  TWorkloadOptions Workload;
   std::string KuraSql;
   std::string Sqlite3 = "/usr/bin/sqlite3";
-  std::string Keep;  // a directory to leave the scripts and databases in
+  std::string Csv;
+  std::string Previous;  // a CSV file of an earlier run, for the growth tables
+  std::string Keep;
 };
 
-struct TPhase {
-  std::string Name;
-  std::string Script;  // with the marker line below where the transaction opens
+struct TPhaseResult {
+  TPhase Phase;
+  TRunResult Kura, Sqlite;
+  std::string Results;  // "same", "differ: ...", "-" when not compared
+  bool AfterUnfinished = false;
 };
 
-// Stands for the engine's own way of opening a transaction.
-const char *const kBeginMarker = "--BEGIN--";
+struct TRun {
+  int Rows = 0;
+  std::string Mode;
+  std::vector<TPhaseResult> Phases;
+};
 
-std::string Quote(const std::string &text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-std::vector<TPhase> MakePhases(const TOptions &options) {
-  std::mt19937 random(20261209);
-  const int rows = options.Rows;
-  // code: a permutation of 1..rows, so that every point select finds exactly one row.
-  std::vector<int> codes(rows);
-  for (int i = 0; i < rows; ++i) codes[i] = i + 1;
-  std::shuffle(codes.begin(), codes.end(), random);
-  const char *words[] = {"hoshi", "sora", "umi", "yama", "kawa", "mori", "hana", "kaze", "tsuki", "yuki"};
-
-  std::vector<TPhase> phases;
-  phases.push_back({"create",
-                    "CREATE TABLE bench (id INTEGER NOT NULL, code INTEGER, grp INTEGER, name VARCHAR(24), "
-                    "val FLOAT, qty INTEGER, PRIMARY KEY (id));\n"});
-
-  std::ostringstream insert;
-  insert << kBeginMarker << "\n";
-  for (int i = 0; i < rows; ++i) {
-    const int grp = std::uniform_int_distribution<int>(0, 49)(random);
-    const int word = std::uniform_int_distribution<int>(0, 9)(random);
-    const int cents = std::uniform_int_distribution<int>(0, 9999999)(random);
-    const int qty = std::uniform_int_distribution<int>(1, 1000)(random);
-    insert << "INSERT INTO bench (id, code, grp, name, val, qty) VALUES (" << i + 1 << ", " << codes[i] << ", "
-           << grp << ", '" << words[word] << "-" << (i * 7919) % 100003 << "', " << cents / 100 << "."
-           << (cents % 100 < 10 ? "0" : "") << cents % 100 << ", " << qty << ");\n";
-  }
-  insert << "COMMIT;\n";
-  phases.push_back({"insert", insert.str()});
-
-  phases.push_back({"index", "CREATE INDEX bench_code ON bench (code);\n"});
-
-  std::ostringstream select;
-  for (int i = 0; i < options.Selects; ++i)
-    select << "SELECT id, name, val FROM bench WHERE code = "
-           << std::uniform_int_distribution<int>(1, rows)(random) << ";\n";
-  phases.push_back({"select", select.str()});
-
-  phases.push_back({"group", "SELECT grp, COUNT(*), SUM(qty), AVG(val) FROM bench GROUP BY grp;\n"});
-  phases.push_back({"order", "SELECT id, name, val FROM bench ORDER BY val;\n"});
-  // grp is spread evenly over 0..49: five of its values are a tenth of the rows.
-  phases.push_back({"update", "UPDATE bench SET qty = qty + 1, val = val * 2 WHERE grp < 5;\n"});
-  return phases;
-}
-
-std::string WithBegin(const std::string &script, const std::string &begin) {
-  std::string out = script;
-  const size_t at = out.find(kBeginMarker);
-  if (at != std::string::npos) out.replace(at, std::string(kBeginMarker).size(), begin);
-  return out;
-}
-
-void WriteFile(const fs::path &path, const std::string &text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  if (!out) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
+std::vector<std::string> SplitList(const std::string &text) {
+  std::vector<std::string> items;
+  std::istringstream in(text);
+  for (std::string item; std::getline(in, item, ',');)
+    if (!item.empty()) items.push_back(item);
+  return items;
 }
 
 std::string ReadFile(const fs::path &path) {
@@ -130,30 +82,13 @@ std::string ReadFile(const fs::path &path) {
   return text.str();
 }
 
-// Runs a shell command; its wall time in milliseconds. A failing command (exit status or any
-// text on standard error) stops the benchmark: a phase that did not do its work has no time.
-double Timed(const std::string &command, const fs::path &errors, const std::string &what) {
-  const auto start = Clock::now();
-  const int status = std::system((command + " 2>" + Quote(errors.string())).c_str());
-  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  const std::string errorText = ReadFile(errors);
-  if (status != 0 || !errorText.empty()) {
-    std::fprintf(stderr, "%s failed (status %d):\n%s\n", what.c_str(), status, errorText.substr(0, 2000).c_str());
+void WriteFile(const fs::path &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
     std::exit(1);
   }
-  return ms;
-}
-
-// Text output of one query through a shell, as tab-separated lines without a header.
-std::string QueryText(const std::string &command, const fs::path &work, bool dropHeader) {
-  const fs::path out = work / "check.txt";
-  Timed(command + " >" + Quote(out.string()), work / "check.err", "check query");
-  std::string text = ReadFile(out);
-  if (dropHeader) {
-    const size_t line = text.find('\n');
-    text = line == std::string::npos ? std::string() : text.substr(line + 1);
-  }
-  return text;
 }
 
 std::string ProgramDirectory() {
@@ -172,15 +107,244 @@ bool ParseOptions(int argc, char **argv, TOptions &options) {
       }
       return argv[++i];
     };
-    if (arg == "--rows") options.Rows = std::atoi(value().c_str());
-    else if (arg == "--selects") options.Selects = std::atoi(value().c_str());
+    auto number = [&]() { return std::atoll(value().c_str()); };
+    if (arg == "--rows") {
+      options.Sizes.clear();
+      for (const std::string &size : SplitList(value())) options.Sizes.push_back(std::atoi(size.c_str()));
+    } else if (arg == "--modes") options.Modes = SplitList(value());
+    else if (arg == "--time-limit") options.TimeLimit = std::atof(value().c_str());
+    else if (arg == "--selects") options.Workload.Selects = static_cast<int>(number());
+    else if (arg == "--key-updates") options.Workload.KeyUpdates = static_cast<int>(number());
+    else if (arg == "--memos") options.Workload.Memos = static_cast<int>(number());
+    else if (arg == "--blob-kb") options.Workload.BlobBytes = number() * 1024;
+    else if (arg == "--small-rows") options.Workload.SmallTableRows = static_cast<int>(number());
+    else if (arg == "--small-deletes") options.Workload.SmallTableDeletes = static_cast<int>(number());
+    else if (arg == "--seed") options.Workload.Seed = static_cast<uint32_t>(number());
+    else if (arg == "--csv") options.Csv = value();
+    else if (arg == "--previous") options.Previous = value();
+    else if (arg == "--keep") options.Keep = value();
     else if (arg == "--kura-sql") options.KuraSql = value();
     else if (arg == "--sqlite3") options.Sqlite3 = value();
-    else if (arg == "--keep") options.Keep = value();
     else return false;
   }
   if (options.KuraSql.empty()) options.KuraSql = ProgramDirectory() + "/kura-sql";
-  return options.Rows > 0 && options.Selects >= 0;
+  for (int size : options.Sizes)
+    if (size < 10) return false;
+  for (const std::string &mode : options.Modes)
+    if (mode != "nosync" && mode != "sync") return false;
+  return !options.Sizes.empty() && !options.Modes.empty() && options.TimeLimit > 0;
+}
+
+TDialect KuraDialect(const std::string &mode) {
+  return {"", "START TRANSACTION;", mode == "sync" ? "COMMIT FLUSH;" : "COMMIT;", "MEMO"};
+}
+
+TDialect SqliteDialect(const std::string &mode) {
+  return {mode == "sync" ? "" : "PRAGMA synchronous=OFF;", "BEGIN;", "COMMIT;", "TEXT"};
+}
+
+std::vector<std::string> KuraCommand(const TOptions &options, const fs::path &database) {
+  return {options.KuraSql, "--db", database.string(), "--tsv", "-f", "-"};
+}
+
+std::vector<std::string> SqliteCommand(const TOptions &options, const fs::path &database) {
+  return {options.Sqlite3, "-batch", "-bail", "-header", "-nullvalue", "NULL", "-separator", "\t",
+          database.string()};
+}
+
+bool IsQuery(const TPhase &phase) { return phase.Script.compare(0, 7, "SELECT ") == 0; }
+
+TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int rows, const std::string &mode,
+             const fs::path &work) {
+  TRun run{rows, mode, {}};
+  const fs::path kuraDb = work / "kura";
+  const fs::path liteDb = work / "bench.sqlite";
+  fs::remove_all(kuraDb);
+  fs::remove(liteDb);
+  fs::remove(work / "bench.sqlite-journal");
+  fs::create_directories(kuraDb);
+  bool unfinished = false;
+  for (const TPhase &phase : phases) {
+    TPhaseResult result{phase, {}, {}, "-", unfinished};
+    const fs::path script = work / "phase.sql";
+    const bool query = IsQuery(phase);
+    const fs::path kuraOut = query ? work / "kura.out" : fs::path("/dev/null");
+    const fs::path liteOut = query ? work / "sqlite.out" : fs::path("/dev/null");
+
+    WriteFile(script, ForDialect(phase.Script, KuraDialect(mode)));
+    result.Kura = RunShell(KuraCommand(options, kuraDb), script, kuraOut, work / "kura.err", options.TimeLimit,
+                           phase.Name);
+    WriteFile(script, ForDialect(phase.Script, SqliteDialect(mode)));
+    result.Sqlite = RunShell(SqliteCommand(options, liteDb), script, liteOut, work / "sqlite.err", options.TimeLimit,
+                             phase.Name);
+
+    const bool bothDone = result.Kura.Finished && result.Sqlite.Finished && !result.Kura.Failed &&
+                          !result.Sqlite.Failed;
+    if (query && bothDone && !unfinished) {
+      const std::string difference = CompareOutputs(ReadFile(kuraOut), ReadFile(liteOut), phase.Ordered);
+      result.Results = difference.empty() ? "same" : "differ: " + difference;
+    }
+    // A stopped query changes no table; a stopped change leaves the two databases apart.
+    if (!bothDone && !query) unfinished = true;
+    for (const TRunResult *side : {&result.Kura, &result.Sqlite})
+      if (side->Failed) std::fprintf(stderr, "  %s failed: %s\n", phase.Name.c_str(), side->Errors.c_str());
+    std::fprintf(stderr, "%d rows %s %-10s kura %8.2f s cpu %8.2f s%s   sqlite %8.2f s cpu %8.2f s%s  %s\n", rows,
+                 mode.c_str(), phase.Name.c_str(), result.Kura.WallSeconds, result.Kura.CpuSeconds,
+                 result.Kura.Finished ? "" : " (limit)", result.Sqlite.WallSeconds, result.Sqlite.CpuSeconds,
+                 result.Sqlite.Finished ? "" : " (limit)", result.Results.substr(0, 200).c_str());
+    run.Phases.push_back(result);
+  }
+  return run;
+}
+
+// Runs the end-state queries on both databases; empty when they agree.
+std::string CompareEndState(const TOptions &options, const fs::path &work) {
+  WriteFile(work / "end.sql", EndStateQueries());
+  const TRunResult kura = RunShell(KuraCommand(options, work / "kura"), (work / "end.sql").string(),
+                                   (work / "kura.out").string(), (work / "kura.err").string(), options.TimeLimit, "end");
+  const TRunResult lite = RunShell(SqliteCommand(options, work / "bench.sqlite"), (work / "end.sql").string(),
+                                   (work / "sqlite.out").string(), (work / "sqlite.err").string(), options.TimeLimit, "end");
+  if (!kura.Finished || kura.Failed) return "kura end-state query failed: " + kura.Errors;
+  if (!lite.Finished || lite.Failed) return "sqlite end-state query failed: " + lite.Errors;
+  return CompareOutputs(ReadFile(work / "kura.out"), ReadFile(work / "sqlite.out"), true);
+}
+
+std::string Time(const TRunResult &run, bool cpu) {
+  char text[48];
+  if (run.Failed) return "failed";
+  if (!run.Finished) {
+    if (cpu) std::snprintf(text, sizeof text, "> %.3f (stopped)", run.CpuSeconds);
+    else std::snprintf(text, sizeof text, "did not finish within %.0f s", run.WallSeconds);
+    return text;
+  }
+  std::snprintf(text, sizeof text, "%.3f", cpu ? run.CpuSeconds : run.WallSeconds);
+  return text;
+}
+
+std::string Ratio(const TRunResult &kura, const TRunResult &lite, bool cpu) {
+  if (kura.Failed || lite.Failed || !lite.Finished) return "-";
+  const double a = cpu ? kura.CpuSeconds : kura.WallSeconds;
+  const double b = cpu ? lite.CpuSeconds : lite.WallSeconds;
+  char text[48];
+  if (b < 0.0005) {
+    std::snprintf(text, sizeof text, "%s(SQLite < 1 ms)", kura.Finished ? "" : "> ");
+    return text;
+  }
+  std::snprintf(text, sizeof text, "%s%.1f×", kura.Finished ? "" : "> ", a / b);
+  return text;
+}
+
+std::string Megabytes(const TRunResult &run) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", run.PeakKilobytes / 1024.0);
+  return text;
+}
+
+void PrintTable(const TRun &run, const std::string &endState) {
+  std::printf("\n### %d rows, %s\n\n", run.Rows,
+              run.Mode == "sync"
+                  ? "every commit flushed: Kura COMMIT FLUSH (Kura durability not yet implemented: it makes no "
+                    "fsync) against the sqlite3 shell's default (synchronous=FULL)"
+                  : "no sync: Kura default against SQLite PRAGMA synchronous=OFF");
+  std::printf("| phase | Kura CPU s | SQLite CPU s | CPU ratio | Kura wall s | SQLite wall s | wall ratio | "
+              "Kura peak MB | SQLite peak MB | results |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
+  for (const TPhaseResult &phase : run.Phases) {
+    std::string results = phase.Results;
+    if (phase.AfterUnfinished) results += " (after an unfinished phase: state differs)";
+    std::printf("| %s%s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", phase.Phase.Title.c_str(),
+                phase.Phase.Setup ? " (setup)" : "", Time(phase.Kura, true).c_str(), Time(phase.Sqlite, true).c_str(),
+                Ratio(phase.Kura, phase.Sqlite, true).c_str(), Time(phase.Kura, false).c_str(),
+                Time(phase.Sqlite, false).c_str(), Ratio(phase.Kura, phase.Sqlite, false).c_str(),
+                Megabytes(phase.Kura).c_str(), Megabytes(phase.Sqlite).c_str(), results.c_str());
+  }
+  bool unfinished = false;
+  for (const TPhaseResult &phase : run.Phases) unfinished = unfinished || !phase.Kura.Finished || !phase.Sqlite.Finished;
+  std::printf("\nEnd state (row counts and sums of every table): %s%s\n",
+              endState.empty() ? "the same in both" : ("DIFFERS: " + endState).c_str(),
+              endState.empty() || !unfinished ? "" : " (expected: a phase did not finish)");
+  std::fflush(stdout);
+}
+
+// Time per unit of work (a row, or a statement for the phases of a fixed number of statements)
+// at the larger size divided by that at the smaller one.
+void PrintGrowth(const TRun &small, const TRun &large) {
+  std::printf("\n### Growth of time per unit from %d to %d rows, %s\n\n", small.Rows, large.Rows, small.Mode.c_str());
+  std::printf("| phase | unit | Kura CPU | SQLite CPU | Kura wall | SQLite wall |\n|---|---|---:|---:|---:|---:|\n");
+  for (size_t i = 0; i < small.Phases.size() && i < large.Phases.size(); ++i) {
+    const TPhaseResult &a = small.Phases[i], &b = large.Phases[i];
+    auto growth = [&](const TRunResult &x, const TRunResult &y, bool cpu) -> std::string {
+      if (x.Failed || y.Failed || !x.Finished) return "-";
+      const double before = (cpu ? x.CpuSeconds : x.WallSeconds) / a.Phase.Units;
+      const double after = (cpu ? y.CpuSeconds : y.WallSeconds) / b.Phase.Units;
+      if (before <= 0) return "-";
+      char text[32];
+      std::snprintf(text, sizeof text, "%s%.2f×", y.Finished ? "" : "> ", after / before);
+      return text;
+    };
+    std::printf("| %s | %s | %s | %s | %s | %s |\n", a.Phase.Name.c_str(),
+                a.Phase.Units != b.Phase.Units ? "row" : a.Phase.Units == 1 ? "whole phase" : "statement", growth(a.Kura, b.Kura, true).c_str(),
+                growth(a.Sqlite, b.Sqlite, true).c_str(), growth(a.Kura, b.Kura, false).c_str(),
+                growth(a.Sqlite, b.Sqlite, false).c_str());
+  }
+  std::fflush(stdout);
+}
+
+void AppendCsv(const std::string &path, const TRun &run) {
+  const bool fresh = !fs::exists(path);
+  std::ofstream out(path, std::ios::app);
+  if (fresh)
+    out << "rows,mode,phase,units,kura_finished,kura_failed,kura_wall_s,kura_cpu_s,kura_peak_kb,"
+           "sqlite_finished,sqlite_failed,sqlite_wall_s,sqlite_cpu_s,sqlite_peak_kb,results\n";
+  for (const TPhaseResult &phase : run.Phases) {
+    std::string results = phase.Results;
+    for (char &c : results)
+      if (c == ',' || c == '"' || c == '\n') c = ' ';
+    out << run.Rows << ',' << run.Mode << ',' << phase.Phase.Name << ',' << phase.Phase.Units << ','
+        << phase.Kura.Finished << ',' << phase.Kura.Failed << ',' << phase.Kura.WallSeconds << ','
+        << phase.Kura.CpuSeconds << ',' << phase.Kura.PeakKilobytes << ',' << phase.Sqlite.Finished << ','
+        << phase.Sqlite.Failed << ',' << phase.Sqlite.WallSeconds << ',' << phase.Sqlite.CpuSeconds << ','
+        << phase.Sqlite.PeakKilobytes << ',' << results << '\n';
+  }
+}
+
+// Runs of an earlier invocation, read back from its CSV file (as AppendCsv writes it).
+std::vector<TRun> ReadCsv(const std::string &path) {
+  std::vector<TRun> runs;
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    if (cells.size() < 14) continue;
+    const int rows = std::atoi(cells[0].c_str());
+    if (runs.empty() || runs.back().Rows != rows || runs.back().Mode != cells[1]) runs.push_back({rows, cells[1], {}});
+    TPhaseResult phase;
+    phase.Phase.Name = cells[2];
+    phase.Phase.Units = std::atoll(cells[3].c_str());
+    auto side = [&](TRunResult &result, size_t at) {
+      result.Finished = cells[at] == "1";
+      result.Failed = cells[at + 1] == "1";
+      result.WallSeconds = std::atof(cells[at + 2].c_str());
+      result.CpuSeconds = std::atof(cells[at + 3].c_str());
+      result.PeakKilobytes = std::atol(cells[at + 4].c_str());
+    };
+    side(phase.Kura, 4);
+    side(phase.Sqlite, 9);
+    phase.Results = cells.size() > 14 ? cells[14] : "";
+    runs.back().Phases.push_back(phase);
+  }
+  return runs;
+}
+
+bool AllGood(const TRun &run) {
+  for (const TPhaseResult &phase : run.Phases)
+    if (!phase.Kura.Finished || phase.Kura.Failed || !phase.Sqlite.Finished || phase.Sqlite.Failed ||
+        phase.Results.rfind("differ", 0) == 0)
+      return false;
+  return true;
 }
 
 }  // namespace
@@ -189,8 +353,10 @@ int main(int argc, char **argv) {
   TOptions options;
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: kura_sql_vs_sqlite_bench [--rows N] [--selects N] [--kura-sql PATH] [--sqlite3 PATH] "
-                 "[--keep DIR]\n");
+                 "usage: kura_sql_vs_sqlite_bench [--rows N[,N...]] [--modes nosync,sync] [--time-limit S]\n"
+                 "         [--selects N] [--key-updates N] [--memos N] [--blob-kb N] [--small-rows N]\n"
+                 "         [--small-deletes N] [--seed N] [--csv FILE] [--previous FILE] [--keep DIR]\n"
+                 "         [--kura-sql PATH] [--sqlite3 PATH]\n");
     return 2;
   }
   for (const std::string &program : {options.KuraSql, options.Sqlite3})
@@ -198,6 +364,10 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "cannot run %s\n", program.c_str());
       return 1;
     }
+  if (!StartShellLauncher()) {
+    std::perror("starting the launcher process");
+    return 1;
+  }
 
   fs::path work;
   if (options.Keep.empty()) {
@@ -209,47 +379,36 @@ int main(int argc, char **argv) {
     work = pattern;
   } else {
     work = options.Keep;
-    fs::remove_all(work);
     fs::create_directories(work);
   }
-  const fs::path kuraDb = work / "kura";
-  const fs::path liteDb = work / "bench.sqlite";
-  fs::create_directories(kuraDb);
 
-  const std::vector<TPhase> phases = MakePhases(options);
-  std::printf("kura-sql %s, sqlite3 %s, %d rows, %d point selects\n\n", options.KuraSql.c_str(),
-              options.Sqlite3.c_str(), options.Rows, options.Selects);
-  std::printf("%-8s %12s %12s %10s\n", "phase", "kura ms", "sqlite ms", "kura/lite");
-  double kuraTotal = 0, liteTotal = 0;
-  for (const TPhase &phase : phases) {
-    const fs::path kuraScript = work / (phase.Name + ".kura.sql");
-    const fs::path liteScript = work / (phase.Name + ".sqlite.sql");
-    WriteFile(kuraScript, WithBegin(phase.Script, "START TRANSACTION;"));
-    WriteFile(liteScript, WithBegin(phase.Script, "BEGIN TRANSACTION;"));
-    const double kura =
-        Timed(Quote(options.KuraSql) + " --db " + Quote(kuraDb.string()) + " --tsv -f " + Quote(kuraScript.string()) +
-                  " >/dev/null",
-              work / "kura.err", "kura-sql " + phase.Name);
-    const double lite = Timed(Quote(options.Sqlite3) + " -batch -bail " + Quote(liteDb.string()) + " <" +
-                                  Quote(liteScript.string()) + " >/dev/null",
-                              work / "sqlite.err", "sqlite3 " + phase.Name);
-    kuraTotal += kura;
-    liteTotal += lite;
-    std::printf("%-8s %12.1f %12.1f %10.2f\n", phase.Name.c_str(), kura, lite, kura / lite);
-    std::fflush(stdout);
+  std::printf("kura-sql %s against sqlite3 %s; time limit %.0f s per phase; seed %u\n", options.KuraSql.c_str(),
+              options.Sqlite3.c_str(), options.TimeLimit, options.Workload.Seed);
+  bool good = true;
+  std::map<std::string, std::vector<TRun>> runs;  // by mode, in order of size
+  if (!options.Previous.empty())
+    for (TRun &run : ReadCsv(options.Previous)) runs[run.Mode].push_back(std::move(run));
+  for (int rows : options.Sizes) {
+    TWorkloadOptions workload = options.Workload;
+    workload.Rows = rows;
+    const std::vector<TPhase> phases = MakeWorkload(workload);
+    for (const std::string &mode : options.Modes) {
+      const fs::path dir = work / (std::to_string(rows) + "-" + mode);
+      fs::create_directories(dir);
+      TRun run = RunSize(options, phases, rows, mode, dir);
+      const std::string endState = CompareEndState(options, dir);
+      PrintTable(run, endState);
+      if (!options.Csv.empty()) AppendCsv(options.Csv, run);
+      good = good && AllGood(run) && endState.empty();
+      if (options.Keep.empty()) fs::remove_all(dir);
+      runs[mode].push_back(std::move(run));
+    }
   }
-  std::printf("%-8s %12.1f %12.1f %10.2f\n", "total", kuraTotal, liteTotal, kuraTotal / liteTotal);
-
-  // Both databases must hold the same rows at the end, or the times compare different work.
-  const std::string check = "SELECT COUNT(*), SUM(qty), SUM(grp), SUM(code) FROM bench;";
-  const std::string kuraCheck =
-      QueryText(Quote(options.KuraSql) + " --db " + Quote(kuraDb.string()) + " --tsv -c " + Quote(check), work, true);
-  const std::string liteCheck = QueryText(
-      Quote(options.Sqlite3) + " -batch -bail -separator '\t' " + Quote(liteDb.string()) + " " + Quote(check), work,
-      false);
-  const bool same = kuraCheck == liteCheck;
-  std::printf("\nend state %s: kura %s   sqlite %s", same ? "agrees" : "DIFFERS", kuraCheck.c_str(),
-              liteCheck.c_str());
+  for (auto &[mode, sized] : runs) {
+    std::stable_sort(sized.begin(), sized.end(), [](const TRun &a, const TRun &b) { return a.Rows < b.Rows; });
+    for (size_t i = 1; i < sized.size(); ++i)
+      if (sized[i].Rows > sized[i - 1].Rows) PrintGrowth(sized[i - 1], sized[i]);
+  }
   if (options.Keep.empty()) fs::remove_all(work);
-  return same ? 0 : 1;
+  return good ? 0 : 1;
 }

@@ -168,13 +168,10 @@ void TDataTable::ReleaseAllLocks() {
   FOSLocked.clear();
   FEditLocked.clear();
   FPostponed.clear();
-  if (FReadBytesHeld) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
-  if (FSecondReadBytesHeld) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
-  FReadBytesHeld = FSecondReadBytesHeld = false;
+  SetReadBytesAside();
   FReadDepth = FSecondReadDepth = 0;
   if (FWriteDepth > 0) {
-    if (FBlobFile) ReleaseWriteRange(FBlobFile->LockFile());
-    if (FIndexFile) ReleaseWriteRange(FIndexFile->LockFile());
+    ReleaseWriteRanges();
     if (!SkipsLocking()) FDataFile.ReleaseWriteSemaphore();
     FWriteDepth = 0;
   }
@@ -362,9 +359,7 @@ void TDataTable::GatherExclusiveChanges() {
 void TDataTable::RecoverUnderWriteLock() {
   // Our read bytes lie inside the write ranges: given up meanwhile, taken again after.
   const bool first = FReadBytesHeld, second = FSecondReadBytesHeld;
-  if (first) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
-  if (second) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
-  FReadBytesHeld = FSecondReadBytesHeld = false;
+  SetReadBytesAside();
   auto retake = [&] {
     if (first) {
       TakeReadBytes(FReadIndexByte, FReadBlobByte);
@@ -375,19 +370,13 @@ void TDataTable::RecoverUnderWriteLock() {
       FSecondReadBytesHeld = true;
     }
   };
-  bool index = false;
   if (!FDataFile.TakeWriteSemaphore()) {
     retake();
     Raise(KURA_LOCKTIMEOUT);
   }
   try {
-    if (FIndexFile) {
-      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
-      index = true;
-    }
-    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+    TakeWriteRanges();
   } catch (...) {
-    if (index) ReleaseWriteRange(FIndexFile->LockFile());
     FDataFile.ReleaseWriteSemaphore();
     retake();
     throw;
@@ -398,8 +387,7 @@ void TDataTable::RecoverUnderWriteLock() {
   } catch (...) {
     failure = std::current_exception();
   }
-  if (FBlobFile) ReleaseWriteRange(FBlobFile->LockFile());
-  if (FIndexFile) ReleaseWriteRange(FIndexFile->LockFile());
+  ReleaseWriteRanges();
   FDataFile.ReleaseWriteSemaphore();
   retake();
   // What this process cached was read before: it starts again from the files.
@@ -570,6 +558,33 @@ void TDataTable::SecondReadUnlock() {
   }
 }
 
+void TDataTable::SetReadBytesAside() {
+  if (FReadBytesHeld) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
+  if (FSecondReadBytesHeld) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
+  FReadBytesHeld = FSecondReadBytesHeld = false;
+}
+
+void TDataTable::TakeWriteRanges() {
+  bool index = false;
+  try {
+    if (FIndexFile) {
+      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+      index = true;
+    }
+    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+  } catch (...) {
+    if (index) ReleaseWriteRange(FIndexFile->LockFile());
+    throw;
+  }
+}
+
+bool TDataTable::ReleaseWriteRanges() {
+  bool ok = true;
+  if (FBlobFile) ok = ReleaseWriteRange(FBlobFile->LockFile()) && ok;
+  if (FIndexFile) ok = ReleaseWriteRange(FIndexFile->LockFile()) && ok;
+  return ok;
+}
+
 bool TDataTable::WriteLock() {
   if (FReadOnly) Raise(KURA_OSEACCES);
   if (SkipsLocking()) {
@@ -581,27 +596,15 @@ bool TDataTable::WriteLock() {
     return false;
   }
   // Our own read bytes lie inside the write ranges: give them up while writing.
-  if (FReadBytesHeld) {
-    ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
-    FReadBytesHeld = false;
-  }
-  if (FSecondReadBytesHeld) {
-    ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
-    FSecondReadBytesHeld = false;
-  }
-  bool semaphore = false, index = false;
+  SetReadBytesAside();
+  bool semaphore = false;
   try {
     if (!FTransactionLocked) {
       if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
       semaphore = true;
     }
-    if (FIndexFile) {
-      if (!TakeWriteRange(FIndexFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
-      index = true;
-    }
-    if (FBlobFile && !TakeWriteRange(FBlobFile->LockFile())) Raise(KURA_LOCKTIMEOUT);
+    TakeWriteRanges();
   } catch (...) {
-    if (index) ReleaseWriteRange(FIndexFile->LockFile());
     if (semaphore) FDataFile.ReleaseWriteSemaphore();
     throw;
   }
@@ -632,9 +635,7 @@ void TDataTable::WriteUnlock() {
     }
     FJournal->EndCapture();
   }
-  bool ok = true;
-  if (FBlobFile) ok = ReleaseWriteRange(FBlobFile->LockFile()) && ok;
-  if (FIndexFile) ok = ReleaseWriteRange(FIndexFile->LockFile()) && ok;
+  bool ok = ReleaseWriteRanges();
   if (!FTransactionLocked) ok = FDataFile.ReleaseWriteSemaphore() && ok;
   // Read locks taken before the write lock are held again.
   if (FReadDepth > 0 && !FReadBytesHeld) {

@@ -160,6 +160,11 @@ class TDataTable : public TDataFileOwner {
   void AfterFailedPost();
   // A read lock found a dead writer's unit pending: completes it under the write lock.
   void RecoverUnderWriteLock();
+  // Our read bytes lie inside the write ranges, so they are given up while the write lock is held.
+  void SetReadBytesAside();
+  // The index and blob files' write ranges: all taken (or none, with KURA_LOCKTIMEOUT), all given back.
+  void TakeWriteRanges();
+  bool ReleaseWriteRanges();
 
   TDataDirectory *FDirectory;
   std::string FName;

@@ -238,7 +238,7 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition &def, TLossRepor
     if (TFileHandler::Exists(freshJournal, memory)) TFileHandler::DeleteFile(freshJournal, memory, tableName);
   } catch (...) {
   }
-  TFileSwapPlan plan(path, tableName, memory);
+  TFileSwapPlan plan(path, tableName, memory, !memory && FDirectory->Session()->Settings.ForceBufferFlush);
   bool decided = false;
   try {
     if (!SameFileName(buildDirectory->Path(), path)) {

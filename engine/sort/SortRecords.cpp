@@ -11,6 +11,7 @@
 #include "engine/errors/EngineError.h"
 #include "engine/sort/SortEmitter.h"
 #include "engine/sort/SortKeys.h"
+#include "engine/table/TableSync.h"
 #include "engine/sort/SortMerge.h"
 #include "engine/sort/SortOutput.h"
 #include "engine/sort/SortRuns.h"
@@ -165,7 +166,7 @@ int32_t SortExternally(TDataTable &table, const TSortKeys &keys, const TSortRequ
 // The records went to disk directly, so the headers must follow at once, also inside a
 // transaction (whose rollback re-reads them): a sort is never rolled back.
 void WriteSortedTable(TDataTable &table) {
-  const bool flush = table.Settings().ForceBufferFlush;
+  const bool flush = TableSyncAsked(table, false);
   table.DataFile().WriteChanges(true, flush);
   if (TTableSideFile *index = table.IndexFile()) index->WriteChanges(true, flush);
   table.DataFile().TrimCache();

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/errors/EngineError.h"
+#include "engine/file/DiskSync.h"
 #include "engine/file/FileHandler.h"
 #include "engine/file/FileNames.h"
 #include "engine/file/LockRanges.h"
@@ -13,8 +14,18 @@
 #include "engine/table/DataSession.h"
 #include "engine/table/TableFileMoves.h"
 #include "engine/table/TableFileSwapPlan.h"
+#include "engine/table/TableSync.h"
 
 namespace kura {
+
+bool TableSyncAsked(const TDataTable &table, bool flushOS) {
+  if (table.InMemory()) return false;
+  if (flushOS) return true;
+  if (!table.Settings().ForceBufferFlush || table.Temporary()) return false;
+  const TDataDirectory *directory = table.Directory();
+  return !directory || !SameFileName(directory->Path(), directory->Session()->PrivateDir());
+}
+
 
 TSideFileFactories &SideFileFactories() {
   static TSideFileFactories factories;
@@ -254,6 +265,22 @@ void TDataTable::CreateFiles(const TDataFileDefinition &definition, const std::v
     throw;
   }
   FDataFile.CloseDataFile(false);
+  if (TableSyncAsked(*this, false)) {
+    // The new files and their names reach the disk before the table is reported made.
+    try {
+      for (const std::string &file : {DataFileName(), IndexFileName(), BlobFileName()})
+        if (TFileHandler::Exists(file, FInMemory)) SyncFileNamed(file, FInMemory, FName);
+      SyncDirectoryOf(DataFileName(), FInMemory, FName);
+    } catch (...) {
+      for (const std::string &file : {DataFileName(), IndexFileName(), BlobFileName()}) {
+        try {
+          if (TFileHandler::Exists(file, FInMemory)) TFileHandler::DeleteFile(file, FInMemory, FName);
+        } catch (...) {
+        }
+      }
+      throw;
+    }
+  }
 }
 
 void TDataTable::DeleteFiles() {
@@ -263,6 +290,7 @@ void TDataTable::DeleteFiles() {
   if (TFileHandler::Exists(BlobFileName(), FInMemory)) TFileHandler::DeleteFile(BlobFileName(), FInMemory, FName);
   if (TFileHandler::Exists(JournalFileName(), FInMemory))
     TFileHandler::DeleteFile(JournalFileName(), FInMemory, FName);
+  if (TableSyncAsked(*this, false)) SyncDirectoryOf(DataFileName(), FInMemory, FName);
 }
 
 void TDataTable::RenameFiles(const std::string &newName) {
@@ -275,6 +303,7 @@ void TDataTable::RenameFiles(const std::string &newName) {
     TFileHandler::RenameFile(BlobFileName(), FInMemory, TableFileName(path, newName, kBlobExtension), FName);
   if (TFileHandler::Exists(JournalFileName(), FInMemory))
     TFileHandler::RenameFile(JournalFileName(), FInMemory, TableFileName(path, newName, kJournalExtension), FName);
+  if (TableSyncAsked(*this, false)) SyncDirectoryOf(DataFileName(), FInMemory, FName);
   FName = TrimBlanks(newName);
   size_t dot = FName.find_last_of('.');
   if (dot != std::string::npos && FName.find('/', dot) == std::string::npos) FName.erase(dot);
@@ -294,16 +323,21 @@ void TDataTable::Empty() {
 
 void TDataTable::FlushBuffers(bool flushOS) {
   if (!FFilesOpen || FReadOnly || FInTransaction) return;
-  bool flush = flushOS || Settings().ForceBufferFlush;
+  const bool flush = TableSyncAsked(*this, flushOS);
   // A table opened alone writes what its caches hold (at a flush, at the close) as one unit
   // too; between two flushes it gathers only while an index or structure change runs.
   const bool alone = FJournal && FExclusive && !FJournal->Capturing();
   if (alone) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
   const bool journaled = FJournal && FJournal->Capturing();
   try {
-    FDataFile.WriteChanges(false, flush);
-    if (FIndexFile) FIndexFile->WriteChanges(false, flush);
-    if (FBlobFile) FBlobFile->WriteChanges(false, flush);
+    // A flush asked for syncs every file, even when nothing is left to write: a shared table
+    // wrote its posts through already, perhaps without a flush. ForceBufferFlush syncs the
+    // files written.
+    const bool syncAll = flush && flushOS;
+    FDataFile.WriteChanges(false, flush && !syncAll);
+    if (FIndexFile) FIndexFile->WriteChanges(false, flush && !syncAll);
+    if (FBlobFile) FBlobFile->WriteChanges(false, flush && !syncAll);
+    if (syncAll) SyncOpenFiles();
     // Under a shared table's write lock the writes above were gathered: now they go to disk.
     if (journaled) CommitPost();
   } catch (...) {
@@ -312,6 +346,13 @@ void TDataTable::FlushBuffers(bool flushOS) {
   }
   if (alone) FJournal->EndCapture();
   FDataFile.TrimCache();
+}
+
+void TDataTable::SyncOpenFiles() {
+  // Taken over by the journal while it gathers a unit (it syncs once the unit is written).
+  FDataFile.FlushOS();
+  if (FIndexFile) FIndexFile->LockFile().FlushOS();
+  if (FBlobFile) FBlobFile->LockFile().FlushOS();
 }
 
 void TDataTable::CommitPost() {
@@ -748,10 +789,12 @@ void TDataTable::PrepareCommit(bool flushOS) {
   WriteLock();
   try {
     FInTransaction = false;
-    bool flush = flushOS || Settings().ForceBufferFlush;
-    FDataFile.WriteChanges(true, flush);
-    if (FIndexFile) FIndexFile->WriteChanges(true, flush);
-    if (FBlobFile) FBlobFile->WriteChanges(true, flush);
+    const bool flush = TableSyncAsked(*this, flushOS);
+    const bool syncAll = flush && flushOS;
+    FDataFile.WriteChanges(true, flush && !syncAll);
+    if (FIndexFile) FIndexFile->WriteChanges(true, flush && !syncAll);
+    if (FBlobFile) FBlobFile->WriteChanges(true, flush && !syncAll);
+    if (syncAll) SyncOpenFiles();
     if (FJournal && FJournal->HasPendingWrites() && !FJournal->WritesDataHeader()) FDataFile.WriteHeader(true);
   } catch (...) {
     AbandonCommit();
@@ -787,12 +830,15 @@ void TDataTable::ApplyCommitUnit() {
   } catch (...) {
     // The unit is journaled and its space reserved: completing it from the journal makes the
     // change whole, and then it did succeed. Only when that fails too is it reported (and the
-    // next lock completes it).
+    // next lock completes it). A failed sync is always reported: the change is not known to
+    // be on the disk (the journal that is completes it at the next lock).
     bool applied = false;
-    try {
-      FJournal->EndCapture();
-      applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
-    } catch (...) {
+    if (!FJournal->SyncFailed()) {
+      try {
+        FJournal->EndCapture();
+        applied = FJournal->Recover() == TPostJournal::TRecovery::Applied;
+      } catch (...) {
+      }
     }
     AfterFailedPost();
     if (!applied) throw;

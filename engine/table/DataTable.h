@@ -156,6 +156,9 @@ class TDataTable : public TDataFileOwner {
   // Puts what the write lock gathered on disk as one unit; a failure leaves the caches as the
   // files are.
   void CommitPost();
+  // Asks for every open file of the table to be synced (by the journal once its unit is
+  // written, at once otherwise).
+  void SyncOpenFiles();
   // After a post that did not reach the files: the caches start again from them.
   void AfterFailedPost();
   // A read lock found a dead writer's unit pending: completes it under the write lock.

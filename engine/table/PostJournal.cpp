@@ -7,7 +7,14 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <set>
+#include <tuple>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "engine/file/DiskSync.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -25,6 +32,40 @@ constexpr size_t kEntryHeaderSize = 16;
 constexpr int64_t kLargestOffset = 4294967296LL;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
+
+// Journals whose directory entry this process synced, by device, inode and birth time (an
+// inode number comes back for a file made after one was deleted; its birth time does not): a
+// table opened again for every statement does not sync its directory for every commit.
+class TSyncedJournalNames {
+ public:
+  using TKey = std::tuple<uint64_t, uint64_t, int64_t, uint32_t>;
+  static bool KeyOf(const std::string &file, TKey &key) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, file.c_str(), 0, STATX_INO | STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
+      return false;
+    key = {static_cast<uint64_t>(info.stx_dev_major) << 32 | info.stx_dev_minor, info.stx_ino, info.stx_btime.tv_sec,
+           info.stx_btime.tv_nsec};
+    return true;
+  }
+  static bool Known(const TKey &key) {
+    std::lock_guard<std::mutex> guard(Lock());
+    return Keys().count(key) != 0;
+  }
+  static void Remember(const TKey &key) {
+    std::lock_guard<std::mutex> guard(Lock());
+    Keys().insert(key);
+  }
+
+ private:
+  static std::mutex &Lock() {
+    static std::mutex lock;
+    return lock;
+  }
+  static std::set<TKey> &Keys() {
+    static std::set<TKey> keys;
+    return keys;
+  }
+};
 
 // Detects a journal whose write was cut short; four lanes keep the multiplications independent.
 uint64_t Checksum(const uint8_t *header, const uint8_t *body, size_t size) {
@@ -489,8 +530,33 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
 }
 
 void TPostJournal::FlushFiles(unsigned flushes) {
-  for (int k = 0; k < 3; ++k)
-    if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
+  try {
+    for (int k = 0; k < 3; ++k)
+      if ((flushes >> k & 1) && FFiles[k] && FFiles[k]->IsOpen()) FFiles[k]->FlushTakenOver();
+  } catch (...) {
+    FSyncFailed = true;
+    throw;
+  }
+}
+
+void TPostJournal::SyncJournal() {
+  try {
+    FJournalFile->FlushOS();
+    // A journal made since (or by another process before) this table was opened is only found
+    // after a power loss once its name is on the disk too.
+    if (!FDirectorySynced && !FMemory) {
+      TSyncedJournalNames::TKey key;
+      const bool known = TSyncedJournalNames::KeyOf(FFileName, key);
+      if (!known || !TSyncedJournalNames::Known(key)) {
+        SyncDirectoryOf(FFileName, FMemory, FTexts.Table);
+        if (known) TSyncedJournalNames::Remember(key);
+      }
+      FDirectorySynced = true;
+    }
+  } catch (...) {
+    FSyncFailed = true;
+    throw;
+  }
 }
 
 void TPostJournal::ClearMark(bool large) {
@@ -506,6 +572,8 @@ void TPostJournal::ClearMark(bool large) {
 }
 
 bool TPostJournal::WriteUnit(const TGroupTag *group) {
+  FSyncFailed = false;
+  FUnitGroup = group != nullptr;
   FUnit.clear();
   FUnitWritten = false;
   FUnit = std::move(FPending);
@@ -515,6 +583,11 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   const int64_t spilledEnd = FSpilledEnd;
   FSpilledEnd = 0;
   FUnitFlushes = FFlushes;
+  // A unit to be synced syncs every file it writes (the data file's header, written last,
+  // whatever asked for the flush).
+  if (FUnitFlushes)
+    for (const TEntry &e : FUnit)
+      if (!e.Dead) FUnitFlushes |= 1u << e.File;
   FPendingBytes = 0;
   FFlushes = 0;
   // Entries replaced before they were ever written anywhere are left out.
@@ -563,6 +636,9 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
 
   OpenJournal(true);
   FUnitWrites = 0;
+  // The files' sizes are known before the unit can count: a unit cancelled after its journal
+  // was written (a failed sync) gives back only what it reserved.
+  PlanSizes(FUnit, FUnitSizes);
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   try {
     // The body first (what was spilled is there already), then the header with its mark.
@@ -586,7 +662,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     PutU32(image + 20, static_cast<uint32_t>(groupPrefix.size()));
     PutU64(image + 24, sum.Finish(image + 4));
     // A flush asked for puts the body on disk before the header that makes it count.
-    if (FUnitFlushes && spilledEnd > 0) FJournalFile->FlushOS();
+    if (FUnitFlushes && spilledEnd > 0) SyncJournal();
     if (hooks.TearJournal && hooks.Stop) {
       FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : FImage.size()) / 2));
       hooks.Stop();
@@ -598,10 +674,9 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
       FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
     FUnitWritten = true;
     // A flush asked for puts the journal on disk before the files change.
-    if (FUnitFlushes) FJournalFile->FlushOS();
+    if (FUnitFlushes) SyncJournal();
     // The space the unit needs is taken before any file changes: a full disk stops the unit
     // here, while it can still be dropped whole.
-    PlanSizes(FUnit, FUnitSizes);
     ReserveSpace(FUnitSizes);
   } catch (const EKuraEngineError &e) {
     CancelUnit();
@@ -641,12 +716,18 @@ void TPostJournal::CancelUnit() noexcept {
 
 void TPostJournal::ApplyUnit() {
   if (!FUnitWritten) return;
+  FSyncFailed = false;
   try {
     ApplyEntries(FUnit, FUnitSizes, &FUnitWrites);
+    // The files are on the disk before the mark that would complete them goes.
     FlushFiles(FUnitFlushes);
     CountWrite(FUnitWrites);
     ClearMark(FUnitLarge);
-    if (FUnitFlushes) FJournalFile->FlushOS();
+    // A unit of a transaction over several tables: its commit record is deleted once every
+    // table's mark is cleared, and a unit found pending without its record is dropped, so the
+    // cleared mark must be on the disk first. A single table's unit found pending again would
+    // only be written once more.
+    if (FUnitFlushes && FUnitGroup) SyncJournal();
   } catch (const EKuraEngineError &e) {
     FUnit.clear();
     FUnitWritten = false;
@@ -795,6 +876,8 @@ TPostJournal::TRecovery TPostJournal::Recover() {
     try {
       ReserveSpace(sizes);
       ApplyEntries(entries, sizes, nullptr);
+      // Completed for good: on the disk before the mark goes (rare, so always).
+      FlushFiles(7u);
     } catch (const EKuraEngineError &e) {
       RaiseForTable(e);
     }
@@ -931,6 +1014,8 @@ void WriteGroupRecord(const std::string &file, bool memory, const TGroupRecord &
     handle.WriteAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
     if (flushOS) handle.FlushOS();
     handle.Close();
+    // The record is the commit point: its name must be on the disk before any table changes.
+    if (flushOS) SyncDirectoryOf(file, memory, texts.Table);
   } catch (const EKuraEngineError &e) {
     try {
       handle.Close();

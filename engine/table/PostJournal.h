@@ -15,6 +15,15 @@
 // lock from the first write to the cleared mark, so nobody holding a read or write lock of their
 // own can ever see its journal pending: a pending journal always belongs to a dead writer.
 //
+// A unit asked to be durable (a flush of any of its files was asked for: COMMIT FLUSH,
+// ForceBufferFlush) also survives a power loss: the journal is synced after step 1 (and its
+// directory, the first time, so that the journal is found again), every file the unit writes
+// (and every file a flush was asked for) is synced between steps 2 and 3, and for a
+// transaction over several tables the cleared mark is synced before its commit record goes. A failed sync fails the
+// commit: before step 2 the unit is dropped; after it the journal stays pending and the next
+// lock on the table completes the unit from it. Completing a dead writer's unit always syncs
+// the files before clearing the mark.
+//
 // Before step 2 the space the unit needs in the files is allocated: a full disk stops the unit
 // while it can still be dropped whole (the journal's mark is cleared in place and the files are
 // cut back), so a post reported as failed never appears later.
@@ -150,6 +159,9 @@ class TPostJournal : public TFileWriteInterceptor {
   TRecovery Recover();
   // Whether the journal holds a pending unit (tests, diagnostics).
   bool PendingOnDisk();
+  // Whether the last failure of WriteUnit / ApplyUnit was a sync: the unit is not to be
+  // completed and reported as done by the same commit.
+  bool SyncFailed() const { return FSyncFailed; }
   void Close();
 
   // TFileWriteInterceptor
@@ -192,8 +204,10 @@ class TPostJournal : public TFileWriteInterceptor {
   bool GroupCommitted(uint64_t id, const std::string &recordName);
   void ForgetGroupRecord(uint64_t id, const std::string &recordName) noexcept;
   friend bool ReadGroupRecord(const std::string &file, bool memory, TGroupRecord &record);
-  // The operating-system flushes taken over (a bit per file kind).
+  // Syncs the files whose bit is set (a bit per file kind).
   void FlushFiles(unsigned flushes);
+  // Syncs the journal (and, once, its directory); a failure is remembered and raised.
+  void SyncJournal();
 
   std::string FFileName;
   bool FMemory = false;
@@ -229,6 +243,9 @@ class TPostJournal : public TFileWriteInterceptor {
   TSizes FUnitSizes;
   bool FUnitLarge = false;
   int64_t FSpilledEnd = 0;  // end of the spilled entries in the journal (0: none)
+  bool FUnitGroup = false;  // the unit belongs to a transaction over several tables
+  bool FSyncFailed = false;
+  bool FDirectorySynced = false;  // the journal's directory entry is known to be on disk
 };
 
 }  // namespace kura

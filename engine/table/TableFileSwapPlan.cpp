@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/errors/EngineError.h"
+#include "engine/file/DiskSync.h"
 #include "engine/file/FileHandler.h"
 #include "engine/file/FileNames.h"
 
@@ -15,11 +16,11 @@ std::string PlanFile(const std::string &directory, const std::string &table, con
 }
 }  // namespace
 
-TFileSwapPlan::TFileSwapPlan(std::string directory, std::string tableName, bool memory)
-    : FDirectory(std::move(directory)), FTable(std::move(tableName)), FMemory(memory) {}
+TFileSwapPlan::TFileSwapPlan(std::string directory, std::string tableName, bool memory, bool sync)
+    : FDirectory(std::move(directory)), FTable(std::move(tableName)), FMemory(memory), FSync(sync && !memory) {}
 
 void TFileSwapPlan::WriteList(const std::string &file, bool memory, const std::vector<TStep> &steps,
-                              const std::string &errorName) {
+                              const std::string &errorName, bool sync) {
   std::string text = "KURA-MOVE\n";
   for (const TStep &s : steps) text += s.Kind == 'M' ? "M\t" + s.From + "\t" + s.To + "\n" : "D\t" + s.From + "\n";
   text += "END " + std::to_string(steps.size()) + "\n";
@@ -27,7 +28,9 @@ void TFileSwapPlan::WriteList(const std::string &file, bool memory, const std::v
   try {
     handle.Create(file, memory, false);
     handle.WriteAt(0, text.data(), static_cast<int64_t>(text.size()));
+    if (sync) handle.FlushOS();
     handle.Close();
+    if (sync) SyncDirectoryOf(file, memory, errorName);
   } catch (const EKuraEngineError &e) {
     try {
       handle.Close();
@@ -70,8 +73,20 @@ bool TFileSwapPlan::ReadList(const std::string &file, bool memory, std::vector<T
   return false;
 }
 
-void TFileSwapPlan::Perform(const std::vector<TStep> &steps, bool memory, const std::string &errorName) {
-  for (const TStep &s : steps) {
+void TFileSwapPlan::Perform(const std::vector<TStep> &steps, bool memory, const std::string &errorName,
+                            bool resuming) {
+  size_t first = 0;
+  if (resuming) {
+    for (size_t i = steps.size(); i-- > 0;) {
+      const TStep &s = steps[i];
+      if (s.Kind == 'M' && !TFileHandler::Exists(s.From, memory) && TFileHandler::Exists(s.To, memory)) {
+        first = i + 1;
+        break;
+      }
+    }
+  }
+  for (size_t i = first; i < steps.size(); ++i) {
+    const TStep &s = steps[i];
     if (s.Kind == 'M') {
       // Done already when the source is gone; a move made twice is never attempted.
       if (TFileHandler::Exists(s.From, memory) && !TFileHandler::Exists(s.To, memory))
@@ -89,16 +104,22 @@ void TFileSwapPlan::Perform(const std::vector<TStep> &steps, bool memory, const 
 void TFileSwapPlan::WriteStaging(const std::vector<std::string> &files, const std::string &errorName) {
   std::vector<TStep> steps;
   for (const std::string &f : files) steps.push_back({'D', f, {}});
-  WriteList(PlanFile(FDirectory, FTable, ".MVS"), FMemory, steps, errorName);
+  WriteList(PlanFile(FDirectory, FTable, ".MVS"), FMemory, steps, errorName, FSync);
 }
 
 void TFileSwapPlan::Carry(const std::string &errorName) {
   const std::string plan = PlanFile(FDirectory, FTable, ".MOV");
   const std::string staging = PlanFile(FDirectory, FTable, ".MVS");
-  WriteList(plan, FMemory, FSteps, errorName);
+  // The files that take the table's place are on the disk before the swap is decided.
+  if (FSync)
+    for (const TStep &s : FSteps)
+      if (s.Kind == 'M' && TFileHandler::Exists(s.From, FMemory)) SyncFileNamed(s.From, FMemory, errorName);
+  WriteList(plan, FMemory, FSteps, errorName, FSync);
   // From here on the swap is decided: whatever fails, the next open finishes it.
   if (TFileHandler::Exists(staging, FMemory)) TFileHandler::DeleteFile(staging, FMemory, errorName);
-  Perform(FSteps, FMemory, errorName);
+  Perform(FSteps, FMemory, errorName, false);
+  // The moves are on the disk before the plan that would redo them goes.
+  if (FSync) SyncDirectoryOf(plan, FMemory, errorName);
   TFileHandler::DeleteFile(plan, FMemory, errorName);
 }
 
@@ -110,13 +131,13 @@ void TFileSwapPlan::CompleteInterrupted(const std::string &directory, const std:
   if (TFileHandler::Exists(plan, memory)) {
     if (ReadList(plan, memory, steps)) {
       if (TFileHandler::Exists(staging, memory)) TFileHandler::DeleteFile(staging, memory, tableName);
-      Perform(steps, memory, tableName);
+      Perform(steps, memory, tableName, true);
     }
     TFileHandler::DeleteFile(plan, memory, tableName);
   }
   if (TFileHandler::Exists(staging, memory)) {
     // The swap never started: the new table's files brought beside are removed.
-    if (ReadList(staging, memory, steps)) Perform(steps, memory, tableName);
+    if (ReadList(staging, memory, steps)) Perform(steps, memory, tableName, true);
     TFileHandler::DeleteFile(staging, memory, tableName);
   }
 }

@@ -11,12 +11,20 @@ namespace kura {
 // the new table brought beside the old one beforehand are listed first in "<table>.MVS", so
 // that a swap that never got its plan leaves no stray files: they are deleted.
 //
+// With sync (changes that must survive a power loss) the files to be moved and each list are
+// synced before the list counts, and the directory after the list was written and after the
+// moves.
+//
+// A plan found again is resumed after the last of its moves that has clearly been made (its
+// source gone, its target there): every move before it was made too, and making one of those
+// again would move the new table's files away.
+//
 // Plan layout (text, one step a line): "KURA-MOVE", then "M<tab>from<tab>to" per move and
 // "D<tab>file" per deletion, then "END <number of steps>"; a plan without its END line was
 // never complete and is dropped.
 class TFileSwapPlan {
  public:
-  TFileSwapPlan(std::string directory, std::string tableName, bool memory);
+  TFileSwapPlan(std::string directory, std::string tableName, bool memory, bool sync = false);
   void AddMove(const std::string &from, const std::string &to) { FSteps.push_back({'M', from, to}); }
   void AddDelete(const std::string &file) { FSteps.push_back({'D', file, {}}); }
   // Lists files about to be brought beside the table (deleted if the swap never starts).
@@ -31,11 +39,13 @@ class TFileSwapPlan {
     char Kind;
     std::string From, To;
   };
-  static void WriteList(const std::string &file, bool memory, const std::vector<TStep> &steps, const std::string &errorName);
+  static void WriteList(const std::string &file, bool memory, const std::vector<TStep> &steps, const std::string &errorName,
+                        bool sync);
   static bool ReadList(const std::string &file, bool memory, std::vector<TStep> &steps);
-  static void Perform(const std::vector<TStep> &steps, bool memory, const std::string &errorName);
+  static void Perform(const std::vector<TStep> &steps, bool memory, const std::string &errorName, bool resuming);
   std::string FDirectory, FTable;
   bool FMemory;
+  bool FSync;
   std::vector<TStep> FSteps;
 };
 

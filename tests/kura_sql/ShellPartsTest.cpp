@@ -177,10 +177,11 @@ TEST(ShellOutput, CsvQuotesWhatNeedsIt) {
 }
 
 TEST(ShellOptions, ParsesAndRefuses) {
-  const char *argv[] = {"kura-sql", "--db", "dir", "-c", "select 1", "--tsv", "--keep-going", "f.sql"};
+  const char *argv[] = {"kura-sql", "--db", "dir", "-c", "select 1", "--tsv", "--keep-going", "f.sql", "--sync"};
   TShellOptions o;
   std::string error;
-  ASSERT_TRUE(ParseShellOptions(8, argv, o, error)) << error;
+  ASSERT_TRUE(ParseShellOptions(9, argv, o, error)) << error;
+  EXPECT_TRUE(o.Sync);
   EXPECT_EQ(o.Database, "dir");
   EXPECT_EQ(o.Commands, std::vector<std::string>{"select 1"});
   EXPECT_EQ(o.Files, std::vector<std::string>{"f.sql"});

@@ -305,12 +305,25 @@ TEST_F(ShellProgramTest, HelpAndBadOptions) {
   ASSERT_FALSE(manual.str().empty());
   // (troff writes each minus sign as "\-")
   for (const char *option : {"\\-\\-db", "\\-c", "\\-f", "\\-\\-csv", "\\-\\-tsv", "\\-\\-table",
-                             "\\-\\-password", "\\-\\-keep\\-going", "\\-\\-help", "\\-\\-version", ".schema",
-                             ".tables", ".password", ".nullvalue", ".changes", ".mode"})
+                             "\\-\\-password", "\\-\\-keep\\-going", "\\-\\-sync", "\\-\\-help", "\\-\\-version",
+                             ".schema", ".tables", ".password", ".nullvalue", ".changes", ".mode", ".sync"})
     EXPECT_NE(manual.str().find(option), std::string::npos) << option;
   Outcome bad = Shell("--nonsense");
   EXPECT_EQ(bad.Status, 2);
   EXPECT_NE(bad.Err.find("unknown option --nonsense"), std::string::npos);
+}
+
+// Every commit flushed: off by default, on with --sync or ".sync on" (what it syncs is tested with
+// the fault injector in tests/fault).
+TEST_F(ShellProgramTest, SyncSettingFromTheCommandLineAndTheDotCommand) {
+  EXPECT_EQ(Shell("", ".sync\n").Out, "sync off\n");
+  EXPECT_EQ(Shell("--sync", ".sync\n").Out, "sync on\n");
+  EXPECT_EQ(Shell("", ".sync on\n.sync\n.sync off\n.sync\n").Out, "sync on\nsync off\n");
+  const Outcome bad = Shell("", ".sync sometimes\n");
+  EXPECT_EQ(bad.Status, 1);
+  EXPECT_NE(bad.Err.find("unknown command .sync sometimes"), std::string::npos) << bad.Err;
+  EXPECT_NE(Shell("--help").Out.find("--sync"), std::string::npos);
+  EXPECT_NE(Shell("", ".help\n").Out.find(".sync on|off"), std::string::npos);
 }
 
 TEST_F(ShellProgramTest, ResultFilesAreNotLeftInTheDatabase) {

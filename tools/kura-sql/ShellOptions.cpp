@@ -17,7 +17,7 @@ bool IsDirectory(const std::string &path) {
 
 const char *ShellUsage() {
   return "Usage: kura-sql [DIR] [--db DIR] [-c SQL] [-f FILE] [--csv|--tsv|--table] [--password PW]\n"
-         "                [--keep-going] [FILE ...]\n"
+         "                [--keep-going] [--sync] [FILE ...]\n"
          "Runs SQL statements (each ending with \";\") against the Kura tables in DIR\n"
          "(default: the current directory; \"Memory\" for the in-memory database).\n"
          "\n"
@@ -33,12 +33,15 @@ const char *ShellUsage() {
          "                 standard output is not a terminal)\n"
          "  --table        an aligned table (the default on a terminal)\n"
          "  --keep-going   carry on with the next statement after an error\n"
+         "  --sync         every commit is on the disk before it is reported done\n"
+         "                 (survives a power loss): each statement outside a\n"
+         "                 transaction, each COMMIT, CREATE, ALTER and DROP\n"
          "  --help         this text\n"
          "  --version      the program's name and version\n"
          "\n"
          "Without -c or FILE the statements come from standard input; on a terminal the\n"
          "shell prompts for them. Commands: .tables, .schema [TABLE], .mode, .nullvalue,\n"
-         ".changes, .password, .help, .quit. Errors go to standard error; the exit\n"
+         ".changes, .password, .sync, .help, .quit. Errors go to standard error; the exit\n"
          "status is 1 when any statement failed.\n";
 }
 
@@ -85,6 +88,8 @@ bool ParseShellOptions(int argc, const char *const *argv, TShellOptions &options
       options.Tsv = false;
     } else if (arg == "--keep-going" || arg == "-k") {
       options.KeepGoing = true;
+    } else if (arg == "--sync") {
+      options.Sync = true;
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
     } else if (arg == "--version" || arg == "-V") {

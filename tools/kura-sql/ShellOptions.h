@@ -14,6 +14,7 @@ struct TShellOptions {
   bool Table = false;  // aligned table even when output is not a terminal
   bool Csv = false;
   bool KeepGoing = false;
+  bool Sync = false;  // every commit reaches the disk (ForceBufferFlush)
   bool Help = false;
   bool Version = false;
 };

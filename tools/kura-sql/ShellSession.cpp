@@ -89,6 +89,8 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
   FPrivateDir = std::make_unique<TShellPrivateDir>();
   if (!FPrivateDir->Path().empty()) DefaultSession().SetPrivateDir(FPrivateDir->Path());
   for (const std::string &password : options.Passwords) DefaultSession().AddPassword(password);
+  // Every commit flushed: the engine's ForceBufferFlush (result tables are never synced).
+  DefaultSession().Settings.ForceBufferFlush = options.Sync;
 }
 
 TShellSession::~TShellSession() {
@@ -174,6 +176,8 @@ bool TShellSession::RunCommand(const std::string &command) {
               ".password PW       add a password for encrypted tables to the session\n"
               "                   (table encryption only scrambles the files; it does\n"
               "                   not protect secrets)\n"
+              ".sync on|off       every commit on the disk before it is reported done\n"
+              "                   (as --sync; without an argument: the setting)\n"
               ".quit              leave the shell\n"
               "Statements end with \";\" and may span lines.\n";
       return true;
@@ -189,6 +193,14 @@ bool TShellSession::RunCommand(const std::string &command) {
       if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
         text = text.substr(1, text.size() - 2);
       FNullValue = FTsvNullValue = text;
+      return true;
+    }
+    if (word == ".sync" && (argument == "on" || argument == "off" || argument.empty())) {
+      bool &sync = DefaultSession().Settings.ForceBufferFlush;
+      if (argument.empty())
+        FOut << "sync " << (sync ? "on" : "off") << "\n";
+      else
+        sync = argument == "on";
       return true;
     }
     if (word == ".changes" && (argument == "on" || argument == "off")) {

@@ -28,8 +28,8 @@ TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, co
   TCursorOptions options;
   options.InMemory = ref.InMemory;
   options.Exclusive = exclusive;
-  // Natural order: a change to an indexed column never moves the record ahead of the scan.
-  options.NaturalOrder = access == TTargetAccess::Scan;
+  (void)access;
+  options.NaturalOrder = false;
   FCursor->SetOptions(options);
   FCursor->OpenCursor();
   FRecord = FCursor->NewRecordBuffer();

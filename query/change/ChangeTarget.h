@@ -14,16 +14,17 @@
 
 namespace kura {
 
-// What the statement does with the target's cursor: UPDATE and DELETE walk its records in
-// natural order; INSERT only appends, and a cursor that never moves needs no natural order
-// (whose set of live records costs a pass over the whole table at every open).
-enum class TTargetAccess { Scan, AppendOnly };
+// What the statement does with the target's cursor: UPDATE and DELETE go to chosen records one
+// by one (by the primary key where the table has one); INSERT only appends. Neither opens the
+// cursor in natural order, whose set of live records costs a pass over the whole table at every
+// open (a table without a primary key has no other order).
+enum class TTargetAccess { ByRecord, AppendOnly };
 
 class TChangeTarget : public TColumnResolver, public TEvalContext {
  public:
   // Opens the table for writing (exclusively when asked).
   TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                bool exclusive = false, TTargetAccess access = TTargetAccess::Scan);
+                bool exclusive = false, TTargetAccess access = TTargetAccess::ByRecord);
   ~TChangeTarget() override;
 
   TDataCursor &Cursor() { return *FCursor; }

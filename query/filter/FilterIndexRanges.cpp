@@ -207,14 +207,14 @@ class TRangeFinder {
     return FField.Type == EngineFieldType::String ? r : Intersect(r, FNonNull);
   }
 
-  void Collect(TOrdinals range, TRecordsBitmap &out) {
+  void Collect(TOrdinals range, std::vector<uint32_t> &out) {
     if (range.Empty()) return;
+    out.reserve(out.size() + static_cast<size_t>(range.Last - range.First + 1));
     TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
     uint32_t recNo = 0;
     while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
       FTree.ReadEntry(pos, nullptr, &recNo);
-      out.Resize(recNo + 1);
-      out.Set(recNo);
+      out.push_back(recNo);
       if (!FTree.Next(pos)) break;
     }
   }
@@ -315,13 +315,15 @@ int64_t IndexMatchCount(TDataCursor &cursor, int indexNo, const TExpToken &node)
   return IsComplementCode(node.Code) ? finder.Count() - n : n;
 }
 
-void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TRecordsBitmap &universe,
-                   TRecordsBitmap &result) {
+void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TCandidateRecords &universe,
+                   TCandidateRecords &result) {
   const TExpToken *operand = ColumnOperand(node);
   if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
   TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? PrefixBytes(node) : 0);
-  TRecordsBitmap positive(universe.Capacity());
-  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, positive);
+  std::vector<uint32_t> members;
+  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, members);
+  // Only the keys in range are read: a key lookup costs the tree's depth, not the table's size.
+  TCandidateRecords positive = TCandidateRecords::Of(std::move(members));
   if (IsComplementCode(node.Code)) {
     positive.ComplementWithin(universe);
     result = std::move(positive);

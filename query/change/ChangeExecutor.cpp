@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
@@ -24,6 +25,7 @@ TChangeExecutor::TChangeExecutor(TDataSession &session, std::string databaseName
     : FSession(session), FDatabaseName(std::move(databaseName)) {}
 
 TChangeExecutor::~TChangeExecutor() {
+  DropInsertCursor();
   for (TDataDirectory *directory : FDirectories) {
     try {
       // A transaction left open when the executor goes is not committed.
@@ -59,9 +61,48 @@ TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
 
 TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
 
+std::unique_ptr<TDataCursor> TChangeExecutor::TakeInsertCursor(TDataDirectory *directory, const TTableRef &ref) {
+  std::unique_ptr<TDataCursor> cursor = std::move(FInsertCursor.Cursor);
+  const bool fits = cursor && cursor->IsOpen() && FInsertCursor.Directory == directory &&
+                    FInsertCursor.TableName == ref.TableName && FInsertCursor.InMemory == ref.InMemory &&
+                    directory->InTransaction();
+  if (fits) return cursor;
+  FInsertCursor.Cursor = std::move(cursor);
+  DropInsertCursor();
+  return nullptr;
+}
+
+void TChangeExecutor::KeepInsertCursor(TDataDirectory *directory, const TTableRef &ref,
+                                       std::unique_ptr<TDataCursor> cursor) {
+  DropInsertCursor();
+  // Outside a transaction the table is closed after each statement as before, so that nobody
+  // finds it held open by an idle session.
+  if (!cursor || !directory->InTransaction()) {
+    FInsertCursor.Cursor = std::move(cursor);
+    DropInsertCursor();
+    return;
+  }
+  FInsertCursor.Directory = directory;
+  FInsertCursor.TableName = ref.TableName;
+  FInsertCursor.InMemory = ref.InMemory;
+  FInsertCursor.Cursor = std::move(cursor);
+}
+
+void TChangeExecutor::DropInsertCursor() {
+  std::unique_ptr<TDataCursor> cursor = std::move(FInsertCursor.Cursor);
+  FInsertCursor = TKeptCursor{};
+  if (!cursor) return;
+  try {
+    if (cursor->IsOpen()) cursor->CloseCursor();
+  } catch (...) {
+    // Closing gives up locks and handles only; the statement at hand goes on.
+  }
+}
+
 int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
   TDataQuery *query = statement.Master();
   if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
+  if (query->Kind != TStatementKind::Insert || query->InsertSelect) DropInsertCursor();
   switch (query->Kind) {
     case TStatementKind::Insert: return ExecuteInsert(*query);
     case TStatementKind::Update:

@@ -35,9 +35,17 @@ TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, co
   FRecord = FCursor->NewRecordBuffer();
 }
 
+TChangeTarget::TChangeTarget(std::unique_ptr<TDataCursor> cursor, const TTableRef &ref,
+                             const std::string &correlation)
+    : FCursor(std::move(cursor)),
+      FTableName(ref.TableName),
+      FCorrelation(correlation.empty() ? ref.TableName : correlation) {
+  FRecord = FCursor->NewRecordBuffer();
+}
+
 TChangeTarget::~TChangeTarget() {
   try {
-    if (FCursor->IsOpen()) FCursor->CloseCursor();
+    if (FCursor && FCursor->IsOpen()) FCursor->CloseCursor();
   } catch (...) {
     // The statement's own failure (if any) is the one reported.
   }

@@ -25,7 +25,11 @@ class TChangeTarget : public TColumnResolver, public TEvalContext {
   // Opens the table for writing (exclusively when asked).
   TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
                 bool exclusive = false, TTargetAccess access = TTargetAccess::ByRecord);
+  // Takes over a cursor already open on the table (a cursor kept from an earlier statement).
+  TChangeTarget(std::unique_ptr<TDataCursor> cursor, const TTableRef &ref, const std::string &correlation);
   ~TChangeTarget() override;
+  // Gives the open cursor away (to be kept for a later statement); the target is done then.
+  std::unique_ptr<TDataCursor> ReleaseCursor() { return std::move(FCursor); }
 
   TDataCursor &Cursor() { return *FCursor; }
   std::vector<uint8_t> &Record() { return FRecord; }

@@ -143,7 +143,10 @@ bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
 int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
   if (query.InsertSelect) return ExecuteInsertSelect(query);
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
+  std::unique_ptr<TDataCursor> kept = TakeInsertCursor(directory, query.Target);
+  TChangeTarget target = kept ? TChangeTarget(std::move(kept), query.Target, query.TargetCorrelation)
+                              : TChangeTarget(directory, query.Target, query.TargetCorrelation, false,
+                                              TTargetAccess::AppendOnly);
   const std::vector<int> fields = TargetFields(target, query);
   if (fields.size() != query.UpdateValues.size())
     RaiseSqlError("The number of values must match the number of table columns");
@@ -158,6 +161,7 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
     DropUnposted(cursor, target.Record());
     throw;
   }
+  KeepInsertCursor(directory, query.Target, target.ReleaseCursor());
   return 1;
 }
 

@@ -135,7 +135,11 @@ bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
       if (cursor.CurrentRecordNumber() == static_cast<int32_t>(n)) break;
     if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) return false;
   }
-  return cursor.GetCurRecord(record.data()) == 0;
+  // The record as the cursor has just read it.
+  const std::vector<uint8_t> &current = cursor.CurrentRecord();
+  std::copy(current.begin(), current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), record.size())),
+            record.begin());
+  return true;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldTypes.h"
 #include "query/filter/CandidateRecords.h"
+#include "query/filter/FilterIndexRanges.h"
 #include "query/select/SelectWhereFilter.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/sort/SortRecords.h"
@@ -67,14 +68,26 @@ struct TSelectExecution::TSourceRows {
   TCandidateRecords Records;
 };
 
-// An inner level of a join read once: the records passing the conditions on its source alone
-// (in slot order, the order the level's walk met them), their images, and for an equality
-// between an integer column of the level and a value of earlier levels, the records by value.
+// An inner level of a join. With an equality between an integer column of the level and a
+// value of the earlier levels (the probe), each row of those meets only the records holding its
+// value: found through an index on the column while few rows have asked, otherwise from the
+// level's qualifying records read once (those passing the conditions on its source alone, in
+// slot order, the order a walk of the level meets them) and grouped by value. Without a probe
+// the records read once are walked for every row of the earlier levels.
 struct TSelectExecution::TInnerRows {
+  const TExpToken *Probe = nullptr;   // the earlier levels' side of the equality
+  const TExpToken *Column = nullptr;  // the level's side
+  // Index probing: a cursor on the level's table, the index and an equality to ask it.
+  std::unique_ptr<TDataCursor> Cursor;
+  int IndexNo = -1;
+  TExpToken KeyColumn, KeyValue, KeyEquality;
+  int64_t Probes = 0;
+  int64_t ProbeLimit = 0;  // index probes before reading the level once pays more
+  // Read once.
+  bool Read = false;
   std::vector<uint32_t> Records;
   std::vector<uint8_t> Images;  // ImageSize bytes per record; empty when too large to hold
   size_t ImageSize = 0;
-  const TExpToken *Probe = nullptr;  // the earlier levels' side of the equality
   std::unordered_map<int64_t, std::vector<uint32_t>> Buckets;  // value -> positions in Records
   std::vector<uint32_t> NullBucket;                             // NULL equals NULL in Kura SQL
 };
@@ -92,50 +105,26 @@ TSelectExecution::TSourceRows &TSelectExecution::SourceRows(TSelectSource &sourc
   return *FSourceRows.back();
 }
 
+namespace {
+
+// Whether an integer fits the integer column type (an index key holds nothing else).
+bool FitsColumn(TDataType type, int64_t v) {
+  switch (type) {
+    case TDataType::SmallInt: return v >= -32767 && v <= 32767;
+    case TDataType::Word: return v >= 0 && v <= 65535;
+    case TDataType::Integer: return v >= -2147483647 && v <= 2147483647;
+    default: return true;
+  }
+}
+
+}  // namespace
+
 TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
   if (FInnerRows.size() < FPlan.Levels.size()) FInnerRows.resize(FPlan.Levels.size());
   if (FInnerRows[index]) return *FInnerRows[index];
   auto inner = std::make_unique<TInnerRows>();
   TJoinLevel &level = FPlan.Levels[index];
   TSelectSource &source = *level.Source;
-  TDataFile &file = source.Table->DataFile();
-  std::vector<const TExpToken *> own;
-  for (const TExpToken *c : level.Conditions)
-    if (OnlyReads(c, &source.Row)) own.push_back(c);
-  TSourceRows &candidates = SourceRows(source, level.Conditions);
-  const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
-  inner->ImageSize = file.RecordSize();
-  bool holdImages = true;
-  auto take = [&](uint32_t n) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-    if (!record) return true;
-    const bool live = LiveSlot(record);
-    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
-    if (!live) return true;
-    source.Row.Record = source.Image.data();
-    source.Row.NullRow = false;
-    for (const TExpToken *c : own)
-      if (!FEvaluator.Condition(*c)) return true;
-    inner->Records.push_back(n);
-    if (holdImages && (inner->Images.size() + inner->ImageSize > kInnerImageBytes ||
-                       source.Image.size() != inner->ImageSize)) {
-      holdImages = false;
-      inner->Images.clear();
-      inner->Images.shrink_to_fit();
-    }
-    if (holdImages) inner->Images.insert(inner->Images.end(), source.Image.begin(), source.Image.end());
-    return true;
-  };
-  if (candidates.Filtered) {
-    candidates.Records.ForEach([&](uint32_t n) { return n > slots || take(n); });
-  } else {
-    for (uint32_t n = 1; n <= slots; ++n) take(n);
-  }
-
-  // An equality between an integer column of this level and a value of the earlier levels:
-  // each row of those then meets only the records holding its value.
-  const TExpToken *column = nullptr;
   for (const TExpToken *c : level.Conditions) {
     if (!c || (c->Kind != TExpNodeKind::Binary && c->Kind != TExpNodeKind::Compare) || c->Code != TExpCode::Equal ||
         !c->Left || !c->Right)
@@ -155,31 +144,91 @@ TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
       }
       if (!earlier) continue;
       inner->Probe = other;
-      column = mine;
+      inner->Column = mine;
     }
     if (inner->Probe) break;
   }
   if (inner->Probe) {
-    for (uint32_t p = 0; p < inner->Records.size(); ++p) {
-      if (inner->Images.empty()) {
-        TRecord *record = file.GetRecord(static_cast<int32_t>(inner->Records[p]));
-        if (!record) continue;
-        source.Image.assign(record->Image.begin(), record->Image.end());
-        file.ReleaseRecord(record);
-      } else {
-        const uint8_t *image = inner->Images.data() + p * inner->ImageSize;
-        source.Image.assign(image, image + inner->ImageSize);
-      }
-      source.Row.Record = source.Image.data();
-      source.Row.NullRow = false;
-      TExpValue value;
-      FEvaluator.Eval(*column, value);
-      if (value.Null) inner->NullBucket.push_back(p);
-      else inner->Buckets[value.Int].push_back(p);
+    // An index whose first field is the column answers "column = value" in a descent.
+    inner->KeyColumn.Kind = TExpNodeKind::Column;
+    inner->KeyColumn.DataType = inner->Column->DataType;
+    inner->KeyColumn.FieldNo = inner->Column->FieldNo;
+    inner->KeyValue.Kind = TExpNodeKind::Constant;
+    inner->KeyValue.DataType = inner->Column->DataType;
+    inner->KeyEquality.Kind = TExpNodeKind::Binary;
+    inner->KeyEquality.Code = TExpCode::Equal;
+    inner->KeyEquality.DataType = TDataType::Boolean;
+    inner->KeyEquality.Left = &inner->KeyColumn;
+    inner->KeyEquality.Right = &inner->KeyValue;
+    auto cursor = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
+    TCursorOptions options;
+    options.InMemory = source.Directory->IsMemory();
+    options.NaturalOrder = false;
+    options.ReadOnly = source.Table->ReadOnly();
+    cursor->SetOptions(options);
+    cursor->OpenCursor();
+    if (cursor->FieldCount() == source.Table->DataFile().FieldCount() && cursor->HasPrimaryKey()) {
+      inner->IndexNo = ServingIndex(*cursor, inner->KeyEquality);
+      // A probe costs a few descents; reading the level once costs a pass over it.
+      inner->ProbeLimit = std::max<int64_t>(16, source.Table->DataFile().SlotCount() / 64);
     }
+    if (inner->IndexNo >= 0) inner->Cursor = std::move(cursor);
+    else cursor->CloseCursor();
   }
   FInnerRows[index] = std::move(inner);
   return *FInnerRows[index];
+}
+
+void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
+  inner.Read = true;
+  if (inner.Cursor) {
+    inner.Cursor->CloseCursor();
+    inner.Cursor.reset();
+  }
+  TJoinLevel &level = FPlan.Levels[index];
+  TSelectSource &source = *level.Source;
+  TDataFile &file = source.Table->DataFile();
+  std::vector<const TExpToken *> own;
+  for (const TExpToken *c : level.Conditions)
+    if (OnlyReads(c, &source.Row)) own.push_back(c);
+  TSourceRows &candidates = SourceRows(source, level.Conditions);
+  const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+  inner.ImageSize = file.RecordSize();
+  bool holdImages = true;
+  auto take = [&](uint32_t n) {
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    if (!record) return true;
+    const bool live = LiveSlot(record);
+    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    if (!live) return true;
+    source.Row.Record = source.Image.data();
+    source.Row.NullRow = false;
+    for (const TExpToken *c : own)
+      if (!FEvaluator.Condition(*c)) return true;
+    inner.Records.push_back(n);
+    if (holdImages && (inner.Images.size() + inner.ImageSize > kInnerImageBytes ||
+                       source.Image.size() != inner.ImageSize)) {
+      holdImages = false;
+      inner.Images.clear();
+      inner.Images.shrink_to_fit();
+    }
+    if (holdImages) inner.Images.insert(inner.Images.end(), source.Image.begin(), source.Image.end());
+    // The value the probe looks for.
+    if (inner.Column) {
+      TExpValue value;
+      FEvaluator.Eval(*inner.Column, value);
+      const uint32_t position = static_cast<uint32_t>(inner.Records.size() - 1);
+      if (value.Null) inner.NullBucket.push_back(position);
+      else inner.Buckets[value.Int].push_back(position);
+    }
+    return true;
+  };
+  if (candidates.Filtered) {
+    candidates.Records.ForEach([&](uint32_t n) { return n > slots || take(n); });
+  } else {
+    for (uint32_t n = 1; n <= slots; ++n) take(n);
+  }
 }
 
 void TSelectExecution::OrderJoin() {
@@ -316,8 +365,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     if (candidates.Filtered) candidates.Records.ForEach(visit);
     else for (uint32_t n = 1; n <= slots && visit(n);) ++n;
   } else {
-    // Inner levels are read once; an equality with the earlier levels picks the records of
-    // the value at hand.
+    // Inner levels: an equality with the earlier levels picks the records of the value at hand.
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
       if (inner.Images.empty()) visitSlot(inner.Records[p]);
@@ -326,14 +374,30 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     if (inner.Probe) {
       TExpValue value;
       FEvaluator.Eval(*inner.Probe, value);
-      const std::vector<uint32_t> *positions = &inner.NullBucket;
-      if (!value.Null) {
-        const auto it = inner.Buckets.find(value.Int);
-        positions = it == inner.Buckets.end() ? nullptr : &it->second;
+      if (!inner.Read && inner.Cursor && ++inner.Probes <= inner.ProbeLimit) {
+        // NULL finds the NULL keys (NULL equals NULL); a value beyond the column's type none.
+        if (value.Null || FitsColumn(inner.KeyColumn.DataType, value.Int)) {
+          inner.KeyValue.Value = value;
+          TCandidateRecords found;
+          const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+          IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
+          found.ForEach([&](uint32_t n) {
+            visitSlot(n);
+            return !stop && !FAborted;
+          });
+        }
+      } else {
+        if (!inner.Read) ReadInnerOnce(index, inner);
+        const std::vector<uint32_t> *positions = &inner.NullBucket;
+        if (!value.Null) {
+          const auto it = inner.Buckets.find(value.Int);
+          positions = it == inner.Buckets.end() ? nullptr : &it->second;
+        }
+        if (positions)
+          for (size_t i = 0; i < positions->size() && !stop && !FAborted; ++i) visitAt((*positions)[i]);
       }
-      if (positions)
-        for (size_t i = 0; i < positions->size() && !stop && !FAborted; ++i) visitAt((*positions)[i]);
     } else {
+      if (!inner.Read) ReadInnerOnce(index, inner);
       for (uint32_t p = 0; p < inner.Records.size() && !stop && !FAborted; ++p) visitAt(p);
     }
   }

@@ -46,8 +46,10 @@ class TSelectExecution {
   struct TInnerRows;
   // The records of a source its index-answered conditions leave (found once per execution).
   TSourceRows &SourceRows(TSelectSource &source, const std::vector<const TExpToken *> &conditions);
-  // An inner level's qualifying records, read once when the level is first reached.
+  // An inner level's plan, made when the level is first reached.
   TInnerRows &InnerRows(size_t index);
+  // Reads the inner level's qualifying records once.
+  void ReadInnerOnce(size_t index, TInnerRows &inner);
   bool VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row, bool &stop);
   void BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals);
   void ColumnValue(const TSelectColumn &column, TExpValue &value);

@@ -25,7 +25,7 @@ TChangeExecutor::TChangeExecutor(TDataSession &session, std::string databaseName
     : FSession(session), FDatabaseName(std::move(databaseName)) {}
 
 TChangeExecutor::~TChangeExecutor() {
-  DropInsertCursor();
+  DropTargetCursor();
   for (TDataDirectory *directory : FDirectories) {
     try {
       // A transaction left open when the executor goes is not committed.
@@ -61,36 +61,36 @@ TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
 
 TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
 
-std::unique_ptr<TDataCursor> TChangeExecutor::TakeInsertCursor(TDataDirectory *directory, const TTableRef &ref) {
-  std::unique_ptr<TDataCursor> cursor = std::move(FInsertCursor.Cursor);
-  const bool fits = cursor && cursor->IsOpen() && FInsertCursor.Directory == directory &&
-                    FInsertCursor.TableName == ref.TableName && FInsertCursor.InMemory == ref.InMemory &&
+std::unique_ptr<TDataCursor> TChangeExecutor::TakeTargetCursor(TDataDirectory *directory, const TTableRef &ref) {
+  std::unique_ptr<TDataCursor> cursor = std::move(FTargetCursor.Cursor);
+  const bool fits = cursor && cursor->IsOpen() && FTargetCursor.Directory == directory &&
+                    FTargetCursor.TableName == ref.TableName && FTargetCursor.InMemory == ref.InMemory &&
                     directory->InTransaction();
   if (fits) return cursor;
-  FInsertCursor.Cursor = std::move(cursor);
-  DropInsertCursor();
+  FTargetCursor.Cursor = std::move(cursor);
+  DropTargetCursor();
   return nullptr;
 }
 
-void TChangeExecutor::KeepInsertCursor(TDataDirectory *directory, const TTableRef &ref,
+void TChangeExecutor::KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref,
                                        std::unique_ptr<TDataCursor> cursor) {
-  DropInsertCursor();
+  DropTargetCursor();
   // Outside a transaction the table is closed after each statement as before, so that nobody
   // finds it held open by an idle session.
   if (!cursor || !directory->InTransaction()) {
-    FInsertCursor.Cursor = std::move(cursor);
-    DropInsertCursor();
+    FTargetCursor.Cursor = std::move(cursor);
+    DropTargetCursor();
     return;
   }
-  FInsertCursor.Directory = directory;
-  FInsertCursor.TableName = ref.TableName;
-  FInsertCursor.InMemory = ref.InMemory;
-  FInsertCursor.Cursor = std::move(cursor);
+  FTargetCursor.Directory = directory;
+  FTargetCursor.TableName = ref.TableName;
+  FTargetCursor.InMemory = ref.InMemory;
+  FTargetCursor.Cursor = std::move(cursor);
 }
 
-void TChangeExecutor::DropInsertCursor() {
-  std::unique_ptr<TDataCursor> cursor = std::move(FInsertCursor.Cursor);
-  FInsertCursor = TKeptCursor{};
+void TChangeExecutor::DropTargetCursor() {
+  std::unique_ptr<TDataCursor> cursor = std::move(FTargetCursor.Cursor);
+  FTargetCursor = TKeptCursor{};
   if (!cursor) return;
   try {
     if (cursor->IsOpen()) cursor->CloseCursor();
@@ -102,7 +102,9 @@ void TChangeExecutor::DropInsertCursor() {
 int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
   TDataQuery *query = statement.Master();
   if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
-  if (query->Kind != TStatementKind::Insert || query->InsertSelect) DropInsertCursor();
+  const bool keepsCursor = (query->Kind == TStatementKind::Insert && !query->InsertSelect) ||
+                           query->Kind == TStatementKind::Update || query->Kind == TStatementKind::Delete;
+  if (!keepsCursor) DropTargetCursor();
   switch (query->Kind) {
     case TStatementKind::Insert: return ExecuteInsert(*query);
     case TStatementKind::Update:

@@ -45,13 +45,13 @@ class TChangeExecutor {
 
  private:
   int64_t ExecuteInsert(TDataQuery &query);
-  // INSERT ... VALUES statements in a row inside a transaction share one cursor on their table
-  // instead of opening one each: the cursor is kept after such a statement and taken by the
-  // next one that names the same table; any other statement, and the end of the transaction,
-  // close it.
-  std::unique_ptr<TDataCursor> TakeInsertCursor(TDataDirectory *directory, const TTableRef &ref);
-  void KeepInsertCursor(TDataDirectory *directory, const TTableRef &ref, std::unique_ptr<TDataCursor> cursor);
-  void DropInsertCursor();
+  // INSERT ... VALUES, UPDATE and DELETE statements in a row inside a transaction share one
+  // cursor on their table instead of opening one each: the cursor is kept after such a
+  // statement and taken by the next one that names the same table; any other statement, and
+  // the end of the transaction, close it.
+  std::unique_ptr<TDataCursor> TakeTargetCursor(TDataDirectory *directory, const TTableRef &ref);
+  void KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref, std::unique_ptr<TDataCursor> cursor);
+  void DropTargetCursor();
   int64_t ExecuteInsertSelect(TDataQuery &query);
   int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query);
   void ExecuteCreateTable(TDataQuery &query);
@@ -69,7 +69,7 @@ class TChangeExecutor {
     bool InMemory = false;
     std::unique_ptr<TDataCursor> Cursor;
   };
-  TKeptCursor FInsertCursor;
+  TKeptCursor FTargetCursor;
 };
 
 }  // namespace kura

@@ -21,14 +21,13 @@ bool SameName(const std::string &a, const std::string &b) {
 }  // namespace
 
 TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                             bool exclusive, TTargetAccess access)
+                             bool exclusive)
     : FCursor(std::make_unique<TDataCursor>(directory, ref.TableName)),
       FTableName(ref.TableName),
       FCorrelation(correlation.empty() ? ref.TableName : correlation) {
   TCursorOptions options;
   options.InMemory = ref.InMemory;
   options.Exclusive = exclusive;
-  (void)access;
   options.NaturalOrder = false;
   FCursor->SetOptions(options);
   FCursor->OpenCursor();

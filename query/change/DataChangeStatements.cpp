@@ -147,10 +147,9 @@ bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
 int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
   if (query.InsertSelect) return ExecuteInsertSelect(query);
   TDataDirectory *directory = DirectoryOf(query.Target);
-  std::unique_ptr<TDataCursor> kept = TakeInsertCursor(directory, query.Target);
+  std::unique_ptr<TDataCursor> kept = TakeTargetCursor(directory, query.Target);
   TChangeTarget target = kept ? TChangeTarget(std::move(kept), query.Target, query.TargetCorrelation)
-                              : TChangeTarget(directory, query.Target, query.TargetCorrelation, false,
-                                              TTargetAccess::AppendOnly);
+                              : TChangeTarget(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
   if (fields.size() != query.UpdateValues.size())
     RaiseSqlError("The number of values must match the number of table columns");
@@ -165,14 +164,14 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
     DropUnposted(cursor, target.Record());
     throw;
   }
-  KeepInsertCursor(directory, query.Target, target.ReleaseCursor());
+  KeepTargetCursor(directory, query.Target, target.ReleaseCursor());
   return 1;
 }
 
 int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query) {
   const std::string &selectText = query.InsertSelect->SourceText;
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
   // The rows are produced whole before the first is inserted, so that a SELECT reading the
   // target table does not see the rows being added.
@@ -219,7 +218,9 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query) {
 int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::ByRecord);
+  std::unique_ptr<TDataCursor> kept = TakeTargetCursor(directory, query.Target);
+  TChangeTarget target = kept ? TChangeTarget(std::move(kept), query.Target, query.TargetCorrelation)
+                              : TChangeTarget(directory, query.Target, query.TargetCorrelation);
   TSubSelectValues subSelects(FSession, FDatabaseName, statement);
   target.SetSubSelects(&subSelects);
   std::vector<int> fields;
@@ -276,6 +277,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
     throw;
   }
+  KeepTargetCursor(directory, query.Target, target.ReleaseCursor());
   return rows;
 }
 

@@ -63,9 +63,17 @@ void TCandidateRecords::IntersectWith(const TCandidateRecords &other) {
     FSlots = 0;
     return;
   }
+  // A few members against many: each is looked up, so that a key's set meets a large set at
+  // the cost of its own size.
+  const std::vector<uint32_t> &small = FMembers.size() <= other.FMembers.size() ? FMembers : other.FMembers;
+  const std::vector<uint32_t> &large = FMembers.size() <= other.FMembers.size() ? other.FMembers : FMembers;
   std::vector<uint32_t> both;
-  std::set_intersection(FMembers.begin(), FMembers.end(), other.FMembers.begin(), other.FMembers.end(),
-                        std::back_inserter(both));
+  if (small.size() * 16 < large.size()) {
+    for (uint32_t n : small)
+      if (std::binary_search(large.begin(), large.end(), n)) both.push_back(n);
+  } else {
+    std::set_intersection(small.begin(), small.end(), large.begin(), large.end(), std::back_inserter(both));
+  }
   FMembers.swap(both);
 }
 

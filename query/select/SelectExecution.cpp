@@ -7,6 +7,7 @@
 
 #include "engine/cursor/DataCursor.h"
 #include "engine/data/FieldTypes.h"
+#include "engine/index/IndexFile.h"
 #include "query/filter/CandidateRecords.h"
 #include "query/filter/FilterIndexRanges.h"
 #include "query/select/SelectWhereFilter.h"
@@ -148,7 +149,11 @@ TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
     }
     if (inner->Probe) break;
   }
-  if (inner->Probe) {
+  // A cursor on a table without a primary key opens in natural order, whose set of live
+  // records costs the pass over the table that probing would save.
+  TIndexFile *indexFile = TableIndexFile(*source.Table);
+  const bool keyed = indexFile && !indexFile->Header().NoPrimaryKey && indexFile->Header().IndexInUse(kPrimaryIndex);
+  if (inner->Probe && keyed) {
     // An index whose first field is the column answers "column = value" in a descent.
     inner->KeyColumn.Kind = TExpNodeKind::Column;
     inner->KeyColumn.DataType = inner->Column->DataType;

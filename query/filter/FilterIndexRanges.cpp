@@ -169,24 +169,20 @@ class TRangeFinder {
     // A descending index reverses every comparison; a descending field on its own reverses
     // its own order.
     FDescending = FKeys.Descending || kf.Descending;
-    // The NULL keys lie together at one end.
-    if (FField.IsAutoInc()) {
-      FNulls = {1, 0};
-    } else {
-      std::vector<uint8_t> key = KeyOf(nullptr);
-      FNulls = {FirstAtOrAfter(key, 1), LastAtOrBefore(key, 1)};
-    }
-    if (FNulls.Empty()) FNonNull = {1, FCount};
-    else if (FNulls.First == 1) FNonNull = {FNulls.Last + 1, FCount};
-    else FNonNull = {1, FNulls.First - 1};
   }
 
   int64_t Count() const { return FCount; }
-  TOrdinals Nulls() const { return FNulls; }
-  TOrdinals NonNull() const { return FNonNull; }
+  TOrdinals Nulls() {
+    FindNulls();
+    return FNulls;
+  }
+  TOrdinals NonNull() {
+    FindNulls();
+    return FNonNull;
+  }
 
   TOrdinals Equal(const TExpValue &v) {
-    if (v.Null) return FNulls;
+    if (v.Null) return Nulls();
     std::vector<uint8_t> key = KeyOf(&v);
     return {FirstAtOrAfter(key, FLength), LastAtOrBefore(key, FLength)};
   }
@@ -196,7 +192,7 @@ class TRangeFinder {
     TOrdinals r;
     if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
     else r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
-    return Intersect(r, FNonNull);
+    return Intersect(r, NonNull());
   }
   TOrdinals Below(const TExpValue &v, bool inclusive) {
     std::vector<uint8_t> key = KeyOf(&v);
@@ -204,7 +200,7 @@ class TRangeFinder {
     if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
     else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
     // A NULL string compares as the empty string, below every text: < and <= accept it.
-    return FField.Type == EngineFieldType::String ? r : Intersect(r, FNonNull);
+    return FField.Type == EngineFieldType::String ? r : Intersect(r, NonNull());
   }
 
   void Collect(TOrdinals range, std::vector<uint32_t> &out) {
@@ -220,6 +216,22 @@ class TRangeFinder {
   }
 
  private:
+  // The NULL keys lie together at one end; found when first asked for (an equality with a
+  // value needs neither end).
+  void FindNulls() {
+    if (FNullsKnown) return;
+    FNullsKnown = true;
+    if (FField.IsAutoInc()) {
+      FNulls = {1, 0};
+    } else {
+      std::vector<uint8_t> key = KeyOf(nullptr);
+      FNulls = {FirstAtOrAfter(key, 1), LastAtOrBefore(key, 1)};
+    }
+    if (FNulls.Empty()) FNonNull = {1, FCount};
+    else if (FNulls.First == 1) FNonNull = {FNulls.Last + 1, FCount};
+    else FNonNull = {1, FNulls.First - 1};
+  }
+
   std::vector<uint8_t> KeyOf(const TExpValue *v) {
     std::vector<uint8_t> record = FCursor.NewRecordBuffer();
     if (FField.IsAutoInc()) {
@@ -248,6 +260,7 @@ class TRangeFinder {
   int64_t FCount = 0;
   int FLength = 0;
   bool FDescending = false;
+  bool FNullsKnown = false;
   TOrdinals FNulls, FNonNull;
 };
 

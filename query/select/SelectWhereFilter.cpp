@@ -73,21 +73,29 @@ bool FilterCanTake(const TExpToken &condition, const void *owner, const TCursorF
 
 namespace {
 
-// Attaches a filter for the condition without switching it on.
-TExprFilter *AddConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+TExprFilterOptions ConditionFilterOptions() {
+  TExprFilterOptions options;
+  options.CaseInsensitive = false;
+  options.PartialCompare = false;
+  return options;
+}
+
+// The condition as a filter on the cursor takes it: a copy whose columns carry the cursor's
+// field numbers, column sides to the left and constants in the column's type, as index ranges
+// need them; "=" keeps comparing whole values with case.
+TExpTreePtr ConditionFilterTree(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
   TExpTreePtr copy(CopyTree(&condition));
   PrepareCopy(copy.get(), map);
-  // Column sides to the left and constants in the column's type, as index ranges need them;
-  // "=" keeps comparing whole values with case.
   TurnConstantComparisons(copy.get());
   TFoldOptions fold;
   fold.CaseInsensitive = false;
   fold.NoPartialCompare = true;
-  TExpTreePtr tree(CopyTreeFolded(copy.get(), fold, cursor.LanguageId(), cursor.SortId()));
-  TExprFilterOptions options;
-  options.CaseInsensitive = false;
-  options.PartialCompare = false;
-  return AddExprFilter(cursor, std::move(tree), options);
+  return TExpTreePtr(CopyTreeFolded(copy.get(), fold, cursor.LanguageId(), cursor.SortId()));
+}
+
+// Attaches a filter for the condition without switching it on.
+TExprFilter *AddConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+  return AddExprFilter(cursor, ConditionFilterTree(cursor, condition, map), ConditionFilterOptions());
 }
 
 }  // namespace
@@ -109,21 +117,17 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
   bool built = false;
   for (const TExpToken *c : conditions) {
     if (!FilterCanTake(*c, owner, map)) continue;
-    // The filter is asked for its record set directly and never switched on: a filter in use
-    // (or natural order) would first walk every live record of the table.
-    TExprFilter *filter = AddConditionFilter(cursor, *c, map);
-    try {
-      // A condition no index serves is left to the record-by-record test.
-      TCandidateRecords passed;
-      if (filter->RootLevel() != TOptLevel::None && filter->MatchingRecords(cursor, records, passed)) {
-        records = std::move(passed);
-        built = true;
-      }
-    } catch (...) {
-      cursor.DropFilter(filter);
-      throw;
+    // The filter is asked for its record set directly, not attached to the cursor: a filter in
+    // use (or natural order) would first walk every live record of the table.
+    TExpTreePtr tree = ConditionFilterTree(cursor, *c, map);
+    if (!tree || tree->DataType != TDataType::Boolean) continue;
+    TExprFilter filter(cursor, std::move(tree), ConditionFilterOptions());
+    // A condition no index serves is left to the record-by-record test.
+    TCandidateRecords passed;
+    if (filter.RootLevel() != TOptLevel::None && filter.MatchingRecords(cursor, records, passed)) {
+      records = std::move(passed);
+      built = true;
     }
-    cursor.DropFilter(filter);
     if (built && records.Empty()) break;
   }
   if (built) passing = std::move(records);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/cursor/DataCursor.h"
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
@@ -24,6 +25,7 @@ TChangeExecutor::TChangeExecutor(TDataSession &session, std::string databaseName
     : FSession(session), FDatabaseName(std::move(databaseName)) {}
 
 TChangeExecutor::~TChangeExecutor() {
+  DropTargetCursor();
   for (TDataDirectory *directory : FDirectories) {
     try {
       // A transaction left open when the executor goes is not committed.
@@ -59,9 +61,50 @@ TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
 
 TDataDirectory *TChangeExecutor::DefaultDirectory() { return DirectoryOf(TTableRef{}); }
 
+std::unique_ptr<TDataCursor> TChangeExecutor::TakeTargetCursor(TDataDirectory *directory, const TTableRef &ref) {
+  std::unique_ptr<TDataCursor> cursor = std::move(FTargetCursor.Cursor);
+  const bool fits = cursor && cursor->IsOpen() && FTargetCursor.Directory == directory &&
+                    FTargetCursor.TableName == ref.TableName && FTargetCursor.InMemory == ref.InMemory &&
+                    directory->InTransaction();
+  if (fits) return cursor;
+  FTargetCursor.Cursor = std::move(cursor);
+  DropTargetCursor();
+  return nullptr;
+}
+
+void TChangeExecutor::KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref,
+                                       std::unique_ptr<TDataCursor> cursor) {
+  DropTargetCursor();
+  // Outside a transaction the table is closed after each statement as before, so that nobody
+  // finds it held open by an idle session.
+  if (!cursor || !directory->InTransaction()) {
+    FTargetCursor.Cursor = std::move(cursor);
+    DropTargetCursor();
+    return;
+  }
+  FTargetCursor.Directory = directory;
+  FTargetCursor.TableName = ref.TableName;
+  FTargetCursor.InMemory = ref.InMemory;
+  FTargetCursor.Cursor = std::move(cursor);
+}
+
+void TChangeExecutor::DropTargetCursor() {
+  std::unique_ptr<TDataCursor> cursor = std::move(FTargetCursor.Cursor);
+  FTargetCursor = TKeptCursor{};
+  if (!cursor) return;
+  try {
+    if (cursor->IsOpen()) cursor->CloseCursor();
+  } catch (...) {
+    // Closing gives up locks and handles only; the statement at hand goes on.
+  }
+}
+
 int64_t TChangeExecutor::Execute(TQueryStatement &statement) {
   TDataQuery *query = statement.Master();
   if (!query || !statement.Prepared()) RaiseSqlError("No SQL statement available");
+  const bool keepsCursor = (query->Kind == TStatementKind::Insert && !query->InsertSelect) ||
+                           query->Kind == TStatementKind::Update || query->Kind == TStatementKind::Delete;
+  if (!keepsCursor) DropTargetCursor();
   switch (query->Kind) {
     case TStatementKind::Insert: return ExecuteInsert(*query);
     case TStatementKind::Update:

@@ -6,6 +6,7 @@
 // begun by START TRANSACTION survives into the statements that follow it.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,13 @@ class TChangeExecutor {
 
  private:
   int64_t ExecuteInsert(TDataQuery &query);
+  // INSERT ... VALUES, UPDATE and DELETE statements in a row inside a transaction share one
+  // cursor on their table instead of opening one each: the cursor is kept after such a
+  // statement and taken by the next one that names the same table; any other statement, and
+  // the end of the transaction, close it.
+  std::unique_ptr<TDataCursor> TakeTargetCursor(TDataDirectory *directory, const TTableRef &ref);
+  void KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref, std::unique_ptr<TDataCursor> cursor);
+  void DropTargetCursor();
   int64_t ExecuteInsertSelect(TDataQuery &query);
   int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query);
   void ExecuteCreateTable(TDataQuery &query);
@@ -55,6 +63,13 @@ class TChangeExecutor {
   TDataSession &FSession;
   std::string FDatabaseName;
   std::vector<TDataDirectory *> FDirectories;
+  struct TKeptCursor {
+    TDataDirectory *Directory = nullptr;
+    std::string TableName;
+    bool InMemory = false;
+    std::unique_ptr<TDataCursor> Cursor;
+  };
+  TKeptCursor FTargetCursor;
 };
 
 }  // namespace kura

@@ -21,23 +21,30 @@ bool SameName(const std::string &a, const std::string &b) {
 }  // namespace
 
 TChangeTarget::TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                             bool exclusive, TTargetAccess access)
+                             bool exclusive)
     : FCursor(std::make_unique<TDataCursor>(directory, ref.TableName)),
       FTableName(ref.TableName),
       FCorrelation(correlation.empty() ? ref.TableName : correlation) {
   TCursorOptions options;
   options.InMemory = ref.InMemory;
   options.Exclusive = exclusive;
-  // Natural order: a change to an indexed column never moves the record ahead of the scan.
-  options.NaturalOrder = access == TTargetAccess::Scan;
+  options.NaturalOrder = false;
   FCursor->SetOptions(options);
   FCursor->OpenCursor();
   FRecord = FCursor->NewRecordBuffer();
 }
 
+TChangeTarget::TChangeTarget(std::unique_ptr<TDataCursor> cursor, const TTableRef &ref,
+                             const std::string &correlation)
+    : FCursor(std::move(cursor)),
+      FTableName(ref.TableName),
+      FCorrelation(correlation.empty() ? ref.TableName : correlation) {
+  FRecord = FCursor->NewRecordBuffer();
+}
+
 TChangeTarget::~TChangeTarget() {
   try {
-    if (FCursor->IsOpen()) FCursor->CloseCursor();
+    if (FCursor && FCursor->IsOpen()) FCursor->CloseCursor();
   } catch (...) {
     // The statement's own failure (if any) is the one reported.
   }

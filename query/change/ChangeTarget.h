@@ -14,17 +14,19 @@
 
 namespace kura {
 
-// What the statement does with the target's cursor: UPDATE and DELETE walk its records in
-// natural order; INSERT only appends, and a cursor that never moves needs no natural order
-// (whose set of live records costs a pass over the whole table at every open).
-enum class TTargetAccess { Scan, AppendOnly };
-
 class TChangeTarget : public TColumnResolver, public TEvalContext {
  public:
-  // Opens the table for writing (exclusively when asked).
+  // Opens the table for writing (exclusively when asked). UPDATE and DELETE go to chosen records
+  // one by one (by the primary key where the table has one) and INSERT only appends: the cursor
+  // is not opened in natural order, whose set of live records costs a pass over the whole
+  // table at every open (a table without a primary key has no other order).
   TChangeTarget(TDataDirectory *directory, const TTableRef &ref, const std::string &correlation,
-                bool exclusive = false, TTargetAccess access = TTargetAccess::Scan);
+                bool exclusive = false);
+  // Takes over a cursor already open on the table (a cursor kept from an earlier statement).
+  TChangeTarget(std::unique_ptr<TDataCursor> cursor, const TTableRef &ref, const std::string &correlation);
   ~TChangeTarget() override;
+  // Gives the open cursor away (to be kept for a later statement); the target is done then.
+  std::unique_ptr<TDataCursor> ReleaseCursor() { return std::move(FCursor); }
 
   TDataCursor &Cursor() { return *FCursor; }
   std::vector<uint8_t> &Record() { return FRecord; }

@@ -8,7 +8,10 @@
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
 #include "query/change/JoinedSources.h"
+#include "engine/util/Bytes.h"
+#include "query/filter/CandidateRecords.h"
 #include "query/select/SelectQuery.h"
+#include "query/select/SelectWhereFilter.h"
 
 namespace kura {
 
@@ -67,12 +70,86 @@ void DropUnposted(TDataCursor &cursor, std::vector<uint8_t> &record) {
   }
 }
 
+// The AND-ed parts of a condition.
+void Conjuncts(const TExpToken *node, std::vector<const TExpToken *> &out) {
+  if (!node) return;
+  if (node->Kind == TExpNodeKind::Binary && node->Code == TExpCode::And && node->Left && node->Right) {
+    Conjuncts(node->Left, out);
+    Conjuncts(node->Right, out);
+    return;
+  }
+  out.push_back(node);
+}
+
+// The records UPDATE or DELETE visits, in slot order (the order a walk of the table meets
+// them). Where indexes answer parts of WHERE only their records are read; the rest of WHERE
+// is tested on each (without further sources: those are searched when the record is visited).
+// Every record is read again and WHERE tested again when it is visited, so the set only has
+// to hold every record that may qualify.
+std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuery &query, TEvaluator &evaluator,
+                                          bool joined) {
+  TDataCursor &cursor = target.Cursor();
+  std::vector<uint32_t> found;
+  // One read lock for the whole gathering: the indexes and records read belong together.
+  cursor.ReadLockTable();
+  try {
+    std::vector<const TExpToken *> conjuncts;
+    Conjuncts(query.Where.get(), conjuncts);
+    const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, cursor.Table()->DataFile().SlotCount()));
+    TCandidateRecords candidates = TCandidateRecords::AllSlots(slots);
+    if (!conjuncts.empty()) IndexedCandidates(cursor, &target, conjuncts, candidates);
+    std::vector<uint8_t> &record = target.Record();
+    const bool test = !joined && query.Where;
+    // A walk over many slots reads them block by block.
+    const int readAhead = candidates.IsAll() || candidates.Count() > 64 ? 0 : 1;
+    candidates.ForEach([&](uint32_t n) {
+      if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data(), readAhead)) return true;
+      if (!test || evaluator.Condition(*query.Where)) found.push_back(n);
+      return true;
+    });
+  } catch (...) {
+    cursor.ReadUnlockTable();
+    throw;
+  }
+  cursor.ReadUnlockTable();
+  return found;
+}
+
+// Puts the cursor on the record in slot n and reads it into `record`; false when the slot holds
+// no live record any more.
+bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
+  if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data())) return false;
+  std::vector<uint8_t> bookmark;
+  if (cursor.InNaturalOrder()) {
+    bookmark.assign(4, 0);
+    PutI32(bookmark.data(), static_cast<int32_t>(n));
+  } else {
+    // The primary key is unique: its key leads to the record itself.
+    bookmark = cursor.KeysOf(cursor.IndexNo()).BuildKey(record.data(), cursor.StoredRecordSize());
+  }
+  cursor.SetToBookmark(bookmark);
+  if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) {
+    // A key that reads as an empty bookmark (every key field NULL): found by walking.
+    cursor.SetToBegin();
+    while (cursor.GetNextRecord(record.data()) == 0)
+      if (cursor.CurrentRecordNumber() == static_cast<int32_t>(n)) break;
+    if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) return false;
+  }
+  // The record as the cursor has just read it.
+  const std::vector<uint8_t> &current = cursor.CurrentRecord();
+  std::copy(current.begin(), current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), record.size())),
+            record.begin());
+  return true;
+}
+
 }  // namespace
 
 int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
   if (query.InsertSelect) return ExecuteInsertSelect(query);
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
+  std::unique_ptr<TDataCursor> kept = TakeTargetCursor(directory, query.Target);
+  TChangeTarget target = kept ? TChangeTarget(std::move(kept), query.Target, query.TargetCorrelation)
+                              : TChangeTarget(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
   if (fields.size() != query.UpdateValues.size())
     RaiseSqlError("The number of values must match the number of table columns");
@@ -87,13 +164,14 @@ int64_t TChangeExecutor::ExecuteInsert(TDataQuery &query) {
     DropUnposted(cursor, target.Record());
     throw;
   }
+  KeepTargetCursor(directory, query.Target, target.ReleaseCursor());
   return 1;
 }
 
 int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query) {
   const std::string &selectText = query.InsertSelect->SourceText;
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation, false, TTargetAccess::AppendOnly);
+  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
   const std::vector<int> fields = TargetFields(target, query);
   // The rows are produced whole before the first is inserted, so that a SELECT reading the
   // target table does not see the rows being added.
@@ -140,7 +218,9 @@ int64_t TChangeExecutor::ExecuteInsertSelect(TDataQuery &query) {
 int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query) {
   const bool isUpdate = query.Kind == TStatementKind::Update;
   TDataDirectory *directory = DirectoryOf(query.Target);
-  TChangeTarget target(directory, query.Target, query.TargetCorrelation);
+  std::unique_ptr<TDataCursor> kept = TakeTargetCursor(directory, query.Target);
+  TChangeTarget target = kept ? TChangeTarget(std::move(kept), query.Target, query.TargetCorrelation)
+                              : TChangeTarget(directory, query.Target, query.TargetCorrelation);
   TSubSelectValues subSelects(FSession, FDatabaseName, statement);
   target.SetSubSelects(&subSelects);
   std::vector<int> fields;
@@ -167,8 +247,11 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
   try {
     TEvaluator evaluator(&target, cursor.LanguageId(), cursor.SortId());
     std::vector<uint8_t> &record = target.Record();
-    cursor.SetToBegin();
-    while (cursor.GetNextRecord(record.data()) == 0) {
+    // Every record the statement may change is known before the first change, so a change
+    // (of an indexed key too) never brings a record into the walk twice or moves one out of it.
+    const std::vector<uint32_t> candidates = StatementCandidates(target, query, evaluator, joined != nullptr);
+    for (uint32_t n : candidates) {
+      if (!GoToRecord(cursor, n, record)) continue;
       if (joined) {
         if (!joined->FindMatch(query.Where.get())) continue;
       } else if (query.Where && !evaluator.Condition(*query.Where)) {
@@ -194,6 +277,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     if (ownTransaction && directory->InTransaction()) directory->RollbackTransaction();
     throw;
   }
+  KeepTargetCursor(directory, query.Target, target.ReleaseCursor());
   return rows;
 }
 

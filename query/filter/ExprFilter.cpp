@@ -210,6 +210,15 @@ bool TExprFilter::Check(TDataCursor &cursor, const TExpToken &node, const uint8_
 bool TExprFilter::Accepts(TDataCursor &cursor, const uint8_t *record) { return Check(cursor, *FTree, record); }
 
 bool TExprFilter::BuildRecordSet(TDataCursor &cursor, const TRecordsBitmap &candidates, TRecordsBitmap &result) {
+  TCandidateRecords matched;
+  if (!MatchingRecords(cursor, TCandidateRecords::FromBitmap(candidates), matched)) return false;
+  result = matched.ToBitmap();
+  result.Resize(candidates.Capacity());
+  return true;
+}
+
+bool TExprFilter::MatchingRecords(TDataCursor &cursor, const TCandidateRecords &candidates,
+                                  TCandidateRecords &result) {
   // Indexes may have been added or deleted since the levels were given.
   if (FOptions.UseIndexes) {
     FInfo.clear();
@@ -220,17 +229,21 @@ bool TExprFilter::BuildRecordSet(TDataCursor &cursor, const TRecordsBitmap &cand
   return true;
 }
 
-void TExprFilter::EvaluateEach(TDataCursor &cursor, const TExpToken &node, const TRecordsBitmap &candidates,
-                               TRecordsBitmap &result) {
-  result = TRecordsBitmap(candidates.Capacity());
+void TExprFilter::EvaluateEach(TDataCursor &cursor, const TExpToken &node, const TCandidateRecords &candidates,
+                               TCandidateRecords &result) {
+  std::vector<uint32_t> accepted;
   std::vector<uint8_t> buffer(cursor.RecordBufferSize());
-  for (uint32_t n = candidates.NextMember(1); n != 0; n = candidates.NextMember(n + 1))
+  // Slot order: the data file's read-ahead pays when many candidates are read.
+  candidates.ForEach([&](uint32_t n) {
     if (cursor.ReadRecordInto(static_cast<int32_t>(n), buffer.data(), 0) && Check(cursor, node, buffer.data()))
-      result.Set(n);
+      accepted.push_back(n);
+    return true;
+  });
+  result = TCandidateRecords::Of(std::move(accepted));
 }
 
-void TExprFilter::Evaluate(TDataCursor &cursor, const TExpToken &node, const TRecordsBitmap &candidates,
-                           TRecordsBitmap &result) {
+void TExprFilter::Evaluate(TDataCursor &cursor, const TExpToken &node, const TCandidateRecords &candidates,
+                           TCandidateRecords &result) {
   const auto it = FInfo.find(&node);
   const TNodeInfo info = it == FInfo.end() ? TNodeInfo{} : it->second;
   if (info.Level == TOptLevel::None) {
@@ -244,13 +257,13 @@ void TExprFilter::Evaluate(TDataCursor &cursor, const TExpToken &node, const TRe
   if (node.Kind == TExpNodeKind::Binary && node.Code == TExpCode::And) {
     // Full: both sets intersected; partial: the answerable (left) operand's set, and the other
     // operand only over that set.
-    TRecordsBitmap left;
+    TCandidateRecords left;
     Evaluate(cursor, *node.Left, candidates, left);
     Evaluate(cursor, *node.Right, left, result);
     return;
   }
   if (node.Kind == TExpNodeKind::Binary && node.Code == TExpCode::Or) {
-    TRecordsBitmap right;
+    TCandidateRecords right;
     Evaluate(cursor, *node.Left, candidates, result);
     Evaluate(cursor, *node.Right, candidates, right);
     result.UnionWith(right);

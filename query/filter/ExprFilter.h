@@ -11,6 +11,7 @@
 #include "engine/cursor/CursorFilter.h"
 #include "engine/cursor/DataCursor.h"
 #include "query/expr/ExpToken.h"
+#include "query/filter/CandidateRecords.h"
 
 namespace kura {
 
@@ -31,6 +32,10 @@ class TExprFilter : public TCursorFilter {
 
   bool Accepts(TDataCursor &cursor, const uint8_t *record) override;
   bool BuildRecordSet(TDataCursor &cursor, const TRecordsBitmap &candidates, TRecordsBitmap &result) override;
+  // The members of `candidates` the tree accepts, from the index ranges of its answerable parts
+  // (the unanswerable operand of a partly answered AND is tested on the records the other
+  // operand let through); false when no index answers the tree.
+  bool MatchingRecords(TDataCursor &cursor, const TCandidateRecords &candidates, TCandidateRecords &result);
 
   const TExpToken &Tree() const { return *FTree; }
   TOptLevel Level(const TExpToken &node) const;
@@ -45,10 +50,10 @@ class TExprFilter : public TCursorFilter {
     int IndexNo = -1;  // the index serving a full comparison
   };
   TOptLevel Assign(TDataCursor &cursor, TExpToken &node);
-  void Evaluate(TDataCursor &cursor, const TExpToken &node, const TRecordsBitmap &candidates,
-                TRecordsBitmap &result);
-  void EvaluateEach(TDataCursor &cursor, const TExpToken &node, const TRecordsBitmap &candidates,
-                    TRecordsBitmap &result);
+  void Evaluate(TDataCursor &cursor, const TExpToken &node, const TCandidateRecords &candidates,
+                TCandidateRecords &result);
+  void EvaluateEach(TDataCursor &cursor, const TExpToken &node, const TCandidateRecords &candidates,
+                    TCandidateRecords &result);
   int AnyServingIndex(const TExpToken &node) const;
   bool Check(TDataCursor &cursor, const TExpToken &node, const uint8_t *record);
 

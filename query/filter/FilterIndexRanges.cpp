@@ -169,7 +169,58 @@ class TRangeFinder {
     // A descending index reverses every comparison; a descending field on its own reverses
     // its own order.
     FDescending = FKeys.Descending || kf.Descending;
-    // The NULL keys lie together at one end.
+  }
+
+  int64_t Count() const { return FCount; }
+  TOrdinals Nulls() {
+    FindNulls();
+    return FNulls;
+  }
+  TOrdinals NonNull() {
+    FindNulls();
+    return FNonNull;
+  }
+
+  TOrdinals Equal(const TExpValue &v) {
+    if (v.Null) return Nulls();
+    std::vector<uint8_t> key = KeyOf(&v);
+    return {FirstAtOrAfter(key, FLength), LastAtOrBefore(key, FLength)};
+  }
+  // Keys with value above (or at, when inclusive) v, NULLs excluded.
+  TOrdinals Above(const TExpValue &v, bool inclusive) {
+    std::vector<uint8_t> key = KeyOf(&v);
+    TOrdinals r;
+    if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    else r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
+    return Intersect(r, NonNull());
+  }
+  TOrdinals Below(const TExpValue &v, bool inclusive) {
+    std::vector<uint8_t> key = KeyOf(&v);
+    TOrdinals r;
+    if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
+    else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    // A NULL string compares as the empty string, below every text: < and <= accept it.
+    return FField.Type == EngineFieldType::String ? r : Intersect(r, NonNull());
+  }
+
+  void Collect(TOrdinals range, std::vector<uint32_t> &out) {
+    if (range.Empty()) return;
+    out.reserve(out.size() + static_cast<size_t>(range.Last - range.First + 1));
+    TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
+    uint32_t recNo = 0;
+    while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
+      FTree.ReadEntry(pos, nullptr, &recNo);
+      out.push_back(recNo);
+      if (!FTree.Next(pos)) break;
+    }
+  }
+
+ private:
+  // The NULL keys lie together at one end; found when first asked for (an equality with a
+  // value needs neither end).
+  void FindNulls() {
+    if (FNullsKnown) return;
+    FNullsKnown = true;
     if (FField.IsAutoInc()) {
       FNulls = {1, 0};
     } else {
@@ -181,45 +232,6 @@ class TRangeFinder {
     else FNonNull = {1, FNulls.First - 1};
   }
 
-  int64_t Count() const { return FCount; }
-  TOrdinals Nulls() const { return FNulls; }
-  TOrdinals NonNull() const { return FNonNull; }
-
-  TOrdinals Equal(const TExpValue &v) {
-    if (v.Null) return FNulls;
-    std::vector<uint8_t> key = KeyOf(&v);
-    return {FirstAtOrAfter(key, FLength), LastAtOrBefore(key, FLength)};
-  }
-  // Keys with value above (or at, when inclusive) v, NULLs excluded.
-  TOrdinals Above(const TExpValue &v, bool inclusive) {
-    std::vector<uint8_t> key = KeyOf(&v);
-    TOrdinals r;
-    if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
-    else r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
-    return Intersect(r, FNonNull);
-  }
-  TOrdinals Below(const TExpValue &v, bool inclusive) {
-    std::vector<uint8_t> key = KeyOf(&v);
-    TOrdinals r;
-    if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
-    else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
-    // A NULL string compares as the empty string, below every text: < and <= accept it.
-    return FField.Type == EngineFieldType::String ? r : Intersect(r, FNonNull);
-  }
-
-  void Collect(TOrdinals range, TRecordsBitmap &out) {
-    if (range.Empty()) return;
-    TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
-    uint32_t recNo = 0;
-    while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
-      FTree.ReadEntry(pos, nullptr, &recNo);
-      out.Resize(recNo + 1);
-      out.Set(recNo);
-      if (!FTree.Next(pos)) break;
-    }
-  }
-
- private:
   std::vector<uint8_t> KeyOf(const TExpValue *v) {
     std::vector<uint8_t> record = FCursor.NewRecordBuffer();
     if (FField.IsAutoInc()) {
@@ -248,6 +260,7 @@ class TRangeFinder {
   int64_t FCount = 0;
   int FLength = 0;
   bool FDescending = false;
+  bool FNullsKnown = false;
   TOrdinals FNulls, FNonNull;
 };
 
@@ -315,13 +328,15 @@ int64_t IndexMatchCount(TDataCursor &cursor, int indexNo, const TExpToken &node)
   return IsComplementCode(node.Code) ? finder.Count() - n : n;
 }
 
-void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TRecordsBitmap &universe,
-                   TRecordsBitmap &result) {
+void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TCandidateRecords &universe,
+                   TCandidateRecords &result) {
   const TExpToken *operand = ColumnOperand(node);
   if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
   TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? PrefixBytes(node) : 0);
-  TRecordsBitmap positive(universe.Capacity());
-  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, positive);
+  std::vector<uint32_t> members;
+  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, members);
+  // Only the keys in range are read: a key lookup costs the tree's depth, not the table's size.
+  TCandidateRecords positive = TCandidateRecords::Of(std::move(members));
   if (IsComplementCode(node.Code)) {
     positive.ComplementWithin(universe);
     result = std::move(positive);

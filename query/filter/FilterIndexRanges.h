@@ -5,6 +5,7 @@
 
 #include "engine/cursor/DataCursor.h"
 #include "query/expr/ExpToken.h"
+#include "query/filter/CandidateRecords.h"
 
 namespace kura {
 
@@ -18,7 +19,7 @@ int64_t IndexMatchCount(TDataCursor &cursor, int indexNo, const TExpToken &node)
 
 // Members of `universe` the comparison accepts, by walking the index range (ranges of <>,
 // NOT BETWEEN and NOT IN are complements within the universe, NULL fields included).
-void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TRecordsBitmap &universe,
-                   TRecordsBitmap &result);
+void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, const TCandidateRecords &universe,
+                   TCandidateRecords &result);
 
 }  // namespace kura

@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "engine/cursor/DataCursor.h"
+#include "engine/data/FieldTypes.h"
+#include "engine/index/IndexFile.h"
+#include "query/filter/CandidateRecords.h"
+#include "query/filter/FilterIndexRanges.h"
 #include "query/select/SelectWhereFilter.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/sort/SortRecords.h"
@@ -33,7 +38,203 @@ void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
   for (const TExpToken *a : n->Args) CollectRows(a, out);
 }
 
+bool HasSubSelect(const TExpToken *n) {
+  if (!n) return false;
+  if (n->Kind == TExpNodeKind::SubSelect || n->SubQuery) return true;
+  if (HasSubSelect(n->Left) || HasSubSelect(n->Right)) return true;
+  for (const TExpToken *a : n->Args)
+    if (HasSubSelect(a)) return true;
+  return false;
+}
+
+// Whether a condition reads no source but `row` (and no sub-select, whose rows are not seen).
+bool OnlyReads(const TExpToken *condition, const TRowSource *row) {
+  if (HasSubSelect(condition)) return false;
+  std::vector<const TRowSource *> rows;
+  CollectRows(condition, rows);
+  return rows.empty() || (rows.size() == 1 && rows[0] == row);
+}
+
+bool IsIntegerValued(const TExpToken &n) { return IsIntegerType(n.DataType); }
+
+// Inner levels hold the images of their qualifying records up to this size in all.
+constexpr size_t kInnerImageBytes = size_t{64} << 20;
+
 }  // namespace
+
+// The records of one source that its index-answered conditions leave.
+struct TSelectExecution::TSourceRows {
+  const TSelectSource *Source = nullptr;
+  bool Filtered = false;  // false: every slot
+  TCandidateRecords Records;
+};
+
+// An inner level of a join. With an equality between an integer column of the level and a
+// value of the earlier levels (the probe), each row of those meets only the records holding its
+// value: found through an index on the column while few rows have asked, otherwise from the
+// level's qualifying records read once (those passing the conditions on its source alone, in
+// slot order, the order a walk of the level meets them) and grouped by value. Without a probe
+// the records read once are walked for every row of the earlier levels.
+struct TSelectExecution::TInnerRows {
+  const TExpToken *Probe = nullptr;   // the earlier levels' side of the equality
+  const TExpToken *Column = nullptr;  // the level's side
+  // Index probing: a cursor on the level's table, the index and an equality to ask it.
+  std::unique_ptr<TDataCursor> Cursor;
+  int IndexNo = -1;
+  TExpToken KeyColumn, KeyValue, KeyEquality;
+  int64_t Probes = 0;
+  int64_t ProbeLimit = 0;  // index probes before reading the level once pays more
+  // Read once.
+  bool Read = false;
+  std::vector<uint32_t> Records;
+  std::vector<uint8_t> Images;  // ImageSize bytes per record; empty when too large to hold
+  size_t ImageSize = 0;
+  std::unordered_map<int64_t, std::vector<uint32_t>> Buckets;  // value -> positions in Records
+  std::vector<uint32_t> NullBucket;                             // NULL equals NULL in Kura SQL
+};
+
+TSelectExecution::~TSelectExecution() = default;
+
+TSelectExecution::TSourceRows &TSelectExecution::SourceRows(TSelectSource &source,
+                                                            const std::vector<const TExpToken *> &conditions) {
+  for (auto &rows : FSourceRows)
+    if (rows->Source == &source) return *rows;
+  auto rows = std::make_unique<TSourceRows>();
+  rows->Source = &source;
+  rows->Filtered = FilteredRecords(source, conditions, rows->Records);
+  FSourceRows.push_back(std::move(rows));
+  return *FSourceRows.back();
+}
+
+namespace {
+
+// Whether an integer fits the integer column type (an index key holds nothing else).
+bool FitsColumn(TDataType type, int64_t v) {
+  switch (type) {
+    case TDataType::SmallInt: return v >= -32767 && v <= 32767;
+    case TDataType::Word: return v >= 0 && v <= 65535;
+    case TDataType::Integer: return v >= -2147483647 && v <= 2147483647;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
+  if (FInnerRows.size() < FPlan.Levels.size()) FInnerRows.resize(FPlan.Levels.size());
+  if (FInnerRows[index]) return *FInnerRows[index];
+  auto inner = std::make_unique<TInnerRows>();
+  TJoinLevel &level = FPlan.Levels[index];
+  TSelectSource &source = *level.Source;
+  for (const TExpToken *c : level.Conditions) {
+    if (!c || (c->Kind != TExpNodeKind::Binary && c->Kind != TExpNodeKind::Compare) || c->Code != TExpCode::Equal ||
+        !c->Left || !c->Right)
+      continue;
+    for (int side = 0; side < 2 && !inner->Probe; ++side) {
+      const TExpToken *mine = side == 0 ? c->Left : c->Right;
+      const TExpToken *other = side == 0 ? c->Right : c->Left;
+      if (mine->Kind != TExpNodeKind::Column || mine->IsAllColumns || mine->Source != &source.Row) continue;
+      if (!IsIntegerValued(*mine) || !IsIntegerValued(*other) || HasSubSelect(other)) continue;
+      std::vector<const TRowSource *> rows;
+      CollectRows(other, rows);
+      bool earlier = true;
+      for (const TRowSource *row : rows) {
+        bool found = false;
+        for (size_t j = 0; j < index; ++j) found = found || &FPlan.Levels[j].Source->Row == row;
+        earlier = earlier && found;
+      }
+      if (!earlier) continue;
+      inner->Probe = other;
+      inner->Column = mine;
+    }
+    if (inner->Probe) break;
+  }
+  // A cursor on a table without a primary key opens in natural order, whose set of live
+  // records costs the pass over the table that probing would save.
+  TIndexFile *indexFile = TableIndexFile(*source.Table);
+  const bool keyed = indexFile && !indexFile->Header().NoPrimaryKey && indexFile->Header().IndexInUse(kPrimaryIndex);
+  if (inner->Probe && keyed) {
+    // An index whose first field is the column answers "column = value" in a descent.
+    inner->KeyColumn.Kind = TExpNodeKind::Column;
+    inner->KeyColumn.DataType = inner->Column->DataType;
+    inner->KeyColumn.FieldNo = inner->Column->FieldNo;
+    inner->KeyValue.Kind = TExpNodeKind::Constant;
+    inner->KeyValue.DataType = inner->Column->DataType;
+    inner->KeyEquality.Kind = TExpNodeKind::Binary;
+    inner->KeyEquality.Code = TExpCode::Equal;
+    inner->KeyEquality.DataType = TDataType::Boolean;
+    inner->KeyEquality.Left = &inner->KeyColumn;
+    inner->KeyEquality.Right = &inner->KeyValue;
+    auto cursor = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
+    TCursorOptions options;
+    options.InMemory = source.Directory->IsMemory();
+    options.NaturalOrder = false;
+    options.ReadOnly = source.Table->ReadOnly();
+    cursor->SetOptions(options);
+    cursor->OpenCursor();
+    if (cursor->FieldCount() == source.Table->DataFile().FieldCount() && cursor->HasPrimaryKey()) {
+      inner->IndexNo = ServingIndex(*cursor, inner->KeyEquality);
+      // A probe costs a few descents; reading the level once costs a pass over it.
+      inner->ProbeLimit = std::max<int64_t>(16, source.Table->DataFile().SlotCount() / 64);
+    }
+    if (inner->IndexNo >= 0) inner->Cursor = std::move(cursor);
+    else cursor->CloseCursor();
+  }
+  FInnerRows[index] = std::move(inner);
+  return *FInnerRows[index];
+}
+
+void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
+  inner.Read = true;
+  if (inner.Cursor) {
+    inner.Cursor->CloseCursor();
+    inner.Cursor.reset();
+  }
+  TJoinLevel &level = FPlan.Levels[index];
+  TSelectSource &source = *level.Source;
+  TDataFile &file = source.Table->DataFile();
+  std::vector<const TExpToken *> own;
+  for (const TExpToken *c : level.Conditions)
+    if (OnlyReads(c, &source.Row)) own.push_back(c);
+  TSourceRows &candidates = SourceRows(source, level.Conditions);
+  const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+  inner.ImageSize = file.RecordSize();
+  bool holdImages = true;
+  auto take = [&](uint32_t n) {
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    if (!record) return true;
+    const bool live = LiveSlot(record);
+    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    if (!live) return true;
+    source.Row.Record = source.Image.data();
+    source.Row.NullRow = false;
+    for (const TExpToken *c : own)
+      if (!FEvaluator.Condition(*c)) return true;
+    inner.Records.push_back(n);
+    if (holdImages && (inner.Images.size() + inner.ImageSize > kInnerImageBytes ||
+                       source.Image.size() != inner.ImageSize)) {
+      holdImages = false;
+      inner.Images.clear();
+      inner.Images.shrink_to_fit();
+    }
+    if (holdImages) inner.Images.insert(inner.Images.end(), source.Image.begin(), source.Image.end());
+    // The value the probe looks for.
+    if (inner.Column) {
+      TExpValue value;
+      FEvaluator.Eval(*inner.Column, value);
+      const uint32_t position = static_cast<uint32_t>(inner.Records.size() - 1);
+      if (value.Null) inner.NullBucket.push_back(position);
+      else inner.Buckets[value.Int].push_back(position);
+    }
+    return true;
+  };
+  if (candidates.Filtered) {
+    candidates.Records.ForEach([&](uint32_t n) { return n > slots || take(n); });
+  } else {
+    for (uint32_t n = 1; n <= slots; ++n) take(n);
+  }
+}
 
 void TSelectExecution::OrderJoin() {
   if (FPlan.Levels.size() < 2 || FPlan.Query->NoJoinOptimize) return;
@@ -54,24 +255,27 @@ void TSelectExecution::OrderJoin() {
       if (rows.size() == 1 && rows[0] == &source.Row) own.push_back(c);
     }
     TDataFile &file = source.Table->DataFile();
+    const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+    // Where indexes answer its conditions, only their records are read.
+    TSourceRows &candidates = SourceRows(source, own);
     int64_t count = 0;
-    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
-      TRecord *record = file.GetRecord(n);
-      if (!record) continue;
+    auto countRecord = [&](uint32_t n) {
+      if (n > slots) return false;
+      TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+      if (!record) return true;
       const bool live = LiveSlot(record);
       if (live) source.Image.assign(record->Image.begin(), record->Image.end());
       file.ReleaseRecord(record);
-      if (!live) continue;
+      if (!live) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
-      bool passes = true;
       for (const TExpToken *c : own)
-        if (!FEvaluator.Condition(*c)) {
-          passes = false;
-          break;
-        }
-      if (passes) ++count;
-    }
+        if (!FEvaluator.Condition(*c)) return true;
+      ++count;
+      return true;
+    };
+    if (candidates.Filtered) candidates.Records.ForEach(countRecord);
+    else for (uint32_t n = 1; n <= slots; ++n) countRecord(n);
     counts.push_back(count);
   }
   size_t smallest = 0;
@@ -120,6 +324,18 @@ bool TSelectExecution::LevelQualifies(const TJoinLevel &level) {
   return true;
 }
 
+bool TSelectExecution::VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row,
+                                   bool &stop) {
+  TJoinLevel &level = FPlan.Levels[index];
+  TSelectSource &source = *level.Source;
+  if (image != source.Image.data()) source.Image.assign(image, image + source.Table->DataFile().RecordSize());
+  source.Row.Record = source.Image.data();
+  source.Row.NullRow = false;
+  if (!LevelQualifies(level)) return false;
+  ProduceLevel(index + 1, row, stop);
+  return true;
+}
+
 bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &row, bool &stop) {
   if (index == FPlan.Levels.size()) {
     for (const TExpToken *c : FPlan.Residual)
@@ -130,24 +346,65 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TJoinLevel &level = FPlan.Levels[index];
   TSelectSource &source = *level.Source;
   TDataFile &file = source.Table->DataFile();
-  const int32_t slots = file.SlotCount();
   bool matched = false;
-  for (int32_t n = 1; n <= slots && !stop && !FAborted; ++n) {
-    if (index == 0 && slots > 0) Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
-    if (FAborted) break;
-    const std::vector<bool> &passing = FLevelRecords[index];
-    if (!passing.empty() && (static_cast<size_t>(n) >= passing.size() || !passing[static_cast<size_t>(n)])) continue;
-    TRecord *record = file.GetRecord(n);
-    if (!record) continue;
+  // Reads the record in slot n and goes on with it when it is live.
+  auto visitSlot = [&](uint32_t n) {
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    if (!record) return;
     const bool live = LiveSlot(record);
     if (live) source.Image.assign(record->Image.begin(), record->Image.end());
     file.ReleaseRecord(record);
-    if (!live) continue;
-    source.Row.Record = source.Image.data();
-    source.Row.NullRow = false;
-    if (!LevelQualifies(level)) continue;
-    matched = true;
-    ProduceLevel(index + 1, row, stop);
+    if (live && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+  };
+  if (index == 0) {
+    // The driving level walks the records its index-answered conditions leave, or every slot.
+    const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+    TSourceRows &candidates = SourceRows(source, level.Conditions);
+    auto visit = [&](uint32_t n) {
+      if (n > slots || stop || FAborted) return false;
+      Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
+      if (FAborted) return false;
+      visitSlot(n);
+      return !stop && !FAborted;
+    };
+    if (candidates.Filtered) candidates.Records.ForEach(visit);
+    else for (uint32_t n = 1; n <= slots && visit(n);) ++n;
+  } else {
+    // Inner levels: an equality with the earlier levels picks the records of the value at hand.
+    TInnerRows &inner = InnerRows(index);
+    auto visitAt = [&](uint32_t p) {
+      if (inner.Images.empty()) visitSlot(inner.Records[p]);
+      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, row, stop)) matched = true;
+    };
+    if (inner.Probe) {
+      TExpValue value;
+      FEvaluator.Eval(*inner.Probe, value);
+      if (!inner.Read && inner.Cursor && ++inner.Probes <= inner.ProbeLimit) {
+        // NULL finds the NULL keys (NULL equals NULL); a value beyond the column's type none.
+        if (value.Null || FitsColumn(inner.KeyColumn.DataType, value.Int)) {
+          inner.KeyValue.Value = value;
+          TCandidateRecords found;
+          const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
+          IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
+          found.ForEach([&](uint32_t n) {
+            visitSlot(n);
+            return !stop && !FAborted;
+          });
+        }
+      } else {
+        if (!inner.Read) ReadInnerOnce(index, inner);
+        const std::vector<uint32_t> *positions = &inner.NullBucket;
+        if (!value.Null) {
+          const auto it = inner.Buckets.find(value.Int);
+          positions = it == inner.Buckets.end() ? nullptr : &it->second;
+        }
+        if (positions)
+          for (size_t i = 0; i < positions->size() && !stop && !FAborted; ++i) visitAt((*positions)[i]);
+      }
+    } else {
+      if (!inner.Read) ReadInnerOnce(index, inner);
+      for (uint32_t p = 0; p < inner.Records.size() && !stop && !FAborted; ++p) visitAt(p);
+    }
   }
   if (!matched && level.LeftOuter && !stop && !FAborted) {
     source.Row.NullRow = true;
@@ -163,12 +420,7 @@ bool TSelectExecution::Produce(const std::function<bool()> &row) {
   if (FPlan.Levels.empty()) return true;
   // Conditions on a level's source alone are answered by a filter on that source (from its
   // indexes where they serve); the record-by-record test still follows.
-  FLevelRecords.assign(FPlan.Levels.size(), {});
-  for (size_t i = 0; i < FPlan.Levels.size(); ++i) {
-    std::vector<bool> passing;
-    if (FilteredRecords(*FPlan.Levels[i].Source, FPlan.Levels[i].Conditions, passing))
-      FLevelRecords[i] = std::move(passing);
-  }
+  FInnerRows.clear();
   ProduceLevel(0, row, stop);
   if (!FAborted) Report(100);
   return !FAborted;

@@ -5,6 +5,8 @@
 // the record sort of the result table.
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "query/expr/Evaluator.h"
 #include "query/select/SelectPlan.h"
@@ -17,6 +19,7 @@ class TSelectQuery;
 class TSelectExecution {
  public:
   TSelectExecution(TSelectQuery &owner, TSelectPlan &plan);
+  ~TSelectExecution();
 
   // Rows of the plan appended to `table` (whose fields are the plan's result fields), then
   // grouped or de-duplicated; sorted too when `sort` is set. Returns whether the progress
@@ -39,6 +42,15 @@ class TSelectExecution {
   bool Produce(const std::function<bool()> &row);
   bool ProduceLevel(size_t level, const std::function<bool()> &row, bool &stop);
   bool LevelQualifies(const TJoinLevel &level);
+  struct TSourceRows;
+  struct TInnerRows;
+  // The records of a source its index-answered conditions leave (found once per execution).
+  TSourceRows &SourceRows(TSelectSource &source, const std::vector<const TExpToken *> &conditions);
+  // An inner level's plan, made when the level is first reached.
+  TInnerRows &InnerRows(size_t index);
+  // Reads the inner level's qualifying records once.
+  void ReadInnerOnce(size_t index, TInnerRows &inner);
+  bool VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row, bool &stop);
   void BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals);
   void ColumnValue(const TSelectColumn &column, TExpValue &value);
   void Report(int percent);
@@ -53,8 +65,8 @@ class TSelectExecution {
   std::vector<TExpValue> FRunningTotals;
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
   TDataTable *FTarget = nullptr;  // the result table being filled
-  // Per level: the records passing the level's own filterable conditions (empty: all).
-  std::vector<std::vector<bool>> FLevelRecords;
+  std::vector<std::unique_ptr<TSourceRows>> FSourceRows;
+  std::vector<std::unique_ptr<TInnerRows>> FInnerRows;  // per level; null until reached
 };
 
 }  // namespace kura

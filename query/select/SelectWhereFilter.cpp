@@ -54,7 +54,7 @@ bool ConstantsConvertExactly(const TExpToken &n) {
 
 }  // namespace
 
-bool FilterCanTake(const TExpToken &condition, const TRowSource *row, const TCursorFieldMap &map) {
+bool FilterCanTake(const TExpToken &condition, const void *owner, const TCursorFieldMap &map) {
   const TExpToken &n = condition;
   if (n.Kind == TExpNodeKind::SubSelect || n.SubQuery || n.IsAllColumns) return false;
   if (n.Kind == TExpNodeKind::Function &&
@@ -62,32 +62,40 @@ bool FilterCanTake(const TExpToken &condition, const TRowSource *row, const TCur
     return false;
   if (!ConstantsConvertExactly(n)) return false;
   if (n.Kind == TExpNodeKind::Column) {
-    if (n.Source != row || n.FieldNo < 1 || map(n.FieldNo) < 1) return false;
+    if (n.Source != owner || n.FieldNo < 1 || map(n.FieldNo) < 1) return false;
   }
   for (const TExpToken *child : {n.Left, n.Right})
-    if (child && !FilterCanTake(*child, row, map)) return false;
+    if (child && !FilterCanTake(*child, owner, map)) return false;
   for (const TExpToken *a : n.Args)
-    if (a && !FilterCanTake(*a, row, map)) return false;
+    if (a && !FilterCanTake(*a, owner, map)) return false;
   return true;
 }
 
 namespace {
 
-// Attaches a filter for the condition without switching it on.
-TExprFilter *AddConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+TExprFilterOptions ConditionFilterOptions() {
+  TExprFilterOptions options;
+  options.CaseInsensitive = false;
+  options.PartialCompare = false;
+  return options;
+}
+
+// The condition as a filter on the cursor takes it: a copy whose columns carry the cursor's
+// field numbers, column sides to the left and constants in the column's type, as index ranges
+// need them; "=" keeps comparing whole values with case.
+TExpTreePtr ConditionFilterTree(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
   TExpTreePtr copy(CopyTree(&condition));
   PrepareCopy(copy.get(), map);
-  // Column sides to the left and constants in the column's type, as index ranges need them;
-  // "=" keeps comparing whole values with case.
   TurnConstantComparisons(copy.get());
   TFoldOptions fold;
   fold.CaseInsensitive = false;
   fold.NoPartialCompare = true;
-  TExpTreePtr tree(CopyTreeFolded(copy.get(), fold, cursor.LanguageId(), cursor.SortId()));
-  TExprFilterOptions options;
-  options.CaseInsensitive = false;
-  options.PartialCompare = false;
-  return AddExprFilter(cursor, std::move(tree), options);
+  return TExpTreePtr(CopyTreeFolded(copy.get(), fold, cursor.LanguageId(), cursor.SortId()));
+}
+
+// Attaches a filter for the condition without switching it on.
+TExprFilter *AddConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map) {
+  return AddExprFilter(cursor, ConditionFilterTree(cursor, condition, map), ConditionFilterOptions());
 }
 
 }  // namespace
@@ -98,20 +106,43 @@ TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condi
   return filter;
 }
 
+bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector<const TExpToken *> &conditions,
+                       TCandidateRecords &passing) {
+  const int fieldCount = cursor.FieldCount();
+  const TCursorFieldMap map = [fieldCount](int sourceField) {
+    return sourceField >= 1 && sourceField <= fieldCount ? sourceField : 0;
+  };
+  const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, cursor.Table()->DataFile().SlotCount()));
+  TCandidateRecords records = TCandidateRecords::AllSlots(slots);
+  bool built = false;
+  for (const TExpToken *c : conditions) {
+    if (!FilterCanTake(*c, owner, map)) continue;
+    // The filter is asked for its record set directly, not attached to the cursor: a filter in
+    // use (or natural order) would first walk every live record of the table.
+    TExpTreePtr tree = ConditionFilterTree(cursor, *c, map);
+    if (!tree || tree->DataType != TDataType::Boolean) continue;
+    TExprFilter filter(cursor, std::move(tree), ConditionFilterOptions());
+    // A condition no index serves is left to the record-by-record test.
+    TCandidateRecords passed;
+    if (filter.RootLevel() != TOptLevel::None && filter.MatchingRecords(cursor, records, passed)) {
+      records = std::move(passed);
+      built = true;
+    }
+    if (built && records.Empty()) break;
+  }
+  if (built) passing = std::move(records);
+  return built;
+}
+
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
-                     std::vector<bool> &passing) {
+                     TCandidateRecords &passing) {
   const int fieldCount = source.Table->DataFile().FieldCount();
   const TCursorFieldMap map = [fieldCount](int sourceField) {
     return sourceField >= 1 && sourceField <= fieldCount ? sourceField : 0;
   };
-  std::vector<const TExpToken *> taken;
-  for (const TExpToken *c : conditions)
-    if (FilterCanTake(*c, &source.Row, map)) taken.push_back(c);
-  if (taken.empty()) return false;
-  // The cursor never moves and its filters are never switched on: each is asked for its record
-  // set directly. Natural order, or a filter switched on, would first walk every live record
-  // of the table, which costs a point lookup as much as a full scan. The sets may hold slots
-  // of deleted records; the record-by-record test that follows skips those.
+  bool any = false;
+  for (const TExpToken *c : conditions) any = any || FilterCanTake(*c, &source.Row, map);
+  if (!any) return false;
   TDataCursor cursor(source.Directory, source.Parsed->TableName);
   TCursorOptions options;
   options.InMemory = source.Directory->IsMemory();
@@ -123,25 +154,7 @@ bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *>
   bool built = false;
   try {
     cursor.OpenCursor();
-    if (cursor.FieldCount() == fieldCount) {
-      const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, source.Table->DataFile().SlotCount()));
-      TRecordsBitmap records(slots + 1);
-      for (uint32_t n = 1; n <= slots; ++n) records.Set(n);
-      for (const TExpToken *c : taken) {
-        TExprFilter *filter = AddConditionFilter(cursor, *c, map);
-        // A condition no index serves is left to the record-by-record test.
-        if (filter->RootLevel() == TOptLevel::None) continue;
-        TRecordsBitmap passed(records.Capacity());
-        if (!filter->BuildRecordSet(cursor, records, passed)) continue;
-        records = std::move(passed);
-        built = true;
-      }
-      if (built) {
-        passing.assign(static_cast<size_t>(slots) + 1, false);
-        for (uint32_t n = records.NextMember(1); n != 0 && n <= slots; n = records.NextMember(n + 1))
-          passing[n] = true;
-      }
-    }
+    if (cursor.FieldCount() == fieldCount) built = IndexedCandidates(cursor, &source.Row, conditions, passing);
   } catch (...) {
     if (cursor.IsOpen()) cursor.CloseCursor();
     source.Table->ReadUnlock();

@@ -6,6 +6,7 @@
 
 #include "engine/cursor/DataCursor.h"
 #include "query/expr/ExpToken.h"
+#include "query/filter/CandidateRecords.h"
 #include "query/filter/ExprFilter.h"
 #include "query/select/SelectPlan.h"
 
@@ -15,17 +16,23 @@ namespace kura {
 using TCursorFieldMap = std::function<int(int sourceField)>;
 
 // Whether a filter on the cursor can evaluate the condition exactly as the record-by-record
-// test does: every column belongs to `row` and is on the cursor, and nothing needs the
-// query (sub-selects, text indexes, last AutoInc values).
-bool FilterCanTake(const TExpToken &condition, const TRowSource *row, const TCursorFieldMap &map);
+// test does: every column belongs to `owner` (the column nodes' Source: a select's row, a
+// data-changing statement's target) and is on the cursor, and nothing needs the query
+// (sub-selects, text indexes, last AutoInc values).
+bool FilterCanTake(const TExpToken &condition, const void *owner, const TCursorFieldMap &map);
 
 // Attaches and activates a filter for the condition (a copy whose columns carry the cursor's
 // field numbers; parameter markers keep the values they hold now).
 TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map);
 
-// The records of a source passing those of its conditions a filter can take, marked by record
-// number; false when none can (every record is then a candidate).
+// The records of a source passing those of its conditions an index answers (the sets may
+// hold slots of deleted records); false when no index answers any (every slot is then a
+// candidate). A condition naming a key costs a descent of the index, not a pass over the table.
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
-                     std::vector<bool> &passing);
+                     TCandidateRecords &passing);
+// The same on a cursor open on the table with the table's own fields, for conditions whose
+// columns belong to `owner`. The caller holds the table's read lock (or its transaction).
+bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector<const TExpToken *> &conditions,
+                       TCandidateRecords &passing);
 
 }  // namespace kura

@@ -132,6 +132,33 @@ TEST_F(DataChange, RowsAffectedOfScripts) {
   EXPECT_EQ(All(), (Rows{"1|one|1", "2|two|1", "3|three|30"}));
 }
 
+// INSERT, UPDATE and DELETE inside a transaction keep one cursor on their table between
+// statements; it must see what came in between, survive a refused row, and be given back at
+// the end of the transaction (CREATE INDEX needs the table alone) and outside transactions
+// (DROP TABLE needs it closed).
+TEST_F(DataChange, ChangesInATransactionShareACursorAndGiveItBack) {
+  Exec("CREATE TABLE other (ID INTEGER NOT NULL, PRIMARY KEY (ID))");
+  Exec("START TRANSACTION; INSERT INTO items VALUES (5, 'five', 50); INSERT INTO other VALUES (1); "
+       "INSERT INTO items VALUES (6, 'six', 60)");
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM items"), (Rows{"6"}));
+  EXPECT_EQ(FailureOf("INSERT INTO items VALUES (6, 'again', 1)").Code, KURA_KEYVIOL);
+  EXPECT_EQ(Exec("DELETE FROM items WHERE ID = 1; INSERT INTO items VALUES (1, 'uno', 11); "
+                 "INSERT INTO items VALUES (7, 'seven', 70); UPDATE items SET Name = 'sieben' WHERE ID = 7; "
+                 "INSERT INTO other VALUES (3); UPDATE items SET Qty = Qty + 1 WHERE ID >= 6"),
+            7);
+  EXPECT_EQ(Query("SELECT ID, Name, Qty FROM items WHERE ID IN (1, 6, 7) ORDER BY ID"),
+            (Rows{"1|uno|11", "6|six|61", "7|sieben|71"}));
+  Exec("ROLLBACK");
+  EXPECT_EQ(All(), kStart);
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM other"), (Rows{"0"}));
+  Exec("START TRANSACTION; INSERT INTO items VALUES (8, 'eight', 80); COMMIT");
+  Exec("CREATE INDEX items_qty ON items (Qty)");
+  EXPECT_EQ(Query("SELECT ID FROM items WHERE Qty = 80"), (Rows{"8"}));
+  Exec("INSERT INTO other VALUES (2)");
+  Exec("DROP TABLE other");
+  EXPECT_EQ(All().size(), 5u);
+}
+
 TEST_F(DataChange, InsertSelect) {
   Exec("CREATE TABLE copy (N AUTOINC, Name VARCHAR(10), Qty SMALLINT)");
   EXPECT_EQ(Exec("INSERT INTO copy (Name, Qty) SELECT Name, Qty FROM items WHERE ID > 2 ORDER BY ID"), 2);

@@ -68,18 +68,28 @@ size_t KeepLiveRecords(std::vector<uint8_t> &records, size_t count, size_t recor
   return live;
 }
 
-int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortRequest &request) {
+int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortRequest &request, bool cached) {
   TDataFile &file = table.DataFile();
   const size_t recordSize = file.RecordSize();
   const size_t keyLength = static_cast<size_t>(keys.FullLength());
   const int32_t slots = file.SlotCount();
 
   std::vector<uint8_t> records(static_cast<size_t>(slots) * recordSize);
-  for (int32_t n = 1; n <= slots; ++n) {
-    TRecord *record = file.GetRecord(n);
-    if (!record) table.Raise(KURA_FILECORRUPT);
-    std::memcpy(records.data() + static_cast<size_t>(n - 1) * recordSize, record->Image.data(), recordSize);
-    file.ReleaseRecord(record);
+  if (cached) {
+    for (int32_t n = 1; n <= slots; ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) table.Raise(KURA_FILECORRUPT);
+      std::memcpy(records.data() + static_cast<size_t>(n - 1) * recordSize, record->Image.data(), recordSize);
+      file.ReleaseRecord(record);
+    }
+  } else {
+    // Read in one pass past the record cache, which would only churn.
+    file.WriteDirtyRecords(true);
+    file.DropCache();
+    file.ReadAt(FirstSlotOffset(file), records.data(), static_cast<int64_t>(records.size()));
+    if (file.Encrypted())
+      for (int32_t n = 0; n < slots; ++n)
+        Scramble(records.data() + static_cast<size_t>(n) * recordSize, recordSize, kRecordKey);
   }
   const size_t live = KeepLiveRecords(records, static_cast<size_t>(slots), recordSize);
   std::vector<uint8_t> keyBuffer(live * keyLength);
@@ -185,8 +195,10 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
 
   const int32_t slots = file.SlotCount();
   int32_t count;
-  if (static_cast<int64_t>(file.CachedRecordCount()) >= slots) {
-    count = SortInMemory(table, keys, request);
+  const bool cached = static_cast<int64_t>(file.CachedRecordCount()) >= slots;
+  const size_t bytes = static_cast<size_t>(slots) * (file.RecordSize() + static_cast<size_t>(keys.FullLength()) + 4);
+  if (cached || bytes <= request.InMemoryBytes) {
+    count = SortInMemory(table, keys, request, cached);
   } else {
     outcome.External = true;
     count = SortExternally(table, keys, request, outcome);

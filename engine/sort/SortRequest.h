@@ -35,6 +35,9 @@ struct TSortRequest {
   int64_t MaxRows = -1;  // negative: no limit
   bool CaseInsensitive = false;
   bool Distinct = false;
+  // Records (with their keys) up to this many bytes are sorted in one piece in memory even when
+  // the record cache does not hold them all (0: only a table wholly in the cache is).
+  size_t InMemoryBytes = 0;
   TSortCallbacks Callbacks;  // grouping when Accumulate is set
   void *Query = nullptr;     // passed back to the callbacks
 };

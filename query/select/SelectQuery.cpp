@@ -8,6 +8,7 @@
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
 #include "query/change/StatementTableFiles.h"
+#include "query/select/ResultTableStore.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectLiveCursor.h"
@@ -121,30 +122,35 @@ void TSelectQuery::Close() {
 
 namespace {
 
-// A table without indexes for result rows; records keep insertion order.
-TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
-                              bool inMemory, bool temporary) {
-  TDataFileDefinition definition;
-  definition.Fields = plan.ResultFields;
-  for (TFieldDescriptor &f : definition.Fields) f.FieldNumber = 0;
-  definition.LanguageId = plan.LanguageId;
-  definition.SortId = plan.SortId;
-  definition.BlobBlockSize = 512;
-  if (plan.Query->Encrypted) {
-    definition.Encrypted = true;
-    definition.Password = plan.Query->Password;
-    directory.Session()->AddPassword(plan.Query->Password);
+// Closes and deletes a temporary result table by name, wherever it is now (in memory or moved
+// to files).
+void DropTemporaryTable(TDataDirectory &directory, const std::string &name) {
+  for (bool memory : {true, false}) {
+    if (TDataTable *table = directory.FindTable(name, memory)) directory.CloseTable(table);
+    if (directory.TableExists(name, memory)) directory.DeleteTable(name, memory);
   }
-  (void)temporary;  // deleted explicitly by the query when it is done with it
-  TDataTable *table = directory.CreateTable(name, definition, inMemory, false);
-  if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
-    DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-  }
-  return table;
 }
 
 }  // namespace
+
+void TSelectQuery::SetSpill(TSelectExecution &run, TDataDirectory &directory) {
+  run.MemoryLimit = FResultMemoryLimit;
+  run.OnSpill = [this, &directory](TDataTable &table) -> TDataTable * {
+    const std::string name = table.Name();
+    const bool main = FResultTable == &table;
+    try {
+      TDataTable *moved = MoveResultTableToFiles(directory, &table);
+      if (main) {
+        FResultTable = moved;
+        FResultInMemory = false;
+      }
+      return moved;
+    } catch (...) {
+      if (main) FResultTable = directory.FindTable(name, true);
+      throw;
+    }
+  };
+}
 
 const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *query) {
   auto found = FSubSelectValues.find(query);
@@ -153,12 +159,13 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
   TSelectPlan *plan = PlanOf(query);
   if (!plan) return values;
   TDataDirectory *directory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-  const std::string name = directory->UniqueTableName(false);
-  TDataTable *table = nullptr;
+  const std::string name = directory->UniqueTableName(true);
   try {
-    table = CreateResultTable(*directory, name, *plan, false, true);
+    TDataTable *table = CreateResultTable(*directory, name, *plan, true);
     TSelectExecution run(*this, *plan);
+    SetSpill(run, *directory);
     run.FillResultTable(*table, -1, false);
+    table = run.Target();
     TDataFile &file = table->DataFile();
     for (int32_t n = 1; n <= file.SlotCount(); ++n) {
       TRecord *record = file.GetRecord(n);
@@ -169,16 +176,12 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
       values.push_back(std::move(v));
     }
   } catch (...) {
-    if (table) {
-      directory->CloseTable(table);
-      directory->DeleteTable(name, false);
-    }
+    DropTemporaryTable(*directory, name);
     FSession.CloseDataDirectory(directory);
     FSubSelectValues.erase(query);
     throw;
   }
-  directory->CloseTable(table);
-  directory->DeleteTable(name, false);
+  DropTemporaryTable(*directory, name);
   FSession.CloseDataDirectory(directory);
   return values;
 }
@@ -215,6 +218,7 @@ void TSelectQuery::Execute() {
   // and some from after its change, or drop the record whose read found the change. Tables are
   // locked in the order of their file names, the same in every process.
   std::vector<TDataTable *> locked;
+  bool indexCurrent = false;
   auto unlock = [&]() {
     for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->ReadUnlock();
     locked.clear();
@@ -263,12 +267,16 @@ void TSelectQuery::Execute() {
           DeleteTableOpenedAlone(*FResultDirectory, name, FResultInMemory);
         FResultName = name;
       } else {
+        // A result of the statement's own starts in memory and moves to files when it grows.
+        FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = FResultDirectory->UniqueTableName(false);
+        FResultName = FResultDirectory->UniqueTableName(true);
       }
-      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory, FResultTemporary);
+      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
       TSelectExecution run(*this, plan);
+      if (FResultTemporary) SetSpill(run, *FResultDirectory);
       const bool aborted = run.FillResultTable(*FResultTable, FStatement.MaxRowCount(), !master->HasUnion());
+      FResultTable = run.Target();
       if (master->HasUnion() && !aborted) {
         bool distinct = false;
         std::vector<TDataQuery *> parts;
@@ -279,11 +287,13 @@ void TSelectQuery::Execute() {
         TDataFile &target = FResultTable->DataFile();
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
           TSelectPlan &partPlan = *PlanOf(*it);
-          const std::string partName = FResultDirectory->UniqueTableName(FResultInMemory);
-          TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, FResultInMemory, true);
+          const std::string partName = FResultDirectory->UniqueTableName(true);
           try {
+            TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, true);
             TSelectExecution part(*this, partPlan);
+            SetSpill(part, *FResultDirectory);
             part.FillResultTable(*partTable, FStatement.MaxRowCount(), true);
+            partTable = part.Target();
             TDataFile &file = partTable->DataFile();
             for (int32_t n = 1; n <= file.SlotCount(); ++n) {
               TRecord *source = file.GetRecord(n);
@@ -307,15 +317,14 @@ void TSelectQuery::Execute() {
               file.ReleaseRecord(source);
             }
           } catch (...) {
-            FResultDirectory->CloseTable(partTable);
-            FResultDirectory->DeleteTable(partName, FResultInMemory);
+            DropTemporaryTable(*FResultDirectory, partName);
             throw;
           }
-          FResultDirectory->CloseTable(partTable);
-          FResultDirectory->DeleteTable(partName, FResultInMemory);
+          DropTemporaryTable(*FResultDirectory, partName);
         }
         run.FinishUnion(*FResultTable, distinct);
       }
+      indexCurrent = run.IndexCurrent();
     }
   } catch (...) {
     unlock();
@@ -326,8 +335,10 @@ void TSelectQuery::Execute() {
   if (FResultTable) {
     // Rows were written straight into the data file; the system record index that cursors
     // walk must list them (a sort rebuilds it, an unsorted result would otherwise look empty).
+    // A sort as the last step has rebuilt it already.
     TDataFile &file = FResultTable->DataFile();
-    if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, file);
+    if (!indexCurrent)
+      if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, file);
     // The live records of the result table, in order, for reading rows by position.
     for (int32_t n = 1; n <= file.SlotCount(); ++n) {
       TRecord *record = file.GetRecord(n);

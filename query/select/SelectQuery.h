@@ -21,6 +21,7 @@ namespace kura {
 
 class TDataCursor;
 class TDataSession;
+class TSelectExecution;
 
 struct TResultColumnInfo {
   std::string Name;
@@ -38,6 +39,11 @@ class TSelectQuery {
 
   void SetRequestLive(bool live) { FStatement.SetRequestLive(live); }
   void SetMaxRowCount(int64_t count) { FStatement.SetMaxRowCount(count); }
+  // Bytes a result of the statement's own holds in memory before it moves to files of the
+  // session's private directory (INTO tables stay where they were asked for).
+  void SetResultMemoryLimit(int64_t bytes) { FResultMemoryLimit = bytes; }
+  // The tables the statement reads, as opened for it (valid while it is prepared).
+  const std::vector<std::pair<TDataDirectory *, TDataTable *>> &SourceTables() const { return FOpenedTables; }
   // Percentage done; set abort to stop producing rows (the rows so far stay).
   std::function<void(int percent, bool &abort)> OnProgress;
 
@@ -97,6 +103,7 @@ class TSelectQuery {
   void ClearResult();
   void CloseSources();
   TDataDirectory *OpenDirectory(const TTableRef &ref);
+  void SetSpill(TSelectExecution &run, TDataDirectory &directory);
 
   TDataSession &FSession;
   std::string FDatabaseName;
@@ -122,6 +129,7 @@ class TSelectQuery {
   std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
   bool FInsertSource = false;
+  int64_t FResultMemoryLimit = 16 * 1024 * 1024;
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;
   // Runs a sub-select (once per execution) and returns its column values.

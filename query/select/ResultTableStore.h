@@ -1,0 +1,30 @@
+#pragma once
+// Where the result table of a SELECT lives. A result starts as an in-memory table of the
+// session's private directory: a point or small query then makes no file at all. Once its
+// records and blobs pass a size limit it is moved to files of the private directory and goes
+// on growing there, so a large result never holds more than the limit in memory.
+#include <cstdint>
+#include <string>
+
+#include "query/select/SelectPlan.h"
+
+namespace kura {
+
+class TDataDirectory;
+class TDataTable;
+
+// Bytes of records and blob values a result table may hold in memory before it is moved to
+// files.
+inline constexpr int64_t kDefaultResultMemoryLimit = 16 * 1024 * 1024;
+
+// A table without indexes for result rows (records keep insertion order), opened exclusively.
+TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
+                              bool inMemory);
+
+// Moves an in-memory result table (open once, exclusively) to files of the same name in the
+// directory and returns the table opened there the same way. The in-memory files are gone
+// afterwards. On failure the copies are removed and the in-memory table is opened again (the
+// table object the caller held is then a new one: look it up by name).
+TDataTable *MoveResultTableToFiles(TDataDirectory &directory, TDataTable *table);
+
+}  // namespace kura

@@ -10,6 +10,17 @@
 
 namespace kura {
 
+std::string UniqueResultTableName(TDataDirectory &directory) {
+  // The directory's own pattern (thread number, counter), free in both places.
+  const std::string first = directory.UniqueTableName(true);
+  const std::string stem = first.substr(0, first.size() - 4);
+  if (!directory.TableExists(first, false)) return first;
+  for (unsigned long counter = 0;; ++counter) {
+    const std::string name = stem + "-" + std::to_string(counter) + ".DAT";
+    if (!directory.TableExists(name, true) && !directory.TableExists(name, false)) return name;
+  }
+}
+
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory) {
   TDataFileDefinition definition;

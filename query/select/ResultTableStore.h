@@ -17,6 +17,10 @@ class TDataTable;
 // files.
 inline constexpr int64_t kDefaultResultMemoryLimit = 16 * 1024 * 1024;
 
+// A name for a result table that no table of the directory has, in memory or in files (a
+// result moved to files keeps its name).
+std::string UniqueResultTableName(TDataDirectory &directory);
+
 // A table without indexes for result rows (records keep insertion order), opened exclusively.
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory);

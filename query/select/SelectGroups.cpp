@@ -19,13 +19,13 @@
 #include "query/select/SelectAggregates.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
+#include "query/select/SelectQuery.h"
 #include "query/select/SelectValues.h"
 
 namespace kura {
 
 namespace {
 
-constexpr int64_t kGroupMemoryLimit = 64 * 1024 * 1024;
 constexpr size_t kSortInMemoryBytes = 64 * 1024 * 1024;
 
 struct TGroup {
@@ -130,7 +130,8 @@ bool TSelectExecution::FillGroups(int64_t maxRows, int64_t top) {
     }
     groups.push_back(std::move(g));
     held += static_cast<int64_t>(recordSize + 2 * groupLength + columns * (sizeof(TExpValue) + 1) + 160);
-    if (held > kGroupMemoryLimit) writePartialGroups();
+    // Groups may hold four times what a result table holds in memory.
+    if (held > 4 * FOwner.FResultMemoryLimit) writePartialGroups();
     return true;
   });
 

@@ -159,7 +159,7 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
   TSelectPlan *plan = PlanOf(query);
   if (!plan) return values;
   TDataDirectory *directory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-  const std::string name = directory->UniqueTableName(true);
+  const std::string name = UniqueResultTableName(*directory);
   try {
     TDataTable *table = CreateResultTable(*directory, name, *plan, true);
     TSelectExecution run(*this, *plan);
@@ -270,7 +270,7 @@ void TSelectQuery::Execute() {
         // A result of the statement's own starts in memory and moves to files when it grows.
         FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = FResultDirectory->UniqueTableName(true);
+        FResultName = UniqueResultTableName(*FResultDirectory);
       }
       FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
       TSelectExecution run(*this, plan);
@@ -287,7 +287,7 @@ void TSelectQuery::Execute() {
         TDataFile &target = FResultTable->DataFile();
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
           TSelectPlan &partPlan = *PlanOf(*it);
-          const std::string partName = FResultDirectory->UniqueTableName(true);
+          const std::string partName = UniqueResultTableName(*FResultDirectory);
           try {
             TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, true);
             TSelectExecution part(*this, partPlan);

@@ -92,6 +92,7 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
 }
 
 TShellSession::~TShellSession() {
+  ReleaseIdle();
   FRunner.reset();
   StopEngine();
   FPrivateDir.reset();
@@ -100,7 +101,10 @@ TShellSession::~TShellSession() {
 bool TShellSession::Run(const std::string &text) {
   const std::string statement = Trim(text);
   if (statement.empty()) return true;
-  if (statement[0] == '.') return RunCommand(statement);
+  if (statement[0] == '.') {
+    ReleaseIdle();
+    return RunCommand(statement);
+  }
   try {
     auto print = [&](TSelectQuery &query) {
       TResultText result;
@@ -149,8 +153,22 @@ void TShellSession::WriteResult(const TResultText &result) {
 }
 
 TSqlRunner &TShellSession::Runner() {
-  if (!FRunner) FRunner = std::make_unique<TSqlRunner>(DefaultSession(), FDatabasePath);
+  if (!FRunner) {
+    FRunner = std::make_unique<TSqlRunner>(DefaultSession(), FDatabasePath);
+    // Statements that follow each other without a wait find the tables of the last SELECTs
+    // open, caches and all.
+    FRunner->SetKeepTablesOpen(true);
+  }
   return *FRunner;
+}
+
+void TShellSession::ReleaseIdle() {
+  if (!FRunner) return;
+  try {
+    FRunner->ReleaseKeptTables();
+  } catch (const std::exception &e) {
+    FErr << e.what() << "\n";
+  }
 }
 
 bool TShellSession::RunCommand(const std::string &command) {

@@ -46,9 +46,11 @@ std::string EscapeTsv(const std::string &value) {
   return out;
 }
 
-void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
-  for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "\t" : "") << EscapeTsv(result.Names[c]);
-  out << '\n';
+void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText, bool header) {
+  if (header) {
+    for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "\t" : "") << EscapeTsv(result.Names[c]);
+    out << '\n';
+  }
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     for (size_t c = 0; c < result.Rows[r].size(); ++c)
       out << (c ? "\t" : "") << (result.Null[r][c] ? nullText : EscapeTsv(result.Rows[r][c]));
@@ -96,9 +98,11 @@ std::string QuoteCsv(const std::string &value) {
   return out + "\"";
 }
 
-void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
-  for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "," : "") << QuoteCsv(result.Names[c]);
-  out << "\n";
+void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText, bool header) {
+  if (header) {
+    for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "," : "") << QuoteCsv(result.Names[c]);
+    out << "\n";
+  }
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     for (size_t c = 0; c < result.Rows[r].size(); ++c)
       out << (c ? "," : "") << QuoteCsv(result.Null[r][c] ? nullText : result.Rows[r][c]);

@@ -108,11 +108,25 @@ bool TShellSession::Run(const std::string &text) {
   try {
     auto print = [&](TSelectQuery &query) {
       TResultText result;
+      std::vector<TTypeInfo> types;
       for (size_t c = 0; c < query.ColumnCount(); ++c) {
         TResultColumnInfo info = query.Column(c);
         result.Names.push_back(info.Name);
         result.RightAligned.push_back(IsNumber(info.Type.Type));
+        types.push_back(info.Type);
       }
+      // An aligned table needs every row for its widths; the other forms are written in
+      // parts, so that a large result is never held as text.
+      const bool inParts = FMode != TOutputMode::Table;
+      constexpr size_t kPart = 1024;
+      bool headerWritten = false;
+      auto writePart = [&]() {
+        if (FMode == TOutputMode::Csv) WriteCsv(FOut, result, FNullValue, !headerWritten);
+        else WriteTsv(FOut, result, FTsvNullValue, !headerWritten);
+        headerWritten = true;
+        result.Rows.clear();
+        result.Null.clear();
+      };
       const int64_t count = query.RowCount();
       for (int64_t r = 0; r < count; ++r) {
         std::vector<TExpValue> values = query.Row(r);
@@ -120,12 +134,14 @@ bool TShellSession::Run(const std::string &text) {
         std::vector<bool> nulls;
         for (size_t c = 0; c < values.size(); ++c) {
           nulls.push_back(values[c].Null);
-          row.push_back(values[c].Null ? std::string() : FieldValueText(query.Column(c).Type, values[c]));
+          row.push_back(values[c].Null ? std::string() : FieldValueText(types[c], values[c]));
         }
         result.Rows.push_back(std::move(row));
         result.Null.push_back(std::move(nulls));
+        if (inParts && result.Rows.size() >= kPart) writePart();
       }
-      WriteResult(result);
+      if (inParts) writePart();
+      else WriteResult(result);
       FOut.flush();
     };
     TRunResult run = Runner().Run(statement, print);

@@ -209,7 +209,7 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
   if (file.Size() > end) file.TruncateAt(end);
   SetSortedRecordCount(file, count);
   table.ChangePosted();
-  RebuildIndexAfterSort(table);
+  if (request.RebuildIndex) RebuildIndexAfterSort(table);
   WriteSortedTable(table);
 
   outcome.Sorted = true;

@@ -1,7 +1,11 @@
 // Result tables: creation, and the move from memory to files.
 #include "query/select/ResultTableStore.h"
 
+#include <algorithm>
+
+#include "engine/data/Scramble.h"
 #include "engine/file/FileHandler.h"
+#include "engine/sort/SortOutput.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataDirectory.h"
@@ -41,6 +45,43 @@ TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name
     index->Pages().MarkHeaderDirty();
   }
   return table;
+}
+
+std::vector<int32_t> LiveResultSlots(TDataTable &table) {
+  TDataFile &file = table.DataFile();
+  file.WriteDirtyRecords(true);
+  const size_t recordSize = file.RecordSize();
+  const int32_t slots = file.SlotCount();
+  const int32_t perChunk = static_cast<int32_t>(std::max<size_t>(1, 65536 / recordSize));
+  std::vector<int32_t> live;
+  std::vector<uint8_t> chunk;
+  for (int32_t first = 1; first <= slots; first += perChunk) {
+    const int32_t count = std::min(perChunk, slots - first + 1);
+    chunk.resize(static_cast<size_t>(count) * recordSize);
+    file.ReadAt(FirstSlotOffset(file) + static_cast<int64_t>(first - 1) * static_cast<int64_t>(recordSize),
+                chunk.data(), static_cast<int64_t>(chunk.size()));
+    for (int32_t i = 0; i < count; ++i) {
+      uint8_t *image = chunk.data() + static_cast<size_t>(i) * recordSize;
+      if (file.Encrypted()) Scramble(image, recordSize, kRecordKey);
+      if (image[0] == 0) live.push_back(first + i);
+    }
+  }
+  return live;
+}
+
+const uint8_t *TResultRecordBlock::Record(TDataFile &file, int32_t n) {
+  const size_t recordSize = file.RecordSize();
+  if (n < FFirst || n >= FFirst + FCount) {
+    const int32_t perBlock = static_cast<int32_t>(std::max<size_t>(1, 65536 / recordSize));
+    FFirst = n;
+    FCount = std::min(perBlock, file.SlotCount() - n + 1);
+    FRecords.resize(static_cast<size_t>(FCount) * recordSize);
+    file.ReadAt(FirstSlotOffset(file) + static_cast<int64_t>(n - 1) * static_cast<int64_t>(recordSize),
+                FRecords.data(), static_cast<int64_t>(FRecords.size()));
+    if (file.Encrypted())
+      for (int32_t i = 0; i < FCount; ++i) Scramble(FRecords.data() + static_cast<size_t>(i) * recordSize, recordSize, kRecordKey);
+  }
+  return FRecords.data() + static_cast<size_t>(n - FFirst) * recordSize;
 }
 
 TDataTable *MoveResultTableToFiles(TDataDirectory &directory, TDataTable *table) {

@@ -5,12 +5,14 @@
 // on growing there, so a large result never holds more than the limit in memory.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "query/select/SelectPlan.h"
 
 namespace kura {
 
 class TDataDirectory;
+class TDataFile;
 class TDataTable;
 
 // Bytes of records and blob values a result table may hold in memory before it is moved to
@@ -24,6 +26,27 @@ std::string UniqueResultTableName(TDataDirectory &directory);
 // A table without indexes for result rows (records keep insertion order), opened exclusively.
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory);
+
+// Record numbers of the live records of a result table, in order (read past the record
+// cache, dirty records written first).
+std::vector<int32_t> LiveResultSlots(TDataTable &table);
+
+// A block of consecutive records of a result table read past the record cache, for reading
+// its rows in order (the table's records must all be written: LiveResultSlots writes them).
+class TResultRecordBlock {
+ public:
+  // The image of record n (valid until the next call).
+  const uint8_t *Record(TDataFile &file, int32_t n);
+  void Clear() {
+    FFirst = 0;
+    FCount = 0;
+  }
+
+ private:
+  std::vector<uint8_t> FRecords;
+  int32_t FFirst = 0;
+  int32_t FCount = 0;
+};
 
 // Moves an in-memory result table (open once, exclusively) to files of the same name in the
 // directory and returns the table opened there the same way. The in-memory files are gone

@@ -290,7 +290,6 @@ void TSelectExecution::Append(const std::vector<TExpValue> *values, const uint8_
   }
   file.MarkRecordDirty(record);
   file.ReleaseRecord(record);
-  FIndexCurrent = false;
   SpillIfLarge();
 }
 
@@ -370,10 +369,11 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   } else if (FPlan.Distinct) {
     TSortRequest request;
     request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
     request.MaxRows = GroupKeyIsOrderKey() ? top : -1;
     for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
     request.Distinct = true;
-    if (SortRecords(*FTarget, request).Sorted) FIndexCurrent = true;
+    SortRecords(*FTarget, request);
   }
   if (sort) SortByOrder(*FTarget);
   return FAborted;
@@ -385,23 +385,24 @@ void TSelectExecution::SortByOrder(TDataTable &table) {
   if ((FPlan.Grouped || FPlan.Distinct) && GroupKeyIsOrderKey()) return;
   TSortRequest request;
   request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
   for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
   request.CaseInsensitive = FPlan.Query->OrderByNoCase;
   request.MaxRows = top;
-  if (SortRecords(table, request).Sorted) FIndexCurrent = true;
+  SortRecords(table, request);
 }
 
 void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
   const int64_t top = FPlan.Query->TopCount;
-  FIndexCurrent = false;  // the parts were appended after the first one was filled
   if (distinct) RemoveDuplicates(table);
   if (!FPlan.OrderKey.empty()) {
     TSortRequest request;
     request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
     for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
     request.CaseInsensitive = FPlan.Query->OrderByNoCase;
     request.MaxRows = top;
-    FIndexCurrent = SortRecords(table, request).Sorted;
+    SortRecords(table, request);
     return;
   }
   if (top < 0) return;
@@ -414,21 +415,18 @@ void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
     const bool live = record->Image[0] == 0;
     file.ReleaseRecord(record);
     if (!live) continue;
-    if (kept < top) {
-      ++kept;
-    } else {
-      file.FreeRecord(n, table.NoPrimaryKey());
-      FIndexCurrent = false;
-    }
+    if (kept < top) ++kept;
+    else file.FreeRecord(n, table.NoPrimaryKey());
   }
 }
 
 void TSelectExecution::RemoveDuplicates(TDataTable &table) {
   TSortRequest request;
   request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
   for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
   request.Distinct = true;
-  FIndexCurrent = SortRecords(table, request).Sorted;
+  SortRecords(table, request);
 }
 
 }  // namespace kura

@@ -37,11 +37,10 @@ class TSelectExecution {
   // stays where it is).
   std::function<TDataTable *(TDataTable &)> OnSpill;
   int64_t MemoryLimit = 0;
-  // The table the rows went to (another than the one given when it was moved to files).
+  // The table the rows went to (another than the one given when it was moved to files). Its
+  // system record index is not kept up to date (rows are appended to the data file, sorts
+  // leave it): the caller rebuilds it once before the table is read through it.
   TDataTable *Target() const { return FTarget; }
-  // Whether the result table's system record index lists its records: true when a sort made
-  // the last change (it rebuilds the index), false after rows were appended or removed.
-  bool IndexCurrent() const { return FIndexCurrent; }
 
  private:
   // Join ordering: among inner joins the source with the fewest records passing its own
@@ -80,7 +79,6 @@ class TSelectExecution {
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
   TDataTable *FTarget = nullptr;  // the result table being filled
   int64_t FBlobBytes = 0;         // blob bytes written into the target
-  bool FIndexCurrent = false;
   // Per level: the records passing the level's own filterable conditions (empty: all).
   std::vector<std::vector<bool>> FLevelRecords;
 };

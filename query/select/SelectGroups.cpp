@@ -173,6 +173,7 @@ bool TSelectExecution::FillGroups(int64_t maxRows, int64_t top) {
 void TSelectExecution::SortGroups(TDataTable &table, int64_t top, std::vector<std::pair<std::string, size_t>> overflowed) {
   TSortRequest request;
   request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
   request.MaxRows = top;
   for (const TSortColumn &k : FPlan.GroupKey) request.Fields.push_back({FPlan.ResultFields[k.Column], false});
   request.Query = this;
@@ -224,7 +225,7 @@ void TSelectExecution::SortGroups(TDataTable &table, int64_t top, std::vector<st
     FPlan.ResultRow.Record = nullptr;
     return keep;
   };
-  if (SortRecords(table, request).Sorted) FIndexCurrent = true;
+  SortRecords(table, request);
 }
 
 }  // namespace kura

@@ -86,6 +86,8 @@ bool TSelectQuery::Live() const {
 }
 
 void TSelectQuery::ClearResult() {
+  FResultUnfinished = false;
+  FRowBlock.Clear();
   FLiveCursor.reset();
   FLiveRecords.clear();
   FResultSlots.clear();
@@ -218,7 +220,6 @@ void TSelectQuery::Execute() {
   // and some from after its change, or drop the record whose read found the change. Tables are
   // locked in the order of their file names, the same in every process.
   std::vector<TDataTable *> locked;
-  bool indexCurrent = false;
   auto unlock = [&]() {
     for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->ReadUnlock();
     locked.clear();
@@ -324,7 +325,6 @@ void TSelectQuery::Execute() {
         }
         run.FinishUnion(*FResultTable, distinct);
       }
-      indexCurrent = run.IndexCurrent();
     }
   } catch (...) {
     unlock();
@@ -333,25 +333,39 @@ void TSelectQuery::Execute() {
   unlock();
   FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (FResultTable) {
-    // Rows were written straight into the data file; the system record index that cursors
-    // walk must list them (a sort rebuilds it, an unsorted result would otherwise look empty).
-    // A sort as the last step has rebuilt it already.
-    TDataFile &file = FResultTable->DataFile();
-    if (!indexCurrent)
-      if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, file);
     // The live records of the result table, in order, for reading rows by position.
-    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
-      TRecord *record = file.GetRecord(n);
-      if (!record) continue;
-      if (record->Image[0] == 0) FResultSlots.push_back(n);
-      file.ReleaseRecord(record);
-    }
-    TDataTable *table = FResultTable;
-    FResultTable = nullptr;
-    FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
-    FResultTable = FResultCursor->Table();
+    FResultSlots = LiveResultSlots(*FResultTable);
+    FResultUnfinished = true;
+    // A table of the database is finished at once: others may open it as soon as the
+    // statement is done.
+    if (!FResultTemporary) FinishResultTable();
   }
   FExecuted = true;
+}
+
+void TSelectQuery::FinishResultTable() {
+  if (!FResultUnfinished || !FResultTable) return;
+  FResultUnfinished = false;
+  FRowBlock.Clear();
+  // Rows were written straight into the data file (and reordered there by the record sort);
+  // the system record index that cursors walk must list them. It is built once, here, and
+  // only for a result that is read through a table or cursor: rows read by position do
+  // without it.
+  if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, FResultTable->DataFile());
+  TDataTable *table = FResultTable;
+  FResultTable = nullptr;
+  FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
+  FResultTable = FResultCursor->Table();
+}
+
+TDataTable *TSelectQuery::ResultTable() {
+  FinishResultTable();
+  return FResultTable;
+}
+
+TDataCursor *TSelectQuery::ResultCursor() {
+  FinishResultTable();
+  return FResultCursor.get();
 }
 
 size_t TSelectQuery::ColumnCount() const {
@@ -382,10 +396,18 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   if (FResultTable) {
     if (index < 0 || index >= static_cast<int64_t>(FResultSlots.size())) return values;
     TDataFile &file = FResultTable->DataFile();
-    TRecord *record = file.GetRecord(FResultSlots[index]);
-    if (!record) return values;
-    std::vector<uint8_t> image(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
+    std::vector<uint8_t> image;
+    if (FResultUnfinished) {
+      // Nobody but this query has had the table since its records were written: rows are read
+      // in blocks of records, past the record cache.
+      const uint8_t *record = FRowBlock.Record(file, FResultSlots[index]);
+      image.assign(record, record + file.RecordSize());
+    } else {
+      TRecord *record = file.GetRecord(FResultSlots[index]);
+      if (!record) return values;
+      image.assign(record->Image.begin(), record->Image.end());
+      file.ReleaseRecord(record);
+    }
     for (size_t c = 0; c < plan.VisibleCount; ++c) {
       TExpValue v;
       const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "query/expr/ValueConvert.h"
+#include "query/select/ResultTableStore.h"
 #include "query/select/SelectPlan.h"
 #include "query/sql/QueryStatement.h"
 
@@ -79,15 +80,16 @@ class TSelectQuery {
   int64_t RowCount() const;
   // The values of one row (0-based) in the column types.
   std::vector<TExpValue> Row(int64_t index);
-  // The result table (null for a live result).
-  TDataTable *ResultTable() const { return FResultTable; }
+  // The result table (null for a live result), with its record index made and a cursor open
+  // on it.
+  TDataTable *ResultTable();
   // Record numbers of the source table a live result shows, in order.
   const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
   // The cursor a live result is served through (null for a result table).
   TDataCursor *LiveCursor() const { return FLiveCursor.get(); }
   // The cursor on the result table (null for a live result). The dataset layer serves
   // either this or LiveCursor().
-  TDataCursor *ResultCursor() const { return FResultCursor.get(); }
+  TDataCursor *ResultCursor();
 
   // Frees the result (deleting a temporary result table), closes the sources.
   void Close();
@@ -104,6 +106,7 @@ class TSelectQuery {
   void CloseSources();
   TDataDirectory *OpenDirectory(const TTableRef &ref);
   void SetSpill(TSelectExecution &run, TDataDirectory &directory);
+  void FinishResultTable();
 
   TDataSession &FSession;
   std::string FDatabaseName;
@@ -128,6 +131,8 @@ class TSelectQuery {
   std::shared_ptr<TDataCursor> FLiveCursor;
   std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
+  bool FResultUnfinished = false;     // the record index and cursor are still to be made
+  TResultRecordBlock FRowBlock;       // rows read by position while unfinished
   bool FInsertSource = false;
   int64_t FResultMemoryLimit = 16 * 1024 * 1024;
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.

@@ -285,7 +285,16 @@ void TSelectQuery::Execute() {
           parts.push_back(q->UnionNext);
           if (!q->UnionAll) distinct = true;
         }
-        TDataFile &target = FResultTable->DataFile();
+        // The parts' rows go into the result table, which moves to files as it would while
+        // being filled.
+        int64_t blobBytes = 0;
+        auto spillIfLarge = [&]() {
+          if (!run.OnSpill || !FResultTable->InMemory()) return;
+          const TDataFile &file = FResultTable->DataFile();
+          if (static_cast<int64_t>(file.SlotCount()) * static_cast<int64_t>(file.RecordSize()) + blobBytes >
+              FResultMemoryLimit)
+            FResultTable = run.OnSpill(*FResultTable);
+        };
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
           TSelectPlan &partPlan = *PlanOf(*it);
           const std::string partName = UniqueResultTableName(*FResultDirectory);
@@ -300,12 +309,14 @@ void TSelectQuery::Execute() {
               TRecord *source = file.GetRecord(n);
               if (!source) continue;
               if (source->Image[0] == 0) {
+                TDataFile &target = FResultTable->DataFile();
                 TRecord *record = target.AllocateRecord(FResultTable->NoPrimaryKey());
                 for (size_t c = 0; c < plan.VisibleCount; ++c) {
                   TExpValue v;
                   const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
                   if (field.Type == TDataType::Blob) {
                     ReadBlobValue(*partTable, field, source->Image.data(), v);
+                    if (!v.Null) blobBytes += static_cast<int64_t>(v.Str.size());
                     WriteBlobValue(*FResultTable, plan.ResultFields[c], record->Image.data(), v);
                   } else {
                     ReadFieldValue(field, source->Image.data(), v);
@@ -316,6 +327,7 @@ void TSelectQuery::Execute() {
                 target.ReleaseRecord(record);
               }
               file.ReleaseRecord(source);
+              spillIfLarge();
             }
           } catch (...) {
             DropTemporaryTable(*FResultDirectory, partName);

@@ -1,7 +1,8 @@
 #pragma once
 // TSelectQuery: prepares and runs SELECT statements against a database directory of a
 // session and serves the result, either live (rows of the source table itself) or as a
-// result table (a temporary table in the session's private directory, or the INTO table).
+// result table: the INTO table, or a temporary table of the session's private directory that
+// is held in memory until it outgrows the result memory limit and then moves to files.
 //
 // Lifecycle: Prepare (parse, resolve, check, choose live or result table) -> SetParameter ->
 // Execute (may be repeated with new parameters) -> read rows -> Close.

@@ -97,9 +97,11 @@ int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortReques
     keys.Build(records.data() + i * recordSize, recordSize, keyBuffer.data() + i * keyLength);
   const std::vector<uint32_t> order = SortChunk(keys, keyBuffer, live);
 
-  // Everything is emitted before anything is written: a failing callback leaves the table as
-  // it was.
-  TSortOutput output(file, 0);
+  // A cached table: everything is emitted before anything is written, so a failing callback
+  // leaves the table as it was. A table read from its file is written through a buffer of the
+  // cache's size instead (as the merge of the external sort writes it): the records are not
+  // held twice.
+  TSortOutput output(file, cached ? 0 : std::max<size_t>(1, file.CacheCapacity()));
   TSortEmitter emitter(keys, recordSize, request, output);
   for (uint32_t i : order)
     if (!emitter.Push(records.data() + static_cast<size_t>(i) * recordSize,

@@ -21,7 +21,8 @@ class TDataTable;
 // 1024 sort fields fail with KURA_INDEXLIMIT, a Blob sort field with KURA_SEARCHCOLREQD, a field
 // that does not lie inside the table's records with KURA_INVALIDIDXDESC; these checks come
 // before anything is changed. An exception from a callback propagates after the run files are
-// deleted; the table's records are then undefined (the in-memory path leaves them unchanged).
+// deleted; the table's records are then undefined (the sort of a wholly cached table leaves
+// them unchanged).
 // The sorted records and headers are written at once, also inside a transaction: a rollback
 // does not undo a sort.
 TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request);

@@ -14,16 +14,20 @@
 
 namespace kura {
 
-std::string UniqueResultTableName(TDataDirectory &directory) {
-  // The directory's own pattern (thread number, counter), free in both places.
-  const std::string first = directory.UniqueTableName(true);
-  const std::string stem = first.substr(0, first.size() - 4);
-  if (!directory.TableExists(first, false)) return first;
+namespace {
+
+// The name a result keeps in files: its own, unless a file has it already (a result moved
+// there before, a table left by a killed run).
+std::string NameInFiles(TDataDirectory &directory, const std::string &name) {
+  if (!directory.TableExists(name, false)) return name;
+  const std::string stem = name.substr(0, name.size() - 4);
   for (unsigned long counter = 0;; ++counter) {
-    const std::string name = stem + "-" + std::to_string(counter) + ".DAT";
-    if (!directory.TableExists(name, true) && !directory.TableExists(name, false)) return name;
+    const std::string other = stem + "-" + std::to_string(counter) + ".DAT";
+    if (!directory.TableExists(other, true) && !directory.TableExists(other, false)) return other;
   }
 }
+
+}  // namespace
 
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory) {
@@ -86,8 +90,9 @@ const uint8_t *TResultRecordBlock::Record(TDataFile &file, int32_t n) {
 
 TDataTable *MoveResultTableToFiles(TDataDirectory &directory, TDataTable *table) {
   const std::string name = table->Name();
+  const std::string diskName = NameInFiles(directory, name);
   TTableFileSet memory{directory.Path(), name, true, false};
-  TTableFileSet disk{directory.Path(), name, false, false};
+  TTableFileSet disk{directory.Path(), diskName, false, false};
   // Everything cached goes into the in-memory files, which outlive the close.
   table->FlushBuffers();
   directory.CloseTable(table);
@@ -118,7 +123,7 @@ TDataTable *MoveResultTableToFiles(TDataDirectory &directory, TDataTable *table)
     throw;
   }
   DeleteFileSet(memory, name);
-  return directory.OpenTable(name, true, false, false, false);
+  return directory.OpenTable(diskName, true, false, false, false);
 }
 
 }  // namespace kura

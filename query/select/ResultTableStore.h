@@ -19,10 +19,6 @@ class TDataTable;
 // files.
 inline constexpr int64_t kDefaultResultMemoryLimit = 16 * 1024 * 1024;
 
-// A name for a result table that no table of the directory has, in memory or in files (a
-// result moved to files keeps its name).
-std::string UniqueResultTableName(TDataDirectory &directory);
-
 // A table without indexes for result rows (records keep insertion order), opened exclusively.
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory);
@@ -48,8 +44,9 @@ class TResultRecordBlock {
   int32_t FCount = 0;
 };
 
-// Moves an in-memory result table (open once, exclusively) to files of the same name in the
-// directory and returns the table opened there the same way. The in-memory files are gone
+// Moves an in-memory result table (open once, exclusively) to files of the directory and
+// returns the table opened there the same way: under the same name, or another one when files
+// of that name exist. The in-memory files are gone
 // afterwards. On failure the copies are removed and the in-memory table is opened again (the
 // table object the caller held is then a new one: look it up by name).
 TDataTable *MoveResultTableToFiles(TDataDirectory &directory, TDataTable *table);

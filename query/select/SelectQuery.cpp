@@ -100,6 +100,7 @@ void TSelectQuery::ClearResult() {
   }
   FResultTable = nullptr;
   if (hadResult && FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
+  FMovedResults.clear();
   if (FResultDirectory) {
     FSession.CloseDataDirectory(FResultDirectory);
     FResultDirectory = nullptr;
@@ -124,16 +125,22 @@ void TSelectQuery::Close() {
 
 namespace {
 
-// Closes and deletes a temporary result table by name, wherever it is now (in memory or moved
-// to files).
-void DropTemporaryTable(TDataDirectory &directory, const std::string &name) {
-  for (bool memory : {true, false}) {
-    if (TDataTable *table = directory.FindTable(name, memory)) directory.CloseTable(table);
-    if (directory.TableExists(name, memory)) directory.DeleteTable(name, memory);
-  }
+// Closes and deletes a temporary table by name, in memory or in files.
+void DropTable(TDataDirectory &directory, const std::string &name, bool memory) {
+  if (TDataTable *table = directory.FindTable(name, memory)) directory.CloseTable(table);
+  if (directory.TableExists(name, memory)) directory.DeleteTable(name, memory);
 }
 
 }  // namespace
+
+void TSelectQuery::DropTemporaryTable(TDataDirectory &directory, const std::string &name) {
+  DropTable(directory, name, true);
+  auto moved = FMovedResults.find(name);
+  if (moved == FMovedResults.end()) return;
+  const std::string inFiles = moved->second;
+  FMovedResults.erase(moved);
+  DropTable(directory, inFiles, false);
+}
 
 void TSelectQuery::SetSpill(TSelectExecution &run, TDataDirectory &directory) {
   run.MemoryLimit = FResultMemoryLimit;
@@ -142,9 +149,11 @@ void TSelectQuery::SetSpill(TSelectExecution &run, TDataDirectory &directory) {
     const bool main = FResultTable == &table;
     try {
       TDataTable *moved = MoveResultTableToFiles(directory, &table);
+      FMovedResults[name] = moved->Name();
       if (main) {
         FResultTable = moved;
         FResultInMemory = false;
+        FResultName = moved->Name();
       }
       return moved;
     } catch (...) {
@@ -161,7 +170,7 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
   TSelectPlan *plan = PlanOf(query);
   if (!plan) return values;
   TDataDirectory *directory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-  const std::string name = UniqueResultTableName(*directory);
+  const std::string name = directory->UniqueTableName(true);
   try {
     TDataTable *table = CreateResultTable(*directory, name, *plan, true);
     TSelectExecution run(*this, *plan);
@@ -271,7 +280,7 @@ void TSelectQuery::Execute() {
         // A result of the statement's own starts in memory and moves to files when it grows.
         FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = UniqueResultTableName(*FResultDirectory);
+        FResultName = FResultDirectory->UniqueTableName(true);
       }
       FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
       TSelectExecution run(*this, plan);
@@ -297,7 +306,7 @@ void TSelectQuery::Execute() {
         };
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
           TSelectPlan &partPlan = *PlanOf(*it);
-          const std::string partName = UniqueResultTableName(*FResultDirectory);
+          const std::string partName = FResultDirectory->UniqueTableName(true);
           try {
             TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, true);
             TSelectExecution part(*this, partPlan);

@@ -108,6 +108,8 @@ class TSelectQuery {
   TDataDirectory *OpenDirectory(const TTableRef &ref);
   void SetSpill(TSelectExecution &run, TDataDirectory &directory);
   void FinishResultTable();
+  // Closes and deletes a temporary result table, also where it was moved to files.
+  void DropTemporaryTable(TDataDirectory &directory, const std::string &name);
 
   TDataSession &FSession;
   std::string FDatabaseName;
@@ -134,6 +136,7 @@ class TSelectQuery {
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
   bool FResultUnfinished = false;     // the record index and cursor are still to be made
   TResultRecordBlock FRowBlock;       // rows read by position while unfinished
+  std::map<std::string, std::string> FMovedResults;  // in-memory name -> name in files
   bool FInsertSource = false;
   int64_t FResultMemoryLimit = 16 * 1024 * 1024;
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.

@@ -129,21 +129,34 @@ TEST_F(ResultPlacementTest, OverflowedGroupSumStaysNullWhereverTheGroupsMoveToTh
 
 TEST_F(ResultPlacementTest, TemporaryResultsLeaveNothingBehind) {
   const std::string privateDir = (FRoot / "private").string() + "/";
-  for (int64_t limit : {int64_t{16} << 20, int64_t{1}}) {
-    SCOPED_TRACE(limit);
-    auto q = Query("select * from sales order by Item desc");
-    q->SetResultMemoryLimit(limit);
-    q->Execute();
-    ASSERT_NE(q->ResultTable(), nullptr);
-    const std::string name = q->ResultTable()->Name();
-    EXPECT_EQ(q->ResultTable()->InMemory(), limit > 1);
-    EXPECT_EQ(InMemoryFileExists(privateDir, name), limit > 1);
-    EXPECT_EQ(PrivateFiles().empty(), limit > 1);
-    EXPECT_EQ(q->RowCount(), 90);
-    q->Close();
-    EXPECT_FALSE(InMemoryFileExists(privateDir, name));
-    EXPECT_TRUE(PrivateFiles().empty());
-  }
+  // A union's parts and a sub-select's rows are results of their own that move to files (under
+  // other names where the first result's files took theirs) and go again.
+  const std::vector<std::pair<std::string, int64_t>> statements{
+      {"select * from sales order by Item desc", 90},
+      {"select Item from sales union all select Item from verkauf", 180},
+      {"select ID from sales where ID in (select ID from verkauf where Qty = 2) union all select ID from verkauf",
+       100},
+  };
+  for (const auto &[sql, rows] : statements)
+    for (int64_t limit : {int64_t{16} << 20, int64_t{1}}) {
+      SCOPED_TRACE(sql + " limit " + std::to_string(limit));
+      auto q = Query(sql);
+      q->SetResultMemoryLimit(limit);
+      q->Execute();
+      ASSERT_NE(q->ResultTable(), nullptr);
+      const std::string name = q->ResultTable()->Name();
+      EXPECT_EQ(q->ResultTable()->InMemory(), limit > 1);
+      EXPECT_EQ(InMemoryFileExists(privateDir, name), limit > 1);
+      // Only the result's own files are there while it lives.
+      const std::string stem = name.substr(0, name.size() - 4);
+      const std::vector<std::string> files = PrivateFiles();
+      EXPECT_EQ(files.empty(), limit > 1);
+      for (const std::string &file : files) EXPECT_EQ(file.substr(0, file.rfind('.')), stem) << file;
+      EXPECT_EQ(q->RowCount(), rows);
+      q->Close();
+      EXPECT_FALSE(InMemoryFileExists(privateDir, name));
+      EXPECT_TRUE(PrivateFiles().empty());
+    }
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ namespace kura {
 
 namespace {
 
-// Result rows up to this size are sorted in memory (larger ones through run files).
-constexpr size_t kSortInMemoryBytes = 64 * 1024 * 1024;
+// Result rows up to this size are sorted in memory in one piece; larger ones go through run
+// files, which take about as long and hold far less.
+constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 
 bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
 

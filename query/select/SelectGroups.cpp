@@ -26,7 +26,7 @@ namespace kura {
 
 namespace {
 
-constexpr size_t kSortInMemoryBytes = 64 * 1024 * 1024;
+constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 
 struct TGroup {
   std::string Key;                // the group-key part of the sort key

@@ -27,6 +27,10 @@ class TSortKeys {
   bool SameGroup(const uint8_t *a, const uint8_t *b) const {
     return FDefinition.Compare(a, b, GroupLength()) == 0;
   }
+  int CompareGroup(const uint8_t *a, const uint8_t *b) const { return FDefinition.Compare(a, b, GroupLength()); }
+  // Whether text fields compare through a collation: keys that differ in their bytes may then
+  // still be equal.
+  bool UsesLocale() const { return FDefinition.UsesLocale(); }
 
  private:
   TIndexKeyDefinition FDefinition;

@@ -69,18 +69,28 @@ size_t KeepLiveRecords(std::vector<uint8_t> &records, size_t count, size_t recor
   return live;
 }
 
-int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortRequest &request) {
+int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortRequest &request, bool cached) {
   TDataFile &file = table.DataFile();
   const size_t recordSize = file.RecordSize();
   const size_t keyLength = static_cast<size_t>(keys.FullLength());
   const int32_t slots = file.SlotCount();
 
   std::vector<uint8_t> records(static_cast<size_t>(slots) * recordSize);
-  for (int32_t n = 1; n <= slots; ++n) {
-    TRecord *record = file.GetRecord(n);
-    if (!record) table.Raise(KURA_FILECORRUPT);
-    std::memcpy(records.data() + static_cast<size_t>(n - 1) * recordSize, record->Image.data(), recordSize);
-    file.ReleaseRecord(record);
+  if (cached) {
+    for (int32_t n = 1; n <= slots; ++n) {
+      TRecord *record = file.GetRecord(n);
+      if (!record) table.Raise(KURA_FILECORRUPT);
+      std::memcpy(records.data() + static_cast<size_t>(n - 1) * recordSize, record->Image.data(), recordSize);
+      file.ReleaseRecord(record);
+    }
+  } else {
+    // Read in one pass past the record cache, which would only churn.
+    file.WriteDirtyRecords(true);
+    file.DropCache();
+    file.ReadAt(FirstSlotOffset(file), records.data(), static_cast<int64_t>(records.size()));
+    if (file.Encrypted())
+      for (int32_t n = 0; n < slots; ++n)
+        Scramble(records.data() + static_cast<size_t>(n) * recordSize, recordSize, kRecordKey);
   }
   const size_t live = KeepLiveRecords(records, static_cast<size_t>(slots), recordSize);
   std::vector<uint8_t> keyBuffer(live * keyLength);
@@ -88,9 +98,11 @@ int32_t SortInMemory(TDataTable &table, const TSortKeys &keys, const TSortReques
     keys.Build(records.data() + i * recordSize, recordSize, keyBuffer.data() + i * keyLength);
   const std::vector<uint32_t> order = SortChunk(keys, keyBuffer, live);
 
-  // Everything is emitted before anything is written: a failing callback leaves the table as
-  // it was.
-  TSortOutput output(file, 0);
+  // A cached table: everything is emitted before anything is written, so a failing callback
+  // leaves the table as it was. A table read from its file is written through a buffer of the
+  // cache's size instead (as the merge of the external sort writes it): the records are not
+  // held twice.
+  TSortOutput output(file, cached ? 0 : std::max<size_t>(1, file.CacheCapacity()));
   TSortEmitter emitter(keys, recordSize, request, output);
   for (uint32_t i : order)
     if (!emitter.Push(records.data() + static_cast<size_t>(i) * recordSize,
@@ -186,8 +198,10 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
 
   const int32_t slots = file.SlotCount();
   int32_t count;
-  if (static_cast<int64_t>(file.CachedRecordCount()) >= slots) {
-    count = SortInMemory(table, keys, request);
+  const bool cached = static_cast<int64_t>(file.CachedRecordCount()) >= slots;
+  const size_t bytes = static_cast<size_t>(slots) * (file.RecordSize() + static_cast<size_t>(keys.FullLength()) + 4);
+  if (cached || bytes <= request.InMemoryBytes) {
+    count = SortInMemory(table, keys, request, cached);
   } else {
     outcome.External = true;
     count = SortExternally(table, keys, request, outcome);
@@ -198,7 +212,7 @@ TSortOutcome SortRecords(TDataTable &table, const TSortRequest &request) {
   if (file.Size() > end) file.TruncateAt(end);
   SetSortedRecordCount(file, count);
   table.ChangePosted();
-  RebuildIndexAfterSort(table);
+  if (request.RebuildIndex) RebuildIndexAfterSort(table);
   WriteSortedTable(table);
 
   outcome.Sorted = true;

@@ -35,6 +35,12 @@ struct TSortRequest {
   int64_t MaxRows = -1;  // negative: no limit
   bool CaseInsensitive = false;
   bool Distinct = false;
+  // Records (with their keys) up to this many bytes are sorted in one piece in memory even when
+  // the record cache does not hold them all (0: only a table wholly in the cache is).
+  size_t InMemoryBytes = 0;
+  // false: the table's system record index is left as it was (naming records that moved) for
+  // the caller to rebuild once, before anything reads the table through it.
+  bool RebuildIndex = true;
   TSortCallbacks Callbacks;  // grouping when Accumulate is set
   void *Query = nullptr;     // passed back to the callbacks
 };

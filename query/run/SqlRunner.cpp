@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "engine/errors/EngineError.h"
+#include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 
 namespace kura {
@@ -26,7 +27,43 @@ TSqlRunner::TSqlRunner(TDataSession &session, std::string databaseName)
   FExecutor.DefaultDirectory();
 }
 
-TSqlRunner::~TSqlRunner() = default;
+TSqlRunner::~TSqlRunner() {
+  try {
+    ReleaseKeptTables();
+  } catch (...) {
+  }
+}
+
+void TSqlRunner::SetKeepTablesOpen(bool keep) {
+  FKeepTables = keep;
+  if (!keep) ReleaseKeptTables();
+}
+
+void TSqlRunner::ReleaseKeptTables() {
+  std::vector<std::pair<TDataDirectory *, TDataTable *>> kept;
+  kept.swap(FKept);
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+    it->first->CloseTable(it->second);
+    FSession.CloseDataDirectory(it->first);
+  }
+}
+
+void TSqlRunner::KeepTables(TSelectQuery &select) {
+  for (const auto &[directory, table] : select.SourceTables()) {
+    bool held = false;
+    for (const auto &kept : FKept) held = held || kept.second == table;
+    if (held) continue;
+    // One more use of the same table object (and of its directory), as the statement opened it.
+    directory->AddReference();
+    try {
+      TDataTable *again = directory->OpenTable(table->Name(), false, table->ReadOnly(), table->InMemory(), false);
+      FKept.emplace_back(directory, again);
+    } catch (...) {
+      FSession.CloseDataDirectory(directory);
+      throw;
+    }
+  }
+}
 
 TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSelectQuery &)> &onSelect) {
   TRunResult result;
@@ -44,9 +81,12 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
     if (statement.ParameterCount() > 0)
       RaiseSqlError("Statements with parameters cannot be run without parameter values");
     if (statement.Kind() == TStatementKind::Select) {
+      // A SELECT INTO may replace a table a kept one is.
+      if (statement.Master() && statement.Master()->Into.Given) ReleaseKeptTables();
       auto select = std::make_unique<TSelectQuery>(FSession, FDatabaseName);
       select->Prepare(StatementText(text, begin, end));
       select->Execute();
+      if (FKeepTables) KeepTables(*select);
       if (onSelect) onSelect(*select);
       result.Select = std::move(select);
     } else {
@@ -56,6 +96,7 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
         result.Select->Close();
         result.Select.reset();
       }
+      ReleaseKeptTables();
       const int64_t rows = FExecutor.Execute(statement);
       if (statement.Kind() == TStatementKind::StartTransaction) rowsAtStart = result.RowsAffected;
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;

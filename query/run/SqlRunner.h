@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "query/change/ChangeExecutor.h"
 #include "query/select/SelectQuery.h"
@@ -39,10 +41,24 @@ class TSqlRunner {
 
   TChangeExecutor &Executor() { return FExecutor; }
 
+  // Keeping the tables SELECTs read open between statements, with their caches: a following
+  // SELECT finds them open and only re-validates them (its read lock runs the change check,
+  // which drops whatever another user changed since). Any other statement, and a SELECT INTO,
+  // releases them first (they may drop, alter, rename or replace one, or need it for
+  // writing). Held tables keep another process from opening them exclusively, so the caller
+  // releases them whenever it waits for input. Off by default.
+  void SetKeepTablesOpen(bool keep);
+  void ReleaseKeptTables();
+  size_t KeptTableCount() const { return FKept.size(); }
+
  private:
+  void KeepTables(TSelectQuery &select);
+
   TDataSession &FSession;
   std::string FDatabaseName;
   TChangeExecutor FExecutor;
+  bool FKeepTables = false;
+  std::vector<std::pair<TDataDirectory *, TDataTable *>> FKept;
 };
 
 }  // namespace kura

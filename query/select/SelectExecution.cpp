@@ -24,6 +24,10 @@ namespace kura {
 
 namespace {
 
+// Result rows up to this size are sorted in memory in one piece; larger ones go through run
+// files, which take about as long and hold far less.
+constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
+
 bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
 
 void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
@@ -471,13 +475,21 @@ void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value
   }
 }
 
-void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
-  std::vector<TExpValue> values(FPlan.Columns.size());
+void TSelectExecution::RowValues(std::vector<TExpValue> &values) {
+  values.resize(FPlan.Columns.size());
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) ColumnValue(FPlan.Columns[i], values[i]);
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
     const TSelectColumn &c = FPlan.Columns[i];
     if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
       values[c.AvgCountColumn] = TExpValue::OfInt(values[i].Null ? 0 : 1);
+  }
+}
+
+void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
+  std::vector<TExpValue> values;
+  RowValues(values);
+  for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
     if (runningTotals && c.Aggregate == TAggregateKind::RunSum) {
       // A running total that overflowed stays NULL for the rest of the rows.
       if (FRunningOverflow.size() < runningTotals->size()) FRunningOverflow.resize(runningTotals->size(), 0);
@@ -487,10 +499,12 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
     }
   }
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
-    if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget)
+    if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget) {
+      if (!values[i].Null) FBlobBytes += static_cast<int64_t>(values[i].Str.size());
       WriteBlobValue(*FTarget, FPlan.ResultFields[i], image, values[i]);
-    else
+    } else {
       WriteFieldValue(FPlan.ResultFields[i], image, values[i], FPlan.LanguageId);
+    }
   }
 }
 
@@ -508,28 +522,38 @@ bool TSelectExecution::GroupKeyIsOrderKey() const {
   return true;
 }
 
+void TSelectExecution::SpillIfLarge() {
+  if (!OnSpill || !FTarget->InMemory()) return;
+  const TDataFile &file = FTarget->DataFile();
+  const int64_t bytes = static_cast<int64_t>(file.SlotCount()) * static_cast<int64_t>(file.RecordSize()) + FBlobBytes;
+  if (bytes > MemoryLimit) FTarget = OnSpill(*FTarget);
+}
+
+void TSelectExecution::Append(const std::vector<TExpValue> *values, const uint8_t *image) {
+  TDataFile &file = FTarget->DataFile();
+  TRecord *record = file.AllocateRecord(FTarget->NoPrimaryKey());
+  uint8_t *target = record->Image.data();
+  if (image) {
+    std::memcpy(target + kRecordPrefixSize, image + kRecordPrefixSize, file.RecordSize() - kRecordPrefixSize);
+  } else if (values) {
+    for (size_t i = 0; i < values->size(); ++i)
+      WriteFieldValue(FPlan.ResultFields[i], target, (*values)[i], FPlan.LanguageId);
+  } else {
+    BuildRecord(target, FPlan.Grouped ? nullptr : &FRunningTotals);
+  }
+  file.MarkRecordDirty(record);
+  file.ReleaseRecord(record);
+  SpillIfLarge();
+}
+
 bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool sort) {
-  TDataFile &file = table.DataFile();
   FTarget = &table;
-  const bool noKey = table.NoPrimaryKey();
+  FBlobBytes = 0;
   // The TOP of a union limits the whole union (FinishUnion), not its first part.
   const int64_t top = FPlan.Query->HasUnion() ? -1 : FPlan.Query->TopCount;
   const bool topWhileProducing = top >= 0 && FPlan.OrderKey.empty() && !FPlan.Grouped && !FPlan.Distinct &&
                                  !FPlan.AggregateOnly;
   int64_t appended = 0;
-  auto append = [&](const std::vector<TExpValue> *values) {
-    TRecord *record = file.AllocateRecord(noKey);
-    uint8_t *image = record->Image.data();
-    if (values) {
-      for (size_t i = 0; i < values->size(); ++i)
-        WriteFieldValue(FPlan.ResultFields[i], image, (*values)[i], FPlan.LanguageId);
-    } else {
-      BuildRecord(image, FPlan.Grouped ? nullptr : &FRunningTotals);
-    }
-    file.MarkRecordDirty(record);
-    file.ReleaseRecord(record);
-    ++appended;
-  };
 
   if (FPlan.FastCount) {
     // The table's own record count: no record is read.
@@ -544,7 +568,7 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
     const int64_t count = cursor.RecordCount();
     cursor.CloseCursor();
     std::vector<TExpValue> values{TExpValue::OfInt(count)};
-    append(&values);
+    Append(&values);
     return false;
   }
 
@@ -554,16 +578,10 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
   if (FPlan.AggregateOnly) {
     std::vector<TExpValue> totals(FPlan.Columns.size());
     std::vector<char> overflowed(FPlan.Columns.size(), 0);
-    std::vector<uint8_t> scratch(file.RecordSize());
+    std::vector<TExpValue> row;
     bool any = false;
     Produce([&]() {
-      std::vector<TExpValue> row(FPlan.Columns.size());
-      for (size_t i = 0; i < FPlan.Columns.size(); ++i) ColumnValue(FPlan.Columns[i], row[i]);
-      for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
-        const TSelectColumn &c = FPlan.Columns[i];
-        if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
-          row[c.AvgCountColumn] = TExpValue::OfInt(row[i].Null ? 0 : 1);
-      }
+      RowValues(row);
       for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
         const TSelectColumn &c = FPlan.Columns[i];
         const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
@@ -582,68 +600,35 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
     } else {
       for (TExpValue &v : totals) v.Clear();
     }
-    append(&totals);
+    Append(&totals);
     return FAborted;
   }
 
+  if (FPlan.Grouped) {
+    if (FillGroups(maxRows, GroupKeyIsOrderKey() ? top : -1)) {
+      if (sort) SortByOrder(*FTarget);
+      return FAborted;
+    }
+  }
   Produce([&]() {
     if (maxRows >= 0 && appended >= maxRows) return false;
     if (topWhileProducing && appended >= top) return false;
-    append(nullptr);
+    Append(nullptr);
+    ++appended;
     return true;
   });
-  if (FPlan.Grouped || FPlan.Distinct) {
+  if (FPlan.Grouped) {
+    SortGroups(*FTarget, GroupKeyIsOrderKey() ? top : -1, {});
+  } else if (FPlan.Distinct) {
     TSortRequest request;
-    const bool topHere = GroupKeyIsOrderKey();
-    request.MaxRows = topHere ? top : -1;
-    if (FPlan.Grouped) {
-      for (const TSortColumn &k : FPlan.GroupKey) request.Fields.push_back({FPlan.ResultFields[k.Column], false});
-      request.Query = this;
-      // Groups are combined one after the other; a sum that overflowed in the group at hand
-      // stays NULL until the next group starts.
-      auto overflowed = std::make_shared<std::vector<char>>(FPlan.Columns.size(), 0);
-      request.Callbacks.Accumulate = [this, overflowed](void *, bool start, const uint8_t *source, uint8_t *target) {
-        if (start) {
-          std::fill(overflowed->begin(), overflowed->end(), 0);
-          return;
-        }
-        for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
-          const TSelectColumn &c = FPlan.Columns[i];
-          if (c.Kind != TColumnKind::Aggregate && c.Kind != TColumnKind::AvgCount) continue;
-          if ((*overflowed)[i]) continue;
-          const TAggregateKind kind = c.Kind == TColumnKind::AvgCount ? TAggregateKind::Sum : c.Aggregate;
-          TExpValue total, next;
-          ReadFieldValue(FPlan.ResultFields[i], target, total);
-          ReadFieldValue(FPlan.ResultFields[i], source, next);
-          if (!CombineAggregate(kind, c.Field.Type, total, next)) (*overflowed)[i] = 1;
-          WriteFieldValue(FPlan.ResultFields[i], target, total, FPlan.LanguageId);
-        }
-      };
-      request.Callbacks.Finish = [this](void *, uint8_t *row) {
-        for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
-          const TSelectColumn &c = FPlan.Columns[i];
-          if (c.Aggregate != TAggregateKind::Avg || c.AvgCountColumn < 0) continue;
-          TExpValue sum, count;
-          ReadFieldValue(FPlan.ResultFields[i], row, sum);
-          ReadFieldValue(FPlan.ResultFields[c.AvgCountColumn], row, count);
-          FinishAverage(c.Field.Type, sum, count.Null ? 0 : count.Int);
-          WriteFieldValue(FPlan.ResultFields[i], row, sum, FPlan.LanguageId);
-        }
-      };
-      request.Callbacks.Accept = [this](void *, const uint8_t *row) {
-        if (!FPlan.Having) return true;
-        FPlan.ResultRow.Record = row;
-        const bool keep = FEvaluator.Condition(*FPlan.Having);
-        FPlan.ResultRow.Record = nullptr;
-        return keep;
-      };
-    } else {
-      for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
-      request.Distinct = true;
-    }
-    SortRecords(table, request);
+    request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
+    request.MaxRows = GroupKeyIsOrderKey() ? top : -1;
+    for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
+    request.Distinct = true;
+    SortRecords(*FTarget, request);
   }
-  if (sort) SortByOrder(table);
+  if (sort) SortByOrder(*FTarget);
   return FAborted;
 }
 
@@ -652,6 +637,8 @@ void TSelectExecution::SortByOrder(TDataTable &table) {
   if (FPlan.OrderKey.empty()) return;
   if ((FPlan.Grouped || FPlan.Distinct) && GroupKeyIsOrderKey()) return;
   TSortRequest request;
+  request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
   for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
   request.CaseInsensitive = FPlan.Query->OrderByNoCase;
   request.MaxRows = top;
@@ -663,6 +650,8 @@ void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
   if (distinct) RemoveDuplicates(table);
   if (!FPlan.OrderKey.empty()) {
     TSortRequest request;
+    request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
     for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
     request.CaseInsensitive = FPlan.Query->OrderByNoCase;
     request.MaxRows = top;
@@ -686,6 +675,8 @@ void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
 
 void TSelectExecution::RemoveDuplicates(TDataTable &table) {
   TSortRequest request;
+  request.InMemoryBytes = kSortInMemoryBytes;
+  request.RebuildIndex = false;
   for (size_t i = 0; i < FPlan.VisibleCount; ++i) request.Fields.push_back({FPlan.ResultFields[i], false});
   request.Distinct = true;
   SortRecords(table, request);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "query/expr/Evaluator.h"
@@ -33,6 +34,16 @@ class TSelectExecution {
   // Removes duplicates over the visible columns (UNION without ALL).
   void RemoveDuplicates(TDataTable &table);
 
+  // An in-memory result table whose records and blob values pass MemoryLimit bytes is handed
+  // to OnSpill, which moves it to files and returns the table to go on with (unset: the table
+  // stays where it is).
+  std::function<TDataTable *(TDataTable &)> OnSpill;
+  int64_t MemoryLimit = 0;
+  // The table the rows went to (another than the one given when it was moved to files). Its
+  // system record index is not kept up to date (rows are appended to the data file, sorts
+  // leave it): the caller rebuilds it once before the table is read through it.
+  TDataTable *Target() const { return FTarget; }
+
  private:
   // Join ordering: among inner joins the source with the fewest records passing its own
   // conditions drives the nested loop (unless NOJOINOPTIMIZE); conditions move to the level
@@ -55,6 +66,19 @@ class TSelectExecution {
   void ColumnValue(const TSelectColumn &column, TExpValue &value);
   void Report(int percent);
   bool GroupKeyIsOrderKey() const;
+  // Values of every column of the current row (AVG's count column included).
+  void RowValues(std::vector<TExpValue> &values);
+  // Appends one record to the target (fields from `values`, or BuildRecord when null, or a
+  // finished image when `image` is given), moving the target to files when it grew too large.
+  void Append(const std::vector<TExpValue> *values, const uint8_t *image = nullptr);
+  void SpillIfLarge();
+  // GROUP BY gathered while the rows are produced (SelectGroups.cpp): false when the groups are
+  // keyed by a field no sort can key (the sort path raises the error).
+  bool FillGroups(int64_t maxRows, int64_t top);
+  // The sort that combines appended rows of equal group key into one (rows that already
+  // combine several, written when the gathered groups grew too large, combine the same way);
+  // `overflowed` holds the group keys and columns whose sum left its type's range before.
+  void SortGroups(TDataTable &table, int64_t top, std::vector<std::pair<std::string, size_t>> overflowed);
 
   TSelectQuery &FOwner;
   TSelectPlan &FPlan;
@@ -65,6 +89,7 @@ class TSelectExecution {
   std::vector<TExpValue> FRunningTotals;
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
   TDataTable *FTarget = nullptr;  // the result table being filled
+  int64_t FBlobBytes = 0;         // blob bytes written into the target
   std::vector<std::unique_ptr<TSourceRows>> FSourceRows;
   std::vector<std::unique_ptr<TInnerRows>> FInnerRows;  // per level; null until reached
 };

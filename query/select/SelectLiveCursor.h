@@ -127,12 +127,11 @@ inline std::shared_ptr<TDataCursor> OpenLiveCursor(TSelectQuery &owner, TSelectP
 }
 
 // A cursor on a finished result table in the order of its records; it takes over the
-// caller's use of the table (which is closed here). The table's system record index is made
-// first: result rows are written straight into the data file (and reordered there by the
-// record sort), so the index learns of them only now.
+// caller's use of the table (which is closed here). The caller has made the table's system
+// record index list the records first: result rows are written straight into the data file
+// (and reordered there by the record sort, which rebuilds the index itself).
 inline std::shared_ptr<TDataCursor> OpenResultCursor(TDataDirectory &directory, TDataTable *table,
                                                      const std::string &name, bool inMemory) {
-  if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) RebuildSystemRecordIndex(*index, table->DataFile());
   directory.CloseTable(table);
   auto cursor = std::make_shared<TDataCursor>(&directory, name);
   TCursorOptions options;

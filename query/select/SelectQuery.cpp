@@ -8,6 +8,7 @@
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
 #include "query/change/StatementTableFiles.h"
+#include "query/select/ResultTableStore.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
 #include "query/select/SelectLiveCursor.h"
@@ -85,6 +86,8 @@ bool TSelectQuery::Live() const {
 }
 
 void TSelectQuery::ClearResult() {
+  FResultUnfinished = false;
+  FRowBlock.Clear();
   FLiveCursor.reset();
   FLiveRecords.clear();
   FResultSlots.clear();
@@ -97,6 +100,7 @@ void TSelectQuery::ClearResult() {
   }
   FResultTable = nullptr;
   if (hadResult && FResultTemporary) FResultDirectory->DeleteTable(FResultName, FResultInMemory);
+  FMovedResults.clear();
   if (FResultDirectory) {
     FSession.CloseDataDirectory(FResultDirectory);
     FResultDirectory = nullptr;
@@ -121,30 +125,43 @@ void TSelectQuery::Close() {
 
 namespace {
 
-// A table without indexes for result rows; records keep insertion order.
-TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
-                              bool inMemory, bool temporary) {
-  TDataFileDefinition definition;
-  definition.Fields = plan.ResultFields;
-  for (TFieldDescriptor &f : definition.Fields) f.FieldNumber = 0;
-  definition.LanguageId = plan.LanguageId;
-  definition.SortId = plan.SortId;
-  definition.BlobBlockSize = 512;
-  if (plan.Query->Encrypted) {
-    definition.Encrypted = true;
-    definition.Password = plan.Query->Password;
-    directory.Session()->AddPassword(plan.Query->Password);
-  }
-  (void)temporary;  // deleted explicitly by the query when it is done with it
-  TDataTable *table = directory.CreateTable(name, definition, inMemory, false);
-  if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
-    DefinePrimaryIndex(index->Header(), TIndexDefinition{}, ErrorTexts{});
-    index->Pages().MarkHeaderDirty();
-  }
-  return table;
+// Closes and deletes a temporary table by name, in memory or in files.
+void DropTable(TDataDirectory &directory, const std::string &name, bool memory) {
+  if (TDataTable *table = directory.FindTable(name, memory)) directory.CloseTable(table);
+  if (directory.TableExists(name, memory)) directory.DeleteTable(name, memory);
 }
 
 }  // namespace
+
+void TSelectQuery::DropTemporaryTable(TDataDirectory &directory, const std::string &name) {
+  DropTable(directory, name, true);
+  auto moved = FMovedResults.find(name);
+  if (moved == FMovedResults.end()) return;
+  const std::string inFiles = moved->second;
+  FMovedResults.erase(moved);
+  DropTable(directory, inFiles, false);
+}
+
+void TSelectQuery::SetSpill(TSelectExecution &run, TDataDirectory &directory) {
+  run.MemoryLimit = FResultMemoryLimit;
+  run.OnSpill = [this, &directory](TDataTable &table) -> TDataTable * {
+    const std::string name = table.Name();
+    const bool main = FResultTable == &table;
+    try {
+      TDataTable *moved = MoveResultTableToFiles(directory, &table);
+      FMovedResults[name] = moved->Name();
+      if (main) {
+        FResultTable = moved;
+        FResultInMemory = false;
+        FResultName = moved->Name();
+      }
+      return moved;
+    } catch (...) {
+      if (main) FResultTable = directory.FindTable(name, true);
+      throw;
+    }
+  };
+}
 
 const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *query) {
   auto found = FSubSelectValues.find(query);
@@ -153,12 +170,13 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
   TSelectPlan *plan = PlanOf(query);
   if (!plan) return values;
   TDataDirectory *directory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-  const std::string name = directory->UniqueTableName(false);
-  TDataTable *table = nullptr;
+  const std::string name = directory->UniqueTableName(true);
   try {
-    table = CreateResultTable(*directory, name, *plan, false, true);
+    TDataTable *table = CreateResultTable(*directory, name, *plan, true);
     TSelectExecution run(*this, *plan);
+    SetSpill(run, *directory);
     run.FillResultTable(*table, -1, false);
+    table = run.Target();
     TDataFile &file = table->DataFile();
     for (int32_t n = 1; n <= file.SlotCount(); ++n) {
       TRecord *record = file.GetRecord(n);
@@ -169,16 +187,12 @@ const std::vector<TExpValue> &TSelectQuery::SubSelectValues(const TDataQuery *qu
       values.push_back(std::move(v));
     }
   } catch (...) {
-    if (table) {
-      directory->CloseTable(table);
-      directory->DeleteTable(name, false);
-    }
+    DropTemporaryTable(*directory, name);
     FSession.CloseDataDirectory(directory);
     FSubSelectValues.erase(query);
     throw;
   }
-  directory->CloseTable(table);
-  directory->DeleteTable(name, false);
+  DropTemporaryTable(*directory, name);
   FSession.CloseDataDirectory(directory);
   return values;
 }
@@ -263,12 +277,16 @@ void TSelectQuery::Execute() {
           DeleteTableOpenedAlone(*FResultDirectory, name, FResultInMemory);
         FResultName = name;
       } else {
+        // A result of the statement's own starts in memory and moves to files when it grows.
+        FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = FResultDirectory->UniqueTableName(false);
+        FResultName = FResultDirectory->UniqueTableName(true);
       }
-      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory, FResultTemporary);
+      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
       TSelectExecution run(*this, plan);
+      if (FResultTemporary) SetSpill(run, *FResultDirectory);
       const bool aborted = run.FillResultTable(*FResultTable, FStatement.MaxRowCount(), !master->HasUnion());
+      FResultTable = run.Target();
       if (master->HasUnion() && !aborted) {
         bool distinct = false;
         std::vector<TDataQuery *> parts;
@@ -276,25 +294,38 @@ void TSelectQuery::Execute() {
           parts.push_back(q->UnionNext);
           if (!q->UnionAll) distinct = true;
         }
-        TDataFile &target = FResultTable->DataFile();
+        // The parts' rows go into the result table, which moves to files as it would while
+        // being filled.
+        int64_t blobBytes = 0;
+        auto spillIfLarge = [&]() {
+          if (!run.OnSpill || !FResultTable->InMemory()) return;
+          const TDataFile &file = FResultTable->DataFile();
+          if (static_cast<int64_t>(file.SlotCount()) * static_cast<int64_t>(file.RecordSize()) + blobBytes >
+              FResultMemoryLimit)
+            FResultTable = run.OnSpill(*FResultTable);
+        };
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
           TSelectPlan &partPlan = *PlanOf(*it);
-          const std::string partName = FResultDirectory->UniqueTableName(FResultInMemory);
-          TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, FResultInMemory, true);
+          const std::string partName = FResultDirectory->UniqueTableName(true);
           try {
+            TDataTable *partTable = CreateResultTable(*FResultDirectory, partName, partPlan, true);
             TSelectExecution part(*this, partPlan);
+            SetSpill(part, *FResultDirectory);
             part.FillResultTable(*partTable, FStatement.MaxRowCount(), true);
+            partTable = part.Target();
             TDataFile &file = partTable->DataFile();
             for (int32_t n = 1; n <= file.SlotCount(); ++n) {
               TRecord *source = file.GetRecord(n);
               if (!source) continue;
               if (source->Image[0] == 0) {
+                TDataFile &target = FResultTable->DataFile();
                 TRecord *record = target.AllocateRecord(FResultTable->NoPrimaryKey());
                 for (size_t c = 0; c < plan.VisibleCount; ++c) {
                   TExpValue v;
                   const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
                   if (field.Type == TDataType::Blob) {
                     ReadBlobValue(*partTable, field, source->Image.data(), v);
+                    if (!v.Null) blobBytes += static_cast<int64_t>(v.Str.size());
                     WriteBlobValue(*FResultTable, plan.ResultFields[c], record->Image.data(), v);
                   } else {
                     ReadFieldValue(field, source->Image.data(), v);
@@ -305,14 +336,13 @@ void TSelectQuery::Execute() {
                 target.ReleaseRecord(record);
               }
               file.ReleaseRecord(source);
+              spillIfLarge();
             }
           } catch (...) {
-            FResultDirectory->CloseTable(partTable);
-            FResultDirectory->DeleteTable(partName, FResultInMemory);
+            DropTemporaryTable(*FResultDirectory, partName);
             throw;
           }
-          FResultDirectory->CloseTable(partTable);
-          FResultDirectory->DeleteTable(partName, FResultInMemory);
+          DropTemporaryTable(*FResultDirectory, partName);
         }
         run.FinishUnion(*FResultTable, distinct);
       }
@@ -324,23 +354,39 @@ void TSelectQuery::Execute() {
   unlock();
   FExecutionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (FResultTable) {
-    // Rows were written straight into the data file; the system record index that cursors
-    // walk must list them (a sort rebuilds it, an unsorted result would otherwise look empty).
-    TDataFile &file = FResultTable->DataFile();
-    if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, file);
     // The live records of the result table, in order, for reading rows by position.
-    for (int32_t n = 1; n <= file.SlotCount(); ++n) {
-      TRecord *record = file.GetRecord(n);
-      if (!record) continue;
-      if (record->Image[0] == 0) FResultSlots.push_back(n);
-      file.ReleaseRecord(record);
-    }
-    TDataTable *table = FResultTable;
-    FResultTable = nullptr;
-    FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
-    FResultTable = FResultCursor->Table();
+    FResultSlots = LiveResultSlots(*FResultTable);
+    FResultUnfinished = true;
+    // A table of the database is finished at once: others may open it as soon as the
+    // statement is done.
+    if (!FResultTemporary) FinishResultTable();
   }
   FExecuted = true;
+}
+
+void TSelectQuery::FinishResultTable() {
+  if (!FResultUnfinished || !FResultTable) return;
+  FResultUnfinished = false;
+  FRowBlock.Clear();
+  // Rows were written straight into the data file (and reordered there by the record sort);
+  // the system record index that cursors walk must list them. It is built once, here, and
+  // only for a result that is read through a table or cursor: rows read by position do
+  // without it.
+  if (TIndexFile *index = TableIndexFile(*FResultTable)) RebuildSystemRecordIndex(*index, FResultTable->DataFile());
+  TDataTable *table = FResultTable;
+  FResultTable = nullptr;
+  FResultCursor = OpenResultCursor(*FResultDirectory, table, FResultName, FResultInMemory);
+  FResultTable = FResultCursor->Table();
+}
+
+TDataTable *TSelectQuery::ResultTable() {
+  FinishResultTable();
+  return FResultTable;
+}
+
+TDataCursor *TSelectQuery::ResultCursor() {
+  FinishResultTable();
+  return FResultCursor.get();
 }
 
 size_t TSelectQuery::ColumnCount() const {
@@ -371,10 +417,18 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   if (FResultTable) {
     if (index < 0 || index >= static_cast<int64_t>(FResultSlots.size())) return values;
     TDataFile &file = FResultTable->DataFile();
-    TRecord *record = file.GetRecord(FResultSlots[index]);
-    if (!record) return values;
-    std::vector<uint8_t> image(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
+    std::vector<uint8_t> image;
+    if (FResultUnfinished) {
+      // Nobody but this query has had the table since its records were written: rows are read
+      // in blocks of records, past the record cache.
+      const uint8_t *record = FRowBlock.Record(file, FResultSlots[index]);
+      image.assign(record, record + file.RecordSize());
+    } else {
+      TRecord *record = file.GetRecord(FResultSlots[index]);
+      if (!record) return values;
+      image.assign(record->Image.begin(), record->Image.end());
+      file.ReleaseRecord(record);
+    }
     for (size_t c = 0; c < plan.VisibleCount; ++c) {
       TExpValue v;
       const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);

@@ -1,7 +1,8 @@
 #pragma once
 // TSelectQuery: prepares and runs SELECT statements against a database directory of a
 // session and serves the result, either live (rows of the source table itself) or as a
-// result table (a temporary table in the session's private directory, or the INTO table).
+// result table: the INTO table, or a temporary table of the session's private directory that
+// is held in memory until it outgrows the result memory limit and then moves to files.
 //
 // Lifecycle: Prepare (parse, resolve, check, choose live or result table) -> SetParameter ->
 // Execute (may be repeated with new parameters) -> read rows -> Close.
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "query/expr/ValueConvert.h"
+#include "query/select/ResultTableStore.h"
 #include "query/select/SelectPlan.h"
 #include "query/sql/QueryStatement.h"
 
@@ -21,6 +23,7 @@ namespace kura {
 
 class TDataCursor;
 class TDataSession;
+class TSelectExecution;
 
 struct TResultColumnInfo {
   std::string Name;
@@ -38,6 +41,11 @@ class TSelectQuery {
 
   void SetRequestLive(bool live) { FStatement.SetRequestLive(live); }
   void SetMaxRowCount(int64_t count) { FStatement.SetMaxRowCount(count); }
+  // Bytes a result of the statement's own holds in memory before it moves to files of the
+  // session's private directory (INTO tables stay where they were asked for).
+  void SetResultMemoryLimit(int64_t bytes) { FResultMemoryLimit = bytes; }
+  // The tables the statement reads, as opened for it (valid while it is prepared).
+  const std::vector<std::pair<TDataDirectory *, TDataTable *>> &SourceTables() const { return FOpenedTables; }
   // Percentage done; set abort to stop producing rows (the rows so far stay).
   std::function<void(int percent, bool &abort)> OnProgress;
 
@@ -73,15 +81,16 @@ class TSelectQuery {
   int64_t RowCount() const;
   // The values of one row (0-based) in the column types.
   std::vector<TExpValue> Row(int64_t index);
-  // The result table (null for a live result).
-  TDataTable *ResultTable() const { return FResultTable; }
+  // The result table (null for a live result), with its record index made and a cursor open
+  // on it.
+  TDataTable *ResultTable();
   // Record numbers of the source table a live result shows, in order.
   const std::vector<int32_t> &LiveRecords() const { return FLiveRecords; }
   // The cursor a live result is served through (null for a result table).
   TDataCursor *LiveCursor() const { return FLiveCursor.get(); }
   // The cursor on the result table (null for a live result). The dataset layer serves
   // either this or LiveCursor().
-  TDataCursor *ResultCursor() const { return FResultCursor.get(); }
+  TDataCursor *ResultCursor();
 
   // Frees the result (deleting a temporary result table), closes the sources.
   void Close();
@@ -97,6 +106,10 @@ class TSelectQuery {
   void ClearResult();
   void CloseSources();
   TDataDirectory *OpenDirectory(const TTableRef &ref);
+  void SetSpill(TSelectExecution &run, TDataDirectory &directory);
+  void FinishResultTable();
+  // Closes and deletes a temporary result table, also where it was moved to files.
+  void DropTemporaryTable(TDataDirectory &directory, const std::string &name);
 
   TDataSession &FSession;
   std::string FDatabaseName;
@@ -121,7 +134,11 @@ class TSelectQuery {
   std::shared_ptr<TDataCursor> FLiveCursor;
   std::shared_ptr<TDataCursor> FResultCursor;
   std::vector<int32_t> FResultSlots;  // record numbers of the result table's rows
+  bool FResultUnfinished = false;     // the record index and cursor are still to be made
+  TResultRecordBlock FRowBlock;       // rows read by position while unfinished
+  std::map<std::string, std::string> FMovedResults;  // in-memory name -> name in files
   bool FInsertSource = false;
+  int64_t FResultMemoryLimit = 16 * 1024 * 1024;
   // IN ( SELECT ... ): the sub-select's column values, produced once per execution.
   std::map<const TDataQuery *, std::vector<TExpValue>> FSubSelectValues;
   // Runs a sub-select (once per execution) and returns its column values.

@@ -1,8 +1,12 @@
 // The kura-sql program run on a database directory built through the engine API.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -335,6 +339,42 @@ TEST_F(ShellProgramTest, ResultFilesAreNotLeftInTheDatabase) {
     ++files;
   }
   EXPECT_EQ(files, 2u);  // items.DAT and items.IDX
+}
+
+}  // namespace
+}  // namespace kura::shell
+
+namespace kura::shell {
+namespace {
+
+// A shell fed through a pipe keeps the tables of its SELECTs open only while statements are
+// waiting: once it waits for input it lets go of them, so another process can alter a table it
+// has read, and the shell's next SELECT sees the other process's change.
+TEST_F(ShellProgramTest, IdleShellLetsAnotherProcessHaveTheTableAlone) {
+  const auto fifo = FRoot / "input", out = FRoot / "a.out", err = FRoot / "a.err", status = FRoot / "a.status";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string background = "(" + std::string(KURA_SQL_BINARY) + " --db " + Quote((FRoot / "db").string()) +
+                                 " --tsv <" + Quote(fifo.string()) + " >" + Quote(out.string()) + " 2>" +
+                                 Quote(err.string()) + "; echo $? >" + Quote(status.string()) + ") &";
+  ASSERT_EQ(std::system(background.c_str()), 0);
+  auto waitFor = [](const std::function<bool()> &done) {
+    for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+  };
+  std::ofstream pipe(fifo);  // opens once the shell has opened its end
+  pipe << "select Word from items where ID = 1;\n" << std::flush;
+  ASSERT_TRUE(waitFor([&] { return Slurp(out).find("plain") != std::string::npos; })) << Slurp(err);
+
+  // The first shell now waits for input with nothing kept: the table can be had alone.
+  Outcome other = Shell("-c " + Quote("ALTER TABLE items ADD COLUMN Extra INTEGER; "
+                                      "INSERT INTO items VALUES (7, 'seven', 2.5, 70);"));
+  EXPECT_EQ(other.Status, 0) << other.Err;
+
+  pipe << "select ID, Word, Extra from items where ID = 7;\n" << std::flush;
+  pipe.close();
+  ASSERT_TRUE(waitFor([&] { return !Slurp(status).empty(); }));
+  EXPECT_EQ(Slurp(status), "0\n") << Slurp(err);
+  EXPECT_EQ(Slurp(out), "Word\nplain\nID\tWord\tExtra\n7\tseven\t70\n");
 }
 
 }  // namespace

@@ -213,14 +213,6 @@ TEST_F(ResultTest, MaxRowCountStopsBeforeSorting) {
   EXPECT_EQ(Read(*q), (R{{"2"}, {"1"}}));
 }
 
-TEST_F(ResultTest, TemporaryResultTableRemovedOnClose) {
-  auto q = Query("select * from emp order by Name desc");
-  q->Execute();
-  EXPECT_FALSE(PrivateFiles().empty());
-  q->Close();
-  EXPECT_TRUE(PrivateFiles().empty());
-}
-
 TEST_F(ResultTest, IntoTableIsKept) {
   {
     auto q = Query("select ID, Name into copy1 from emp where ID < 3");

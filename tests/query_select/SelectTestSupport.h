@@ -71,9 +71,10 @@ class SelectTest : public ::testing::Test {
   // Creates a table with the fields and indexes, appends the rows (values as text, converted
   // to each field's type) and closes it.
   void MakeTable(const std::string &name, const std::vector<TFieldDescriptor> &fields, const Rows &rows,
-                 const std::vector<IndexSpec> &indexes = {}) {
+                 const std::vector<IndexSpec> &indexes = {}, uint16_t languageId = 0) {
     TDataFileDefinition def;
     def.Fields = fields;
+    def.LanguageId = languageId;
     // Index definitions need the laid-out fields (stored sizes).
     std::vector<TFieldDescriptor> laid = fields;
     LayoutFields(laid);

@@ -46,14 +46,39 @@ std::string EscapeTsv(const std::string &value) {
   return out;
 }
 
-void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
-  for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "\t" : "") << EscapeTsv(result.Names[c]);
-  out << '\n';
-  for (size_t r = 0; r < result.Rows.size(); ++r) {
-    for (size_t c = 0; c < result.Rows[r].size(); ++c)
-      out << (c ? "\t" : "") << (result.Null[r][c] ? nullText : EscapeTsv(result.Rows[r][c]));
-    out << '\n';
+namespace {
+
+// Appends a value with tab, line break, carriage return and backslash escaped.
+void AppendTsv(std::string &line, const std::string &value) {
+  if (value.find_first_of("\t\n\r\\") == std::string::npos) {
+    line += value;
+    return;
   }
+  line += EscapeTsv(value);
+}
+
+}  // namespace
+
+void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText, bool header) {
+  // Gathered into one text and written at once: a stream insertion per value costs more than
+  // the values.
+  std::string text;
+  if (header) {
+    for (size_t c = 0; c < result.Names.size(); ++c) {
+      if (c) text += '\t';
+      AppendTsv(text, result.Names[c]);
+    }
+    text += '\n';
+  }
+  for (size_t r = 0; r < result.Rows.size(); ++r) {
+    for (size_t c = 0; c < result.Rows[r].size(); ++c) {
+      if (c) text += '\t';
+      if (result.Null[r][c]) text += nullText;
+      else AppendTsv(text, result.Rows[r][c]);
+    }
+    text += '\n';
+  }
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void WriteTable(std::ostream &out, const TResultText &result, const std::string &nullText) {
@@ -96,9 +121,11 @@ std::string QuoteCsv(const std::string &value) {
   return out + "\"";
 }
 
-void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText) {
-  for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "," : "") << QuoteCsv(result.Names[c]);
-  out << "\n";
+void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText, bool header) {
+  if (header) {
+    for (size_t c = 0; c < result.Names.size(); ++c) out << (c ? "," : "") << QuoteCsv(result.Names[c]);
+    out << "\n";
+  }
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     for (size_t c = 0; c < result.Rows[r].size(); ++c)
       out << (c ? "," : "") << QuoteCsv(result.Null[r][c] ? nullText : result.Rows[r][c]);

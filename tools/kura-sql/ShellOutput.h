@@ -16,11 +16,12 @@ struct TResultText {
 
 // Tab, line break, carriage return and backslash as \t, \n, \r and \\.
 std::string EscapeTsv(const std::string &value);
-void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText = "NULL");
+// Without `header` only the rows are written (a result written in parts).
+void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText = "NULL", bool header = true);
 void WriteTable(std::ostream &out, const TResultText &result, const std::string &nullText = "");
 // Comma-separated values: a header line of names; a value holding a comma, quote or line
 // break is quoted with its quotes doubled.
 std::string QuoteCsv(const std::string &value);
-void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText = "");
+void WriteCsv(std::ostream &out, const TResultText &result, const std::string &nullText = "", bool header = true);
 
 }  // namespace kura::shell

@@ -94,6 +94,7 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
 }
 
 TShellSession::~TShellSession() {
+  ReleaseIdle();
   FRunner.reset();
   StopEngine();
   FPrivateDir.reset();
@@ -102,15 +103,32 @@ TShellSession::~TShellSession() {
 bool TShellSession::Run(const std::string &text) {
   const std::string statement = Trim(text);
   if (statement.empty()) return true;
-  if (statement[0] == '.') return RunCommand(statement);
+  if (statement[0] == '.') {
+    ReleaseIdle();
+    return RunCommand(statement);
+  }
   try {
     auto print = [&](TSelectQuery &query) {
       TResultText result;
+      std::vector<TTypeInfo> types;
       for (size_t c = 0; c < query.ColumnCount(); ++c) {
         TResultColumnInfo info = query.Column(c);
         result.Names.push_back(info.Name);
         result.RightAligned.push_back(IsNumber(info.Type.Type));
+        types.push_back(info.Type);
       }
+      // An aligned table needs every row for its widths; the other forms are written in
+      // parts, so that a large result is never held as text.
+      const bool inParts = FMode != TOutputMode::Table;
+      constexpr size_t kPart = 1024;
+      bool headerWritten = false;
+      auto writePart = [&]() {
+        if (FMode == TOutputMode::Csv) WriteCsv(FOut, result, FNullValue, !headerWritten);
+        else WriteTsv(FOut, result, FTsvNullValue, !headerWritten);
+        headerWritten = true;
+        result.Rows.clear();
+        result.Null.clear();
+      };
       const int64_t count = query.RowCount();
       for (int64_t r = 0; r < count; ++r) {
         std::vector<TExpValue> values = query.Row(r);
@@ -118,12 +136,14 @@ bool TShellSession::Run(const std::string &text) {
         std::vector<bool> nulls;
         for (size_t c = 0; c < values.size(); ++c) {
           nulls.push_back(values[c].Null);
-          row.push_back(values[c].Null ? std::string() : FieldValueText(query.Column(c).Type, values[c]));
+          row.push_back(values[c].Null ? std::string() : FieldValueText(types[c], values[c]));
         }
         result.Rows.push_back(std::move(row));
         result.Null.push_back(std::move(nulls));
+        if (inParts && result.Rows.size() >= kPart) writePart();
       }
-      WriteResult(result);
+      if (inParts) writePart();
+      else WriteResult(result);
       FOut.flush();
     };
     TRunResult run = Runner().Run(statement, print);
@@ -151,8 +171,22 @@ void TShellSession::WriteResult(const TResultText &result) {
 }
 
 TSqlRunner &TShellSession::Runner() {
-  if (!FRunner) FRunner = std::make_unique<TSqlRunner>(DefaultSession(), FDatabasePath);
+  if (!FRunner) {
+    FRunner = std::make_unique<TSqlRunner>(DefaultSession(), FDatabasePath);
+    // Statements that follow each other without a wait find the tables of the last SELECTs
+    // open, caches and all.
+    FRunner->SetKeepTablesOpen(true);
+  }
   return *FRunner;
+}
+
+void TShellSession::ReleaseIdle() {
+  if (!FRunner) return;
+  try {
+    FRunner->ReleaseKeptTables();
+  } catch (const std::exception &e) {
+    FErr << e.what() << "\n";
+  }
 }
 
 bool TShellSession::RunCommand(const std::string &command) {

@@ -28,6 +28,10 @@ class TShellSession {
   // ".quit" was given.
   bool QuitRequested() const { return FQuit; }
   int Failures() const { return FFailures; }
+  // The tables kept open between statements are closed: called whenever the shell is about to
+  // wait for input, so that an idle shell never keeps another process from opening a table
+  // exclusively.
+  void ReleaseIdle();
 
  private:
   bool RunCommand(const std::string &command);

@@ -1,5 +1,6 @@
 // kura-sql: runs SQL statements against Kura tables from -c texts, script files, standard
 // input or an interactive prompt.
+#include <poll.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -22,8 +23,16 @@ namespace {
 using kura::shell::TShellSession;
 using kura::shell::TStatementSplitter;
 
+// Whether reading standard input would wait: nothing is ready on it (end of input counts as
+// ready). A line already buffered by the stream may be missed, which only costs a reopen.
+bool InputWouldWait() {
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  return ::poll(&fd, 1, 0) == 0;
+}
+
 // Runs the statements of a stream; false when the run must stop (an error without
-// --keep-going, or .quit).
+// --keep-going, or .quit). Before waiting on standard input the shell lets go of the tables it
+// keeps open.
 bool RunStream(std::istream &in, TShellSession &session, bool keepGoing) {
   TStatementSplitter splitter;
   std::string line;
@@ -31,7 +40,10 @@ bool RunStream(std::istream &in, TShellSession &session, bool keepGoing) {
     if (!session.Run(statement) && !keepGoing) return false;
     return !session.QuitRequested();
   };
-  while (std::getline(in, line)) {
+  const bool standardInput = &in == &std::cin;
+  for (;;) {
+    if (standardInput && InputWouldWait()) session.ReleaseIdle();
+    if (!std::getline(in, line)) break;
     // A dot command stands alone on its line.
     if (!splitter.Pending() && !line.empty() && line[0] == '.') {
       if (!run(line)) return false;
@@ -48,6 +60,7 @@ bool RunInteractive(TShellSession &session) {
 #ifdef KURA_SQL_HAVE_READLINE
   TStatementSplitter splitter;
   for (;;) {
+    session.ReleaseIdle();
     char *raw = readline(splitter.Pending() ? "   ...> " : "kura> ");
     if (!raw) break;
     std::string line = raw;
@@ -67,6 +80,7 @@ bool RunInteractive(TShellSession &session) {
   TStatementSplitter splitter;
   std::string line;
   for (;;) {
+    session.ReleaseIdle();
     std::cout << (splitter.Pending() ? "   ...> " : "kura> ") << std::flush;
     if (!std::getline(std::cin, line)) break;
     if (!splitter.Pending() && !line.empty() && line[0] == '.') {

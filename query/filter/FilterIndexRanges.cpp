@@ -209,13 +209,11 @@ class TRangeFinder {
 
   void Collect(TOrdinals range, TRecordsBitmap &out) {
     if (range.Empty()) return;
-    TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
-    uint32_t recNo = 0;
-    while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
-      FTree.ReadEntry(pos, nullptr, &recNo);
+    std::vector<uint32_t> records;
+    FTree.AppendRecordNumbers(FTree.PositionOfOrdinal(range.First), range.Last, records);
+    for (uint32_t recNo : records) {
       out.Resize(recNo + 1);
       out.Set(recNo);
-      if (!FTree.Next(pos)) break;
     }
   }
 

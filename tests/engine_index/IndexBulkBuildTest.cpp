@@ -123,6 +123,15 @@ TEST_P(IndexBulkBuild, HoldsWhatKeyByKeyInsertionHolds) {
       TIndexPosition first = built.SearchFirstAtOrAfter(key.data(), Keys.KeyLength());
       EXPECT_EQ(first.Ordinal, static_cast<int64_t>(i) + 1);
     }
+    // Record numbers of ordinal stretches, read a leaf at a time, across leaf boundaries.
+    for (size_t from = 0; from < expected.size(); from += 1 + expected.size() / 5) {
+      const size_t to = std::min(expected.size(), from + 1 + expected.size() / 3);
+      std::vector<uint32_t> records, wanted;
+      built.AppendRecordNumbers(built.PositionOfOrdinal(static_cast<int64_t>(from) + 1), static_cast<int64_t>(to),
+                                records);
+      for (size_t i = from; i < to; ++i) wanted.push_back(expected[i].second);
+      EXPECT_EQ(records, wanted);
+    }
     Reopen();
   }
 

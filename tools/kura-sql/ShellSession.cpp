@@ -78,6 +78,10 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
   StartEngine();
   InstallIndexFiles();
   InstallBlobFiles();
+  // Index pages kept per index: the engine's default of 2 pages makes nearly every key lookup
+  // and insert read its pages again. 2 MiB (256 pages) hold the upper levels of any index and
+  // the leaves a statement works on, at a few MiB per open index at most.
+  DefaultSession().Settings.IndexBufferSize = 2u << 20;
   if (IsMemoryName(options.Database)) {
     FDatabasePath = kMemoryDatabaseName;
   } else {

@@ -169,7 +169,7 @@ std::vector<TScenario> Scenarios() {
       {"Transaction", {"a", "b"}, pair, transfers},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bvn ON t (v, name);\n"},
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},
-      {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n"},
+      {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n", true, "KURA_INDEX_BUFFER_BYTES=16384"},
       {"AlterAddColumn", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER;\n"},
       {"AlterDropPrimaryKey", {"t"}, filled, "ALTER TABLE t DROP PRIMARY KEY;\n"},
       {"AlterDescription", {"t"}, filled, "ALTER TABLE t REDEFINE name DESCRIPTION 'who';\n", false},

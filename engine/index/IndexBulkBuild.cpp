@@ -13,82 +13,81 @@ using namespace indexbytes;
 TIndexEntryList::TIndexEntryList(int keyLength)
     : FKeyLength(keyLength), FStride(static_cast<size_t>(keyLength) + 4) {}
 
-void TIndexEntryList::Reserve(size_t entries) { FData.reserve(entries * FStride); }
+void TIndexEntryList::Reserve(size_t entries) {
+  FData.reserve(entries * FStride);
+  FOrder.reserve(entries);
+}
 
 void TIndexEntryList::Add(const uint8_t *key, uint32_t recordNumber) {
   const size_t at = FData.size();
   FData.resize(at + FStride);
   std::memcpy(FData.data() + at, key, static_cast<size_t>(FKeyLength));
   PutU32LE(FData.data() + at + FKeyLength, recordNumber);
-  ++FCount;
+  FOrder.push_back(static_cast<uint32_t>(FOrder.size()));
 }
 
 uint32_t TIndexEntryList::RecordNumber(size_t i) const { return GetU32LE(Key(i) + FKeyLength); }
 
 void TIndexEntryList::Sort(const TIndexKeyDefinition &keys) {
-  if (FCount < 2) return;
-  std::vector<uint32_t> order(FCount);
+  const size_t count = FOrder.size();
+  if (count < 2) return;
+  auto at = [&](uint32_t place) { return FData.data() + static_cast<size_t>(place) * FStride; };
+  auto recordAt = [&](uint32_t place) { return GetU32LE(at(place) + FKeyLength); };
   if (!keys.UsesLocale()) {
     // Bytewise keys: the first eight bytes as one number decide most comparisons without a
     // call; only keys that agree on them are compared in full.
     struct TSortItem {
       uint64_t Prefix;
-      uint32_t Entry;
+      uint32_t Place;
     };
     const int prefixBytes = std::min(FKeyLength, 8);
-    std::vector<TSortItem> items(FCount);
-    for (size_t i = 0; i < FCount; ++i) {
-      const uint8_t *key = Key(i);
+    std::vector<TSortItem> items(count);
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t *key = at(FOrder[i]);
       uint64_t v = 0;
       for (int j = 0; j < prefixBytes; ++j) v = (v << 8) | key[j];
       v <<= 8 * (8 - prefixBytes);
-      items[i] = TSortItem{keys.Descending ? ~v : v, static_cast<uint32_t>(i)};
+      items[i] = TSortItem{keys.Descending ? ~v : v, FOrder[i]};
     }
     const bool longKeys = FKeyLength > 8;
     std::sort(items.begin(), items.end(), [&](const TSortItem &a, const TSortItem &b) {
       if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
       if (longKeys) {
-        const int c = keys.Compare(Key(a.Entry), Key(b.Entry), FKeyLength);
+        const int c = keys.Compare(at(a.Place), at(b.Place), FKeyLength);
         if (c != 0) return c < 0;
       }
-      return RecordNumber(a.Entry) < RecordNumber(b.Entry);
+      return recordAt(a.Place) < recordAt(b.Place);
     });
-    for (size_t i = 0; i < FCount; ++i) order[i] = items[i].Entry;
+    for (size_t i = 0; i < count; ++i) FOrder[i] = items[i].Place;
   } else {
-    for (size_t i = 0; i < FCount; ++i) order[i] = static_cast<uint32_t>(i);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      const int c = keys.Compare(Key(a), Key(b), FKeyLength);
+    std::sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {
+      const int c = keys.Compare(at(a), at(b), FKeyLength);
       if (c != 0) return c < 0;
-      return RecordNumber(a) < RecordNumber(b);
+      return recordAt(a) < recordAt(b);
     });
   }
-  std::vector<uint8_t> sorted(FData.size());
-  for (size_t i = 0; i < FCount; ++i) std::memcpy(sorted.data() + i * FStride, Key(order[i]), FStride);
-  FData.swap(sorted);
 }
 
 std::vector<uint32_t> TIndexEntryList::RemoveDuplicates(const TIndexKeyDefinition &keys) {
   std::vector<uint32_t> dropped;
   size_t out = 0;
-  size_t kept = 0;  // the last entry kept: later equal keys are compared with it
-  for (size_t i = 0; i < FCount; ++i) {
-    if (i > 0 && keys.Compare(Key(kept), Key(i), FKeyLength) == 0) {
+  for (size_t i = 0; i < FOrder.size(); ++i) {
+    // Later equal keys are compared with the last entry kept.
+    if (out > 0 && keys.Compare(Key(out - 1), Key(i), FKeyLength) == 0) {
       dropped.push_back(RecordNumber(i));
       continue;
     }
-    if (out != i) std::memmove(FData.data() + out * FStride, Key(i), FStride);
-    kept = out++;
+    FOrder[out++] = FOrder[i];
   }
-  FCount = out;
-  FData.resize(out * FStride);
+  FOrder.resize(out);
   std::sort(dropped.begin(), dropped.end());
   return dropped;
 }
 
 std::vector<uint32_t> TIndexEntryList::KeyRanks(const TIndexKeyDefinition &keys) const {
-  std::vector<uint32_t> ranks(FCount);
+  std::vector<uint32_t> ranks(FOrder.size());
   uint32_t rank = 0;
-  for (size_t i = 0; i < FCount; ++i) {
+  for (size_t i = 0; i < FOrder.size(); ++i) {
     if (i > 0 && keys.Compare(Key(i - 1), Key(i), FKeyLength) != 0) ++rank;
     ranks[i] = rank;
   }

@@ -4,7 +4,6 @@
 // are made from the leaves bottom-up, each entry with its child's lowest key and subtree count.
 // The pages are the ordinary index pages; only their fill differs from a tree grown by single
 // inserts (full pages, see BuildIndexFromSorted).
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -20,9 +19,10 @@ class TIndexEntryList {
 
   void Reserve(size_t entries);
   void Add(const uint8_t *key, uint32_t recordNumber);
-  size_t Size() const { return FCount; }
-  bool Empty() const { return FCount == 0; }
-  const uint8_t *Key(size_t i) const { return FData.data() + i * FStride; }
+  size_t Size() const { return FOrder.size(); }
+  bool Empty() const { return FOrder.empty(); }
+  // Entry i in the current order (the order of adding until sorted).
+  const uint8_t *Key(size_t i) const { return FData.data() + static_cast<size_t>(FOrder[i]) * FStride; }
   uint32_t RecordNumber(size_t i) const;
 
   // Index order of the keys, equal keys by RecordNumber (so the record in the lower slot comes
@@ -38,20 +38,16 @@ class TIndexEntryList {
   template <typename Keep>
   void Filter(Keep keep) {
     size_t out = 0;
-    for (size_t i = 0; i < FCount; ++i) {
-      if (!keep(RecordNumber(i))) continue;
-      if (out != i) std::copy(Key(i), Key(i) + FStride, FData.data() + out * FStride);
-      ++out;
-    }
-    FCount = out;
-    FData.resize(out * FStride);
+    for (size_t i = 0; i < FOrder.size(); ++i)
+      if (keep(RecordNumber(i))) FOrder[out++] = FOrder[i];
+    FOrder.resize(out);
   }
 
  private:
   int FKeyLength;
   size_t FStride;  // key + 4-byte RecordNumber
-  size_t FCount = 0;
-  std::vector<uint8_t> FData;
+  std::vector<uint8_t> FData;  // the entries in the order they were added
+  std::vector<uint32_t> FOrder;  // the entries' places in FData, in the current order
 };
 
 // Fills the empty index `indexNo` with the sorted entries. Every page but the last of each level

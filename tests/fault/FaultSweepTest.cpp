@@ -171,6 +171,9 @@ std::vector<TScenario> Scenarios() {
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},
       {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n", true, "KURA_INDEX_BUFFER_BYTES=16384"},
       {"AlterAddColumn", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER;\n"},
+      // An index-only restructure that writes a new primary index larger than the index cache.
+      {"AlterPrimaryKeyLarge", {"t"}, large, "ALTER TABLE t REDEFINE PRIMARY KEY (v, id);\n", true,
+       "KURA_INDEX_BUFFER_BYTES=16384"},
       {"AlterDropPrimaryKey", {"t"}, filled, "ALTER TABLE t DROP PRIMARY KEY;\n"},
       {"AlterDescription", {"t"}, filled, "ALTER TABLE t REDEFINE name DESCRIPTION 'who';\n", false},
       {"MemoInsert", {"m"}, memo, "INSERT INTO m VALUES (100, 1, '" + longText + "');\n"},

@@ -50,14 +50,16 @@ void TIndexEntryList::Sort(const TIndexKeyDefinition &keys) {
       items[i] = TSortItem{keys.Descending ? ~v : v, FOrder[i]};
     }
     const bool longKeys = FKeyLength > 8;
-    std::sort(items.begin(), items.end(), [&](const TSortItem &a, const TSortItem &b) {
+    auto less = [&](const TSortItem &a, const TSortItem &b) {
       if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
       if (longKeys) {
         const int c = keys.Compare(at(a.Place), at(b.Place), FKeyLength);
         if (c != 0) return c < 0;
       }
       return recordAt(a.Place) < recordAt(b.Place);
-    });
+    };
+    // Keys gathered in slot order are often in order already (the system record index).
+    if (!std::is_sorted(items.begin(), items.end(), less)) std::sort(items.begin(), items.end(), less);
     for (size_t i = 0; i < count; ++i) FOrder[i] = items[i].Place;
   } else {
     std::sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {

@@ -68,6 +68,26 @@ void TIndexEntryList::Sort(const TIndexKeyDefinition &keys) {
       return recordAt(a) < recordAt(b);
     });
   }
+  // The entries are moved into the sorted order along the permutation's cycles (each entry once,
+  // no second copy), so that everything after reads them in sequence. A list filtered before
+  // sorting keeps only some of its entries and is read through the order as it is.
+  if (count * FStride != FData.size()) return;
+  std::vector<uint8_t> held(FStride);
+  for (size_t i = 0; i < count; ++i) {
+    if (FOrder[i] == i) continue;
+    std::memcpy(held.data(), at(static_cast<uint32_t>(i)), FStride);
+    size_t to = i;
+    for (;;) {
+      const uint32_t from = FOrder[to];
+      FOrder[to] = static_cast<uint32_t>(to);
+      if (from == i) {
+        std::memcpy(FData.data() + to * FStride, held.data(), FStride);
+        break;
+      }
+      std::memcpy(FData.data() + to * FStride, at(from), FStride);
+      to = from;
+    }
+  }
 }
 
 std::vector<uint32_t> TIndexEntryList::RemoveDuplicates(const TIndexKeyDefinition &keys) {

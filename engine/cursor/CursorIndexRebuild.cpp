@@ -7,6 +7,7 @@
 #include "engine/cursor/RestructureReports.h"
 #include "engine/file/FileHandler.h"
 #include "engine/file/FileNames.h"
+#include "engine/index/IndexBulkBuild.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataTable.h"
@@ -129,9 +130,11 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
     cache.MarkHeaderDirty();
     LoadKeyDefinitions();
 
-    // Keys of the changed indexes from every live record, in slot order. A record whose key
-    // already exists is dropped (when the answer is to go on) once the walk is over, so that
-    // a cancel leaves the data file untouched.
+    // Keys of the changed indexes from every live record. The records are then taken in slot
+    // order: a record whose key in one of the changed indexes equals the key of a record taken
+    // before it is dropped (when the answer is to go on), and is not in any of them. Each index
+    // is written in one go from its sorted keys once the records are chosen; the dropped
+    // records are deleted after that, so that a cancel leaves the data file untouched.
     bool cancelled = false;
     std::vector<std::pair<int32_t, std::vector<uint8_t>>> dropped;
     if (!changed.empty()) {
@@ -139,45 +142,54 @@ bool TDataCursor::RebuildChangedIndexes(const TRestructureDefinition &def, const
       const int32_t slots = data.SlotCount();
       int lastReported = 0;
       std::vector<uint8_t> stored;
-      for (int32_t n = 1; n <= slots && !cancelled; ++n) {
+      std::vector<int32_t> live;
+      std::vector<TIndexEntryList> entries;
+      for (int indexNo : changed) entries.emplace_back(KeysOf(indexNo).KeyLength());
+      for (int32_t n = 1; n <= slots; ++n) {
         if (ReadStored(n, stored, ReadForward, 0)) {
-          std::vector<std::pair<int, std::vector<uint8_t>>> keys;
-          int violated = -1;
-          for (int indexNo : changed) {
-            std::vector<uint8_t> key = KeyOf(indexNo, stored.data());
-            if (Tree(indexNo).KeyExists(key.data())) {
-              violated = indexNo;
-              break;
-            }
-            keys.emplace_back(indexNo, std::move(key));
-          }
-          if (violated >= 0) {
-            const std::string name = violated == kPrimaryIndex ? std::string("PRIMARY") : IndexDisplayName(violated);
-            if (losses.Report(TDataLossCause::LossKeyViolation, name))
-              dropped.emplace_back(n, stored);
-            else
-              cancelled = true;
-          } else {
-            size_t inserted = 0;
-            try {
-              for (auto &[indexNo, key] : keys) {
-                Tree(indexNo).Insert(key.data(), static_cast<uint32_t>(n));
-                ++inserted;
-              }
-            } catch (const EKuraEngineError &e) {
-              if (IsFileFailure(e.ErrorCode())) throw;
-              for (size_t k = 0; k < inserted; ++k)
-                Tree(keys[k].first).Delete(keys[k].second.data(), static_cast<uint32_t>(n));
-              if (losses.Report(TDataLossCause::LossUnknown, std::string()))
-                dropped.emplace_back(n, stored);
-              else
-                cancelled = true;
-            }
-          }
+          live.push_back(n);
+          for (size_t j = 0; j < changed.size(); ++j)
+            entries[j].Add(KeyOf(changed[j], stored.data()).data(), static_cast<uint32_t>(n));
         }
         ReportProgress(lastReported, n, slots);
       }
-      if (!cancelled && ProgressCallback) ProgressCallback(100);
+      // For each index, every live record's key as the rank of its value among the distinct
+      // values (records by their place in `live`).
+      auto place = [&](uint32_t n) {
+        return static_cast<size_t>(std::lower_bound(live.begin(), live.end(), static_cast<int32_t>(n)) - live.begin());
+      };
+      std::vector<std::vector<uint32_t>> rankOf(changed.size(), std::vector<uint32_t>(live.size()));
+      for (size_t j = 0; j < changed.size(); ++j) {
+        const TIndexKeyDefinition &keys = KeysOf(changed[j]);
+        entries[j].Sort(keys);
+        const std::vector<uint32_t> ranks = entries[j].KeyRanks(keys);
+        for (size_t e = 0; e < ranks.size(); ++e) rankOf[j][place(entries[j].RecordNumber(e))] = ranks[e];
+      }
+      std::vector<std::vector<bool>> taken(changed.size(), std::vector<bool>(live.size()));
+      std::vector<bool> accepted(live.size(), false);
+      for (size_t r = 0; r < live.size() && !cancelled; ++r) {
+        int violated = -1;
+        for (size_t j = 0; j < changed.size() && violated < 0; ++j)
+          if (taken[j][rankOf[j][r]]) violated = changed[j];
+        if (violated < 0) {
+          for (size_t j = 0; j < changed.size(); ++j) taken[j][rankOf[j][r]] = true;
+          accepted[r] = true;
+          continue;
+        }
+        const std::string name = violated == kPrimaryIndex ? std::string("PRIMARY") : IndexDisplayName(violated);
+        if (!losses.Report(TDataLossCause::LossKeyViolation, name)) {
+          cancelled = true;
+        } else if (ReadStored(live[r], stored, ReadForward, 0)) {
+          dropped.emplace_back(live[r], stored);
+        }
+      }
+      if (!cancelled) {
+        for (size_t j = 0; j < changed.size(); ++j) {
+          entries[j].Filter([&](uint32_t n) { return accepted[place(n)]; });
+          BuildIndexFromSorted(cache, changed[j], KeysOf(changed[j]), entries[j]);
+        }
+        if (ProgressCallback) ProgressCallback(100);
+      }
     }
     if (cancelled) {
       completed = true;  // nothing left to undo after the copy is back

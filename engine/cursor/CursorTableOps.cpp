@@ -5,6 +5,7 @@
 #include "engine/cursor/CursorReadScope.h"
 #include "engine/cursor/DataCursor.h"
 #include "engine/file/FileNames.h"
+#include "engine/index/IndexBulkBuild.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexKeyMapping.h"
 #include "engine/table/DataDirectory.h"
@@ -83,27 +84,28 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition, bool refu
       FIndexNo = saveIndex;
       return all;
     }();
-    TIndexTree tree = Tree(indexNo);
     std::vector<int> others;
     for (int other : WritableIndexes())
       if (other != indexNo) others.push_back(other);
+    // The keys of every record are gathered, sorted and written into the tree in one go.
+    const TIndexKeyDefinition &keys = KeysOf(indexNo);
+    TIndexEntryList entries(keys.KeyLength());
+    entries.Reserve(live.Count());
     std::vector<uint8_t> stored;
+    std::vector<uint8_t> key(static_cast<size_t>(keys.KeyLength()));
     const int64_t total = static_cast<int64_t>(live.Count());
     int64_t done = 0;
     int lastReported = 0;
-    // Records whose key is already there; the record in the lower slot came first and stays.
-    // They are deleted only after the walk, so that a refusal can still leave every record.
-    std::vector<int32_t> duplicates;
     for (uint32_t n = live.NextMember(1); n != 0; n = live.NextMember(n + 1)) {
       ReportProgress(lastReported, ++done, total);
       if (!ReadStored(static_cast<int32_t>(n), stored)) continue;
-      std::vector<uint8_t> key = KeyOf(indexNo, stored.data());
-      if (!tree.KeyExists(key.data())) {
-        tree.Insert(key.data(), n);
-        continue;
-      }
-      duplicates.push_back(static_cast<int32_t>(n));
+      keys.BuildKey(stored.data(), FStoredSize, key.data());
+      entries.Add(key.data(), n);
     }
+    entries.Sort(keys);
+    // Records whose key is already there; the record in the lower slot came first and stays.
+    // They are deleted only after the build, so that a refusal can still leave every record.
+    std::vector<uint32_t> duplicates = entries.RemoveDuplicates(keys);
     if (!duplicates.empty() && refuseDuplicates) {
       kura::DeleteIndex(FIndex->Pages(), indexNo);
       FIndex->Pages().MarkHeaderDirty();
@@ -111,8 +113,9 @@ int TDataCursor::AddSecondaryIndex(const TIndexDefinition &definition, bool refu
       FTable->ChangePosted();
       Raise(KURA_KEYVIOL, {}, definition.Name);
     }
-    for (int32_t n : duplicates)
-      if (ReadStored(n, stored)) DeleteStoredRecord(n, stored, others);
+    BuildIndexFromSorted(FIndex->Pages(), indexNo, keys, entries);
+    for (uint32_t n : duplicates)
+      if (ReadStored(static_cast<int32_t>(n), stored)) DeleteStoredRecord(static_cast<int32_t>(n), stored, others);
     if (ProgressCallback) ProgressCallback(100);
     FTable->ChangePosted();
   } catch (...) {

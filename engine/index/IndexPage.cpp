@@ -30,6 +30,8 @@ void TPage::Reset(uint32_t pageNo, int indexNo, const TPageFormat &format) {
   PinCount = 0;
   Free = false;
   KeysChecked = true;
+  LoadSerial = 0;
+  CheckedUnder = 0;
   Entries.clear();
   MruPrev = MruNext = nullptr;
 }
@@ -95,7 +97,9 @@ void TPage::MoveHeadTo(TPage &other, int count) {
 int64_t TPage::SubtreeKeys() const {
   if (IsLeaf()) return Count();
   int64_t sum = 0;
-  for (int i = 0; i < Count(); ++i) sum += KeyCount(i);
+  const size_t stride = static_cast<size_t>(Format.Stride());
+  const uint8_t *count = Entries.data() + Format.KeyLength + 4;
+  for (int i = Count(); i > 0; --i, count += stride) sum += GetU32LE(count);
   return sum;
 }
 
@@ -279,18 +283,25 @@ void DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts) {
   } else if (!f.CompressedLeaves()) {
     if (n > f.LeafCapacity()) corrupt();
   }
-  for (int i = 0; i < n; ++i) {
+  if (!page.IsLeaf() || !f.CompressedLeaves()) {
+    // Fixed-size entries: key and value (and count on interior pages with counts) lie on disk
+    // as they lie in memory, a missing count stays 0. The count checks above keep them inside
+    // the page.
+    const int diskBytes = page.IsLeaf() ? k + 4 : f.InteriorEntryBytes();
+    const size_t stride = static_cast<size_t>(f.Stride());
+    if (static_cast<size_t>(diskBytes) == stride) {
+      take(page.Entries.data(), n * diskBytes);
+    } else {
+      if (in + static_cast<ptrdiff_t>(n) * diskBytes > limit) corrupt();
+      uint8_t *out = page.Entries.data();
+      for (int i = 0; i < n; ++i, out += stride, in += diskBytes) std::memcpy(out, in, static_cast<size_t>(diskBytes));
+    }
+  }
+  for (int i = 0; i < n && page.IsLeaf() && f.CompressedLeaves(); ++i) {
     uint8_t *key = page.Key(i);
     uint8_t *value = key + k;
-    if (!page.IsLeaf()) {
-      take(key, k);
-      take(value, 4);
-      if (!f.NoCounts) take(value + 4, 4);
-      continue;
-    }
     switch (f.Compression) {
       case KeyCompression::None:
-        take(key, k);
         break;
       case KeyCompression::DuplicateBytes: {
         int d = takeByte();

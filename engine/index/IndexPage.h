@@ -48,6 +48,11 @@ class TPage {
   bool Free = false;
   // False for a page just read from disk until the B+-tree has checked its key order.
   bool KeysChecked = true;
+  // Set by the cache each time the page is read from disk or allocated, never twice the same.
+  uint64_t LoadSerial = 0;
+  // The LoadSerial of the parent page this page was last checked against (0: not yet). A page
+  // and its parent entry are checked again only when either was read from disk since.
+  uint64_t CheckedUnder = 0;
   // Entries expanded to a fixed stride: key, 4-byte value (child page or RecordNumber),
   // 4-byte key count of the child's subtree (interior pages).
   std::vector<uint8_t> Entries;

@@ -226,6 +226,7 @@ TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo) {
   fresh->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
   DecodePage(FBuffer.data(), *fresh, FTexts);
   CheckReadPage(*fresh, FHeader.NextPage, FTexts);
+  fresh->LoadSerial = ++FLoadSerial;
   page = fresh.release();
   InsertIntoCache(indexNo, page);
   ++page->PinCount;
@@ -263,6 +264,8 @@ TPageRef TIndexPageCache::AllocatePage(int indexNo, uint8_t type) {
   p.UsedBytes = 0;
   p.Free = false;
   p.Dirty = true;
+  p.LoadSerial = ++FLoadSerial;
+  p.CheckedUnder = 0;
   FHeaderDirty = true;
   return ref;
 }

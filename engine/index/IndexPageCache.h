@@ -148,6 +148,7 @@ class TIndexPageCache {
   int FPagesPerIndex = 2;
   bool FWriteBackAllowed = true;
   int32_t FDiskChangeCounter = 0;
+  uint64_t FLoadSerial = 0;  // the last serial given to a page read or allocated
   std::array<TIndexCache, kIndexSlots> FCaches;
   std::vector<TPage *> FDetached;  // dropped while pinned
   TPageStack FPool;

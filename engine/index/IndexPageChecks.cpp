@@ -1,6 +1,8 @@
 // Checks of index pages read from disk.
 #include "engine/index/IndexPageChecks.h"
 
+#include "engine/index/IndexBytes.h"
+
 namespace kura {
 
 bool &IndexPageChecksEnabled() {
@@ -32,15 +34,20 @@ void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &
   if (page.IsRoot() && (page.PrevPage != 0 || page.NextPage != 0)) corrupt();
   const TPageFormat &f = page.Format;
   const int n = page.Count();
+  const size_t stride = static_cast<size_t>(f.Stride());
+  const uint8_t *value = page.Entries.data() + f.KeyLength;  // then the count, on interior pages
   if (!page.IsLeaf()) {
-    for (int i = 0; i < n; ++i) {
-      if (!inFile(static_cast<int32_t>(page.Value(i)))) corrupt();
-      if (!f.NoCounts && page.KeyCount(i) == 0) corrupt();
+    const bool counts = !f.NoCounts;
+    for (int i = 0; i < n; ++i, value += stride) {
+      if (!inFile(static_cast<int32_t>(indexbytes::GetU32LE(value)))) corrupt();
+      if (counts && indexbytes::GetU32LE(value + 4) == 0) corrupt();
     }
     return;
   }
-  for (int i = 0; i < n; ++i)
-    if (page.Value(i) == 0 || page.Value(i) > 0x7FFFFFFFu) corrupt();
+  for (int i = 0; i < n; ++i, value += stride) {
+    const uint32_t record = indexbytes::GetU32LE(value);
+    if (record == 0 || record > 0x7FFFFFFFu) corrupt();
+  }
 }
 
 }  // namespace kura

@@ -8,10 +8,11 @@
 //     RecordNumbers are at least 1;
 //   - once per page read from disk, by the B+-tree (it alone knows the key order of the index):
 //     keys strictly ascending within the page;
-//   - on every step down the tree: the parent entry's key is the child's lowest key, the
-//     child's highest key lies below the parent's next key, and the parent's count equals the
-//     keys below the child.
-// Each costs a few comparisons per page read or per level descended.
+//   - on a step down the tree, once after the parent or the child was read from disk (pages in
+//     memory change only through the B+-tree, which keeps them consistent): the parent entry's
+//     key is the child's lowest key, the child's highest key lies below the parent's next key,
+//     and the parent's count equals the keys below the child.
+// Each is one pass over a page read, or a few comparisons per level descended.
 #include <cstdint>
 
 #include "engine/errors/EngineError.h"

@@ -60,6 +60,10 @@ class TIndexTree {
   // Key and RecordNumber of the entry at a position.
   void ReadEntry(const TIndexPosition &pos, uint8_t *key, uint32_t *recordNumber);
 
+  // Appends the RecordNumbers of the entries from `pos` on whose ordinal is at most lastOrdinal,
+  // reading each leaf once (the leaf chain is checked as Next checks it).
+  void AppendRecordNumbers(TIndexPosition pos, int64_t lastOrdinal, std::vector<uint32_t> &out);
+
   bool KeyExists(const uint8_t *key);
   // Sequence number of the exact entry, 0 when it is not there.
   int64_t SequenceNumber(const uint8_t *key, uint32_t recordNumber);

@@ -1,6 +1,8 @@
 // Reading the B+-tree: descent, positions, moving along the leaf chain, counts.
+#include <bit>
 #include <cstring>
 
+#include "engine/index/IndexBytes.h"
 #include "engine/index/IndexTree.h"
 #include "engine/index/IndexPageChecks.h"
 
@@ -21,13 +23,17 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
   if (page.KeysChecked) return;
   if (IndexPageChecksEnabled()) {
     const int n = page.Count();
-    if (!FKeys.UsesLocale() && FKeyLength <= 8) {
+    if (n > 0 && !FKeys.UsesLocale() && FKeyLength <= 8) {
       // Bytewise order of short keys: compared as big-endian numbers, without a call per pair.
       const size_t stride = static_cast<size_t>(page.Format.Stride());
+      // Every entry is followed by at least 8 bytes of value and count, so an 8-byte load
+      // from a key's start stays inside the entries.
+      const int shift = 8 * (8 - FKeyLength);
       auto number = [&](const uint8_t *key) {
-        uint64_t v = 0;
-        for (int j = 0; j < FKeyLength; ++j) v = (v << 8) | key[j];
-        return v;
+        uint64_t v;
+        std::memcpy(&v, key, 8);
+        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+        return v >> shift;
       };
       const uint8_t *key = page.Key(0);
       uint64_t previous = number(key);
@@ -61,12 +67,15 @@ TPageRef TIndexTree::LoadPage(int32_t pageNo, bool expectRoot, int depth) {
 
 TPageRef TIndexTree::LoadChild(const TPage &parent, int i, int depth) {
   TPageRef child = LoadPage(static_cast<int32_t>(parent.Value(i)), false, depth);
-  if (IndexPageChecksEnabled()) {
-    const TPage &c = *child;
+  // Pages in memory change only through this tree, which keeps parent entries right: a child
+  // is checked against its parent entry once after either of them was read from disk.
+  if (IndexPageChecksEnabled() && (child->CheckedUnder != parent.LoadSerial || parent.LoadSerial == 0)) {
+    TPage &c = *child;
     if (std::memcmp(parent.Key(i), c.Key(0), static_cast<size_t>(FKeyLength)) != 0) Corrupt();
     if (i + 1 < parent.Count() && Cmp(c.Key(c.Count() - 1), parent.Key(i + 1), FKeyLength) >= 0) Corrupt();
     if (!Desc().NoCounts && !Desc().FullText && static_cast<int64_t>(parent.KeyCount(i)) != c.SubtreeKeys())
       Corrupt();
+    c.CheckedUnder = parent.LoadSerial;
   }
   return child;
 }
@@ -305,6 +314,28 @@ bool TIndexTree::Prior(TIndexPosition &pos) {
   pos.Entry = prev->Count() - 1;
   --pos.Ordinal;
   return true;
+}
+
+void TIndexTree::AppendRecordNumbers(TIndexPosition pos, int64_t lastOrdinal, std::vector<uint32_t> &out) {
+  if (pos.Page == 0 || pos.Entry < 0 || pos.Ordinal > lastOrdinal) return;
+  TPageRef page = Fetch(pos.Page);
+  int64_t ordinal = pos.Ordinal;
+  int entry = pos.Entry;
+  for (;;) {
+    if (page->Free || !page->IsLeaf()) Corrupt();
+    const TPage &leaf = *page;
+    const int n = leaf.Count();
+    const size_t stride = static_cast<size_t>(leaf.Format.Stride());
+    const uint8_t *value = leaf.Entries.data() + static_cast<size_t>(entry) * stride + FKeyLength;
+    for (; entry < n && ordinal <= lastOrdinal; ++entry, ++ordinal, value += stride)
+      out.push_back(indexbytes::GetU32LE(value));
+    if (ordinal > lastOrdinal || leaf.NextPage == 0) return;
+    TPageRef next = LoadLeafNeighbour(leaf.NextPage);
+    if (next->PrevPage != static_cast<int32_t>(leaf.PageNo)) Corrupt();
+    if (n > 0 && Cmp(leaf.Key(n - 1), next->Key(0), FKeyLength) >= 0) Corrupt();
+    page = std::move(next);
+    entry = 0;
+  }
 }
 
 bool TIndexTree::KeyExists(const uint8_t *key) {

@@ -206,13 +206,7 @@ class TRangeFinder {
   void Collect(TOrdinals range, std::vector<uint32_t> &out) {
     if (range.Empty()) return;
     out.reserve(out.size() + static_cast<size_t>(range.Last - range.First + 1));
-    TIndexPosition pos = FTree.PositionOfOrdinal(range.First);
-    uint32_t recNo = 0;
-    while (FTree.OnEntry(pos) && pos.Ordinal <= range.Last) {
-      FTree.ReadEntry(pos, nullptr, &recNo);
-      out.push_back(recNo);
-      if (!FTree.Next(pos)) break;
-    }
+    FTree.AppendRecordNumbers(FTree.PositionOfOrdinal(range.First), range.Last, out);
   }
 
  private:

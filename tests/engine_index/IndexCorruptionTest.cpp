@@ -98,6 +98,27 @@ TEST(IndexCorruption, ChildPageNumberPastTheEnd) {
   EXPECT_EQ(CodeOf([&] { tree.Insert(built.Key(1).data(), 1); }), KURA_INDEXCORRUPT);
 }
 
+// A child is checked against its parent entry once per read: a leaf read again from disk while
+// its parent stays cached is checked again.
+TEST(IndexCorruption, LeafReadAgainUnderACachedParentIsCheckedAgain) {
+  TBuiltIndex built(KeyCompression::None, 400);
+  TIndexPageCache cache(built.Store);
+  cache.SetPagesPerIndex(2);
+  cache.Open();
+  TIndexTree tree(cache, built.IndexNo, built.Keys);
+  const TIndexPosition first = tree.First();
+  tree.Last();  // the first leaf leaves the cache, the root stays
+  // The first leaf's lowest key loses its tie-break: still in order within the page, but no
+  // longer the key its parent entry names.
+  const int k = built.Keys.KeyLength();
+  uint8_t *leaf = built.Store.RawPage(static_cast<uint32_t>(first.Page));
+  ASSERT_EQ(leaf[0], PageLeaf);
+  std::memset(leaf + kPageHeaderBytes + k - 4, 0, 4);
+  const uint64_t reads = built.Store.Reads();
+  EXPECT_EQ(CodeOf([&] { tree.First(); }), KURA_INDEXCORRUPT);
+  EXPECT_EQ(built.Store.Reads(), reads + 1);  // the leaf alone was read
+}
+
 TEST(IndexCorruption, LoopInTheLeafChainEndsTheWalk) {
   TBuiltIndex built(KeyCompression::None, 400);
   TIndexPageCache probe(built.Store);

@@ -260,6 +260,34 @@ TEST_F(Levels, IndexRebuildDropsViolatorsWhenToldToGoOn) {
   EXPECT_EQ(PeopleRows().size(), 3u);
 }
 
+// Records are taken in slot order across all rebuilt indexes: a record dropped for one index
+// holds no key in another, so a later record with its key there stays.
+TEST_F(Levels, RecordDroppedForOneIndexDoesNotBlockAnother) {
+  {
+    TDataCursor &c = Open();
+    Add(c, 1, "a", 0);
+    Add(c, 2, "b", 0);  // OneValue: 0 is taken by record 1
+    Add(c, 3, "b", 1);  // OneName: "b" belonged to record 2 only, which is gone
+    Add(c, 4, "a", 2);  // OneName: "a" is taken by record 1
+    c.CloseCursor();
+  }
+  TDataCursor &c = Open(Exclusive());
+  TRestructureDefinition def = CurrentDefinition(c);
+  def.Indexes.push_back(MakeIndex("OneValue", {3}, true));
+  def.Indexes.push_back(MakeIndex("OneName", {2}, true));
+  def.NoBackup = true;
+  std::vector<TLoss> losses;
+  c.DataLossCallback = Recorder(losses);
+  ASSERT_TRUE(c.RestructureTable(def));
+  EXPECT_EQ(losses, (std::vector<TLoss>{{TDataLossCause::LossKeyViolation, "OneValue"},
+                                        {TDataLossCause::LossKeyViolation, "OneName"}}));
+  for (const char *index : {"", "OneValue", "OneName"}) {
+    c.SetIndexName(index);
+    EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 3})) << index;
+  }
+  EXPECT_EQ(c.IndexFile()->Header().LiveRecordCount, 2);
+}
+
 TEST_F(Levels, CancelledIndexRebuildPutsTheIndexFileBack) {
   {
     TDataCursor &c = Open();

@@ -80,8 +80,11 @@ std::vector<TScenario> Scenarios() {
       {"Transaction", {"a", "b"}, pair, transfers},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bvn ON t (v, name);\n"},
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},
-      {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n"},
+      {"CreateIndexLarge", {"t"}, large, "CREATE INDEX bvn ON t (v, name);\n", true, "KURA_INDEX_BUFFER_BYTES=16384"},
       {"AlterAddColumn", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER;\n"},
+      // An index-only restructure that writes a new primary index larger than the index cache.
+      {"AlterPrimaryKeyLarge", {"t"}, large, "ALTER TABLE t REDEFINE PRIMARY KEY (v, id);\n", true,
+       "KURA_INDEX_BUFFER_BYTES=16384"},
       {"AlterDropPrimaryKey", {"t"}, filled, "ALTER TABLE t DROP PRIMARY KEY;\n"},
       // Without backups the old files are deleted by the swap's plan: a plan found again after
       // the swap must not move the new files away.

@@ -78,6 +78,16 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
   StartEngine();
   InstallIndexFiles();
   InstallBlobFiles();
+  // Index pages kept per index: the engine's default of 2 pages makes nearly every key lookup
+  // and insert read its pages again. 2 MiB (256 pages) hold the upper levels of any index and
+  // the leaves a statement works on, at a few MiB per open index at most.
+  // KURA_INDEX_BUFFER_BYTES in the environment sets another size (tests use it to make index
+  // pages leave the cache).
+  DefaultSession().Settings.IndexBufferSize = 2u << 20;
+  if (const char *bytes = std::getenv("KURA_INDEX_BUFFER_BYTES")) {
+    const unsigned long value = std::strtoul(bytes, nullptr, 10);
+    if (value >= 8192 && value <= (1ul << 30)) DefaultSession().Settings.IndexBufferSize = static_cast<uint32_t>(value);
+  }
   if (IsMemoryName(options.Database)) {
     FDatabasePath = kMemoryDatabaseName;
   } else {

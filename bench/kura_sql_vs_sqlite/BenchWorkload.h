@@ -6,7 +6,8 @@
 //   @COMMIT@  ends it: "COMMIT;" (or "COMMIT FLUSH;" for Kura when every commit is to reach
 //             the disk) for Kura, "COMMIT;" for SQLite
 //   @MEMO@    the type of a long text column: MEMO for Kura, TEXT for SQLite
-// A SQLite script may also get a first line of its own (PRAGMA synchronous=OFF).
+// A script may also get a first line of its own (PRAGMA synchronous=OFF for SQLite, .sync on
+// for Kura).
 //
 // Both engines store a text literal written into a blob column as its bytes (SQLite keeps it as
 // TEXT in a column declared BLOB, Kura writes it with PutBlob), so the 64 MB blob is one INSERT

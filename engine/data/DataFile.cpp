@@ -59,7 +59,6 @@ void TDataFile::SetCacheLimits(uint32_t dataBufferSize, uint32_t dataBufferCount
     size_t bySize = FDataBufferSize / RecordSize();
     FConfiguredCapacity = std::max<size_t>(1, std::min<size_t>(bySize, FDataBufferCount));
     FCache.SetCapacity(FConfiguredCapacity);
-    FNothingEvictable = false;
   }
 }
 
@@ -390,15 +389,15 @@ bool TDataFile::WriteDescriptors() {
 
 TRecord *TDataFile::NewCacheEntry() {
   if (FCache.Count() < FCache.Capacity()) return FPool.Take(this, RecordSize());
-  // After a search that found nothing, no entry can have become evictable until a record is
-  // released clean or records are written; growing at once keeps long transactions linear.
-  TRecord *victim = FNothingEvictable ? nullptr : FCache.Evictable();
-  if (!victim && !(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
+  // The least recently used clean, unpinned entry goes; when every entry is changed or pinned,
+  // the changed ones are written (outside transactions) or the cache grows (a transaction keeps
+  // its changes until the commit).
+  TRecord *victim = FCache.Evictable();
+  if (!victim && !(FOwner && FOwner->HoldsWrites()) && !IsReadOnly() && FCache.DirtyCount() > 0) {
     WriteDirtyRecords(false);
     victim = FCache.Evictable();
   }
   if (!victim) {
-    FNothingEvictable = true;
     FCache.SetCapacity(FCache.Capacity() + 64);
     return FPool.Take(this, RecordSize());
   }
@@ -426,15 +425,8 @@ void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
   // Placing the block may need room in the cache, and making room writes dirty records and
   // evicts them; a dirty record of the block's range would then come back from the stale block
   // read here. Such records are written before the block is read.
-  if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
-    for (TRecord *cached : FCache.Sorted()) {
-      if (cached->RecordNumber > end) break;
-      if (cached->RecordNumber >= first && cached->Dirty && cached->PinCount == 0) {
-        WriteDirtyRecords(false);
-        break;
-      }
-    }
-  }
+  if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly() && FCache.HasUnpinnedDirtyIn(first, end))
+    WriteDirtyRecords(false);
   const size_t size = RecordSize();
   std::vector<uint8_t> buffer(static_cast<size_t>(end - first + 1) * size);
   int64_t got = ReadAt(SlotOffset(first), buffer.data(), static_cast<int64_t>(buffer.size()), true);
@@ -461,10 +453,10 @@ void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
     if (record->Image[0] == 0) PutI32(record->Image.data() + 1, k);
     if (k == n) {
       wantedRecord = record;
-      ++record->PinCount;
+      FCache.Pin(record);
     }
   }
-  if (wantedRecord) --wantedRecord->PinCount;
+  if (wantedRecord) FCache.Unpin(wantedRecord);
 }
 
 TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
@@ -477,13 +469,13 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
     record->RecordNumber = n;
     record->Dirty = true;
     FCache.Insert(record);
-    ++record->PinCount;
+    FCache.Pin(record);
     FHeader.SetNextRecordNumber(n + 1);
     FHeaderDirty = true;
     return record;
   }
   if (TRecord *record = FCache.Find(n)) {
-    ++record->PinCount;
+    FCache.Pin(record);
     return record;
   }
   if (FOwner && !FOwner->BeforeDiskRead()) return nullptr;
@@ -496,14 +488,13 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
   if (FOwner) FOwner->AfterDiskRead();
   TRecord *record = FCache.Find(n);
   if (!record || record->RecordNumber != n) RaiseTable(KURA_FILECORRUPT);
-  ++record->PinCount;
+  FCache.Pin(record);
   return record;
 }
 
 void TDataFile::ReleaseRecord(TRecord *record) {
   if (!record || record->PinCount <= 0) return;
-  --record->PinCount;
-  if (record->PinCount == 0 && !record->Dirty) FNothingEvictable = false;
+  FCache.Unpin(record);
   if (!record->InCache && record->PinCount == 0) {
     FOrphans.erase(std::remove(FOrphans.begin(), FOrphans.end(), record), FOrphans.end());
     FPool.Give(record);
@@ -543,7 +534,7 @@ TRecord *TDataFile::AllocateRecord(bool noPrimaryKey, bool suppressAutoInc, int3
     PutI32(record->Image.data() + 5, autoIncValue);
     if (autoIncValue > FHeader.LastAutoIncValue()) FHeader.SetLastAutoIncValue(autoIncValue);
   }
-  record->Dirty = true;
+  FCache.MarkDirty(record);
   FHeaderDirty = true;
   return record;
 }
@@ -561,15 +552,13 @@ void TDataFile::FreeRecord(int32_t recordNumber, bool noPrimaryKey) {
   record->Image[0] = 1;
   PutI32(record->Image.data() + 1, noPrimaryKey ? 0 : FHeader.FreeListHead());
   FHeader.SetFreeListHead(recordNumber);
-  record->Dirty = true;
+  FCache.MarkDirty(record);
   FHeaderDirty = true;
   ReleaseRecord(record);
 }
 
 bool TDataFile::WriteDirtyRecords(bool includePinned) {
-  std::vector<TRecord *> dirty;
-  for (TRecord *r : FCache.Sorted())
-    if (r->Dirty && (includePinned || r->PinCount == 0)) dirty.push_back(r);
+  const std::vector<TRecord *> dirty = FCache.DirtyRecords(includePinned);
   if (dirty.empty()) return false;
   const size_t size = RecordSize();
   std::vector<uint8_t> run;
@@ -583,10 +572,9 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
       if (FHeader.Encrypted()) Scramble(out, size, kRecordKey);
     }
     WriteAt(SlotOffset(dirty[i]->RecordNumber), run.data(), static_cast<int64_t>(run.size()));
-    for (size_t k = i; k < j; ++k) dirty[k]->Dirty = false;
+    for (size_t k = i; k < j; ++k) FCache.MarkClean(dirty[k]);
     i = j;
   }
-  FNothingEvictable = false;
   MarkWritten();
   TrimCache();
   return true;
@@ -644,6 +632,14 @@ bool TDataFile::LockRecord(int32_t recordNumber) {
 bool TDataFile::UnlockRecord(int32_t recordNumber) {
   if (recordNumber < 1) return false;
   return UnlockRange(RecordLockOffset(static_cast<uint32_t>(recordNumber)), 1);
+}
+
+bool TDataFile::UnlockRecordRun(int32_t first, int32_t last) {
+  if (first < 1 || last < first) return false;
+  if (first == last) return UnlockRecord(first);
+  // The bytes of consecutive records are adjacent (in falling order): one range covers them.
+  const uint64_t start = RecordLockOffset(static_cast<uint32_t>(last));
+  return UnlockRangesWithin(start, static_cast<uint64_t>(last - first) + 1);
 }
 
 bool TDataFile::UnlockAllRecords() { return UnlockRangesWithin(kAllRecordLocksStart, kAllRecordLocksLength); }

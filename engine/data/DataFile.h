@@ -123,7 +123,7 @@ class TDataFile : public TFileHandler {
   // read and the caller must re-synchronise. ReleaseRecord unpins.
   TRecord *GetRecord(int32_t recordNumber, TReadDirection direction = ReadForward, int count = 0);
   void ReleaseRecord(TRecord *record);
-  void MarkRecordDirty(TRecord *record) { record->Dirty = true; }
+  void MarkRecordDirty(TRecord *record) { FCache.MarkDirty(record); }
   // Chooses a slot (a reused free slot, or a new one at the end), returns its pinned,
   // initialised record image: zeroed, own number, and the next auto-increment value unless
   // suppressed (then autoIncValue is kept and LastAutoIncValue raised to it).
@@ -149,6 +149,8 @@ class TDataFile : public TFileHandler {
   // Byte-range locks on the data file.
   bool LockRecord(int32_t recordNumber);
   bool UnlockRecord(int32_t recordNumber);
+  // Record locks first..last, all held by the caller, given back with one call.
+  bool UnlockRecordRun(int32_t first, int32_t last);
   bool UnlockAllRecords();
   bool TakeWriteSemaphore();
   bool ReleaseWriteSemaphore();
@@ -185,7 +187,6 @@ class TDataFile : public TFileHandler {
   uint32_t FDataBufferCount = 8192;
   TRecordCache FCache;
   size_t FConfiguredCapacity = 1;
-  bool FNothingEvictable = false;
   TRecordStack FPool;
   std::vector<TRecord *> FOrphans;  // pinned records dropped from the cache
   bool FWritten = false;

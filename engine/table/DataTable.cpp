@@ -164,6 +164,7 @@ void TDataTable::ReleaseAllLocks() {
     FDataFile.ReleaseWriteSemaphore();
     FTransactionLocked = false;
   }
+  FTransactionChecked = false;
   if (!FOSLocked.empty()) FDataFile.UnlockAllRecords();
   FOSLocked.clear();
   FEditLocked.clear();
@@ -171,10 +172,11 @@ void TDataTable::ReleaseAllLocks() {
   SetReadBytesAside();
   FReadDepth = FSecondReadDepth = 0;
   if (FWriteDepth > 0) {
-    ReleaseWriteRanges();
+    if (!FWriteInMemory) ReleaseWriteRanges();
     if (!SkipsLocking()) FDataFile.ReleaseWriteSemaphore();
     FWriteDepth = 0;
   }
+  FWriteInMemory = false;
 }
 
 void TDataTable::CloseFiles() {
@@ -449,6 +451,8 @@ bool TDataTable::CheckForChanges() {
     }
   }
   if (changed) ++FChangeSerial;
+  // Nobody else writes while the transaction lock is held: what was just read stays true.
+  if (FTransactionLocked) FTransactionChecked = true;
   return changed;
 }
 
@@ -509,8 +513,8 @@ void TDataTable::ReleaseReadBytes(uint16_t indexByte, uint16_t blobByte) {
 
 bool TDataTable::ReadLock() {
   if (SkipsLocking()) return false;
-  if (FReadDepth > 0 || FWriteDepth > 0) {
-    // Already covered by a lock this table holds.
+  if (FReadDepth > 0 || FWriteDepth > 0 || ChangesExcluded()) {
+    // Already covered by a lock this table holds (the transaction lock keeps every writer out).
     ++FReadDepth;
     return false;
   }
@@ -535,7 +539,7 @@ void TDataTable::ReadUnlock() {
 
 bool TDataTable::SecondReadLock() {
   if (SkipsLocking()) return false;
-  if (FSecondReadDepth > 0 || FWriteDepth > 0) {
+  if (FSecondReadDepth > 0 || FWriteDepth > 0 || ChangesExcluded()) {
     ++FSecondReadDepth;
     return false;
   }
@@ -562,6 +566,18 @@ void TDataTable::SetReadBytesAside() {
   if (FReadBytesHeld) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
   if (FSecondReadBytesHeld) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
   FReadBytesHeld = FSecondReadBytesHeld = false;
+}
+
+void TDataTable::RetakeReadBytes() {
+  if (FWriteDepth > 0 || ChangesExcluded()) return;
+  if (FReadDepth > 0 && !FReadBytesHeld) {
+    TakeReadBytes(FReadIndexByte, FReadBlobByte);
+    FReadBytesHeld = true;
+  }
+  if (FSecondReadDepth > 0 && !FSecondReadBytesHeld) {
+    TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+    FSecondReadBytesHeld = true;
+  }
 }
 
 void TDataTable::TakeWriteRanges() {
@@ -592,7 +608,24 @@ bool TDataTable::WriteLock() {
     return false;
   }
   if (FWriteDepth > 0) {
+    // A write lock held in memory inside a transaction that is being committed or ended now
+    // writes the files: it takes its ranges.
+    if (FWriteInMemory && !FInTransaction) {
+      SetReadBytesAside();
+      TakeWriteRanges();
+      FWriteInMemory = false;
+    }
     ++FWriteDepth;
+    return false;
+  }
+  if (FInTransaction && ChangesExcluded()) {
+    // Inside a transaction nothing reaches the files before the commit, and the transaction
+    // lock keeps every other writer out: other processes' readers cannot see anything of this
+    // change, so neither the write ranges nor a change check are needed. The journal still
+    // takes whatever would be written, as under the full lock.
+    FWriteDepth = 1;
+    FWriteInMemory = true;
+    if (FJournal && !FReadOnly) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
     return false;
   }
   // Our own read bytes lie inside the write ranges: give them up while writing.
@@ -611,7 +644,7 @@ bool TDataTable::WriteLock() {
   FWriteDepth = 1;
   bool changed = false;
   try {
-    changed = CheckForChanges();
+    if (!ChangesExcluded()) changed = CheckForChanges();
   } catch (...) {
     WriteUnlock();
     throw;
@@ -624,6 +657,11 @@ bool TDataTable::WriteLock() {
 void TDataTable::WriteUnlock() {
   if (FWriteDepth <= 0) return;
   if (--FWriteDepth > 0 || SkipsLocking()) return;
+  if (FWriteInMemory) {
+    FWriteInMemory = false;
+    if (FJournal && FJournal->Capturing()) FJournal->EndCapture();
+    return;
+  }
   std::exception_ptr failure;
   if (FJournal && FJournal->Capturing()) {
     // A write that failed half-way may have written part of its change to make room in a
@@ -638,20 +676,16 @@ void TDataTable::WriteUnlock() {
   bool ok = ReleaseWriteRanges();
   if (!FTransactionLocked) ok = FDataFile.ReleaseWriteSemaphore() && ok;
   // Read locks taken before the write lock are held again.
-  if (FReadDepth > 0 && !FReadBytesHeld) {
-    TakeReadBytes(FReadIndexByte, FReadBlobByte);
-    FReadBytesHeld = true;
-  }
-  if (FSecondReadDepth > 0 && !FSecondReadBytesHeld) {
-    TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
-    FSecondReadBytesHeld = true;
-  }
+  RetakeReadBytes();
   if (failure) std::rethrow_exception(failure);
   if (!ok) Raise(KURA_LOCKTIMEOUT);
 }
 
 void TDataTable::TransactionLock() {
   if (FTransactionLocked || FExclusive || FInMemory || FReadOnlyForced) return;
+  // Caches filled before the lock may be stale: the first lock taken under it checks them
+  // (a write lock held now has checked them under the semaphore already).
+  FTransactionChecked = FWriteDepth > 0 && !FWriteInMemory;
   if (FWriteDepth == 0) {
     if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
     // Nothing is held in the caches yet: a change a dead writer left is completed before the
@@ -668,9 +702,19 @@ void TDataTable::TransactionLock() {
 
 void TDataTable::TransactionUnlock() {
   if (!FTransactionLocked) return;
+  // A write lock held in memory only becomes a full one: it keeps the semaphore, which
+  // WriteUnlock then releases with the ranges.
+  if (FWriteDepth > 0 && FWriteInMemory) {
+    SetReadBytesAside();
+    TakeWriteRanges();
+    FWriteInMemory = false;
+  }
   FTransactionLocked = false;
+  FTransactionChecked = false;
   // While a write lock is held the semaphore stays taken; WriteUnlock releases it.
   if (FWriteDepth == 0 && !FDataFile.ReleaseWriteSemaphore()) Raise(KURA_UNLOCKFAILED);
+  // Read locks held through the transaction took no bytes: they take them now.
+  RetakeReadBytes();
 }
 
 void TDataTable::LockRecord(int32_t recordNumber) {
@@ -709,12 +753,21 @@ void TDataTable::UnlockPostponed() {
   TRecordSet postponed;
   postponed.swap(FPostponed);
   bool ok = true;
+  // Runs of consecutive records (rows appended by the transaction) go back with one call each:
+  // the kernel keeps a file's locks in one list, and every call walks it.
+  int32_t first = 0, last = 0;
   for (int32_t n : postponed) {
     auto it = FOSLocked.find(n);
     if (it == FOSLocked.end()) continue;
     FOSLocked.erase(it);
-    ok = FDataFile.UnlockRecord(n) && ok;
+    if (first != 0 && n == last + 1) {
+      last = n;
+      continue;
+    }
+    if (first != 0) ok = FDataFile.UnlockRecordRun(first, last) && ok;
+    first = last = n;
   }
+  if (first != 0) ok = FDataFile.UnlockRecordRun(first, last) && ok;
   if (!ok) Raise(KURA_UNLOCKFAILED);
 }
 
@@ -745,9 +798,15 @@ void TDataTable::CommitTransaction(bool flushOS) {
 }
 
 void TDataTable::PrepareCommit(bool flushOS) {
-  WriteLock();
+  // The commit writes the files: its write lock takes the ranges (it is not one held in memory).
+  FInTransaction = false;
   try {
-    FInTransaction = false;
+    WriteLock();
+  } catch (...) {
+    FInTransaction = true;
+    throw;
+  }
+  try {
     bool flush = flushOS || Settings().ForceBufferFlush;
     FDataFile.WriteChanges(true, flush);
     if (FIndexFile) FIndexFile->WriteChanges(true, flush);

@@ -167,6 +167,7 @@ void TDataTable::ReleaseAllLocks() {
   FTransactionChecked = false;
   if (!FOSLocked.empty()) FDataFile.UnlockAllRecords();
   FOSLocked.clear();
+  FUnheldLocks.clear();
   FEditLocked.clear();
   FPostponed.clear();
   SetReadBytesAside();
@@ -709,6 +710,16 @@ void TDataTable::TransactionUnlock() {
     TakeWriteRanges();
     FWriteInMemory = false;
   }
+  // Locks of new slots that outlive the transaction lock (not released with the transaction)
+  // take their bytes while no other writer can have reached the slots yet.
+  for (auto it = FUnheldLocks.begin(); it != FUnheldLocks.end();) {
+    if (FPostponed.count(*it)) {
+      ++it;
+      continue;
+    }
+    FDataFile.LockRecord(*it);
+    it = FUnheldLocks.erase(it);
+  }
   FTransactionLocked = false;
   FTransactionChecked = false;
   // While a write lock is held the semaphore stays taken; WriteUnlock releases it.
@@ -721,6 +732,13 @@ void TDataTable::LockRecord(int32_t recordNumber) {
   if (recordNumber <= 0) Raise(KURA_RECLOCKFAILED);
   if (SkipsLocking()) return;
   if (FTransactionLocked && FOSLocked.count(recordNumber)) return;
+  if (ChangesExcluded() && recordNumber > FDataFile.SlotCount()) {
+    // A new slot: every other writer waits for the transaction lock, so nobody else can lock it.
+    FLastLockAttempts = 1;
+    FOSLocked.insert(recordNumber);
+    FUnheldLocks.insert(recordNumber);
+    return;
+  }
   const TSessionSettings &settings = Settings();
   const bool strict = settings.StrictChangeDetection;
   if (!strict) ReadLock();
@@ -746,6 +764,7 @@ void TDataTable::UnlockRecord(int32_t recordNumber) {
   auto it = FOSLocked.find(recordNumber);
   if (it == FOSLocked.end()) return;
   FOSLocked.erase(it);
+  if (FUnheldLocks.erase(recordNumber)) return;
   if (!FDataFile.UnlockRecord(recordNumber)) Raise(KURA_UNLOCKFAILED);
 }
 
@@ -760,6 +779,7 @@ void TDataTable::UnlockPostponed() {
     auto it = FOSLocked.find(n);
     if (it == FOSLocked.end()) continue;
     FOSLocked.erase(it);
+    if (FUnheldLocks.erase(n)) continue;
     if (first != 0 && n == last + 1) {
       last = n;
       continue;

@@ -202,6 +202,10 @@ class TDataTable : public TDataFileOwner {
   int FLastLockAttempts = 0;
   uint64_t FChangeSerial = 0;
   TRecordSet FOSLocked, FEditLocked, FPostponed;
+  // Locks of slots appended under the transaction lock: no other process can reach a slot past
+  // the end of the table before the commit, so these hold no lock byte; one that must outlive
+  // the transaction lock takes its byte before that lock goes.
+  TRecordSet FUnheldLocks;
   TDataFile FDataFile;
   std::unique_ptr<TTableSideFile> FIndexFile;
   std::unique_ptr<TTableSideFile> FBlobFile;

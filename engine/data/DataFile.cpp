@@ -642,6 +642,12 @@ bool TDataFile::UnlockRecordRun(int32_t first, int32_t last) {
   return UnlockRangesWithin(start, static_cast<uint64_t>(last - first) + 1);
 }
 
+bool TDataFile::UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool &ok) {
+  if (first < 1 || last < first) return false;
+  const uint64_t start = RecordLockOffset(static_cast<uint32_t>(last));
+  return UnlockRangesWithinIfOnly(start, static_cast<uint64_t>(last - first) + 1, held, ok);
+}
+
 bool TDataFile::UnlockAllRecords() { return UnlockRangesWithin(kAllRecordLocksStart, kAllRecordLocksLength); }
 
 bool TDataFile::TakeWriteSemaphore() { return kura::TakeWriteSemaphore(*this); }

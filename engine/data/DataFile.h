@@ -151,6 +151,9 @@ class TDataFile : public TFileHandler {
   bool UnlockRecord(int32_t recordNumber);
   // Record locks first..last, all held by the caller, given back with one call.
   bool UnlockRecordRun(int32_t first, int32_t last);
+  // Every record lock in first..last with one call, when the process holds exactly held record
+  // locks there (all the caller's); false, with nothing released, otherwise.
+  bool UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool &ok);
   bool UnlockAllRecords();
   bool TakeWriteSemaphore();
   bool ReleaseWriteSemaphore();

@@ -771,23 +771,36 @@ void TDataTable::UnlockRecord(int32_t recordNumber) {
 void TDataTable::UnlockPostponed() {
   TRecordSet postponed;
   postponed.swap(FPostponed);
-  bool ok = true;
-  // Runs of consecutive records (rows appended by the transaction) go back with one call each:
-  // the kernel keeps a file's locks in one list, and every call walks it.
-  int32_t first = 0, last = 0;
+  std::vector<int32_t> held;  // released locks that hold a byte, ascending
   for (int32_t n : postponed) {
     auto it = FOSLocked.find(n);
     if (it == FOSLocked.end()) continue;
     FOSLocked.erase(it);
-    if (FUnheldLocks.erase(n)) continue;
-    if (first != 0 && n == last + 1) {
-      last = n;
-      continue;
-    }
-    if (first != 0) ok = FDataFile.UnlockRecordRun(first, last) && ok;
-    first = last = n;
+    if (!FUnheldLocks.erase(n)) held.push_back(n);
   }
-  if (first != 0) ok = FDataFile.UnlockRecordRun(first, last) && ok;
+  // The kernel keeps a file's locks in one list that every lock call walks, so thousands of
+  // single unlocks cost time squared. Between two locks the table keeps, the released ones go
+  // with one call when no other lock of this process lies among them; otherwise each run of
+  // consecutive records goes with one call.
+  bool ok = true;
+  for (size_t i = 0; i < held.size();) {
+    auto kept = FOSLocked.upper_bound(held[i]);
+    const int32_t limit = kept == FOSLocked.end() ? INT32_MAX : *kept;
+    size_t j = i;
+    while (j + 1 < held.size() && held[j + 1] < limit) ++j;
+    bool spanOk = true;
+    if (j > i && FDataFile.UnlockRecordSpan(held[i], held[j], j - i + 1, spanOk)) {
+      ok = spanOk && ok;
+    } else {
+      for (size_t k = i; k <= j;) {
+        size_t e = k;
+        while (e < j && held[e + 1] == held[e] + 1) ++e;
+        ok = FDataFile.UnlockRecordRun(held[k], held[e]) && ok;
+        k = e + 1;
+      }
+    }
+    i = j + 1;
+  }
   if (!ok) Raise(KURA_UNLOCKFAILED);
 }
 

@@ -409,11 +409,13 @@ TRecord *TDataFile::NewCacheEntry() {
   return victim;
 }
 
-void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
-  int32_t last = FHeader.NextRecordNumber() - 1;
-  if (n < 1 || n > last) RaiseTable(KURA_FILECORRUPT);
-  int64_t wanted = count > 0 ? count : FReadAheadCount;
-  wanted = std::max<int64_t>(1, std::min<int64_t>(wanted, static_cast<int64_t>(FCache.Capacity())));
+void TDataFile::FillBlockBuffer(int32_t n, TReadDirection direction, int count) {
+  ForgetBlockBuffer();
+  const int32_t last = FHeader.NextRecordNumber() - 1;
+  const size_t size = RecordSize();
+  // A block is what the caller asks for (or the default read-ahead), at most a megabyte.
+  const int64_t most = std::max<int64_t>(FReadAheadCount, static_cast<int64_t>((1u << 20) / size));
+  const int64_t wanted = std::clamp<int64_t>(count > 0 ? count : FReadAheadCount, 1, most);
   int32_t first, end;
   if (direction == ReadBackward) {
     end = n;
@@ -422,41 +424,54 @@ void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
     first = n;
     end = static_cast<int32_t>(std::min<int64_t>(last, n + wanted - 1));
   }
-  // Placing the block may need room in the cache, and making room writes dirty records and
-  // evicts them; a dirty record of the block's range would then come back from the stale block
-  // read here. Such records are written before the block is read.
+  // A changed record of the range that is not cached any more once room was made would come
+  // back from the older bytes read here: such records are written before the block is read.
   if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly() && FCache.HasUnpinnedDirtyIn(first, end))
     WriteDirtyRecords(false);
+  FBlock.resize(static_cast<size_t>(end - first + 1) * size);
+  const int64_t got = ReadAt(SlotOffset(first), FBlock.data(), static_cast<int64_t>(FBlock.size()), true);
+  FBlockFirst = first;
+  FBlockCount = static_cast<int32_t>(got / static_cast<int64_t>(size));
+}
+
+void TDataFile::CopyFromBlockBuffer(int32_t n, TRecord *record) {
   const size_t size = RecordSize();
-  std::vector<uint8_t> buffer(static_cast<size_t>(end - first + 1) * size);
-  int64_t got = ReadAt(SlotOffset(first), buffer.data(), static_cast<int64_t>(buffer.size()), true);
-  int32_t available = static_cast<int32_t>(got / static_cast<int64_t>(size));
-  // The record asked for goes in first and stays pinned while the others are placed, so the
-  // block can never evict it.
-  std::vector<int32_t> order;
-  if (n - first < available) order.push_back(n);
-  for (int32_t k = first; k < first + available; ++k)
-    if (k != n) order.push_back(k);
-  TRecord *wantedRecord = nullptr;
-  for (int32_t k : order) {
-    const uint8_t *image = buffer.data() + static_cast<size_t>(k - first) * size;
-    TRecord *record = FCache.Find(k);
-    if (record) {
-      if (record->Dirty || record->PinCount > 0) continue;
-    } else {
-      record = NewCacheEntry();
-      record->RecordNumber = k;
-      FCache.Insert(record);
-    }
-    std::memcpy(record->Image.data(), image, size);
-    if (FHeader.Encrypted()) Scramble(record->Image.data(), size, kRecordKey);
-    if (record->Image[0] == 0) PutI32(record->Image.data() + 1, k);
-    if (k == n) {
-      wantedRecord = record;
-      FCache.Pin(record);
-    }
+  std::memcpy(record->Image.data(), FBlock.data() + static_cast<size_t>(n - FBlockFirst) * size, size);
+  if (FHeader.Encrypted()) Scramble(record->Image.data(), size, kRecordKey);
+  if (record->Image[0] == 0) PutI32(record->Image.data() + 1, n);
+}
+
+void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
+  int32_t last = FHeader.NextRecordNumber() - 1;
+  if (n < 1 || n > last) RaiseTable(KURA_FILECORRUPT);
+  // Room first: making it may write changed records, which makes the block buffer stale.
+  TRecord *record = NewCacheEntry();
+  try {
+    if (!BlockBufferHolds(n)) FillBlockBuffer(n, direction, count);
+  } catch (...) {
+    FPool.Give(record);
+    throw;
   }
-  if (wantedRecord) FCache.Unpin(wantedRecord);
+  if (!BlockBufferHolds(n)) {
+    FPool.Give(record);
+    return;  // a short read: the caller finds no record
+  }
+  record->RecordNumber = n;
+  CopyFromBlockBuffer(n, record);
+  FCache.Insert(record);
+  // While the cache has free room, the neighbours in the reading direction go in too (as a
+  // block read always did); once it is full only the records asked for are cached, so a scan
+  // does not push out everything else.
+  FCache.Pin(record);
+  const int32_t step = direction == ReadBackward ? -1 : 1;
+  for (int32_t k = n + step; BlockBufferHolds(k) && FCache.Count() < FCache.Capacity(); k += step) {
+    if (FCache.Find(k)) continue;
+    TRecord *neighbour = FPool.Take(this, RecordSize());
+    neighbour->RecordNumber = k;
+    CopyFromBlockBuffer(k, neighbour);
+    FCache.Insert(neighbour);
+  }
+  FCache.Unpin(record);
 }
 
 TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
@@ -575,6 +590,7 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
     for (size_t k = i; k < j; ++k) FCache.MarkClean(dirty[k]);
     i = j;
   }
+  ForgetBlockBuffer();
   MarkWritten();
   TrimCache();
   return true;
@@ -599,6 +615,7 @@ void TDataFile::TrimCache() {
 }
 
 void TDataFile::DropCache() {
+  ForgetBlockBuffer();
   for (TRecord *r : FCache.RemoveAll()) {
     r->Dirty = false;
     if (r->PinCount > 0)

@@ -173,6 +173,12 @@ class TDataFile : public TFileHandler {
   void ReadDescriptors();
   TRecord *NewCacheEntry();
   void LoadBlock(int32_t n, TReadDirection direction, int count);
+  // Reads the run of slots around n that a block read covers into the block buffer.
+  void FillBlockBuffer(int32_t n, TReadDirection direction, int count);
+  bool BlockBufferHolds(int32_t n) const { return n >= FBlockFirst && n < FBlockFirst + FBlockCount; }
+  // Copies slot n's image from the block buffer (it holds n) into the record.
+  void CopyFromBlockBuffer(int32_t n, TRecord *record);
+  void ForgetBlockBuffer() { FBlockCount = 0; }
   void ResetState();
   void MarkWritten();
 
@@ -191,6 +197,12 @@ class TDataFile : public TFileHandler {
   TRecordCache FCache;
   size_t FConfiguredCapacity = 1;
   TRecordStack FPool;
+  // The slots of the last block read, as on disk (scrambled when the table is encrypted): a
+  // scan takes its records from here one by one instead of filling the cache with a whole
+  // block at every read. Forgotten whenever records are written or the cache is dropped.
+  std::vector<uint8_t> FBlock;
+  int32_t FBlockFirst = 0;
+  int32_t FBlockCount = 0;
   std::vector<TRecord *> FOrphans;  // pinned records dropped from the cache
   bool FWritten = false;
 };

@@ -7,9 +7,14 @@
 #include <map>
 #include <random>
 
+#include "engine/data/DataFile.h"
+#include "engine/data/FieldCodec.h"
 #include "engine/data/RecordCache.h"
+#include "tests/engine/DataTestSupport.h"
+#include "tests/engine/TestSupport.h"
 
 using namespace kura;
+using namespace kura::test;
 
 namespace {
 
@@ -147,4 +152,48 @@ TEST(RecordCache, UnpinnedDirtyRecordsAreFoundInARangeWhicheverWayIsShorter) {
     EXPECT_EQ(cache.HasUnpinnedDirtyIn(c.First, c.Last), c.Expected) << c.First << ".." << c.Last;
   }
   cache.RemoveAll();
+}
+
+TEST(RecordCache, RecordsWrittenAndEvictedAreReadAgainFromTheFileNotFromTheLastBlockRead) {
+  TempDir dir;
+  TDataFileDefinition def;
+  def.Fields = {MakeField("ID", EngineFieldType::Integer, 0, FieldSubType::AutoInc),
+                MakeField("V", EngineFieldType::Integer)};
+  const std::string name = dir.File("block.DAT");
+  {
+    TDataFile file;
+    file.CreateDataFile(name, false, false, def);
+    for (int k = 1; k <= 1000; ++k) {
+      TRecord *r = file.AllocateRecord(false);
+      SetIntegerField(file.Field(2), r->Image.data(), k);
+      file.ReleaseRecord(r);
+    }
+    file.CloseDataFile();
+  }
+  TDataFile file;
+  file.SetCacheLimits(16384, 10);
+  file.OpenDataFile(name, false, false, false, false);
+  auto value = [&](int32_t n) {
+    TRecord *r = file.GetRecord(n);
+    const int64_t v = GetIntegerField(file.Field(2), r->Image.data());
+    file.ReleaseRecord(r);
+    return v;
+  };
+  EXPECT_EQ(value(1), 1);  // one block read covers the records that follow
+  EXPECT_EQ(file.CachedRecordCount(), 10u);
+  TRecord *r = file.GetRecord(50);
+  SetIntegerField(file.Field(2), r->Image.data(), -50);
+  file.MarkRecordDirty(r);
+  file.ReleaseRecord(r);
+  EXPECT_TRUE(file.WriteChanges(false, false));
+  // Records of the same block push record 50 out of the cache; it must come back as written.
+  for (int32_t n = 11; n <= 40; ++n) EXPECT_EQ(value(n), n);
+  EXPECT_LE(file.CachedRecordCount(), 10u);
+  EXPECT_EQ(value(50), -50);
+  // A scan of the whole file keeps the cache at its size and reads every record right.
+  int64_t sum = 0;
+  for (int32_t n = 1; n <= 1000; ++n) sum += value(n);
+  EXPECT_EQ(sum, 1000 * 1001 / 2 - 100);
+  EXPECT_LE(file.CachedRecordCount(), 10u);
+  file.CloseDataFile();
 }

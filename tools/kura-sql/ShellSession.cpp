@@ -89,11 +89,6 @@ TShellSession::TShellSession(const TShellOptions &options, std::ostream &out, st
   FPrivateDir = std::make_unique<TShellPrivateDir>();
   if (!FPrivateDir->Path().empty()) DefaultSession().SetPrivateDir(FPrivateDir->Path());
   for (const std::string &password : options.Passwords) DefaultSession().AddPassword(password);
-  // A shell works through whole tables: larger record and blob caches than the engine's
-  // defaults (which suit many small tables open in an application) keep them in memory.
-  DefaultSession().Settings.DataBufferSize = 4u << 20;
-  DefaultSession().Settings.DataBufferCount = 65536;
-  DefaultSession().Settings.BlobBufferSize = 1u << 20;
 }
 
 TShellSession::~TShellSession() {

@@ -25,9 +25,11 @@ class TBlock {
   void DecodeFrom(const uint8_t *raw, size_t blockSize);
   void EncodeTo(uint8_t *raw, size_t blockSize) const;
 
-  // Links of the most-recently-used chain of the cache.
+  // Links of the cache's recency list of evictable blocks, and which of its lists hold the block.
   TBlock *MruPrev = nullptr;
   TBlock *MruNext = nullptr;
+  bool OnMru = false;
+  bool OnDirtyList = false;
 };
 
 }  // namespace kura

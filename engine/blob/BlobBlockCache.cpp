@@ -12,42 +12,32 @@ namespace {
 
 constexpr size_t PoolLimit = 64;
 constexpr size_t CapacityStep = 64;
-constexpr int MruProbes = 4;
-constexpr size_t EvictionScan = 8;
+// A run longer than this is written in parts, so that neither the write buffer nor what the
+// post journal takes of one write grows with the value.
+constexpr size_t MaxRunBytes = 1u << 20;
 
 }  // namespace
 
 TBlobBlockCache::TBlobBlockCache(IBlobBlockStore &store, uint32_t blockSize, bool encrypted, std::string tableName)
     : FStore(store), FBlockSize(blockSize), FEncrypted(encrypted), FTableName(std::move(tableName)) {}
 
-void TBlobBlockCache::SetCapacity(size_t blocks) { FCapacity = std::max<size_t>(blocks, 1); }
+void TBlobBlockCache::SetCapacity(size_t blocks) { FConfigured = FCapacity = std::max<size_t>(blocks, 1); }
 
 size_t TBlobBlockCache::PinnedCount() const {
   size_t n = 0;
-  for (const auto &b : FSorted) n += b->PinCount > 0;
+  for (const auto &[number, b] : FBlocks) n += b->PinCount > 0;
   return n;
 }
 
 bool TBlobBlockCache::HasDirty() const {
-  for (const auto &b : FSorted)
+  for (const auto &[number, b] : FBlocks)
     if (b->Dirty) return true;
   return false;
 }
 
-size_t TBlobBlockCache::LowerIndex(int32_t n) const {
-  auto it = std::lower_bound(FSorted.begin(), FSorted.end(), n,
-                             [](const std::unique_ptr<TBlock> &b, int32_t v) { return b->BlockNumber < v; });
-  return static_cast<size_t>(it - FSorted.begin());
-}
-
 TBlock *TBlobBlockCache::Find(int32_t n) const {
-  // Cursors mostly come back to the blocks they just used.
-  int probes = 0;
-  for (TBlock *b = FMruHead; b != nullptr && probes < MruProbes; b = b->MruNext, ++probes)
-    if (b->BlockNumber == n) return b;
-  const size_t i = LowerIndex(n);
-  if (i < FSorted.size() && FSorted[i]->BlockNumber == n) return FSorted[i].get();
-  return nullptr;
+  auto it = FBlocks.find(n);
+  return it == FBlocks.end() ? nullptr : it->second.get();
 }
 
 bool TBlobBlockCache::IsCached(int32_t n) const { return Find(n) != nullptr; }
@@ -58,48 +48,66 @@ void TBlobBlockCache::LinkFront(TBlock *block) {
   if (FMruHead != nullptr) FMruHead->MruPrev = block;
   FMruHead = block;
   if (FMruTail == nullptr) FMruTail = block;
+  block->OnMru = true;
 }
 
 void TBlobBlockCache::Unlink(TBlock *block) {
+  if (!block->OnMru) return;
   if (block->MruPrev != nullptr) block->MruPrev->MruNext = block->MruNext;
   else FMruHead = block->MruNext;
   if (block->MruNext != nullptr) block->MruNext->MruPrev = block->MruPrev;
   else FMruTail = block->MruPrev;
   block->MruPrev = block->MruNext = nullptr;
+  block->OnMru = false;
 }
 
-void TBlobBlockCache::Touch(TBlock *block) {
+void TBlobBlockCache::Pin(TBlock *block) {
+  ++block->PinCount;
+  Unlink(block);
+}
+
+void TBlobBlockCache::Place(TBlock *block) {
+  if (block->PinCount > 0) return;
+  if (block->Dirty) {
+    Unlink(block);
+    if (!block->OnDirtyList) {
+      FDirtyList.push_back(block);
+      block->OnDirtyList = true;
+    }
+    return;
+  }
   if (FMruHead == block) return;
   Unlink(block);
   LinkFront(block);
 }
 
 void TBlobBlockCache::Evict(TBlock *block) {
+  // The caller keeps the changed list right (only clean blocks are evicted one by one).
   Unlink(block);
-  const size_t i = LowerIndex(block->BlockNumber);
-  std::unique_ptr<TBlock> owned = std::move(FSorted[i]);
-  FSorted.erase(FSorted.begin() + static_cast<std::ptrdiff_t>(i));
+  auto it = FBlocks.find(block->BlockNumber);
+  std::unique_ptr<TBlock> owned = std::move(it->second);
+  FBlocks.erase(it);
   if (FPool.size() < PoolLimit) FPool.push_back(std::move(owned));
 }
 
-bool TBlobBlockCache::EvictOne(size_t scanLimit) {
-  size_t scanned = 0;
-  for (TBlock *b = FMruTail; b != nullptr && scanned < scanLimit; b = b->MruPrev, ++scanned) {
-    if (b->PinCount == 0 && !b->Dirty) {
+bool TBlobBlockCache::EvictOldest() {
+  // Entries of the recency list were clean and unpinned when they joined it; one changed since
+  // (by a caller that held no pin) moves to the changed list as it is passed, once.
+  while (TBlock *b = FMruTail) {
+    if (b->PinCount == 0 && !b->Dirty && !b->OnDirtyList) {
       Evict(b);
       return true;
     }
+    Unlink(b);
+    Place(b);
   }
   return false;
 }
 
 void TBlobBlockCache::MakeRoom() {
-  if (FSorted.size() < FCapacity) return;
-  // When the least recently used entries are all dirty, writing them is cheaper than searching
-  // the whole chain for a clean one on every insertion.
-  if (EvictOne(FHoldWrites ? SIZE_MAX : EvictionScan)) return;
-  if (!FHoldWrites && WriteDirty() && EvictOne(SIZE_MAX)) return;
-  if (EvictOne(SIZE_MAX)) return;
+  if (FBlocks.size() < FCapacity) return;
+  if (EvictOldest()) return;
+  if (!FHoldWrites && WriteDirty() && EvictOldest()) return;
   FCapacity += CapacityStep;  // everything is pinned or must stay dirty
 }
 
@@ -113,17 +121,17 @@ TBlock *TBlobBlockCache::Insert(int32_t n) {
     block = std::make_unique<TBlock>();
   }
   block->Reset(n, DataBytes());
+  block->MruPrev = block->MruNext = nullptr;
+  block->OnMru = block->OnDirtyList = false;
   TBlock *raw = block.get();
-  const size_t i = LowerIndex(n);
-  FSorted.insert(FSorted.begin() + static_cast<std::ptrdiff_t>(i), std::move(block));
+  FBlocks[n] = std::move(block);
   LinkFront(raw);
   return raw;
 }
 
 TBlock *TBlobBlockCache::Get(int32_t n, int32_t lastBlock, int32_t readAhead) {
   if (TBlock *hit = Find(n)) {
-    Touch(hit);
-    ++hit->PinCount;
+    Pin(hit);
     return hit;
   }
   // Reading more than the cache can keep would only throw blocks away again.
@@ -158,10 +166,9 @@ TBlock *TBlobBlockCache::Get(int32_t n, int32_t lastBlock, int32_t readAhead) {
     entry->DecodeFrom(raw, FBlockSize);
     if (i == 0) {
       wanted = entry;
-      ++wanted->PinCount;  // keeps it while the rest of the run goes in
+      Pin(wanted);  // keeps it while the rest of the run goes in
     }
   }
-  Touch(wanted);
   return wanted;
 }
 
@@ -171,60 +178,98 @@ TBlock *TBlobBlockCache::NewBlock(int32_t n) {
     entry = Insert(n);
   } else {
     const int pins = entry->PinCount;
-    TBlock *prev = entry->MruPrev, *next = entry->MruNext;
     entry->Reset(n, DataBytes());
     entry->PinCount = pins;
-    entry->MruPrev = prev;
-    entry->MruNext = next;
-    Touch(entry);
   }
   entry->Dirty = true;
-  ++entry->PinCount;
+  Pin(entry);
   return entry;
 }
 
 void TBlobBlockCache::Release(TBlock *block) {
-  if (block != nullptr && block->PinCount > 0) --block->PinCount;
+  if (block == nullptr || block->PinCount <= 0) return;
+  --block->PinCount;
+  if (FBlocks.count(block->BlockNumber) != 0) Place(block);
+}
+
+void TBlobBlockCache::ShrinkToCapacity() {
+  while (FBlocks.size() > FConfigured && EvictOldest()) {
+  }
+  FCapacity = std::max(FConfigured, FBlocks.size());
 }
 
 bool TBlobBlockCache::WriteDirty() {
-  bool wrote = false;
+  std::vector<TBlock *> dirty;
+  std::vector<TBlock *> still;  // changed, but pinned: they stay on the list
+  for (TBlock *b : FDirtyList) {
+    if (b->Dirty && b->PinCount == 0) {
+      dirty.push_back(b);
+      b->OnDirtyList = false;
+    } else if (b->Dirty) {
+      still.push_back(b);
+    } else {
+      b->OnDirtyList = false;
+    }
+  }
+  FDirtyList.swap(still);
+  if (dirty.empty()) return false;
+  std::sort(dirty.begin(), dirty.end(), [](const TBlock *a, const TBlock *b) { return a->BlockNumber < b->BlockNumber; });
+  const size_t maxBlocks = std::max<size_t>(1, MaxRunBytes / FBlockSize);
   std::vector<uint8_t> run;
   size_t i = 0;
-  while (i < FSorted.size()) {
-    TBlock *first = FSorted[i].get();
-    if (!first->Dirty || first->PinCount > 0) {
-      ++i;
-      continue;
+  try {
+    while (i < dirty.size()) {
+      size_t j = i + 1;
+      while (j < dirty.size() && j - i < maxBlocks && dirty[j]->BlockNumber == dirty[j - 1]->BlockNumber + 1) ++j;
+      run.assign((j - i) * FBlockSize, 0);
+      for (size_t k = i; k < j; ++k) {
+        uint8_t *raw = run.data() + (k - i) * FBlockSize;
+        dirty[k]->EncodeTo(raw, FBlockSize);
+        if (FEncrypted) ScrambleBlobBlock(raw, FBlockSize);
+      }
+      FStore.WriteAt(BlobBlockOffset(dirty[i]->BlockNumber, FBlockSize), run.data(), run.size());
+      for (size_t k = i; k < j; ++k) {
+        TBlock *b = dirty[k];
+        b->Dirty = false;
+        Unlink(b);
+        LinkFront(b);
+      }
+      i = j;
+      // The blocks just written can go again: a large change leaves the cache as it is written.
+      if (FBlocks.size() > FConfigured) ShrinkToCapacity();
     }
-    size_t j = i + 1;
-    while (j < FSorted.size() && FSorted[j]->Dirty && FSorted[j]->PinCount == 0 &&
-           FSorted[j]->BlockNumber == FSorted[j - 1]->BlockNumber + 1)
-      ++j;
-    run.assign((j - i) * FBlockSize, 0);
-    for (size_t k = i; k < j; ++k) {
-      uint8_t *raw = run.data() + (k - i) * FBlockSize;
-      FSorted[k]->EncodeTo(raw, FBlockSize);
-      if (FEncrypted) ScrambleBlobBlock(raw, FBlockSize);
+  } catch (...) {
+    // What was not written stays changed.
+    for (size_t k = i; k < dirty.size(); ++k) {
+      if (!dirty[k]->OnDirtyList) {
+        FDirtyList.push_back(dirty[k]);
+        dirty[k]->OnDirtyList = true;
+      }
     }
-    FStore.WriteAt(BlobBlockOffset(first->BlockNumber, FBlockSize), run.data(), run.size());
-    for (size_t k = i; k < j; ++k) FSorted[k]->Dirty = false;
-    wrote = true;
-    i = j;
+    throw;
   }
-  return wrote;
+  ShrinkToCapacity();
+  return true;
 }
 
 void TBlobBlockCache::Clear() {
   std::vector<TBlock *> victims;
-  for (const auto &b : FSorted)
+  for (const auto &[number, b] : FBlocks)
     if (b->PinCount == 0) victims.push_back(b.get());
+  std::vector<TBlock *> kept;
+  for (TBlock *b : FDirtyList) {
+    if (b->PinCount > 0) kept.push_back(b);
+    else b->OnDirtyList = false;
+  }
+  FDirtyList.swap(kept);
   for (TBlock *b : victims) Evict(b);
+  FCapacity = std::max(FConfigured, FBlocks.size());
 }
 
 void TBlobBlockCache::Trim() {
-  while (FSorted.size() > FCapacity && EvictOne(SIZE_MAX)) {
+  while (FBlocks.size() > FCapacity && EvictOldest()) {
   }
+  if (!FHoldWrites) ShrinkToCapacity();
 }
 
 }  // namespace kura

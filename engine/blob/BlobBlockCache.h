@@ -1,11 +1,17 @@
 #pragma once
-// The block cache of a blob file: blocks kept sorted by number for binary search, a
-// most-recently-used chain whose first four entries are probed before searching, run reads with
-// read-ahead, run writes of dirty blocks, and a small pool of released block objects.
+// The block cache of a blob file: blocks found by number through a hash map, a recency list of
+// the blocks that may be evicted (clean and unpinned), a list of the changed blocks, run reads
+// with read-ahead, run writes of dirty blocks, and a small pool of released block objects.
+//
+// Blocks are marked changed by their users while pinned; a block whose last pin goes joins the
+// changed list or the front of the recency list. Eviction takes the oldest entry of the recency
+// list, so it never walks the changed blocks a transaction holds: a transaction that writes
+// many blocks stays linear.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/blob/BlobBlock.h"
@@ -22,10 +28,10 @@ class TBlobBlockCache {
   uint32_t BlockSize() const { return FBlockSize; }
   size_t DataBytes() const { return FBlockSize - 18; }
   // Blocks kept before clean ones are evicted (at least 1). Grows by itself when every entry
-  // is pinned or dirty and dirty blocks may not be written.
+  // is pinned or dirty and dirty blocks may not be written; shrinks back once they are written.
   void SetCapacity(size_t blocks);
   size_t Capacity() const { return FCapacity; }
-  size_t Count() const { return FSorted.size(); }
+  size_t Count() const { return FBlocks.size(); }
   size_t PinnedCount() const;
   bool HasDirty() const;
   // While set (a transaction), dirty blocks are never written to make room; the cache grows.
@@ -42,8 +48,10 @@ class TBlobBlockCache {
   void Release(TBlock *block);
   bool IsCached(int32_t n) const;
 
-  // Writes every dirty, unpinned block, each run of consecutive numbers with one write.
-  // Returns whether anything was written.
+  // Writes every dirty, unpinned block, each run of consecutive numbers with one write (runs
+  // longer than a megabyte in several). Blocks written become clean, and the clean ones beyond
+  // the capacity are evicted as the writing goes on, so writing out a large change does not
+  // need a second copy of it. Returns whether anything was written.
   bool WriteDirty();
   // Drops every unpinned entry, dirty or not (another user changed the file, or a rollback).
   void Clear();
@@ -52,25 +60,31 @@ class TBlobBlockCache {
 
  private:
   TBlock *Find(int32_t n) const;
-  size_t LowerIndex(int32_t n) const;
   TBlock *Insert(int32_t n);
   void MakeRoom();
-  bool EvictOne(size_t scanLimit);
+  // Evicts the least recently used clean, unpinned block; false when there is none.
+  bool EvictOldest();
   void Evict(TBlock *block);
+  void Pin(TBlock *block);
+  // An unpinned block goes where its state asks: the changed list or the recency list's front.
+  void Place(TBlock *block);
   void LinkFront(TBlock *block);
   void Unlink(TBlock *block);
-  void Touch(TBlock *block);
+  // Evicts clean blocks beyond the configured capacity and lets a grown capacity shrink back.
+  void ShrinkToCapacity();
 
   IBlobBlockStore &FStore;
   uint32_t FBlockSize;
   bool FEncrypted;
   std::string FTableName;
+  size_t FConfigured = 64;
   size_t FCapacity = 64;
   bool FHoldWrites = false;
-  std::vector<std::unique_ptr<TBlock>> FSorted;  // by block number
+  std::unordered_map<int32_t, std::unique_ptr<TBlock>> FBlocks;
   TBlock *FMruHead = nullptr;
   TBlock *FMruTail = nullptr;
-  std::vector<std::unique_ptr<TBlock>> FPool;    // released objects for reuse
+  std::vector<TBlock *> FDirtyList;            // blocks released dirty (some may be clean since)
+  std::vector<std::unique_ptr<TBlock>> FPool;  // released objects for reuse
 };
 
 }  // namespace kura

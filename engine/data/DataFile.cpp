@@ -59,7 +59,6 @@ void TDataFile::SetCacheLimits(uint32_t dataBufferSize, uint32_t dataBufferCount
     size_t bySize = FDataBufferSize / RecordSize();
     FConfiguredCapacity = std::max<size_t>(1, std::min<size_t>(bySize, FDataBufferCount));
     FCache.SetCapacity(FConfiguredCapacity);
-    FNothingEvictable = false;
   }
 }
 
@@ -390,15 +389,15 @@ bool TDataFile::WriteDescriptors() {
 
 TRecord *TDataFile::NewCacheEntry() {
   if (FCache.Count() < FCache.Capacity()) return FPool.Take(this, RecordSize());
-  // After a search that found nothing, no entry can have become evictable until a record is
-  // released clean or records are written; growing at once keeps long transactions linear.
-  TRecord *victim = FNothingEvictable ? nullptr : FCache.Evictable();
-  if (!victim && !(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
+  // The least recently used clean, unpinned entry goes; when every entry is changed or pinned,
+  // the changed ones are written (outside transactions) or the cache grows (a transaction keeps
+  // its changes until the commit).
+  TRecord *victim = FCache.Evictable();
+  if (!victim && !(FOwner && FOwner->HoldsWrites()) && !IsReadOnly() && FCache.DirtyCount() > 0) {
     WriteDirtyRecords(false);
     victim = FCache.Evictable();
   }
   if (!victim) {
-    FNothingEvictable = true;
     FCache.SetCapacity(FCache.Capacity() + 64);
     return FPool.Take(this, RecordSize());
   }
@@ -410,11 +409,13 @@ TRecord *TDataFile::NewCacheEntry() {
   return victim;
 }
 
-void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
-  int32_t last = FHeader.NextRecordNumber() - 1;
-  if (n < 1 || n > last) RaiseTable(KURA_FILECORRUPT);
-  int64_t wanted = count > 0 ? count : FReadAheadCount;
-  wanted = std::max<int64_t>(1, std::min<int64_t>(wanted, static_cast<int64_t>(FCache.Capacity())));
+void TDataFile::FillBlockBuffer(int32_t n, TReadDirection direction, int count) {
+  ForgetBlockBuffer();
+  const int32_t last = FHeader.NextRecordNumber() - 1;
+  const size_t size = RecordSize();
+  // A block is what the caller asks for (or the default read-ahead), at most a megabyte.
+  const int64_t most = std::max<int64_t>(FReadAheadCount, static_cast<int64_t>((1u << 20) / size));
+  const int64_t wanted = std::clamp<int64_t>(count > 0 ? count : FReadAheadCount, 1, most);
   int32_t first, end;
   if (direction == ReadBackward) {
     end = n;
@@ -423,48 +424,54 @@ void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
     first = n;
     end = static_cast<int32_t>(std::min<int64_t>(last, n + wanted - 1));
   }
-  // Placing the block may need room in the cache, and making room writes dirty records and
-  // evicts them; a dirty record of the block's range would then come back from the stale block
-  // read here. Such records are written before the block is read.
-  if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly()) {
-    for (TRecord *cached : FCache.Sorted()) {
-      if (cached->RecordNumber > end) break;
-      if (cached->RecordNumber >= first && cached->Dirty && cached->PinCount == 0) {
-        WriteDirtyRecords(false);
-        break;
-      }
-    }
-  }
+  // A changed record of the range that is not cached any more once room was made would come
+  // back from the older bytes read here: such records are written before the block is read.
+  if (!(FOwner && FOwner->HoldsWrites()) && !IsReadOnly() && FCache.HasUnpinnedDirtyIn(first, end))
+    WriteDirtyRecords(false);
+  FBlock.resize(static_cast<size_t>(end - first + 1) * size);
+  const int64_t got = ReadAt(SlotOffset(first), FBlock.data(), static_cast<int64_t>(FBlock.size()), true);
+  FBlockFirst = first;
+  FBlockCount = static_cast<int32_t>(got / static_cast<int64_t>(size));
+}
+
+void TDataFile::CopyFromBlockBuffer(int32_t n, TRecord *record) {
   const size_t size = RecordSize();
-  std::vector<uint8_t> buffer(static_cast<size_t>(end - first + 1) * size);
-  int64_t got = ReadAt(SlotOffset(first), buffer.data(), static_cast<int64_t>(buffer.size()), true);
-  int32_t available = static_cast<int32_t>(got / static_cast<int64_t>(size));
-  // The record asked for goes in first and stays pinned while the others are placed, so the
-  // block can never evict it.
-  std::vector<int32_t> order;
-  if (n - first < available) order.push_back(n);
-  for (int32_t k = first; k < first + available; ++k)
-    if (k != n) order.push_back(k);
-  TRecord *wantedRecord = nullptr;
-  for (int32_t k : order) {
-    const uint8_t *image = buffer.data() + static_cast<size_t>(k - first) * size;
-    TRecord *record = FCache.Find(k);
-    if (record) {
-      if (record->Dirty || record->PinCount > 0) continue;
-    } else {
-      record = NewCacheEntry();
-      record->RecordNumber = k;
-      FCache.Insert(record);
-    }
-    std::memcpy(record->Image.data(), image, size);
-    if (FHeader.Encrypted()) Scramble(record->Image.data(), size, kRecordKey);
-    if (record->Image[0] == 0) PutI32(record->Image.data() + 1, k);
-    if (k == n) {
-      wantedRecord = record;
-      ++record->PinCount;
-    }
+  std::memcpy(record->Image.data(), FBlock.data() + static_cast<size_t>(n - FBlockFirst) * size, size);
+  if (FHeader.Encrypted()) Scramble(record->Image.data(), size, kRecordKey);
+  if (record->Image[0] == 0) PutI32(record->Image.data() + 1, n);
+}
+
+void TDataFile::LoadBlock(int32_t n, TReadDirection direction, int count) {
+  int32_t last = FHeader.NextRecordNumber() - 1;
+  if (n < 1 || n > last) RaiseTable(KURA_FILECORRUPT);
+  // Room first: making it may write changed records, which makes the block buffer stale.
+  TRecord *record = NewCacheEntry();
+  try {
+    if (!BlockBufferHolds(n)) FillBlockBuffer(n, direction, count);
+  } catch (...) {
+    FPool.Give(record);
+    throw;
   }
-  if (wantedRecord) --wantedRecord->PinCount;
+  if (!BlockBufferHolds(n)) {
+    FPool.Give(record);
+    return;  // a short read: the caller finds no record
+  }
+  record->RecordNumber = n;
+  CopyFromBlockBuffer(n, record);
+  FCache.Insert(record);
+  // While the cache has free room, the neighbours in the reading direction go in too (as a
+  // block read always did); once it is full only the records asked for are cached, so a scan
+  // does not push out everything else.
+  FCache.Pin(record);
+  const int32_t step = direction == ReadBackward ? -1 : 1;
+  for (int32_t k = n + step; BlockBufferHolds(k) && FCache.Count() < FCache.Capacity(); k += step) {
+    if (FCache.Find(k)) continue;
+    TRecord *neighbour = FPool.Take(this, RecordSize());
+    neighbour->RecordNumber = k;
+    CopyFromBlockBuffer(k, neighbour);
+    FCache.Insert(neighbour);
+  }
+  FCache.Unpin(record);
 }
 
 TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
@@ -477,13 +484,13 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
     record->RecordNumber = n;
     record->Dirty = true;
     FCache.Insert(record);
-    ++record->PinCount;
+    FCache.Pin(record);
     FHeader.SetNextRecordNumber(n + 1);
     FHeaderDirty = true;
     return record;
   }
   if (TRecord *record = FCache.Find(n)) {
-    ++record->PinCount;
+    FCache.Pin(record);
     return record;
   }
   if (FOwner && !FOwner->BeforeDiskRead()) return nullptr;
@@ -496,14 +503,13 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
   if (FOwner) FOwner->AfterDiskRead();
   TRecord *record = FCache.Find(n);
   if (!record || record->RecordNumber != n) RaiseTable(KURA_FILECORRUPT);
-  ++record->PinCount;
+  FCache.Pin(record);
   return record;
 }
 
 void TDataFile::ReleaseRecord(TRecord *record) {
   if (!record || record->PinCount <= 0) return;
-  --record->PinCount;
-  if (record->PinCount == 0 && !record->Dirty) FNothingEvictable = false;
+  FCache.Unpin(record);
   if (!record->InCache && record->PinCount == 0) {
     FOrphans.erase(std::remove(FOrphans.begin(), FOrphans.end(), record), FOrphans.end());
     FPool.Give(record);
@@ -543,7 +549,7 @@ TRecord *TDataFile::AllocateRecord(bool noPrimaryKey, bool suppressAutoInc, int3
     PutI32(record->Image.data() + 5, autoIncValue);
     if (autoIncValue > FHeader.LastAutoIncValue()) FHeader.SetLastAutoIncValue(autoIncValue);
   }
-  record->Dirty = true;
+  FCache.MarkDirty(record);
   FHeaderDirty = true;
   return record;
 }
@@ -561,15 +567,13 @@ void TDataFile::FreeRecord(int32_t recordNumber, bool noPrimaryKey) {
   record->Image[0] = 1;
   PutI32(record->Image.data() + 1, noPrimaryKey ? 0 : FHeader.FreeListHead());
   FHeader.SetFreeListHead(recordNumber);
-  record->Dirty = true;
+  FCache.MarkDirty(record);
   FHeaderDirty = true;
   ReleaseRecord(record);
 }
 
 bool TDataFile::WriteDirtyRecords(bool includePinned) {
-  std::vector<TRecord *> dirty;
-  for (TRecord *r : FCache.Sorted())
-    if (r->Dirty && (includePinned || r->PinCount == 0)) dirty.push_back(r);
+  const std::vector<TRecord *> dirty = FCache.DirtyRecords(includePinned);
   if (dirty.empty()) return false;
   const size_t size = RecordSize();
   std::vector<uint8_t> run;
@@ -583,10 +587,10 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
       if (FHeader.Encrypted()) Scramble(out, size, kRecordKey);
     }
     WriteAt(SlotOffset(dirty[i]->RecordNumber), run.data(), static_cast<int64_t>(run.size()));
-    for (size_t k = i; k < j; ++k) dirty[k]->Dirty = false;
+    for (size_t k = i; k < j; ++k) FCache.MarkClean(dirty[k]);
     i = j;
   }
-  FNothingEvictable = false;
+  ForgetBlockBuffer();
   MarkWritten();
   TrimCache();
   return true;
@@ -611,6 +615,7 @@ void TDataFile::TrimCache() {
 }
 
 void TDataFile::DropCache() {
+  ForgetBlockBuffer();
   for (TRecord *r : FCache.RemoveAll()) {
     r->Dirty = false;
     if (r->PinCount > 0)
@@ -644,6 +649,20 @@ bool TDataFile::LockRecord(int32_t recordNumber) {
 bool TDataFile::UnlockRecord(int32_t recordNumber) {
   if (recordNumber < 1) return false;
   return UnlockRange(RecordLockOffset(static_cast<uint32_t>(recordNumber)), 1);
+}
+
+bool TDataFile::UnlockRecordRun(int32_t first, int32_t last) {
+  if (first < 1 || last < first) return false;
+  if (first == last) return UnlockRecord(first);
+  // The bytes of consecutive records are adjacent (in falling order): one range covers them.
+  const uint64_t start = RecordLockOffset(static_cast<uint32_t>(last));
+  return UnlockRangesWithin(start, static_cast<uint64_t>(last - first) + 1);
+}
+
+bool TDataFile::UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool &ok) {
+  if (first < 1 || last < first) return false;
+  const uint64_t start = RecordLockOffset(static_cast<uint32_t>(last));
+  return UnlockRangesWithinIfOnly(start, static_cast<uint64_t>(last - first) + 1, held, ok);
 }
 
 bool TDataFile::UnlockAllRecords() { return UnlockRangesWithin(kAllRecordLocksStart, kAllRecordLocksLength); }

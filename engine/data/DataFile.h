@@ -123,7 +123,7 @@ class TDataFile : public TFileHandler {
   // read and the caller must re-synchronise. ReleaseRecord unpins.
   TRecord *GetRecord(int32_t recordNumber, TReadDirection direction = ReadForward, int count = 0);
   void ReleaseRecord(TRecord *record);
-  void MarkRecordDirty(TRecord *record) { record->Dirty = true; }
+  void MarkRecordDirty(TRecord *record) { FCache.MarkDirty(record); }
   // Chooses a slot (a reused free slot, or a new one at the end), returns its pinned,
   // initialised record image: zeroed, own number, and the next auto-increment value unless
   // suppressed (then autoIncValue is kept and LastAutoIncValue raised to it).
@@ -149,6 +149,11 @@ class TDataFile : public TFileHandler {
   // Byte-range locks on the data file.
   bool LockRecord(int32_t recordNumber);
   bool UnlockRecord(int32_t recordNumber);
+  // Record locks first..last, all held by the caller, given back with one call.
+  bool UnlockRecordRun(int32_t first, int32_t last);
+  // Every record lock in first..last with one call, when the process holds exactly held record
+  // locks there (all the caller's); false, with nothing released, otherwise.
+  bool UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool &ok);
   bool UnlockAllRecords();
   bool TakeWriteSemaphore();
   bool ReleaseWriteSemaphore();
@@ -168,6 +173,12 @@ class TDataFile : public TFileHandler {
   void ReadDescriptors();
   TRecord *NewCacheEntry();
   void LoadBlock(int32_t n, TReadDirection direction, int count);
+  // Reads the run of slots around n that a block read covers into the block buffer.
+  void FillBlockBuffer(int32_t n, TReadDirection direction, int count);
+  bool BlockBufferHolds(int32_t n) const { return n >= FBlockFirst && n < FBlockFirst + FBlockCount; }
+  // Copies slot n's image from the block buffer (it holds n) into the record.
+  void CopyFromBlockBuffer(int32_t n, TRecord *record);
+  void ForgetBlockBuffer() { FBlockCount = 0; }
   void ResetState();
   void MarkWritten();
 
@@ -185,8 +196,13 @@ class TDataFile : public TFileHandler {
   uint32_t FDataBufferCount = 8192;
   TRecordCache FCache;
   size_t FConfiguredCapacity = 1;
-  bool FNothingEvictable = false;
   TRecordStack FPool;
+  // The slots of the last block read, as on disk (scrambled when the table is encrypted): a
+  // scan takes its records from here one by one instead of filling the cache with a whole
+  // block at every read. Forgotten whenever records are written or the cache is dropped.
+  std::vector<uint8_t> FBlock;
+  int32_t FBlockFirst = 0;
+  int32_t FBlockCount = 0;
   std::vector<TRecord *> FOrphans;  // pinned records dropped from the cache
   bool FWritten = false;
 };

@@ -77,6 +77,15 @@ bool TAbstractFile::UnlockRange(uint64_t start, uint64_t length) {
   return RemoveRange(start, length);
 }
 
+size_t TAbstractFile::RangesWithin(uint64_t start, uint64_t length) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  const uint64_t end = start + length - 1;
+  size_t count = 0;
+  for (auto it = FLocks.lower_bound(start); it != FLocks.end() && it->first <= end; ++it)
+    count += it->second.End <= end;
+  return count;
+}
+
 bool TAbstractFile::UnlockRangesWithin(uint64_t start, uint64_t length) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   const uint64_t end = start + length - 1;

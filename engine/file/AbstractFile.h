@@ -61,6 +61,8 @@ class TAbstractFile {
   virtual bool UnlockRange(uint64_t start, uint64_t length);
   // Releases every lock lying wholly inside the range (one unlock for all record locks).
   virtual bool UnlockRangesWithin(uint64_t start, uint64_t length);
+  // How many of the ranges this process holds lie wholly inside the range.
+  size_t RangesWithin(uint64_t start, uint64_t length);
 
   std::recursive_mutex &Lock() { return FLock; }
   const std::string &Name() const { return FName; }

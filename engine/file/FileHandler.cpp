@@ -151,6 +151,14 @@ bool TFileHandler::UnlockRangesWithin(uint64_t start, uint64_t length) {
   return FOpen && FFile->UnlockRangesWithin(start, length);
 }
 
+bool TFileHandler::UnlockRangesWithinIfOnly(uint64_t start, uint64_t length, size_t count, bool &ok) {
+  if (!FOpen) return false;
+  std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
+  if (FFile->RangesWithin(start, length) != count) return false;
+  ok = FFile->UnlockRangesWithin(start, length);
+  return true;
+}
+
 void TFileHandler::EnterFile() {
   RequireOpen();
   FFile->Lock().lock();

@@ -65,6 +65,9 @@ class TFileHandler {
   bool LockRange(uint64_t start, uint64_t length);
   bool UnlockRange(uint64_t start, uint64_t length);
   bool UnlockRangesWithin(uint64_t start, uint64_t length);
+  // UnlockRangesWithin when exactly count ranges of this process lie inside the range (all of
+  // them the caller's); false, with nothing released, otherwise. ok: whether the unlock worked.
+  bool UnlockRangesWithinIfOnly(uint64_t start, uint64_t length, size_t count, bool &ok);
   void EnterFile();
   void LeaveFile();
 

@@ -175,17 +175,20 @@ void TDataTable::ReleaseAllLocks() {
     FDataFile.ReleaseWriteSemaphore();
     FTransactionLocked = false;
   }
+  FTransactionChecked = false;
   if (!FOSLocked.empty()) FDataFile.UnlockAllRecords();
   FOSLocked.clear();
+  FUnheldLocks.clear();
   FEditLocked.clear();
   FPostponed.clear();
   SetReadBytesAside();
   FReadDepth = FSecondReadDepth = 0;
   if (FWriteDepth > 0) {
-    ReleaseWriteRanges();
+    if (!FWriteInMemory) ReleaseWriteRanges();
     if (!SkipsLocking()) FDataFile.ReleaseWriteSemaphore();
     FWriteDepth = 0;
   }
+  FWriteInMemory = false;
 }
 
 void TDataTable::CloseFiles() {
@@ -490,6 +493,8 @@ bool TDataTable::CheckForChanges() {
     }
   }
   if (changed) ++FChangeSerial;
+  // Nobody else writes while the transaction lock is held: what was just read stays true.
+  if (FTransactionLocked) FTransactionChecked = true;
   return changed;
 }
 
@@ -550,8 +555,8 @@ void TDataTable::ReleaseReadBytes(uint16_t indexByte, uint16_t blobByte) {
 
 bool TDataTable::ReadLock() {
   if (SkipsLocking()) return false;
-  if (FReadDepth > 0 || FWriteDepth > 0) {
-    // Already covered by a lock this table holds.
+  if (FReadDepth > 0 || FWriteDepth > 0 || ChangesExcluded()) {
+    // Already covered by a lock this table holds (the transaction lock keeps every writer out).
     ++FReadDepth;
     return false;
   }
@@ -576,7 +581,7 @@ void TDataTable::ReadUnlock() {
 
 bool TDataTable::SecondReadLock() {
   if (SkipsLocking()) return false;
-  if (FSecondReadDepth > 0 || FWriteDepth > 0) {
+  if (FSecondReadDepth > 0 || FWriteDepth > 0 || ChangesExcluded()) {
     ++FSecondReadDepth;
     return false;
   }
@@ -603,6 +608,18 @@ void TDataTable::SetReadBytesAside() {
   if (FReadBytesHeld) ReleaseReadBytes(FReadIndexByte, FReadBlobByte);
   if (FSecondReadBytesHeld) ReleaseReadBytes(FSecondIndexByte, FSecondBlobByte);
   FReadBytesHeld = FSecondReadBytesHeld = false;
+}
+
+void TDataTable::RetakeReadBytes() {
+  if (FWriteDepth > 0 || ChangesExcluded()) return;
+  if (FReadDepth > 0 && !FReadBytesHeld) {
+    TakeReadBytes(FReadIndexByte, FReadBlobByte);
+    FReadBytesHeld = true;
+  }
+  if (FSecondReadDepth > 0 && !FSecondReadBytesHeld) {
+    TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
+    FSecondReadBytesHeld = true;
+  }
 }
 
 void TDataTable::TakeWriteRanges() {
@@ -633,7 +650,24 @@ bool TDataTable::WriteLock() {
     return false;
   }
   if (FWriteDepth > 0) {
+    // A write lock held in memory inside a transaction that is being committed or ended now
+    // writes the files: it takes its ranges.
+    if (FWriteInMemory && !FInTransaction) {
+      SetReadBytesAside();
+      TakeWriteRanges();
+      FWriteInMemory = false;
+    }
     ++FWriteDepth;
+    return false;
+  }
+  if (FInTransaction && ChangesExcluded()) {
+    // Inside a transaction nothing reaches the files before the commit, and the transaction
+    // lock keeps every other writer out: other processes' readers cannot see anything of this
+    // change, so neither the write ranges nor a change check are needed. The journal still
+    // takes whatever would be written, as under the full lock.
+    FWriteDepth = 1;
+    FWriteInMemory = true;
+    if (FJournal && !FReadOnly) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
     return false;
   }
   // Our own read bytes lie inside the write ranges: give them up while writing.
@@ -652,7 +686,7 @@ bool TDataTable::WriteLock() {
   FWriteDepth = 1;
   bool changed = false;
   try {
-    changed = CheckForChanges();
+    if (!ChangesExcluded()) changed = CheckForChanges();
   } catch (...) {
     WriteUnlock();
     throw;
@@ -665,6 +699,11 @@ bool TDataTable::WriteLock() {
 void TDataTable::WriteUnlock() {
   if (FWriteDepth <= 0) return;
   if (--FWriteDepth > 0 || SkipsLocking()) return;
+  if (FWriteInMemory) {
+    FWriteInMemory = false;
+    if (FJournal && FJournal->Capturing()) FJournal->EndCapture();
+    return;
+  }
   std::exception_ptr failure;
   if (FJournal && FJournal->Capturing()) {
     // A write that failed half-way may have written part of its change to make room in a
@@ -679,20 +718,16 @@ void TDataTable::WriteUnlock() {
   bool ok = ReleaseWriteRanges();
   if (!FTransactionLocked) ok = FDataFile.ReleaseWriteSemaphore() && ok;
   // Read locks taken before the write lock are held again.
-  if (FReadDepth > 0 && !FReadBytesHeld) {
-    TakeReadBytes(FReadIndexByte, FReadBlobByte);
-    FReadBytesHeld = true;
-  }
-  if (FSecondReadDepth > 0 && !FSecondReadBytesHeld) {
-    TakeReadBytes(FSecondIndexByte, FSecondBlobByte);
-    FSecondReadBytesHeld = true;
-  }
+  RetakeReadBytes();
   if (failure) std::rethrow_exception(failure);
   if (!ok) Raise(KURA_LOCKTIMEOUT);
 }
 
 void TDataTable::TransactionLock() {
   if (FTransactionLocked || FExclusive || FInMemory || FReadOnlyForced) return;
+  // Caches filled before the lock may be stale: the first lock taken under it checks them
+  // (a write lock held now has checked them under the semaphore already).
+  FTransactionChecked = FWriteDepth > 0 && !FWriteInMemory;
   if (FWriteDepth == 0) {
     if (!FDataFile.TakeWriteSemaphore()) Raise(KURA_LOCKTIMEOUT);
     // Nothing is held in the caches yet: a change a dead writer left is completed before the
@@ -709,15 +744,42 @@ void TDataTable::TransactionLock() {
 
 void TDataTable::TransactionUnlock() {
   if (!FTransactionLocked) return;
+  // A write lock held in memory only becomes a full one: it keeps the semaphore, which
+  // WriteUnlock then releases with the ranges.
+  if (FWriteDepth > 0 && FWriteInMemory) {
+    SetReadBytesAside();
+    TakeWriteRanges();
+    FWriteInMemory = false;
+  }
+  // Locks of new slots that outlive the transaction lock (not released with the transaction)
+  // take their bytes while no other writer can have reached the slots yet.
+  for (auto it = FUnheldLocks.begin(); it != FUnheldLocks.end();) {
+    if (FPostponed.count(*it)) {
+      ++it;
+      continue;
+    }
+    FDataFile.LockRecord(*it);
+    it = FUnheldLocks.erase(it);
+  }
   FTransactionLocked = false;
+  FTransactionChecked = false;
   // While a write lock is held the semaphore stays taken; WriteUnlock releases it.
   if (FWriteDepth == 0 && !FDataFile.ReleaseWriteSemaphore()) Raise(KURA_UNLOCKFAILED);
+  // Read locks held through the transaction took no bytes: they take them now.
+  RetakeReadBytes();
 }
 
 void TDataTable::LockRecord(int32_t recordNumber) {
   if (recordNumber <= 0) Raise(KURA_RECLOCKFAILED);
   if (SkipsLocking()) return;
   if (FTransactionLocked && FOSLocked.count(recordNumber)) return;
+  if (ChangesExcluded() && recordNumber > FDataFile.SlotCount()) {
+    // A new slot: every other writer waits for the transaction lock, so nobody else can lock it.
+    FLastLockAttempts = 1;
+    FOSLocked.insert(recordNumber);
+    FUnheldLocks.insert(recordNumber);
+    return;
+  }
   const TSessionSettings &settings = Settings();
   const bool strict = settings.StrictChangeDetection;
   if (!strict) ReadLock();
@@ -743,18 +805,42 @@ void TDataTable::UnlockRecord(int32_t recordNumber) {
   auto it = FOSLocked.find(recordNumber);
   if (it == FOSLocked.end()) return;
   FOSLocked.erase(it);
+  if (FUnheldLocks.erase(recordNumber)) return;
   if (!FDataFile.UnlockRecord(recordNumber)) Raise(KURA_UNLOCKFAILED);
 }
 
 void TDataTable::UnlockPostponed() {
   TRecordSet postponed;
   postponed.swap(FPostponed);
-  bool ok = true;
+  std::vector<int32_t> held;  // released locks that hold a byte, ascending
   for (int32_t n : postponed) {
     auto it = FOSLocked.find(n);
     if (it == FOSLocked.end()) continue;
     FOSLocked.erase(it);
-    ok = FDataFile.UnlockRecord(n) && ok;
+    if (!FUnheldLocks.erase(n)) held.push_back(n);
+  }
+  // The kernel keeps a file's locks in one list that every lock call walks, so thousands of
+  // single unlocks cost time squared. Between two locks the table keeps, the released ones go
+  // with one call when no other lock of this process lies among them; otherwise each run of
+  // consecutive records goes with one call.
+  bool ok = true;
+  for (size_t i = 0; i < held.size();) {
+    auto kept = FOSLocked.upper_bound(held[i]);
+    const int32_t limit = kept == FOSLocked.end() ? INT32_MAX : *kept;
+    size_t j = i;
+    while (j + 1 < held.size() && held[j + 1] < limit) ++j;
+    bool spanOk = true;
+    if (j > i && FDataFile.UnlockRecordSpan(held[i], held[j], j - i + 1, spanOk)) {
+      ok = spanOk && ok;
+    } else {
+      for (size_t k = i; k <= j;) {
+        size_t e = k;
+        while (e < j && held[e + 1] == held[e] + 1) ++e;
+        ok = FDataFile.UnlockRecordRun(held[k], held[e]) && ok;
+        k = e + 1;
+      }
+    }
+    i = j + 1;
   }
   if (!ok) Raise(KURA_UNLOCKFAILED);
 }
@@ -786,9 +872,15 @@ void TDataTable::CommitTransaction(bool flushOS) {
 }
 
 void TDataTable::PrepareCommit(bool flushOS) {
-  WriteLock();
+  // The commit writes the files: its write lock takes the ranges (it is not one held in memory).
+  FInTransaction = false;
   try {
-    FInTransaction = false;
+    WriteLock();
+  } catch (...) {
+    FInTransaction = true;
+    throw;
+  }
+  try {
     const bool flush = TableSyncAsked(*this, flushOS);
     const bool syncAll = flush && flushOS;
     FDataFile.WriteChanges(true, flush && !syncAll);

@@ -168,6 +168,12 @@ class TDataTable : public TDataFileOwner {
   // The index and blob files' write ranges: all taken (or none, with KURA_LOCKTIMEOUT), all given back.
   void TakeWriteRanges();
   bool ReleaseWriteRanges();
+  // Read locks that are held but whose bytes were set aside (under a write or transaction lock)
+  // take their bytes again.
+  void RetakeReadBytes();
+  // Under the transaction lock, once its changes were checked, no other process can change the
+  // table: read locks, write locks and record locks need neither lock bytes nor checks.
+  bool ChangesExcluded() const { return FTransactionLocked && FTransactionChecked && !FJournalCheckDue; }
 
   TDataDirectory *FDirectory;
   std::string FName;
@@ -190,11 +196,19 @@ class TDataTable : public TDataFileOwner {
   bool FSecondReadBytesHeld = false;
   uint16_t FSecondIndexByte = 0, FSecondBlobByte = 0;
   int FWriteDepth = 0;
+  // The write lock is held in memory only (ChangesExcluded): no ranges were taken.
+  bool FWriteInMemory = false;
   bool FTransactionLocked = false;
+  // The change check ran while the transaction lock was held.
+  bool FTransactionChecked = false;
   int FDiskReadLocks = 0;
   int FLastLockAttempts = 0;
   uint64_t FChangeSerial = 0;
   TRecordSet FOSLocked, FEditLocked, FPostponed;
+  // Locks of slots appended under the transaction lock: no other process can reach a slot past
+  // the end of the table before the commit, so these hold no lock byte; one that must outlive
+  // the transaction lock takes its byte before that lock goes.
+  TRecordSet FUnheldLocks;
   TDataFile FDataFile;
   std::unique_ptr<TTableSideFile> FIndexFile;
   std::unique_ptr<TTableSideFile> FBlobFile;

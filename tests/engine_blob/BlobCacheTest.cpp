@@ -136,3 +136,33 @@ TEST(BlobBlockCache, ReadAheadAndCapacityFollowTheBlockSizeAndSessionSettings) {
   EXPECT_EQ(counted.ReadAheadCount(), 32);
   EXPECT_EQ(counted.Cache().Capacity(), 10u);
 }
+
+TEST(BlobBlockCache, AChangeLargerThanTheCacheIsWrittenInPartsAndLeavesTheCacheAtItsSize) {
+  // A transaction's blocks (writes held) grow the cache; writing them out at the commit goes in
+  // writes of at most a megabyte, and the blocks written leave the cache as it goes.
+  TMemoryBlobBlockStore file;
+  file.Bytes().assign(512, 0);
+  TBlobBlockCache cache(file, 512, false, "memo");
+  cache.SetCapacity(4);
+  cache.SetHoldWrites(true);
+  constexpr int32_t kBlocks = 5000;  // 2.5 MB
+  for (int32_t n = 1; n <= kBlocks; ++n) {
+    TBlock *b = cache.NewBlock(n);
+    b->Data[0] = static_cast<uint8_t>(n % 251);
+    b->UsedBytes = 1;
+    cache.Release(b);
+  }
+  EXPECT_EQ(cache.Count(), static_cast<size_t>(kBlocks));
+  EXPECT_EQ(file.WriteCount(), 0u);
+  EXPECT_TRUE(cache.WriteDirty());
+  EXPECT_EQ(file.WriteCount(), 3u);  // 2048 + 2048 + 904 blocks
+  EXPECT_LE(cache.Count(), 4u);
+  EXPECT_EQ(cache.Capacity(), 4u);
+  EXPECT_FALSE(cache.HasDirty());
+  for (int32_t n : {1, 2048, 2049, 4096, 4097, kBlocks}) {
+    TBlock *b = cache.Get(n, kBlocks, 1);
+    EXPECT_EQ(b->Data[0], n % 251) << n;
+    EXPECT_EQ(b->UsedBytes, 1) << n;
+    cache.Release(b);
+  }
+}

@@ -8,6 +8,10 @@
 //   - transaction lock: the write semaphore, held from start to commit or rollback;
 //   - record lock: the record's byte in the data file.
 // Tables opened exclusively (and tables made read-only by their files) skip all of this.
+// While a table holds the transaction lock and has checked for changes under it, no other
+// process can write it: its read locks and its write locks inside the transaction then take no
+// bytes and make no checks (nothing reaches the files before the commit, whose write lock is a
+// full one), and slots appended under it hold no record byte unless the lock outlives it.
 //
 // Everything a shared table writes while it holds the write lock goes to its files through the
 // post journal (PostJournal.h), so a writer that dies half-way leaves either its whole change or

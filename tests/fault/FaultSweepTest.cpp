@@ -92,6 +92,8 @@ std::vector<TScenario> Scenarios() {
       {"AlterDescription", {"t"}, filled, "ALTER TABLE t REDEFINE name DESCRIPTION 'who';\n", false},
       {"MemoInsert", {"m"}, memo, "INSERT INTO m VALUES (100, 1, '" + longText + "');\n"},
       {"MemoUpdate", {"m"}, memo, "UPDATE m SET note = '" + longText + "' WHERE id <= 3;\n"},
+      // A memo longer than one blob write takes (a megabyte): its blocks reach the file in parts.
+      {"MemoLarge", {"m"}, memo, "INSERT INTO m VALUES (101, 1, '" + std::string(1300000, 'y') + "');\n"},
       // Units far beyond what the journal holds in memory (16 KiB here): spilled to its body.
       {"LargeTransaction", {"t"}, filled, bigTransaction, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       {"LargeInsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n", true,

@@ -667,6 +667,20 @@ bool TDataFile::UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool 
 
 bool TDataFile::UnlockAllRecords() { return UnlockRangesWithin(kAllRecordLocksStart, kAllRecordLocksLength); }
 
+bool TDataFile::CoverRecords(size_t held, std::vector<std::pair<uint64_t, uint64_t>> &taken) {
+  return LockGapsWithin(kAllRecordLocksStart, kAllRecordLocksLength, held, taken);
+}
+
+bool TDataFile::UncoverRecords(const std::pair<uint64_t, uint64_t> &range, const std::vector<int32_t> &keep) {
+  // Lock bytes lie below the base in descending record order.
+  std::vector<uint64_t> offsets;
+  for (auto it = keep.rbegin(); it != keep.rend(); ++it) {
+    const uint64_t offset = RecordLockOffset(static_cast<uint32_t>(*it));
+    if (offset >= range.first && offset < range.first + range.second) offsets.push_back(offset);
+  }
+  return UnlockRangeKeeping(range.first, range.second, offsets);
+}
+
 bool TDataFile::TakeWriteSemaphore() { return kura::TakeWriteSemaphore(*this); }
 
 bool TDataFile::ReleaseWriteSemaphore() { return kura::ReleaseWriteSemaphore(*this); }

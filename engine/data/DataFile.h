@@ -155,6 +155,11 @@ class TDataFile : public TFileHandler {
   // locks there (all the caller's); false, with nothing released, otherwise.
   bool UnlockRecordSpan(int32_t first, int32_t last, size_t held, bool &ok);
   bool UnlockAllRecords();
+  // Every record lock byte this process does not hold yet, taken as few ranges (all or none),
+  // when the process holds exactly held record locks (all the caller's); UncoverRecords gives
+  // one of those ranges back but for the locks of the records in keep.
+  bool CoverRecords(size_t held, std::vector<std::pair<uint64_t, uint64_t>> &taken);
+  bool UncoverRecords(const std::pair<uint64_t, uint64_t> &range, const std::vector<int32_t> &keep);
   bool TakeWriteSemaphore();
   bool ReleaseWriteSemaphore();
 

@@ -86,6 +86,44 @@ size_t TAbstractFile::RangesWithin(uint64_t start, uint64_t length) {
   return count;
 }
 
+bool TAbstractFile::LockGapsWithin(uint64_t start, uint64_t length, size_t held,
+                                   std::vector<std::pair<uint64_t, uint64_t>> &taken) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  taken.clear();
+  if (length == 0) return true;
+  const uint64_t end = start + length - 1;
+  // The gaps between the ranges held inside; a range reaching out of it is not expected there
+  // and makes the whole attempt fail (nothing is taken).
+  std::vector<std::pair<uint64_t, uint64_t>> gaps;
+  size_t inside = 0;
+  uint64_t next = start;
+  auto it = FLocks.upper_bound(start);
+  if (it != FLocks.begin() && std::prev(it)->second.End >= start) return false;
+  for (; it != FLocks.end() && it->first <= end; ++it) {
+    if (it->second.End > end || ++inside > held) return false;
+    if (it->first > next) gaps.emplace_back(next, it->first - next);
+    next = it->second.End + 1;
+  }
+  if (inside != held) return false;
+  if (next <= end) gaps.emplace_back(next, end - next + 1);
+  for (const auto &[gapStart, gapLength] : gaps) {
+    if (!LockRange(gapStart, gapLength)) {
+      for (const auto &[s, l] : taken) UnlockRange(s, l);
+      taken.clear();
+      return false;
+    }
+    taken.emplace_back(gapStart, gapLength);
+  }
+  return true;
+}
+
+bool TAbstractFile::UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (!RemoveRange(start, length)) return false;
+  for (uint64_t offset : keep) AddRange(offset, 1);
+  return true;
+}
+
 bool TAbstractFile::UnlockRangesWithin(uint64_t start, uint64_t length) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   const uint64_t end = start + length - 1;

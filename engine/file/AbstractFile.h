@@ -63,6 +63,14 @@ class TAbstractFile {
   virtual bool UnlockRangesWithin(uint64_t start, uint64_t length);
   // How many of the ranges this process holds lie wholly inside the range.
   size_t RangesWithin(uint64_t start, uint64_t length);
+  // Locks every byte of the range that this process does not hold yet, as few ranges as the
+  // locks already held allow; all of them or (false) none, and none unless exactly held ranges of
+  // this process lie inside (all of them the caller's: another session's lock is another user's).
+  // taken receives the new ranges as (start, length).
+  bool LockGapsWithin(uint64_t start, uint64_t length, size_t held, std::vector<std::pair<uint64_t, uint64_t>> &taken);
+  // Gives back a range this process took as one, except the single bytes in keep (ascending,
+  // inside the range), which stay locked without a moment free, each as a range of its own.
+  virtual bool UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep);
 
   std::recursive_mutex &Lock() { return FLock; }
   const std::string &Name() const { return FName; }

@@ -159,6 +159,15 @@ bool TFileHandler::UnlockRangesWithinIfOnly(uint64_t start, uint64_t length, siz
   return true;
 }
 
+bool TFileHandler::LockGapsWithin(uint64_t start, uint64_t length, size_t held,
+                                  std::vector<std::pair<uint64_t, uint64_t>> &taken) {
+  return FOpen && FFile->LockGapsWithin(start, length, held, taken);
+}
+
+bool TFileHandler::UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep) {
+  return FOpen && FFile->UnlockRangeKeeping(start, length, keep);
+}
+
 void TFileHandler::EnterFile() {
   RequireOpen();
   FFile->Lock().lock();

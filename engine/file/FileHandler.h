@@ -68,6 +68,8 @@ class TFileHandler {
   // UnlockRangesWithin when exactly count ranges of this process lie inside the range (all of
   // them the caller's); false, with nothing released, otherwise. ok: whether the unlock worked.
   bool UnlockRangesWithinIfOnly(uint64_t start, uint64_t length, size_t count, bool &ok);
+  bool LockGapsWithin(uint64_t start, uint64_t length, size_t held, std::vector<std::pair<uint64_t, uint64_t>> &taken);
+  bool UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep);
   void EnterFile();
   void LeaveFile();
 

@@ -248,6 +248,21 @@ bool TPhysicalFile::UnlockRangesWithin(uint64_t start, uint64_t length) {
   return OSLock(start, length, F_UNLCK);
 }
 
+bool TPhysicalFile::UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FDescriptor < 0 || !TAbstractFile::UnlockRangeKeeping(start, length, keep)) return false;
+  // Unlocking the pieces between the kept bytes leaves those bytes locked all the while.
+  bool ok = true;
+  uint64_t next = start;
+  const uint64_t end = start + length - 1;
+  for (uint64_t offset : keep) {
+    if (offset > next) ok = OSLock(next, offset - next, F_UNLCK) && ok;
+    next = offset + 1;
+  }
+  if (next <= end) ok = OSLock(next, end - next + 1, F_UNLCK) && ok;
+  return ok;
+}
+
 // Another process has the file open when some other description holds the open marker.
 static bool OpenedElsewhere(const std::string &name) {
   int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);

@@ -39,6 +39,7 @@ class TPhysicalFile : public TAbstractFile {
   bool LockRange(uint64_t start, uint64_t length) override;
   bool UnlockRange(uint64_t start, uint64_t length) override;
   bool UnlockRangesWithin(uint64_t start, uint64_t length) override;
+  bool UnlockRangeKeeping(uint64_t start, uint64_t length, const std::vector<uint64_t> &keep) override;
   bool IsMemory() const override { return false; }
 
   // Closes the descriptor inherited by a forked child, keeping the file and its locks intact.

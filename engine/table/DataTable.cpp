@@ -18,6 +18,11 @@
 
 namespace kura {
 
+namespace {
+// Record locks a transaction takes one by one before it covers the rest (see FRecordCover).
+constexpr int kLocksBeforeCover = 64;
+}  // namespace
+
 bool TableSyncAsked(const TDataTable &table, bool flushOS) {
   if (table.InMemory()) return false;
   if (flushOS) return true;
@@ -176,9 +181,13 @@ void TDataTable::ReleaseAllLocks() {
     FTransactionLocked = false;
   }
   FTransactionChecked = false;
-  if (!FOSLocked.empty()) FDataFile.UnlockAllRecords();
+  if (!FOSLocked.empty() || !FRecordCover.empty()) FDataFile.UnlockAllRecords();
   FOSLocked.clear();
   FUnheldLocks.clear();
+  FRecordCover.clear();
+  FCoveredLocks.clear();
+  FTransactionRecordLocks = 0;
+  FCoverTried = false;
   FEditLocked.clear();
   FPostponed.clear();
   SetReadBytesAside();
@@ -740,6 +749,23 @@ void TDataTable::TransactionLock() {
     }
   }
   FTransactionLocked = true;
+  FTransactionRecordLocks = 0;
+  FCoverTried = false;
+}
+
+void TDataTable::ReleaseRecordCover() {
+  if (FRecordCover.empty()) return;
+  // Covered locks that outlive the transaction (not released with it) keep their bytes.
+  std::vector<int32_t> keep;
+  for (int32_t n : FCoveredLocks)
+    if (!FPostponed.count(n)) keep.push_back(n);
+  bool ok = true;
+  for (const auto &range : FRecordCover) ok = FDataFile.UncoverRecords(range, keep) && ok;
+  FRecordCover.clear();
+  for (int32_t n : keep) FCoveredLocks.erase(n);
+  // Giving back a range does not fail where taking it worked; a failure leaves bytes locked
+  // until the table closes, never a lock given up too early.
+  (void)ok;
 }
 
 void TDataTable::TransactionUnlock() {
@@ -751,6 +777,7 @@ void TDataTable::TransactionUnlock() {
     TakeWriteRanges();
     FWriteInMemory = false;
   }
+  ReleaseRecordCover();
   // Locks of new slots that outlive the transaction lock (not released with the transaction)
   // take their bytes while no other writer can have reached the slots yet.
   for (auto it = FUnheldLocks.begin(); it != FUnheldLocks.end();) {
@@ -779,6 +806,19 @@ void TDataTable::LockRecord(int32_t recordNumber) {
     FOSLocked.insert(recordNumber);
     FUnheldLocks.insert(recordNumber);
     return;
+  }
+  if (ChangesExcluded()) {
+    if (FRecordCover.empty() && !FCoverTried && ++FTransactionRecordLocks > kLocksBeforeCover) {
+      FCoverTried = true;
+      // Every record lock this table holds has a byte of its own but for the new slots'.
+      FDataFile.CoverRecords(FOSLocked.size() - FUnheldLocks.size(), FRecordCover);
+    }
+    if (!FRecordCover.empty()) {
+      FLastLockAttempts = 1;
+      FOSLocked.insert(recordNumber);
+      FCoveredLocks.insert(recordNumber);
+      return;
+    }
   }
   const TSessionSettings &settings = Settings();
   const bool strict = settings.StrictChangeDetection;
@@ -817,7 +857,8 @@ void TDataTable::UnlockPostponed() {
     auto it = FOSLocked.find(n);
     if (it == FOSLocked.end()) continue;
     FOSLocked.erase(it);
-    if (!FUnheldLocks.erase(n)) held.push_back(n);
+    // Locks held through the cover went with it.
+    if (!FUnheldLocks.erase(n) && !FCoveredLocks.erase(n)) held.push_back(n);
   }
   // The kernel keeps a file's locks in one list that every lock call walks, so thousands of
   // single unlocks cost time squared. Between two locks the table keeps, the released ones go

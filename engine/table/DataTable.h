@@ -213,6 +213,17 @@ class TDataTable : public TDataFileOwner {
   // the end of the table before the commit, so these hold no lock byte; one that must outlive
   // the transaction lock takes its byte before that lock goes.
   TRecordSet FUnheldLocks;
+  // Lock cover: a transaction that has locked many records of the table takes every record lock
+  // byte it does not hold yet as a few ranges, so that further record locks need no lock call
+  // (the kernel walks a list of all of a file's locks on every call, so thousands of scattered
+  // single-byte locks cost time squared). Taken at most once per transaction lock, and only
+  // when no other user holds a record lock; given back with the transaction lock, but for the
+  // bytes of locks that outlive it.
+  std::vector<std::pair<uint64_t, uint64_t>> FRecordCover;
+  TRecordSet FCoveredLocks;  // locks held only through the cover
+  int FTransactionRecordLocks = 0;
+  bool FCoverTried = false;
+  void ReleaseRecordCover();
   TDataFile FDataFile;
   std::unique_ptr<TTableSideFile> FIndexFile;
   std::unique_ptr<TTableSideFile> FBlobFile;

@@ -166,3 +166,66 @@ TEST_F(EngineTest, PostponedUnlocksGoBackInRunsAndLeaveTheOtherLocksHeld) {
   DestroySession(&other);
   m->CloseTable(t);
 }
+
+TEST_F(TransactionLockTest, ManyRecordLocksAreCoveredAndGoBackButForTheLocksThatOutliveTheTransaction) {
+  DefaultSession().Settings.LockRetryCount = 0;
+  DefaultSession().Settings.LockWaitTime = 1;
+  TDataTable *t = FDirectory->OpenTable("shared", false, false, false, false);
+  for (int k = 1; k <= 400; ++k) PostRecord(*t, "r", k);
+  // Another user's lock taken before the cover (another session of this process, and another
+  // process) stays theirs; the transaction falls back to single locks where a cover cannot be had.
+  for (const bool otherHoldsALock : {false, true}) {
+    SCOPED_TRACE(otherHoldsALock ? "another user holds record 2" : "no other lock");
+    TDataSession &other = CreateSession();
+    other.Settings.LockRetryCount = 0;
+    other.Settings.LockWaitTime = 1;
+    TDataTable *t2 = other.OpenDataDirectory("test", FDir.Path())->OpenTable("shared", false, false, false, false);
+    auto lockable = [&](int32_t n) {
+      if (CodeOf([&] { t2->LockRecord(n); }) != 0) return false;
+      t2->UnlockRecord(n);
+      return true;
+    };
+    if (otherHoldsALock) t2->LockRecord(2);
+    const int32_t kept = 397;  // locked in the transaction and held on after it
+    t->StartTransaction();
+    for (int32_t n = 3; n <= 300; n += 3) {
+      t->LockRecord(n);
+      t->UnlockRecord(n);  // postponed to the end of the transaction
+    }
+    t->LockRecord(kept);
+    EXPECT_FALSE(lockable(150));
+    // With the cover held, untouched records are locked too; without it they stay free.
+    EXPECT_EQ(lockable(301), otherHoldsALock);
+    if (otherHoldsALock) EXPECT_EQ(CodeOf([&] { t->LockRecord(2); }), KURA_RECLOCKFAILED);
+    Child process([&] {
+      TDataDirectory *d = ChildDirectory(FDir);
+      TDataTable *c = d->OpenTable("shared", false, false, false, false);
+      const bool untouchedFree = CodeOf([&] { c->LockRecord(302); }) == 0;
+      if (untouchedFree) c->UnlockRecord(302);
+      if (untouchedFree != otherHoldsALock) return 10;
+      if (CodeOf([&] { c->LockRecord(3); }) != KURA_RECLOCKFAILED) return 11;
+      Child::Current()->Send('1');
+      Child::Current()->Receive();  // committed
+      for (int32_t n : {1, 3, 150, 300, 302, 400}) {
+        if (CodeOf([&] { c->LockRecord(n); }) != 0) return 20 + n % 100;
+        c->UnlockRecord(n);
+      }
+      if (CodeOf([&] { c->LockRecord(kept); }) != KURA_RECLOCKFAILED) return 12;
+      if (CodeOf([&] { c->LockRecord(2); }) != (otherHoldsALock ? KURA_RECLOCKFAILED : 0)) return 13;
+      d->CloseTable(c);
+      return 0;
+    });
+    ASSERT_EQ(process.Receive(), '1');
+    t->CommitTransaction(false);
+    process.Send('c');
+    EXPECT_EQ(process.Wait(), 0);
+    EXPECT_TRUE(lockable(150));
+    EXPECT_FALSE(lockable(kept));
+    EXPECT_EQ(t->OSLockedRecords().size(), 1u);
+    t->UnlockRecord(kept);
+    EXPECT_TRUE(lockable(kept));
+    if (otherHoldsALock) t2->UnlockRecord(2);
+    DestroySession(&other);
+  }
+  FDirectory->CloseTable(t);
+}

@@ -28,7 +28,15 @@ namespace {
 // files, which take about as long and hold far less.
 constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 
-bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
+// Reads slot n of the source's table into its image, through the data file's block buffer
+// rather than its record cache (a pass over a table would otherwise churn the cache record by
+// record). False when the slot holds no live record or the table changed before the read; the
+// image stays as it was then.
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n) {
+  if (!file.ReadRecordForScan(static_cast<int32_t>(n), source.ScanImage) || source.ScanImage[0] != 0) return false;
+  source.Image.swap(source.ScanImage);
+  return true;
+}
 
 void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
   if (!n) return;
@@ -205,12 +213,7 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   inner.ImageSize = file.RecordSize();
   bool holdImages = true;
   auto take = [&](uint32_t n) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-    if (!record) return true;
-    const bool live = LiveSlot(record);
-    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
-    if (!live) return true;
+    if (!ReadLiveSlot(source, file, n)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
     for (const TExpToken *c : own)
@@ -265,12 +268,7 @@ void TSelectExecution::OrderJoin() {
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
       if (n > slots) return false;
-      TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-      if (!record) return true;
-      const bool live = LiveSlot(record);
-      if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-      file.ReleaseRecord(record);
-      if (!live) return true;
+      if (!ReadLiveSlot(source, file, n)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
       for (const TExpToken *c : own)
@@ -353,12 +351,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
   auto visitSlot = [&](uint32_t n) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-    if (!record) return;
-    const bool live = LiveSlot(record);
-    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
-    if (live && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+    if (ReadLiveSlot(source, file, n) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
   };
   if (index == 0) {
     // The driving level walks the records its index-answered conditions leave, or every slot.

@@ -217,17 +217,12 @@ void TSelectQuery::Execute() {
 
   TDataQuery *master = FStatement.Master();
   TSelectPlan &plan = *PlanOf(master);
-  // Refresh: taking the read lock runs the change check, which drops what others changed.
-  for (auto &entry : FPlans)
-    for (auto &s : entry.second->Sources) {
-      s->Table->ReadLock();
-      s->Table->ReadUnlock();
-    }
   // Every source is held against changes by others while rows are produced (WITH LOCKS asks
   // for it; without it the same holds): rows are read slot by slot from the data files, and a
   // writer of another process slipping in between two reads would leave some rows from before
   // and some from after its change, or drop the record whose read found the change. Tables are
-  // locked in the order of their file names, the same in every process.
+  // locked in the order of their file names, the same in every process. Taking the read lock
+  // also runs the change check, which drops what others changed since the last statement.
   std::vector<TDataTable *> locked;
   auto unlock = [&]() {
     for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->ReadUnlock();

@@ -28,15 +28,27 @@ namespace {
 // files, which take about as long and hold far less.
 constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 
-// Reads slot n of the source's table into its image, through the data file's block buffer
-// rather than its record cache (a pass over a table would otherwise churn the cache record by
-// record). False when the slot holds no live record or the table changed before the read; the
-// image stays as it was then.
-bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n) {
+// Reads slot n of the source's table into its image. A pass over many slots reads through the
+// data file's block buffer rather than its record cache (which it would otherwise churn record
+// by record); a few scattered slots go through the cache, whose records later statements reuse.
+// False when the slot holds no live record or the table changed before the read; the image
+// stays as it was then.
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass) {
+  if (!pass) {
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    if (!record) return false;
+    const bool live = record->Image[0] == 0;
+    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    return live;
+  }
   if (!file.ReadRecordForScan(static_cast<int32_t>(n), source.ScanImage) || source.ScanImage[0] != 0) return false;
   source.Image.swap(source.ScanImage);
   return true;
 }
+
+// Whether reading these candidates is a pass over many slots.
+bool WidePass(const TCandidateRecords &records, bool filtered) { return !filtered || records.Count() > 64; }
 
 void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
   if (!n) return;
@@ -209,11 +221,12 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   for (const TExpToken *c : level.Conditions)
     if (OnlyReads(c, &source.Row)) own.push_back(c);
   TSourceRows &candidates = SourceRows(source, level.Conditions);
+  const bool pass = WidePass(candidates.Records, candidates.Filtered);
   const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
   inner.ImageSize = file.RecordSize();
   bool holdImages = true;
   auto take = [&](uint32_t n) {
-    if (!ReadLiveSlot(source, file, n)) return true;
+    if (!ReadLiveSlot(source, file, n, pass)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
     for (const TExpToken *c : own)
@@ -265,10 +278,11 @@ void TSelectExecution::OrderJoin() {
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
     // Where indexes answer its conditions, only their records are read.
     TSourceRows &candidates = SourceRows(source, own);
+    const bool pass = WidePass(candidates.Records, candidates.Filtered);
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
       if (n > slots) return false;
-      if (!ReadLiveSlot(source, file, n)) return true;
+      if (!ReadLiveSlot(source, file, n, pass)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
       for (const TExpToken *c : own)
@@ -350,18 +364,19 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TDataFile &file = source.Table->DataFile();
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
-  auto visitSlot = [&](uint32_t n) {
-    if (ReadLiveSlot(source, file, n) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+  auto visitSlot = [&](uint32_t n, bool pass) {
+    if (ReadLiveSlot(source, file, n, pass) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
   };
   if (index == 0) {
     // The driving level walks the records its index-answered conditions leave, or every slot.
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
     TSourceRows &candidates = SourceRows(source, level.Conditions);
+    const bool pass = WidePass(candidates.Records, candidates.Filtered);
     auto visit = [&](uint32_t n) {
       if (n > slots || stop || FAborted) return false;
       Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
       if (FAborted) return false;
-      visitSlot(n);
+      visitSlot(n, pass);
       return !stop && !FAborted;
     };
     if (candidates.Filtered) candidates.Records.ForEach(visit);
@@ -370,7 +385,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     // Inner levels: an equality with the earlier levels picks the records of the value at hand.
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
-      if (inner.Images.empty()) visitSlot(inner.Records[p]);
+      if (inner.Images.empty()) visitSlot(inner.Records[p], false);
       else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, row, stop)) matched = true;
     };
     if (inner.Probe) {
@@ -384,7 +399,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
           const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
           IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
           found.ForEach([&](uint32_t n) {
-            visitSlot(n);
+            visitSlot(n, false);
             return !stop && !FAborted;
           });
         }

@@ -96,6 +96,10 @@ void TSelectQuery::ClearResult() {
   if (FResultCursor) {
     FResultCursor.reset();  // the cursor held the table
   } else if (FResultTable) {
+    // A result of the statement's own is deleted right after the close: what it has cached
+    // needs no writing first (closed as a temporary table, it is dropped).
+    if (FResultTemporary && FResultTable->OpenCount() == 1 && !FResultTable->InTransaction())
+      FResultTable->SetOpenFlags(true, false, true);
     FResultDirectory->CloseTable(FResultTable);
   }
   FResultTable = nullptr;

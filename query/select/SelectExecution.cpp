@@ -1,6 +1,7 @@
 #include "query/select/SelectExecution.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -264,40 +265,58 @@ void TSelectExecution::OrderJoin() {
   std::vector<const TExpToken *> conditions;
   for (const TJoinLevel &level : FPlan.Levels)
     conditions.insert(conditions.end(), level.Conditions.begin(), level.Conditions.end());
-  // The record count of each source under the conditions on it alone.
-  std::vector<int64_t> counts;
-  for (TJoinLevel &level : FPlan.Levels) {
-    TSelectSource &source = *level.Source;
-    std::vector<const TExpToken *> own;
+  // The source with the fewest records under the conditions on it alone drives the join (the
+  // first in the written order among equals). Only that choice matters, so the sources are
+  // counted smallest first (by the records their indexes leave), and a count stops as soon as
+  // it can no longer win: a large table is not read whole only to learn that it is large.
+  const size_t levels = FPlan.Levels.size();
+  std::vector<std::vector<const TExpToken *>> own(levels);
+  std::vector<TSourceRows *> candidates(levels);
+  std::vector<size_t> order(levels);
+  std::vector<uint64_t> estimate(levels);
+  for (size_t i = 0; i < levels; ++i) {
+    TSelectSource &source = *FPlan.Levels[i].Source;
     for (const TExpToken *c : conditions) {
       std::vector<const TRowSource *> rows;
       CollectRows(c, rows);
-      if (rows.size() == 1 && rows[0] == &source.Row) own.push_back(c);
+      if (rows.size() == 1 && rows[0] == &source.Row) own[i].push_back(c);
     }
+    // Where indexes answer its conditions, only their records are read.
+    candidates[i] = &SourceRows(source, own[i]);
+    const uint64_t slots = static_cast<uint64_t>(std::max<int32_t>(0, source.Table->DataFile().SlotCount()));
+    estimate[i] = candidates[i]->Filtered ? std::min<uint64_t>(slots, candidates[i]->Records.Count()) : slots;
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return estimate[a] < estimate[b]; });
+  size_t smallest = levels;  // none counted yet
+  int64_t best = 0;
+  for (size_t i : order) {
+    TSelectSource &source = *FPlan.Levels[i].Source;
     TDataFile &file = source.Table->DataFile();
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
-    // Where indexes answer its conditions, only their records are read.
-    TSourceRows &candidates = SourceRows(source, own);
-    const bool pass = WidePass(candidates.Records, candidates.Filtered);
+    TSourceRows &rows = *candidates[i];
+    const bool pass = WidePass(rows.Records, rows.Filtered);
+    // A source written before the best so far wins a tie; one written after it does not.
+    const int64_t limit = smallest == levels ? INT64_MAX : (i < smallest ? best + 1 : best);
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
-      if (n > slots) return false;
+      if (n > slots || count >= limit) return false;
       if (!ReadLiveSlot(source, file, n, pass)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
-      for (const TExpToken *c : own)
+      for (const TExpToken *c : own[i])
         if (!FEvaluator.Condition(*c)) return true;
       ++count;
-      return true;
+      return count < limit;
     };
-    if (candidates.Filtered) candidates.Records.ForEach(countRecord);
-    else for (uint32_t n = 1; n <= slots; ++n) countRecord(n);
-    counts.push_back(count);
+    if (rows.Filtered) rows.Records.ForEach(countRecord);
+    else for (uint32_t n = 1; n <= slots && countRecord(n);) ++n;
+    if (count < limit && (smallest == levels || count < best || (count == best && i < smallest))) {
+      smallest = i;
+      best = count;
+    }
   }
-  size_t smallest = 0;
-  for (size_t i = 1; i < counts.size(); ++i)
-    if (counts[i] < counts[smallest]) smallest = i;
-  if (smallest != 0 && counts[smallest] < counts[0]) {
+  if (smallest != 0 && smallest < levels) {
     TJoinLevel driving = FPlan.Levels[smallest];
     FPlan.Levels.erase(FPlan.Levels.begin() + static_cast<std::ptrdiff_t>(smallest));
     FPlan.Levels.insert(FPlan.Levels.begin(), driving);

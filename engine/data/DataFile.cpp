@@ -507,6 +507,32 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
   return record;
 }
 
+bool TDataFile::ReadRecordForScan(int32_t n, std::vector<uint8_t> &out) {
+  if (!IsOpen()) RaiseTable(KURA_FILECORRUPT);
+  if (n < 1 || n >= FHeader.NextRecordNumber()) RaiseTable(KURA_FILECORRUPT);
+  const size_t size = RecordSize();
+  out.resize(size);
+  // A cached image may be newer than the file (a change not written yet): it comes first.
+  if (TRecord *record = FCache.Find(n)) {
+    std::memcpy(out.data(), record->Image.data(), size);
+    return true;
+  }
+  if (FOwner && !FOwner->BeforeDiskRead()) return false;
+  try {
+    if (!BlockBufferHolds(n)) FillBlockBuffer(n, ReadForward, 0);
+  } catch (...) {
+    if (FOwner) FOwner->AfterDiskRead();
+    throw;
+  }
+  if (FOwner) FOwner->AfterDiskRead();
+  // A short read: the slot the header counts is not in the file.
+  if (!BlockBufferHolds(n)) RaiseTable(KURA_FILECORRUPT);
+  std::memcpy(out.data(), FBlock.data() + static_cast<size_t>(n - FBlockFirst) * size, size);
+  if (FHeader.Encrypted()) Scramble(out.data(), size, kRecordKey);
+  if (out[0] == 0) PutI32(out.data() + 1, n);
+  return true;
+}
+
 void TDataFile::ReleaseRecord(TRecord *record) {
   if (!record || record->PinCount <= 0) return;
   FCache.Unpin(record);

@@ -123,6 +123,10 @@ class TDataFile : public TFileHandler {
   // read and the caller must re-synchronise. ReleaseRecord unpins.
   TRecord *GetRecord(int32_t recordNumber, TReadDirection direction = ReadForward, int count = 0);
   void ReleaseRecord(TRecord *record);
+  // The image of an existing slot copied into out for a read-only pass, from the cache when the
+  // record is there, otherwise from the block buffer without taking a cache entry (a scan does
+  // not push out the records others use). False as GetRecord's null.
+  bool ReadRecordForScan(int32_t recordNumber, std::vector<uint8_t> &out);
   void MarkRecordDirty(TRecord *record) { FCache.MarkDirty(record); }
   // Chooses a slot (a reused free slot, or a new one at the end), returns its pinned,
   // initialised record image: zeroed, own number, and the next auto-increment value unless

@@ -1,6 +1,7 @@
 #include "query/select/SelectExecution.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -28,7 +29,27 @@ namespace {
 // files, which take about as long and hold far less.
 constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 
-bool LiveSlot(const TRecord *record) { return record && record->Image[0] == 0; }
+// Reads slot n of the source's table into its image. A pass over many slots reads through the
+// data file's block buffer rather than its record cache (which it would otherwise churn record
+// by record); a few scattered slots go through the cache, whose records later statements reuse.
+// False when the slot holds no live record or the table changed before the read; the image
+// stays as it was then.
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass) {
+  if (!pass) {
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    if (!record) return false;
+    const bool live = record->Image[0] == 0;
+    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
+    file.ReleaseRecord(record);
+    return live;
+  }
+  if (!file.ReadRecordForScan(static_cast<int32_t>(n), source.ScanImage) || source.ScanImage[0] != 0) return false;
+  source.Image.swap(source.ScanImage);
+  return true;
+}
+
+// Whether reading these candidates is a pass over many slots.
+bool WidePass(const TCandidateRecords &records, bool filtered) { return !filtered || records.Count() > 64; }
 
 void CollectRows(const TExpToken *n, std::vector<const TRowSource *> &out) {
   if (!n) return;
@@ -201,16 +222,12 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   for (const TExpToken *c : level.Conditions)
     if (OnlyReads(c, &source.Row)) own.push_back(c);
   TSourceRows &candidates = SourceRows(source, level.Conditions);
+  const bool pass = WidePass(candidates.Records, candidates.Filtered);
   const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
   inner.ImageSize = file.RecordSize();
   bool holdImages = true;
   auto take = [&](uint32_t n) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-    if (!record) return true;
-    const bool live = LiveSlot(record);
-    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
-    if (!live) return true;
+    if (!ReadLiveSlot(source, file, n, pass)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
     for (const TExpToken *c : own)
@@ -248,44 +265,58 @@ void TSelectExecution::OrderJoin() {
   std::vector<const TExpToken *> conditions;
   for (const TJoinLevel &level : FPlan.Levels)
     conditions.insert(conditions.end(), level.Conditions.begin(), level.Conditions.end());
-  // The record count of each source under the conditions on it alone.
-  std::vector<int64_t> counts;
-  for (TJoinLevel &level : FPlan.Levels) {
-    TSelectSource &source = *level.Source;
-    std::vector<const TExpToken *> own;
+  // The source with the fewest records under the conditions on it alone drives the join (the
+  // first in the written order among equals). Only that choice matters, so the sources are
+  // counted smallest first (by the records their indexes leave), and a count stops as soon as
+  // it can no longer win: a large table is not read whole only to learn that it is large.
+  const size_t levels = FPlan.Levels.size();
+  std::vector<std::vector<const TExpToken *>> own(levels);
+  std::vector<TSourceRows *> candidates(levels);
+  std::vector<size_t> order(levels);
+  std::vector<uint64_t> estimate(levels);
+  for (size_t i = 0; i < levels; ++i) {
+    TSelectSource &source = *FPlan.Levels[i].Source;
     for (const TExpToken *c : conditions) {
       std::vector<const TRowSource *> rows;
       CollectRows(c, rows);
-      if (rows.size() == 1 && rows[0] == &source.Row) own.push_back(c);
+      if (rows.size() == 1 && rows[0] == &source.Row) own[i].push_back(c);
     }
+    // Where indexes answer its conditions, only their records are read.
+    candidates[i] = &SourceRows(source, own[i]);
+    const uint64_t slots = static_cast<uint64_t>(std::max<int32_t>(0, source.Table->DataFile().SlotCount()));
+    estimate[i] = candidates[i]->Filtered ? std::min<uint64_t>(slots, candidates[i]->Records.Count()) : slots;
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return estimate[a] < estimate[b]; });
+  size_t smallest = levels;  // none counted yet
+  int64_t best = 0;
+  for (size_t i : order) {
+    TSelectSource &source = *FPlan.Levels[i].Source;
     TDataFile &file = source.Table->DataFile();
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
-    // Where indexes answer its conditions, only their records are read.
-    TSourceRows &candidates = SourceRows(source, own);
+    TSourceRows &rows = *candidates[i];
+    const bool pass = WidePass(rows.Records, rows.Filtered);
+    // A source written before the best so far wins a tie; one written after it does not.
+    const int64_t limit = smallest == levels ? INT64_MAX : (i < smallest ? best + 1 : best);
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
-      if (n > slots) return false;
-      TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-      if (!record) return true;
-      const bool live = LiveSlot(record);
-      if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-      file.ReleaseRecord(record);
-      if (!live) return true;
+      if (n > slots || count >= limit) return false;
+      if (!ReadLiveSlot(source, file, n, pass)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
-      for (const TExpToken *c : own)
+      for (const TExpToken *c : own[i])
         if (!FEvaluator.Condition(*c)) return true;
       ++count;
-      return true;
+      return count < limit;
     };
-    if (candidates.Filtered) candidates.Records.ForEach(countRecord);
-    else for (uint32_t n = 1; n <= slots; ++n) countRecord(n);
-    counts.push_back(count);
+    if (rows.Filtered) rows.Records.ForEach(countRecord);
+    else for (uint32_t n = 1; n <= slots && countRecord(n);) ++n;
+    if (count < limit && (smallest == levels || count < best || (count == best && i < smallest))) {
+      smallest = i;
+      best = count;
+    }
   }
-  size_t smallest = 0;
-  for (size_t i = 1; i < counts.size(); ++i)
-    if (counts[i] < counts[smallest]) smallest = i;
-  if (smallest != 0 && counts[smallest] < counts[0]) {
+  if (smallest != 0 && smallest < levels) {
     TJoinLevel driving = FPlan.Levels[smallest];
     FPlan.Levels.erase(FPlan.Levels.begin() + static_cast<std::ptrdiff_t>(smallest));
     FPlan.Levels.insert(FPlan.Levels.begin(), driving);
@@ -352,23 +383,19 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TDataFile &file = source.Table->DataFile();
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
-  auto visitSlot = [&](uint32_t n) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
-    if (!record) return;
-    const bool live = LiveSlot(record);
-    if (live) source.Image.assign(record->Image.begin(), record->Image.end());
-    file.ReleaseRecord(record);
-    if (live && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+  auto visitSlot = [&](uint32_t n, bool pass) {
+    if (ReadLiveSlot(source, file, n, pass) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
   };
   if (index == 0) {
     // The driving level walks the records its index-answered conditions leave, or every slot.
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
     TSourceRows &candidates = SourceRows(source, level.Conditions);
+    const bool pass = WidePass(candidates.Records, candidates.Filtered);
     auto visit = [&](uint32_t n) {
       if (n > slots || stop || FAborted) return false;
       Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
       if (FAborted) return false;
-      visitSlot(n);
+      visitSlot(n, pass);
       return !stop && !FAborted;
     };
     if (candidates.Filtered) candidates.Records.ForEach(visit);
@@ -377,7 +404,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     // Inner levels: an equality with the earlier levels picks the records of the value at hand.
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
-      if (inner.Images.empty()) visitSlot(inner.Records[p]);
+      if (inner.Images.empty()) visitSlot(inner.Records[p], false);
       else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, row, stop)) matched = true;
     };
     if (inner.Probe) {
@@ -391,7 +418,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
           const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
           IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
           found.ForEach([&](uint32_t n) {
-            visitSlot(n);
+            visitSlot(n, false);
             return !stop && !FAborted;
           });
         }

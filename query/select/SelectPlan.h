@@ -29,6 +29,7 @@ struct TSelectSource {
   TDataTable *Table = nullptr;
   TRowSource Row;
   std::vector<uint8_t> Image;  // the current record
+  std::vector<uint8_t> ScanImage;  // the slot being read, before it is known to be live
   int Level = 0;               // place in the nested loop
 };
 

@@ -96,6 +96,10 @@ void TSelectQuery::ClearResult() {
   if (FResultCursor) {
     FResultCursor.reset();  // the cursor held the table
   } else if (FResultTable) {
+    // A result of the statement's own is deleted right after the close: what it has cached
+    // needs no writing first (closed as a temporary table, it is dropped).
+    if (FResultTemporary && FResultTable->OpenCount() == 1 && !FResultTable->InTransaction())
+      FResultTable->SetOpenFlags(true, false, true);
     FResultDirectory->CloseTable(FResultTable);
   }
   FResultTable = nullptr;
@@ -217,17 +221,12 @@ void TSelectQuery::Execute() {
 
   TDataQuery *master = FStatement.Master();
   TSelectPlan &plan = *PlanOf(master);
-  // Refresh: taking the read lock runs the change check, which drops what others changed.
-  for (auto &entry : FPlans)
-    for (auto &s : entry.second->Sources) {
-      s->Table->ReadLock();
-      s->Table->ReadUnlock();
-    }
   // Every source is held against changes by others while rows are produced (WITH LOCKS asks
   // for it; without it the same holds): rows are read slot by slot from the data files, and a
   // writer of another process slipping in between two reads would leave some rows from before
   // and some from after its change, or drop the record whose read found the change. Tables are
-  // locked in the order of their file names, the same in every process.
+  // locked in the order of their file names, the same in every process. Taking the read lock
+  // also runs the change check, which drops what others changed since the last statement.
   std::vector<TDataTable *> locked;
   auto unlock = [&]() {
     for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->ReadUnlock();

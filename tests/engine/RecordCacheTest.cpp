@@ -10,6 +10,7 @@
 #include "engine/data/DataFile.h"
 #include "engine/data/FieldCodec.h"
 #include "engine/data/RecordCache.h"
+#include "engine/errors/EngineError.h"
 #include "tests/engine/DataTestSupport.h"
 #include "tests/engine/TestSupport.h"
 
@@ -196,4 +197,63 @@ TEST(RecordCache, RecordsWrittenAndEvictedAreReadAgainFromTheFileNotFromTheLastB
   EXPECT_EQ(sum, 1000 * 1001 / 2 - 100);
   EXPECT_LE(file.CachedRecordCount(), 10u);
   file.CloseDataFile();
+}
+
+TEST(RecordCache, ScanReadsTakeNoCacheEntriesAndSeeChangesNotWrittenYet) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "encrypted" : "plain");
+    TempDir dir;
+    TDataFileDefinition def;
+    def.Fields = {MakeField("ID", EngineFieldType::Integer, 0, FieldSubType::AutoInc),
+                  MakeField("V", EngineFieldType::Integer)};
+    def.Encrypted = encrypted;
+    def.Password = encrypted ? "kuro" : "";
+    const std::string name = dir.File("scan.DAT");
+    {
+      TDataFile file;
+      file.CreateDataFile(name, false, false, def);
+      for (int k = 1; k <= 1000; ++k) {
+        TRecord *r = file.AllocateRecord(false);
+        SetIntegerField(file.Field(2), r->Image.data(), k);
+        file.ReleaseRecord(r);
+      }
+      file.CloseDataFile();
+    }
+    TDataFile file;
+    file.SetCacheLimits(16384, 10);
+    file.OpenDataFile(name, false, false, false, false);
+    // A change held in the cache, and one written and pushed out again.
+    TRecord *r = file.GetRecord(500);
+    SetIntegerField(file.Field(2), r->Image.data(), -500);
+    file.MarkRecordDirty(r);
+    file.ReleaseRecord(r);
+    r = file.GetRecord(700);
+    SetIntegerField(file.Field(2), r->Image.data(), -700);
+    file.MarkRecordDirty(r);
+    file.ReleaseRecord(r);
+    EXPECT_TRUE(file.WriteChanges(false, false));
+    r = file.GetRecord(500);
+    SetIntegerField(file.Field(2), r->Image.data(), -5000);
+    file.MarkRecordDirty(r);
+    file.ReleaseRecord(r);
+    file.FreeRecord(300, false);
+    const size_t cached = file.CachedRecordCount();
+    std::vector<uint8_t> image;
+    int64_t sum = 0;
+    int live = 0;
+    for (int32_t n = 1; n <= 1000; ++n) {
+      ASSERT_TRUE(file.ReadRecordForScan(n, image));
+      ASSERT_EQ(image.size(), file.RecordSize());
+      if (image[0] != 0) continue;
+      ++live;
+      EXPECT_EQ(GetI32(image.data() + 1), n);
+      sum += GetIntegerField(file.Field(2), image.data());
+    }
+    EXPECT_EQ(live, 999);
+    EXPECT_EQ(sum, 1000 * 1001 / 2 - 300 - 500 - 5000 - 700 - 700);
+    EXPECT_EQ(file.CachedRecordCount(), cached);
+    EXPECT_EQ(CodeOf([&] { file.ReadRecordForScan(1001, image); }), KURA_FILECORRUPT);
+    EXPECT_EQ(CodeOf([&] { file.ReadRecordForScan(0, image); }), KURA_FILECORRUPT);
+    file.CloseDataFile();
+  }
 }

@@ -155,6 +155,30 @@ TEST_F(ResultTest, SmallestSourceDrivesTheJoin) {
             (R{{"1", "10"}}));
 }
 
+TEST_F(ResultTest, JoinDriverIsTheFewestQualifyingRecordsAndTheFirstWrittenAmongEquals) {
+  // Sources are counted smallest table first and a count stops once it cannot win; the choice
+  // (seen in the row order) must stay the one a full count of every source makes.
+  MakeTable("big", {Field("K", T::Integer), Field("Tag", T::String, 4)},
+            {{"2", "a"}, {"1", "b"}, {"2", "c"}, {"1", "d"}, {"9", "e"}, {"9", "f"}});
+  MakeTable("small", {Field("K", T::Integer)}, {{"2"}, {"1"}, {"7"}});
+  const struct {
+    const char *Sql;
+    R Rows;
+  } cases[] = {
+      // small: 2 records, big: 4: small drives although written second.
+      {"select b.Tag, s.K from big b, small s where b.K = s.K and b.K < 5 and s.K < 5",
+       R{{"a", "2"}, {"c", "2"}, {"b", "1"}, {"d", "1"}}},
+      // 2 and 2: the first written drives, whichever table is counted first.
+      {"select b.Tag, s.K from big b, small s where b.K = s.K and b.Tag in ('b', 'c') and s.K < 5",
+       R{{"b", "1"}, {"c", "2"}}},
+      {"select b.Tag, s.K from small s, big b where b.K = s.K and b.Tag in ('b', 'c') and s.K < 5",
+       R{{"c", "2"}, {"b", "1"}}},
+      // big: 1 record, found after the count of small (2) is known.
+      {"select b.Tag, s.K from small s, big b where b.K = s.K and b.Tag = 'd' and s.K < 5", R{{"d", "1"}}},
+  };
+  for (const auto &c : cases) EXPECT_EQ(Run(c.Sql), c.Rows) << c.Sql;
+}
+
 TEST_F(ResultTest, UnionAndUnionAll) {
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union select DNo from dept where DNo = 10"), (R{{"10"}}));
   EXPECT_EQ(Run("select Dept from emp where ID = 1 union all select DNo from dept where DNo = 10"),

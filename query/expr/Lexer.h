@@ -33,6 +33,9 @@ class TSqlLexer {
   uint8_t NextToken();
   uint8_t TokenKind() const { return FKind; }
   const std::string &TokenText() const { return FTokenText; }
+  // Moves the token's text out (TokenText is empty after it): for quoted literals, which may
+  // be megabytes long.
+  std::string TakeTokenText() { return std::move(FTokenText); }
   bool IsSymbol() const { return FKind >= TK_SYMBOL && FKind <= TK_DQUOTED; }
   bool IsKeyword(std::string_view word) const;
   bool IsKind(uint8_t kind) const { return FKind == kind; }

@@ -386,10 +386,10 @@ class TExpressionParser::Builder {
       return ColumnAfterName(name, flags);
     }
     if (kind == TK_SQUOTED || kind == TK_DQUOTED) {
-      std::string text = P.TokenText();
+      std::string text = P.TakeTokenText();
       P.NextToken();
       if (P.IsKind('.')) return ColumnAfterName(text, flags);
-      return StringConstant(text);
+      return StringConstant(std::move(text));
     }
     if (kind == TK_CHARCONST) {
       std::string text = P.TokenText();
@@ -454,11 +454,13 @@ class TExpressionParser::Builder {
     return n;
   }
 
-  TExpToken *StringConstant(const std::string &text) {
-    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, text);
+  TExpToken *StringConstant(std::string text) {
+    const uint32_t size = static_cast<uint32_t>(text.size()) + 1;
+    TExpValue value = TExpValue::OfStr(text);
+    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, std::move(text));
     n->DataType = TDataType::String;
-    n->Value = TExpValue::OfStr(text);
-    n->Size = static_cast<uint32_t>(text.size()) + 1;
+    n->Value = std::move(value);
+    n->Size = size;
     return n;
   }
 

@@ -73,7 +73,7 @@ void TStatementParser::ParseInsert(TDataQuery &q) {
     Next();
     for (;;) {
       TUpdateValue value;
-      value.Expression.reset(Expression(contexts::ValueExpression, &value.ExpressionText));
+      value.Expression.reset(Expression(contexts::ValueExpression));
       q.UpdateValues.push_back(std::move(value));
       if (!P.IsKind(',')) break;
       Next();

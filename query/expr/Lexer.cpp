@@ -93,6 +93,8 @@ void TSqlLexer::ReadQuoted(char quote, uint8_t kind, const char *missingMessage)
   FTokenText = std::move(out);
 }
 
+// Token texts are assigned into the one string the lexer keeps, which reuses its room: a
+// statement's many short tokens cost no allocations.
 uint8_t TSqlLexer::NextToken() {
   FPrevTokenEnd = FPos;
   // White space and /* */ comments.
@@ -119,14 +121,14 @@ uint8_t TSqlLexer::NextToken() {
   if (IsIdentStart(c)) {
     while (IsIdentChar(At(FPos))) ++FPos;
     FKind = TK_SYMBOL;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '#') {
     ++FPos;
     while (IsDigit(At(FPos))) ++FPos;
     FKind = TK_CHARCONST;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '\'') {
@@ -145,7 +147,7 @@ uint8_t TSqlLexer::NextToken() {
       FTokenText = read;
       Fail("Missing right bracket after '" + read + "' in " + FContextName);
     }
-    FTokenText = FText.substr(FPos + 1, close - FPos - 1);
+    FTokenText.assign(FText, FPos + 1, close - FPos - 1);
     FPos = close + 1;
     FKind = TK_BRACKETED;
     return FKind;
@@ -167,7 +169,7 @@ uint8_t TSqlLexer::NextToken() {
         break;
       }
     }
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '.' && IsDigit(At(FPos + 1))) {
@@ -182,12 +184,12 @@ uint8_t TSqlLexer::NextToken() {
         break;
     }
     FKind = TK_REAL;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   ++FPos;
   FKind = c;
-  FTokenText = std::string(1, static_cast<char>(c));
+  FTokenText.assign(1, static_cast<char>(c));
   return FKind;
 }
 

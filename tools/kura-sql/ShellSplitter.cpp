@@ -1,5 +1,6 @@
 #include "ShellSplitter.h"
 
+#include <array>
 #include <cstring>
 
 #include "query/expr/Lexer.h"
@@ -17,6 +18,16 @@ size_t BlankRun(std::string_view text) {
   }
   return text.size();
 }
+
+// What a character is between tokens: a blank, part of a token that cannot hide a ";", or
+// one that needs a look (";", "/", quotes and "[").
+constexpr unsigned char kBlank = 0, kTokenPart = 1, kSpecial = 2;
+const auto kPlainKinds = [] {
+  std::array<unsigned char, 256> kinds{};
+  for (int c = 0; c < 256; ++c) kinds[c] = TSqlLexer::IsWhite(static_cast<unsigned char>(c)) ? kBlank : kTokenPart;
+  for (unsigned char c : {';', '/', '\'', '"', '['}) kinds[c] = kSpecial;
+  return kinds;
+}();
 
 }  // namespace
 
@@ -59,6 +70,18 @@ void TStatementSplitter::Scan(std::vector<std::string> &done) {
     i = found ? static_cast<size_t>(static_cast<const char *>(found) - text) : size;
   };
   while (i < size) {
+    if (FState == TState::Plain) {
+      // Blanks and the characters of tokens that cannot hide a ";" go by in a tight loop.
+      unsigned char seen = 0;
+      while (i < size) {
+        const unsigned char kind = kPlainKinds[static_cast<unsigned char>(text[i])];
+        if (kind == kSpecial) break;
+        seen |= kind;
+        ++i;
+      }
+      if (seen) FHasToken = true;
+      if (i == size) break;
+    }
     const unsigned char c = static_cast<unsigned char>(text[i]);
     switch (FState) {
       case TState::Quote:

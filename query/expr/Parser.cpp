@@ -465,9 +465,9 @@ class TExpressionParser::Builder {
   }
 
   TExpToken *Number() {
-    std::string text = P.TokenText();
     bool real = P.IsKind(TK_REAL);
-    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, text);
+    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, P.TokenText());
+    const std::string &text = n->Text;  // read from the node: one copy of the token
     if (!real) {
       int64_t v;
       auto r = std::from_chars(text.data(), text.data() + text.size(), v);

@@ -1,9 +1,11 @@
 // Input read in blocks: however the blocks cut the text, the statements are those of the text
 // read line by line.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,7 @@ std::vector<std::string> ByBlocks(const std::string &text, size_t blockSize, std
   std::fflush(file);
   std::rewind(file);
   int waits = 0;
-  TShellInput in(::fileno(file), [&waits] { ++waits; }, blockSize);
+  TShellInput in(::fileno(file), "script", [&waits] { ++waits; }, blockSize);
   TStatementSplitter s;
   std::vector<std::string> out;
   std::string_view piece;
@@ -99,7 +101,7 @@ TEST(ShellInput, TextInMemoryAndAPipeThatWouldWait) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   int waits = 0;
-  TShellInput in(fds[0], [&] {
+  TShellInput in(fds[0], "pipe", [&] {
     ++waits;
     ASSERT_EQ(::write(fds[1], "x;\n", 3), 3);
     ::close(fds[1]);
@@ -109,6 +111,18 @@ TEST(ShellInput, TextInMemoryAndAPipeThatWouldWait) {
   EXPECT_FALSE(in.Next(piece, lineEnds));
   EXPECT_EQ(waits, 1);
   ::close(fds[0]);
+
+  // A read that fails is an error naming the input, not an empty script.
+  const int dir = ::open("/", O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dir, 0);
+  TShellInput directory(dir, "/");
+  try {
+    directory.Next(piece, lineEnds);
+    ADD_FAILURE() << "a directory read as input";
+  } catch (const std::runtime_error &e) {
+    EXPECT_EQ(std::string(e.what()), "kura-sql: cannot read /: Is a directory");
+  }
+  ::close(dir);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 namespace kura::shell {
 
-TShellInput::TShellInput(int fd, std::function<void()> onWait, size_t blockSize)
-    : FFd(fd), FOnWait(std::move(onWait)), FBlock(blockSize == 0 ? 1 : blockSize) {}
+TShellInput::TShellInput(int fd, std::string name, std::function<void()> onWait, size_t blockSize)
+    : FFd(fd), FName(std::move(name)), FOnWait(std::move(onWait)), FBlock(blockSize == 0 ? 1 : blockSize) {}
 
 TShellInput::TShellInput(std::string_view text) : FRest(text), FAtEnd(true) {}
 
@@ -31,7 +31,7 @@ bool TShellInput::Fill() {
       FAtEnd = true;
       return false;
     }
-    if (errno != EINTR) throw std::runtime_error(std::string("kura-sql: cannot read input: ") + std::strerror(errno));
+    if (errno != EINTR) throw std::runtime_error("kura-sql: cannot read " + FName + ": " + std::strerror(errno));
   }
 }
 

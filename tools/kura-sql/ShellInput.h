@@ -12,8 +12,9 @@ namespace kura::shell {
 
 class TShellInput {
  public:
-  // Reads the descriptor (not closed here). `onWait` is called before a read that would wait.
-  explicit TShellInput(int fd, std::function<void()> onWait = {}, size_t blockSize = 1 << 16);
+  // Reads the descriptor (not closed here); `name` is what a read failure names. `onWait` is
+  // called before a read that would wait.
+  TShellInput(int fd, std::string name, std::function<void()> onWait = {}, size_t blockSize = 1 << 16);
   // Reads a text in memory.
   explicit TShellInput(std::string_view text);
 
@@ -26,6 +27,7 @@ class TShellInput {
   bool Fill();
 
   int FFd = -1;
+  std::string FName;
   std::function<void()> FOnWait;
   std::vector<char> FBlock;
   std::string_view FRest;   // what is left of the block (or the whole text)

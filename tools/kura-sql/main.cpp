@@ -56,7 +56,7 @@ bool RunStream(TShellInput &in, TShellSession &session, bool keepGoing) {
 
 // Standard input; before the shell waits on it, it lets go of the tables it keeps open.
 bool RunStandardInput(TShellSession &session, bool keepGoing) {
-  TShellInput in(STDIN_FILENO, [&session] { session.ReleaseIdle(); });
+  TShellInput in(STDIN_FILENO, "standard input", [&session] { session.ReleaseIdle(); });
   return RunStream(in, session, keepGoing);
 }
 
@@ -141,7 +141,7 @@ int main(int argc, char **argv) {
         return 1;
       }
       try {
-        TShellInput in(fd);
+        TShellInput in(fd, file);
         going = RunStream(in, session, options.KeepGoing);
       } catch (...) {
         ::close(fd);

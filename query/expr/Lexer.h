@@ -53,7 +53,8 @@ class TSqlLexer {
   // after " in ", and the table named by filter errors.
   void SetErrorCode(uint16_t code) { FErrorCode = code; }
   uint16_t ErrorCode() const { return FErrorCode; }
-  void SetContextName(std::string name) { FContextName = std::move(name); }
+  // Assigned into the kept string: parsers set and restore names around every expression.
+  void SetContextName(std::string_view name) { FContextName.assign(name); }
   const std::string &ContextName() const { return FContextName; }
   void SetErrorTable(std::string table) { FErrorTable = std::move(table); }
 

@@ -17,7 +17,7 @@ class ContextGuard {
   ContextGuard(TSqlLexer &lexer, const char *name) : L(lexer), FSaved(lexer.ContextName()) {
     L.SetContextName(name);
   }
-  ~ContextGuard() { L.SetContextName(std::move(FSaved)); }
+  ~ContextGuard() { L.SetContextName(FSaved); }
 
  private:
   TSqlLexer &L;

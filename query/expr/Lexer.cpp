@@ -1,5 +1,8 @@
 #include "query/expr/Lexer.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/errors/EngineError.h"
 #include "engine/util/TextScan.h"
 
@@ -18,10 +21,19 @@ bool TSqlLexer::IsKeyword(std::string_view word) const {
 }
 
 std::string TSqlLexer::TextSince(size_t mark) const {
+  // Copied in runs between line breaks: the text may hold a literal of many megabytes.
+  const size_t end = std::min(FPrevTokenEnd, FText.size());
   std::string out;
-  size_t end = FPrevTokenEnd;
-  for (size_t i = mark; i < end && i < FText.size(); ++i)
-    if (FText[i] != '\r' && FText[i] != '\n') out.push_back(FText[i]);
+  if (mark >= end) return out;
+  out.reserve(end - mark);
+  const char *p = FText.data() + mark;
+  const char *stop = FText.data() + end;
+  while (p < stop) {
+    const char *run = p;
+    while (p < stop && *p != '\r' && *p != '\n') ++p;
+    out.append(run, p);
+    while (p < stop && (*p == '\r' || *p == '\n')) ++p;
+  }
   return out;
 }
 
@@ -40,30 +52,49 @@ void TSqlLexer::FailFound(const std::string &prefix) const {
 void TSqlLexer::FailIn(const std::string &prefix) const { Fail(prefix + FContextName); }
 
 void TSqlLexer::ReadQuoted(char quote, uint8_t kind, const char *missingMessage) {
-  std::string text;
-  ++FPos;  // opening quote
+  // Two passes, each jumping from quote to quote: the first finds the closing quote and the
+  // length, the second copies the runs between doubled quotes into a string reserved once.
+  const char *text = FText.data();
+  const size_t size = FText.size();
+  const size_t begin = FPos + 1;  // after the opening quote
+  size_t doubled = 0;
+  size_t close = begin;
   for (;;) {
-    unsigned char c = At(FPos);
-    if (c == 0) {
-      FTokenText = text;
-      Fail(std::string(missingMessage) + text + "' in " + FContextName);
-    }
-    if (c == static_cast<unsigned char>(quote)) {
-      if (At(FPos + 1) == static_cast<unsigned char>(quote)) {
-        text.push_back(quote);
-        FPos += 2;
-        continue;
-      }
-      ++FPos;
+    const void *found = close < size ? std::memchr(text + close, quote, size - close) : nullptr;
+    if (!found) {
+      close = size;
       break;
     }
-    text.push_back(static_cast<char>(c));
-    ++FPos;
+    close = static_cast<size_t>(static_cast<const char *>(found) - text);
+    if (close + 1 < size && text[close + 1] == quote) {
+      ++doubled;
+      close += 2;
+      continue;
+    }
+    break;
   }
+  std::string out;
+  out.reserve(close - begin - doubled);
+  for (size_t from = begin; from < close;) {
+    const void *found = std::memchr(text + from, quote, close - from);
+    const size_t at = found ? static_cast<size_t>(static_cast<const char *>(found) - text) : close;
+    out.append(text + from, at - from);
+    if (at == close) break;
+    out.push_back(quote);  // a doubled quote is one quote character
+    from = at + 2;
+  }
+  if (close == size) {
+    FPos = size;
+    FTokenText = out;
+    Fail(std::string(missingMessage) + out + "' in " + FContextName);
+  }
+  FPos = close + 1;
   FKind = kind;
-  FTokenText = std::move(text);
+  FTokenText = std::move(out);
 }
 
+// Token texts are assigned into the one string the lexer keeps, which reuses its room: a
+// statement's many short tokens cost no allocations.
 uint8_t TSqlLexer::NextToken() {
   FPrevTokenEnd = FPos;
   // White space and /* */ comments.
@@ -90,14 +121,14 @@ uint8_t TSqlLexer::NextToken() {
   if (IsIdentStart(c)) {
     while (IsIdentChar(At(FPos))) ++FPos;
     FKind = TK_SYMBOL;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '#') {
     ++FPos;
     while (IsDigit(At(FPos))) ++FPos;
     FKind = TK_CHARCONST;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '\'') {
@@ -116,7 +147,7 @@ uint8_t TSqlLexer::NextToken() {
       FTokenText = read;
       Fail("Missing right bracket after '" + read + "' in " + FContextName);
     }
-    FTokenText = FText.substr(FPos + 1, close - FPos - 1);
+    FTokenText.assign(FText, FPos + 1, close - FPos - 1);
     FPos = close + 1;
     FKind = TK_BRACKETED;
     return FKind;
@@ -138,7 +169,7 @@ uint8_t TSqlLexer::NextToken() {
         break;
       }
     }
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   if (c == '.' && IsDigit(At(FPos + 1))) {
@@ -153,12 +184,12 @@ uint8_t TSqlLexer::NextToken() {
         break;
     }
     FKind = TK_REAL;
-    FTokenText = FText.substr(FTokenStart, FPos - FTokenStart);
+    FTokenText.assign(FText, FTokenStart, FPos - FTokenStart);
     return FKind;
   }
   ++FPos;
   FKind = c;
-  FTokenText = std::string(1, static_cast<char>(c));
+  FTokenText.assign(1, static_cast<char>(c));
   return FKind;
 }
 

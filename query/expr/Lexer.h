@@ -33,6 +33,9 @@ class TSqlLexer {
   uint8_t NextToken();
   uint8_t TokenKind() const { return FKind; }
   const std::string &TokenText() const { return FTokenText; }
+  // Moves the token's text out (TokenText is empty after it): for quoted literals, which may
+  // be megabytes long.
+  std::string TakeTokenText() { return std::move(FTokenText); }
   bool IsSymbol() const { return FKind >= TK_SYMBOL && FKind <= TK_DQUOTED; }
   bool IsKeyword(std::string_view word) const;
   bool IsKind(uint8_t kind) const { return FKind == kind; }
@@ -50,7 +53,8 @@ class TSqlLexer {
   // after " in ", and the table named by filter errors.
   void SetErrorCode(uint16_t code) { FErrorCode = code; }
   uint16_t ErrorCode() const { return FErrorCode; }
-  void SetContextName(std::string name) { FContextName = std::move(name); }
+  // Assigned into the kept string: parsers set and restore names around every expression.
+  void SetContextName(std::string_view name) { FContextName.assign(name); }
   const std::string &ContextName() const { return FContextName; }
   void SetErrorTable(std::string table) { FErrorTable = std::move(table); }
 

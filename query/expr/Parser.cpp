@@ -386,10 +386,10 @@ class TExpressionParser::Builder {
       return ColumnAfterName(name, flags);
     }
     if (kind == TK_SQUOTED || kind == TK_DQUOTED) {
-      std::string text = P.TokenText();
+      std::string text = P.TakeTokenText();
       P.NextToken();
       if (P.IsKind('.')) return ColumnAfterName(text, flags);
-      return StringConstant(text);
+      return StringConstant(std::move(text));
     }
     if (kind == TK_CHARCONST) {
       std::string text = P.TokenText();
@@ -454,18 +454,20 @@ class TExpressionParser::Builder {
     return n;
   }
 
-  TExpToken *StringConstant(const std::string &text) {
-    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, text);
+  TExpToken *StringConstant(std::string text) {
+    const uint32_t size = static_cast<uint32_t>(text.size()) + 1;
+    TExpValue value = TExpValue::OfStr(text);
+    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, std::move(text));
     n->DataType = TDataType::String;
-    n->Value = TExpValue::OfStr(text);
-    n->Size = static_cast<uint32_t>(text.size()) + 1;
+    n->Value = std::move(value);
+    n->Size = size;
     return n;
   }
 
   TExpToken *Number() {
-    std::string text = P.TokenText();
     bool real = P.IsKind(TK_REAL);
-    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, text);
+    TExpToken *n = Node(TExpNodeKind::Constant, TExpCode::None, P.TokenText());
+    const std::string &text = n->Text;  // read from the node: one copy of the token
     if (!real) {
       int64_t v;
       auto r = std::from_chars(text.data(), text.data() + text.size(), v);

@@ -23,7 +23,6 @@ struct TUpdateField {
 // The value for the target column at the same position.
 struct TUpdateValue {
   TExpTreePtr Expression;
-  std::string ExpressionText;
 };
 
 // COMMIT ( INTERVAL n [FLUSH] | FLUSH ).

@@ -2,6 +2,8 @@
 //   [NOAUTOINC] [COMMIT clause]
 #include "query/sql/StatementParser.h"
 
+#include <algorithm>
+
 #include "query/sql/QueryStatement.h"
 
 namespace kura {
@@ -49,6 +51,8 @@ void TStatementParser::ParseInsert(TDataQuery &q) {
   if (P.IsKind('(')) {
     columnList = true;
     Next();
+    // Room for a usual column list at once rather than growing one column at a time.
+    q.UpdateFields.reserve(8);
     for (;;) {
       TUpdateField field;
       ParseTableColumn(field);
@@ -71,9 +75,10 @@ void TStatementParser::ParseInsert(TDataQuery &q) {
     if (!P.IsKind('('))
       FailToken("Left parentheses expected after VALUES keyword, instead found '");
     Next();
+    q.UpdateValues.reserve(std::max<size_t>(q.UpdateFields.size(), 8));
     for (;;) {
       TUpdateValue value;
-      value.Expression.reset(Expression(contexts::ValueExpression, &value.ExpressionText));
+      value.Expression.reset(Expression(contexts::ValueExpression));
       q.UpdateValues.push_back(std::move(value));
       if (!P.IsKind(',')) break;
       Next();

@@ -41,7 +41,7 @@ void TStatementParser::ParseUpdate(TDataQuery &q) {
       FailToken("Assignment (=) operator expected after column name, instead found '");
     Next();
     TUpdateValue value;
-    value.Expression.reset(Expression(contexts::ValueExpression, &value.ExpressionText));
+    value.Expression.reset(Expression(contexts::ValueExpression));
     q.UpdateFields.push_back(std::move(field));
     q.UpdateValues.push_back(std::move(value));
     if (!P.IsKind(',')) break;

@@ -132,6 +132,27 @@ TEST_F(ShellProgramTest, StatementsFromFilesAndStandardInput) {
   EXPECT_EQ(in.Out, "Word\nplain\nID\n3\n");
 }
 
+// The input is read in blocks far shorter than this script's literal: a ";" and quotes fall
+// on the blocks' edges, lines end in CRLF, and the same script comes from a file and from
+// standard input.
+TEST_F(ShellProgramTest, LongLiteralsAndCrlfLinesAcrossReadBlocks) {
+  std::string literal;
+  size_t parts = 0;
+  for (; literal.size() < 300000; ++parts) literal += "it''s; part " + std::to_string(parts) + "\r\n";
+  const std::string script = "create table notes (N integer, Body memo, primary key (N));\r\n"
+                             ".changes off\r\n"
+                             "insert into notes values (1,\r\n'" + literal + "');\r\n"
+                             "select N, length(Body) from notes\r\n where Body like '%part 9999%';\r\n"
+                             "drop table notes;";
+  std::ofstream(FRoot / "long.sql") << script;
+  // The literal reads with each doubled quote as one, CR LF kept.
+  const std::string rows = "N\tlength(Body)\n1\t" + std::to_string(literal.size() - parts) + "\n";
+  for (const Outcome &o : {Shell("-f " + Quote((FRoot / "long.sql").string())), Shell("", script)}) {
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(o.Out, rows);
+  }
+}
+
 TEST_F(ShellProgramTest, ErrorStopsTheRunWithStatusOne) {
   Outcome o = Shell("-c " + Quote("select Nope from items; select ID from items where ID = 1;"));
   EXPECT_EQ(o.Status, 1);

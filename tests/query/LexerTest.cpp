@@ -113,6 +113,32 @@ TEST(LexerTest, EmptyCharacterConstantAndQuotes) {
   EXPECT_EQ(t[3].Kind, TK_DQUOTED);
 }
 
+// Quoted texts are copied in runs between quotes: doubled quotes at either end, next to each
+// other, or far into a long literal each give one quote; the token after follows at once.
+TEST(LexerTest, DoubledQuotesAnywhereInAQuotedText) {
+  const std::string longRun(100000, 'a');
+  const struct {
+    std::string Source, Text;
+  } cases[] = {
+      {"''''", "'"},
+      {"'''a'", "'a"},
+      {"'a'''", "a'"},
+      {"'a''''b'", "a''b"},
+      {"'" + longRun + "''" + longRun + "'", longRun + "'" + longRun},
+      {"\"say \"\"hi\"\"\"", "say \"hi\""},
+      {"'a;\r\nb'", "a;\r\nb"},
+  };
+  for (const auto &c : cases) {
+    auto t = Lex(c.Source + ",x");
+    ASSERT_EQ(t.size(), 3u) << c.Source.substr(0, 40);
+    EXPECT_EQ(t[0].Text, c.Text) << c.Source.substr(0, 40);
+    EXPECT_EQ(t[1].Kind, ',');
+    EXPECT_EQ(t[2].Text, "x");
+  }
+  EXPECT_EQ(LexError("'a''"), "Missing single quote after 'a'' in SQL statement");
+  EXPECT_EQ(LexError("'''''"), "Missing single quote after '''' in SQL statement");
+}
+
 TEST(LexerTest, ErrorsNameTheContext) {
   EXPECT_EQ(LexError("select /* open"),
             "Missing ending comment slash and asterisk in SQL statement");

@@ -25,7 +25,11 @@ TEST(ChangeStatementTest, InsertValuesWithAColumnList) {
   EXPECT_FALSE(q.UpdateFields[0].AllColumns);
   ASSERT_EQ(q.UpdateValues.size(), 3u);
   EXPECT_TRUE(q.UpdateValues[0].Expression->IsParameter);
-  EXPECT_EQ(q.UpdateValues[1].ExpressionText, "2 + 3");
+  const TExpToken &sum = *q.UpdateValues[1].Expression;
+  EXPECT_EQ(sum.Code, TExpCode::Add);
+  ASSERT_TRUE(sum.Left && sum.Right);
+  EXPECT_EQ(sum.Left->Value.Int, 2);
+  EXPECT_EQ(sum.Right->Value.Int, 3);
   EXPECT_EQ(q.UpdateValues[2].Expression->Value.Str, "it's");
   EXPECT_TRUE(q.NoAutoInc);
   EXPECT_TRUE(q.Commit.Given);
@@ -79,7 +83,11 @@ TEST(ChangeStatementTest, UpdateWithSetFromWhereAndOptions) {
   ASSERT_EQ(q.UpdateFields.size(), 2u);
   EXPECT_EQ(q.UpdateFields[1].CorrelationName, "f");
   EXPECT_EQ(q.UpdateFields[1].ColumnName, "BFR");
-  EXPECT_EQ(q.UpdateValues[1].ExpressionText, "BFR + ?");
+  const TExpToken &sum = *q.UpdateValues[1].Expression;
+  EXPECT_EQ(sum.Code, TExpCode::Add);
+  ASSERT_TRUE(sum.Left && sum.Right);
+  EXPECT_EQ(sum.Left->ColumnName, "BFR");
+  EXPECT_TRUE(sum.Right->IsParameter);
   ASSERT_EQ(q.Sources.size(), 2u);
   EXPECT_EQ(q.Joins.size(), 1u);
   EXPECT_TRUE(q.Where);

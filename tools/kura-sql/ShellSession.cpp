@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <string_view>
 
 #include "ShellOutput.h"
 #include "ShellPrivateDir.h"
@@ -24,12 +25,15 @@ namespace kura::shell {
 
 namespace {
 
-std::string Trim(const std::string &text) {
+// A view, not a copy: a statement may hold a literal of many megabytes.
+std::string_view TrimmedView(std::string_view text) {
   size_t begin = 0, end = text.size();
   while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
   while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
   return text.substr(begin, end - begin);
 }
+
+std::string Trim(const std::string &text) { return std::string(TrimmedView(text)); }
 
 bool IsMemoryName(const std::string &name) {
   std::string upper;
@@ -111,11 +115,11 @@ TShellSession::~TShellSession() {
 }
 
 bool TShellSession::Run(const std::string &text) {
-  const std::string statement = Trim(text);
+  const std::string_view statement = TrimmedView(text);
   if (statement.empty()) return true;
   if (statement[0] == '.') {
     ReleaseIdle();
-    return RunCommand(statement);
+    return RunCommand(std::string(statement));
   }
   try {
     auto print = [&](TSelectQuery &query) {

@@ -1,9 +1,13 @@
 #pragma once
-// Cuts input into statements. The language's own lexer reads the text, so a statement ends
-// exactly where the engine would end it: at a ";" token, never inside a quoted string, a
-// [bracketed name] or a /* */ comment (there is no line comment: "5--3" is 8). Text is fed
-// line by line, as it comes from a terminal or a file; lines are joined with line breaks.
+// Cuts input into statements. A statement ends exactly where the engine's lexer would end it:
+// at a ";" token, never inside a quoted string, a [bracketed name] or a /* */ comment (there is
+// no line comment: "5--3" is 8). Only those three forms can hide a ";", and no other token can
+// hold one of their opening characters, so the splitter follows just them, carrying its state
+// from one piece of input to the next: each character is looked at once, however a long quote
+// is cut into lines or blocks. Text comes line by line (lines are joined with line breaks) or
+// in pieces of any size.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kura::shell {
@@ -12,7 +16,9 @@ class TStatementSplitter {
  public:
   // Adds a line (without its line break) and returns the statements it completed, each
   // without its ";" (texts of blanks and comments alone are dropped).
-  std::vector<std::string> AddLine(const std::string &line);
+  std::vector<std::string> AddLine(std::string_view line);
+  // Adds a piece of text as it is (a line break only where the text has one).
+  std::vector<std::string> AddText(std::string_view text);
   // What is left when the input ends (a last statement without ";", or an unclosed quote,
   // bracket or comment that the engine then reports), or "" when only blanks and comments
   // are left.
@@ -21,10 +27,22 @@ class TStatementSplitter {
   bool Pending() const;
 
  private:
-  std::string FText;      // the statement being gathered
-  size_t FScanned = 0;    // FText before this offset is made of complete tokens, none a ";"
+  enum class TState : unsigned char {
+    Plain,        // between tokens, or inside one that cannot hold a ";"
+    Slash,        // after a "/" that may begin a comment
+    Quote,        // inside a quoted string (FQuote)
+    Bracket,      // inside a [bracketed name]
+    Comment,      // inside a /* */ comment
+    CommentStar,  // after a "*" inside a comment
+  };
+  void Scan(std::vector<std::string> &done);
+
+  std::string FText;       // the statement being gathered
+  size_t FScanned = 0;     // FText before this offset has been read
+  TState FState = TState::Plain;
+  char FQuote = 0;
   bool FHasToken = false;  // FText holds a token (blanks and comments alone do not count)
-  bool FUnclosed = false;  // FText ends inside a quote, bracket or comment
+  bool FDropBlank = false; // FText was emptied after a ";": blanks to the line's end are dropped
 };
 
 }  // namespace kura::shell

@@ -1,12 +1,11 @@
 // kura-sql: runs SQL statements against Kura tables from -c texts, script files, standard
 // input or an interactive prompt.
-#include <poll.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
+#include "ShellInput.h"
 #include "ShellOptions.h"
 #include "ShellSession.h"
 #include "ShellSplitter.h"
@@ -20,40 +19,45 @@
 
 namespace {
 
+using kura::shell::TShellInput;
 using kura::shell::TShellSession;
 using kura::shell::TStatementSplitter;
 
-// Whether reading standard input would wait: nothing is ready on it (end of input counts as
-// ready). A line already buffered by the stream may be missed, which only costs a reopen.
-bool InputWouldWait() {
-  pollfd fd{STDIN_FILENO, POLLIN, 0};
-  return ::poll(&fd, 1, 0) == 0;
-}
-
-// Runs the statements of a stream; false when the run must stop (an error without
-// --keep-going, or .quit). Before waiting on standard input the shell lets go of the tables it
-// keeps open.
-bool RunStream(std::istream &in, TShellSession &session, bool keepGoing) {
+// Runs the statements of an input; false when the run must stop (an error without
+// --keep-going, or .quit). The input is read in blocks and passed on in pieces, so that a long
+// statement is gathered once, by the splitter.
+bool RunStream(TShellInput &in, TShellSession &session, bool keepGoing) {
   TStatementSplitter splitter;
-  std::string line;
   auto run = [&](const std::string &statement) {
     if (!session.Run(statement) && !keepGoing) return false;
     return !session.QuitRequested();
   };
-  const bool standardInput = &in == &std::cin;
-  for (;;) {
-    if (standardInput && InputWouldWait()) session.ReleaseIdle();
-    if (!std::getline(in, line)) break;
+  std::string_view piece;
+  bool lineEnds = false;
+  bool lineStart = true;
+  while (in.Next(piece, lineEnds)) {
     // A dot command stands alone on its line.
-    if (!splitter.Pending() && !line.empty() && line[0] == '.') {
-      if (!run(line)) return false;
+    if (lineStart && !splitter.Pending() && !piece.empty() && piece[0] == '.') {
+      std::string command(piece);
+      while (!lineEnds && in.Next(piece, lineEnds)) command += piece;
+      if (!run(command)) return false;
       continue;
     }
-    for (const std::string &statement : splitter.AddLine(line))
+    for (const std::string &statement : splitter.AddText(piece))
       if (!run(statement)) return false;
+    if (lineEnds)
+      for (const std::string &statement : splitter.AddText("\n"))
+        if (!run(statement)) return false;
+    lineStart = lineEnds;
   }
   const std::string rest = splitter.Finish();
   return rest.empty() || run(rest);
+}
+
+// Standard input; before the shell waits on it, it lets go of the tables it keeps open.
+bool RunStandardInput(TShellSession &session, bool keepGoing) {
+  TShellInput in(STDIN_FILENO, "standard input", [&session] { session.ReleaseIdle(); });
+  return RunStream(in, session, keepGoing);
 }
 
 bool RunInteractive(TShellSession &session) {
@@ -122,21 +126,28 @@ int main(int argc, char **argv) {
     bool going = true;
     for (const std::string &text : options.Commands) {
       if (!going) break;
-      std::istringstream in(text);
+      TShellInput in(text);
       going = RunStream(in, session, options.KeepGoing);
     }
     for (const std::string &file : options.Files) {
       if (!going) break;
       if (file == "-") {
-        going = RunStream(std::cin, session, options.KeepGoing);
+        going = RunStandardInput(session, options.KeepGoing);
         continue;
       }
-      std::ifstream in(file);
-      if (!in) {
+      const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
         std::cerr << "kura-sql: cannot open " << file << "\n";
         return 1;
       }
-      going = RunStream(in, session, options.KeepGoing);
+      try {
+        TShellInput in(fd, file);
+        going = RunStream(in, session, options.KeepGoing);
+      } catch (...) {
+        ::close(fd);
+        throw;
+      }
+      ::close(fd);
     }
     if (options.Commands.empty() && options.Files.empty()) {
       if (terminalIn) {
@@ -144,7 +155,7 @@ int main(int argc, char **argv) {
         RunInteractive(session);
         return 0;
       }
-      RunStream(std::cin, session, options.KeepGoing);
+      RunStandardInput(session, options.KeepGoing);
     }
     return session.Failures() > 0 ? 1 : 0;
   } catch (const std::exception &e) {

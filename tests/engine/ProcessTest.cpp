@@ -13,24 +13,7 @@ using namespace kura::test;
 
 namespace {
 
-// In the child: a fresh engine with short lock waits and the test's directory.
-TDataDirectory *ChildDirectory(const TempDir &dir) {
-  StartEngine();
-  DefaultSession().Settings.LockWaitTime = 10;
-  DefaultSession().Settings.LockRetryCount = 3;
-  return DefaultSession().OpenDataDirectory("test", dir.Path());
-}
-
-class ProcessTest : public EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    FDirectory = DefaultSession().OpenDataDirectory("test", FDir.Path());
-    FDirectory->CloseTable(FDirectory->CreateTable("shared", NumberedDefinition(), false));
-  }
-  TempDir FDir;
-  TDataDirectory *FDirectory = nullptr;
-};
+class ProcessTest : public SharedTableTest {};
 
 }  // namespace
 

@@ -59,6 +59,29 @@ void ExpectSame(const TRecordCache &cache, const Model &model, int32_t maxNumber
 
 }  // namespace
 
+namespace {
+
+// A data file of 1 000 records whose second field holds the record number.
+std::string WriteThousandRecords(const TempDir &dir, const std::string &fileName, bool encrypted) {
+  TDataFileDefinition def;
+  def.Fields = {MakeField("ID", EngineFieldType::Integer, 0, FieldSubType::AutoInc),
+                MakeField("V", EngineFieldType::Integer)};
+  def.Encrypted = encrypted;
+  def.Password = encrypted ? "kuro" : "";
+  const std::string name = dir.File(fileName);
+  TDataFile file;
+  file.CreateDataFile(name, false, false, def);
+  for (int k = 1; k <= 1000; ++k) {
+    TRecord *r = file.AllocateRecord(false);
+    SetIntegerField(file.Field(2), r->Image.data(), k);
+    file.ReleaseRecord(r);
+  }
+  file.CloseDataFile();
+  return name;
+}
+
+}  // namespace
+
 TEST(RecordCache, BehavesLikeAMapWithARecencyListThroughRandomOperations) {
   // Numbers from a small range collide in the table and make removals shift entries back;
   // numbers from a wide range grow it.
@@ -157,20 +180,7 @@ TEST(RecordCache, UnpinnedDirtyRecordsAreFoundInARangeWhicheverWayIsShorter) {
 
 TEST(RecordCache, RecordsWrittenAndEvictedAreReadAgainFromTheFileNotFromTheLastBlockRead) {
   TempDir dir;
-  TDataFileDefinition def;
-  def.Fields = {MakeField("ID", EngineFieldType::Integer, 0, FieldSubType::AutoInc),
-                MakeField("V", EngineFieldType::Integer)};
-  const std::string name = dir.File("block.DAT");
-  {
-    TDataFile file;
-    file.CreateDataFile(name, false, false, def);
-    for (int k = 1; k <= 1000; ++k) {
-      TRecord *r = file.AllocateRecord(false);
-      SetIntegerField(file.Field(2), r->Image.data(), k);
-      file.ReleaseRecord(r);
-    }
-    file.CloseDataFile();
-  }
+  const std::string name = WriteThousandRecords(dir, "block.DAT", false);
   TDataFile file;
   file.SetCacheLimits(16384, 10);
   file.OpenDataFile(name, false, false, false, false);
@@ -203,22 +213,7 @@ TEST(RecordCache, ScanReadsTakeNoCacheEntriesAndSeeChangesNotWrittenYet) {
   for (const bool encrypted : {false, true}) {
     SCOPED_TRACE(encrypted ? "encrypted" : "plain");
     TempDir dir;
-    TDataFileDefinition def;
-    def.Fields = {MakeField("ID", EngineFieldType::Integer, 0, FieldSubType::AutoInc),
-                  MakeField("V", EngineFieldType::Integer)};
-    def.Encrypted = encrypted;
-    def.Password = encrypted ? "kuro" : "";
-    const std::string name = dir.File("scan.DAT");
-    {
-      TDataFile file;
-      file.CreateDataFile(name, false, false, def);
-      for (int k = 1; k <= 1000; ++k) {
-        TRecord *r = file.AllocateRecord(false);
-        SetIntegerField(file.Field(2), r->Image.data(), k);
-        file.ReleaseRecord(r);
-      }
-      file.CloseDataFile();
-    }
+    const std::string name = WriteThousandRecords(dir, "scan.DAT", encrypted);
     TDataFile file;
     file.SetCacheLimits(16384, 10);
     file.OpenDataFile(name, false, false, false, false);

@@ -10,6 +10,7 @@
 #include "engine/table/Engine.h"
 #include "engine/index/IndexFile.h"
 #include "tests/engine/DataTestSupport.h"
+#include "tests/engine/TestSupport.h"
 
 namespace kura::test {
 
@@ -83,5 +84,25 @@ inline int64_t ReadValue(TDataTable &table, int32_t n) {
   ADD_FAILURE() << "record " << n << " never became readable";
   return -1;
 }
+
+// In a forked child: a fresh engine with short lock waits and the test's directory.
+inline TDataDirectory *ChildDirectory(const TempDir &dir) {
+  StartEngine();
+  DefaultSession().Settings.LockWaitTime = 10;
+  DefaultSession().Settings.LockRetryCount = 3;
+  return DefaultSession().OpenDataDirectory("test", dir.Path());
+}
+
+// A directory on disk with the table "shared" in it, for tests that fork a second process.
+class SharedTableTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    FDirectory = DefaultSession().OpenDataDirectory("test", FDir.Path());
+    FDirectory->CloseTable(FDirectory->CreateTable("shared", NumberedDefinition(), false));
+  }
+  TempDir FDir;
+  TDataDirectory *FDirectory = nullptr;
+};
 
 }  // namespace kura::test

@@ -14,13 +14,6 @@ using namespace kura::test;
 
 namespace {
 
-TDataDirectory *ChildDirectory(const TempDir &dir) {
-  StartEngine();
-  DefaultSession().Settings.LockWaitTime = 10;
-  DefaultSession().Settings.LockRetryCount = 3;
-  return DefaultSession().OpenDataDirectory("test", dir.Path());
-}
-
 // Appends a row the way a cursor does: the slot is locked before it is allocated.
 int32_t AppendRow(TDataTable &table, int32_t value, bool keepLock) {
   table.WriteLock();
@@ -45,16 +38,7 @@ int32_t SlotsSeen(TDataTable &table) {
   return slots;
 }
 
-class TransactionLockTest : public EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    FDirectory = DefaultSession().OpenDataDirectory("test", FDir.Path());
-    FDirectory->CloseTable(FDirectory->CreateTable("shared", NumberedDefinition(), false));
-  }
-  TempDir FDir;
-  TDataDirectory *FDirectory = nullptr;
-};
+class TransactionLockTest : public SharedTableTest {};
 
 }  // namespace
 

@@ -315,6 +315,8 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
   TUndoList undo;
   int32_t recNo = 0;
   std::vector<uint8_t> image(FStoredSize, 0);
+  // Whether the tree of the cursor's order took a change of this record's key.
+  bool orderChanged = true;
   try {
     if (changed || FSeenSerial != FTable->ChangeSerial()) Resync();
     recNo = FCurRecNo;
@@ -349,6 +351,9 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
       if (Tree(indexNo).KeyExists(c.New.data())) Raise(KURA_KEYVIOL, {}, IndexDisplayName(indexNo));
       changes.push_back(std::move(c));
     }
+    orderChanged = false;
+    for (const TKeyChange &c : changes)
+      if (c.IndexNo == FIndexNo) orderChanged = true;
     for (TKeyChange &c : changes) {
       if (!Tree(c.IndexNo).Replace(c.Old.data(), static_cast<uint32_t>(recNo), c.New.data(), static_cast<uint32_t>(recNo)))
         Raise(KURA_INDEXCORRUPT);
@@ -376,7 +381,16 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
   try {
     if (!pessimistic || unlock) UnlockEdit();
     FRecordChanged = false;
-    FollowWrite(recNo, image.data(), false, true, reposition);
+    if (!reposition && !orderChanged && FState == TPosState::OnRecord && !InNaturalOrder() && !FiltersInUse()) {
+      // The record kept its key in the cursor's order and no other entry of that tree moved, so
+      // the cursor's index position still names it: only the record is read again, where a
+      // search of the tree would find the same entry (every record is visible without filters,
+      // and an unchanged key stays inside any range).
+      ComputeRangeOrdinals();
+      ReadCurrent(static_cast<uint32_t>(recNo));
+    } else {
+      FollowWrite(recNo, image.data(), false, true, reposition);
+    }
   } catch (...) {
     FTable->WriteUnlock();
     SyncSeen();

@@ -183,6 +183,64 @@ TEST_F(CursorWrite, RepositionAfterModifyFollowsTheRecord) {
   EXPECT_EQ(c.GetInteger(1, now.data()), 45);
 }
 
+// A modify without repositioning leaves the cursor on its record with the new values, and the
+// moves from there reach the record's neighbours in the cursor's order, whether or not the write
+// changed the key of that order (the cursor keeps its index position when it did not).
+TEST_F(CursorWrite, ModifyWithoutRepositionStaysOnTheRecordInEveryOrder) {
+  struct TCase {
+    const char *Order;  // index name; "#system" for the system record index
+    int Field;          // 1 Code, 2 Name, 3 Value
+    int32_t NewInt;     // for Code and Value
+    const char *NewName;
+    std::vector<int32_t> CodesAfter;  // the whole order afterwards
+    int32_t Current, Next, Prior;
+  };
+  // Codes 10..50 with names e..a and values 10..50; the record with code 30 is changed.
+  const std::vector<TCase> cases = {
+      {"", 3, 999, nullptr, {10, 20, 30, 40, 50}, 30, 40, 20},           // another index's key changes
+      {"ByName", 3, 999, nullptr, {50, 40, 30, 20, 10}, 30, 20, 40},     // name order, value changes
+      {"ByValueName", 1, 33, nullptr, {10, 20, 33, 40, 50}, 33, 40, 20}, // primary key changes
+      {"ByValueName", 3, 45, nullptr, {10, 20, 40, 30, 50}, 30, 50, 40}, // this order's key changes
+      {"", 1, 45, nullptr, {10, 20, 40, 45, 50}, 45, 50, 40},            // this order's key changes
+      {"#system", 2, 0, "zz", {10, 20, 30, 40, 50}, 30, 40, 20},         // name changes
+  };
+  for (size_t n = 0; n < cases.size(); ++n) {
+    const TCase &t = cases[n];
+    SCOPED_TRACE(std::string(t.Order) + " field " + std::to_string(t.Field));
+    const std::string table = "people" + std::to_string(n);
+    TDataCursor(FDirectory, table).CreateTable(PeopleDefinition(), PeopleIndexes());
+    TDataCursor &c = Open({}, table);
+    const char *names[] = {"e", "d", "c", "b", "a"};
+    for (int i = 1; i <= 5; ++i) Add(c, i * 10, names[i - 1], i * 10);
+    const bool system = std::string(t.Order) == "#system";
+    if (!system) c.SetIndexName(t.Order);
+    std::vector<uint8_t> r = GoTo(c, 30);
+    // The system record index has no name to return to after the search: the record stays
+    // current when the order changes.
+    if (system) c.SetIndexNo(kSystemRecordIndex);
+    if (t.NewName)
+      c.SetString(t.Field, r.data(), t.NewName);
+    else
+      c.SetInteger(t.Field, r.data(), t.NewInt);
+    c.ModifyRecord(r.data(), true, false);
+    std::vector<uint8_t> now = c.NewRecordBuffer();
+    ASSERT_EQ(c.GetCurRecord(now.data()), KURA_NONE);
+    EXPECT_EQ(c.GetInteger(1, now.data()), t.Current);
+    if (t.NewName)
+      EXPECT_EQ(c.GetString(t.Field, now.data()), t.NewName);
+    else
+      EXPECT_EQ(c.GetInteger(t.Field, now.data()), t.NewInt);
+    ASSERT_EQ(c.GetNextRecord(now.data()), KURA_NONE);
+    EXPECT_EQ(c.GetInteger(1, now.data()), t.Next);
+    ASSERT_EQ(c.GetPriorRecord(now.data()), KURA_NONE);
+    EXPECT_EQ(c.GetInteger(1, now.data()), t.Current);
+    ASSERT_EQ(c.GetPriorRecord(now.data()), KURA_NONE);
+    EXPECT_EQ(c.GetInteger(1, now.data()), t.Prior);
+    EXPECT_EQ(Codes(c), t.CodesAfter);
+    EXPECT_EQ(Codes(c, true), std::vector<int32_t>(t.CodesAfter.rbegin(), t.CodesAfter.rend()));
+  }
+}
+
 TEST_F(CursorWrite, RepositionAfterDeleteLandsOnTheFollowingRecord) {
   TDataCursor &c = Open();
   for (int i = 1; i <= 4; ++i) Add(c, i, "n", i);

@@ -18,6 +18,16 @@ void PutShortString(uint8_t *out, const std::string &text, size_t maxLength) {
   std::memcpy(out + 1, text.data(), n);
 }
 
+// Whether every value of the descriptor is zero, so that its encoding is all zero bytes.
+bool EncodesToZeros(const TIndexDescriptor &d) {
+  if (!d.Name.empty() || d.KeyLength != 0 || d.Descending || d.CaseInsensitive || d.Unique) return false;
+  if (d.Compression != KeyCompression::None || d.FieldCount != 0) return false;
+  if (d.RootPage != 0 || d.FirstFreePage != 0 || d.FullTextPage != 0 || d.NoCounts || d.FullText) return false;
+  for (int i = 0; i < kMaxKeyFields; ++i)
+    if (d.FieldDescending[i] || d.FieldNumbers[i] != 0) return false;
+  return true;
+}
+
 }  // namespace
 
 void TIndexDescriptor::Encode(uint8_t *out) const {
@@ -85,10 +95,15 @@ TIndexDescriptor TIndexHeader::FullTextDescriptor() {
 }
 
 TIndexHeader TIndexHeader::CreateEmpty() {
-  TIndexHeader h;
-  h.Descriptors[kSystemRecordIndex] = SystemRecordDescriptor();
-  h.Descriptors[kFullTextIndex] = FullTextDescriptor();
-  return h;
+  // Built once and copied: every index file opened or created (each SELECT's result table
+  // among them) starts from this header, some more than once.
+  static const TIndexHeader empty = [] {
+    TIndexHeader h;
+    h.Descriptors[kSystemRecordIndex] = SystemRecordDescriptor();
+    h.Descriptors[kFullTextIndex] = FullTextDescriptor();
+    return h;
+  }();
+  return empty;
 }
 
 bool TIndexHeader::IndexInUse(int indexNo) const {
@@ -105,7 +120,9 @@ void TIndexHeader::Encode(uint8_t *page) const {
   page[4] = Version;
   PutI32LE(page + 5, NextPage);
   page[9] = SecondaryCount;
-  for (int i = 0; i <= 30; ++i) Descriptors[i].Encode(page + 10 + i * kIndexDescriptorBytes);
+  // An unused slot is all zero bytes, which the page already is; most slots are unused.
+  for (int i = 0; i <= 30; ++i)
+    if (!EncodesToZeros(Descriptors[i])) Descriptors[i].Encode(page + 10 + i * kIndexDescriptorBytes);
   Descriptors[kSystemRecordIndex].Encode(page + 3730);
   Descriptors[kFullTextIndex].Encode(page + 3850);
   PutI32LE(page + 3970, LiveRecordCount);

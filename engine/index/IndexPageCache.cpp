@@ -56,8 +56,13 @@ TIndexDescriptor &TIndexPageCache::Descriptor(int indexNo) {
 void TIndexPageCache::CreateNew() {
   DropPages();
   FHeader = TIndexHeader::CreateEmpty();
-  FHeader.Encode(FBuffer.data());
-  FStore.WritePage(0, FBuffer.data());
+  // The new header's page is the same bytes every time: encoded once.
+  static const std::vector<uint8_t> emptyPage = [] {
+    std::vector<uint8_t> page(kIndexPageSize);
+    TIndexHeader::CreateEmpty().Encode(page.data());
+    return page;
+  }();
+  FStore.WritePage(0, emptyPage.data());
   FStore.Truncate(1);
   FHeaderDirty = false;
   FDiskChangeCounter = FHeader.ChangeCounter;

@@ -1,4 +1,5 @@
 // The index header on disk, the index definitions and their checks.
+#include <functional>
 #include <random>
 
 #include "IndexTestSupport.h"
@@ -83,6 +84,46 @@ TEST(IndexHeader, EveryFieldSurvivesEncodeAndDecode) {
   EXPECT_EQ(d.FirstFreePage, 39);
   EXPECT_TRUE(back.Descriptors[0].Unique);
   EXPECT_EQ(back.Descriptors[0].KeyLength, 5);
+}
+
+// Unused slots are left as the page's zero bytes rather than encoded: a slot with any one
+// value set must still be written in full.
+TEST(IndexHeader, ASlotWithAnyOneValueSetIsWritten) {
+  const std::vector<std::pair<const char *, std::function<void(TIndexDescriptor &)>>> cases = {
+      {"name", [](TIndexDescriptor &d) { d.Name = "N"; }},
+      {"key length", [](TIndexDescriptor &d) { d.KeyLength = 4; }},
+      {"descending", [](TIndexDescriptor &d) { d.Descending = true; }},
+      {"case insensitive", [](TIndexDescriptor &d) { d.CaseInsensitive = true; }},
+      {"unique", [](TIndexDescriptor &d) { d.Unique = true; }},
+      {"compression", [](TIndexDescriptor &d) { d.Compression = KeyCompression::TrailingBytes; }},
+      {"field count", [](TIndexDescriptor &d) { d.FieldCount = 1; }},
+      {"last field descending", [](TIndexDescriptor &d) { d.FieldDescending[kMaxKeyFields - 1] = 1; }},
+      {"last field number", [](TIndexDescriptor &d) { d.FieldNumbers[kMaxKeyFields - 1] = 300; }},
+      {"root page", [](TIndexDescriptor &d) { d.RootPage = 9; }},
+      {"first free page", [](TIndexDescriptor &d) { d.FirstFreePage = 8; }},
+      {"full-text page", [](TIndexDescriptor &d) { d.FullTextPage = 7; }},
+      {"no counts", [](TIndexDescriptor &d) { d.NoCounts = true; }},
+      {"full text", [](TIndexDescriptor &d) { d.FullText = true; }},
+  };
+  for (const auto &[what, set] : cases) {
+    for (int slot : {0, 1, 30}) {
+      SCOPED_TRACE(std::string(what) + " in slot " + std::to_string(slot));
+      TIndexHeader h = TIndexHeader::CreateEmpty();
+      set(h.Descriptors[slot]);
+      std::vector<uint8_t> expected(kIndexDescriptorBytes);
+      h.Descriptors[slot].Encode(expected.data());
+      const std::vector<uint8_t> page = Encoded(h);
+      const uint8_t *at = page.data() + 10 + slot * kIndexDescriptorBytes;
+      EXPECT_EQ(std::vector<uint8_t>(at, at + kIndexDescriptorBytes), expected);
+      EXPECT_NE(expected, std::vector<uint8_t>(kIndexDescriptorBytes, 0));
+    }
+  }
+  // Slots left unused are zero, and the system slots are written as before.
+  const std::vector<uint8_t> empty = Encoded(TIndexHeader::CreateEmpty());
+  for (int i = 10; i < 10 + 31 * kIndexDescriptorBytes; ++i) ASSERT_EQ(empty[i], 0) << "byte " << i;
+  std::vector<uint8_t> system(kIndexDescriptorBytes);
+  TIndexHeader::SystemRecordDescriptor().Encode(system.data());
+  EXPECT_EQ(std::vector<uint8_t>(empty.begin() + 3730, empty.begin() + 3730 + kIndexDescriptorBytes), system);
 }
 
 TEST(IndexHeader, DamagedHeadersAreReportedNotTrusted) {

@@ -660,9 +660,13 @@ bool TSelectExecution::FillResultTable(TDataTable &table, int64_t maxRows, bool 
 }
 
 void TSelectExecution::SortByOrder(TDataTable &table) {
-  const int64_t top = FPlan.Query->TopCount;
   if (FPlan.OrderKey.empty()) return;
   if ((FPlan.Grouped || FPlan.Distinct) && GroupKeyIsOrderKey()) return;
+  SortByOrderKey(table);
+}
+
+void TSelectExecution::SortByOrderKey(TDataTable &table) {
+  const int64_t top = FPlan.Query->TopCount;
   TSortRequest request;
   request.InMemoryBytes = kSortInMemoryBytes;
   request.RebuildIndex = false;
@@ -676,13 +680,7 @@ void TSelectExecution::FinishUnion(TDataTable &table, bool distinct) {
   const int64_t top = FPlan.Query->TopCount;
   if (distinct) RemoveDuplicates(table);
   if (!FPlan.OrderKey.empty()) {
-    TSortRequest request;
-    request.InMemoryBytes = kSortInMemoryBytes;
-  request.RebuildIndex = false;
-    for (const TSortColumn &k : FPlan.OrderKey) request.Fields.push_back({FPlan.ResultFields[k.Column], k.Descending});
-    request.CaseInsensitive = FPlan.Query->OrderByNoCase;
-    request.MaxRows = top;
-    SortRecords(table, request);
+    SortByOrderKey(table);
     return;
   }
   if (top < 0) return;

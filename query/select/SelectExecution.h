@@ -26,11 +26,13 @@ class TSelectExecution {
   // grouped or de-duplicated; sorted too when `sort` is set. Returns whether the progress
   // callback aborted.
   bool FillResultTable(TDataTable &table, int64_t maxRows, bool sort);
-  // Sorting by ORDER BY (with TOP) after grouping; for UNION masters after the parts came in.
   // A UNION master once every part came in: duplicates removed (unless ALL), then ORDER BY
   // and TOP of the whole union.
   void FinishUnion(TDataTable &table, bool distinct);
+  // Sorting by ORDER BY (with TOP) after grouping, unless the grouping left that order already.
   void SortByOrder(TDataTable &table);
+  // The sort by the ORDER BY columns with TOP, as it is.
+  void SortByOrderKey(TDataTable &table);
   // Removes duplicates over the visible columns (UNION without ALL).
   void RemoveDuplicates(TDataTable &table);
 

@@ -103,30 +103,6 @@ __attribute__((destructor)) static void WriteCount(void) {
   syscall(SYS_close, fd);
 }
 
-static int Watched(const char *path) {
-  Setup();
-  if (g_mode == ModeNone || !path) return 0;
-  char full[PATH_MAX];
-  if (path[0] == '/') {
-    snprintf(full, sizeof full, "%s", path);
-  } else {
-    char cwd[PATH_MAX];
-    if (!getcwd(cwd, sizeof cwd)) return 0;
-    snprintf(full, sizeof full, "%s/%s", cwd, path);
-  }
-  // Resolve the directory part (the file itself may not exist).
-  char *slash = strrchr(full, '/');
-  char parent[PATH_MAX], resolved[PATH_MAX];
-  snprintf(parent, sizeof parent, "%.*s", (int)(slash - full), full);
-  if (!realpath(parent[0] ? parent : "/", resolved)) return 0;
-  size_t length = strlen(resolved);
-  if (length + 1 < sizeof resolved) {
-    resolved[length] = '/';
-    resolved[length + 1] = 0;
-  }
-  return strncmp(resolved, g_dir, g_dirLength) == 0;
-}
-
 // The name of a descriptor's file relative to the directory ("." for the directory), or 0.
 static const char *FdName(int fd, char *path, size_t size) {
   Setup();
@@ -165,6 +141,14 @@ static const char *PathName(const char *path, char *out, size_t size) {
   snprintf(out, size, "%s/%s", resolved, slash + 1);
   if (strncmp(out, g_dir, g_dirLength) != 0) return 0;
   return out + g_dirLength;
+}
+
+// Whether a path (which need not exist) lies in the watched directory.
+static int Watched(const char *path) {
+  Setup();
+  if (g_mode == ModeNone) return 0;
+  char name[PATH_MAX];
+  return PathName(path, name, sizeof name) != 0;
 }
 
 static void LogLine(const char *format, ...) {

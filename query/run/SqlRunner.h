@@ -17,6 +17,7 @@
 namespace kura {
 
 class TDataSession;
+class TResultTableShelf;
 
 struct TRunResult {
   TStatementKind Kind = TStatementKind::Unknown;  // of the last statement
@@ -59,6 +60,8 @@ class TSqlRunner {
   TChangeExecutor FExecutor;
   bool FKeepTables = false;
   std::vector<std::pair<TDataDirectory *, TDataTable *>> FKept;
+  // The in-memory result table of the last SELECT, emptied, for the next one.
+  std::shared_ptr<TResultTableShelf> FShelf;
 };
 
 }  // namespace kura

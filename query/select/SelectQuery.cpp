@@ -8,6 +8,7 @@
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
 #include "query/change/StatementTableFiles.h"
+#include "query/select/ResultTableShelf.h"
 #include "query/select/ResultTableStore.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
@@ -38,6 +39,18 @@ void TSelectQuery::Prepare(std::string_view sql) {
   Close();
   try {
     FStatement.Prepare(sql);
+  } catch (...) {
+    FPlans.clear();
+    CloseSources();
+    throw;
+  }
+  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+}
+
+void TSelectQuery::PrepareParsed(TQueryStatement &parsed) {
+  Close();
+  try {
+    FStatement.AdoptParsed(parsed);
   } catch (...) {
     FPlans.clear();
     CloseSources();
@@ -92,7 +105,21 @@ void TSelectQuery::ClearResult() {
   FLiveRecords.clear();
   FResultSlots.clear();
   FSubSelectValues.clear();
-  const bool hadResult = FResultTable != nullptr;
+  bool hadResult = FResultTable != nullptr;
+  // A finished in-memory result nobody else has seen through a cursor waits, emptied, for
+  // the next SELECT of the same layout.
+  if (FShelf && hadResult && FExecuted && !FResultCursor && FResultTemporary && FResultInMemory &&
+      FMovedResults.empty() && !FResultLayout.empty() && FResultTable->InMemory()) {
+    try {
+      if (FShelf->Keep(*FResultDirectory, FResultTable, FResultLayout)) {
+        FResultTable = nullptr;
+        hadResult = false;
+      }
+    } catch (...) {
+      // Not kept: deleted below as any other result.
+    }
+  }
+  FResultLayout.clear();
   if (FResultCursor) {
     FResultCursor.reset();  // the cursor held the table
   } else if (FResultTable) {
@@ -279,9 +306,16 @@ void TSelectQuery::Execute() {
         // A result of the statement's own starts in memory and moves to files when it grows.
         FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = FResultDirectory->UniqueTableName(true);
       }
-      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
+      const TDataFileDefinition definition = ResultTableDefinition(*FResultDirectory, plan);
+      if (FResultTemporary && FShelf && !definition.Encrypted) {
+        FResultLayout = TResultTableShelf::LayoutKey(definition);
+        FResultTable = FShelf->Take(*FResultDirectory, FResultLayout, FResultName);
+      }
+      if (!FResultTable) {
+        if (FResultTemporary) FResultName = FResultDirectory->UniqueTableName(true);
+        FResultTable = CreateResultTable(*FResultDirectory, FResultName, definition, FResultInMemory);
+      }
       TSelectExecution run(*this, plan);
       if (FResultTemporary) SetSpill(run, *FResultDirectory);
       const bool aborted = run.FillResultTable(*FResultTable, FStatement.MaxRowCount(), !master->HasUnion());

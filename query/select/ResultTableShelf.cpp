@@ -4,11 +4,35 @@
 #include <cstdint>
 
 #include "engine/data/DataFile.h"
+#include "engine/index/IndexFile.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "engine/table/DataTable.h"
 
 namespace kura {
+
+namespace {
+
+// Whether emptying the index would change nothing: no page in use, no record counted.
+bool IndexHoldsNothing(const TIndexHeader &header) {
+  if (header.NextPage != 1 || header.LiveRecordCount != 0) return false;
+  for (const TIndexDescriptor &d : header.Descriptors)
+    if (d.RootPage != 0 || d.FirstFreePage != 0 || d.FullTextPage != 0) return false;
+  return true;
+}
+
+// Empties the table's files. A result read by position never had its record index built (that
+// happens only for a cursor on it), so its index usually holds nothing and is left alone
+// rather than having its header encoded and written again.
+void EmptyResultTable(TDataTable &table) {
+  table.DataFile().Empty(false);
+  if (TTableSideFile *blob = table.BlobFile()) blob->Empty();
+  TIndexFile *index = TableIndexFile(table);
+  if (index && IndexHoldsNothing(index->Header())) return;
+  if (TTableSideFile *side = table.IndexFile()) side->Empty();
+}
+
+}  // namespace
 
 TResultTableShelf::~TResultTableShelf() {
   try {
@@ -38,8 +62,9 @@ bool TResultTableShelf::Keep(TDataDirectory &directory, TDataTable *table, const
   if (!table || !table->InMemory() || table->OpenCount() != 1 || table->InTransaction() || layout.empty())
     return false;
   Drop();
-  // Emptied now, so that a kept table holds no rows in memory while it waits.
-  table->Empty();
+  // Emptied now, so that a kept table holds no rows in memory while it waits (nobody else has
+  // it open, so no cursor needs to learn of the change).
+  EmptyResultTable(*table);
   directory.AddReference();
   FDirectory = &directory;
   FTable = table;

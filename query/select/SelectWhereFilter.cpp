@@ -6,6 +6,7 @@
 #include "engine/data/FieldTypes.h"
 #include "query/expr/ConstantFolding.h"
 #include "query/filter/ExprFilter.h"
+#include "query/filter/FilterIndexRanges.h"
 
 namespace kura {
 
@@ -106,6 +107,29 @@ TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condi
   return filter;
 }
 
+namespace {
+
+// A key lookup "column = constant" on an integer column of the statement's own table, written
+// column first with the constant already in the column's type: the condition as it stands is
+// what the filter copy would be (no side to turn, nothing to fold), so the index is asked with
+// it directly, without a filter or a copy of the tree.
+bool IsPlainKeyEquality(const TExpToken &n, const void *owner, int fieldCount) {
+  if ((n.Kind != TExpNodeKind::Binary && n.Kind != TExpNodeKind::Compare) || n.Code != TExpCode::Equal) return false;
+  const TExpToken *column = n.Left;
+  const TExpToken *constant = n.Right;
+  if (!column || !constant || column->Kind != TExpNodeKind::Column || constant->Kind != TExpNodeKind::Constant)
+    return false;
+  if (column->IsAllColumns || column->Source != owner || column->FieldNo < 1 || column->FieldNo > fieldCount)
+    return false;
+  if (!column->Args.empty() || column->Left || column->Right || !constant->Args.empty() || constant->Left ||
+      constant->Right)
+    return false;
+  return !constant->Value.Null && !constant->IsParameter && constant->DataType == column->DataType &&
+         IsIntegerType(column->DataType);
+}
+
+}  // namespace
+
 bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector<const TExpToken *> &conditions,
                        TCandidateRecords &passing) {
   const int fieldCount = cursor.FieldCount();
@@ -116,6 +140,17 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
   TCandidateRecords records = TCandidateRecords::AllSlots(slots);
   bool built = false;
   for (const TExpToken *c : conditions) {
+    if (IsPlainKeyEquality(*c, owner, fieldCount)) {
+      const int indexNo = ServingIndex(cursor, *c);
+      if (indexNo >= 0) {
+        TCandidateRecords passed;
+        IndexMatchSet(cursor, indexNo, *c, records, passed);
+        records = std::move(passed);
+        built = true;
+        if (records.Empty()) break;
+        continue;
+      }
+    }
     if (!FilterCanTake(*c, owner, map)) continue;
     // The filter is asked for its record set directly, not attached to the cursor: a filter in
     // use (or natural order) would first walk every live record of the table.

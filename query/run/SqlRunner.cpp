@@ -4,6 +4,7 @@
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "query/select/ResultTableShelf.h"
+#include "query/select/SourceCursorCache.h"
 
 namespace kura {
 
@@ -11,7 +12,8 @@ TSqlRunner::TSqlRunner(TDataSession &session, std::string databaseName)
     : FSession(session),
       FDatabaseName(databaseName),
       FExecutor(session, std::move(databaseName)),
-      FShelf(std::make_shared<TResultTableShelf>(session)) {
+      FShelf(std::make_shared<TResultTableShelf>(session)),
+      FCursors(std::make_shared<TSourceCursorCache>()) {
   // The statement's own directory stays open for the runner's life: its transaction state
   // lives there.
   FExecutor.DefaultDirectory();
@@ -34,6 +36,8 @@ void TSqlRunner::SetKeepTablesOpen(bool keep) {
 }
 
 void TSqlRunner::ReleaseKeptTables() {
+  // The cursors hold their tables open too.
+  FCursors->Clear();
   std::vector<std::pair<TDataDirectory *, TDataTable *>> kept;
   kept.swap(FKept);
   for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
@@ -80,6 +84,7 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
       result.Select.reset();
       auto select = std::make_unique<TSelectQuery>(FSession, FDatabaseName);
       select->SetResultTableShelf(FShelf);
+      if (FKeepTables) select->SetSourceCursorCache(FCursors);
       // The statement is parsed already: the query takes its parts over and checks them.
       select->PrepareParsed(statement);
       select->Execute();

@@ -126,7 +126,7 @@ TSelectExecution::TSourceRows &TSelectExecution::SourceRows(TSelectSource &sourc
     if (rows->Source == &source) return *rows;
   auto rows = std::make_unique<TSourceRows>();
   rows->Source = &source;
-  rows->Filtered = FilteredRecords(source, conditions, rows->Records);
+  rows->Filtered = FilteredRecords(source, conditions, rows->Records, FOwner.FCursorCache.get());
   FSourceRows.push_back(std::move(rows));
   return *FSourceRows.back();
 }

@@ -24,6 +24,7 @@ namespace kura {
 class TDataCursor;
 class TDataSession;
 class TResultTableShelf;
+class TSourceCursorCache;
 class TSelectExecution;
 
 struct TResultColumnInfo {
@@ -49,6 +50,10 @@ class TSelectQuery {
   // and taken from by the next execution of the same result layout (optional; shared with the
   // runner that hands it to one query after another).
   void SetResultTableShelf(std::shared_ptr<TResultTableShelf> shelf) { FShelf = std::move(shelf); }
+  // Where the cursors that ask source indexes for a WHERE's records are kept between queries
+  // (optional; only for a caller that keeps the source tables open between queries anyway and
+  // clears the cache whenever it releases them).
+  void SetSourceCursorCache(std::shared_ptr<TSourceCursorCache> cache) { FCursorCache = std::move(cache); }
   // The tables the statement reads, as opened for it (valid while it is prepared).
   const std::vector<std::pair<TDataDirectory *, TDataTable *>> &SourceTables() const { return FOpenedTables; }
   // Percentage done; set abort to stop producing rows (the rows so far stay).
@@ -140,6 +145,7 @@ class TSelectQuery {
   std::string FResultName;
   std::string FResultLayout;  // of a result that may go to the shelf (empty: it may not)
   std::shared_ptr<TResultTableShelf> FShelf;
+  std::shared_ptr<TSourceCursorCache> FCursorCache;
   std::vector<int32_t> FLiveRecords;
   std::shared_ptr<TDataCursor> FLiveCursor;
   std::shared_ptr<TDataCursor> FResultCursor;

@@ -1,12 +1,14 @@
 #include "query/select/SelectWhereFilter.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "engine/data/FieldTypes.h"
 #include "query/expr/ConstantFolding.h"
 #include "query/filter/ExprFilter.h"
 #include "query/filter/FilterIndexRanges.h"
+#include "query/select/SourceCursorCache.h"
 
 namespace kura {
 
@@ -170,7 +172,7 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
 }
 
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
-                     TCandidateRecords &passing) {
+                     TCandidateRecords &passing, TSourceCursorCache *cache) {
   const int fieldCount = source.Table->DataFile().FieldCount();
   const TCursorFieldMap map = [fieldCount](int sourceField) {
     return sourceField >= 1 && sourceField <= fieldCount ? sourceField : 0;
@@ -178,24 +180,31 @@ bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *>
   bool any = false;
   for (const TExpToken *c : conditions) any = any || FilterCanTake(*c, &source.Row, map);
   if (!any) return false;
-  TDataCursor cursor(source.Directory, source.Parsed->TableName);
-  TCursorOptions options;
-  options.InMemory = source.Directory->IsMemory();
-  options.NaturalOrder = false;
-  options.ReadOnly = source.Table->ReadOnly();
-  cursor.SetOptions(options);
   // The table's read lock for the whole walk: no other process changes the indexes meanwhile.
+  // Its change check comes first, so that a kept cursor is only taken for an unchanged table.
   source.Table->ReadLock();
+  std::unique_ptr<TDataCursor> opened;
   bool built = false;
   try {
-    cursor.OpenCursor();
-    if (cursor.FieldCount() == fieldCount) built = IndexedCandidates(cursor, &source.Row, conditions, passing);
+    TDataCursor *cursor = cache ? cache->Find(*source.Table) : nullptr;
+    if (!cursor) {
+      opened = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
+      TCursorOptions options;
+      options.InMemory = source.Directory->IsMemory();
+      options.NaturalOrder = false;
+      options.ReadOnly = source.Table->ReadOnly();
+      opened->SetOptions(options);
+      opened->OpenCursor();
+      cursor = opened.get();
+    }
+    if (cursor->FieldCount() == fieldCount) built = IndexedCandidates(*cursor, &source.Row, conditions, passing);
+    if (opened && cache && opened->Table() == source.Table) cache->Keep(*source.Table, std::move(opened));
   } catch (...) {
-    if (cursor.IsOpen()) cursor.CloseCursor();
+    if (opened && opened->IsOpen()) opened->CloseCursor();
     source.Table->ReadUnlock();
     throw;
   }
-  cursor.CloseCursor();
+  if (opened) opened->CloseCursor();
   source.Table->ReadUnlock();
   return built;
 }

@@ -331,7 +331,8 @@ int ServingIndex(TDataCursor &cursor, const TExpToken &node) {
   if (!Shape(cursor, node, shape)) return -1;
   if (!cursor.IndexFile()) return -1;
   const TFieldDescriptor &field = cursor.Field(shape.Column->FieldNo);
-  const int secondaries = static_cast<int>(cursor.IndexNames().size()) - 1;
+  // Secondary indexes are numbered 1..SecondaryCount after the primary one (0).
+  const int secondaries = cursor.IndexFile()->Header().SecondaryCount;
   for (int indexNo = cursor.HasPrimaryKey() ? 0 : 1; indexNo <= secondaries; ++indexNo) {
     const TIndexKeyDefinition &keys = cursor.KeysOf(indexNo);
     if (keys.Fields.empty() || !KeyFieldIsColumn(keys.Fields[0], field)) continue;

@@ -447,26 +447,29 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   std::vector<TExpValue> values;
   if (!FExecuted || !PlanOf(FStatement.Master())) return values;
   TSelectPlan &plan = *PlanOf(FStatement.Master());
+  values.reserve(plan.VisibleCount);
   if (FResultTable) {
     if (index < 0 || index >= static_cast<int64_t>(FResultSlots.size())) return values;
     TDataFile &file = FResultTable->DataFile();
     std::vector<uint8_t> image;
+    const uint8_t *data = nullptr;
     if (FResultUnfinished) {
       // Nobody but this query has had the table since its records were written: rows are read
-      // in blocks of records, past the record cache.
-      const uint8_t *record = FRowBlock.Record(file, FResultSlots[index]);
-      image.assign(record, record + file.RecordSize());
+      // in blocks of records, past the record cache (the block stays as it is while this row's
+      // values are read).
+      data = FRowBlock.Record(file, FResultSlots[index]);
     } else {
       TRecord *record = file.GetRecord(FResultSlots[index]);
       if (!record) return values;
       image.assign(record->Image.begin(), record->Image.end());
       file.ReleaseRecord(record);
+      data = image.data();
     }
     for (size_t c = 0; c < plan.VisibleCount; ++c) {
       TExpValue v;
       const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
-      if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, image.data(), v);
-      else ReadFieldValue(field, image.data(), v);
+      if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, data, v);
+      else ReadFieldValue(field, data, v);
       values.push_back(std::move(v));
     }
     return values;

@@ -125,16 +125,32 @@ TExpToken *NewExpToken() { return TExpTokenStack::Instance().Take(); }
 
 void ReleaseTree(TExpToken *root) {
   if (!root) return;
-  // Walk with an explicit list so that even a degenerate tree cannot exhaust the stack.
-  std::vector<TExpToken *> pending{root};
-  while (!pending.empty()) {
-    TExpToken *n = pending.back();
-    pending.pop_back();
-    if (n->Left) pending.push_back(n->Left);
-    if (n->Right) pending.push_back(n->Right);
-    for (TExpToken *a : n->Args)
-      if (a) pending.push_back(a);
-    TExpTokenStack::Instance().Give(n);
+  // Walk with an explicit list so that even a degenerate tree cannot exhaust the stack. The
+  // first nodes of the list live on the stack: the trees of one statement are small, and a heap
+  // list for each cost more than giving their nodes back.
+  constexpr size_t kNear = 32;
+  TExpToken *near[kNear];
+  size_t nearCount = 0;
+  std::vector<TExpToken *> far;
+  auto push = [&](TExpToken *n) {
+    if (!n) return;
+    if (nearCount < kNear) near[nearCount++] = n;
+    else far.push_back(n);
+  };
+  TExpTokenStack &pool = TExpTokenStack::Instance();
+  push(root);
+  while (nearCount > 0 || !far.empty()) {
+    TExpToken *n;
+    if (!far.empty()) {
+      n = far.back();
+      far.pop_back();
+    } else {
+      n = near[--nearCount];
+    }
+    push(n->Left);
+    push(n->Right);
+    for (TExpToken *a : n->Args) push(a);
+    pool.Give(n);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
+#include <unordered_map>
 
 #include "engine/util/TextScan.h"
 #include "query/expr/DateTimeText.h"
@@ -73,9 +75,14 @@ const FunctionWord kFunctions[] = {
 };
 
 const FunctionWord *FindFunction(const std::string &upperWord) {
-  for (const FunctionWord &f : kFunctions)
-    if (upperWord == f.Word) return &f;
-  return nullptr;
+  // Asked for every name in an expression (columns too): a hash lookup, not a walk of the list.
+  static const std::unordered_map<std::string_view, const FunctionWord *> byWord = [] {
+    std::unordered_map<std::string_view, const FunctionWord *> words;
+    for (const FunctionWord &f : kFunctions) words.emplace(f.Word, &f);
+    return words;
+  }();
+  const auto found = byWord.find(upperWord);
+  return found == byWord.end() ? nullptr : found->second;
 }
 
 const char *const kExtractParts[] = {"YEAR", "MONTH", "WEEK", "DAY", "DAYOFWEEK",

@@ -163,7 +163,6 @@ class TRangeFinder {
         FKeys(cursor.KeysOf(indexNo)),
         FTree(cursor.IndexTree(indexNo)),
         FField(cursor.Field(column.FieldNo)) {
-    FCount = FTree.KeyCount();
     FLength = partialLength > 0 ? FKeys.PrefixLength(0, static_cast<int>(partialLength)) : FKeys.PrefixLength(1);
     const TIndexKeyField &kf = FKeys.Fields[0];
     // A descending index reverses every comparison; a descending field on its own reverses
@@ -171,7 +170,12 @@ class TRangeFinder {
     FDescending = FKeys.Descending || kf.Descending;
   }
 
-  int64_t Count() const { return FCount; }
+  // Keys of the index, counted when first asked for (an index without counts is walked, and an
+  // equality needs no count at all).
+  int64_t Count() {
+    if (FCount < 0) FCount = FTree.KeyCount();
+    return FCount;
+  }
   TOrdinals Nulls() {
     FindNulls();
     return FNulls;
@@ -190,7 +194,7 @@ class TRangeFinder {
   TOrdinals Above(const TExpValue &v, bool inclusive) {
     std::vector<uint8_t> key = KeyOf(&v);
     TOrdinals r;
-    if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    if (!FDescending) r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, Count()};
     else r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
     return Intersect(r, NonNull());
   }
@@ -198,9 +202,24 @@ class TRangeFinder {
     std::vector<uint8_t> key = KeyOf(&v);
     TOrdinals r;
     if (!FDescending) r = {1, inclusive ? LastAtOrBefore(key, FLength) : FirstAtOrAfter(key, FLength) - 1};
-    else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, FCount};
+    else r = {inclusive ? FirstAtOrAfter(key, FLength) : LastAtOrBefore(key, FLength) + 1, Count()};
     // A NULL string compares as the empty string, below every text: < and <= accept it.
     return FField.Type == EngineFieldType::String ? r : Intersect(r, NonNull());
+  }
+
+  // Appends the record numbers of the keys equal to v (not NULL): one descent to the first of
+  // them, then along the leaves while the keys agree over the compared length.
+  void CollectEqual(const TExpValue &v, std::vector<uint32_t> &out) {
+    const std::vector<uint8_t> key = KeyOf(&v);
+    TIndexPosition pos = FTree.SearchFirstAtOrAfter(key.data(), FLength);
+    std::vector<uint8_t> entry(static_cast<size_t>(FTree.KeyLength()));
+    while (FTree.OnEntry(pos)) {
+      uint32_t record = 0;
+      FTree.ReadEntry(pos, entry.data(), &record);
+      if (FKeys.Compare(entry.data(), key.data(), FLength) != 0) return;
+      out.push_back(record);
+      if (!FTree.Next(pos)) return;
+    }
   }
 
   void Collect(TOrdinals range, std::vector<uint32_t> &out) {
@@ -221,8 +240,8 @@ class TRangeFinder {
       std::vector<uint8_t> key = KeyOf(nullptr);
       FNulls = {FirstAtOrAfter(key, 1), LastAtOrBefore(key, 1)};
     }
-    if (FNulls.Empty()) FNonNull = {1, FCount};
-    else if (FNulls.First == 1) FNonNull = {FNulls.Last + 1, FCount};
+    if (FNulls.Empty()) FNonNull = {1, Count()};
+    else if (FNulls.First == 1) FNonNull = {FNulls.Last + 1, Count()};
     else FNonNull = {1, FNulls.First - 1};
   }
 
@@ -240,7 +259,7 @@ class TRangeFinder {
   }
   int64_t FirstAtOrAfter(const std::vector<uint8_t> &key, int length) {
     TIndexPosition pos = FTree.SearchFirstAtOrAfter(key.data(), length);
-    return FTree.OnEntry(pos) ? pos.Ordinal : FCount + 1;
+    return FTree.OnEntry(pos) ? pos.Ordinal : Count() + 1;
   }
   int64_t LastAtOrBefore(const std::vector<uint8_t> &key, int length) {
     TIndexPosition pos = FTree.SearchLastAtOrBefore(key.data(), length);
@@ -251,7 +270,7 @@ class TRangeFinder {
   const TIndexKeyDefinition &FKeys;
   TIndexTree FTree;
   const TFieldDescriptor &FField;
-  int64_t FCount = 0;
+  int64_t FCount = -1;  // not counted yet
   int FLength = 0;
   bool FDescending = false;
   bool FNullsKnown = false;
@@ -293,6 +312,18 @@ std::vector<TOrdinals> PositiveRanges(TRangeFinder &finder, const TExpToken &nod
   return merged;
 }
 
+// Whether the positive form of the comparison is equality with one or more values, none NULL.
+bool EqualsValues(const TExpToken &node) {
+  if (node.Code != TExpCode::Equal && node.Code != TExpCode::NotEqual && node.Code != TExpCode::In &&
+      node.Code != TExpCode::NotIn)
+    return false;
+  const std::vector<const TExpToken *> constants = ConstantOperands(node);
+  if (constants.empty()) return false;
+  for (const TExpToken *c : constants)
+    if (c->Value.Null) return false;
+  return true;
+}
+
 }  // namespace
 
 int ServingIndex(TDataCursor &cursor, const TExpToken &node) {
@@ -300,7 +331,8 @@ int ServingIndex(TDataCursor &cursor, const TExpToken &node) {
   if (!Shape(cursor, node, shape)) return -1;
   if (!cursor.IndexFile()) return -1;
   const TFieldDescriptor &field = cursor.Field(shape.Column->FieldNo);
-  const int secondaries = static_cast<int>(cursor.IndexNames().size()) - 1;
+  // Secondary indexes are numbered 1..SecondaryCount after the primary one (0).
+  const int secondaries = cursor.IndexFile()->Header().SecondaryCount;
   for (int indexNo = cursor.HasPrimaryKey() ? 0 : 1; indexNo <= secondaries; ++indexNo) {
     const TIndexKeyDefinition &keys = cursor.KeysOf(indexNo);
     if (keys.Fields.empty() || !KeyFieldIsColumn(keys.Fields[0], field)) continue;
@@ -328,7 +360,12 @@ void IndexMatchSet(TDataCursor &cursor, int indexNo, const TExpToken &node, cons
   if (operand->Kind != TExpNodeKind::Column) operand = UpperArgument(operand);
   TRangeFinder finder(cursor, indexNo, *operand, node.Kind == TExpNodeKind::Compare ? PrefixBytes(node) : 0);
   std::vector<uint32_t> members;
-  for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, members);
+  if (EqualsValues(node)) {
+    // A key lookup (= k, IN (...), and their negations): no ordinals, ranges or count needed.
+    for (const TExpToken *c : ConstantOperands(node)) finder.CollectEqual(c->Value, members);
+  } else {
+    for (const TOrdinals &r : PositiveRanges(finder, node)) finder.Collect(r, members);
+  }
   // Only the keys in range are read: a key lookup costs the tree's depth, not the table's size.
   TCandidateRecords positive = TCandidateRecords::Of(std::move(members));
   if (IsComplementCode(node.Code)) {

@@ -1,27 +1,19 @@
 #include "query/run/SqlRunner.h"
 
-#include <cctype>
-
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "query/select/ResultTableShelf.h"
+#include "query/select/SourceCursorCache.h"
 
 namespace kura {
 
-namespace {
-
-// The text of one statement of a script: separators and blanks around it removed.
-std::string StatementText(std::string_view text, size_t begin, size_t end) {
-  end = std::min(end, text.size());
-  while (begin < end && (std::isspace(static_cast<unsigned char>(text[begin])) || text[begin] == ';')) ++begin;
-  while (end > begin && (std::isspace(static_cast<unsigned char>(text[end - 1])) || text[end - 1] == ';')) --end;
-  return std::string(text.substr(begin, end - begin));
-}
-
-}  // namespace
-
 TSqlRunner::TSqlRunner(TDataSession &session, std::string databaseName)
-    : FSession(session), FDatabaseName(databaseName), FExecutor(session, std::move(databaseName)) {
+    : FSession(session),
+      FDatabaseName(databaseName),
+      FExecutor(session, std::move(databaseName)),
+      FShelf(std::make_shared<TResultTableShelf>(session)),
+      FCursors(std::make_shared<TSourceCursorCache>()) {
   // The statement's own directory stays open for the runner's life: its transaction state
   // lives there.
   FExecutor.DefaultDirectory();
@@ -32,6 +24,10 @@ TSqlRunner::~TSqlRunner() {
     ReleaseKeptTables();
   } catch (...) {
   }
+  try {
+    FShelf->Drop();
+  } catch (...) {
+  }
 }
 
 void TSqlRunner::SetKeepTablesOpen(bool keep) {
@@ -40,6 +36,8 @@ void TSqlRunner::SetKeepTablesOpen(bool keep) {
 }
 
 void TSqlRunner::ReleaseKeptTables() {
+  // The cursors hold their tables open too.
+  FCursors->Clear();
   std::vector<std::pair<TDataDirectory *, TDataTable *>> kept;
   kept.swap(FKept);
   for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
@@ -69,13 +67,11 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
   TRunResult result;
   TQueryStatement statement;
   int64_t rowsAtStart = 0;
-  size_t begin = 0;
   bool first = true;
   for (;;) {
     if (first) statement.Prepare(text);
     else statement.PrepareNext();
     first = false;
-    const size_t end = statement.HasNextStatement() ? statement.Parser().TokenStart() : text.size();
     result.Kind = statement.Kind();
     ++result.StatementCount;
     if (statement.ParameterCount() > 0)
@@ -83,8 +79,14 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
     if (statement.Kind() == TStatementKind::Select) {
       // A SELECT INTO may replace a table a kept one is.
       if (statement.Master() && statement.Master()->Into.Given) ReleaseKeptTables();
+      // Only the script's last SELECT is handed back: an earlier one is done with (its rows were
+      // seen), and its result table may serve this one.
+      result.Select.reset();
       auto select = std::make_unique<TSelectQuery>(FSession, FDatabaseName);
-      select->Prepare(StatementText(text, begin, end));
+      select->SetResultTableShelf(FShelf);
+      if (FKeepTables) select->SetSourceCursorCache(FCursors);
+      // The statement is parsed already: the query takes its parts over and checks them.
+      select->PrepareParsed(statement);
       select->Execute();
       if (FKeepTables) KeepTables(*select);
       if (onSelect) onSelect(*select);
@@ -102,7 +104,6 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;
       else result.RowsAffected += rows;
     }
-    begin = end;
     if (!statement.HasNextStatement()) break;
   }
   return result;

@@ -17,6 +17,8 @@
 namespace kura {
 
 class TDataSession;
+class TResultTableShelf;
+class TSourceCursorCache;
 
 struct TRunResult {
   TStatementKind Kind = TStatementKind::Unknown;  // of the last statement
@@ -46,7 +48,8 @@ class TSqlRunner {
   // which drops whatever another user changed since). Any other statement, and a SELECT INTO,
   // releases them first (they may drop, alter, rename or replace one, or need it for
   // writing). Held tables keep another process from opening them exclusively, so the caller
-  // releases them whenever it waits for input. Off by default.
+  // releases them whenever it waits for input. The cursors through which SELECTs asked the
+  // tables' indexes are kept with them (and renewed when a table changed). Off by default.
   void SetKeepTablesOpen(bool keep);
   void ReleaseKeptTables();
   size_t KeptTableCount() const { return FKept.size(); }
@@ -59,6 +62,10 @@ class TSqlRunner {
   TChangeExecutor FExecutor;
   bool FKeepTables = false;
   std::vector<std::pair<TDataDirectory *, TDataTable *>> FKept;
+  // The in-memory result table of the last SELECT, emptied, for the next one.
+  std::shared_ptr<TResultTableShelf> FShelf;
+  // While tables are kept: the cursors that asked their indexes, for the next SELECTs.
+  std::shared_ptr<TSourceCursorCache> FCursors;
 };
 
 }  // namespace kura

@@ -29,8 +29,7 @@ std::string NameInFiles(TDataDirectory &directory, const std::string &name) {
 
 }  // namespace
 
-TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
-                              bool inMemory) {
+TDataFileDefinition ResultTableDefinition(TDataDirectory &directory, const TSelectPlan &plan) {
   TDataFileDefinition definition;
   definition.Fields = plan.ResultFields;
   for (TFieldDescriptor &f : definition.Fields) f.FieldNumber = 0;
@@ -42,6 +41,11 @@ TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name
     definition.Password = plan.Query->Password;
     directory.Session()->AddPassword(plan.Query->Password);
   }
+  return definition;
+}
+
+TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name,
+                              const TDataFileDefinition &definition, bool inMemory) {
   // Deleted explicitly by the query when it is done with it.
   TDataTable *table = directory.CreateTable(name, definition, inMemory, false);
   if (auto *index = dynamic_cast<TIndexFile *>(table->IndexFile())) {
@@ -49,6 +53,11 @@ TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name
     index->Pages().MarkHeaderDirty();
   }
   return table;
+}
+
+TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
+                              bool inMemory) {
+  return CreateResultTable(directory, name, ResultTableDefinition(directory, plan), inMemory);
 }
 
 std::vector<int32_t> LiveResultSlots(TDataTable &table) {

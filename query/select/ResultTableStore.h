@@ -14,6 +14,7 @@ namespace kura {
 class TDataDirectory;
 class TDataFile;
 class TDataTable;
+struct TDataFileDefinition;
 
 // Bytes of records and blob values a result table may hold in memory before it is moved to
 // files.
@@ -22,6 +23,11 @@ inline constexpr int64_t kDefaultResultMemoryLimit = 16 * 1024 * 1024;
 // A table without indexes for result rows (records keep insertion order), opened exclusively.
 TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name, const TSelectPlan &plan,
                               bool inMemory);
+// The same in two steps: the definition of the plan's result table (an encrypted result's
+// password is added to the directory's session here), then the table made from it.
+TDataFileDefinition ResultTableDefinition(TDataDirectory &directory, const TSelectPlan &plan);
+TDataTable *CreateResultTable(TDataDirectory &directory, const std::string &name,
+                              const TDataFileDefinition &definition, bool inMemory);
 
 // Record numbers of the live records of a result table, in order (read past the record
 // cache, dirty records written first).

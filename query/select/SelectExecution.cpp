@@ -126,7 +126,7 @@ TSelectExecution::TSourceRows &TSelectExecution::SourceRows(TSelectSource &sourc
     if (rows->Source == &source) return *rows;
   auto rows = std::make_unique<TSourceRows>();
   rows->Source = &source;
-  rows->Filtered = FilteredRecords(source, conditions, rows->Records);
+  rows->Filtered = FilteredRecords(source, conditions, rows->Records, FOwner.FCursorCache.get());
   FSourceRows.push_back(std::move(rows));
   return *FSourceRows.back();
 }
@@ -513,7 +513,8 @@ void TSelectExecution::RowValues(std::vector<TExpValue> &values) {
 }
 
 void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
-  std::vector<TExpValue> values;
+  // One list for every row: each value is cleared before it is read, and keeps its room.
+  std::vector<TExpValue> &values = FRowValues;
   RowValues(values);
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
     const TSelectColumn &c = FPlan.Columns[i];

@@ -90,6 +90,7 @@ class TSelectExecution {
   int FLastReported = -1;
   std::vector<TExpValue> FRunningTotals;
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
+  std::vector<TExpValue> FRowValues;  // BuildRecord's values of one row, kept for the next row
   TDataTable *FTarget = nullptr;  // the result table being filled
   int64_t FBlobBytes = 0;         // blob bytes written into the target
   std::vector<std::unique_ptr<TSourceRows>> FSourceRows;

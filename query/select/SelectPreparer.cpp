@@ -199,9 +199,12 @@ void TSelectQuery::Validate(TDataQuery &query) {
   }
 
   TSourceResolver resolver(p, *this);
-  // LASTAUTOINC() and IDENT_CURRENT() name one of the source tables.
+  // LASTAUTOINC() and IDENT_CURRENT() name one of the source tables. (One work list for every
+  // tree walked.)
+  std::vector<const TExpToken *> stack;
   auto checkAutoIncFunctions = [&](const TExpToken *tree) {
-    std::vector<const TExpToken *> stack{tree};
+    if (!tree) return;
+    stack.assign(1, tree);
     while (!stack.empty()) {
       const TExpToken *n = stack.back();
       stack.pop_back();
@@ -228,6 +231,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
 
   // Select list.
   bool anyAggregate = false, anyReadsColumn = false;
+  p.Columns.reserve(query.Fields.size());
   for (TResultField &f : query.Fields) {
     if (f.AllColumns) {
       if (!f.Alias.empty())
@@ -267,7 +271,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
       RaiseSqlError("Column expression cannot be a NULL constant, use the CAST() function to specify a data type");
     {
       // Unknown names are reported against the select list as a whole.
-      std::vector<const TExpToken *> stack{f.Expression.get()};
+      stack.assign(1, f.Expression.get());
       while (!stack.empty()) {
         const TExpToken *n = stack.back();
         stack.pop_back();
@@ -617,6 +621,7 @@ void TSelectQuery::Validate(TDataQuery &query) {
     }
   }
   addAvgCounts();
+  p.ResultFields.reserve(p.Columns.size());
   for (const TSelectColumn &c : p.Columns) p.ResultFields.push_back(c.Field);
   LayoutFields(p.ResultFields);
   for (size_t i = 0; i < p.ResultFields.size(); ++i) p.ResultFields[i].FieldNumber = static_cast<int16_t>(i + 1);

@@ -8,6 +8,7 @@
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataSession.h"
 #include "query/change/StatementTableFiles.h"
+#include "query/select/ResultTableShelf.h"
 #include "query/select/ResultTableStore.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectExecution.h"
@@ -38,6 +39,18 @@ void TSelectQuery::Prepare(std::string_view sql) {
   Close();
   try {
     FStatement.Prepare(sql);
+  } catch (...) {
+    FPlans.clear();
+    CloseSources();
+    throw;
+  }
+  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+}
+
+void TSelectQuery::PrepareParsed(TQueryStatement &parsed) {
+  Close();
+  try {
+    FStatement.AdoptParsed(parsed);
   } catch (...) {
     FPlans.clear();
     CloseSources();
@@ -92,7 +105,21 @@ void TSelectQuery::ClearResult() {
   FLiveRecords.clear();
   FResultSlots.clear();
   FSubSelectValues.clear();
-  const bool hadResult = FResultTable != nullptr;
+  bool hadResult = FResultTable != nullptr;
+  // A finished in-memory result nobody else has seen through a cursor waits, emptied, for
+  // the next SELECT of the same layout.
+  if (FShelf && hadResult && FExecuted && !FResultCursor && FResultTemporary && FResultInMemory &&
+      FMovedResults.empty() && !FResultLayout.empty() && FResultTable->InMemory()) {
+    try {
+      if (FShelf->Keep(*FResultDirectory, FResultTable, FResultLayout)) {
+        FResultTable = nullptr;
+        hadResult = false;
+      }
+    } catch (...) {
+      // Not kept: deleted below as any other result.
+    }
+  }
+  FResultLayout.clear();
   if (FResultCursor) {
     FResultCursor.reset();  // the cursor held the table
   } else if (FResultTable) {
@@ -279,9 +306,16 @@ void TSelectQuery::Execute() {
         // A result of the statement's own starts in memory and moves to files when it grows.
         FResultInMemory = true;
         FResultDirectory = FSession.OpenDataDirectory("", FSession.PrivateDir());
-        FResultName = FResultDirectory->UniqueTableName(true);
       }
-      FResultTable = CreateResultTable(*FResultDirectory, FResultName, plan, FResultInMemory);
+      const TDataFileDefinition definition = ResultTableDefinition(*FResultDirectory, plan);
+      if (FResultTemporary && FShelf && !definition.Encrypted) {
+        FResultLayout = TResultTableShelf::LayoutKey(definition);
+        FResultTable = FShelf->Take(*FResultDirectory, FResultLayout, FResultName);
+      }
+      if (!FResultTable) {
+        if (FResultTemporary) FResultName = FResultDirectory->UniqueTableName(true);
+        FResultTable = CreateResultTable(*FResultDirectory, FResultName, definition, FResultInMemory);
+      }
       TSelectExecution run(*this, plan);
       if (FResultTemporary) SetSpill(run, *FResultDirectory);
       const bool aborted = run.FillResultTable(*FResultTable, FStatement.MaxRowCount(), !master->HasUnion());
@@ -413,26 +447,29 @@ std::vector<TExpValue> TSelectQuery::Row(int64_t index) {
   std::vector<TExpValue> values;
   if (!FExecuted || !PlanOf(FStatement.Master())) return values;
   TSelectPlan &plan = *PlanOf(FStatement.Master());
+  values.reserve(plan.VisibleCount);
   if (FResultTable) {
     if (index < 0 || index >= static_cast<int64_t>(FResultSlots.size())) return values;
     TDataFile &file = FResultTable->DataFile();
     std::vector<uint8_t> image;
+    const uint8_t *data = nullptr;
     if (FResultUnfinished) {
       // Nobody but this query has had the table since its records were written: rows are read
-      // in blocks of records, past the record cache.
-      const uint8_t *record = FRowBlock.Record(file, FResultSlots[index]);
-      image.assign(record, record + file.RecordSize());
+      // in blocks of records, past the record cache (the block stays as it is while this row's
+      // values are read).
+      data = FRowBlock.Record(file, FResultSlots[index]);
     } else {
       TRecord *record = file.GetRecord(FResultSlots[index]);
       if (!record) return values;
       image.assign(record->Image.begin(), record->Image.end());
       file.ReleaseRecord(record);
+      data = image.data();
     }
     for (size_t c = 0; c < plan.VisibleCount; ++c) {
       TExpValue v;
       const TFieldDescriptor &field = file.Field(static_cast<int>(c) + 1);
-      if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, image.data(), v);
-      else ReadFieldValue(field, image.data(), v);
+      if (field.Type == TDataType::Blob) ReadBlobValue(*FResultTable, field, data, v);
+      else ReadFieldValue(field, data, v);
       values.push_back(std::move(v));
     }
     return values;

@@ -23,6 +23,8 @@ namespace kura {
 
 class TDataCursor;
 class TDataSession;
+class TResultTableShelf;
+class TSourceCursorCache;
 class TSelectExecution;
 
 struct TResultColumnInfo {
@@ -44,6 +46,14 @@ class TSelectQuery {
   // Bytes a result of the statement's own holds in memory before it moves to files of the
   // session's private directory (INTO tables stay where they were asked for).
   void SetResultMemoryLimit(int64_t bytes) { FResultMemoryLimit = bytes; }
+  // Where an in-memory result of the statement's own is left when the query is done with it
+  // and taken from by the next execution of the same result layout (optional; shared with the
+  // runner that hands it to one query after another).
+  void SetResultTableShelf(std::shared_ptr<TResultTableShelf> shelf) { FShelf = std::move(shelf); }
+  // Where the cursors that ask source indexes for a WHERE's records are kept between queries
+  // (optional; only for a caller that keeps the source tables open between queries anyway and
+  // clears the cache whenever it releases them).
+  void SetSourceCursorCache(std::shared_ptr<TSourceCursorCache> cache) { FCursorCache = std::move(cache); }
   // The tables the statement reads, as opened for it (valid while it is prepared).
   const std::vector<std::pair<TDataDirectory *, TDataTable *>> &SourceTables() const { return FOpenedTables; }
   // Percentage done; set abort to stop producing rows (the rows so far stay).
@@ -52,6 +62,9 @@ class TSelectQuery {
   // Parses and checks; SQL errors (code 11949) leave nothing prepared. Statements other
   // than SELECT fail with "not supported yet".
   void Prepare(std::string_view sql);
+  // The same for a SELECT another statement object has parsed already (a script's runner):
+  // its parts are taken over and checked here, with the same errors as Prepare.
+  void PrepareParsed(TQueryStatement &parsed);
   bool Prepared() const { return FStatement.Prepared(); }
   // Scripts: whether another statement follows the current one, and preparing it (the
   // current statement's result and sources are released first).
@@ -130,6 +143,9 @@ class TSelectQuery {
   bool FResultTemporary = false;
   bool FResultInMemory = false;
   std::string FResultName;
+  std::string FResultLayout;  // of a result that may go to the shelf (empty: it may not)
+  std::shared_ptr<TResultTableShelf> FShelf;
+  std::shared_ptr<TSourceCursorCache> FCursorCache;
   std::vector<int32_t> FLiveRecords;
   std::shared_ptr<TDataCursor> FLiveCursor;
   std::shared_ptr<TDataCursor> FResultCursor;

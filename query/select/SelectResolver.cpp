@@ -1,6 +1,9 @@
 #include "query/select/SelectResolver.h"
 
 #include <cctype>
+#include <string_view>
+
+#include "engine/util/TextScan.h"
 
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
@@ -15,6 +18,26 @@ bool SameName(const std::string &a, const std::string &b) {
       return false;
   return true;
 }
+
+namespace {
+
+std::string_view WithoutBlanks(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The number of the field a column name names (blanks around either and case do not count),
+// 0 for none: the data file's own lookup, without copying every field's name for it.
+int FieldNumberOf(const TDataFile &file, std::string_view name) {
+  name = WithoutBlanks(name);
+  for (int no = 1; no <= file.FieldCount(); ++no)
+    if (SameTextIgnoringCase(WithoutBlanks(file.Field(no).Name), name)) return no;
+  return 0;
+}
+
+}  // namespace
 
 void BindColumn(TExpToken &column, const TFieldDescriptor &field, int fieldNo, TRowSource *row) {
   TTypeInfo info = FieldTypeInfo(field);
@@ -31,7 +54,7 @@ bool TSourceResolver::ResolveColumn(TExpToken &column) {
     if (!column.TableName.empty() && !SameName(column.TableName, source->Parsed->CorrelationName))
       continue;
     const TDataFile &file = source->Table->DataFile();
-    const int no = file.FieldNumberByName(column.ColumnName);
+    const int no = FieldNumberOf(file, column.ColumnName);
     if (no == 0) {
       if (!column.TableName.empty()) return false;
       continue;

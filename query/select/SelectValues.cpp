@@ -91,6 +91,16 @@ std::string FieldValueText(const TTypeInfo &type, const TExpValue &value) {
     }
     return text;
   }
+  // Integers are written in decimal as their stored bytes hold them (the conversion to a String
+  // value below says the same, by way of those bytes): directly, since every row of a result
+  // is written out this way.
+  switch (type.Type) {
+    case EngineFieldType::SmallInt: return std::to_string(static_cast<int16_t>(value.Int));
+    case EngineFieldType::Word: return std::to_string(static_cast<uint16_t>(value.Int));
+    case EngineFieldType::Integer: return std::to_string(static_cast<int32_t>(value.Int));
+    case EngineFieldType::LargeInt: return std::to_string(value.Int);
+    default: break;
+  }
   TTypeInfo asText{EngineFieldType::String, FieldSubType::None, 1024, 0};
   TExpValue out;
   if (type.Type == EngineFieldType::String || type.Type == EngineFieldType::Blob) return value.Str;

@@ -1,11 +1,14 @@
 #include "query/select/SelectWhereFilter.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "engine/data/FieldTypes.h"
 #include "query/expr/ConstantFolding.h"
 #include "query/filter/ExprFilter.h"
+#include "query/filter/FilterIndexRanges.h"
+#include "query/select/SourceCursorCache.h"
 
 namespace kura {
 
@@ -106,6 +109,29 @@ TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condi
   return filter;
 }
 
+namespace {
+
+// A key lookup "column = constant" on an integer column of the statement's own table, written
+// column first with the constant already in the column's type: the condition as it stands is
+// what the filter copy would be (no side to turn, nothing to fold), so the index is asked with
+// it directly, without a filter or a copy of the tree.
+bool IsPlainKeyEquality(const TExpToken &n, const void *owner, int fieldCount) {
+  if ((n.Kind != TExpNodeKind::Binary && n.Kind != TExpNodeKind::Compare) || n.Code != TExpCode::Equal) return false;
+  const TExpToken *column = n.Left;
+  const TExpToken *constant = n.Right;
+  if (!column || !constant || column->Kind != TExpNodeKind::Column || constant->Kind != TExpNodeKind::Constant)
+    return false;
+  if (column->IsAllColumns || column->Source != owner || column->FieldNo < 1 || column->FieldNo > fieldCount)
+    return false;
+  if (!column->Args.empty() || column->Left || column->Right || !constant->Args.empty() || constant->Left ||
+      constant->Right)
+    return false;
+  return !constant->Value.Null && !constant->IsParameter && constant->DataType == column->DataType &&
+         IsIntegerType(column->DataType);
+}
+
+}  // namespace
+
 bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector<const TExpToken *> &conditions,
                        TCandidateRecords &passing) {
   const int fieldCount = cursor.FieldCount();
@@ -116,6 +142,17 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
   TCandidateRecords records = TCandidateRecords::AllSlots(slots);
   bool built = false;
   for (const TExpToken *c : conditions) {
+    if (IsPlainKeyEquality(*c, owner, fieldCount)) {
+      const int indexNo = ServingIndex(cursor, *c);
+      if (indexNo >= 0) {
+        TCandidateRecords passed;
+        IndexMatchSet(cursor, indexNo, *c, records, passed);
+        records = std::move(passed);
+        built = true;
+        if (records.Empty()) break;
+        continue;
+      }
+    }
     if (!FilterCanTake(*c, owner, map)) continue;
     // The filter is asked for its record set directly, not attached to the cursor: a filter in
     // use (or natural order) would first walk every live record of the table.
@@ -135,7 +172,7 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
 }
 
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
-                     TCandidateRecords &passing) {
+                     TCandidateRecords &passing, TSourceCursorCache *cache) {
   const int fieldCount = source.Table->DataFile().FieldCount();
   const TCursorFieldMap map = [fieldCount](int sourceField) {
     return sourceField >= 1 && sourceField <= fieldCount ? sourceField : 0;
@@ -143,24 +180,31 @@ bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *>
   bool any = false;
   for (const TExpToken *c : conditions) any = any || FilterCanTake(*c, &source.Row, map);
   if (!any) return false;
-  TDataCursor cursor(source.Directory, source.Parsed->TableName);
-  TCursorOptions options;
-  options.InMemory = source.Directory->IsMemory();
-  options.NaturalOrder = false;
-  options.ReadOnly = source.Table->ReadOnly();
-  cursor.SetOptions(options);
   // The table's read lock for the whole walk: no other process changes the indexes meanwhile.
+  // Its change check comes first, so that a kept cursor is only taken for an unchanged table.
   source.Table->ReadLock();
+  std::unique_ptr<TDataCursor> opened;
   bool built = false;
   try {
-    cursor.OpenCursor();
-    if (cursor.FieldCount() == fieldCount) built = IndexedCandidates(cursor, &source.Row, conditions, passing);
+    TDataCursor *cursor = cache ? cache->Find(*source.Table) : nullptr;
+    if (!cursor) {
+      opened = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
+      TCursorOptions options;
+      options.InMemory = source.Directory->IsMemory();
+      options.NaturalOrder = false;
+      options.ReadOnly = source.Table->ReadOnly();
+      opened->SetOptions(options);
+      opened->OpenCursor();
+      cursor = opened.get();
+    }
+    if (cursor->FieldCount() == fieldCount) built = IndexedCandidates(*cursor, &source.Row, conditions, passing);
+    if (opened && cache && opened->Table() == source.Table) cache->Keep(*source.Table, std::move(opened));
   } catch (...) {
-    if (cursor.IsOpen()) cursor.CloseCursor();
+    if (opened && opened->IsOpen()) opened->CloseCursor();
     source.Table->ReadUnlock();
     throw;
   }
-  cursor.CloseCursor();
+  if (opened) opened->CloseCursor();
   source.Table->ReadUnlock();
   return built;
 }

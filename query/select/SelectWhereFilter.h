@@ -12,6 +12,8 @@
 
 namespace kura {
 
+class TSourceCursorCache;
+
 // Maps a 1-based field of the source table to the cursor's field number (0: not on the cursor).
 using TCursorFieldMap = std::function<int(int sourceField)>;
 
@@ -28,8 +30,10 @@ TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condi
 // The records of a source passing those of its conditions an index answers (the sets may
 // hold slots of deleted records); false when no index answers any (every slot is then a
 // candidate). A condition naming a key costs a descent of the index, not a pass over the table.
+// With a cache, the cursor that asks the indexes is taken from it when it holds one for the
+// unchanged table, and left there for the next statement.
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
-                     TCandidateRecords &passing);
+                     TCandidateRecords &passing, TSourceCursorCache *cache = nullptr);
 // The same on a cursor open on the table with the table's own fields, for conditions whose
 // columns belong to `owner`. The caller holds the table's read lock (or its transaction).
 bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector<const TExpToken *> &conditions,

@@ -76,13 +76,37 @@ void TQueryStatement::ParseAndValidate() {
     FActiveParser = nullptr;
     FParser.SetContextName(contexts::SqlStatement.Name);
     CollectParameters();
-    if (FValidator)
-      for (size_t i = FQueries.size(); i-- > 0;) FValidator(*this, *FQueries[i]);
-    FPrepared = true;
+    ValidateParts();
   } catch (...) {
     FParser.SetContextName(contexts::SqlStatement.Name);
     ClearStatement();
     FScriptFailed = true;
+    throw;
+  }
+}
+
+void TQueryStatement::ValidateParts() {
+  if (FValidator)
+    for (size_t i = FQueries.size(); i-- > 0;) FValidator(*this, *FQueries[i]);
+  FPrepared = true;
+}
+
+void TQueryStatement::AdoptParsed(TQueryStatement &parsed) {
+  ClearStatement();
+  // This object's own text is empty: nothing follows the adopted statement here.
+  FParser.SetText(std::string_view());
+  FScriptFailed = true;
+  FQueries = std::move(parsed.FQueries);
+  FParameters = std::move(parsed.FParameters);
+  FKind = parsed.FKind;
+  parsed.ClearStatement();
+  // The parts' expression nodes come from the process-wide pool and hold no link to the
+  // parser that made them; only the parts' back links change owner.
+  for (auto &query : FQueries) query->Statement = this;
+  try {
+    ValidateParts();
+  } catch (...) {
+    ClearStatement();
     throw;
   }
 }

@@ -41,6 +41,10 @@ class TQueryStatement : public TExpressionOwner {
   // Frees the current statement's parts, then parses and validates the next statement
   // (nothing happens when there is none).
   void PrepareNext();
+  // Takes over the current statement another statement object has parsed (without a
+  // validator) and validates it here, as Prepare would have: the text is not parsed again.
+  // The other object keeps its place in its script; this one has no next statement.
+  void AdoptParsed(TQueryStatement &parsed);
   void Unprepare();
 
   bool Prepared() const { return FPrepared; }
@@ -76,6 +80,7 @@ class TQueryStatement : public TExpressionOwner {
  private:
   friend class TStatementParser;
   void ParseAndValidate();
+  void ValidateParts();
   void CollectParameters();
   void ClearStatement();
 

@@ -178,6 +178,38 @@ TEST_F(ConstantFoldingTest, ConstantOnTheLeftIsTurnedAround) {
   EXPECT_EQ(both->Left->Code, TExpCode::Less);  // two constants stay as written
 }
 
+TEST(NodePoolTest, ReleasingATreeGivesBackEveryNode) {
+  auto &pool = TExpTokenStack::Instance();
+  // An empty pool first, so that what comes back can be counted.
+  std::vector<TExpToken *> idle;
+  while (pool.IdleCount() > 0) idle.push_back(NewExpToken());
+  struct Shape {
+    const char *Name;
+    int Wide, Deep;  // arguments of the root; then a chain of left children below each
+  };
+  for (const Shape &shape : {Shape{"one node", 0, 0}, Shape{"wide", 120, 0}, Shape{"deep", 1, 150},
+                             Shape{"wide and deep", 40, 4}}) {
+    SCOPED_TRACE(shape.Name);
+    TExpToken *root = NewExpToken();
+    size_t count = 1;
+    for (int a = 0; a < shape.Wide; ++a) {
+      TExpToken *arg = NewExpToken();
+      root->AddArg(arg);
+      ++count;
+      for (int d = 0; d < shape.Deep; ++d, ++count) {
+        TExpToken *below = NewExpToken();
+        arg->SetLeft(below);
+        arg = below;
+      }
+    }
+    ASSERT_LE(count, TExpTokenStack::kCapacity);
+    ReleaseTree(root);
+    EXPECT_EQ(pool.IdleCount(), count);
+    while (pool.IdleCount() > 0) delete NewExpToken();
+  }
+  for (TExpToken *n : idle) pool.Give(n);
+}
+
 TEST(NodePoolTest, TakesResetsAndBoundsItsNodes) {
   auto &pool = TExpTokenStack::Instance();
   std::vector<TExpToken *> nodes;

@@ -5,6 +5,7 @@
 #include "query/expr/Bcd.h"
 #include "query/expr/DateTimeText.h"
 #include "query/expr/ValueConvert.h"
+#include "query/select/SelectValues.h"
 
 using namespace kura;
 
@@ -159,6 +160,25 @@ TEST(BcdTest, PackedRecord) {
   EXPECT_FALSE(UnpackBcd(bad, back));
   bad[0] = 200;
   EXPECT_FALSE(UnpackBcd(bad, back));
+}
+
+TEST(ValueConvertTest, IntegerResultTextIsTheConvertedStringValue) {
+  // Result values are written through a direct path for integers: it must say what the
+  // conversion to a String value says, wrapped values of a narrower type included.
+  const TTypeInfo asText{TDataType::String, FieldSubType::None, 1024, 0};
+  const int64_t values[] = {0,          1,           -1,          32767,       -32768,     32768,
+                            65535,      65536,       -65537,      2147483647,  -2147483647 - 1,
+                            2147483648, 123456789012, std::numeric_limits<int64_t>::max(),
+                            std::numeric_limits<int64_t>::min()};
+  for (TDataType type : {TDataType::SmallInt, TDataType::Word, TDataType::Integer, TDataType::LargeInt}) {
+    const TTypeInfo info{type, FieldSubType::None, 0, 0};
+    for (int64_t v : values) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(type)) + " " + std::to_string(v));
+      TExpValue converted;
+      ASSERT_TRUE(ConvertValue(info, TExpValue::OfInt(v), asText, converted));
+      EXPECT_EQ(FieldValueText(info, TExpValue::OfInt(v)), converted.Str);
+    }
+  }
 }
 
 TEST(ValueConvertTest, GeneralConversion) {

@@ -1,6 +1,7 @@
 // Private directories of kura-sql runs: making, locking and removing stale ones.
 #include "ShellPrivateDir.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -9,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 namespace kura {
 namespace {
@@ -17,9 +20,9 @@ constexpr const char *kPrefix = "kura-sql-";
 constexpr const char *kOwnerFile = "owner";
 
 // The pid in "kura-sql-<pid>-XXXXXX"; 0 when the name is not of that form.
-pid_t PidInName(const std::string &name) {
-  const std::string prefix = kPrefix;
-  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+pid_t PidInName(std::string_view name) {
+  const std::string_view prefix = kPrefix;
+  if (name.substr(0, prefix.size()) != prefix) return 0;
   const size_t dash = name.find('-', prefix.size());
   if (dash == std::string::npos || dash == prefix.size() || dash + 1 >= name.size()) return 0;
   pid_t pid = 0;
@@ -35,12 +38,20 @@ bool ProcessGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
 }  // namespace
 
 int TShellPrivateDir::RemoveStale(const std::filesystem::path &parent) {
+  // The system's temporary directory may hold thousands of entries: their names are read
+  // plainly and only those of the private directories' form are looked at further (a path
+  // object per entry costs more than the rest of a short run's start).
+  std::vector<std::string> names;
+  if (DIR *listing = ::opendir(parent.c_str())) {
+    while (const dirent *entry = ::readdir(listing))
+      if (PidInName(entry->d_name) > 0) names.emplace_back(entry->d_name);
+    ::closedir(listing);
+  }
   int removed = 0;
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
-    const std::filesystem::path dir = it->path();
-    const pid_t pid = PidInName(dir.filename().string());
-    if (pid <= 0 || pid == ::getpid()) continue;
+  for (const std::string &name : names) {
+    const std::filesystem::path dir = parent / name;
+    const pid_t pid = PidInName(name);
+    if (pid == ::getpid()) continue;
     struct stat info;
     // Only real directories of this user (never through a link).
     if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) continue;

@@ -148,6 +148,8 @@ bool TShellSession::Run(const std::string &text) {
         std::vector<TExpValue> values = query.Row(r);
         std::vector<std::string> row;
         std::vector<bool> nulls;
+        row.reserve(values.size());
+        nulls.reserve(values.size());
         for (size_t c = 0; c < values.size(); ++c) {
           nulls.push_back(values[c].Null);
           row.push_back(values[c].Null ? std::string() : FieldValueText(types[c], values[c]));

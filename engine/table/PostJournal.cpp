@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "engine/file/DiskSync.h"
+#include "engine/table/JournalWriteGroups.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -500,20 +501,37 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
   const bool capturing = FCapturing;
   FCapturing = false;
   try {
-    std::vector<uint8_t> bytes;
+    // One write per group of neighbouring entries instead of one per entry (the table's write
+    // lock, held by whoever applies a unit, keeps every other writer off the bytes between them).
+    std::vector<size_t> order;
+    std::vector<TJournalWrite> planned;
     for (size_t i : ApplyOrder(entries)) {
       const TEntry &e = entries[i];
       TFileHandler *file = FFiles[e.File];
       if (!file || !file->IsOpen()) continue;
+      order.push_back(i);
+      planned.push_back({e.File, e.Cut, e.Offset, static_cast<int64_t>(e.Length)});
+    }
+    std::array<int64_t, 3> before{};
+    for (int k = 0; k < 3; ++k) before[static_cast<size_t>(k)] = DiskSize(k);
+    std::vector<uint8_t> bytes;
+    for (const TJournalWriteGroup &group : GroupJournalWrites(planned, before)) {
+      TFileHandler *file = FFiles[group.File];
       if (writes) CountWrite(*writes);
-      if (e.Cut) {
-        file->TruncateAt(e.Offset);
-      } else if (e.Spilled < 0) {
-        file->WriteAt(e.Offset, e.Bytes.data(), static_cast<int64_t>(e.Bytes.size()));
+      const TEntry &first = entries[order[group.Members.front()]];
+      if (group.Cut) {
+        file->TruncateAt(group.Offset);
+      } else if (group.Members.size() == 1 && first.Spilled < 0) {
+        file->WriteAt(first.Offset, first.Bytes.data(), static_cast<int64_t>(first.Bytes.size()));
       } else {
-        bytes.resize(e.Length);
-        EntryBytes(e, 0, bytes.data(), e.Length);
-        file->WriteAt(e.Offset, bytes.data(), e.Length);
+        bytes.resize(static_cast<size_t>(group.Length));
+        // The gaps hold what the file holds there; they lie inside the file (see the grouping).
+        if (group.HasGaps) file->ReadAt(group.Offset, bytes.data(), group.InFile);
+        for (size_t m : group.Members) {
+          const TEntry &e = entries[order[m]];
+          EntryBytes(e, 0, bytes.data() + (e.Offset - group.Offset), e.Length);
+        }
+        file->WriteAt(group.Offset, bytes.data(), group.Length);
       }
     }
     // Space reserved beyond where the unit leaves a file is given back.

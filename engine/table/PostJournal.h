@@ -6,7 +6,7 @@
 // While the table holds its write lock, every write to its three files is taken over here and
 // kept in memory (reads see it laid over the files). Committing then
 //   1. writes the whole unit to the journal in one write, with a checksum,
-//   2. makes the writes to the files, in the order they were made,
+//   2. makes the writes to the files (neighbouring ones of a file as one write),
 //   3. clears the journal's mark.
 // A writer that dies before step 1 completes has changed nothing (its torn journal fails the
 // checksum); one that dies after it is completed by the next process that takes a lock on the
@@ -49,8 +49,10 @@
 //          group part ("KPJ2" only), last: 8-byte transaction id, the sizes of the data, index
 //          and blob file before the unit (8 bytes each), then the name of its commit record
 //          (without directory and extension)
-// The entries reach the files in their order, except that the data file's last header write
-// goes first when the unit cuts no file.
+// The entries reach the files as if written one by one in their order, except that the data
+// file's last header write goes first when the unit cuts no file; entries of one file that lie
+// close together are written as one span, the bytes between them as the file holds them (see
+// JournalWriteGroups.h).
 // A unit is only completed when the data file still holds the ChangeCounter it had before the
 // unit or the one the unit writes; any other journal is stale and is cleared unused.
 //

@@ -77,6 +77,9 @@ std::vector<TScenario> Scenarios() {
       {"InsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n"},
       {"UpdateMany", {"t"}, filled, "UPDATE t SET v = v + 100, name = 'changed' WHERE id > 20;\n"},
       {"DeleteMany", {"t"}, filled, "DELETE FROM t WHERE id > 40;\n"},
+      // Records 50 slots apart: each file's changes reach it as one write spanning the records
+      // (and index pages) in between, which a torn write cuts anywhere.
+      {"UpdateScattered", {"t"}, filled, "UPDATE t SET name = 'scattered' WHERE v = 3;\n"},
       {"Transaction", {"a", "b"}, pair, transfers},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bvn ON t (v, name);\n"},
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},

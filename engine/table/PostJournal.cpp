@@ -325,7 +325,9 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
 void TPostJournal::Spill() {
   OpenJournal(true);
   if (FSpilledEnd == 0) FSpilledEnd = static_cast<int64_t>(kJournalHeaderSize);
+  constexpr size_t kChunkBytes = 4u << 20;
   std::vector<uint8_t> chunk;
+  chunk.reserve(kChunkBytes + (64u << 10));
   int64_t chunkAt = FSpilledEnd;
   auto flush = [&] {
     if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
@@ -341,7 +343,7 @@ void TPostJournal::Spill() {
       chunk.insert(chunk.end(), head, head + kEntryHeaderSize);
       chunk.insert(chunk.end(), e.Bytes.begin(), e.Bytes.end());
       e.Bytes = std::vector<uint8_t>();
-      if (chunk.size() >= (4u << 20)) flush();
+      if (chunk.size() >= kChunkBytes) flush();
     }
     flush();
   } catch (const EKuraEngineError &e) {
@@ -629,9 +631,20 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   size_t tailSize = groupPrefix.size();
   for (const TEntry &e : FUnit)
     if (e.Spilled < 0) tailSize += kEntryHeaderSize + e.Bytes.size();
-  FImage.resize(static_cast<size_t>(memoryStart) + tailSize);
-  uint8_t *image = FImage.data();
-  uint8_t *out = image + memoryStart;
+  // The header and the entries not spilled: the header goes at the journal's start, these after
+  // what was spilled. A large image is not kept for the next unit, and not cleared first either.
+  const size_t imageSize = kJournalHeaderSize + tailSize;
+  std::unique_ptr<uint8_t[]> largeImage;
+  uint8_t *image;
+  if (imageSize > kLargeUnitBytes) {
+    largeImage.reset(new uint8_t[imageSize]);
+    image = largeImage.get();
+  } else {
+    FImage.resize(imageSize);
+    image = FImage.data();
+  }
+  uint8_t *const tail = image + kJournalHeaderSize;
+  uint8_t *out = tail;
   FUnitEndCounter = FStartCounter;
   for (TEntry &e : FUnit) {
     if (e.Spilled < 0) {
@@ -661,7 +674,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   try {
     // The body first (what was spilled is there already), then the header with its mark.
     if (spilledEnd > 0 && tailSize > 0)
-      FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
+      FJournalFile->WriteAt(memoryStart, tail, static_cast<int64_t>(tailSize));
     TStreamChecksum sum;
     if (spilledEnd > 0) {
       std::vector<uint8_t> chunk(1u << 20);
@@ -672,7 +685,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
         at += n;
       }
     }
-    sum.Add(image + memoryStart, tailSize);
+    sum.Add(tail, tailSize);
     std::memcpy(image, group ? kGroupMark : kUnitMark, 4);
     PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
     PutU64(image + 8, bodySize);
@@ -682,14 +695,14 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     // A flush asked for puts the body on disk before the header that makes it count.
     if (FUnitFlushes && spilledEnd > 0) SyncJournal();
     if (hooks.TearJournal && hooks.Stop) {
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : FImage.size()) / 2));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : imageSize) / 2));
       hooks.Stop();
     }
     CountWrite(FUnitWrites);
     if (spilledEnd > 0)
       FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize));
     else
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(imageSize));
     FUnitWritten = true;
     // A flush asked for puts the journal on disk before the files change.
     if (FUnitFlushes) SyncJournal();

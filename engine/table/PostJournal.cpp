@@ -514,10 +514,11 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
       order.push_back(i);
       planned.push_back({e.File, e.Cut, e.Offset, static_cast<int64_t>(e.Length)});
     }
-    std::array<int64_t, 3> before{};
-    for (int k = 0; k < 3; ++k) before[static_cast<size_t>(k)] = DiskSize(k);
-    std::vector<uint8_t> bytes;
-    for (const TJournalWriteGroup &group : GroupJournalWrites(planned, before)) {
+    // Gaps are only filled below the files' sizes before the unit: the space reserved for it
+    // beyond them is left to the writes, as it would be without grouping.
+    std::unique_ptr<uint8_t[]> bytes;
+    int64_t capacity = 0;
+    for (const TJournalWriteGroup &group : GroupJournalWrites(planned, sizes.Original)) {
       TFileHandler *file = FFiles[group.File];
       if (writes) CountWrite(*writes);
       const TEntry &first = entries[order[group.Members.front()]];
@@ -526,14 +527,18 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
       } else if (group.Members.size() == 1 && first.Spilled < 0) {
         file->WriteAt(first.Offset, first.Bytes.data(), static_cast<int64_t>(first.Bytes.size()));
       } else {
-        bytes.resize(static_cast<size_t>(group.Length));
-        // The gaps hold what the file holds there; they lie inside the file (see the grouping).
-        if (group.HasGaps) file->ReadAt(group.Offset, bytes.data(), group.InFile);
+        if (capacity < group.Length) {
+          bytes.reset(new uint8_t[static_cast<size_t>(group.Length)]);
+          capacity = group.Length;
+        }
+        // The gaps hold what the file holds there; they lie inside the file (see the grouping),
+        // and every other byte of the span is a member's.
+        if (group.HasGaps) file->ReadAt(group.Offset, bytes.get(), group.InFile);
         for (size_t m : group.Members) {
           const TEntry &e = entries[order[m]];
-          EntryBytes(e, 0, bytes.data() + (e.Offset - group.Offset), e.Length);
+          EntryBytes(e, 0, bytes.get() + (e.Offset - group.Offset), e.Length);
         }
-        file->WriteAt(group.Offset, bytes.data(), group.Length);
+        file->WriteAt(group.Offset, bytes.get(), group.Length);
       }
     }
     // Space reserved beyond where the unit leaves a file is given back.

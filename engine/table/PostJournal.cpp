@@ -31,6 +31,8 @@ constexpr size_t kDefaultSpillBytes = 16u << 20;
 constexpr size_t kEntryHeaderSize = 16;
 // Offsets past every table file's limits (and the lock ranges) cannot be real.
 constexpr int64_t kLargestOffset = 4294967296LL;
+// Writes of at least this size go to the journal's body as they are taken.
+constexpr int64_t kDirectSpillBytes = 256 << 10;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
 
@@ -271,8 +273,24 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   entry.Cut = count == 0;
   if (count > 0) {
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
-    entry.Bytes.assign(bytes, bytes + count);
     entry.Length = static_cast<uint32_t>(count);
+    if (count >= kDirectSpillBytes) {
+      // A large write goes straight to the journal's body, after everything taken before it:
+      // copying it to memory first would only cost time and memory.
+      Spill();
+      try {
+        uint8_t head[kEntryHeaderSize];
+        PutEntryHeader(head, entry);
+        FJournalFile->WriteAt(FSpilledEnd, head, static_cast<int64_t>(kEntryHeaderSize));
+        FJournalFile->WriteAt(FSpilledEnd + static_cast<int64_t>(kEntryHeaderSize), bytes, count);
+      } catch (const EKuraEngineError &e) {
+        RaiseForTable(e);
+      }
+      entry.Spilled = FSpilledEnd;
+      FSpilledEnd += static_cast<int64_t>(kEntryHeaderSize) + count;
+    } else {
+      entry.Bytes.assign(bytes, bytes + count);
+    }
     // A page or record written again at the same place makes its earlier image needless: the
     // later write covers all of it and comes after everything in between.
     const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
@@ -325,9 +343,12 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
 void TPostJournal::Spill() {
   OpenJournal(true);
   if (FSpilledEnd == 0) FSpilledEnd = static_cast<int64_t>(kJournalHeaderSize);
+  // Entries are spilled in their order: the ones not spilled yet follow the last one spilled.
+  size_t first = FPending.size();
+  while (first > 0 && FPending[first - 1].Spilled < 0) --first;
   constexpr size_t kChunkBytes = 4u << 20;
   std::vector<uint8_t> chunk;
-  chunk.reserve(kChunkBytes + (64u << 10));
+  chunk.reserve(std::min(kChunkBytes + (64u << 10), FPendingBytes + kEntryHeaderSize * (FPending.size() - first)));
   int64_t chunkAt = FSpilledEnd;
   auto flush = [&] {
     if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
@@ -335,8 +356,9 @@ void TPostJournal::Spill() {
     chunk.clear();
   };
   try {
-    for (TEntry &e : FPending) {
-      if (e.Spilled >= 0 || e.Dead) continue;
+    for (size_t i = first; i < FPending.size(); ++i) {
+      TEntry &e = FPending[i];
+      if (e.Dead) continue;
       e.Spilled = chunkAt + static_cast<int64_t>(chunk.size());
       uint8_t head[kEntryHeaderSize];
       PutEntryHeader(head, e);

@@ -52,6 +52,8 @@ std::vector<TCase> Cases() {
        3},
       {"HeaderFirst", {{0, 0, 32, 1}, {0, 500, 64, 2}, {0, 0, 32, 3}, {1, 0, 16, 4}}, 2},
       {"SpanLimit", large, 3},
+      // A write large enough to go to the journal as it is taken, among small ones held in memory.
+      {"LargeAmongSmall", {{0, 1000, 64, 1}, {1, 0, 64, 2}, {0, 900, 300000, 3}, {0, 1100, 64, 4}, {1, 32, 300000, 5}}, 2},
   };
 }
 

@@ -540,6 +540,39 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
     // beyond them is left to the writes, as it would be without grouping.
     std::unique_ptr<uint8_t[]> bytes;
     int64_t capacity = 0;
+    // The bytes of a group's members that lie in the journal's body, read with one read per run
+    // of them that lie one after the other there (they were spilled in their order).
+    std::vector<uint8_t> spilled;
+    std::vector<std::pair<int64_t, size_t>> spilledAt;  // (place in the journal, member)
+    std::vector<size_t> fetchedAt;                        // per member: where its bytes are in spilled
+    auto fetchSpilled = [&](const TJournalWriteGroup &group) {
+      spilledAt.clear();
+      for (size_t k = 0; k < group.Members.size(); ++k) {
+        const TEntry &e = entries[order[group.Members[k]]];
+        if (e.Spilled >= 0) spilledAt.emplace_back(e.Spilled + static_cast<int64_t>(kEntryHeaderSize), k);
+      }
+      if (spilledAt.empty()) return;
+      std::sort(spilledAt.begin(), spilledAt.end());
+      fetchedAt.assign(group.Members.size(), 0);
+      spilled.clear();
+      for (size_t i = 0; i < spilledAt.size();) {
+        // A run: entries whose bytes are separated only by the next one's entry header.
+        const int64_t runStart = spilledAt[i].first;
+        int64_t runEnd = runStart;
+        size_t j = i;
+        for (; j < spilledAt.size(); ++j) {
+          const int64_t at = spilledAt[j].first;
+          if (j > i && (at < runEnd || at - runEnd > static_cast<int64_t>(kEntryHeaderSize))) break;
+          fetchedAt[spilledAt[j].second] = spilled.size() + static_cast<size_t>(at - runStart);
+          runEnd = at + entries[order[group.Members[spilledAt[j].second]]].Length;
+        }
+        const size_t base = spilled.size();
+        spilled.resize(base + static_cast<size_t>(runEnd - runStart));
+        if (FJournalFile->ReadAt(runStart, spilled.data() + base, runEnd - runStart, true) != runEnd - runStart)
+          RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
+        i = j;
+      }
+    };
     for (const TJournalWriteGroup &group : GroupJournalWrites(planned, sizes.Original)) {
       TFileHandler *file = FFiles[group.File];
       if (writes) CountWrite(*writes);
@@ -556,9 +589,11 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
         // The gaps hold what the file holds there; they lie inside the file (see the grouping),
         // and every other byte of the span is a member's.
         if (group.HasGaps) file->ReadAt(group.Offset, bytes.get(), group.InFile);
-        for (size_t m : group.Members) {
-          const TEntry &e = entries[order[m]];
-          EntryBytes(e, 0, bytes.get() + (e.Offset - group.Offset), e.Length);
+        fetchSpilled(group);
+        for (size_t k = 0; k < group.Members.size(); ++k) {
+          const TEntry &e = entries[order[group.Members[k]]];
+          const uint8_t *from = e.Spilled < 0 ? e.Bytes.data() : spilled.data() + fetchedAt[k];
+          if (e.Length > 0) std::memcpy(bytes.get() + (e.Offset - group.Offset), from, e.Length);
         }
         file->WriteAt(group.Offset, bytes.get(), group.Length);
       }

@@ -54,6 +54,10 @@ std::vector<TCase> Cases() {
       {"SpanLimit", large, 3},
       // A write large enough to go to the journal as it is taken, among small ones held in memory.
       {"LargeAmongSmall", {{0, 1000, 64, 1}, {1, 0, 64, 2}, {0, 900, 300000, 3}, {0, 1100, 64, 4}, {1, 32, 300000, 5}}, 2},
+      // Large writes one after the other in the journal, and one after a small write there.
+      {"LargeInARun",
+       {{2, 0, 262144, 1}, {2, 262144, 262144, 2}, {0, 100, 64, 3}, {2, 524288, 262144, 4}, {2, 100, 50, 5}},
+       2},
   };
 }
 

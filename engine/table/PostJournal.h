@@ -30,8 +30,8 @@
 //
 // A unit is one unit whatever its size: what a write lock gathers is held in memory up to a
 // threshold (KURA_JOURNAL_SPILL_BYTES in the environment sets it, for tests), beyond which the
-// entries go on to the journal's body as they come; the header that makes them count is
-// written only at the commit.
+// entries (and any single large write) go on to the journal's body as they come, in their
+// order; the header that makes them count is written only at the commit.
 //
 // Journal layout (little-endian):
 //   0   4  mark while a unit is pending: "KPJ3" (one table), "KPJ2" (one table of a

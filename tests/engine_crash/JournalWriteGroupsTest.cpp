@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/file/FileHandler.h"
-#include "engine/table/JournalWriteGroups.h"
 #include "engine/table/PostJournal.h"
 #include "engine/util/Bytes.h"
 
@@ -180,19 +179,5 @@ void PrintTo(const TCase &c, std::ostream *out) { *out << c.Name; }
 
 INSTANTIATE_TEST_SUITE_P(Units, JournalWriteGroups, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<TCase> &info) { return info.param.Name; });
-
-// The grouping itself: where the limits and the file's end split a stretch.
-TEST(JournalWriteGrouping, GapsAreFilledOnlyInsideTheFileAndWithinTheLimits) {
-  const std::vector<TJournalWrite> writes = {{0, false, 0, 100}, {0, false, 150, 50}, {0, false, 5000, 10},
-                                             {0, false, 5300, 10}, {1, false, 10, 10}};
-  const std::vector<TJournalWriteGroup> groups = GroupJournalWrites(writes, {5100, 1000, 0}, {1000, 1 << 20});
-  ASSERT_EQ(groups.size(), 4u);
-  EXPECT_EQ(groups[0].Members, (std::vector<size_t>{0, 1}));
-  EXPECT_TRUE(groups[0].HasGaps);
-  EXPECT_EQ(groups[0].InFile, 200);
-  EXPECT_EQ(groups[1].Members, (std::vector<size_t>{2}));  // 5300 lies past the file's end
-  EXPECT_EQ(groups[2].Members, (std::vector<size_t>{3}));
-  EXPECT_EQ(groups[3].File, 1);
-}
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "engine/file/DiskSync.h"
+#include "engine/table/JournalWriteGroups.h"
 #include "engine/util/Bytes.h"
 
 namespace kura {
@@ -30,6 +31,8 @@ constexpr size_t kDefaultSpillBytes = 16u << 20;
 constexpr size_t kEntryHeaderSize = 16;
 // Offsets past every table file's limits (and the lock ranges) cannot be real.
 constexpr int64_t kLargestOffset = 4294967296LL;
+// Writes of at least this size go to the journal's body as they are taken.
+constexpr int64_t kDirectSpillBytes = 256 << 10;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
 
@@ -270,8 +273,24 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   entry.Cut = count == 0;
   if (count > 0) {
     const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
-    entry.Bytes.assign(bytes, bytes + count);
     entry.Length = static_cast<uint32_t>(count);
+    if (count >= kDirectSpillBytes) {
+      // A large write goes straight to the journal's body, after everything taken before it:
+      // copying it to memory first would only cost time and memory.
+      Spill();
+      try {
+        uint8_t head[kEntryHeaderSize];
+        PutEntryHeader(head, entry);
+        FJournalFile->WriteAt(FSpilledEnd, head, static_cast<int64_t>(kEntryHeaderSize));
+        FJournalFile->WriteAt(FSpilledEnd + static_cast<int64_t>(kEntryHeaderSize), bytes, count);
+      } catch (const EKuraEngineError &e) {
+        RaiseForTable(e);
+      }
+      entry.Spilled = FSpilledEnd;
+      FSpilledEnd += static_cast<int64_t>(kEntryHeaderSize) + count;
+    } else {
+      entry.Bytes.assign(bytes, bytes + count);
+    }
     // A page or record written again at the same place makes its earlier image needless: the
     // later write covers all of it and comes after everything in between.
     const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
@@ -324,7 +343,12 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
 void TPostJournal::Spill() {
   OpenJournal(true);
   if (FSpilledEnd == 0) FSpilledEnd = static_cast<int64_t>(kJournalHeaderSize);
+  // Entries are spilled in their order: the ones not spilled yet follow the last one spilled.
+  size_t first = FPending.size();
+  while (first > 0 && FPending[first - 1].Spilled < 0) --first;
+  constexpr size_t kChunkBytes = 4u << 20;
   std::vector<uint8_t> chunk;
+  chunk.reserve(std::min(kChunkBytes + (64u << 10), FPendingBytes + kEntryHeaderSize * (FPending.size() - first)));
   int64_t chunkAt = FSpilledEnd;
   auto flush = [&] {
     if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
@@ -332,15 +356,16 @@ void TPostJournal::Spill() {
     chunk.clear();
   };
   try {
-    for (TEntry &e : FPending) {
-      if (e.Spilled >= 0 || e.Dead) continue;
+    for (size_t i = first; i < FPending.size(); ++i) {
+      TEntry &e = FPending[i];
+      if (e.Dead) continue;
       e.Spilled = chunkAt + static_cast<int64_t>(chunk.size());
       uint8_t head[kEntryHeaderSize];
       PutEntryHeader(head, e);
       chunk.insert(chunk.end(), head, head + kEntryHeaderSize);
       chunk.insert(chunk.end(), e.Bytes.begin(), e.Bytes.end());
       e.Bytes = std::vector<uint8_t>();
-      if (chunk.size() >= (4u << 20)) flush();
+      if (chunk.size() >= kChunkBytes) flush();
     }
     flush();
   } catch (const EKuraEngineError &e) {
@@ -500,20 +525,77 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
   const bool capturing = FCapturing;
   FCapturing = false;
   try {
-    std::vector<uint8_t> bytes;
+    // One write per group of neighbouring entries instead of one per entry (the table's write
+    // lock, held by whoever applies a unit, keeps every other writer off the bytes between them).
+    std::vector<size_t> order;
+    std::vector<TJournalWrite> planned;
     for (size_t i : ApplyOrder(entries)) {
       const TEntry &e = entries[i];
       TFileHandler *file = FFiles[e.File];
       if (!file || !file->IsOpen()) continue;
+      order.push_back(i);
+      planned.push_back({e.File, e.Cut, e.Offset, static_cast<int64_t>(e.Length)});
+    }
+    // Gaps are only filled below the files' sizes before the unit: the space reserved for it
+    // beyond them is left to the writes, as it would be without grouping.
+    std::unique_ptr<uint8_t[]> bytes;
+    int64_t capacity = 0;
+    // The bytes of a group's members that lie in the journal's body, read with one read per run
+    // of them that lie one after the other there (they were spilled in their order).
+    std::vector<uint8_t> spilled;
+    std::vector<std::pair<int64_t, size_t>> spilledAt;  // (place in the journal, member)
+    std::vector<size_t> fetchedAt;                        // per member: where its bytes are in spilled
+    auto fetchSpilled = [&](const TJournalWriteGroup &group) {
+      spilledAt.clear();
+      for (size_t k = 0; k < group.Members.size(); ++k) {
+        const TEntry &e = entries[order[group.Members[k]]];
+        if (e.Spilled >= 0) spilledAt.emplace_back(e.Spilled + static_cast<int64_t>(kEntryHeaderSize), k);
+      }
+      if (spilledAt.empty()) return;
+      std::sort(spilledAt.begin(), spilledAt.end());
+      fetchedAt.assign(group.Members.size(), 0);
+      spilled.clear();
+      for (size_t i = 0; i < spilledAt.size();) {
+        // A run: entries whose bytes are separated only by the next one's entry header.
+        const int64_t runStart = spilledAt[i].first;
+        int64_t runEnd = runStart;
+        size_t j = i;
+        for (; j < spilledAt.size(); ++j) {
+          const int64_t at = spilledAt[j].first;
+          if (j > i && (at < runEnd || at - runEnd > static_cast<int64_t>(kEntryHeaderSize))) break;
+          fetchedAt[spilledAt[j].second] = spilled.size() + static_cast<size_t>(at - runStart);
+          runEnd = at + entries[order[group.Members[spilledAt[j].second]]].Length;
+        }
+        const size_t base = spilled.size();
+        spilled.resize(base + static_cast<size_t>(runEnd - runStart));
+        if (FJournalFile->ReadAt(runStart, spilled.data() + base, runEnd - runStart, true) != runEnd - runStart)
+          RaiseEngineErrorOS(KURA_READERR, 0, FTexts);
+        i = j;
+      }
+    };
+    for (const TJournalWriteGroup &group : GroupJournalWrites(planned, sizes.Original)) {
+      TFileHandler *file = FFiles[group.File];
       if (writes) CountWrite(*writes);
-      if (e.Cut) {
-        file->TruncateAt(e.Offset);
-      } else if (e.Spilled < 0) {
-        file->WriteAt(e.Offset, e.Bytes.data(), static_cast<int64_t>(e.Bytes.size()));
+      const TEntry &first = entries[order[group.Members.front()]];
+      if (group.Cut) {
+        file->TruncateAt(group.Offset);
+      } else if (group.Members.size() == 1 && first.Spilled < 0) {
+        file->WriteAt(first.Offset, first.Bytes.data(), static_cast<int64_t>(first.Bytes.size()));
       } else {
-        bytes.resize(e.Length);
-        EntryBytes(e, 0, bytes.data(), e.Length);
-        file->WriteAt(e.Offset, bytes.data(), e.Length);
+        if (capacity < group.Length) {
+          bytes.reset(new uint8_t[static_cast<size_t>(group.Length)]);
+          capacity = group.Length;
+        }
+        // The gaps hold what the file holds there; they lie inside the file (see the grouping),
+        // and every other byte of the span is a member's.
+        if (group.HasGaps) file->ReadAt(group.Offset, bytes.get(), group.InFile);
+        fetchSpilled(group);
+        for (size_t k = 0; k < group.Members.size(); ++k) {
+          const TEntry &e = entries[order[group.Members[k]]];
+          const uint8_t *from = e.Spilled < 0 ? e.Bytes.data() : spilled.data() + fetchedAt[k];
+          if (e.Length > 0) std::memcpy(bytes.get() + (e.Offset - group.Offset), from, e.Length);
+        }
+        file->WriteAt(group.Offset, bytes.get(), group.Length);
       }
     }
     // Space reserved beyond where the unit leaves a file is given back.
@@ -611,9 +693,20 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   size_t tailSize = groupPrefix.size();
   for (const TEntry &e : FUnit)
     if (e.Spilled < 0) tailSize += kEntryHeaderSize + e.Bytes.size();
-  FImage.resize(static_cast<size_t>(memoryStart) + tailSize);
-  uint8_t *image = FImage.data();
-  uint8_t *out = image + memoryStart;
+  // The header and the entries not spilled: the header goes at the journal's start, these after
+  // what was spilled. A large image is not kept for the next unit, and not cleared first either.
+  const size_t imageSize = kJournalHeaderSize + tailSize;
+  std::unique_ptr<uint8_t[]> largeImage;
+  uint8_t *image;
+  if (imageSize > kLargeUnitBytes) {
+    largeImage.reset(new uint8_t[imageSize]);
+    image = largeImage.get();
+  } else {
+    FImage.resize(imageSize);
+    image = FImage.data();
+  }
+  uint8_t *const tail = image + kJournalHeaderSize;
+  uint8_t *out = tail;
   FUnitEndCounter = FStartCounter;
   for (TEntry &e : FUnit) {
     if (e.Spilled < 0) {
@@ -643,7 +736,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   try {
     // The body first (what was spilled is there already), then the header with its mark.
     if (spilledEnd > 0 && tailSize > 0)
-      FJournalFile->WriteAt(memoryStart, image + memoryStart, static_cast<int64_t>(tailSize));
+      FJournalFile->WriteAt(memoryStart, tail, static_cast<int64_t>(tailSize));
     TStreamChecksum sum;
     if (spilledEnd > 0) {
       std::vector<uint8_t> chunk(1u << 20);
@@ -654,7 +747,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
         at += n;
       }
     }
-    sum.Add(image + memoryStart, tailSize);
+    sum.Add(tail, tailSize);
     std::memcpy(image, group ? kGroupMark : kUnitMark, 4);
     PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
     PutU64(image + 8, bodySize);
@@ -664,14 +757,14 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     // A flush asked for puts the body on disk before the header that makes it count.
     if (FUnitFlushes && spilledEnd > 0) SyncJournal();
     if (hooks.TearJournal && hooks.Stop) {
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : FImage.size()) / 2));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : imageSize) / 2));
       hooks.Stop();
     }
     CountWrite(FUnitWrites);
     if (spilledEnd > 0)
       FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize));
     else
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>(FImage.size()));
+      FJournalFile->WriteAt(0, image, static_cast<int64_t>(imageSize));
     FUnitWritten = true;
     // A flush asked for puts the journal on disk before the files change.
     if (FUnitFlushes) SyncJournal();

@@ -6,7 +6,7 @@
 // While the table holds its write lock, every write to its three files is taken over here and
 // kept in memory (reads see it laid over the files). Committing then
 //   1. writes the whole unit to the journal in one write, with a checksum,
-//   2. makes the writes to the files, in the order they were made,
+//   2. makes the writes to the files (neighbouring ones of a file as one write),
 //   3. clears the journal's mark.
 // A writer that dies before step 1 completes has changed nothing (its torn journal fails the
 // checksum); one that dies after it is completed by the next process that takes a lock on the
@@ -30,8 +30,8 @@
 //
 // A unit is one unit whatever its size: what a write lock gathers is held in memory up to a
 // threshold (KURA_JOURNAL_SPILL_BYTES in the environment sets it, for tests), beyond which the
-// entries go on to the journal's body as they come; the header that makes them count is
-// written only at the commit.
+// entries (and any single large write) go on to the journal's body as they come, in their
+// order; the header that makes them count is written only at the commit.
 //
 // Journal layout (little-endian):
 //   0   4  mark while a unit is pending: "KPJ3" (one table), "KPJ2" (one table of a
@@ -49,8 +49,10 @@
 //          group part ("KPJ2" only), last: 8-byte transaction id, the sizes of the data, index
 //          and blob file before the unit (8 bytes each), then the name of its commit record
 //          (without directory and extension)
-// The entries reach the files in their order, except that the data file's last header write
-// goes first when the unit cuts no file.
+// The entries reach the files as if written one by one in their order, except that the data
+// file's last header write goes first when the unit cuts no file; entries of one file that lie
+// close together are written as one span, the bytes between them as the file holds them (see
+// JournalWriteGroups.h).
 // A unit is only completed when the data file still holds the ChangeCounter it had before the
 // unit or the one the unit writes; any other journal is stale and is cleared unused.
 //

@@ -77,6 +77,9 @@ std::vector<TScenario> Scenarios() {
       {"InsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n"},
       {"UpdateMany", {"t"}, filled, "UPDATE t SET v = v + 100, name = 'changed' WHERE id > 20;\n"},
       {"DeleteMany", {"t"}, filled, "DELETE FROM t WHERE id > 40;\n"},
+      // Records 50 slots apart: each file's changes reach it as one write spanning the records
+      // (and index pages) in between, which a torn write cuts anywhere.
+      {"UpdateScattered", {"t"}, filled, "UPDATE t SET name = 'scattered' WHERE v = 3;\n"},
       {"Transaction", {"a", "b"}, pair, transfers},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bvn ON t (v, name);\n"},
       {"DropIndex", {"t"}, filled, "DROP INDEX t.bv;\n"},
@@ -94,6 +97,11 @@ std::vector<TScenario> Scenarios() {
       {"MemoUpdate", {"m"}, memo, "UPDATE m SET note = '" + longText + "' WHERE id <= 3;\n"},
       // A memo longer than one blob write takes (a megabyte): its blocks reach the file in parts.
       {"MemoLarge", {"m"}, memo, "INSERT INTO m VALUES (101, 1, '" + std::string(1300000, 'y') + "');\n"},
+      // In a transaction its blocks reach the journal's body as they are written, between the
+      // entries held in memory before and after them.
+      {"MemoLargeInTransaction", {"m"}, memo,
+       "START TRANSACTION;\nUPDATE m SET v = 2 WHERE id = 3;\nINSERT INTO m VALUES (101, 1, '" +
+           std::string(1300000, 'y') + "');\nUPDATE m SET v = 3 WHERE id = 4;\nCOMMIT;\n"},
       // Units far beyond what the journal holds in memory (16 KiB here): spilled to its body.
       {"LargeTransaction", {"t"}, filled, bigTransaction, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       {"LargeInsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n", true,

@@ -153,11 +153,15 @@ void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedReco
   if (FState != TPosState::OnRecord && FState != TPosState::Between) return;
   if (wasCurrent) {
     if (deleted) {
-      // The cursor stands in the gap the record left.
-      if (InNaturalOrder())
+      // The cursor stands in the gap the record left; in index order the entry after the gap is
+      // searched only when the cursor moves on from it.
+      if (InNaturalOrder()) {
         LocateNatural(static_cast<uint32_t>(recordNumber), true);
-      else
-        LocateKey(KeyOf(FIndexNo, storedRecord), true);
+      } else {
+        FCurKey = KeyOf(FIndexNo, storedRecord);
+        FPos = TIndexPosition{};
+        FPosPending = true;
+      }
       FCurRecNo = recordNumber;
       FCurrentGone = false;
       FState = TPosState::Between;

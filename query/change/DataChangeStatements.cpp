@@ -8,7 +8,6 @@
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
 #include "query/change/JoinedSources.h"
-#include "engine/util/Bytes.h"
 #include "query/filter/CandidateRecords.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectWhereFilter.h"
@@ -113,33 +112,6 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
   }
   cursor.ReadUnlockTable();
   return found;
-}
-
-// Puts the cursor on the record in slot n and reads it into `record`; false when the slot holds
-// no live record any more.
-bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
-  if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data())) return false;
-  std::vector<uint8_t> bookmark;
-  if (cursor.InNaturalOrder()) {
-    bookmark.assign(4, 0);
-    PutI32(bookmark.data(), static_cast<int32_t>(n));
-  } else {
-    // The primary key is unique: its key leads to the record itself.
-    bookmark = cursor.KeysOf(cursor.IndexNo()).BuildKey(record.data(), cursor.StoredRecordSize());
-  }
-  cursor.SetToBookmark(bookmark);
-  if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) {
-    // A key that reads as an empty bookmark (every key field NULL): found by walking.
-    cursor.SetToBegin();
-    while (cursor.GetNextRecord(record.data()) == 0)
-      if (cursor.CurrentRecordNumber() == static_cast<int32_t>(n)) break;
-    if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) return false;
-  }
-  // The record as the cursor has just read it.
-  const std::vector<uint8_t> &current = cursor.CurrentRecord();
-  std::copy(current.begin(), current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), record.size())),
-            record.begin());
-  return true;
 }
 
 }  // namespace
@@ -251,7 +223,8 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     // (of an indexed key too) never brings a record into the walk twice or moves one out of it.
     const std::vector<uint32_t> candidates = StatementCandidates(target, query, evaluator, joined != nullptr);
     for (uint32_t n : candidates) {
-      if (!GoToRecord(cursor, n, record)) continue;
+      // Put on the record by its number: its index entry is searched only if the change needs it.
+      if (!cursor.SetToRecordNumber(static_cast<int32_t>(n), record.data())) continue;
       if (joined) {
         if (!joined->FindMatch(query.Where.get())) continue;
       } else if (query.Where && !evaluator.Condition(*query.Where)) {

@@ -539,10 +539,10 @@ void TDataCursor::SetToBookmark(const std::vector<uint8_t> &bookmark) {
   LocateKey(bookmark, false);
 }
 
-bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer) {
+bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int readAhead) {
   TReadScope scope(*this);
   std::vector<uint8_t> image;
-  if (!ReadStored(recordNumber, image)) return false;
+  if (!ReadStored(recordNumber, image, ReadForward, readAhead)) return false;
   if (InNaturalOrder()) {
     LocateNatural(static_cast<uint32_t>(recordNumber), false);
   } else if (FiltersInUse() || FRangeActive) {

@@ -155,7 +155,8 @@ class TDataCursor {
   // Goes to the live record in that slot and reads it into buffer (may be null); false when the
   // slot holds no live record (the cursor stays where it was) or the record is outside the
   // cursor's range or filters (the cursor then stands where a search for its key ends).
-  bool SetToRecordNumber(int32_t recordNumber, uint8_t *buffer);
+  // readAhead as for ReadRecordInto (0: the data file's block, for walks in slot order).
+  bool SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
   // Goes to the record another cursor on the same table stands on.
   uint16_t SetToCursor(TDataCursor &other);
   // Searches the current index. `keyOrRecord` is a record buffer (isKey false) or a key of

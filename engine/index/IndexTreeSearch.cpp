@@ -89,9 +89,10 @@ TPageRef TIndexTree::LoadLeafNeighbour(int32_t pageNo) {
 namespace {
 
 // A search key prepared for the binary search of one page. Keys without a collation compare
-// bytewise, and then without a call per probe: keys of up to 8 bytes as big-endian numbers,
+// bytewise, and then without a call per probe: up to 16 bytes as one or two big-endian numbers,
 // longer ones with memcmp. Every page entry is followed by at least 8 bytes of value and count,
-// so an 8-byte load from the start of an entry's key stays inside the entries.
+// so 8-byte loads from the first 16 bytes of a key of at least that many bytes (or from the
+// first 8 of any key) stay inside the entries.
 class TKeyProbe {
  public:
   TKeyProbe(const TIndexKeyDefinition &keys, const uint8_t *key, int length)
@@ -101,24 +102,41 @@ class TKeyProbe {
       return;
     }
     FDescending = keys.Descending;
-    if (length > 8) {
+    if (length > 16) {
       FMode = Bytes;
       return;
     }
-    FMode = Number;
-    FShift = 8 * (8 - length);
-    uint8_t padded[8] = {};
+    uint8_t padded[16] = {};
     std::memcpy(padded, key, static_cast<size_t>(length));
-    FNumber = Load(padded);
+    if (length <= 8) {
+      FMode = OneNumber;
+      FShift = 8 * (8 - length);
+      FHigh = Load(padded) >> FShift;
+    } else {
+      FMode = TwoNumbers;
+      FShift = 8 * (16 - length);
+      FHigh = Load(padded);
+      FLow = Load(padded + 8) >> FShift;
+    }
   }
 
   // Sign of (entry key - search key) over the length, in index order.
   int Compare(const uint8_t *entryKey) const {
     int r;
     switch (FMode) {
-      case Number: {
-        const uint64_t v = Load(entryKey);
-        r = v < FNumber ? -1 : (v > FNumber ? 1 : 0);
+      case OneNumber: {
+        const uint64_t v = Load(entryKey) >> FShift;
+        r = v < FHigh ? -1 : (v > FHigh ? 1 : 0);
+        break;
+      }
+      case TwoNumbers: {
+        uint64_t v = Load(entryKey);
+        if (v == FHigh) {
+          v = Load(entryKey + 8) >> FShift;
+          r = v < FLow ? -1 : (v > FLow ? 1 : 0);
+        } else {
+          r = v < FHigh ? -1 : 1;
+        }
         break;
       }
       case Bytes:
@@ -133,12 +151,12 @@ class TKeyProbe {
   }
 
  private:
-  enum TMode { Equal, Number, Bytes, Collated };
-  uint64_t Load(const uint8_t *p) const {
+  enum TMode { Equal, OneNumber, TwoNumbers, Bytes, Collated };
+  static uint64_t Load(const uint8_t *p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v >> FShift;
+    return v;
   }
   const TIndexKeyDefinition &FKeys;
   const uint8_t *FKey;
@@ -146,7 +164,7 @@ class TKeyProbe {
   TMode FMode = Equal;
   bool FDescending = false;
   int FShift = 0;
-  uint64_t FNumber = 0;
+  uint64_t FHigh = 0, FLow = 0;
 };
 
 // Sum of the subtree counts of an interior page's entries [0, end).

@@ -1,5 +1,6 @@
 // INSERT, UPDATE and DELETE.
 #include <algorithm>
+#include <cstring>
 
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
@@ -99,10 +100,21 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
     if (!conjuncts.empty()) IndexedCandidates(cursor, &target, conjuncts, candidates);
     std::vector<uint8_t> &record = target.Record();
     const bool test = !joined && query.Where;
-    // A walk over many slots reads them block by block.
-    const int readAhead = candidates.IsAll() || candidates.Count() > 64 ? 0 : 1;
+    // A walk over many slots reads them block by block. Without calculated fields the record
+    // buffer is the stored image, which such a walk takes from the data file's block buffer
+    // without passing every record through the record cache.
+    const bool wide = candidates.IsAll() || candidates.Count() > 64;
+    TDataFile &file = cursor.Table()->DataFile();
+    const bool scan = wide && cursor.RecordBufferSize() == cursor.StoredRecordSize();
+    std::vector<uint8_t> image;
     candidates.ForEach([&](uint32_t n) {
-      if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data(), readAhead)) return true;
+      const int32_t slot = static_cast<int32_t>(n);
+      if (scan && slot >= 1 && slot <= file.SlotCount() && file.ReadRecordForScan(slot, image)) {
+        if (image[0] != 0) return true;  // a freed slot
+        std::memcpy(record.data(), image.data(), std::min(record.size(), image.size()));
+      } else if (!cursor.ReadRecordInto(slot, record.data(), wide ? 0 : 1)) {
+        return true;
+      }
       if (!test || evaluator.Condition(*query.Where)) found.push_back(n);
       return true;
     });
@@ -112,6 +124,12 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
   }
   cursor.ReadUnlockTable();
   return found;
+}
+
+// Whether slots in ascending order lie on average at most 64 slots apart.
+bool DenseInSlots(const std::vector<uint32_t> &slots) {
+  if (slots.size() < 2) return false;
+  return slots.back() - slots.front() <= 64 * static_cast<uint64_t>(slots.size() - 1);
 }
 
 }  // namespace
@@ -222,9 +240,12 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     // Every record the statement may change is known before the first change, so a change
     // (of an indexed key too) never brings a record into the walk twice or moves one out of it.
     const std::vector<uint32_t> candidates = StatementCandidates(target, query, evaluator, joined != nullptr);
+    // Candidates lie in slot order: where they lie close together, a record read takes the
+    // data file's block with it, and the next candidates come from there.
+    const int readAhead = DenseInSlots(candidates) ? 0 : 1;
     for (uint32_t n : candidates) {
       // Put on the record by its number: its index entry is searched only if the change needs it.
-      if (!cursor.SetToRecordNumber(static_cast<int32_t>(n), record.data())) continue;
+      if (!cursor.SetToRecordNumber(static_cast<int32_t>(n), record.data(), readAhead)) continue;
       if (joined) {
         if (!joined->FindMatch(query.Where.get())) continue;
       } else if (query.Where && !evaluator.Condition(*query.Where)) {

@@ -387,10 +387,10 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
     FRecordChanged = false;
     if (!reposition && !orderChanged && FState == TPosState::OnRecord && !InNaturalOrder() && !FiltersInUse()) {
       // The record kept its key in the cursor's order and no other entry of that tree moved, so
-      // the cursor's index position still names it: only the record is read again, where a
-      // search of the tree would find the same entry (every record is visible without filters,
-      // and an unchanged key stays inside any range).
-      ComputeRangeOrdinals();
+      // the cursor's index position still names it (and the range's ordinals stay as they
+      // were): only the record is read again, where a search of the tree would find the same
+      // entry (every record is visible without filters, and an unchanged key stays inside any
+      // range).
       ReadCurrent(static_cast<uint32_t>(recNo));
     } else {
       FollowWrite(recNo, image.data(), false, true, reposition);

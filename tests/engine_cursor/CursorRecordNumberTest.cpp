@@ -52,8 +52,8 @@ class CursorRecordNumber : public CursorTest {
       }));
     }
   }
-  // Puts the cursor on the record of a slot the way the change executor did before: its key
-  // searched in the current order.
+  // Puts the cursor on the record of a slot through a search for its key in the current order
+  // (the position found at once).
   static bool GoEager(TDataCursor &c, int32_t slot, std::vector<uint8_t> &r) {
     if (!c.ReadRecordInto(slot, r.data())) return false;
     std::vector<uint8_t> bookmark(4, 0);

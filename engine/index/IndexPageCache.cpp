@@ -126,6 +126,7 @@ TPageFormat TIndexPageCache::Format(int indexNo) const {
 }
 
 void TIndexPageCache::UnlinkMru(TIndexCache &c, TPage *page) {
+  if (InChain(c, page)) --c.Chained;
   if (page->MruPrev) page->MruPrev->MruNext = page->MruNext;
   else if (c.MruHead == page) c.MruHead = page->MruNext;
   if (page->MruNext) page->MruNext->MruPrev = page->MruPrev;
@@ -140,6 +141,17 @@ void TIndexPageCache::Touch(TIndexCache &c, TPage *page) {
   if (c.MruHead) c.MruHead->MruPrev = page;
   c.MruHead = page;
   if (!c.MruTail) c.MruTail = page;
+  ++c.Chained;
+}
+
+void TIndexPageCache::Unpark(TIndexCache &c, TPage *page) {
+  if (InChain(c, page)) return;
+  page->MruNext = nullptr;
+  page->MruPrev = c.MruTail;
+  if (c.MruTail) c.MruTail->MruNext = page;
+  c.MruTail = page;
+  if (!c.MruHead) c.MruHead = page;
+  ++c.Chained;
 }
 
 TPage *TIndexPageCache::Lookup(int indexNo, uint32_t pageNo) {
@@ -163,7 +175,9 @@ void TIndexPageCache::InsertIntoCache(int indexNo, TPage *page) {
 
 void TIndexPageCache::RemoveFromCache(int indexNo, TPage *page) {
   TIndexCache &c = FCaches[indexNo];
-  auto it = std::find(c.List.begin(), c.List.end(), page);
+  auto it = std::lower_bound(c.List.begin(), c.List.end(), page->PageNo,
+                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
+  if (it == c.List.end() || *it != page) it = std::find(c.List.begin(), c.List.end(), page);
   if (it != c.List.end()) c.List.erase(it);
   UnlinkMru(c, page);
 }
@@ -187,25 +201,38 @@ void TIndexPageCache::WritePage(TPage &page) {
   EncodePage(page, FBuffer.data());
   FStore.WritePage(page.PageNo, FBuffer.data());
   page.Dirty = false;
+  // A parked page can be evicted again now that it is clean.
+  TIndexCache &c = FCaches[page.IndexNo];
+  auto it = std::lower_bound(c.List.begin(), c.List.end(), page.PageNo,
+                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
+  if (it != c.List.end() && *it == &page) Unpark(c, &page);
 }
 
 bool TIndexPageCache::EvictOne(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  for (TPage *p = c.MruTail; p; p = p->MruPrev) {
-    if (p->PinCount == 0 && !p->Dirty) {
-      RemoveFromCache(indexNo, p);
-      Recycle(p);
+  const bool park = !CanWriteBack();
+  for (TPage *p = c.MruTail; p;) {
+    TPage *older = p;
+    p = p->MruPrev;
+    if (older->PinCount != 0) continue;
+    if (!older->Dirty) {
+      RemoveFromCache(indexNo, older);
+      Recycle(older);
       return true;
     }
+    // Changed and not writable now: out of the walks until it is used or written.
+    if (park) UnlinkMru(c, older);
   }
   return false;
 }
 
 void TIndexPageCache::MakeRoom(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  if (static_cast<int>(c.List.size()) < FPagesPerIndex) return;
+  const bool writeBack = CanWriteBack();
+  // Parked pages stay in memory whatever the capacity; the capacity bounds the others.
+  if ((writeBack ? c.List.size() : c.Chained) < static_cast<size_t>(FPagesPerIndex)) return;
   if (EvictOne(indexNo)) return;
-  if (CanWriteBack()) {
+  if (writeBack) {
     bool anyDirty = false;
     for (TPage *p : c.List) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
     if (anyDirty) {
@@ -316,6 +343,10 @@ void TIndexPageCache::Flush() {
 void TIndexPageCache::Trim() {
   for (int i = 0; i < kIndexSlots; ++i) {
     TIndexCache &c = FCaches[i];
+    // Pages made clean other than by WritePage come back to the chain first.
+    if (c.Chained != c.List.size())
+      for (TPage *p : c.List)
+        if (!p->Dirty) Unpark(c, p);
     while (static_cast<int>(c.List.size()) > FPagesPerIndex) {
       if (EvictOne(i)) continue;
       bool writable = false;
@@ -338,6 +369,7 @@ void TIndexPageCache::DropIndexPages(int indexNo) {
   }
   c.List.clear();
   c.MruHead = c.MruTail = nullptr;
+  c.Chained = 0;
 }
 
 void TIndexPageCache::DropPages() {

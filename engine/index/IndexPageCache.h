@@ -121,11 +121,19 @@ class TIndexPageCache {
 
  private:
   friend class TPageRef;
+  // Inside a transaction changed pages cannot be written back to make room: an eviction walk
+  // that passes one takes it out of the recency chain ("parks" it), and only the chained pages
+  // count against the capacity. A parked page comes back to the chain when it is used again or
+  // written.
   struct TIndexCache {
     std::vector<TPage *> List;  // sorted by page number
     TPage *MruHead = nullptr;
     TPage *MruTail = nullptr;
+    size_t Chained = 0;  // pages in the recency chain
   };
+  static bool InChain(const TIndexCache &c, const TPage *page) { return page == c.MruHead || page->MruPrev; }
+  // Puts a parked page back at the old end of the chain.
+  void Unpark(TIndexCache &c, TPage *page);
 
   void Unpin(TPage *page);
   TPage *Lookup(int indexNo, uint32_t pageNo);

@@ -196,6 +196,7 @@ void TIndexPageCache::WritePage(TPage &page) {
   FStore.WritePage(page.PageNo, FBuffer.data());
   page.Dirty = false;
   // A parked page can be evicted again now that it is clean.
+  if (page.IndexNo < 0 || page.IndexNo >= kIndexSlots) return;
   TIndexCache &c = FCaches[page.IndexNo];
   auto it = c.Pages.find(page.PageNo);
   if (it != c.Pages.end() && it->second == &page) Unpark(c, &page);

@@ -66,6 +66,7 @@ void TDataCursor::ClearCurrent() {
   FCurRecord.assign(FBufferSize, 0);
   FCurrentGone = false;
   FPos = TIndexPosition{};
+  FPosPending = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -209,11 +210,13 @@ void TDataCursor::TakeIndexEntry(const TIndexPosition &pos) {
     if (std::memcmp(built.data(), key.data(), key.size()) != 0) Raise(KURA_INDEXCORRUPT);
   }
   FPos = pos;
+  FPosPending = false;
   FCurKey = std::move(key);
   FState = TPosState::OnRecord;
 }
 
 bool TDataCursor::MoveIndex(bool forward) {
+  if (FState == TPosState::OnRecord || FState == TPosState::Between) ResolvePosition();
   TIndexTree tree = CurrentTree();
   TIndexPosition pos;
   switch (FState) {
@@ -252,6 +255,7 @@ bool TDataCursor::MoveIndex(bool forward) {
 }
 
 void TDataCursor::LocateKey(const std::vector<uint8_t> &key, bool keepGap) {
+  FPosPending = false;
   TIndexTree tree = CurrentTree();
   const int k = tree.KeyLength();
   if (key.size() != static_cast<size_t>(k)) {
@@ -288,12 +292,41 @@ void TDataCursor::LocateKey(const std::vector<uint8_t> &key, bool keepGap) {
   }
 }
 
+void TDataCursor::ResolvePosition() {
+  if (!FPosPending) return;
+  FPosPending = false;
+  if (InNaturalOrder()) return;
+  TIndexTree tree = CurrentTree();
+  const int k = tree.KeyLength();
+  if (FCurKey.size() != static_cast<size_t>(k)) Raise(KURA_INDEXCORRUPT);
+  TIndexPosition pos = tree.SearchFirstAtOrAfter(FCurKey.data(), k);
+  if (FState == TPosState::OnRecord) {
+    // The record's own entry: its key, and its RecordNumber among entries with an equal key.
+    std::vector<uint8_t> entry(static_cast<size_t>(k));
+    uint32_t recNo = 0;
+    while (tree.OnEntry(pos)) {
+      tree.ReadEntry(pos, entry.data(), &recNo);
+      if (CurrentKeys().Compare(entry.data(), FCurKey.data(), k) != 0) break;
+      if (recNo == static_cast<uint32_t>(FCurRecNo)) {
+        FPos = pos;
+        return;
+      }
+      if (!tree.Next(pos)) break;
+    }
+    // A live record without its entry: the index does not match the data file.
+    Raise(KURA_INDEXCORRUPT);
+  }
+  // A gap: the first visible entry at or after its key, or the end of the range.
+  FPos = SettleIndex(pos, true) ? pos : tree.PositionOfOrdinal(FRangeLast + 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Natural order
 
 void TDataCursor::TakeNaturalRecord(uint32_t recordNumber, TReadDirection direction, int readAhead) {
   ReadCurrent(recordNumber, direction, readAhead);
   FCurKey.clear();
+  FPosPending = false;
   FState = TPosState::OnRecord;
 }
 
@@ -423,6 +456,7 @@ int64_t TDataCursor::SequenceNumber() {
   TReadScope scope(*this);
   if (FState != TPosState::OnRecord) return 0;
   if (InNaturalOrder()) return FVisible.Rank(static_cast<uint32_t>(FCurRecNo));
+  ResolvePosition();
   if (!FiltersInUse()) return FPos.Ordinal - FRangeFirst + 1;
   // Index order with filters: the visible entries of the range up to the current one.
   TIndexTree tree = CurrentTree();
@@ -503,6 +537,33 @@ void TDataCursor::SetToBookmark(const std::vector<uint8_t> &bookmark) {
     return;
   }
   LocateKey(bookmark, false);
+}
+
+bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int readAhead) {
+  TReadScope scope(*this);
+  std::vector<uint8_t> image;
+  if (!ReadStored(recordNumber, image, ReadForward, readAhead)) return false;
+  if (InNaturalOrder()) {
+    LocateNatural(static_cast<uint32_t>(recordNumber), false);
+  } else if (FiltersInUse() || FRangeActive) {
+    // Whether the record is visible is the search's to tell.
+    LocateKey(KeyOf(FIndexNo, image.data()), false);
+  } else {
+    // Every live record has its entry in the index: the record itself is the position, its
+    // entry is searched when the cursor moves on.
+    FCurRecord.assign(FBufferSize, 0);
+    std::memcpy(FCurRecord.data(), image.data(), FStoredSize);
+    FinishCalculated(FCurRecord.data());
+    FCurRecNo = recordNumber;
+    FCurrentGone = false;
+    FCurKey = KeyOf(FIndexNo, image.data());
+    FPos = TIndexPosition{};
+    FPosPending = true;
+    FState = TPosState::OnRecord;
+  }
+  if (FState != TPosState::OnRecord || FCurRecNo != recordNumber) return false;
+  CopyOut(buffer);
+  return true;
 }
 
 uint16_t TDataCursor::SetToCursor(TDataCursor &other) {

@@ -153,11 +153,15 @@ void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedReco
   if (FState != TPosState::OnRecord && FState != TPosState::Between) return;
   if (wasCurrent) {
     if (deleted) {
-      // The cursor stands in the gap the record left.
-      if (InNaturalOrder())
+      // The cursor stands in the gap the record left; in index order the entry after the gap is
+      // searched only when the cursor moves on from it.
+      if (InNaturalOrder()) {
         LocateNatural(static_cast<uint32_t>(recordNumber), true);
-      else
-        LocateKey(KeyOf(FIndexNo, storedRecord), true);
+      } else {
+        FCurKey = KeyOf(FIndexNo, storedRecord);
+        FPos = TIndexPosition{};
+        FPosPending = true;
+      }
       FCurRecNo = recordNumber;
       FCurrentGone = false;
       FState = TPosState::Between;
@@ -383,10 +387,10 @@ void TDataCursor::ModifyRecord(uint8_t *buffer, bool unlock, bool reposition) {
     FRecordChanged = false;
     if (!reposition && !orderChanged && FState == TPosState::OnRecord && !InNaturalOrder() && !FiltersInUse()) {
       // The record kept its key in the cursor's order and no other entry of that tree moved, so
-      // the cursor's index position still names it: only the record is read again, where a
-      // search of the tree would find the same entry (every record is visible without filters,
-      // and an unchanged key stays inside any range).
-      ComputeRangeOrdinals();
+      // the cursor's index position still names it (and the range's ordinals stay as they
+      // were): only the record is read again, where a search of the tree would find the same
+      // entry (every record is visible without filters, and an unchanged key stays inside any
+      // range).
       ReadCurrent(static_cast<uint32_t>(recNo));
     } else {
       FollowWrite(recNo, image.data(), false, true, reposition);

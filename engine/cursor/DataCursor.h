@@ -11,6 +11,9 @@
 // order on a RecordNumber of the visible-record set. After the current record vanished (deleted
 // by this cursor without repositioning, or by another user) the cursor stands "between"
 // records: moving next gives the record after the gap, moving prior the one before it.
+// A cursor put on a record by its number, or left in the gap of a record it deleted, knows the
+// record and its key but finds its leaf entry only when something needs it (moving on, the
+// sequence number): a change that leaves the record's keys in place needs no index search.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -149,6 +152,11 @@ class TDataCursor {
   bool SetToRecNo(int64_t position);
   std::vector<uint8_t> GetBookmark() const;
   void SetToBookmark(const std::vector<uint8_t> &bookmark);
+  // Goes to the live record in that slot and reads it into buffer (may be null); false when the
+  // slot holds no live record (the cursor stays where it was) or the record is outside the
+  // cursor's range or filters (the cursor then stands where a search for its key ends).
+  // readAhead as for ReadRecordInto (0: the data file's block, for walks in slot order).
+  bool SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int readAhead = 1);
   // Goes to the record another cursor on the same table stands on.
   uint16_t SetToCursor(TDataCursor &other);
   // Searches the current index. `keyOrRecord` is a record buffer (isKey false) or a key of
@@ -318,6 +326,8 @@ class TDataCursor {
   // is the entry with that key.
   void LocateKey(const std::vector<uint8_t> &key, bool keepGap);
   void LocateNatural(uint32_t recordNumber, bool keepGap);
+  // Finds the leaf entry of a position known only by record and key (FPosPending).
+  void ResolvePosition();
   // After another cursor or process changed the table: ranges and visible set recomputed,
   // back to the bookmark.
   void Resync();
@@ -382,6 +392,7 @@ class TDataCursor {
   // Position.
   TPosState FState = TPosState::BeforeFirst;
   TIndexPosition FPos;  // index order: the current entry (Between: the entry after the gap)
+  bool FPosPending = false;  // FPos not yet searched: FCurKey and FCurRecNo name the place
   std::vector<uint8_t> FCurKey;
   int32_t FCurRecNo = 0;
   std::vector<uint8_t> FCurRecord;

@@ -42,7 +42,7 @@ TIndexPageCache::TIndexPageCache(IIndexPageStore &store, ErrorTexts texts)
 
 TIndexPageCache::~TIndexPageCache() {
   for (TIndexCache &c : FCaches)
-    for (TPage *p : c.List) delete p;
+    for (auto &[pageNo, p] : c.Pages) delete p;
   for (TPage *p : FDetached) delete p;
 }
 
@@ -104,7 +104,7 @@ void TIndexPageCache::CountChangeInMemory() {
 
 bool TIndexPageCache::HasDirtyPages() const {
   for (const TIndexCache &c : FCaches)
-    for (const TPage *p : c.List)
+    for (const auto &[pageNo, p] : c.Pages)
       if (p->Dirty) return true;
   return false;
 }
@@ -126,6 +126,7 @@ TPageFormat TIndexPageCache::Format(int indexNo) const {
 }
 
 void TIndexPageCache::UnlinkMru(TIndexCache &c, TPage *page) {
+  if (InChain(c, page)) --c.Chained;
   if (page->MruPrev) page->MruPrev->MruNext = page->MruNext;
   else if (c.MruHead == page) c.MruHead = page->MruNext;
   if (page->MruNext) page->MruNext->MruPrev = page->MruPrev;
@@ -140,6 +141,17 @@ void TIndexPageCache::Touch(TIndexCache &c, TPage *page) {
   if (c.MruHead) c.MruHead->MruPrev = page;
   c.MruHead = page;
   if (!c.MruTail) c.MruTail = page;
+  ++c.Chained;
+}
+
+void TIndexPageCache::Unpark(TIndexCache &c, TPage *page) {
+  if (InChain(c, page)) return;
+  page->MruNext = nullptr;
+  page->MruPrev = c.MruTail;
+  if (c.MruTail) c.MruTail->MruNext = page;
+  c.MruTail = page;
+  if (!c.MruHead) c.MruHead = page;
+  ++c.Chained;
 }
 
 TPage *TIndexPageCache::Lookup(int indexNo, uint32_t pageNo) {
@@ -147,24 +159,20 @@ TPage *TIndexPageCache::Lookup(int indexNo, uint32_t pageNo) {
   // Cursors mostly come back to the pages they just used.
   if (c.MruHead && c.MruHead->PageNo == pageNo) return c.MruHead;
   if (c.MruHead && c.MruHead->MruNext && c.MruHead->MruNext->PageNo == pageNo) return c.MruHead->MruNext;
-  auto it = std::lower_bound(c.List.begin(), c.List.end(), pageNo,
-                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
-  if (it != c.List.end() && (*it)->PageNo == pageNo) return *it;
-  return nullptr;
+  auto it = c.Pages.find(pageNo);
+  return it == c.Pages.end() ? nullptr : it->second;
 }
 
 void TIndexPageCache::InsertIntoCache(int indexNo, TPage *page) {
   TIndexCache &c = FCaches[indexNo];
-  auto it = std::lower_bound(c.List.begin(), c.List.end(), page->PageNo,
-                             [](const TPage *p, uint32_t n) { return p->PageNo < n; });
-  c.List.insert(it, page);
+  c.Pages[page->PageNo] = page;
   Touch(c, page);
 }
 
 void TIndexPageCache::RemoveFromCache(int indexNo, TPage *page) {
   TIndexCache &c = FCaches[indexNo];
-  auto it = std::find(c.List.begin(), c.List.end(), page);
-  if (it != c.List.end()) c.List.erase(it);
+  auto it = c.Pages.find(page->PageNo);
+  if (it != c.Pages.end() && it->second == page) c.Pages.erase(it);
   UnlinkMru(c, page);
 }
 
@@ -187,27 +195,40 @@ void TIndexPageCache::WritePage(TPage &page) {
   EncodePage(page, FBuffer.data());
   FStore.WritePage(page.PageNo, FBuffer.data());
   page.Dirty = false;
+  // A parked page can be evicted again now that it is clean.
+  if (page.IndexNo < 0 || page.IndexNo >= kIndexSlots) return;
+  TIndexCache &c = FCaches[page.IndexNo];
+  auto it = c.Pages.find(page.PageNo);
+  if (it != c.Pages.end() && it->second == &page) Unpark(c, &page);
 }
 
 bool TIndexPageCache::EvictOne(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  for (TPage *p = c.MruTail; p; p = p->MruPrev) {
-    if (p->PinCount == 0 && !p->Dirty) {
-      RemoveFromCache(indexNo, p);
-      Recycle(p);
+  const bool park = !CanWriteBack();
+  for (TPage *p = c.MruTail; p;) {
+    TPage *older = p;
+    p = p->MruPrev;
+    if (older->PinCount != 0) continue;
+    if (!older->Dirty) {
+      RemoveFromCache(indexNo, older);
+      Recycle(older);
       return true;
     }
+    // Changed and not writable now: out of the walks until it is used or written.
+    if (park) UnlinkMru(c, older);
   }
   return false;
 }
 
 void TIndexPageCache::MakeRoom(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  if (static_cast<int>(c.List.size()) < FPagesPerIndex) return;
+  const bool writeBack = CanWriteBack();
+  // Parked pages stay in memory whatever the capacity; the capacity bounds the others.
+  if ((writeBack ? c.Pages.size() : c.Chained) < static_cast<size_t>(FPagesPerIndex)) return;
   if (EvictOne(indexNo)) return;
-  if (CanWriteBack()) {
+  if (writeBack) {
     bool anyDirty = false;
-    for (TPage *p : c.List) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
+    for (auto &[pageNo, p] : c.Pages) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
     if (anyDirty) {
       WriteDirtyPages(false);
       EvictOne(indexNo);
@@ -302,7 +323,7 @@ void TIndexPageCache::AdoptFreePage(int indexNo, int32_t pageNo) {
 void TIndexPageCache::WriteDirtyPages(bool includePinned) {
   std::vector<TPage *> dirty;
   for (TIndexCache &c : FCaches)
-    for (TPage *p : c.List)
+    for (auto &[pageNo, p] : c.Pages)
       if (p->Dirty && (includePinned || p->PinCount == 0)) dirty.push_back(p);
   std::sort(dirty.begin(), dirty.end(), [](const TPage *a, const TPage *b) { return a->PageNo < b->PageNo; });
   for (TPage *p : dirty) WritePage(*p);
@@ -316,11 +337,15 @@ void TIndexPageCache::Flush() {
 void TIndexPageCache::Trim() {
   for (int i = 0; i < kIndexSlots; ++i) {
     TIndexCache &c = FCaches[i];
-    while (static_cast<int>(c.List.size()) > FPagesPerIndex) {
+    // Pages made clean other than by WritePage come back to the chain first.
+    if (c.Chained != c.Pages.size())
+      for (auto &[pageNo, p] : c.Pages)
+        if (!p->Dirty) Unpark(c, p);
+    while (static_cast<int>(c.Pages.size()) > FPagesPerIndex) {
       if (EvictOne(i)) continue;
       bool writable = false;
       if (CanWriteBack())
-        for (TPage *p : c.List) writable = writable || (p->Dirty && p->PinCount == 0);
+        for (auto &[pageNo, p] : c.Pages) writable = writable || (p->Dirty && p->PinCount == 0);
       if (!writable) break;
       WriteDirtyPages(false);
     }
@@ -329,15 +354,16 @@ void TIndexPageCache::Trim() {
 
 void TIndexPageCache::DropIndexPages(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  for (TPage *p : c.List) {
+  for (auto &[pageNo, p] : c.Pages) {
     p->MruPrev = p->MruNext = nullptr;
     if (p->PinCount > 0)
       FDetached.push_back(p);
     else
       Recycle(p);
   }
-  c.List.clear();
+  c.Pages.clear();
   c.MruHead = c.MruTail = nullptr;
+  c.Chained = 0;
 }
 
 void TIndexPageCache::DropPages() {

@@ -1,10 +1,11 @@
 #pragma once
-// The index file's page cache: the header copy, one cache list per index (sorted by page
-// number, with a most-recently-used chain), a pool of free TPage objects, page allocation and
+// The index file's page cache: the header copy, one cache per index (pages by number, with a
+// most-recently-used chain), a pool of free TPage objects, page allocation and
 // the per-index free lists.
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/errors/EngineError.h"
@@ -116,16 +117,24 @@ class TIndexPageCache {
   // Emptying: every index empty, next page 1, live-record count 0; header written, store cut.
   void EmptyAll();
 
-  size_t CachedPages(int indexNo) const { return FCaches[indexNo].List.size(); }
+  size_t CachedPages(int indexNo) const { return FCaches[indexNo].Pages.size(); }
   size_t PooledPages() const { return FPool.Size(); }
 
  private:
   friend class TPageRef;
+  // Inside a transaction changed pages cannot be written back to make room: an eviction walk
+  // that passes one takes it out of the recency chain ("parks" it), and only the chained pages
+  // count against the capacity. A parked page comes back to the chain when it is used again or
+  // written.
   struct TIndexCache {
-    std::vector<TPage *> List;  // sorted by page number
+    std::unordered_map<uint32_t, TPage *> Pages;
     TPage *MruHead = nullptr;
     TPage *MruTail = nullptr;
+    size_t Chained = 0;  // pages in the recency chain
   };
+  static bool InChain(const TIndexCache &c, const TPage *page) { return page == c.MruHead || page->MruPrev; }
+  // Puts a parked page back at the old end of the chain.
+  void Unpark(TIndexCache &c, TPage *page);
 
   void Unpin(TPage *page);
   TPage *Lookup(int indexNo, uint32_t pageNo);

@@ -103,9 +103,9 @@ class TIndexTree {
   int ChildIndex(const TPage &page, const uint8_t *key, int length, bool strict) const;
   // First entry of a leaf >= the key.
   int LowerBound(const TPage &page, const uint8_t *key, int length) const;
-  // Fills path with the interior pages from the root; returns the leaf (empty ref for an empty
-  // index) and the number of keys left of the leaf.
-  TPageRef Descend(const uint8_t *key, int length, bool strict, TPath &path, int64_t &before);
+  // Returns the leaf (empty ref for an empty index); fills path (when given) with the interior
+  // pages from the root and before (when given) with the number of keys left of the leaf.
+  TPageRef Descend(const uint8_t *key, int length, bool strict, TPath *path, int64_t *before);
   void AddToCounts(TPath &path, int delta);
   void PropagateLowestKey(TPath &path, size_t level, const uint8_t *key);
   void Split(TPath &path, size_t level, TPage &page);

@@ -86,11 +86,104 @@ TPageRef TIndexTree::LoadLeafNeighbour(int32_t pageNo) {
   return page;
 }
 
+namespace {
+
+// A search key prepared for the binary search of one page. Keys without a collation compare
+// bytewise, and then without a call per probe: up to 16 bytes as one or two big-endian numbers,
+// longer ones with memcmp. Every page entry is followed by at least 8 bytes of value and count,
+// so 8-byte loads from the first 16 bytes of a key of at least that many bytes (or from the
+// first 8 of any key) stay inside the entries.
+class TKeyProbe {
+ public:
+  TKeyProbe(const TIndexKeyDefinition &keys, const uint8_t *key, int length)
+      : FKeys(keys), FKey(key), FLength(length) {
+    if (keys.UsesLocale() || length <= 0) {
+      FMode = length <= 0 ? Equal : Collated;
+      return;
+    }
+    FDescending = keys.Descending;
+    if (length > 16) {
+      FMode = Bytes;
+      return;
+    }
+    uint8_t padded[16] = {};
+    std::memcpy(padded, key, static_cast<size_t>(length));
+    if (length <= 8) {
+      FMode = OneNumber;
+      FShift = 8 * (8 - length);
+      FHigh = Load(padded) >> FShift;
+    } else {
+      FMode = TwoNumbers;
+      FShift = 8 * (16 - length);
+      FHigh = Load(padded);
+      FLow = Load(padded + 8) >> FShift;
+    }
+  }
+
+  // Sign of (entry key - search key) over the length, in index order.
+  int Compare(const uint8_t *entryKey) const {
+    int r;
+    switch (FMode) {
+      case OneNumber: {
+        const uint64_t v = Load(entryKey) >> FShift;
+        r = v < FHigh ? -1 : (v > FHigh ? 1 : 0);
+        break;
+      }
+      case TwoNumbers: {
+        uint64_t v = Load(entryKey);
+        if (v == FHigh) {
+          v = Load(entryKey + 8) >> FShift;
+          r = v < FLow ? -1 : (v > FLow ? 1 : 0);
+        } else {
+          r = v < FHigh ? -1 : 1;
+        }
+        break;
+      }
+      case Bytes:
+        r = std::memcmp(entryKey, FKey, static_cast<size_t>(FLength));
+        break;
+      case Collated:
+        return FKeys.Compare(entryKey, FKey, FLength);
+      default:
+        return 0;
+    }
+    return FDescending ? -r : r;
+  }
+
+ private:
+  enum TMode { Equal, OneNumber, TwoNumbers, Bytes, Collated };
+  static uint64_t Load(const uint8_t *p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+  }
+  const TIndexKeyDefinition &FKeys;
+  const uint8_t *FKey;
+  int FLength;
+  TMode FMode = Equal;
+  bool FDescending = false;
+  int FShift = 0;
+  uint64_t FHigh = 0, FLow = 0;
+};
+
+// Sum of the subtree counts of an interior page's entries [0, end).
+int64_t CountsBefore(const TPage &page, int end) {
+  const size_t stride = static_cast<size_t>(page.Format.Stride());
+  const uint8_t *count = page.Entries.data() + page.Format.KeyLength + 4;
+  int64_t sum = 0;
+  for (int e = 0; e < end; ++e, count += stride) sum += indexbytes::GetU32LE(count);
+  return sum;
+}
+
+}  // namespace
+
 int TIndexTree::ChildIndex(const TPage &page, const uint8_t *key, int length, bool strict) const {
+  const TKeyProbe probe(FKeys, key, length);
   int lo = 0, hi = page.Count();  // first entry that is > key (>= when strict)
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    int c = Cmp(page.Key(mid), key, length);
+    int c = probe.Compare(page.Key(mid));
     if (c < 0 || (c == 0 && !strict))
       lo = mid + 1;
     else
@@ -100,10 +193,11 @@ int TIndexTree::ChildIndex(const TPage &page, const uint8_t *key, int length, bo
 }
 
 int TIndexTree::LowerBound(const TPage &page, const uint8_t *key, int length) const {
+  const TKeyProbe probe(FKeys, key, length);
   int lo = 0, hi = page.Count();
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    if (Cmp(page.Key(mid), key, length) < 0)
+    if (probe.Compare(page.Key(mid)) < 0)
       lo = mid + 1;
     else
       hi = mid;
@@ -111,17 +205,18 @@ int TIndexTree::LowerBound(const TPage &page, const uint8_t *key, int length) co
   return lo;
 }
 
-TPageRef TIndexTree::Descend(const uint8_t *key, int length, bool strict, TPath &path, int64_t &before) {
-  path.clear();
-  before = 0;
+TPageRef TIndexTree::Descend(const uint8_t *key, int length, bool strict, TPath *path, int64_t *before) {
+  if (path) path->clear();
+  if (before) *before = 0;
   int32_t pageNo = RootPage();
   if (pageNo == 0) return TPageRef();
   TPageRef page = LoadPage(pageNo, true, 0);
+  int depth = 0;
   while (!page->IsLeaf()) {
     int i = key ? ChildIndex(*page, key, length, strict) : 0;
-    for (int e = 0; e < i; ++e) before += page->KeyCount(e);
-    TPageRef child = LoadChild(*page, i, static_cast<int>(path.size()) + 1);
-    path.push_back(TPathStep{std::move(page), i});
+    if (before) *before += CountsBefore(*page, i);
+    TPageRef child = LoadChild(*page, i, ++depth);
+    if (path) path->push_back(TPathStep{std::move(page), i});
     page = std::move(child);
   }
   return page;
@@ -155,9 +250,7 @@ void TIndexTree::ReadEntry(const TIndexPosition &pos, uint8_t *key, uint32_t *re
 
 TIndexPosition TIndexTree::First() {
   TIndexPosition pos;
-  TPath path;
-  int64_t before;
-  TPageRef leaf = Descend(nullptr, 0, false, path, before);
+  TPageRef leaf = Descend(nullptr, 0, false, nullptr, nullptr);
   if (!leaf) return pos;
   pos.Page = static_cast<int32_t>(leaf->PageNo);
   pos.Entry = 0;
@@ -174,7 +267,7 @@ TIndexPosition TIndexTree::Last() {
   int depth = 0;
   while (!page->IsLeaf()) {
     int i = page->Count() - 1;
-    for (int e = 0; e < i; ++e) before += page->KeyCount(e);
+    before += CountsBefore(*page, i);
     page = LoadChild(*page, i, ++depth);
   }
   pos.Page = static_cast<int32_t>(page->PageNo);
@@ -185,10 +278,9 @@ TIndexPosition TIndexTree::Last() {
 
 TIndexPosition TIndexTree::SearchFirstAtOrAfter(const uint8_t *key, int length) {
   TIndexPosition pos;
-  TPath path;
   int64_t before;
   // Routing on "<" finds the leftmost of several keys that agree over a short length.
-  TPageRef leaf = Descend(key, length, true, path, before);
+  TPageRef leaf = Descend(key, length, true, nullptr, &before);
   if (!leaf) return pos;
   int i = LowerBound(*leaf, key, length);
   pos.Page = static_cast<int32_t>(leaf->PageNo);
@@ -205,14 +297,14 @@ TIndexPosition TIndexTree::SearchFirstAtOrAfter(const uint8_t *key, int length) 
 
 TIndexPosition TIndexTree::SearchLastAtOrBefore(const uint8_t *key, int length) {
   TIndexPosition pos;
-  TPath path;
   int64_t before;
-  TPageRef leaf = Descend(key, length, false, path, before);
+  TPageRef leaf = Descend(key, length, false, nullptr, &before);
   if (!leaf) return pos;
+  const TKeyProbe probe(FKeys, key, length);
   int lo = 0, hi = leaf->Count();  // first entry > key
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    if (Cmp(leaf->Key(mid), key, length) <= 0)
+    if (probe.Compare(leaf->Key(mid)) <= 0)
       lo = mid + 1;
     else
       hi = mid;
@@ -251,10 +343,14 @@ TIndexPosition TIndexTree::PositionOfOrdinal(int64_t ordinal) {
   TPageRef page = LoadPage(pageNo, true, 0);
   int depth = 0;
   while (!page->IsLeaf()) {
+    const int last = page->Count() - 1;
+    const size_t stride = static_cast<size_t>(page->Format.Stride());
+    const uint8_t *count = page->Entries.data() + page->Format.KeyLength + 4;
     int i = 0;
-    while (i < page->Count() - 1 && remaining > static_cast<int64_t>(page->KeyCount(i))) {
-      remaining -= page->KeyCount(i);
-      ++i;
+    for (; i < last; ++i, count += stride) {
+      const int64_t below = indexbytes::GetU32LE(count);
+      if (remaining <= below) break;
+      remaining -= below;
     }
     page = LoadChild(*page, i, ++depth);
   }

@@ -37,8 +37,7 @@ void TIndexTree::Insert(const uint8_t *key, uint32_t recordNumber) {
     return;
   }
   TPath path;
-  int64_t before;
-  TPageRef leaf = Descend(key, FKeyLength, false, path, before);
+  TPageRef leaf = Descend(key, FKeyLength, false, &path, nullptr);
   int i = LowerBound(*leaf, key, FKeyLength);
   leaf->InsertEntry(i, key, recordNumber, 0);
   FCache.MarkDirty(*leaf);
@@ -94,8 +93,7 @@ void TIndexTree::Split(TPath &path, size_t level, TPage &page) {
 bool TIndexTree::Delete(const uint8_t *key, uint32_t recordNumber) {
   if (RootPage() == 0) return false;
   TPath path;
-  int64_t before;
-  TPageRef leaf = Descend(key, FKeyLength, false, path, before);
+  TPageRef leaf = Descend(key, FKeyLength, false, &path, nullptr);
   int i = LowerBound(*leaf, key, FKeyLength);
   while (i < leaf->Count() && Cmp(leaf->Key(i), key, FKeyLength) == 0 && leaf->Value(i) != recordNumber) ++i;
   if (i >= leaf->Count() || Cmp(leaf->Key(i), key, FKeyLength) != 0) return false;

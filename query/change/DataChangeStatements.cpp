@@ -1,5 +1,6 @@
 // INSERT, UPDATE and DELETE.
 #include <algorithm>
+#include <cstring>
 
 #include "engine/errors/EngineError.h"
 #include "engine/table/DataDirectory.h"
@@ -8,7 +9,6 @@
 #include "query/change/ChangeExecutor.h"
 #include "query/change/ChangeTarget.h"
 #include "query/change/JoinedSources.h"
-#include "engine/util/Bytes.h"
 #include "query/filter/CandidateRecords.h"
 #include "query/select/SelectQuery.h"
 #include "query/select/SelectWhereFilter.h"
@@ -100,10 +100,21 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
     if (!conjuncts.empty()) IndexedCandidates(cursor, &target, conjuncts, candidates);
     std::vector<uint8_t> &record = target.Record();
     const bool test = !joined && query.Where;
-    // A walk over many slots reads them block by block.
-    const int readAhead = candidates.IsAll() || candidates.Count() > 64 ? 0 : 1;
+    // A walk over many slots reads them block by block. Without calculated fields the record
+    // buffer is the stored image, which such a walk takes from the data file's block buffer
+    // without passing every record through the record cache.
+    const bool wide = candidates.IsAll() || candidates.Count() > 64;
+    TDataFile &file = cursor.Table()->DataFile();
+    const bool scan = wide && cursor.RecordBufferSize() == cursor.StoredRecordSize();
+    std::vector<uint8_t> image;
     candidates.ForEach([&](uint32_t n) {
-      if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data(), readAhead)) return true;
+      const int32_t slot = static_cast<int32_t>(n);
+      if (scan && slot >= 1 && slot <= file.SlotCount() && file.ReadRecordForScan(slot, image)) {
+        if (image[0] != 0) return true;  // a freed slot
+        std::memcpy(record.data(), image.data(), std::min(record.size(), image.size()));
+      } else if (!cursor.ReadRecordInto(slot, record.data(), wide ? 0 : 1)) {
+        return true;
+      }
       if (!test || evaluator.Condition(*query.Where)) found.push_back(n);
       return true;
     });
@@ -115,31 +126,10 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
   return found;
 }
 
-// Puts the cursor on the record in slot n and reads it into `record`; false when the slot holds
-// no live record any more.
-bool GoToRecord(TDataCursor &cursor, uint32_t n, std::vector<uint8_t> &record) {
-  if (!cursor.ReadRecordInto(static_cast<int32_t>(n), record.data())) return false;
-  std::vector<uint8_t> bookmark;
-  if (cursor.InNaturalOrder()) {
-    bookmark.assign(4, 0);
-    PutI32(bookmark.data(), static_cast<int32_t>(n));
-  } else {
-    // The primary key is unique: its key leads to the record itself.
-    bookmark = cursor.KeysOf(cursor.IndexNo()).BuildKey(record.data(), cursor.StoredRecordSize());
-  }
-  cursor.SetToBookmark(bookmark);
-  if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) {
-    // A key that reads as an empty bookmark (every key field NULL): found by walking.
-    cursor.SetToBegin();
-    while (cursor.GetNextRecord(record.data()) == 0)
-      if (cursor.CurrentRecordNumber() == static_cast<int32_t>(n)) break;
-    if (!cursor.OnRecord() || cursor.CurrentRecordNumber() != static_cast<int32_t>(n)) return false;
-  }
-  // The record as the cursor has just read it.
-  const std::vector<uint8_t> &current = cursor.CurrentRecord();
-  std::copy(current.begin(), current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), record.size())),
-            record.begin());
-  return true;
+// Whether slots in ascending order lie on average at most 64 slots apart.
+bool DenseInSlots(const std::vector<uint32_t> &slots) {
+  if (slots.size() < 2) return false;
+  return slots.back() - slots.front() <= 64 * static_cast<uint64_t>(slots.size() - 1);
 }
 
 }  // namespace
@@ -250,8 +240,12 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     // Every record the statement may change is known before the first change, so a change
     // (of an indexed key too) never brings a record into the walk twice or moves one out of it.
     const std::vector<uint32_t> candidates = StatementCandidates(target, query, evaluator, joined != nullptr);
+    // Candidates lie in slot order: where they lie close together, a record read takes the
+    // data file's block with it, and the next candidates come from there.
+    const int readAhead = DenseInSlots(candidates) ? 0 : 1;
     for (uint32_t n : candidates) {
-      if (!GoToRecord(cursor, n, record)) continue;
+      // Put on the record by its number: its index entry is searched only if the change needs it.
+      if (!cursor.SetToRecordNumber(static_cast<int32_t>(n), record.data(), readAhead)) continue;
       if (joined) {
         if (!joined->FindMatch(query.Where.get())) continue;
       } else if (query.Where && !evaluator.Condition(*query.Where)) {

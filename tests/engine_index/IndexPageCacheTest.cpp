@@ -259,3 +259,32 @@ TEST(IndexFileIndexes, SeveralIndexesShareOneFileWithTheirOwnFreeLists) {
   TIndexTree sysAgain(reopened, kSystemRecordIndex, system);
   EXPECT_GT(sysAgain.CheckStructure().FreePages, nameFree);
 }
+
+TEST(IndexPageCache, HeldChangesDoNotCrowdOutTheCleanPages) {
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  for (int v = 0; v < 20000; ++v) tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  f.Cache.Flush();
+  f.Cache.SetPagesPerIndex(8);
+  f.Cache.Trim();
+  // A transaction changes far more leaves than the cache holds: they all stay in memory ...
+  f.Cache.SetWriteBackAllowed(false);
+  const uint64_t writes = f.Store.Writes();
+  for (int v = 0; v < 7000; v += 100) ASSERT_TRUE(tree.Delete(f.Key(v).data(), static_cast<uint32_t>(v + 1)));
+  EXPECT_GT(f.Cache.CachedPages(f.IndexNo), 20u);
+  // ... and a few other leaves read again and again are still served from memory.
+  auto readWorkingSet = [&] {
+    for (int v : {16000, 17000, 18000, 19000}) ASSERT_TRUE(tree.KeyExists(f.Key(v).data()));
+  };
+  readWorkingSet();
+  const uint64_t reads = f.Store.Reads();
+  for (int pass = 0; pass < 3; ++pass) readWorkingSet();
+  EXPECT_EQ(f.Store.Reads(), reads);
+  EXPECT_EQ(f.Store.Writes(), writes);
+  // Once written, the pages leave again down to the capacity.
+  f.Cache.SetWriteBackAllowed(true);
+  f.Cache.Flush();
+  f.Cache.Trim();
+  EXPECT_LE(f.Cache.CachedPages(f.IndexNo), 8u);
+  EXPECT_EQ(tree.CheckStructure().Keys, 20000 - 70);
+}

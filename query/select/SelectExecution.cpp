@@ -32,11 +32,13 @@ constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 // Reads slot n of the source's table into its image. A pass over many slots reads through the
 // data file's block buffer rather than its record cache (which it would otherwise churn record
 // by record); a few scattered slots go through the cache, whose records later statements reuse.
+// A lone record (a key looked up) is read by itself: the block around it would only cost its
+// copy, and its neighbours are no likelier to be asked for than any other record.
 // False when the slot holds no live record or the table changed before the read; the image
 // stays as it was then.
-bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass) {
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass, bool lone = false) {
   if (!pass) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n), ReadForward, lone ? 1 : 0);
     if (!record) return false;
     const bool live = record->Image[0] == 0;
     if (live) source.Image.assign(record->Image.begin(), record->Image.end());
@@ -103,6 +105,7 @@ struct TSelectExecution::TSourceRows {
 struct TSelectExecution::TInnerRows {
   const TExpToken *Probe = nullptr;   // the earlier levels' side of the equality
   const TExpToken *Column = nullptr;  // the level's side
+  const TExpToken *Equality = nullptr;  // the condition they come from
   // Index probing: a cursor on the level's table, the index and an equality to ask it.
   std::unique_ptr<TDataCursor> Cursor;
   int IndexNo = -1;
@@ -116,6 +119,9 @@ struct TSelectExecution::TInnerRows {
   size_t ImageSize = 0;
   std::unordered_map<int64_t, std::vector<uint32_t>> Buckets;  // value -> positions in Records
   std::vector<uint32_t> NullBucket;                             // NULL equals NULL in Kura SQL
+  // What a held record still has to pass when it is met: the level's conditions but those on
+  // its source alone (passed when it was read) and the equality its bucket answers.
+  TSourceConditions HeldTests;
 };
 
 TSelectExecution::~TSelectExecution() = default;
@@ -171,6 +177,7 @@ TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
       if (!earlier) continue;
       inner->Probe = other;
       inner->Column = mine;
+      inner->Equality = c;
     }
     if (inner->Probe) break;
   }
@@ -218,9 +225,14 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   TJoinLevel &level = FPlan.Levels[index];
   TSelectSource &source = *level.Source;
   TDataFile &file = source.Table->DataFile();
-  std::vector<const TExpToken *> own;
-  for (const TExpToken *c : level.Conditions)
+  std::vector<const TExpToken *> own, rest;
+  for (const TExpToken *c : level.Conditions) {
     if (OnlyReads(c, &source.Row)) own.push_back(c);
+    else if (c != inner.Equality) rest.push_back(c);
+  }
+  TSourceConditions ownTests;
+  ownTests.Build(own, source.Row);
+  inner.HeldTests.Build(rest, source.Row);
   TSourceRows &candidates = SourceRows(source, level.Conditions);
   const bool pass = WidePass(candidates.Records, candidates.Filtered);
   const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
@@ -230,8 +242,7 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
     if (!ReadLiveSlot(source, file, n, pass)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
-    for (const TExpToken *c : own)
-      if (!FEvaluator.Condition(*c)) return true;
+    if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
     inner.Records.push_back(n);
     if (holdImages && (inner.Images.size() + inner.ImageSize > kInnerImageBytes ||
                        source.Image.size() != inner.ImageSize)) {
@@ -298,14 +309,15 @@ void TSelectExecution::OrderJoin() {
     const bool pass = WidePass(rows.Records, rows.Filtered);
     // A source written before the best so far wins a tie; one written after it does not.
     const int64_t limit = smallest == levels ? INT64_MAX : (i < smallest ? best + 1 : best);
+    TSourceConditions ownTests;
+    ownTests.Build(own[i], source.Row);
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
       if (n > slots || count >= limit) return false;
       if (!ReadLiveSlot(source, file, n, pass)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
-      for (const TExpToken *c : own[i])
-        if (!FEvaluator.Condition(*c)) return true;
+      if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
       ++count;
       return count < limit;
     };
@@ -353,20 +365,21 @@ void TSelectExecution::Report(int percent) {
   if (abort) FAborted = true;
 }
 
-bool TSelectExecution::LevelQualifies(const TJoinLevel &level) {
-  for (const TExpToken *c : level.Conditions)
-    if (!FEvaluator.Condition(*c)) return false;
-  return true;
+const TSourceConditions &TSelectExecution::LevelTests(size_t index) {
+  if (FLevelTests.size() < FPlan.Levels.size()) FLevelTests.resize(FPlan.Levels.size());
+  if (!FLevelTests[index]) {
+    FLevelTests[index] = std::make_unique<TSourceConditions>();
+    FLevelTests[index]->Build(FPlan.Levels[index].Conditions, FPlan.Levels[index].Source->Row);
+  }
+  return *FLevelTests[index];
 }
 
-bool TSelectExecution::VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row,
-                                   bool &stop) {
-  TJoinLevel &level = FPlan.Levels[index];
-  TSelectSource &source = *level.Source;
-  if (image != source.Image.data()) source.Image.assign(image, image + source.Table->DataFile().RecordSize());
-  source.Row.Record = source.Image.data();
+bool TSelectExecution::VisitRecord(size_t index, const uint8_t *image, const TSourceConditions &tests,
+                                   const std::function<bool()> &row, bool &stop) {
+  TSelectSource &source = *FPlan.Levels[index].Source;
+  source.Row.Record = image;
   source.Row.NullRow = false;
-  if (!LevelQualifies(level)) return false;
+  if (!tests.AllHold(FEvaluator, image)) return false;
   ProduceLevel(index + 1, row, stop);
   return true;
 }
@@ -383,19 +396,21 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TDataFile &file = source.Table->DataFile();
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
-  auto visitSlot = [&](uint32_t n, bool pass) {
-    if (ReadLiveSlot(source, file, n, pass) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+  auto visitSlot = [&](uint32_t n, bool pass, bool lone = false) {
+    if (ReadLiveSlot(source, file, n, pass, lone) && VisitRecord(index, source.Image.data(), LevelTests(index), row, stop))
+      matched = true;
   };
   if (index == 0) {
     // The driving level walks the records its index-answered conditions leave, or every slot.
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
     TSourceRows &candidates = SourceRows(source, level.Conditions);
     const bool pass = WidePass(candidates.Records, candidates.Filtered);
+    const bool lone = candidates.Filtered && candidates.Records.Count() == 1;
     auto visit = [&](uint32_t n) {
       if (n > slots || stop || FAborted) return false;
       Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
       if (FAborted) return false;
-      visitSlot(n, pass);
+      visitSlot(n, pass, lone);
       return !stop && !FAborted;
     };
     if (candidates.Filtered) candidates.Records.ForEach(visit);
@@ -405,7 +420,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
       if (inner.Images.empty()) visitSlot(inner.Records[p], false);
-      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, row, stop)) matched = true;
+      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, inner.HeldTests, row, stop)) matched = true;
     };
     if (inner.Probe) {
       TExpValue value;
@@ -417,8 +432,9 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
           TCandidateRecords found;
           const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
           IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
+          const bool lone = found.Count() == 1;
           found.ForEach([&](uint32_t n) {
-            visitSlot(n, false);
+            visitSlot(n, false, lone);
             return !stop && !FAborted;
           });
         }
@@ -452,6 +468,7 @@ bool TSelectExecution::Produce(const std::function<bool()> &row) {
   // Conditions on a level's source alone are answered by a filter on that source (from its
   // indexes where they serve); the record-by-record test still follows.
   FInnerRows.clear();
+  FLevelTests.clear();
   ProduceLevel(0, row, stop);
   if (!FAborted) Report(100);
   return !FAborted;
@@ -463,8 +480,8 @@ void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value
     case TColumnKind::Plain:
       if (!column.Source->Row.NullRow) {
         const TFieldDescriptor &field = column.Source->Table->DataFile().Field(column.SourceField);
-        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Image.data(), value);
-        else ReadFieldValue(field, column.Source->Image.data(), value);
+        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Row.Record, value);
+        else ReadFieldValue(field, column.Source->Row.Record, value);
       }
       return;
     case TColumnKind::Calculated: {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/crypt/TableScrambling.h"
+#include "engine/errors/EngineError.h"
 #include "engine/index/IndexBytes.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexKeyMapping.h"
@@ -107,9 +108,14 @@ bool TIndexFile::ReadHeaderChanged() {
   // takes the whole-page path, which reports the damage.
   if (!FEncrypted) {
     uint8_t counter[4];
-    if (ReadAt(0, counter, sizeof counter, true) == static_cast<int64_t>(sizeof counter) &&
-        indexbytes::GetI32LE(counter) == FPages->DiskChangeCounter())
-      return false;
+    bool same = false;
+    try {
+      same = ReadAt(0, counter, sizeof counter, true) == static_cast<int64_t>(sizeof counter) &&
+             indexbytes::GetI32LE(counter) == FPages->DiskChangeCounter();
+    } catch (const EKuraEngineError &) {
+      // A short file: the whole-page read below says what is wrong with it.
+    }
+    if (same) return false;
   }
   return FPages->RereadHeader();
 }

@@ -16,6 +16,7 @@
 #include "engine/sort/SortRecords.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "engine/util/Bytes.h"
 #include "query/select/SelectAggregates.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
@@ -83,6 +84,53 @@ bool OnlyReads(const TExpToken *condition, const TRowSource *row) {
 }
 
 bool IsIntegerValued(const TExpToken &n) { return IsIntegerType(n.DataType); }
+
+// Whether a result field takes a source field's stored bytes as they are: the same type and
+// size, of a type whose value read and written back gives the same bytes (a String needs the
+// writing rule for blanks, size and case only where the stored text could not come from it).
+bool CopiesStored(const TFieldDescriptor &from, const TFieldDescriptor &to) {
+  if (from.Type != to.Type || from.DataSize != to.DataSize || from.DataScale != to.DataScale || from.IsAutoInc() ||
+      to.IsAutoInc())
+    return false;
+  switch (from.Type) {
+    case TDataType::SmallInt:
+    case TDataType::Word:
+    case TDataType::Integer:
+    case TDataType::LongWord:
+    case TDataType::LargeInt:
+    case TDataType::Date:
+    case TDataType::Time:
+    case TDataType::Float:
+    case TDataType::TimeStamp: return true;
+    case TDataType::String: return to.CharCase == FieldCharCase::Unchanged && from.DeclaredSize == to.DeclaredSize;
+    default: return false;
+  }
+}
+
+// Copies the field's stored bytes (NULL as NULL); false for a text the writing rule would
+// change (trailing blanks, longer than the declared size), which takes the value path.
+bool CopyStored(const TFieldDescriptor &from, const uint8_t *source, const TFieldDescriptor &to, uint8_t *target) {
+  if (!source || FieldIsNull(from, source)) {
+    SetFieldNull(to, target);
+    return true;
+  }
+  const uint8_t *data = source + from.Offset + 1;
+  uint8_t *out = target + to.Offset + 1;
+  if (from.Type == TDataType::String) {
+    const std::string_view text = ZeroTerminatedText(data, from.DataSize);
+    if (text.empty()) {
+      SetFieldNull(to, target);
+      return true;
+    }
+    if (text.back() == ' ' || text.size() > to.DeclaredSize) return false;
+    std::memset(out, 0, to.DataSize);
+    std::memcpy(out, text.data(), text.size());
+  } else {
+    std::memcpy(out, data, to.DataSize);
+  }
+  target[to.Offset] = 1;
+  return true;
+}
 
 // Inner levels hold the images of their qualifying records up to this size in all.
 constexpr size_t kInnerImageBytes = size_t{64} << 20;
@@ -532,7 +580,32 @@ void TSelectExecution::RowValues(std::vector<TExpValue> &values) {
 void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
   // One list for every row: each value is cleared before it is read, and keeps its room.
   std::vector<TExpValue> &values = FRowValues;
-  RowValues(values);
+  const size_t count = FPlan.Columns.size();
+  if (FCopiesStored.size() != count) {
+    FCopiesStored.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+      const TSelectColumn &c = FPlan.Columns[i];
+      FCopiesStored[i] = c.Kind == TColumnKind::Plain && c.Source &&
+                         CopiesStored(c.Source->Table->DataFile().Field(c.SourceField), FPlan.ResultFields[i]);
+    }
+  }
+  // Plain columns of fixed-size types go across as stored; the rest as values.
+  values.resize(count);
+  FCopied.assign(count, 0);
+  for (size_t i = 0; i < count; ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
+    if (FCopiesStored[i] &&
+        CopyStored(c.Source->Table->DataFile().Field(c.SourceField), c.Source->Row.NullRow ? nullptr : c.Source->Row.Record,
+                   FPlan.ResultFields[i], image))
+      FCopied[i] = 1;
+    else
+      ColumnValue(c, values[i]);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
+    if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
+      values[c.AvgCountColumn] = TExpValue::OfInt(values[i].Null ? 0 : 1);
+  }
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
     const TSelectColumn &c = FPlan.Columns[i];
     if (runningTotals && c.Aggregate == TAggregateKind::RunSum) {
@@ -544,6 +617,7 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
     }
   }
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    if (FCopied[i]) continue;
     if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget) {
       if (!values[i].Null) FBlobBytes += static_cast<int64_t>(values[i].Str.size());
       WriteBlobValue(*FTarget, FPlan.ResultFields[i], image, values[i]);

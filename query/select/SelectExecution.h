@@ -96,6 +96,9 @@ class TSelectExecution {
   std::vector<TExpValue> FRunningTotals;
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
   std::vector<TExpValue> FRowValues;  // BuildRecord's values of one row, kept for the next row
+  // Per column: a plain column whose stored bytes the result field takes as they are (set on
+  // the first row); and which columns of the row at hand went that way.
+  std::vector<char> FCopiesStored, FCopied;
   TDataTable *FTarget = nullptr;  // the result table being filled
   int64_t FBlobBytes = 0;         // blob bytes written into the target
   std::vector<std::unique_ptr<TSourceRows>> FSourceRows;

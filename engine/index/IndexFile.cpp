@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "engine/crypt/TableScrambling.h"
+#include "engine/errors/EngineError.h"
+#include "engine/index/IndexBytes.h"
 #include "engine/index/IndexDefinition.h"
 #include "engine/index/IndexKeyMapping.h"
 #include "engine/table/DataDirectory.h"
@@ -99,7 +101,24 @@ bool TIndexFile::ShortReadAllowed() const {
   return IsTemporary() && FWritten;
 }
 
-bool TIndexFile::ReadHeaderChanged() { return FPages->RereadHeader(); }
+bool TIndexFile::ReadHeaderChanged() {
+  // Every read lock asks this, mostly to learn that nothing changed: the ChangeCounter (the
+  // header page's first four bytes, stored plainly in unscrambled files) is read alone, and the
+  // whole page, checked and decoded, only when it moved. A file too short for the counter
+  // takes the whole-page path, which reports the damage.
+  if (!FEncrypted) {
+    uint8_t counter[4];
+    bool same = false;
+    try {
+      same = ReadAt(0, counter, sizeof counter, true) == static_cast<int64_t>(sizeof counter) &&
+             indexbytes::GetI32LE(counter) == FPages->DiskChangeCounter();
+    } catch (const EKuraEngineError &) {
+      // A short file: the whole-page read below says what is wrong with it.
+    }
+    if (same) return false;
+  }
+  return FPages->RereadHeader();
+}
 
 void TIndexFile::DropCache() { FPages->DropPages(); }
 

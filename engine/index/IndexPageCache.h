@@ -80,6 +80,8 @@ class TIndexPageCache {
   // Reads the stored header again; when its ChangeCounter differs from the one last seen on
   // disk, takes it over, drops every cached page and reports true.
   bool RereadHeader();
+  // The ChangeCounter of the header last read from or written to the store.
+  int32_t DiskChangeCounter() const { return FDiskChangeCounter; }
   // A change of an exclusive table or inside a transaction: counted in memory only.
   void CountChangeInMemory();
 

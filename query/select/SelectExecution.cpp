@@ -16,6 +16,7 @@
 #include "engine/sort/SortRecords.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
+#include "engine/util/Bytes.h"
 #include "query/select/SelectAggregates.h"
 #include "query/select/SelectBlobs.h"
 #include "query/select/SelectQuery.h"
@@ -32,11 +33,13 @@ constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 // Reads slot n of the source's table into its image. A pass over many slots reads through the
 // data file's block buffer rather than its record cache (which it would otherwise churn record
 // by record); a few scattered slots go through the cache, whose records later statements reuse.
+// A lone record (a key looked up) is read by itself: the block around it would only cost its
+// copy, and its neighbours are no likelier to be asked for than any other record.
 // False when the slot holds no live record or the table changed before the read; the image
 // stays as it was then.
-bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass) {
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass, bool lone = false) {
   if (!pass) {
-    TRecord *record = file.GetRecord(static_cast<int32_t>(n));
+    TRecord *record = file.GetRecord(static_cast<int32_t>(n), ReadForward, lone ? 1 : 0);
     if (!record) return false;
     const bool live = record->Image[0] == 0;
     if (live) source.Image.assign(record->Image.begin(), record->Image.end());
@@ -82,6 +85,53 @@ bool OnlyReads(const TExpToken *condition, const TRowSource *row) {
 
 bool IsIntegerValued(const TExpToken &n) { return IsIntegerType(n.DataType); }
 
+// Whether a result field takes a source field's stored bytes as they are: the same type and
+// size, of a type whose value read and written back gives the same bytes (a String needs the
+// writing rule for blanks, size and case only where the stored text could not come from it).
+bool CopiesStored(const TFieldDescriptor &from, const TFieldDescriptor &to) {
+  if (from.Type != to.Type || from.DataSize != to.DataSize || from.DataScale != to.DataScale || from.IsAutoInc() ||
+      to.IsAutoInc())
+    return false;
+  switch (from.Type) {
+    case TDataType::SmallInt:
+    case TDataType::Word:
+    case TDataType::Integer:
+    case TDataType::LongWord:
+    case TDataType::LargeInt:
+    case TDataType::Date:
+    case TDataType::Time:
+    case TDataType::Float:
+    case TDataType::TimeStamp: return true;
+    case TDataType::String: return to.CharCase == FieldCharCase::Unchanged && from.DeclaredSize == to.DeclaredSize;
+    default: return false;
+  }
+}
+
+// Copies the field's stored bytes (NULL as NULL); false for a text the writing rule would
+// change (trailing blanks, longer than the declared size), which takes the value path.
+bool CopyStored(const TFieldDescriptor &from, const uint8_t *source, const TFieldDescriptor &to, uint8_t *target) {
+  if (!source || FieldIsNull(from, source)) {
+    SetFieldNull(to, target);
+    return true;
+  }
+  const uint8_t *data = source + from.Offset + 1;
+  uint8_t *out = target + to.Offset + 1;
+  if (from.Type == TDataType::String) {
+    const std::string_view text = ZeroTerminatedText(data, from.DataSize);
+    if (text.empty()) {
+      SetFieldNull(to, target);
+      return true;
+    }
+    if (text.back() == ' ' || text.size() > to.DeclaredSize) return false;
+    std::memset(out, 0, to.DataSize);
+    std::memcpy(out, text.data(), text.size());
+  } else {
+    std::memcpy(out, data, to.DataSize);
+  }
+  target[to.Offset] = 1;
+  return true;
+}
+
 // Inner levels hold the images of their qualifying records up to this size in all.
 constexpr size_t kInnerImageBytes = size_t{64} << 20;
 
@@ -103,6 +153,7 @@ struct TSelectExecution::TSourceRows {
 struct TSelectExecution::TInnerRows {
   const TExpToken *Probe = nullptr;   // the earlier levels' side of the equality
   const TExpToken *Column = nullptr;  // the level's side
+  const TExpToken *Equality = nullptr;  // the condition they come from
   // Index probing: a cursor on the level's table, the index and an equality to ask it.
   std::unique_ptr<TDataCursor> Cursor;
   int IndexNo = -1;
@@ -116,6 +167,9 @@ struct TSelectExecution::TInnerRows {
   size_t ImageSize = 0;
   std::unordered_map<int64_t, std::vector<uint32_t>> Buckets;  // value -> positions in Records
   std::vector<uint32_t> NullBucket;                             // NULL equals NULL in Kura SQL
+  // What a held record still has to pass when it is met: the level's conditions but those on
+  // its source alone (passed when it was read) and the equality its bucket answers.
+  TSourceConditions HeldTests;
 };
 
 TSelectExecution::~TSelectExecution() = default;
@@ -171,6 +225,7 @@ TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
       if (!earlier) continue;
       inner->Probe = other;
       inner->Column = mine;
+      inner->Equality = c;
     }
     if (inner->Probe) break;
   }
@@ -218,9 +273,14 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   TJoinLevel &level = FPlan.Levels[index];
   TSelectSource &source = *level.Source;
   TDataFile &file = source.Table->DataFile();
-  std::vector<const TExpToken *> own;
-  for (const TExpToken *c : level.Conditions)
+  std::vector<const TExpToken *> own, rest;
+  for (const TExpToken *c : level.Conditions) {
     if (OnlyReads(c, &source.Row)) own.push_back(c);
+    else if (c != inner.Equality) rest.push_back(c);
+  }
+  TSourceConditions ownTests;
+  ownTests.Build(own, source.Row);
+  inner.HeldTests.Build(rest, source.Row);
   TSourceRows &candidates = SourceRows(source, level.Conditions);
   const bool pass = WidePass(candidates.Records, candidates.Filtered);
   const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
@@ -230,8 +290,7 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
     if (!ReadLiveSlot(source, file, n, pass)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
-    for (const TExpToken *c : own)
-      if (!FEvaluator.Condition(*c)) return true;
+    if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
     inner.Records.push_back(n);
     if (holdImages && (inner.Images.size() + inner.ImageSize > kInnerImageBytes ||
                        source.Image.size() != inner.ImageSize)) {
@@ -298,14 +357,15 @@ void TSelectExecution::OrderJoin() {
     const bool pass = WidePass(rows.Records, rows.Filtered);
     // A source written before the best so far wins a tie; one written after it does not.
     const int64_t limit = smallest == levels ? INT64_MAX : (i < smallest ? best + 1 : best);
+    TSourceConditions ownTests;
+    ownTests.Build(own[i], source.Row);
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
       if (n > slots || count >= limit) return false;
       if (!ReadLiveSlot(source, file, n, pass)) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
-      for (const TExpToken *c : own[i])
-        if (!FEvaluator.Condition(*c)) return true;
+      if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
       ++count;
       return count < limit;
     };
@@ -353,20 +413,21 @@ void TSelectExecution::Report(int percent) {
   if (abort) FAborted = true;
 }
 
-bool TSelectExecution::LevelQualifies(const TJoinLevel &level) {
-  for (const TExpToken *c : level.Conditions)
-    if (!FEvaluator.Condition(*c)) return false;
-  return true;
+const TSourceConditions &TSelectExecution::LevelTests(size_t index) {
+  if (FLevelTests.size() < FPlan.Levels.size()) FLevelTests.resize(FPlan.Levels.size());
+  if (!FLevelTests[index]) {
+    FLevelTests[index] = std::make_unique<TSourceConditions>();
+    FLevelTests[index]->Build(FPlan.Levels[index].Conditions, FPlan.Levels[index].Source->Row);
+  }
+  return *FLevelTests[index];
 }
 
-bool TSelectExecution::VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row,
-                                   bool &stop) {
-  TJoinLevel &level = FPlan.Levels[index];
-  TSelectSource &source = *level.Source;
-  if (image != source.Image.data()) source.Image.assign(image, image + source.Table->DataFile().RecordSize());
-  source.Row.Record = source.Image.data();
+bool TSelectExecution::VisitRecord(size_t index, const uint8_t *image, const TSourceConditions &tests,
+                                   const std::function<bool()> &row, bool &stop) {
+  TSelectSource &source = *FPlan.Levels[index].Source;
+  source.Row.Record = image;
   source.Row.NullRow = false;
-  if (!LevelQualifies(level)) return false;
+  if (!tests.AllHold(FEvaluator, image)) return false;
   ProduceLevel(index + 1, row, stop);
   return true;
 }
@@ -383,19 +444,21 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TDataFile &file = source.Table->DataFile();
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
-  auto visitSlot = [&](uint32_t n, bool pass) {
-    if (ReadLiveSlot(source, file, n, pass) && VisitRecord(index, source.Image.data(), row, stop)) matched = true;
+  auto visitSlot = [&](uint32_t n, bool pass, bool lone = false) {
+    if (ReadLiveSlot(source, file, n, pass, lone) && VisitRecord(index, source.Image.data(), LevelTests(index), row, stop))
+      matched = true;
   };
   if (index == 0) {
     // The driving level walks the records its index-answered conditions leave, or every slot.
     const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
     TSourceRows &candidates = SourceRows(source, level.Conditions);
     const bool pass = WidePass(candidates.Records, candidates.Filtered);
+    const bool lone = candidates.Filtered && candidates.Records.Count() == 1;
     auto visit = [&](uint32_t n) {
       if (n > slots || stop || FAborted) return false;
       Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
       if (FAborted) return false;
-      visitSlot(n, pass);
+      visitSlot(n, pass, lone);
       return !stop && !FAborted;
     };
     if (candidates.Filtered) candidates.Records.ForEach(visit);
@@ -405,7 +468,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
       if (inner.Images.empty()) visitSlot(inner.Records[p], false);
-      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, row, stop)) matched = true;
+      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, inner.HeldTests, row, stop)) matched = true;
     };
     if (inner.Probe) {
       TExpValue value;
@@ -417,8 +480,9 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
           TCandidateRecords found;
           const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
           IndexMatchSet(*inner.Cursor, inner.IndexNo, inner.KeyEquality, TCandidateRecords::AllSlots(slots), found);
+          const bool lone = found.Count() == 1;
           found.ForEach([&](uint32_t n) {
-            visitSlot(n, false);
+            visitSlot(n, false, lone);
             return !stop && !FAborted;
           });
         }
@@ -452,6 +516,7 @@ bool TSelectExecution::Produce(const std::function<bool()> &row) {
   // Conditions on a level's source alone are answered by a filter on that source (from its
   // indexes where they serve); the record-by-record test still follows.
   FInnerRows.clear();
+  FLevelTests.clear();
   ProduceLevel(0, row, stop);
   if (!FAborted) Report(100);
   return !FAborted;
@@ -463,8 +528,8 @@ void TSelectExecution::ColumnValue(const TSelectColumn &column, TExpValue &value
     case TColumnKind::Plain:
       if (!column.Source->Row.NullRow) {
         const TFieldDescriptor &field = column.Source->Table->DataFile().Field(column.SourceField);
-        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Image.data(), value);
-        else ReadFieldValue(field, column.Source->Image.data(), value);
+        if (field.Type == TDataType::Blob) ReadBlobValue(*column.Source->Table, field, column.Source->Row.Record, value);
+        else ReadFieldValue(field, column.Source->Row.Record, value);
       }
       return;
     case TColumnKind::Calculated: {
@@ -515,7 +580,32 @@ void TSelectExecution::RowValues(std::vector<TExpValue> &values) {
 void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals) {
   // One list for every row: each value is cleared before it is read, and keeps its room.
   std::vector<TExpValue> &values = FRowValues;
-  RowValues(values);
+  const size_t count = FPlan.Columns.size();
+  if (FCopiesStored.size() != count) {
+    FCopiesStored.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+      const TSelectColumn &c = FPlan.Columns[i];
+      FCopiesStored[i] = c.Kind == TColumnKind::Plain && c.Source &&
+                         CopiesStored(c.Source->Table->DataFile().Field(c.SourceField), FPlan.ResultFields[i]);
+    }
+  }
+  // Plain columns of fixed-size types go across as stored; the rest as values.
+  values.resize(count);
+  FCopied.assign(count, 0);
+  for (size_t i = 0; i < count; ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
+    if (FCopiesStored[i] &&
+        CopyStored(c.Source->Table->DataFile().Field(c.SourceField), c.Source->Row.NullRow ? nullptr : c.Source->Row.Record,
+                   FPlan.ResultFields[i], image))
+      FCopied[i] = 1;
+    else
+      ColumnValue(c, values[i]);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const TSelectColumn &c = FPlan.Columns[i];
+    if (c.Aggregate == TAggregateKind::Avg && c.AvgCountColumn >= 0)
+      values[c.AvgCountColumn] = TExpValue::OfInt(values[i].Null ? 0 : 1);
+  }
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
     const TSelectColumn &c = FPlan.Columns[i];
     if (runningTotals && c.Aggregate == TAggregateKind::RunSum) {
@@ -527,6 +617,7 @@ void TSelectExecution::BuildRecord(uint8_t *image, std::vector<TExpValue> *runni
     }
   }
   for (size_t i = 0; i < FPlan.Columns.size(); ++i) {
+    if (FCopied[i]) continue;
     if (FPlan.ResultFields[i].Type == TDataType::Blob && FTarget) {
       if (!values[i].Null) FBlobBytes += static_cast<int64_t>(values[i].Str.size());
       WriteBlobValue(*FTarget, FPlan.ResultFields[i], image, values[i]);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "query/expr/Evaluator.h"
+#include "query/select/QuickCondition.h"
 #include "query/select/SelectPlan.h"
 #include "query/select/SelectResolver.h"
 
@@ -54,7 +55,8 @@ class TSelectExecution {
   // Calls `row` for every qualifying combination; false from `row` stops.
   bool Produce(const std::function<bool()> &row);
   bool ProduceLevel(size_t level, const std::function<bool()> &row, bool &stop);
-  bool LevelQualifies(const TJoinLevel &level);
+  // The tests of a level's conditions (made once per production, after the join is ordered).
+  const TSourceConditions &LevelTests(size_t index);
   struct TSourceRows;
   struct TInnerRows;
   // The records of a source its index-answered conditions leave (found once per execution).
@@ -63,7 +65,10 @@ class TSelectExecution {
   TInnerRows &InnerRows(size_t index);
   // Reads the inner level's qualifying records once.
   void ReadInnerOnce(size_t index, TInnerRows &inner);
-  bool VisitRecord(size_t index, const uint8_t *image, const std::function<bool()> &row, bool &stop);
+  // Goes on with `image` as the level's current record when `tests` pass. An image of the
+  // level's held records is read where it lies; any other is the source's own Image.
+  bool VisitRecord(size_t index, const uint8_t *image, const TSourceConditions &tests,
+                   const std::function<bool()> &row, bool &stop);
   void BuildRecord(uint8_t *image, std::vector<TExpValue> *runningTotals);
   void ColumnValue(const TSelectColumn &column, TExpValue &value);
   void Report(int percent);
@@ -91,10 +96,14 @@ class TSelectExecution {
   std::vector<TExpValue> FRunningTotals;
   std::vector<char> FRunningOverflow;  // running totals that left their type's range
   std::vector<TExpValue> FRowValues;  // BuildRecord's values of one row, kept for the next row
+  // Per column: a plain column whose stored bytes the result field takes as they are (set on
+  // the first row); and which columns of the row at hand went that way.
+  std::vector<char> FCopiesStored, FCopied;
   TDataTable *FTarget = nullptr;  // the result table being filled
   int64_t FBlobBytes = 0;         // blob bytes written into the target
   std::vector<std::unique_ptr<TSourceRows>> FSourceRows;
   std::vector<std::unique_ptr<TInnerRows>> FInnerRows;  // per level; null until reached
+  std::vector<std::unique_ptr<TSourceConditions>> FLevelTests;  // per level; null until asked
 };
 
 }  // namespace kura

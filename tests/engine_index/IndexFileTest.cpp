@@ -126,28 +126,38 @@ TEST(IndexFile, EncryptedFilesAreScrambledOnDisk) {
 }
 
 TEST(IndexFile, AnotherHandleSeesChangesThroughTheChangeCounter) {
-  TScratchDir dir;
-  const std::string name = dir.File("shared.IDX");
-  {
-    TIndexFile created;
-    created.CreateIndexFile(name, false, false);
-    created.CloseFile(false);
+  // Plain files are checked by their counter bytes alone, scrambled ones by the whole page.
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "encrypted" : "plain");
+    TScratchDir dir;
+    const std::string name = dir.File("shared.IDX");
+    {
+      TIndexFile created;
+      created.SetEncrypted(encrypted);
+      created.CreateIndexFile(name, false, false);
+      created.CloseFile(false);
+    }
+    TIndexFile writer;
+    writer.SetEncrypted(encrypted);
+    writer.OpenIndexFile(name, false, false, false, false);
+    TIndexFile reader;
+    reader.SetEncrypted(encrypted);
+    reader.OpenIndexFile(name, false, false, false, false);
+    EXPECT_FALSE(reader.ReadHeaderChanged());
+    FillSystemIndex(writer.Pages(), 800);
+    writer.WriteChanges(false, false);
+    EXPECT_TRUE(reader.ReadHeaderChanged());
+    EXPECT_EQ(SystemKeys(reader.Pages()), 800);
+    // Changes counted in memory (exclusive use, transactions) are not mistaken for another
+    // user's.
+    reader.CountChangeInMemory();
+    EXPECT_FALSE(reader.ReadHeaderChanged());
+    writer.CloseFile(false);
+    // A file cut below its header while open is damaged, not unchanged.
+    std::filesystem::resize_file(name, 2);
+    EXPECT_EQ(CodeOf([&] { reader.ReadHeaderChanged(); }), KURA_HEADERCORRUPT);
+    reader.CloseFile(true);
   }
-  TIndexFile writer;
-  writer.OpenIndexFile(name, false, false, false, false);
-  TIndexFile reader;
-  reader.OpenIndexFile(name, false, false, false, false);
-  EXPECT_FALSE(reader.ReadHeaderChanged());
-  FillSystemIndex(writer.Pages(), 800);
-  writer.WriteChanges(false, false);
-  EXPECT_TRUE(reader.ReadHeaderChanged());
-  EXPECT_EQ(SystemKeys(reader.Pages()), 800);
-  // Changes counted in memory (exclusive use, transactions) are not mistaken for another
-  // user's.
-  reader.CountChangeInMemory();
-  EXPECT_FALSE(reader.ReadHeaderChanged());
-  writer.CloseFile(false);
-  reader.CloseFile(true);
 }
 
 TEST(IndexFile, PagesMissingFromTheFileAreIndexCorrupt) {

@@ -121,6 +121,27 @@ TEST_F(ShellProgramTest, CommandTextGivesTabSeparatedRows) {
   EXPECT_EQ(o.Err, "");
 }
 
+TEST_F(ShellProgramTest, LargeTabSeparatedResultsArriveWholeAndInOrder) {
+  // Rows are written out a block at a time: none is lost, doubled or cut at a block's end.
+  std::string script = "create table many (N integer, T varchar(20), primary key (N));\nstart transaction;\n";
+  std::string expected = "N\tT\n";
+  for (int i = 0; i < 12000; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 5 == 0) {
+      script += "insert into many (N) values (" + n + ");\n";
+      expected += n + "\tNULL\n";
+    } else {
+      script += "insert into many values (" + n + ", 'v" + n + "\tx\\');\n";
+      expected += n + "\tv" + n + "\\tx\\\\\n";
+    }
+  }
+  script += "commit;\nselect N, T from many order by N;\n";
+  Outcome o = Shell("", script);
+  EXPECT_EQ(o.Status, 0) << o.Err;
+  EXPECT_GT(expected.size(), size_t{65536} * 2);
+  EXPECT_TRUE(o.Out == expected) << o.Out.size() << " bytes against " << expected.size();
+}
+
 TEST_F(ShellProgramTest, StatementsFromFilesAndStandardInput) {
   std::ofstream(FRoot / "script.sql") << "select ID from items where ID < 2;\n/* a comment */\nselect count(*)\n"
                                          "  from items;\n";

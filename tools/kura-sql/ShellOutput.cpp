@@ -46,18 +46,13 @@ std::string EscapeTsv(const std::string &value) {
   return out;
 }
 
-namespace {
-
-// Appends a value with tab, line break, carriage return and backslash escaped.
-void AppendTsv(std::string &line, const std::string &value) {
-  if (value.find_first_of("\t\n\r\\") == std::string::npos) {
+void AppendTsv(std::string &line, std::string_view value) {
+  if (value.find_first_of("\t\n\r\\") == std::string_view::npos) {
     line += value;
     return;
   }
-  line += EscapeTsv(value);
+  line += EscapeTsv(std::string(value));
 }
-
-}  // namespace
 
 void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText, bool header) {
   // Gathered into one text and written at once: a stream insertion per value costs more than

@@ -3,6 +3,7 @@
 // for programs (header line of names, tab, line break and backslash escaped), or CSV.
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kura::shell {
@@ -16,6 +17,8 @@ struct TResultText {
 
 // Tab, line break, carriage return and backslash as \t, \n, \r and \\.
 std::string EscapeTsv(const std::string &value);
+// Appends a value to a tab-separated line, escaped as EscapeTsv does.
+void AppendTsv(std::string &line, std::string_view value);
 // Without `header` only the rows are written (a result written in parts).
 void WriteTsv(std::ostream &out, const TResultText &result, const std::string &nullText = "NULL", bool header = true);
 void WriteTable(std::ostream &out, const TResultText &result, const std::string &nullText = "");

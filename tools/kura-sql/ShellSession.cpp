@@ -131,19 +131,45 @@ bool TShellSession::Run(const std::string &text) {
         result.RightAligned.push_back(IsNumber(info.Type.Type));
         types.push_back(info.Type);
       }
-      // An aligned table needs every row for its widths; the other forms are written in
-      // parts, so that a large result is never held as text.
+      const int64_t count = query.RowCount();
+      if (FMode == TOutputMode::Tsv) {
+        // Values go straight into the text written out, a block at a time: no row of texts
+        // is made on the way (the rows of a program's reading are many and short).
+        std::string text;
+        for (size_t c = 0; c < result.Names.size(); ++c) {
+          if (c) text += '\t';
+          AppendTsv(text, result.Names[c]);
+        }
+        text += '\n';
+        for (int64_t r = 0; r < count; ++r) {
+          const std::vector<TExpValue> values = query.Row(r);
+          for (size_t c = 0; c < values.size(); ++c) {
+            if (c) text += '\t';
+            if (values[c].Null) text += FTsvNullValue;
+            else if (types[c].Type == TDataType::String || types[c].Type == TDataType::Blob) AppendTsv(text, values[c].Str);
+            else AppendTsv(text, FieldValueText(types[c], values[c]));
+          }
+          text += '\n';
+          if (text.size() >= 65536) {
+            FOut.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+          }
+        }
+        FOut.write(text.data(), static_cast<std::streamsize>(text.size()));
+        FOut.flush();
+        return;
+      }
+      // An aligned table needs every row for its widths; CSV is written in parts, so that a
+      // large result is never held as text.
       const bool inParts = FMode != TOutputMode::Table;
       constexpr size_t kPart = 1024;
       bool headerWritten = false;
       auto writePart = [&]() {
-        if (FMode == TOutputMode::Csv) WriteCsv(FOut, result, FNullValue, !headerWritten);
-        else WriteTsv(FOut, result, FTsvNullValue, !headerWritten);
+        WriteCsv(FOut, result, FNullValue, !headerWritten);
         headerWritten = true;
         result.Rows.clear();
         result.Null.clear();
       };
-      const int64_t count = query.RowCount();
       for (int64_t r = 0; r < count; ++r) {
         std::vector<TExpValue> values = query.Row(r);
         std::vector<std::string> row;

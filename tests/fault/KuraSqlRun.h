@@ -2,6 +2,7 @@
 // Running kura-sql on a table directory, with or without the fault injector, for the tests of
 // this folder.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,12 +35,28 @@ inline std::vector<std::string> Lines(const std::string &text) {
   return lines;
 }
 
-inline fs::path Scratch() {
-  static fs::path root = [] {
+// The scripts and outputs of one test process: made on first use, removed when the process that
+// made it ends (a forked child that exits leaves it to its parent).
+class TScratchDir {
+ public:
+  TScratchDir() : FOwner(getpid()) {
     char pattern[] = "/tmp/kura-fault-XXXXXX";
-    return fs::path(mkdtemp(pattern));
-  }();
-  return root;
+    if (mkdtemp(pattern)) FPath = pattern;
+  }
+  ~TScratchDir() {
+    std::error_code ignored;
+    if (!FPath.empty() && getpid() == FOwner) fs::remove_all(FPath, ignored);
+  }
+  const fs::path &Path() const { return FPath; }
+
+ private:
+  fs::path FPath;
+  pid_t FOwner;
+};
+
+inline fs::path Scratch() {
+  static TScratchDir root;
+  return root.Path();
 }
 
 // Runs kura-sql on dir with the script; fault: extra environment ("" for none).

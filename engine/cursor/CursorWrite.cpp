@@ -207,15 +207,21 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
   const bool changed = FTable->WriteLock();
   const bool noPrimaryKey = FTable->NoPrimaryKey();
   int32_t slot = 0;
+  bool lockedSlot = false;
   TUndoList undo;
   std::vector<uint8_t> image(FStoredSize, 0);
   try {
     if (changed || FSeenSerial != FTable->ChangeSerial()) Resync();
     slot = data.SlotForNewRecord(noPrimaryKey);
     if (FTable->EditLockedRecords().count(slot)) Raise(KURA_RECLOCKFAILED);
-    FTable->LockRecord(slot);
-    // Released last when the write fails: undo steps run in reverse.
-    undo.Add([this, slot] { FTable->UnlockRecord(slot); }, true);
+    // A new slot under the transaction lock needs no record lock: it would be given back (at
+    // the latest when the transaction ends) before any other writer could ask for it.
+    lockedSlot = !FTable->NewSlotUncontended(slot);
+    if (lockedSlot) {
+      FTable->LockRecord(slot);
+      // Released last when the write fails: undo steps run in reverse.
+      undo.Add([this, slot] { FTable->UnlockRecord(slot); }, true);
+    }
     const bool reused = slot <= data.SlotCount();
     std::vector<uint8_t> oldSystemKey;
     if (reused) {
@@ -290,7 +296,7 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     throw;
   }
   try {
-    FTable->UnlockRecord(slot);
+    if (lockedSlot) FTable->UnlockRecord(slot);
     FollowWrite(slot, image.data(), false, false, reposition);
   } catch (...) {
     FTable->WriteUnlock();

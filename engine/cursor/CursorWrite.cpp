@@ -207,15 +207,21 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
   const bool changed = FTable->WriteLock();
   const bool noPrimaryKey = FTable->NoPrimaryKey();
   int32_t slot = 0;
+  bool lockedSlot = false;
   TUndoList undo;
   std::vector<uint8_t> image(FStoredSize, 0);
   try {
     if (changed || FSeenSerial != FTable->ChangeSerial()) Resync();
     slot = data.SlotForNewRecord(noPrimaryKey);
     if (FTable->EditLockedRecords().count(slot)) Raise(KURA_RECLOCKFAILED);
-    FTable->LockRecord(slot);
-    // Released last when the write fails: undo steps run in reverse.
-    undo.Add([this, slot] { FTable->UnlockRecord(slot); }, true);
+    // A new slot under the transaction lock needs no record lock: it would be given back (at
+    // the latest when the transaction ends) before any other writer could ask for it.
+    lockedSlot = !FTable->NewSlotUncontended(slot);
+    if (lockedSlot) {
+      FTable->LockRecord(slot);
+      // Released last when the write fails: undo steps run in reverse.
+      undo.Add([this, slot] { FTable->UnlockRecord(slot); }, true);
+    }
     const bool reused = slot <= data.SlotCount();
     std::vector<uint8_t> oldSystemKey;
     if (reused) {
@@ -240,21 +246,18 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     PutI32(image.data() + 1, slot);
     PutI32(image.data() + kAutoIncOffset, autoInc);
 
-    // Every key is checked before any index changes.
-    std::vector<std::pair<int, std::vector<uint8_t>>> keys;
+    // Each index is searched once: the entry goes in where the uniqueness check found its
+    // place. A key found in a later index takes the entries of the earlier ones out again
+    // (the undo steps), so a rejected record leaves every index as it was.
     for (int indexNo : WritableIndexes()) {
       std::vector<uint8_t> key = KeyOf(indexNo, image.data());
-      if (Tree(indexNo).KeyExists(key.data())) Raise(KURA_KEYVIOL, {}, IndexDisplayName(indexNo));
-      keys.emplace_back(indexNo, std::move(key));
+      if (!Tree(indexNo).InsertUnique(key.data(), static_cast<uint32_t>(slot)))
+        Raise(KURA_KEYVIOL, {}, IndexDisplayName(indexNo));
+      undo.Add([this, indexNo, key = std::move(key), slot] { Tree(indexNo).Delete(key.data(), static_cast<uint32_t>(slot)); });
     }
     std::vector<uint8_t> systemKey = KeyOf(kSystemRecordIndex, image.data());
     if (FOptions.SuppressAutoInc && Tree(kSystemRecordIndex).KeyExists(systemKey.data()))
       Raise(KURA_KEYVIOL, {}, IndexDisplayName(kSystemRecordIndex));
-
-    for (auto &[indexNo, key] : keys) {
-      Tree(indexNo).Insert(key.data(), static_cast<uint32_t>(slot));
-      undo.Add([this, indexNo = indexNo, key = key, slot] { Tree(indexNo).Delete(key.data(), static_cast<uint32_t>(slot)); });
-    }
     if (reused) {
       if (!Tree(kSystemRecordIndex)
                .Replace(oldSystemKey.data(), static_cast<uint32_t>(slot), systemKey.data(), static_cast<uint32_t>(slot)))
@@ -293,7 +296,7 @@ void TDataCursor::AppendRecord(uint8_t *buffer, bool reposition) {
     throw;
   }
   try {
-    FTable->UnlockRecord(slot);
+    if (lockedSlot) FTable->UnlockRecord(slot);
     FollowWrite(slot, image.data(), false, false, reposition);
   } catch (...) {
     FTable->WriteUnlock();

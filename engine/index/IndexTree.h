@@ -69,6 +69,9 @@ class TIndexTree {
   int64_t SequenceNumber(const uint8_t *key, uint32_t recordNumber);
 
   void Insert(const uint8_t *key, uint32_t recordNumber);
+  // Inserts unless an entry with an equal key is there (then false and no change): the check
+  // and the insertion share one descent.
+  bool InsertUnique(const uint8_t *key, uint32_t recordNumber);
   // False when no entry with that key and RecordNumber exists.
   bool Delete(const uint8_t *key, uint32_t recordNumber);
   bool Replace(const uint8_t *oldKey, uint32_t oldRecord, const uint8_t *newKey, uint32_t newRecord);
@@ -106,6 +109,7 @@ class TIndexTree {
   // Returns the leaf (empty ref for an empty index); fills path (when given) with the interior
   // pages from the root and before (when given) with the number of keys left of the leaf.
   TPageRef Descend(const uint8_t *key, int length, bool strict, TPath *path, int64_t *before);
+  bool InsertEntry(const uint8_t *key, uint32_t recordNumber, bool unique);
   void AddToCounts(TPath &path, int delta);
   void PropagateLowestKey(TPath &path, size_t level, const uint8_t *key);
   void Split(TPath &path, size_t level, TPage &page);

@@ -26,7 +26,11 @@ void TIndexTree::PropagateLowestKey(TPath &path, size_t level, const uint8_t *ke
   }
 }
 
-void TIndexTree::Insert(const uint8_t *key, uint32_t recordNumber) {
+void TIndexTree::Insert(const uint8_t *key, uint32_t recordNumber) { InsertEntry(key, recordNumber, false); }
+
+bool TIndexTree::InsertUnique(const uint8_t *key, uint32_t recordNumber) { return InsertEntry(key, recordNumber, true); }
+
+bool TIndexTree::InsertEntry(const uint8_t *key, uint32_t recordNumber, bool unique) {
   TIndexDescriptor &d = Desc();
   if (d.RootPage == 0) {
     // The first page of an empty index is a leaf that is also the root.
@@ -34,16 +38,20 @@ void TIndexTree::Insert(const uint8_t *key, uint32_t recordNumber) {
     root->InsertEntry(0, key, recordNumber, 0);
     d.RootPage = static_cast<int32_t>(root->PageNo);
     FCache.MarkHeaderDirty();
-    return;
+    return true;
   }
   TPath path;
+  // Routing on "<=" ends in the only leaf that can hold an equal key: an interior entry is its
+  // child's lowest key, and every key of a child is below the next entry.
   TPageRef leaf = Descend(key, FKeyLength, false, &path, nullptr);
   int i = LowerBound(*leaf, key, FKeyLength);
+  if (unique && i < leaf->Count() && Cmp(leaf->Key(i), key, FKeyLength) == 0) return false;
   leaf->InsertEntry(i, key, recordNumber, 0);
   FCache.MarkDirty(*leaf);
   AddToCounts(path, +1);
   if (i == 0) PropagateLowestKey(path, path.size(), key);
   if (leaf->Overflows()) Split(path, path.size(), *leaf);
+  return true;
 }
 
 void TIndexTree::Split(TPath &path, size_t level, TPage &page) {

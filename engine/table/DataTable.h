@@ -123,6 +123,9 @@ class TDataTable : public TDataFileOwner {
   uint64_t ChangeSerial() const { return FChangeSerial; }
   // Attempts made by the last record lock (diagnostics).
   int LastLockAttempts() const { return FLastLockAttempts; }
+  // A slot past the end of the table while the transaction lock keeps every other writer out:
+  // no other writer can reach it before the lock ends, so a record lock on it guards nothing.
+  bool NewSlotUncontended(int32_t slot) const { return ChangesExcluded() && slot > FDataFile.SlotCount(); }
 
   TDataFile &DataFile() { return FDataFile; }
   TTableSideFile *IndexFile() { return FIndexFile.get(); }

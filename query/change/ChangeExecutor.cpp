@@ -37,6 +37,18 @@ TChangeExecutor::~TChangeExecutor() {
 }
 
 TDataDirectory *TChangeExecutor::DirectoryOf(const TTableRef &ref) {
+  // Most statements name a table of the executor's own database. Its directory stays open
+  // (and in FDirectories) as long as the executor, and resolves to the same place every time
+  // unless the database name is empty, which leaves the place to the session's creation
+  // directory.
+  const bool own = !ref.InMemory && !ref.IsPath() && ref.Database.empty();
+  if (own && FOwnDirectory) return FOwnDirectory;
+  TDataDirectory *directory = OpenDirectoryOf(ref);
+  if (own && !FDatabaseName.empty()) FOwnDirectory = directory;
+  return directory;
+}
+
+TDataDirectory *TChangeExecutor::OpenDirectoryOf(const TTableRef &ref) {
   std::string path = FDatabaseName;
   std::string name = FDatabaseName;
   if (ref.InMemory) {

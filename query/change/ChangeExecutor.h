@@ -53,6 +53,7 @@ class TChangeExecutor {
   void KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref, std::unique_ptr<TDataCursor> cursor);
   void DropTargetCursor();
   int64_t ExecuteInsertSelect(TDataQuery &query);
+  TDataDirectory *OpenDirectoryOf(const TTableRef &ref);
   int64_t ExecuteUpdateOrDelete(TQueryStatement &statement, TDataQuery &query);
   void ExecuteCreateTable(TDataQuery &query);
   void ExecuteCreateIndex(TDataQuery &query);
@@ -63,6 +64,8 @@ class TChangeExecutor {
   TDataSession &FSession;
   std::string FDatabaseName;
   std::vector<TDataDirectory *> FDirectories;
+  // The directory of a reference naming no database, path or MEMORY, once opened.
+  TDataDirectory *FOwnDirectory = nullptr;
   struct TKeptCursor {
     TDataDirectory *Directory = nullptr;
     std::string TableName;

@@ -144,9 +144,10 @@ class TExpressionParser::Builder {
   }
   void Leave() { --FNesting; }
 
-  // OR-expression.
-  TExpToken *Or(uint8_t flags) {
-    TExpToken *left = And(flags);
+  // OR-expression. Each level below takes `first`, an operand already read by Unary, as the
+  // start of its own first operand.
+  TExpToken *Or(uint8_t flags, TExpToken *first = nullptr) {
+    TExpToken *left = And(flags, first);
     while (P.IsKeyword("OR")) {
       std::string text = P.TokenText();
       P.NextToken();
@@ -155,8 +156,8 @@ class TExpressionParser::Builder {
     return left;
   }
 
-  TExpToken *And(uint8_t flags) {
-    TExpToken *left = Not(flags);
+  TExpToken *And(uint8_t flags, TExpToken *first = nullptr) {
+    TExpToken *left = Not(flags, first);
     while (P.IsKeyword("AND")) {
       std::string text = P.TokenText();
       P.NextToken();
@@ -165,8 +166,8 @@ class TExpressionParser::Builder {
     return left;
   }
 
-  TExpToken *Not(uint8_t flags) {
-    if (!P.IsKeyword("NOT")) return Predicate(flags);
+  TExpToken *Not(uint8_t flags, TExpToken *first = nullptr) {
+    if (first || !P.IsKeyword("NOT")) return Predicate(flags, first);
     std::string text = P.TokenText();
     P.NextToken();
     TExpToken *n = Node(TExpNodeKind::Unary, TExpCode::Not, text);
@@ -175,8 +176,8 @@ class TExpressionParser::Builder {
     return n;
   }
 
-  TExpToken *Predicate(uint8_t flags) {
-    TExpToken *left = Additive(flags);
+  TExpToken *Predicate(uint8_t flags, TExpToken *first = nullptr) {
+    TExpToken *left = Additive(flags, first);
     TExpCode op = TExpCode::None;
     std::string text;
     switch (P.TokenKind()) {
@@ -300,8 +301,8 @@ class TExpressionParser::Builder {
     return n;
   }
 
-  TExpToken *Additive(uint8_t flags) {
-    TExpToken *left = Multiplicative(flags);
+  TExpToken *Additive(uint8_t flags, TExpToken *first = nullptr) {
+    TExpToken *left = Multiplicative(flags, first);
     for (;;) {
       if (P.IsKind('+')) {
         P.NextToken();
@@ -323,8 +324,8 @@ class TExpressionParser::Builder {
     }
   }
 
-  TExpToken *Multiplicative(uint8_t flags) {
-    TExpToken *left = Unary(flags);
+  TExpToken *Multiplicative(uint8_t flags, TExpToken *first = nullptr) {
+    TExpToken *left = first ? first : Unary(flags);
     for (;;) {
       if (P.IsKind('*')) {
         P.NextToken();
@@ -702,7 +703,13 @@ class TExpressionParser::Builder {
 
 TExpToken *TExpressionParser::ParseExpression(uint8_t flags) {
   Builder b(*this);
-  return b.Finish(b.Or(flags));
+  if (IsKeyword("NOT")) return b.Finish(b.Or(flags));
+  // Every level of the precedence chain starts with a unary operand. Most expressions of a
+  // statement (a value of INSERT, an argument) are only that: after it, a comma, a right
+  // parenthesis or the end leaves nothing for the levels above, which are then not entered.
+  TExpToken *first = b.Unary(flags);
+  if (IsKind(',') || IsKind(')') || AtEnd()) return b.Finish(first);
+  return b.Finish(b.Or(flags, first));
 }
 
 TExpToken *TExpressionParser::ParseWholeText(std::string_view text, const TParseContext &context,

@@ -42,8 +42,11 @@ TEST_F(CursorTransaction, CommitWritesForTheNextUser) {
   TDataCursor &c = Open();
   FDirectory->StartTransaction();
   for (int i = 1; i <= 300; ++i) Add(c, i, "n" + std::to_string(i % 13), i % 17, false);
+  // New slots under the transaction lock take no record locks; locking one of them still works.
+  EXPECT_TRUE(c.Table()->OSLockedRecords().empty());
   std::vector<uint8_t> r = GoTo(c, 10);
   ASSERT_EQ(c.GetCurRecord(r.data(), true), KURA_NONE);
+  EXPECT_EQ(c.Table()->OSLockedRecords().size(), 1u);
   c.SetString(2, r.data(), "locked");
   c.ModifyRecord(r.data());  // the unlock waits for the end of the transaction
   EXPECT_EQ(c.EditLockedRecord(), 0);

@@ -2,6 +2,8 @@
 // cursors, and the position after a write.
 #include "tests/engine_cursor/CursorTestSupport.h"
 
+#include <algorithm>
+
 #include "engine/data/DateTimeCodec.h"
 #include "engine/index/IndexFile.h"
 #include "engine/table/DataTable.h"
@@ -31,13 +33,23 @@ TEST_F(CursorWrite, DuplicatePrimaryKeyLeavesEverythingUnchanged) {
   EXPECT_EQ(c.RecordCount(), 2);
   c.SetIndexNo(kSystemRecordIndex);
   EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 2}));
-  // A duplicate in a later (secondary) index is caught before the primary index changes.
+  // A duplicate in a later (secondary) index leaves the indexes searched before it as they were.
   r = Record(c, {3, "c", 3, -1});  // tag -1 belongs to code 1
   EXPECT_EQ(MessageOf([&] { c.AppendRecord(r.data()); }),
             "Duplicate key found in the index 'ByTag' of the table 'people'");
-  c.SetIndexName("");
-  EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 2}));
+  for (const char *index : {"", "ByName", "ByValueName", "ByTag"}) {
+    c.SetIndexName(index);
+    std::vector<int32_t> codes = Codes(c);
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, (std::vector<int32_t>{1, 2})) << index;
+  }
   EXPECT_EQ(c.RecordCount(), 2);
+  EXPECT_EQ(c.IndexFile()->Header().LiveRecordCount, 2);
+  // The record goes in once its tag is free.
+  r = Record(c, {3, "c", 3, -3});
+  c.AppendRecord(r.data());
+  c.SetIndexName("ByName");
+  EXPECT_EQ(Codes(c), (std::vector<int32_t>{1, 2, 3}));
 }
 
 TEST_F(CursorWrite, ModifyIntoAnExistingKeyFailsAndKeepsTheRecord) {

@@ -48,6 +48,11 @@ TEST(ParserTest, Precedence) {
     const char *Text, *Shape;
   } cases[] = {
       {"a OR b AND c", "(OR a (AND b c))"},
+      // A lone operand ends the expression at once; one followed by an operator goes on.
+      {"a", "a"},
+      {"-7", "(- 7)"},
+      {"(a OR b)", "(OR a b)"},
+      {"(a) OR NOT b", "(OR a (NOT b))"},
       {"a AND b OR c", "(OR (AND a b) c)"},
       {"NOT a = b", "(NOT (= a b))"},
       {"NOT a = b AND c", "(AND (NOT (= a b)) c)"},

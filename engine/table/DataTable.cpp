@@ -19,7 +19,6 @@
 
 namespace kura {
 
-
 bool TableSyncAsked(const TDataTable &table, bool flushOS) {
   if (table.InMemory()) return false;
   if (flushOS) return true;

@@ -507,7 +507,7 @@ TRecord *TDataFile::GetRecord(int32_t n, TReadDirection direction, int count) {
   return record;
 }
 
-bool TDataFile::ReadRecordForScan(int32_t n, std::vector<uint8_t> &out) {
+bool TDataFile::ReadRecordForScan(int32_t n, std::vector<uint8_t> &out, int count) {
   if (!IsOpen()) RaiseTable(KURA_FILECORRUPT);
   if (n < 1 || n >= FHeader.NextRecordNumber()) RaiseTable(KURA_FILECORRUPT);
   const size_t size = RecordSize();
@@ -519,7 +519,7 @@ bool TDataFile::ReadRecordForScan(int32_t n, std::vector<uint8_t> &out) {
   }
   if (FOwner && !FOwner->BeforeDiskRead()) return false;
   try {
-    if (!BlockBufferHolds(n)) FillBlockBuffer(n, ReadForward, 0);
+    if (!BlockBufferHolds(n)) FillBlockBuffer(n, ReadForward, count);
   } catch (...) {
     if (FOwner) FOwner->AfterDiskRead();
     throw;

@@ -125,8 +125,9 @@ class TDataFile : public TFileHandler {
   void ReleaseRecord(TRecord *record);
   // The image of an existing slot copied into out for a read-only pass, from the cache when the
   // record is there, otherwise from the block buffer without taking a cache entry (a scan does
-  // not push out the records others use). False as GetRecord's null.
-  bool ReadRecordForScan(int32_t recordNumber, std::vector<uint8_t> &out);
+  // not push out the records others use). False as GetRecord's null. A block read takes count
+  // slots (0: the read-ahead).
+  bool ReadRecordForScan(int32_t recordNumber, std::vector<uint8_t> &out, int count = 0);
   void MarkRecordDirty(TRecord *record) { FCache.MarkDirty(record); }
   // Chooses a slot (a reused free slot, or a new one at the end), returns its pinned,
   // initialised record image: zeroed, own number, and the next auto-increment value unless

@@ -114,6 +114,29 @@ bool TIndexTree::Delete(const uint8_t *key, uint32_t recordNumber) {
 }
 
 bool TIndexTree::Replace(const uint8_t *oldKey, uint32_t oldRecord, const uint8_t *newKey, uint32_t newRecord) {
+  if (RootPage() == 0) return false;
+  TPath path;
+  TPageRef leaf = Descend(oldKey, FKeyLength, false, &path, nullptr);
+  int i = LowerBound(*leaf, oldKey, FKeyLength);
+  while (i < leaf->Count() && Cmp(leaf->Key(i), oldKey, FKeyLength) == 0 && leaf->Value(i) != oldRecord) ++i;
+  if (i >= leaf->Count() || Cmp(leaf->Key(i), oldKey, FKeyLength) != 0) return false;
+  // A new key lying strictly between two other keys of the same leaf belongs there and nowhere
+  // else: the entry moves within the leaf, with no second descent. The leaf's lowest key and
+  // entry count stay, so the interior entries above stay true; entries of fixed size keep the
+  // page's fill. Otherwise the entry is deleted and the new one inserted from the root.
+  if (i > 0 && !leaf->Format.CompressedLeaves() && Cmp(leaf->Key(0), newKey, FKeyLength) < 0) {
+    const int n = leaf->Count();
+    const int j = LowerBound(*leaf, newKey, FKeyLength);
+    int above = j;
+    for (int steps = 0; above < n && steps < 4; ++above, ++steps)
+      if (above != i && Cmp(leaf->Key(above), newKey, FKeyLength) > 0) break;
+    if (above < n && above != i && Cmp(leaf->Key(above), newKey, FKeyLength) > 0) {
+      leaf->RemoveEntry(i);
+      leaf->InsertEntry(j > i ? j - 1 : j, newKey, newRecord, 0);
+      FCache.MarkDirty(*leaf);
+      return true;
+    }
+  }
   if (!Delete(oldKey, oldRecord)) return false;
   Insert(newKey, newRecord);
   return true;

@@ -1,6 +1,7 @@
 // Table files, locks, change detection and transactions.
 #include "engine/table/DataTable.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <thread>
@@ -17,11 +18,6 @@
 #include "engine/table/TableSync.h"
 
 namespace kura {
-
-namespace {
-// Record locks a transaction takes one by one before it covers the rest (see FRecordCover).
-constexpr int kLocksBeforeCover = 64;
-}  // namespace
 
 bool TableSyncAsked(const TDataTable &table, bool flushOS) {
   if (table.InMemory()) return false;
@@ -186,7 +182,6 @@ void TDataTable::ReleaseAllLocks() {
   FUnheldLocks.clear();
   FRecordCover.clear();
   FCoveredLocks.clear();
-  FTransactionRecordLocks = 0;
   FCoverTried = false;
   FEditLocked.clear();
   FPostponed.clear();
@@ -749,7 +744,6 @@ void TDataTable::TransactionLock() {
     }
   }
   FTransactionLocked = true;
-  FTransactionRecordLocks = 0;
   FCoverTried = false;
 }
 
@@ -757,7 +751,7 @@ void TDataTable::ReleaseRecordCover() {
   if (FRecordCover.empty()) return;
   // Covered locks that outlive the transaction (not released with it) keep their bytes.
   std::vector<int32_t> keep;
-  for (int32_t n : FCoveredLocks)
+  for (int32_t n : FCoveredLocks.Sorted())
     if (!FPostponed.count(n)) keep.push_back(n);
   bool ok = true;
   for (const auto &range : FRecordCover) ok = FDataFile.UncoverRecords(range, keep) && ok;
@@ -780,13 +774,10 @@ void TDataTable::TransactionUnlock() {
   ReleaseRecordCover();
   // Locks of new slots that outlive the transaction lock (not released with the transaction)
   // take their bytes while no other writer can have reached the slots yet.
-  for (auto it = FUnheldLocks.begin(); it != FUnheldLocks.end();) {
-    if (FPostponed.count(*it)) {
-      ++it;
-      continue;
-    }
-    FDataFile.LockRecord(*it);
-    it = FUnheldLocks.erase(it);
+  for (int32_t n : FUnheldLocks.Sorted()) {
+    if (FPostponed.count(n)) continue;
+    FDataFile.LockRecord(n);
+    FUnheldLocks.erase(n);
   }
   FTransactionLocked = false;
   FTransactionChecked = false;
@@ -808,7 +799,7 @@ void TDataTable::LockRecord(int32_t recordNumber) {
     return;
   }
   if (ChangesExcluded()) {
-    if (FRecordCover.empty() && !FCoverTried && ++FTransactionRecordLocks > kLocksBeforeCover) {
+    if (FRecordCover.empty() && !FCoverTried) {
       FCoverTried = true;
       // Every record lock this table holds has a byte of its own but for the new slots'.
       FDataFile.CoverRecords(FOSLocked.size() - FUnheldLocks.size(), FRecordCover);
@@ -842,9 +833,7 @@ void TDataTable::UnlockRecord(int32_t recordNumber) {
     FPostponed.insert(recordNumber);
     return;
   }
-  auto it = FOSLocked.find(recordNumber);
-  if (it == FOSLocked.end()) return;
-  FOSLocked.erase(it);
+  if (!FOSLocked.erase(recordNumber)) return;
   if (FUnheldLocks.erase(recordNumber)) return;
   if (!FDataFile.UnlockRecord(recordNumber)) Raise(KURA_UNLOCKFAILED);
 }
@@ -853,21 +842,21 @@ void TDataTable::UnlockPostponed() {
   TRecordSet postponed;
   postponed.swap(FPostponed);
   std::vector<int32_t> held;  // released locks that hold a byte, ascending
-  for (int32_t n : postponed) {
-    auto it = FOSLocked.find(n);
-    if (it == FOSLocked.end()) continue;
-    FOSLocked.erase(it);
+  for (int32_t n : postponed.Sorted()) {
+    if (!FOSLocked.erase(n)) continue;
     // Locks held through the cover went with it.
     if (!FUnheldLocks.erase(n) && !FCoveredLocks.erase(n)) held.push_back(n);
   }
+  if (held.empty()) return;
+  const std::vector<int32_t> kept = FOSLocked.Sorted();
   // The kernel keeps a file's locks in one list that every lock call walks, so thousands of
   // single unlocks cost time squared. Between two locks the table keeps, the released ones go
   // with one call when no other lock of this process lies among them; otherwise each run of
   // consecutive records goes with one call.
   bool ok = true;
   for (size_t i = 0; i < held.size();) {
-    auto kept = FOSLocked.upper_bound(held[i]);
-    const int32_t limit = kept == FOSLocked.end() ? INT32_MAX : *kept;
+    auto next = std::upper_bound(kept.begin(), kept.end(), held[i]);
+    const int32_t limit = next == kept.end() ? INT32_MAX : *next;
     size_t j = i;
     while (j + 1 < held.size() && held[j + 1] < limit) ++j;
     bool spanOk = true;

@@ -18,11 +18,11 @@
 // none of it; the next lock taken on the table completes or drops what the dead writer left.
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "engine/data/DataFile.h"
 #include "engine/table/PostJournal.h"
+#include "engine/table/RecordNumberSet.h"
 #include "engine/table/TableSideFile.h"
 
 namespace kura {
@@ -32,7 +32,7 @@ struct TSessionSettings;
 
 // The record-number sets a table keeps (records with operating-system locks, records locked
 // for editing by a cursor, records whose unlock waits for the end of the transaction).
-using TRecordSet = std::set<int32_t>;
+using TRecordSet = TRecordNumberSet;
 
 class TDataTable : public TDataFileOwner {
  public:
@@ -216,15 +216,15 @@ class TDataTable : public TDataFileOwner {
   // the end of the table before the commit, so these hold no lock byte; one that must outlive
   // the transaction lock takes its byte before that lock goes.
   TRecordSet FUnheldLocks;
-  // Lock cover: a transaction that has locked many records of the table takes every record lock
-  // byte it does not hold yet as a few ranges, so that further record locks need no lock call
-  // (the kernel walks a list of all of a file's locks on every call, so thousands of scattered
-  // single-byte locks cost time squared). Taken at most once per transaction lock, and only
-  // when no other user holds a record lock; given back with the transaction lock, but for the
-  // bytes of locks that outlive it.
+  // Lock cover: the first record lock taken under the transaction lock (once its changes were
+  // checked) takes every record lock byte the table does not hold yet as a few ranges, so that
+  // further record locks need no lock call (the kernel walks a list of all of a file's locks on
+  // every call, so thousands of scattered single-byte locks cost time squared). No other user
+  // could post a change to a locked record before the commit anyway. Taken at most once per
+  // transaction lock, and only when no other user holds a record lock; given back with the
+  // transaction lock, but for the bytes of locks that outlive it.
   std::vector<std::pair<uint64_t, uint64_t>> FRecordCover;
   TRecordSet FCoveredLocks;  // locks held only through the cover
-  int FTransactionRecordLocks = 0;
   bool FCoverTried = false;
   void ReleaseRecordCover();
   TDataFile FDataFile;

@@ -81,6 +81,12 @@ void Conjuncts(const TExpToken *node, std::vector<const TExpToken *> &out) {
   out.push_back(node);
 }
 
+// Slots in a block of a walk over the whole table or a dense run of candidates.
+int ScanBlockSlots(const TDataFile &file) {
+  constexpr int kScanBlockBytes = 256 * 1024;
+  return std::max(1, kScanBlockBytes / std::max<int>(1, file.RecordSize()));
+}
+
 // The records UPDATE or DELETE visits, in slot order (the order a walk of the table meets
 // them). Where indexes answer parts of WHERE only their records are read; the rest of WHERE
 // is tested on each (without further sources: those are searched when the record is visited).
@@ -106,10 +112,13 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
     const bool wide = candidates.IsAll() || candidates.Count() > 64;
     TDataFile &file = cursor.Table()->DataFile();
     const bool scan = wide && cursor.RecordBufferSize() == cursor.StoredRecordSize();
+    // A walk of every slot reads large blocks: one system call per few records costs more than
+    // the copying.
+    const int block = candidates.IsAll() ? ScanBlockSlots(file) : 0;
     std::vector<uint8_t> image;
     candidates.ForEach([&](uint32_t n) {
       const int32_t slot = static_cast<int32_t>(n);
-      if (scan && slot >= 1 && slot <= file.SlotCount() && file.ReadRecordForScan(slot, image)) {
+      if (scan && slot >= 1 && slot <= file.SlotCount() && file.ReadRecordForScan(slot, image, block)) {
         if (image[0] != 0) return true;  // a freed slot
         std::memcpy(record.data(), image.data(), std::min(record.size(), image.size()));
       } else if (!cursor.ReadRecordInto(slot, record.data(), wide ? 0 : 1)) {
@@ -241,9 +250,19 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     // (of an indexed key too) never brings a record into the walk twice or moves one out of it.
     const std::vector<uint32_t> candidates = StatementCandidates(target, query, evaluator, joined != nullptr);
     // Candidates lie in slot order: where they lie close together, a record read takes the
-    // data file's block with it, and the next candidates come from there.
-    const int readAhead = DenseInSlots(candidates) ? 0 : 1;
-    for (uint32_t n : candidates) {
+    // following candidates' slots with it, up to the next intermediate commit (which writes
+    // the changed records and forgets the block) and at most a scan block; apart, each record
+    // is read alone.
+    const bool dense = DenseInSlots(candidates);
+    const int64_t blockSlots = ScanBlockSlots(cursor.Table()->DataFile());
+    for (size_t i = 0; i < candidates.size(); ++i) {
+      const uint32_t n = candidates[i];
+      int readAhead = 1;
+      if (dense) {
+        size_t last = candidates.size() - 1;
+        if (interval > 0) last = std::min<size_t>(last, i + static_cast<size_t>(interval - rows % interval) - 1);
+        readAhead = static_cast<int>(std::clamp<int64_t>(int64_t{candidates[last]} - n + 1, 1, blockSlots));
+      }
       // Put on the record by its number: its index entry is searched only if the change needs it.
       if (!cursor.SetToRecordNumber(static_cast<int32_t>(n), record.data(), readAhead)) continue;
       if (joined) {

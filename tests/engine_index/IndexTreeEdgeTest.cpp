@@ -1,6 +1,7 @@
 // The documented edge cases of the tree: split points, page types, compression on disk,
 // merge versus redistribution, compressed leaves, descending order, the free lists.
 #include <algorithm>
+#include <map>
 #include <random>
 
 #include "IndexTestSupport.h"
@@ -280,6 +281,37 @@ TEST_F(IndexTreeEdge, ReplaceMovesAnEntryAndKeepsTheCounts) {
   EXPECT_EQ(Tree->SequenceNumber(IntKey(9999).data(), 7), 600);
   EXPECT_FALSE(Tree->Replace(IntKey(3, 3).data(), 1000003, IntKey(3).data(), 1));
   Tree->CheckStructure();
+}
+
+// Keys moved a little stay in their leaf (moved in place), keys moved far go through the root;
+// either way every entry keeps its place in key order and the structure stays whole.
+TEST_F(IndexTreeEdge, ReplacedKeysNearAndFarKeepTheOrderAndTheStructure) {
+  for (const KeyCompression compression : {KeyCompression::None, KeyCompression::DuplicateBytes}) {
+    SCOPED_TRACE(compression == KeyCompression::None ? "uncompressed" : "compressed");
+    Build(EngineFieldType::Integer, 4, true, compression);
+    std::map<int32_t, uint32_t> model;  // key -> record
+    for (int32_t v = 10; v <= 30000; v += 10) {
+      Tree->Insert(IntKey(v).data(), static_cast<uint32_t>(v));
+      model[v] = static_cast<uint32_t>(v);
+    }
+    std::mt19937 random(11);
+    for (int step = 0; step < 4000; ++step) {
+      auto it = model.begin();
+      std::advance(it, static_cast<long>(random() % model.size()));
+      // Mostly a small move (the next free value up or down), sometimes anywhere.
+      const bool far = step % 5 == 0;
+      int32_t to = far ? static_cast<int32_t>(random() % 40000) : it->first + (step % 2 ? 3 : -3);
+      while (model.count(to)) ++to;
+      const uint32_t record = 100000 + static_cast<uint32_t>(step);
+      ASSERT_TRUE(Tree->Replace(IntKey(it->first).data(), it->second, IntKey(to).data(), record)) << it->first;
+      model.erase(it);
+      model[to] = record;
+    }
+    Tree->CheckStructure();
+    ASSERT_EQ(Tree->KeyCount(), static_cast<int64_t>(model.size()));
+    int64_t ordinal = 0;
+    for (const auto &[key, record] : model) ASSERT_EQ(Tree->SequenceNumber(IntKey(key).data(), record), ++ordinal) << key;
+  }
 }
 
 }  // namespace

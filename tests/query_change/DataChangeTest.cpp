@@ -93,6 +93,57 @@ TEST_F(DataChange, CommitIntervalKeepsCommittedRows) {
   EXPECT_EQ(Query("SELECT COUNT(*) FROM items WHERE Qty = 5"), (Rows{"4"}));
 }
 
+// UPDATE and DELETE over candidates read in blocks reaching several of them, across the
+// blocks of a table wider than one, with intermediate commits that write the changed records
+// and forget the block: every matched row is changed exactly once, and the rest stay as they were.
+TEST_F(DataChange, BlockReadsAcrossCommitIntervalsChangeEveryMatchedRowOnce) {
+  Exec("CREATE TABLE wide (ID INTEGER NOT NULL, V INTEGER, G INTEGER, H INTEGER, Pad VARCHAR(200), "
+       "PRIMARY KEY (ID))");
+  constexpr int kRows = 3000;
+  std::vector<int64_t> model(kRows + 1);
+  Exec("START TRANSACTION");
+  for (int id = 1; id <= kRows; ++id) {
+    model[id] = id;
+    Exec("INSERT INTO wide VALUES (" + std::to_string(id) + ", " + std::to_string(id) + ", " + std::to_string(id % 6) +
+         ", " + std::to_string(id % 300) + ", 'p')");
+  }
+  Exec("COMMIT");
+  struct Case {
+    const char *where;  // G is ID mod 6, H is ID mod 300
+    bool (*matches)(int id);
+    const char *interval;
+  };
+  const Case cases[] = {
+      {"G = 0 OR G = 3", [](int id) { return id % 3 == 0; }, ""},                          // dense, default interval
+      {"G = 1 OR G = 3 OR G = 5", [](int id) { return id % 2 == 1; }, " COMMIT INTERVAL 7"},  // short intervals
+      {"G = 2", [](int id) { return id % 6 == 2; }, " COMMIT INTERVAL 1"},                    // a commit per row
+      {"H = 7", [](int id) { return id % 300 == 7; }, " COMMIT INTERVAL 3"},                  // far apart
+      {"ID > 1000 AND ID <= 2600", [](int id) { return id > 1000 && id <= 2600; }, " COMMIT INTERVAL 0"},
+  };
+  auto check = [&] {
+    int64_t count = 0, sum = 0;
+    for (int id = 1; id <= kRows; ++id)
+      if (model[id] != 0) ++count, sum += model[id];
+    EXPECT_EQ(Query("SELECT COUNT(*), SUM(V) FROM wide"), (Rows{std::to_string(count) + "|" + std::to_string(sum)}));
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.where) + c.interval);
+    int64_t matched = 0;
+    for (int id = 1; id <= kRows; ++id)
+      if (model[id] != 0 && c.matches(id)) ++matched, model[id] = model[id] * 2 + 1;
+    EXPECT_EQ(Exec(std::string("UPDATE wide SET V = V * 2 + 1 WHERE ") + c.where + c.interval), matched);
+    check();
+  }
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string("DELETE ") + c.where + c.interval);
+    int64_t matched = 0;
+    for (int id = 1; id <= kRows; ++id)
+      if (model[id] != 0 && c.matches(id)) ++matched, model[id] = 0;
+    EXPECT_EQ(Exec(std::string("DELETE FROM wide WHERE ") + c.where + c.interval), matched);
+    check();
+  }
+}
+
 TEST_F(DataChange, InsideTheCallersTransactionNothingIsCommitted) {
   Exec("START TRANSACTION");
   EXPECT_EQ(Exec("DELETE FROM items WHERE ID <= 2"), 2);

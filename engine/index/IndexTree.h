@@ -109,6 +109,11 @@ class TIndexTree {
   // Returns the leaf (empty ref for an empty index); fills path (when given) with the interior
   // pages from the root and before (when given) with the number of keys left of the leaf.
   TPageRef Descend(const uint8_t *key, int length, bool strict, TPath *path, int64_t *before);
+  // The leaf holding the entry (key, recordNumber) with the path down to it, and the entry's
+  // place there (-1 when the index holds no such entry).
+  int FindEntry(const uint8_t *key, uint32_t recordNumber, TPath &path, TPageRef &leaf);
+  // Removes entry i of the leaf at the end of the path, keeping counts, keys and fill above it.
+  void RemoveEntryAt(TPath &path, TPage &leaf, int i);
   bool InsertEntry(const uint8_t *key, uint32_t recordNumber, bool unique);
   void AddToCounts(TPath &path, int delta);
   void PropagateLowestKey(TPath &path, size_t level, const uint8_t *key);

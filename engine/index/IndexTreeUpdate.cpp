@@ -98,28 +98,38 @@ void TIndexTree::Split(TPath &path, size_t level, TPage &page) {
   if (parent.Page->Overflows()) Split(path, level - 1, *parent.Page);
 }
 
+int TIndexTree::FindEntry(const uint8_t *key, uint32_t recordNumber, TPath &path, TPageRef &leaf) {
+  leaf = Descend(key, FKeyLength, false, &path, nullptr);
+  int i = LowerBound(*leaf, key, FKeyLength);
+  while (i < leaf->Count() && Cmp(leaf->Key(i), key, FKeyLength) == 0 && leaf->Value(i) != recordNumber) ++i;
+  if (i >= leaf->Count() || Cmp(leaf->Key(i), key, FKeyLength) != 0) return -1;
+  return i;
+}
+
 bool TIndexTree::Delete(const uint8_t *key, uint32_t recordNumber) {
   if (RootPage() == 0) return false;
   TPath path;
-  TPageRef leaf = Descend(key, FKeyLength, false, &path, nullptr);
-  int i = LowerBound(*leaf, key, FKeyLength);
-  while (i < leaf->Count() && Cmp(leaf->Key(i), key, FKeyLength) == 0 && leaf->Value(i) != recordNumber) ++i;
-  if (i >= leaf->Count() || Cmp(leaf->Key(i), key, FKeyLength) != 0) return false;
-  leaf->RemoveEntry(i);
-  FCache.MarkDirty(*leaf);
-  AddToCounts(path, -1);
-  if (i == 0 && leaf->Count() > 0) PropagateLowestKey(path, path.size(), leaf->Key(0));
-  Rebalance(path, path.size(), *leaf);
+  TPageRef leaf;
+  const int i = FindEntry(key, recordNumber, path, leaf);
+  if (i < 0) return false;
+  RemoveEntryAt(path, *leaf, i);
   return true;
+}
+
+void TIndexTree::RemoveEntryAt(TPath &path, TPage &leaf, int i) {
+  leaf.RemoveEntry(i);
+  FCache.MarkDirty(leaf);
+  AddToCounts(path, -1);
+  if (i == 0 && leaf.Count() > 0) PropagateLowestKey(path, path.size(), leaf.Key(0));
+  Rebalance(path, path.size(), leaf);
 }
 
 bool TIndexTree::Replace(const uint8_t *oldKey, uint32_t oldRecord, const uint8_t *newKey, uint32_t newRecord) {
   if (RootPage() == 0) return false;
   TPath path;
-  TPageRef leaf = Descend(oldKey, FKeyLength, false, &path, nullptr);
-  int i = LowerBound(*leaf, oldKey, FKeyLength);
-  while (i < leaf->Count() && Cmp(leaf->Key(i), oldKey, FKeyLength) == 0 && leaf->Value(i) != oldRecord) ++i;
-  if (i >= leaf->Count() || Cmp(leaf->Key(i), oldKey, FKeyLength) != 0) return false;
+  TPageRef leaf;
+  const int i = FindEntry(oldKey, oldRecord, path, leaf);
+  if (i < 0) return false;
   // A new key lying strictly between two other keys of the same leaf belongs there and nowhere
   // else: the entry moves within the leaf, with no second descent. The leaf's lowest key and
   // entry count stay, so the interior entries above stay true; entries of fixed size keep the
@@ -137,7 +147,7 @@ bool TIndexTree::Replace(const uint8_t *oldKey, uint32_t oldRecord, const uint8_
       return true;
     }
   }
-  if (!Delete(oldKey, oldRecord)) return false;
+  RemoveEntryAt(path, *leaf, i);
   Insert(newKey, newRecord);
   return true;
 }

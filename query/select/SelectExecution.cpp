@@ -245,13 +245,7 @@ TSelectExecution::TInnerRows &TSelectExecution::InnerRows(size_t index) {
     inner->KeyEquality.DataType = TDataType::Boolean;
     inner->KeyEquality.Left = &inner->KeyColumn;
     inner->KeyEquality.Right = &inner->KeyValue;
-    auto cursor = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
-    TCursorOptions options;
-    options.InMemory = source.Directory->IsMemory();
-    options.NaturalOrder = false;
-    options.ReadOnly = source.Table->ReadOnly();
-    cursor->SetOptions(options);
-    cursor->OpenCursor();
+    std::unique_ptr<TDataCursor> cursor = OpenIndexCursor(source);
     if (cursor->FieldCount() == source.Table->DataFile().FieldCount() && cursor->HasPrimaryKey()) {
       inner->IndexNo = ServingIndex(*cursor, inner->KeyEquality);
       // A probe costs a few descents; reading the level once costs a pass over it.

@@ -171,6 +171,17 @@ bool IndexedCandidates(TDataCursor &cursor, const void *owner, const std::vector
   return built;
 }
 
+std::unique_ptr<TDataCursor> OpenIndexCursor(const TSelectSource &source) {
+  auto cursor = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
+  TCursorOptions options;
+  options.InMemory = source.Directory->IsMemory();
+  options.NaturalOrder = false;
+  options.ReadOnly = source.Table->ReadOnly();
+  cursor->SetOptions(options);
+  cursor->OpenCursor();
+  return cursor;
+}
+
 bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *> &conditions,
                      TCandidateRecords &passing, TSourceCursorCache *cache) {
   const int fieldCount = source.Table->DataFile().FieldCount();
@@ -188,13 +199,7 @@ bool FilteredRecords(TSelectSource &source, const std::vector<const TExpToken *>
   try {
     TDataCursor *cursor = cache ? cache->Find(*source.Table) : nullptr;
     if (!cursor) {
-      opened = std::make_unique<TDataCursor>(source.Directory, source.Parsed->TableName);
-      TCursorOptions options;
-      options.InMemory = source.Directory->IsMemory();
-      options.NaturalOrder = false;
-      options.ReadOnly = source.Table->ReadOnly();
-      opened->SetOptions(options);
-      opened->OpenCursor();
+      opened = OpenIndexCursor(source);
       cursor = opened.get();
     }
     if (cursor->FieldCount() == fieldCount) built = IndexedCandidates(*cursor, &source.Row, conditions, passing);

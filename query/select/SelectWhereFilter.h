@@ -2,6 +2,7 @@
 // WHERE conditions of a single source handed to an expression filter on that source's cursor,
 // so that indexes on the source answer them instead of a test of every record.
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/cursor/DataCursor.h"
@@ -26,6 +27,10 @@ bool FilterCanTake(const TExpToken &condition, const void *owner, const TCursorF
 // Attaches and activates a filter for the condition (a copy whose columns carry the cursor's
 // field numbers; parameter markers keep the values they hold now).
 TExprFilter *ActivateConditionFilter(TDataCursor &cursor, const TExpToken &condition, const TCursorFieldMap &map);
+
+// A cursor open on the source's table in key order with the table's own fields, for asking the
+// table's indexes.
+std::unique_ptr<TDataCursor> OpenIndexCursor(const TSelectSource &source);
 
 // The records of a source passing those of its conditions an index answers (the sets may
 // hold slots of deleted records); false when no index answers any (every slot is then a

@@ -47,9 +47,10 @@ class ShellPrivateDirTest : public ::testing::Test {
     if (ownerFile) std::ofstream(FParent / name / "owner") << "";
     return FParent / name;
   }
-  std::vector<std::string> Left() const {
+  std::vector<std::string> Left(const fs::path &folder = {}) const {
     std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(FParent)) names.push_back(e.path().filename().string());
+    for (const auto &e : fs::directory_iterator(folder.empty() ? FParent : folder))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -93,17 +94,36 @@ TEST_F(ShellPrivateDirTest, AKilledShellsDirectoryIsRemovedByTheNextRun) {
     execl(KURA_SQL_BINARY, KURA_SQL_BINARY, "Memory", static_cast<char *>(nullptr));
     _exit(3);
   }
-  for (int i = 0; i < 200 && Left().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(Left().size(), 1u);
-  const std::string left = Left()[0];
+  const fs::path runs = FParent / ("kura-sql-user-" + std::to_string(::geteuid()));
+  for (int i = 0; i < 200 && (!fs::exists(runs) || Left(runs).empty()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(Left(runs).size(), 1u);
+  const std::string left = Left(runs)[0];
   EXPECT_EQ(left.rfind("kura-sql-" + std::to_string(pid) + "-", 0), 0u) << left;
   ::kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
-  ASSERT_EQ(Left(), (std::vector<std::string>{left}));
+  ASSERT_EQ(Left(runs), (std::vector<std::string>{left}));
   // The next run removes it, and its own directory goes with its normal end.
   const std::string next = env + KURA_SQL_BINARY + " Memory -c 'select 1 from nothing;' >/dev/null 2>&1";
   (void)!std::system(next.c_str());
-  EXPECT_TRUE(Left().empty());
+  EXPECT_TRUE(Left(runs).empty());
+}
+
+TEST_F(ShellPrivateDirTest, TheUsersRunsFolderIsUsedOnlyWhenItIsTheirsAndClosed) {
+  const fs::path runs = FParent / ("kura-sql-user-" + std::to_string(::geteuid()));
+  EXPECT_EQ(TShellPrivateDir::RunsFolder(FParent), runs);  // made
+  EXPECT_EQ(fs::status(runs).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(TShellPrivateDir::RunsFolder(FParent), runs);  // found
+  fs::permissions(runs, fs::perms::others_all, fs::perm_options::add);
+  EXPECT_EQ(TShellPrivateDir::RunsFolder(FParent), FParent);  // open to others
+  fs::remove(runs);
+  fs::create_directory(FParent / "elsewhere");
+  fs::permissions(FParent / "elsewhere", fs::perms::owner_all, fs::perm_options::replace);
+  fs::create_directory_symlink(FParent / "elsewhere", runs);
+  EXPECT_EQ(TShellPrivateDir::RunsFolder(FParent), FParent);  // a link
+  fs::remove(runs);
+  std::ofstream(runs) << "a file";
+  EXPECT_EQ(TShellPrivateDir::RunsFolder(FParent), FParent);
 }
 
 }  // namespace

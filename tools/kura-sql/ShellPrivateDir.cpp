@@ -76,10 +76,23 @@ int TShellPrivateDir::RemoveStale(const std::filesystem::path &parent) {
   return removed;
 }
 
+std::filesystem::path TShellPrivateDir::RunsFolder(const std::filesystem::path &temp) {
+  const std::filesystem::path folder = temp / ("kura-sql-user-" + std::to_string(::geteuid()));
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return temp;
+  // Anyone may have made the name first in a shared temporary directory: only a real
+  // directory of this user that nobody else may enter is used (never through a link).
+  struct stat info;
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+      (info.st_mode & 077) != 0)
+    return temp;
+  return folder;
+}
+
 TShellPrivateDir::TShellPrivateDir() {
   std::error_code error;
-  const std::filesystem::path parent = std::filesystem::temp_directory_path(error);
+  const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
   if (error) return;
+  const std::filesystem::path parent = RunsFolder(temp);
   RemoveStale(parent);
   std::string pattern = (parent / (std::string(kPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) return;

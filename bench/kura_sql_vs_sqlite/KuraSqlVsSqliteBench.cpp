@@ -14,10 +14,16 @@
 // A phase still running after the time limit is killed and reported as not finished; the
 // phases after it then work on a different state, which the table marks.
 //
+// A phase that takes both shells less than a second is run --repeats times (default 5), each
+// time from the state before it (both databases are copied aside first and put back between the
+// runs), and the median of each time is reported: single runs of a few milliseconds vary by half
+// between runs on an otherwise quiet machine. Peak memory is the largest of the runs; outputs
+// are compared on the first. KURA_BENCH_EACH_RUN in the environment prints every run's times.
+//
 // Usage: kura_sql_vs_sqlite_bench [--rows N[,N...]] [--modes nosync,sync] [--time-limit S]
 //          [--selects N] [--key-updates N] [--memos N] [--blob-kb N] [--small-rows N]
 //          [--small-deletes N] [--seed N] [--csv FILE] [--previous FILE] [--keep DIR]
-//          [--kura-sql PATH] [--sqlite3 PATH]
+//          [--kura-sql PATH] [--sqlite3 PATH] [--repeats N]
 // --previous names the CSV file of an earlier run (--csv); its sizes join the growth tables, so
 // that a large size can be measured on its own later.
 // The exit status is 0 when every phase finished and all results agreed.
@@ -52,6 +58,7 @@ struct TOptions {
   std::string Csv;
   std::string Previous;  // a CSV file of an earlier run, for the growth tables
   std::string Keep;
+  int Repeats = 5;
 };
 
 struct TPhaseResult {
@@ -122,6 +129,7 @@ bool ParseOptions(int argc, char **argv, TOptions &options) {
     else if (arg == "--seed") options.Workload.Seed = static_cast<uint32_t>(number());
     else if (arg == "--csv") options.Csv = value();
     else if (arg == "--previous") options.Previous = value();
+    else if (arg == "--repeats") options.Repeats = static_cast<int>(number());
     else if (arg == "--keep") options.Keep = value();
     else if (arg == "--kura-sql") options.KuraSql = value();
     else if (arg == "--sqlite3") options.Sqlite3 = value();
@@ -132,7 +140,7 @@ bool ParseOptions(int argc, char **argv, TOptions &options) {
     if (size < 10) return false;
   for (const std::string &mode : options.Modes)
     if (mode != "nosync" && mode != "sync") return false;
-  return !options.Sizes.empty() && !options.Modes.empty() && options.TimeLimit > 0;
+  return !options.Sizes.empty() && !options.Modes.empty() && options.TimeLimit > 0 && options.Repeats >= 1;
 }
 
 TDialect KuraDialect(const std::string &mode) {
@@ -155,6 +163,39 @@ std::vector<std::string> SqliteCommand(const TOptions &options, const fs::path &
 
 bool IsQuery(const TPhase &phase) { return phase.Script.compare(0, 7, "SELECT ") == 0; }
 
+// Replaces target (a file or a directory) with a copy of source (no target when there is no
+// source: SQLite makes its database file at the first statement).
+void CopyOver(const fs::path &source, const fs::path &target) {
+  fs::remove_all(target);
+  if (fs::exists(source)) fs::copy(source, target, fs::copy_options::recursive);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The medians of the runs' times and the largest peak memory, in the first run's result; a run
+// that failed or did not finish makes the whole count as such.
+TRunResult Summarize(const std::vector<TRunResult> &runs) {
+  TRunResult summary = runs.front();
+  std::vector<double> wall, cpu;
+  for (const TRunResult &run : runs) {
+    if ((run.Failed || !run.Finished) && !summary.Failed && summary.Finished) {
+      summary.Failed = run.Failed;
+      summary.Finished = run.Finished;
+      summary.Errors = run.Errors;
+    }
+    wall.push_back(run.WallSeconds);
+    cpu.push_back(run.CpuSeconds);
+    summary.PeakKilobytes = std::max(summary.PeakKilobytes, run.PeakKilobytes);
+  }
+  summary.WallSeconds = Median(wall);
+  summary.CpuSeconds = Median(cpu);
+  return summary;
+}
+
 TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int rows, const std::string &mode,
              const fs::path &work) {
   TRun run{rows, mode, {}};
@@ -167,17 +208,44 @@ TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int row
   bool unfinished = false;
   for (const TPhase &phase : phases) {
     TPhaseResult result{phase, {}, {}, "-", unfinished};
-    const fs::path script = work / "phase.sql";
     const bool query = IsQuery(phase);
     const fs::path kuraOut = query ? work / "kura.out" : fs::path("/dev/null");
     const fs::path liteOut = query ? work / "sqlite.out" : fs::path("/dev/null");
 
-    WriteFile(script, ForDialect(phase.Script, KuraDialect(mode)));
-    result.Kura = RunShell(KuraCommand(options, kuraDb), script, kuraOut, work / "kura.err", options.TimeLimit,
-                           phase.Name);
-    WriteFile(script, ForDialect(phase.Script, SqliteDialect(mode)));
-    result.Sqlite = RunShell(SqliteCommand(options, liteDb), script, liteOut, work / "sqlite.err", options.TimeLimit,
-                             phase.Name);
+    const fs::path kuraScript = work / "phase-kura.sql", liteScript = work / "phase-sqlite.sql";
+    WriteFile(kuraScript, ForDialect(phase.Script, KuraDialect(mode)));
+    WriteFile(liteScript, ForDialect(phase.Script, SqliteDialect(mode)));
+    auto runKura = [&](const fs::path &out) {
+      return RunShell(KuraCommand(options, kuraDb), kuraScript, out, work / "kura.err", options.TimeLimit, phase.Name);
+    };
+    auto runLite = [&](const fs::path &out) {
+      return RunShell(SqliteCommand(options, liteDb), liteScript, out, work / "sqlite.err", options.TimeLimit,
+                      phase.Name);
+    };
+    // A query changes neither database; a change is repeated from copies of the state before it.
+    const fs::path kuraBefore = work / "kura-before", liteBefore = work / "bench-before.sqlite";
+    if (options.Repeats > 1 && !query) {
+      CopyOver(kuraDb, kuraBefore);
+      CopyOver(liteDb, liteBefore);
+    }
+    std::vector<TRunResult> kuraRuns{runKura(kuraOut)}, liteRuns{runLite(liteOut)};
+    auto brief = [](const TRunResult &run) { return run.Finished && !run.Failed && run.WallSeconds < 1.0; };
+    if (options.Repeats > 1 && brief(kuraRuns[0]) && brief(liteRuns[0])) {
+      for (int repeat = 1; repeat < options.Repeats; ++repeat) {
+        if (!query) CopyOver(kuraBefore, kuraDb);
+        kuraRuns.push_back(runKura("/dev/null"));
+        if (!query) CopyOver(liteBefore, liteDb);
+        liteRuns.push_back(runLite("/dev/null"));
+      }
+    }
+    if (std::getenv("KURA_BENCH_EACH_RUN"))
+      for (size_t k = 0; k < kuraRuns.size(); ++k)
+        std::fprintf(stderr, "  run %zu: kura %.3f s cpu, sqlite %.3f s cpu\n", k + 1, kuraRuns[k].CpuSeconds,
+                     k < liteRuns.size() ? liteRuns[k].CpuSeconds : 0.0);
+    fs::remove_all(kuraBefore);
+    fs::remove(liteBefore);
+    result.Kura = Summarize(kuraRuns);
+    result.Sqlite = Summarize(liteRuns);
 
     const bool bothDone = result.Kura.Finished && result.Sqlite.Finished && !result.Kura.Failed &&
                           !result.Sqlite.Failed;

@@ -130,8 +130,17 @@ void TChangeTarget::StoreTyped(int fieldNo, const TTypeInfo &from, const TExpVal
   if (field.Type == EngineFieldType::Blob) {
     // The blob's chain is reused (or freed) by the cursor when the record is posted. Strings
     // and memos go in without a terminator; TExpValue holds none.
-    std::string bytes;
-    if (!value.Null) bytes = HoldsString(from.Type) ? value.Str : ValueText(from, value);
+    // A string goes in as it is held (a blob's value may be many megabytes: no copy of it).
+    std::string converted;
+    std::string_view bytes;
+    if (!value.Null) {
+      if (HoldsString(from.Type)) {
+        bytes = value.Str;
+      } else {
+        converted = ValueText(from, value);
+        bytes = converted;
+      }
+    }
     FCursor->OpenBlob(record, fieldNo);
     FCursor->TruncateBlob(record, fieldNo, 0);
     if (!bytes.empty())

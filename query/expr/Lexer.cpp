@@ -9,8 +9,18 @@
 namespace kura {
 
 void TSqlLexer::SetText(std::string_view text) {
-  size_t zero = text.find('\0');
-  FText.assign(text.substr(0, zero));
+  FOwnText.assign(text.substr(0, text.find('\0')));
+  Restart(FOwnText);
+}
+
+void TSqlLexer::BorrowText(std::string_view text) {
+  FOwnText.clear();
+  FOwnText.shrink_to_fit();
+  Restart(text.substr(0, text.find('\0')));
+}
+
+void TSqlLexer::Restart(std::string_view text) {
+  FText = text;
   FPos = FTokenStart = FPrevTokenEnd = 0;
   FKind = TK_END;
   FTokenText.clear();
@@ -142,7 +152,7 @@ uint8_t TSqlLexer::NextToken() {
   if (c == '[') {
     size_t close = FText.find(']', FPos + 1);
     if (close == std::string::npos) {
-      std::string read = FText.substr(FPos + 1);
+      std::string read(FText.substr(FPos + 1));
       FPos = FText.size();
       FTokenText = read;
       Fail("Missing right bracket after '" + read + "' in " + FContextName);

@@ -27,7 +27,10 @@ class TSqlLexer {
 
   // Copies the text (up to a zero byte, which ends the text) and starts at its beginning.
   void SetText(std::string_view text);
-  const std::string &Text() const { return FText; }
+  // The same without a copy: the caller keeps the text unchanged and alive until the next
+  // SetText or BorrowText (a statement may carry a literal of many megabytes).
+  void BorrowText(std::string_view text);
+  std::string_view Text() const { return FText; }
 
   // Skips white space and comments, reads one token, and returns its kind.
   uint8_t NextToken();
@@ -79,8 +82,10 @@ class TSqlLexer {
     return pos < FText.size() ? static_cast<unsigned char>(FText[pos]) : 0;
   }
   void ReadQuoted(char quote, uint8_t kind, const char *missingMessage);
+  void Restart(std::string_view text);
 
-  std::string FText;
+  std::string FOwnText;   // the copy SetText made
+  std::string_view FText;  // the text read: FOwnText or a borrowed one
   size_t FPos = 0;
   size_t FTokenStart = 0;
   size_t FPrevTokenEnd = 0;

@@ -69,7 +69,7 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
   int64_t rowsAtStart = 0;
   bool first = true;
   for (;;) {
-    if (first) statement.Prepare(text);
+    if (first) statement.PrepareBorrowed(text);  // text outlives the statement, a local
     else statement.PrepareNext();
     first = false;
     result.Kind = statement.Kind();

@@ -38,11 +38,20 @@ TDataQuery *TQueryStatement::ParseSubSelect(TExpressionParser &parser) {
 }
 
 void TQueryStatement::Prepare(std::string_view text) {
+  FParser.SetText(text);
+  PrepareText();
+}
+
+void TQueryStatement::PrepareBorrowed(std::string_view text) {
+  FParser.BorrowText(text);
+  PrepareText();
+}
+
+void TQueryStatement::PrepareText() {
   ClearStatement();
   FScriptFailed = false;
   FParser.SetErrorCode(KURA_SQLPARSE);
   FParser.SetContextName(contexts::SqlStatement.Name);
-  FParser.SetText(text);
   try {
     FParser.NextToken();
   } catch (...) {

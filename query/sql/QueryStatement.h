@@ -35,6 +35,9 @@ class TQueryStatement : public TExpressionOwner {
   // Parses the first statement of the text and validates it. The lexer is left on the token
   // after it. A failure leaves the statement unprepared and raises the SQL error.
   void Prepare(std::string_view text);
+  // The same without copying the text, which the caller keeps unchanged and alive for as long
+  // as this object parses it (until the next Prepare, or its end).
+  void PrepareBorrowed(std::string_view text);
   // Whether the script holds a further statement after the current one (never after a
   // statement that failed to parse).
   bool HasNextStatement() const;
@@ -80,6 +83,7 @@ class TQueryStatement : public TExpressionOwner {
  private:
   friend class TStatementParser;
   void ParseAndValidate();
+  void PrepareText();
   void ValidateParts();
   void CollectParameters();
   void ClearStatement();

@@ -46,10 +46,14 @@ std::vector<std::string> ByBlocks(const std::string &text, size_t blockSize, std
   std::string_view piece;
   bool lineEnds = false;
   std::string line;
+  size_t handedOut = 0;
+  EXPECT_EQ(in.Remaining(), text.size());
   while (in.Next(piece, lineEnds)) {
     EXPECT_TRUE(lineEnds || !piece.empty());
     line += piece;
-    for (std::string &statement : s.AddText(piece)) out.push_back(std::move(statement));
+    handedOut += piece.size() + (lineEnds && handedOut + piece.size() < text.size() ? 1 : 0);
+    EXPECT_EQ(in.Remaining(), text.size() - handedOut);
+    for (std::string &statement : s.AddText(piece, in.Remaining())) out.push_back(std::move(statement));
     if (!lineEnds) continue;
     for (std::string &statement : s.AddText("\n")) out.push_back(std::move(statement));
     lines.push_back(line);
@@ -86,6 +90,14 @@ TEST(ShellInput, BlocksCutAnywhereGiveTheStatementsOfLines) {
       EXPECT_EQ(lines, wantLines) << "block " << block;
     }
   }
+  // A statement past a megabyte takes room for the rest of the input at once: the statements
+  // are the same, however the blocks cut it.
+  const std::string large = "select 1 from t;\ninsert into t values ('" + std::string(3 << 19, 'y') +
+                            "');\nselect 'a;' from u;\n";
+  for (size_t block : {size_t(4093), size_t(1) << 16}) {
+    std::vector<std::string> lines;
+    EXPECT_EQ(ByBlocks(large, block, lines), ByLines(large)) << "block " << block;
+  }
 }
 
 TEST(ShellInput, TextInMemoryAndAPipeThatWouldWait) {
@@ -106,6 +118,7 @@ TEST(ShellInput, TextInMemoryAndAPipeThatWouldWait) {
     ASSERT_EQ(::write(fds[1], "x;\n", 3), 3);
     ::close(fds[1]);
   });
+  EXPECT_EQ(in.Remaining(), 0u);  // not known on a pipe
   ASSERT_TRUE(in.Next(piece, lineEnds));
   EXPECT_EQ(piece, "x;");
   EXPECT_FALSE(in.Next(piece, lineEnds));

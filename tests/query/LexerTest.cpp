@@ -189,6 +189,16 @@ TEST(LexerTest, TextStopsAtZeroByteAndTextSinceDropsLineBreaks) {
   lx.NextToken();
   EXPECT_EQ(lx.TokenText(), "a");
   EXPECT_EQ(lx.NextToken(), TK_END);
+  // A borrowed text reads the same, without a copy of its own.
+  const std::string held("c 'd'\0e", 8);
+  lx.BorrowText(held);
+  EXPECT_EQ(lx.Text().data(), held.data());
+  EXPECT_EQ(lx.Text(), "c 'd'");
+  lx.NextToken();
+  EXPECT_EQ(lx.TokenText(), "c");
+  lx.NextToken();
+  EXPECT_EQ(lx.TokenText(), "d");
+  EXPECT_EQ(lx.NextToken(), TK_END);
 
   lx.SetText("x +\r\n y , z");
   lx.NextToken();

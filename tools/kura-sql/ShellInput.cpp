@@ -1,8 +1,10 @@
 #include "ShellInput.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -10,7 +12,18 @@
 namespace kura::shell {
 
 TShellInput::TShellInput(int fd, std::string name, std::function<void()> onWait, size_t blockSize)
-    : FFd(fd), FName(std::move(name)), FOnWait(std::move(onWait)), FBlock(blockSize == 0 ? 1 : blockSize) {}
+    : FFd(fd), FName(std::move(name)), FOnWait(std::move(onWait)), FBlock(blockSize == 0 ? 1 : blockSize) {
+  struct stat info;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    if (at >= 0) FUnread = std::max<int64_t>(0, static_cast<int64_t>(info.st_size) - at);
+  }
+}
+
+size_t TShellInput::Remaining() const {
+  if (FFd >= 0 && FUnread < 0) return 0;
+  return FRest.size() + static_cast<size_t>(std::max<int64_t>(0, FUnread));
+}
 
 TShellInput::TShellInput(std::string_view text) : FRest(text), FAtEnd(true) {}
 
@@ -24,6 +37,7 @@ bool TShellInput::Fill() {
   for (;;) {
     const ssize_t got = ::read(FFd, FBlock.data(), FBlock.size());
     if (got > 0) {
+      if (FUnread >= 0) FUnread = std::max<int64_t>(0, FUnread - got);
       FRest = std::string_view(FBlock.data(), static_cast<size_t>(got));
       return true;
     }

@@ -3,6 +3,7 @@
 // memory) and hands it out in pieces that never cross a line break, so that a line of any
 // length is passed on without being gathered first. Before a read that would wait (nothing is
 // ready on a pipe or terminal) the owner is told, so that it can let go of what it holds.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ class TShellInput {
   // at the end of the input; a last line without a line break ends as if it had one. Raises
   // std::runtime_error when reading fails.
   bool Next(std::string_view &piece, bool &lineEnds);
+  // How many bytes are still to come after the pieces handed out, when the input is a regular
+  // file or a text (0 when not known: a pipe or a terminal).
+  size_t Remaining() const;
 
  private:
   bool Fill();
@@ -33,6 +37,7 @@ class TShellInput {
   std::string_view FRest;   // what is left of the block (or the whole text)
   bool FAtEnd = false;
   bool FLineOpen = false;   // a piece of the current line has been handed out
+  int64_t FUnread = -1;     // bytes of a regular file not read yet (-1: not a regular file)
 };
 
 }  // namespace kura::shell

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "query/expr/Lexer.h"
 
@@ -38,7 +39,7 @@ std::vector<std::string> TStatementSplitter::AddLine(std::string_view line) {
   return done;
 }
 
-std::vector<std::string> TStatementSplitter::AddText(std::string_view text) {
+std::vector<std::string> TStatementSplitter::AddText(std::string_view text, size_t moreToCome) {
   std::vector<std::string> done;
   // A zero byte would end the text for the lexer (and for the engine, which would silently
   // drop the rest of the statement); the shell reads it as a blank.
@@ -53,6 +54,18 @@ std::vector<std::string> TStatementSplitter::AddText(std::string_view text) {
     FDropBlank = false;
   }
   const size_t from = FText.size();
+  // Room not written to is only address space: a statement past a megabyte takes room for the
+  // rest of the input in one step (a smaller one grows as usual, so that ordinary statements do
+  // not each carry the rest of a large script's room). Without that room it grows as usual.
+  constexpr size_t kLargeStatement = 1u << 20;
+  const size_t needed = from + text.size();
+  if (needed > FText.capacity() && needed > kLargeStatement && moreToCome > 0 &&
+      moreToCome <= FText.max_size() - needed) {
+    try {
+      FText.reserve(needed + moreToCome);
+    } catch (const std::bad_alloc &) {
+    }
+  }
   FText.append(text);
   for (char *c = FText.data() + from; (c = static_cast<char *>(std::memchr(c, '\0', FText.data() + FText.size() - c)));)
     *c++ = ' ';

@@ -17,8 +17,11 @@ class TStatementSplitter {
   // Adds a line (without its line break) and returns the statements it completed, each
   // without its ";" (texts of blanks and comments alone are dropped).
   std::vector<std::string> AddLine(std::string_view line);
-  // Adds a piece of text as it is (a line break only where the text has one).
-  std::vector<std::string> AddText(std::string_view text);
+  // Adds a piece of text as it is (a line break only where the text has one). moreToCome: how
+  // many bytes the input still holds after it, when known (0 otherwise); a statement that has
+  // grown large (a literal of many megabytes) then takes room for them at once instead of
+  // being copied each time its room doubles.
+  std::vector<std::string> AddText(std::string_view text, size_t moreToCome = 0);
   // What is left when the input ends (a last statement without ";", or an unclosed quote,
   // bracket or comment that the engine then reports), or "" when only blanks and comments
   // are left.

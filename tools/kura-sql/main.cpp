@@ -43,7 +43,7 @@ bool RunStream(TShellInput &in, TShellSession &session, bool keepGoing) {
       if (!run(command)) return false;
       continue;
     }
-    for (const std::string &statement : splitter.AddText(piece))
+    for (const std::string &statement : splitter.AddText(piece, in.Remaining()))
       if (!run(statement)) return false;
     if (lineEnds)
       for (const std::string &statement : splitter.AddText("\n"))

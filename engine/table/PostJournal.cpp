@@ -538,8 +538,6 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
     }
     // Gaps are only filled below the files' sizes before the unit: the space reserved for it
     // beyond them is left to the writes, as it would be without grouping.
-    std::unique_ptr<uint8_t[]> bytes;
-    int64_t capacity = 0;
     // The bytes of a group's members that lie in the journal's body, read with one read per run
     // of them that lie one after the other there (they were spilled in their order).
     std::vector<uint8_t> spilled;
@@ -582,20 +580,17 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
       } else if (group.Members.size() == 1 && first.Spilled < 0) {
         file->WriteAt(first.Offset, first.Bytes.data(), static_cast<int64_t>(first.Bytes.size()));
       } else {
-        if (capacity < group.Length) {
-          bytes.reset(new uint8_t[static_cast<size_t>(group.Length)]);
-          capacity = group.Length;
-        }
+        uint8_t *const bytes = WorkBuffer(static_cast<size_t>(group.Length));
         // The gaps hold what the file holds there; they lie inside the file (see the grouping),
         // and every other byte of the span is a member's.
-        if (group.HasGaps) file->ReadAt(group.Offset, bytes.get(), group.InFile);
+        if (group.HasGaps) file->ReadAt(group.Offset, bytes, group.InFile);
         fetchSpilled(group);
         for (size_t k = 0; k < group.Members.size(); ++k) {
           const TEntry &e = entries[order[group.Members[k]]];
           const uint8_t *from = e.Spilled < 0 ? e.Bytes.data() : spilled.data() + fetchedAt[k];
-          if (e.Length > 0) std::memcpy(bytes.get() + (e.Offset - group.Offset), from, e.Length);
+          if (e.Length > 0) std::memcpy(bytes + (e.Offset - group.Offset), from, e.Length);
         }
-        file->WriteAt(group.Offset, bytes.get(), group.Length);
+        file->WriteAt(group.Offset, bytes, group.Length);
       }
     }
     // Space reserved beyond where the unit leaves a file is given back.
@@ -609,6 +604,25 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
     throw;
   }
   FCapturing = capturing;
+}
+
+uint8_t *TPostJournal::WorkBuffer(size_t size) {
+  if (size > FWorkSize) {
+    // A large unit's image is made room enough for the largest span of its apply as well, so
+    // that the apply does not need new pages (room never written costs nothing).
+    if (size > kLargeUnitBytes) size = std::max<size_t>(size, TJournalWriteLimits{}.MaxSpan);
+    FWork.reset();
+    FWork.reset(new uint8_t[size]);
+    FWorkSize = size;
+  }
+  return FWork.get();
+}
+
+void TPostJournal::ReleaseWorkBuffer(bool always) {
+  if (always || FWorkSize > kLargeUnitBytes) {
+    FWork.reset();
+    FWorkSize = 0;
+  }
 }
 
 void TPostJournal::FlushFiles(unsigned flushes) {
@@ -696,15 +710,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   // The header and the entries not spilled: the header goes at the journal's start, these after
   // what was spilled. A large image is not kept for the next unit, and not cleared first either.
   const size_t imageSize = kJournalHeaderSize + tailSize;
-  std::unique_ptr<uint8_t[]> largeImage;
-  uint8_t *image;
-  if (imageSize > kLargeUnitBytes) {
-    largeImage.reset(new uint8_t[imageSize]);
-    image = largeImage.get();
-  } else {
-    FImage.resize(imageSize);
-    image = FImage.data();
-  }
+  uint8_t *image = WorkBuffer(imageSize);
   uint8_t *const tail = image + kJournalHeaderSize;
   uint8_t *out = tail;
   FUnitEndCounter = FStartCounter;
@@ -803,6 +809,7 @@ void TPostJournal::CancelUnit() noexcept {
     }
   }
   FCapturing = capturing;
+  ReleaseWorkBuffer(false);
   FUnit.clear();
   FUnitWritten = false;
 }
@@ -822,14 +829,12 @@ void TPostJournal::ApplyUnit() {
     // only be written once more.
     if (FUnitFlushes && FUnitGroup) SyncJournal();
   } catch (const EKuraEngineError &e) {
+    ReleaseWorkBuffer(false);
     FUnit.clear();
     FUnitWritten = false;
     RaiseForTable(e);
   }
-  if (FUnitLarge) {
-    FImage.clear();
-    FImage.shrink_to_fit();
-  }
+  ReleaseWorkBuffer(FUnitLarge);
   FUnit.clear();
   FUnitWritten = false;
   FStartCounter = FUnitEndCounter;
@@ -969,9 +974,11 @@ TPostJournal::TRecovery TPostJournal::Recover() {
     try {
       ReserveSpace(sizes);
       ApplyEntries(entries, sizes, nullptr);
+      ReleaseWorkBuffer(false);
       // Completed for good: on the disk before the mark goes (rare, so always).
       FlushFiles(7u);
     } catch (const EKuraEngineError &e) {
+      ReleaseWorkBuffer(false);
       RaiseForTable(e);
     }
   }

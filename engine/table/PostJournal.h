@@ -201,6 +201,7 @@ class TPostJournal : public TFileWriteInterceptor {
   void PlanSizes(const std::vector<TEntry> &entries, TSizes &sizes);
   void ReserveSpace(const TSizes &sizes);
   // Writes the entries to the table's files; counts them for the test seam when writes is given.
+  // Uses the work buffer (the entries' bytes must lie elsewhere).
   void ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes);
   void ClearMark(bool large);
   bool GroupCommitted(uint64_t id, const std::string &recordName);
@@ -235,7 +236,13 @@ class TPostJournal : public TFileWriteInterceptor {
   size_t FPendingBytes = 0;
   unsigned FFlushes = 0;  // bit per file kind whose operating-system buffers are to be flushed
   int32_t FStartCounter = 0;
-  std::vector<uint8_t> FImage;
+  // One buffer for the journal image of a unit and then for the spans its apply writes: the
+  // second use finds the pages the first touched (a fresh buffer costs a page fault per page).
+  // Kept for the next unit when small.
+  uint8_t *WorkBuffer(size_t size);
+  void ReleaseWorkBuffer(bool always);
+  std::unique_ptr<uint8_t[]> FWork;
+  size_t FWorkSize = 0;
   // The unit between WriteUnit and ApplyUnit / CancelUnit.
   std::vector<TEntry> FUnit;
   bool FUnitWritten = false;

@@ -414,8 +414,10 @@ void TDataCursor::FlushBuffers(bool flushOS) {
 
 void TDataCursor::ReadLockTable() {
   CheckOpen();
+  // A lock held already has checked the table (a transaction lock only once its first lock has:
+  // a cursor kept open from before the transaction may hold what another user changed since).
   if (FHoldsTableReadLock || FTable->Exclusive() || FTable->HoldsReadLock() || FTable->HoldsWriteLock() ||
-      FTable->HoldsTransactionLock())
+      FTable->ChangesExcluded())
     return;
   bool changed = FTable->SecondReadLock();
   FHoldsTableReadLock = true;

@@ -306,7 +306,34 @@ int TPhysicalFile::DeleteOnDisk(const std::string &name, int &osError) {
 
 bool TPhysicalFile::ExistsOnDisk(const std::string &name) {
   struct stat info {};
-  return ::stat(ResolveNameOnDisk(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  if (!name.empty() && ::stat(name.c_str(), &info) == 0) return S_ISREG(info.st_mode);
+  // Not under this name: perhaps under the same name in another case.
+  const std::string found = ResolveNameOnDisk(name);
+  return found != name && ::stat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+namespace {
+bool SameNameIgnoringCase(const std::string &a, const std::string &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+}  // namespace
+
+std::vector<std::string> TPhysicalFile::ListDirectoryOnDisk(const std::string &directory) {
+  std::vector<std::string> names;
+  if (DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str())) {
+    while (struct dirent *entry = ::readdir(dir)) names.emplace_back(entry->d_name);
+    ::closedir(dir);
+  }
+  return names;
+}
+
+bool TPhysicalFile::NameIn(const std::vector<std::string> &names, const std::string &base) {
+  for (const std::string &name : names)
+    if (SameNameIgnoringCase(name, base)) return true;
+  return false;
 }
 
 std::string TPhysicalFile::ResolveNameOnDisk(const std::string &name) {
@@ -320,11 +347,7 @@ std::string TPhysicalFile::ResolveNameOnDisk(const std::string &name) {
   std::string found;
   while (struct dirent *entry = ::readdir(dir)) {
     std::string candidate = entry->d_name;
-    if (candidate.size() != base.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < base.size() && same; ++i)
-      same = std::toupper(static_cast<unsigned char>(candidate[i])) == std::toupper(static_cast<unsigned char>(base[i]));
-    if (same) {
+    if (SameNameIgnoringCase(candidate, base)) {
       found = directory + candidate;
       break;
     }

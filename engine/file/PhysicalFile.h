@@ -52,6 +52,10 @@ class TPhysicalFile : public TAbstractFile {
   // File names compare without regard to case: when the name itself does not exist, a file of
   // its directory whose name differs only in (ASCII) case is taken instead.
   static std::string ResolveNameOnDisk(const std::string &name);
+  // The names in a directory ("" for the current one), read once, for several questions about
+  // it; NameIn tells whether one of them is `base` in any case of its letters.
+  static std::vector<std::string> ListDirectoryOnDisk(const std::string &directory);
+  static bool NameIn(const std::vector<std::string> &names, const std::string &base);
 
  private:
   int FailWith(int osError);

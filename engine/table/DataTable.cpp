@@ -11,6 +11,7 @@
 #include "engine/file/FileHandler.h"
 #include "engine/file/FileNames.h"
 #include "engine/file/LockRanges.h"
+#include "engine/file/PhysicalFile.h"
 #include "engine/table/DataDirectory.h"
 #include "engine/table/DataSession.h"
 #include "engine/table/TableFileMoves.h"
@@ -114,12 +115,15 @@ void TDataTable::OpenFiles() {
   FReadOnly = FReadOnlyForced = false;
   FWritten = false;
   try {
-    // A swap of the table's files that a dying process left half done is finished first.
-    if (!FInMemory && !FTemporary) TFileSwapPlan::CompleteInterrupted(FDirectory->Path(), FName, FInMemory);
     // Tables on disk are opened for writing even when only read: a reader that finds a dead
     // writer's change pending completes it before reading (the table itself still refuses
     // every change).
     const bool journaled = !FInMemory && !FTemporary;
+    // The directory is read once for what a dying process may have left beside the table: a
+    // swap of its files half done (finished first) and commit records of finished transactions.
+    const std::vector<std::string> names =
+        journaled ? TPhysicalFile::ListDirectoryOnDisk(FDirectory->Path()) : std::vector<std::string>();
+    if (journaled) TFileSwapPlan::CompleteInterrupted(FDirectory->Path(), FName, FInMemory, &names);
     FDataFile.OpenDataFile(DataFileName(), FInMemory, FExclusive, FReadOnlyRequested && !journaled, FTemporary);
     TSideFileFactories &factories = SideFileFactories();
     if (factories.OpenIndex) {
@@ -149,7 +153,7 @@ void TDataTable::OpenFiles() {
       ReadLock();
       try {
         FDataFile.Validate();
-        if (FJournal && !FReadOnly) FJournal->ForgetStaleGroupRecords(FName);
+        if (FJournal && !FReadOnly) FJournal->ForgetStaleGroupRecords(FName, &names);
       } catch (...) {
         ReadUnlock();
         throw;

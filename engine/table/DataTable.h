@@ -114,6 +114,9 @@ class TDataTable : public TDataFileOwner {
   bool HoldsReadLock() const { return FReadDepth > 0; }
   bool HoldsWriteLock() const { return FWriteDepth > 0; }
   bool HoldsTransactionLock() const { return FTransactionLocked; }
+  // Under the transaction lock, once its changes were checked, no other process can change the
+  // table: read locks, write locks and record locks need neither lock bytes nor checks.
+  bool ChangesExcluded() const { return FTransactionLocked && FTransactionChecked && !FJournalCheckDue; }
   void SetOpenFlags(bool exclusive, bool readOnly, bool temporary);
   // Whether the table has a primary key (known from the index file; without one, records keep
   // insertion order and freed slots are not reused).
@@ -178,9 +181,6 @@ class TDataTable : public TDataFileOwner {
   // Read locks that are held but whose bytes were set aside (under a write or transaction lock)
   // take their bytes again.
   void RetakeReadBytes();
-  // Under the transaction lock, once its changes were checked, no other process can change the
-  // table: read locks, write locks and record locks need neither lock bytes nor checks.
-  bool ChangesExcluded() const { return FTransactionLocked && FTransactionChecked && !FJournalCheckDue; }
 
   TDataDirectory *FDirectory;
   std::string FName;

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "engine/file/DiskSync.h"
+#include "engine/file/PhysicalFile.h"
 #include "engine/table/JournalWriteGroups.h"
 #include "engine/util/Bytes.h"
 
@@ -1038,15 +1039,14 @@ void TPostJournal::ForgetGroupRecord(uint64_t id, const std::string &recordName)
   }
 }
 
-void TPostJournal::ForgetStaleGroupRecords(const std::string &tableName) noexcept {
+void TPostJournal::ForgetStaleGroupRecords(const std::string &tableName, const std::vector<std::string> *names) noexcept {
   if (FMemory) return;
   try {
     const std::string directory = DirectoryOf(FFileName);
-    std::error_code error;
     std::string lowerTable = tableName;
     for (char &c : lowerTable) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const auto &entry : std::filesystem::directory_iterator(directory.empty() ? "." : directory, error)) {
-      std::string name = entry.path().filename().string();
+    const std::vector<std::string> listed = names ? std::vector<std::string>() : TPhysicalFile::ListDirectoryOnDisk(directory);
+    for (const std::string &name : names ? *names : listed) {
       std::string lower = name;
       for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       // <first table>-<8 hex digits>.TXN
@@ -1055,6 +1055,8 @@ void TPostJournal::ForgetStaleGroupRecords(const std::string &tableName) noexcep
         continue;
       TGroupRecord record;
       const std::string file = directory + name;
+      // A record of the names read earlier may have gone since (its transaction finished).
+      if (!TFileHandler::Exists(file, FMemory)) continue;
       if (!ReadGroupRecord(file, FMemory, record)) {
         TFileHandler::DeleteFile(file, FMemory, FTexts.Table);  // never finished: committed nothing
         continue;

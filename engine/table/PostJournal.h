@@ -157,7 +157,8 @@ class TPostJournal : public TFileWriteInterceptor {
   enum class TRecovery { None, Applied, Dropped };
   // Deletes commit records named after the table whose tables all finished (a writer that died
   // between the last table and the record's deletion leaves one behind).
-  void ForgetStaleGroupRecords(const std::string &tableName) noexcept;
+  // names: the journal's directory's names when the caller has read them.
+  void ForgetStaleGroupRecords(const std::string &tableName, const std::vector<std::string> *names = nullptr) noexcept;
   TRecovery Recover();
   // Whether the journal holds a pending unit (tests, diagnostics).
   bool PendingOnDisk();

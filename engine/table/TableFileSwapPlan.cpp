@@ -7,6 +7,7 @@
 #include "engine/file/DiskSync.h"
 #include "engine/file/FileHandler.h"
 #include "engine/file/FileNames.h"
+#include "engine/file/PhysicalFile.h"
 
 namespace kura {
 
@@ -123,10 +124,15 @@ void TFileSwapPlan::Carry(const std::string &errorName) {
   TFileHandler::DeleteFile(plan, FMemory, errorName);
 }
 
-void TFileSwapPlan::CompleteInterrupted(const std::string &directory, const std::string &tableName, bool memory) {
+void TFileSwapPlan::CompleteInterrupted(const std::string &directory, const std::string &tableName, bool memory,
+                                        const std::vector<std::string> *names) {
   if (memory) return;
   const std::string plan = PlanFile(directory, tableName, ".MOV");
   const std::string staging = PlanFile(directory, tableName, ".MVS");
+  if (names) {
+    auto base = [](const std::string &file) { return file.substr(file.find_last_of('/') + 1); };
+    if (!TPhysicalFile::NameIn(*names, base(plan)) && !TPhysicalFile::NameIn(*names, base(staging))) return;
+  }
   std::vector<TStep> steps;
   if (TFileHandler::Exists(plan, memory)) {
     if (ReadList(plan, memory, steps)) {

@@ -32,7 +32,10 @@ class TFileSwapPlan {
   // Writes the plan (the swap is decided), then carries it out and removes both lists.
   void Carry(const std::string &errorName);
   // The next open: finishes a decided swap, or removes the files of one that never started.
-  static void CompleteInterrupted(const std::string &directory, const std::string &tableName, bool memory);
+  // names: the directory's names when the caller has read them (then neither list among them
+  // means there is nothing to do, without looking for each in every case of its letters).
+  static void CompleteInterrupted(const std::string &directory, const std::string &tableName, bool memory,
+                                  const std::vector<std::string> *names = nullptr);
 
  private:
   struct TStep {

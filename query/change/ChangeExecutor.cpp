@@ -77,7 +77,7 @@ std::unique_ptr<TDataCursor> TChangeExecutor::TakeTargetCursor(TDataDirectory *d
   std::unique_ptr<TDataCursor> cursor = std::move(FTargetCursor.Cursor);
   const bool fits = cursor && cursor->IsOpen() && FTargetCursor.Directory == directory &&
                     FTargetCursor.TableName == ref.TableName && FTargetCursor.InMemory == ref.InMemory &&
-                    directory->InTransaction();
+                    (FKeepTargetOpen || directory->InTransaction());
   if (fits) return cursor;
   FTargetCursor.Cursor = std::move(cursor);
   DropTargetCursor();
@@ -87,9 +87,9 @@ std::unique_ptr<TDataCursor> TChangeExecutor::TakeTargetCursor(TDataDirectory *d
 void TChangeExecutor::KeepTargetCursor(TDataDirectory *directory, const TTableRef &ref,
                                        std::unique_ptr<TDataCursor> cursor) {
   DropTargetCursor();
-  // Outside a transaction the table is closed after each statement as before, so that nobody
-  // finds it held open by an idle session.
-  if (!cursor || !directory->InTransaction()) {
+  // Outside a transaction the table is closed after each statement (unless the caller keeps
+  // it), so that nobody finds it held open by an idle session.
+  if (!cursor || !(FKeepTargetOpen || directory->InTransaction())) {
     FTargetCursor.Cursor = std::move(cursor);
     DropTargetCursor();
     return;
@@ -98,6 +98,17 @@ void TChangeExecutor::KeepTargetCursor(TDataDirectory *directory, const TTableRe
   FTargetCursor.TableName = ref.TableName;
   FTargetCursor.InMemory = ref.InMemory;
   FTargetCursor.Cursor = std::move(cursor);
+}
+
+void TChangeExecutor::SetKeepTargetOpen(bool keep) {
+  FKeepTargetOpen = keep;
+  if (!keep) ReleaseTarget();
+}
+
+void TChangeExecutor::ReleaseTarget() {
+  // Within a transaction the cursor stays: the transaction holds the table anyway.
+  if (FTargetCursor.Cursor && FTargetCursor.Directory && FTargetCursor.Directory->InTransaction()) return;
+  DropTargetCursor();
 }
 
 void TChangeExecutor::DropTargetCursor() {

@@ -43,6 +43,14 @@ class TChangeExecutor {
   TDataSession &Session() { return FSession; }
   const std::string &DatabaseName() const { return FDatabaseName; }
 
+  // Keeping the target of INSERT, UPDATE and DELETE open after such a statement outside a
+  // transaction too (within one it always is), for the next one that names it; the table's
+  // lock takes back whatever another user changed meanwhile. Off by default: an idle session
+  // would hold the table open. The caller releases it (ReleaseTarget) whenever it waits.
+  void SetKeepTargetOpen(bool keep);
+  // Closes a target kept open outside a transaction.
+  void ReleaseTarget();
+
  private:
   int64_t ExecuteInsert(TDataQuery &query);
   // INSERT ... VALUES, UPDATE and DELETE statements in a row inside a transaction share one
@@ -73,6 +81,7 @@ class TChangeExecutor {
     std::unique_ptr<TDataCursor> Cursor;
   };
   TKeptCursor FTargetCursor;
+  bool FKeepTargetOpen = false;
 };
 
 }  // namespace kura

@@ -32,10 +32,17 @@ TSqlRunner::~TSqlRunner() {
 
 void TSqlRunner::SetKeepTablesOpen(bool keep) {
   FKeepTables = keep;
+  FExecutor.SetKeepTargetOpen(keep);
   if (!keep) ReleaseKeptTables();
 }
 
 void TSqlRunner::ReleaseKeptTables() {
+  // The last changing statement's target too.
+  FExecutor.ReleaseTarget();
+  ReleaseSelectTables();
+}
+
+void TSqlRunner::ReleaseSelectTables() {
   // The cursors hold their tables open too.
   FCursors->Clear();
   std::vector<std::pair<TDataDirectory *, TDataTable *>> kept;
@@ -98,7 +105,8 @@ TRunResult TSqlRunner::Run(std::string_view text, const std::function<void(TSele
         result.Select->Close();
         result.Select.reset();
       }
-      ReleaseKeptTables();
+      // The executor closes the target it kept itself when the statement needs that.
+      ReleaseSelectTables();
       const int64_t rows = FExecutor.Execute(statement);
       if (statement.Kind() == TStatementKind::StartTransaction) rowsAtStart = result.RowsAffected;
       else if (statement.Kind() == TStatementKind::Rollback) result.RowsAffected = rowsAtStart;

@@ -49,13 +49,17 @@ class TSqlRunner {
   // releases them first (they may drop, alter, rename or replace one, or need it for
   // writing). Held tables keep another process from opening them exclusively, so the caller
   // releases them whenever it waits for input. The cursors through which SELECTs asked the
-  // tables' indexes are kept with them (and renewed when a table changed). Off by default.
+  // tables' indexes are kept with them (and renewed when a table changed). The table the last
+  // INSERT, UPDATE or DELETE changed is kept open too, until a statement of another kind or
+  // another table comes. Off by default.
   void SetKeepTablesOpen(bool keep);
   void ReleaseKeptTables();
   size_t KeptTableCount() const { return FKept.size(); }
 
  private:
   void KeepTables(TSelectQuery &select);
+  // The tables SELECTs left open, not the executor's target.
+  void ReleaseSelectTables();
 
   TDataSession &FSession;
   std::string FDatabaseName;

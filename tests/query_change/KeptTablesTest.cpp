@@ -1,4 +1,5 @@
-// The runner keeping the tables of its SELECTs open between statements. A SELECT after
+// The runner keeping the tables of its SELECTs, and the target of its last INSERT, UPDATE or
+// DELETE, open between statements. A SELECT after
 // another finds its tables open and must still see what another user changed in between (the
 // other user is a second session: its own table objects, caches and locks, excluded like
 // another process). Statements that need a table alone (ALTER, DROP, CREATE INDEX, RENAME,
@@ -80,19 +81,49 @@ TEST_F(KeptTablesTest, StatementsThatNeedATableAloneRunWhileItIsKept) {
   EXPECT_EQ(FailureOf("SELECT * FROM copied").Code, KURA_OSENOENT);
 }
 
+TEST_F(KeptTablesTest, AKeptTargetSeesAnotherUsersChanges) {
+  // Each of our statements finds the table its last change kept open; the other user's change
+  // just before it must count (rows affected, key violations, the rows themselves).
+  struct Step {
+    std::string Other, Ours;
+    int64_t Rows;  // our statement's rows affected; -1: it fails with a key violation
+  };
+  const std::vector<Step> steps{
+      {"", "INSERT INTO items VALUES (4, 'four')", 1},
+      {"INSERT INTO items VALUES (5, 'five')", "DELETE FROM items WHERE ID = 5", 1},
+      {"INSERT INTO items VALUES (5, 'again')", "INSERT INTO items VALUES (5, 'dup')", -1},
+      {"UPDATE items SET Word = 'FOUR' WHERE ID = 4", "UPDATE items SET ID = 6 WHERE Word = 'FOUR'", 1},
+      {"DELETE FROM items WHERE ID = 6", "UPDATE items SET Word = 'gone' WHERE ID = 6", 0},
+      {"START TRANSACTION; DELETE FROM items WHERE ID = 1; INSERT INTO items VALUES (7, 'seven'); COMMIT",
+       "DELETE FROM items WHERE ID < 3 OR ID = 7", 2},
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.Ours);
+    if (!step.Other.empty()) FOtherRunner->Run(step.Other);
+    if (step.Rows < 0)
+      EXPECT_EQ(FailureOf(step.Ours).Code, KURA_KEYVIOL);
+    else
+      EXPECT_EQ(Exec(step.Ours), step.Rows);
+  }
+  EXPECT_EQ(Query("SELECT ID, Word FROM items ORDER BY ID"), (std::vector<std::string>{"3|three", "5|again"}));
+}
+
 TEST_F(KeptTablesTest, AnotherUsersExclusiveOpenGetsThroughOnceReleased) {
-  Query("SELECT Word FROM items WHERE ID = 2");
-  ASSERT_EQ(FRunner->KeptTableCount(), 1u);
   TDataDirectory *directory = FOther->OpenDataDirectory("other", DbPath());
   auto openAlone = [&]() {
     TDataTable *table = directory->OpenTable("items", true, false, false, false);
     directory->CloseTable(table);
   };
-  // While kept the table is in use, as while any statement reads it.
-  EXPECT_THROW(openAlone(), EKuraEngineError);
-  FRunner->ReleaseKeptTables();
-  EXPECT_EQ(FRunner->KeptTableCount(), 0u);
-  EXPECT_NO_THROW(openAlone());
+  // Kept by a SELECT, then by a change: while kept the table is in use, as while any
+  // statement reads or changes it.
+  for (const std::string statement : {"SELECT Word FROM items WHERE ID = 2", "UPDATE items SET Word = 'x' WHERE ID = 2"}) {
+    SCOPED_TRACE(statement);
+    FRunner->Run(statement);
+    EXPECT_THROW(openAlone(), EKuraEngineError);
+    FRunner->ReleaseKeptTables();
+    EXPECT_EQ(FRunner->KeptTableCount(), 0u);
+    EXPECT_NO_THROW(openAlone());
+  }
   FOther->CloseDataDirectory(directory);
 }
 

@@ -13,6 +13,7 @@
 #include "engine/file/FileNames.h"
 #include "engine/file/LockRanges.h"
 #include "engine/file/OSErrorMap.h"
+#include "engine/file/PhysicalFile.h"
 #include "tests/engine/TestSupport.h"
 
 using namespace kura;
@@ -128,6 +129,25 @@ TEST(PhysicalFile, ReadOnlyAttributeForcesReadOnlyOpen) {
   // Locks on a read-only file still work (as shared read locks).
   EXPECT_TRUE(f.LockRange(ReadLockOffset(3), 1));
   EXPECT_TRUE(f.UnlockRange(ReadLockOffset(3), 1));
+}
+
+TEST(PhysicalFile, NamesAreFoundInAnyCaseWhetherAskedOnceOrFromOneReading) {
+  TempDir dir;
+  std::ofstream(dir.File("Figure.DAT")) << "x";
+  ::mkdir(dir.File("sub.DAT").c_str(), 0700);
+  const std::vector<std::string> names = TPhysicalFile::ListDirectoryOnDisk(dir.File(""));
+  const struct {
+    std::string Name;
+    bool Exists;  // a regular file under this name in some case
+    bool Listed;  // a name of the directory in some case (files or not)
+  } cases[] = {{"Figure.DAT", true, true},   {"figure.dat", true, true},   {"FIGURE.Dat", true, true},
+               {"Figure.DA", false, false},  {"Figures.DAT", false, false}, {"sub.DAT", false, true},
+               {"SUB.dat", false, true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(TPhysicalFile::ExistsOnDisk(dir.File(c.Name)), c.Exists);
+    EXPECT_EQ(TPhysicalFile::NameIn(names, c.Name), c.Listed);
+  }
 }
 
 TEST(PhysicalFile, WriteOfZeroBytesTruncatesAndCopyKeepsContents) {

@@ -176,15 +176,19 @@ void TFileHandler::EnterFile() {
 void TFileHandler::LeaveFile() { FFile->Lock().unlock(); }
 
 int64_t TFileHandler::ReadAt(int64_t offset, void *buffer, int64_t count, bool allowShort) {
+  const int64_t got = ReadAtMost(offset, buffer, count);
+  if (got < count && !(allowShort && ShortReadAllowed())) Raise(KURA_READERR, 0);
+  return got;
+}
+
+int64_t TFileHandler::ReadAtMost(int64_t offset, void *buffer, int64_t count) {
   RequireOpen();
   std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
   if (FFile->Seek(FHandle, SeekFromStart, offset) < 0) Raise(KURA_READERR, FFile->LastOSError());
-  if (!FInterceptor) return Read(buffer, count, allowShort);
-  // Writes taken by the interceptor are part of what the file holds.
   int64_t got = FFile->Read(FHandle, buffer, count);
   if (got < 0) Raise(KURA_READERR, FFile->LastOSError());
-  got = FInterceptor->OverlayRead(*this, offset, static_cast<uint8_t *>(buffer), count, got);
-  if (got < count && !(allowShort && ShortReadAllowed())) Raise(KURA_READERR, 0);
+  // Writes taken by the interceptor are part of what the file holds.
+  if (FInterceptor) got = FInterceptor->OverlayRead(*this, offset, static_cast<uint8_t *>(buffer), count, got);
   return got;
 }
 

@@ -75,6 +75,9 @@ class TFileHandler {
 
   // Positioned transfers: enter the file's lock, seek, transfer, leave.
   int64_t ReadAt(int64_t offset, void *buffer, int64_t count, bool allowShort = false);
+  // The same, returning how much there was to read however short (failures still raise): for
+  // callers that tell a read past the end from a damaged file themselves.
+  int64_t ReadAtMost(int64_t offset, void *buffer, int64_t count);
   void WriteAt(int64_t offset, const void *buffer, int64_t count);
   // Makes the file at least size bytes long with its space allocated (never taken over by an
   // interceptor); a full disk raises KURA_WRITEERR.

@@ -69,8 +69,12 @@ void TIndexFile::CreateIndexFile(const std::string &name, bool memory, bool temp
 
 bool TIndexFile::ReadPage(uint32_t pageNo, uint8_t *buffer) {
   const int64_t offset = static_cast<int64_t>(pageNo) * kIndexPageSize;
-  if (offset + kIndexPageSize > Size()) return false;
-  if (ReadAt(offset, buffer, kIndexPageSize, ShortReadAllowed()) != kIndexPageSize) return false;
+  // The file's size is asked only when the page is not all there: a page past the end is no
+  // page (false); a short read of one inside it fails as any short read does.
+  if (ReadAtMost(offset, buffer, kIndexPageSize) != kIndexPageSize) {
+    if (offset + kIndexPageSize > Size()) return false;
+    if (ReadAt(offset, buffer, kIndexPageSize, ShortReadAllowed()) != kIndexPageSize) return false;
+  }
   if (FEncrypted) ScrambleIndexPage(buffer);
   return true;
 }

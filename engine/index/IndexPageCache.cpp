@@ -159,20 +159,18 @@ TPage *TIndexPageCache::Lookup(int indexNo, uint32_t pageNo) {
   // Cursors mostly come back to the pages they just used.
   if (c.MruHead && c.MruHead->PageNo == pageNo) return c.MruHead;
   if (c.MruHead && c.MruHead->MruNext && c.MruHead->MruNext->PageNo == pageNo) return c.MruHead->MruNext;
-  auto it = c.Pages.find(pageNo);
-  return it == c.Pages.end() ? nullptr : it->second;
+  return c.Pages.Find(pageNo);
 }
 
 void TIndexPageCache::InsertIntoCache(int indexNo, TPage *page) {
   TIndexCache &c = FCaches[indexNo];
-  c.Pages[page->PageNo] = page;
+  c.Pages.Set(page->PageNo, page);
   Touch(c, page);
 }
 
 void TIndexPageCache::RemoveFromCache(int indexNo, TPage *page) {
   TIndexCache &c = FCaches[indexNo];
-  auto it = c.Pages.find(page->PageNo);
-  if (it != c.Pages.end() && it->second == page) c.Pages.erase(it);
+  if (c.Pages.Find(page->PageNo) == page) c.Pages.Erase(page->PageNo);
   UnlinkMru(c, page);
 }
 
@@ -198,8 +196,7 @@ void TIndexPageCache::WritePage(TPage &page) {
   // A parked page can be evicted again now that it is clean.
   if (page.IndexNo < 0 || page.IndexNo >= kIndexSlots) return;
   TIndexCache &c = FCaches[page.IndexNo];
-  auto it = c.Pages.find(page.PageNo);
-  if (it != c.Pages.end() && it->second == &page) Unpark(c, &page);
+  if (c.Pages.Find(page.PageNo) == &page) Unpark(c, &page);
 }
 
 bool TIndexPageCache::EvictOne(int indexNo) {

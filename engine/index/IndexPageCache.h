@@ -5,12 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/errors/EngineError.h"
 #include "engine/index/IndexHeader.h"
 #include "engine/index/IndexPage.h"
+#include "engine/index/PageNumberMap.h"
 #include "engine/index/IndexPageStore.h"
 
 namespace kura {
@@ -129,7 +129,7 @@ class TIndexPageCache {
   // count against the capacity. A parked page comes back to the chain when it is used again or
   // written.
   struct TIndexCache {
-    std::unordered_map<uint32_t, TPage *> Pages;
+    TPageNumberMap Pages;
     TPage *MruHead = nullptr;
     TPage *MruTail = nullptr;
     size_t Chained = 0;  // pages in the recency chain

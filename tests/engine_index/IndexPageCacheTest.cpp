@@ -1,5 +1,6 @@
 // The page cache: capacity, recency, write-back, dropping, the pool, and several indexes
 // sharing one file with their own free lists.
+#include <map>
 #include <random>
 
 #include "IndexModel.h"
@@ -288,3 +289,47 @@ TEST(IndexPageCache, HeldChangesDoNotCrowdOutTheCleanPages) {
   EXPECT_LE(f.Cache.CachedPages(f.IndexNo), 8u);
   EXPECT_EQ(tree.CheckStructure().Keys, 20000 - 70);
 }
+
+namespace {
+
+// The map of cached pages against std::map over random adds, replacements and removals, with
+// page numbers close together (long probe runs, removals inside them) and far apart.
+TEST(PageNumberMap, AgreesWithAnOrderedMapThroughChurn) {
+  std::mt19937 random(7);
+  for (uint32_t spread : {40u, 5000u, 4000000000u}) {
+    SCOPED_TRACE(spread);
+    TPageNumberMap map;
+    std::map<uint32_t, TPage *> model;
+    std::uniform_int_distribution<uint32_t> number(1, spread);
+    for (int step = 0; step < 20000; ++step) {
+      const uint32_t pageNo = number(random);
+      TPage *page = reinterpret_cast<TPage *>(static_cast<uintptr_t>(step + 1) * 8);
+      switch (random() % 4) {
+        case 0:
+        case 1:
+          map.Set(pageNo, page);
+          model[pageNo] = page;
+          break;
+        case 2:
+          ASSERT_EQ(map.Erase(pageNo), model.erase(pageNo) == 1);
+          break;
+        default: {
+          const auto it = model.find(pageNo);
+          ASSERT_EQ(map.Find(pageNo), it == model.end() ? nullptr : it->second);
+        }
+      }
+      if (step % 997 == 0) {
+        ASSERT_EQ(map.size(), model.size());
+        std::map<uint32_t, TPage *> seen;
+        for (const auto &[n, p] : map) seen[n] = p;
+        ASSERT_EQ(seen, model);
+      }
+    }
+    for (const auto &[n, p] : model) ASSERT_EQ(map.Find(n), p);
+    map.clear();
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(map.Find(model.empty() ? 1 : model.begin()->first), nullptr);
+  }
+}
+
+}  // namespace

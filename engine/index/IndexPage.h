@@ -60,6 +60,7 @@ class TPage {
   // Cache bookkeeping: the recency chain of the owning index.
   TPage *MruPrev = nullptr;
   TPage *MruNext = nullptr;
+  uint64_t MovedAt = 0;  // the chain's move count when this page was last put in front
 
   void Reset(uint32_t pageNo, int indexNo, const TPageFormat &format);
 

@@ -133,6 +133,7 @@ class TIndexPageCache {
     TPage *MruHead = nullptr;
     TPage *MruTail = nullptr;
     size_t Chained = 0;  // pages in the recency chain
+    uint64_t Moves = 0;  // pages put in front so far
   };
   static bool InChain(const TIndexCache &c, const TPage *page) { return page == c.MruHead || page->MruPrev; }
   // Puts a parked page back at the old end of the chain.

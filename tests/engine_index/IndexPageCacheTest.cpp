@@ -1,5 +1,6 @@
 // The page cache: capacity, recency, write-back, dropping, the pool, and several indexes
 // sharing one file with their own free lists.
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -56,6 +57,38 @@ TEST(IndexPageCache, RecentPagesAreServedWithoutReading) {
   // Walking inside one leaf touches the same page again and again.
   for (int i = 0; i < 100; ++i) tree.Next(pos);
   EXPECT_EQ(f.Store.Reads(), reads);
+}
+
+TEST(IndexPageCache, PagesUsedLatelyStayWhateverTheOrderOfUse) {
+  // Recency is kept loosely in large caches (a page near the front is not moved again), but a
+  // page among the last half capacity of distinct pages used is never the one that goes.
+  TIntIndexFile f;
+  TIndexTree tree(f.Cache, f.IndexNo, f.Keys);
+  for (int v = 0; v < 40000; ++v) tree.Insert(f.Key(v).data(), static_cast<uint32_t>(v + 1));
+  f.Cache.Flush();
+  std::vector<int32_t> pages;
+  for (int32_t n = 1; n < f.Cache.Header().NextPage; ++n) pages.push_back(n);
+  ASSERT_GT(pages.size(), 150u);
+  std::mt19937 random(11);
+  for (int capacity : {3, 16, 64}) {
+    SCOPED_TRACE(capacity);
+    f.Cache.SetPagesPerIndex(capacity);
+    f.Cache.Trim();
+    std::vector<int32_t> recent;  // distinct pages, latest last
+    for (int step = 0; step < 20000; ++step) {
+      // Mostly a small working set, sometimes anything.
+      const size_t hot = std::min<size_t>(pages.size(), static_cast<size_t>(capacity / 2 + 2));
+      const int32_t page = random() % 4 ? pages[random() % hot] : pages[random() % pages.size()];
+      const auto at = std::find(recent.begin(), recent.end(), page);
+      const bool lately = at != recent.end() && recent.end() - at <= capacity / 2;
+      const uint64_t reads = f.Store.Reads();
+      f.Cache.GetPage(f.IndexNo, page);
+      if (lately) ASSERT_EQ(f.Store.Reads(), reads) << "page " << page << " at step " << step;
+      if (at != recent.end()) recent.erase(at);
+      recent.push_back(page);
+    }
+    EXPECT_LE(f.Cache.CachedPages(f.IndexNo), static_cast<size_t>(capacity));
+  }
 }
 
 TEST(IndexPageCache, WithoutWriteBackDirtyPagesStayUntilFlushed) {

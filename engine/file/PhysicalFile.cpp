@@ -12,6 +12,7 @@
 
 #include "engine/errors/ErrorCodes.h"
 #include "engine/file/OSErrorMap.h"
+#include "engine/util/TextScan.h"
 
 namespace kura {
 
@@ -312,15 +313,6 @@ bool TPhysicalFile::ExistsOnDisk(const std::string &name) {
   return found != name && ::stat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-namespace {
-bool SameNameIgnoringCase(const std::string &a, const std::string &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-}  // namespace
-
 std::vector<std::string> TPhysicalFile::ListDirectoryOnDisk(const std::string &directory) {
   std::vector<std::string> names;
   if (DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str())) {
@@ -332,7 +324,7 @@ std::vector<std::string> TPhysicalFile::ListDirectoryOnDisk(const std::string &d
 
 bool TPhysicalFile::NameIn(const std::vector<std::string> &names, const std::string &base) {
   for (const std::string &name : names)
-    if (SameNameIgnoringCase(name, base)) return true;
+    if (SameTextIgnoringCase(name, base)) return true;
   return false;
 }
 
@@ -347,7 +339,7 @@ std::string TPhysicalFile::ResolveNameOnDisk(const std::string &name) {
   std::string found;
   while (struct dirent *entry = ::readdir(dir)) {
     std::string candidate = entry->d_name;
-    if (SameNameIgnoringCase(candidate, base)) {
+    if (SameTextIgnoringCase(candidate, base)) {
       found = directory + candidate;
       break;
     }

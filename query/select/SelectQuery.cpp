@@ -35,10 +35,11 @@ TSelectPlan *TSelectQuery::PlanOf(const TDataQuery *query) const {
   return it == FPlans.end() ? nullptr : it->second.get();
 }
 
-void TSelectQuery::Prepare(std::string_view sql) {
+template <class TPrepare>
+void TSelectQuery::PrepareBy(TPrepare &&prepare) {
   Close();
   try {
-    FStatement.Prepare(sql);
+    prepare();
   } catch (...) {
     FPlans.clear();
     CloseSources();
@@ -47,16 +48,12 @@ void TSelectQuery::Prepare(std::string_view sql) {
   FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
 }
 
+void TSelectQuery::Prepare(std::string_view sql) {
+  PrepareBy([&] { FStatement.Prepare(sql); });
+}
+
 void TSelectQuery::PrepareParsed(TQueryStatement &parsed) {
-  Close();
-  try {
-    FStatement.AdoptParsed(parsed);
-  } catch (...) {
-    FPlans.clear();
-    CloseSources();
-    throw;
-  }
-  FParameterValues.assign(FStatement.ParameterCount(), TParameterValue());
+  PrepareBy([&] { FStatement.AdoptParsed(parsed); });
 }
 
 void TSelectQuery::PrepareNext() {

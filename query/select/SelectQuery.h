@@ -112,6 +112,10 @@ class TSelectQuery {
   TSelectPlan *PlanOf(const TDataQuery *query) const;
 
  private:
+  // Closes what was open, prepares the statement by `prepare`, and makes room for its
+  // parameters; a failure leaves nothing prepared.
+  template <class TPrepare>
+  void PrepareBy(TPrepare &&prepare);
   friend class TSelectExecution;
   friend class TRowEvalContext;
   friend class TSourceResolver;

@@ -24,7 +24,10 @@ namespace {
 // lock are marked as such: they run even when the changes themselves must not be undone.
 class TUndoList {
  public:
-  void Add(std::function<void()> step, bool release = false) { FSteps.push_back({std::move(step), release}); }
+  void Add(std::function<void()> step, bool release = false) {
+    if (FSteps.empty()) FSteps.reserve(4);
+    FSteps.push_back({std::move(step), release});
+  }
   void Run() noexcept {
     for (auto it = FSteps.rbegin(); it != FSteps.rend(); ++it) {
       try {
@@ -414,8 +417,10 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
   CheckWritable();
   if (FState != TPosState::OnRecord && !(FState == TPosState::Between && FCurrentGone)) Raise(KURA_NOCURRREC);
   TDataFile &data = FTable->DataFile();
-  const std::vector<uint8_t> asRead = buffer ? std::vector<uint8_t>(buffer, buffer + FStoredSize)
-                                             : std::vector<uint8_t>(FCurRecord.begin(), FCurRecord.begin() + static_cast<long>(FStoredSize));
+  // The record as the caller read it (the cursor's own copy may be read again below).
+  std::vector<uint8_t> ownCopy;
+  if (!buffer) ownCopy.assign(FCurRecord.begin(), FCurRecord.begin() + static_cast<long>(FStoredSize));
+  const uint8_t *const asRead = buffer ? buffer : ownCopy.data();
   const bool changed = FTable->WriteLock();
   const bool noPrimaryKey = FTable->NoPrimaryKey();
   TUndoList undo;
@@ -428,7 +433,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     if (FTable->EditLockedRecords().count(recNo)) {
       if (FLockedRecNo != recNo) Raise(KURA_RECLOCKFAILED);
     } else {
-      if (!FTable->Exclusive() && (!live || !StoredEquals(stored.data(), asRead.data()))) Raise(KURA_KEYORRECDELETED);
+      if (!FTable->Exclusive() && (!live || !StoredEquals(stored.data(), asRead))) Raise(KURA_KEYORRECDELETED);
       LockForEdit(recNo, false);
       // Released last when the write fails: undo steps run in reverse.
       undo.Add([this] { UnlockEdit(); }, true);
@@ -437,7 +442,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     for (int indexNo : WritableIndexes()) {
       std::vector<uint8_t> key = KeyOf(indexNo, stored.data());
       if (!Tree(indexNo).Delete(key.data(), static_cast<uint32_t>(recNo))) Raise(KURA_INDEXCORRUPT);
-      undo.Add([this, indexNo, key, recNo] { Tree(indexNo).Insert(key.data(), static_cast<uint32_t>(recNo)); });
+      undo.Add([this, indexNo, key = std::move(key), recNo] { Tree(indexNo).Insert(key.data(), static_cast<uint32_t>(recNo)); });
     }
     std::vector<uint8_t> systemKey = KeyOf(kSystemRecordIndex, stored.data());
     std::vector<uint8_t> deletedKey = systemKey;
@@ -445,7 +450,7 @@ void TDataCursor::DeleteRecord(const uint8_t *buffer, bool reposition) {
     if (!Tree(kSystemRecordIndex)
              .Replace(systemKey.data(), static_cast<uint32_t>(recNo), deletedKey.data(), static_cast<uint32_t>(recNo)))
       Raise(KURA_INDEXCORRUPT);
-    undo.Add([this, systemKey, deletedKey, recNo] {
+    undo.Add([this, systemKey = std::move(systemKey), deletedKey = std::move(deletedKey), recNo] {
       Tree(kSystemRecordIndex)
           .Replace(deletedKey.data(), static_cast<uint32_t>(recNo), systemKey.data(), static_cast<uint32_t>(recNo));
     });

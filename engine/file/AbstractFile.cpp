@@ -31,6 +31,18 @@ int TAbstractFile::CloseHandle(int32_t handle) {
   return 0;
 }
 
+int64_t TAbstractFile::WriteGather(int32_t handle, const TWritePiece *pieces, size_t count) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int64_t done = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t n = Write(handle, pieces[i].Bytes, pieces[i].Count);
+    if (n < 0) return done > 0 ? done : n;
+    done += n;
+    if (n < pieces[i].Count) break;
+  }
+  return done;
+}
+
 int64_t TAbstractFile::Seek(int32_t handle, int origin, int64_t distance) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   int index = FindHandle(handle);

@@ -23,6 +23,12 @@ struct TLockRangeEntry {
 
 enum TSeekOrigin : int { SeekFromStart = 0, SeekFromCurrent = 1, SeekFromEnd = 2 };
 
+// One piece of a write gathered from several buffers.
+struct TWritePiece {
+  const void *Bytes = nullptr;
+  int64_t Count = 0;
+};
+
 class TAbstractFile {
  public:
   explicit TAbstractFile(std::string name);
@@ -47,6 +53,9 @@ class TAbstractFile {
   // of 0 bytes truncates the file at the position.
   virtual int64_t Read(int32_t handle, void *buffer, int64_t count) = 0;
   virtual int64_t Write(int32_t handle, const void *buffer, int64_t count) = 0;
+  // The pieces one after the other from the handle's position (none of them empty), as one write
+  // where the file allows it; bytes moved or a negative code.
+  virtual int64_t WriteGather(int32_t handle, const TWritePiece *pieces, size_t count);
   virtual int Flush() { return 0; }
   // Makes sure the file can grow to size bytes without running out of space (the file becomes
   // at least that long, the new bytes zero); 0 or a negative code.

@@ -200,6 +200,29 @@ void TFileHandler::WriteAt(int64_t offset, const void *buffer, int64_t count) {
   Write(buffer, count);
 }
 
+void TFileHandler::WriteGatherAt(int64_t offset, const std::vector<TWritePiece> &pieces) {
+  RequireOpen();
+  int64_t total = 0;
+  for (const TWritePiece &piece : pieces) total += piece.Count;
+  if (total == 0) return;
+  if (FInterceptor && FInterceptor->TakesWrites(*this)) {
+    for (const TWritePiece &piece : pieces) {
+      if (piece.Count > 0) WriteAt(offset, piece.Bytes, piece.Count);
+      offset += piece.Count;
+    }
+    return;
+  }
+  std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
+  if (FFile->Seek(FHandle, SeekFromStart, offset) < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
+  std::vector<TWritePiece> nonEmpty;
+  nonEmpty.reserve(pieces.size());
+  for (const TWritePiece &piece : pieces)
+    if (piece.Count > 0) nonEmpty.push_back(piece);
+  const int64_t result = FFile->WriteGather(FHandle, nonEmpty.data(), nonEmpty.size());
+  if (result < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
+  if (result < total) Raise(KURA_WRITEERR, 0);
+}
+
 void TFileHandler::Reserve(int64_t size) {
   RequireOpen();
   if (FFile->Reserve(size) < 0) Raise(KURA_WRITEERR, FFile->LastOSError());

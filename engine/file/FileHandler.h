@@ -19,6 +19,8 @@ class TFileWriteInterceptor {
   virtual ~TFileWriteInterceptor() = default;
   // A write (count 0: the file is cut at offset). True when taken; false lets it through.
   virtual bool TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) = 0;
+  // Whether writes to the file are taken now.
+  virtual bool TakesWrites(const TFileHandler &file) const = 0;
   // After `got` bytes were read from the file at offset: lays the taken writes over the buffer
   // and returns how many bytes the file holds there with them.
   virtual int64_t OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) = 0;
@@ -79,6 +81,9 @@ class TFileHandler {
   // callers that tell a read past the end from a damaged file themselves.
   int64_t ReadAtMost(int64_t offset, void *buffer, int64_t count);
   void WriteAt(int64_t offset, const void *buffer, int64_t count);
+  // The pieces written one after the other from the offset, with as few system calls as the
+  // platform allows (each piece goes to the interceptor on its own while one is installed).
+  void WriteGatherAt(int64_t offset, const std::vector<TWritePiece> &pieces);
   // Makes the file at least size bytes long with its space allocated (never taken over by an
   // interceptor); a full disk raises KURA_WRITEERR.
   void Reserve(int64_t size);

@@ -4,10 +4,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "engine/errors/ErrorCodes.h"
@@ -213,6 +216,48 @@ int64_t TPhysicalFile::Write(int32_t handle, const void *buffer, int64_t count) 
     }
     if (n == 0) break;
     done += n;
+  }
+  FHandles[index].Position += done;
+  return done;
+}
+
+int64_t TPhysicalFile::WriteGather(int32_t handle, const TWritePiece *pieces, size_t count) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  int index = FindHandle(handle);
+  if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
+  // At most IOV_MAX pieces per call; a short write goes on from the byte where it stopped.
+  std::vector<iovec> vectors;
+  vectors.reserve(std::min<size_t>(count, IOV_MAX));
+  int64_t done = 0;
+  size_t next = 0;        // the first piece not wholly written
+  int64_t nextDone = 0;   // its bytes already written
+  while (next < count) {
+    vectors.clear();
+    for (size_t i = next; i < count && vectors.size() < static_cast<size_t>(IOV_MAX); ++i) {
+      const int64_t skip = i == next ? nextDone : 0;
+      vectors.push_back({const_cast<uint8_t *>(static_cast<const uint8_t *>(pieces[i].Bytes)) + skip,
+                         static_cast<size_t>(pieces[i].Count - skip)});
+    }
+    ssize_t n = ::pwritev(FDescriptor, vectors.data(), static_cast<int>(vectors.size()),
+                          static_cast<off_t>(FHandles[index].Position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (done > 0) break;
+      return FailWith(errno);
+    }
+    if (n == 0) break;
+    done += n;
+    for (int64_t left = n; left > 0 && next < count;) {
+      const int64_t rest = pieces[next].Count - nextDone;
+      if (left >= rest) {
+        left -= rest;
+        ++next;
+        nextDone = 0;
+      } else {
+        nextDone += left;
+        left = 0;
+      }
+    }
   }
   FHandles[index].Position += done;
   return done;

@@ -34,6 +34,7 @@ class TPhysicalFile : public TAbstractFile {
   int Delete() override;
   int64_t Read(int32_t handle, void *buffer, int64_t count) override;
   int64_t Write(int32_t handle, const void *buffer, int64_t count) override;
+  int64_t WriteGather(int32_t handle, const TWritePiece *pieces, size_t count) override;
   int Flush() override;
   int Reserve(int64_t size) override;
   bool LockRange(uint64_t start, uint64_t length) override;

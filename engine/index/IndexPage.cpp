@@ -189,7 +189,6 @@ bool TPage::Overflows() const {
 }
 
 void EncodePage(const TPage &page, uint8_t *raw) {
-  std::memset(raw, 0, kIndexPageSize);
   raw[0] = page.Type;
   const int n = page.Free ? 0 : page.Count();
   PutU16LE(raw + 1, static_cast<uint16_t>(n));
@@ -199,6 +198,25 @@ void EncodePage(const TPage &page, uint8_t *raw) {
   const int k = f.KeyLength;
   uint8_t *out = raw + kPageHeaderBytes;
   uint8_t *const end = raw + kIndexPageSize;
+  if (!page.IsLeaf() || !f.CompressedLeaves()) {
+    // Fixed-size entries: key and value (and count on interior pages with counts) go out as
+    // they lie in memory; the rest of the page is zero.
+    const int diskBytes = page.IsLeaf() ? k + 4 : f.InteriorEntryBytes();
+    const size_t stride = static_cast<size_t>(f.Stride());
+    const size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(diskBytes);
+    if (bytes > static_cast<size_t>(end - out)) RaiseEngineError(KURA_INDEXCORRUPT);
+    if (static_cast<size_t>(diskBytes) == stride) {
+      if (bytes > 0) std::memcpy(out, page.Entries.data(), bytes);
+    } else {
+      const uint8_t *in = page.Entries.data();
+      for (int i = 0; i < n; ++i, in += stride) std::memcpy(out + static_cast<size_t>(i) * diskBytes, in, static_cast<size_t>(diskBytes));
+    }
+    out += bytes;
+    std::memset(out, 0, static_cast<size_t>(end - out));
+    PutU16LE(raw + 11, static_cast<uint16_t>(bytes));
+    return;
+  }
+  std::memset(out, 0, static_cast<size_t>(end - out));
   auto put = [&](const uint8_t *src, int count) {
     if (count <= 0) return;
     if (out + count > end) RaiseEngineError(KURA_INDEXCORRUPT);

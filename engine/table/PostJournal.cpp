@@ -36,6 +36,20 @@ constexpr int64_t kLargestOffset = 4294967296LL;
 constexpr int64_t kDirectSpillBytes = 256 << 10;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
+// Entries of at most this size are copied beside their headers when a unit is journaled; larger
+// ones are written from where the unit holds them.
+constexpr size_t kCopiedEntryBytes = 512;
+
+// The first count bytes of pieces.
+std::vector<TWritePiece> FirstBytes(const std::vector<TWritePiece> &pieces, int64_t count) {
+  std::vector<TWritePiece> first;
+  for (const TWritePiece &piece : pieces) {
+    if (count <= 0) break;
+    first.push_back({piece.Bytes, std::min(piece.Count, count)});
+    count -= piece.Count;
+  }
+  return first;
+}
 
 // Journals whose directory entry this process synced, by device, inode and birth time (an
 // inode number comes back for a file made after one was deleted; its birth time does not): a
@@ -104,6 +118,15 @@ class TStreamChecksum {
  public:
   void Add(const uint8_t *bytes, size_t size) {
     while (size > 0) {
+      if (FCarried == 0 && size >= sizeof FCarry) {
+        // Whole blocks straight from the input: the same sum without the copy.
+        const size_t whole = size - size % sizeof FCarry;
+        for (const uint8_t *end = bytes + whole; bytes != end; bytes += sizeof FCarry)
+          for (int k = 0; k < 4; ++k) Mix(FLane[k], GetU64(bytes + 8 * k));
+        size -= whole;
+        FTotal += whole;
+        continue;
+      }
       const size_t n = std::min(size, sizeof FCarry - FCarried);
       std::memcpy(FCarry + FCarried, bytes, n);
       FCarried += n;
@@ -521,6 +544,26 @@ std::vector<size_t> TPostJournal::ApplyOrder(const std::vector<TEntry> &entries)
   return order;
 }
 
+// Whether the group's members are all held in memory and cover its span end to end without
+// overlapping; tiles: the entries in the order of their offsets.
+bool TPostJournal::TilesSpan(const std::vector<TEntry> &entries, const std::vector<size_t> &order,
+                             const TJournalWriteGroup &group, std::vector<size_t> &tiles) {
+  if (group.HasGaps) return false;
+  tiles.clear();
+  for (size_t member : group.Members) {
+    const TEntry &e = entries[order[member]];
+    if (e.Spilled >= 0 || e.Cut || e.Length == 0) return false;
+    tiles.push_back(order[member]);
+  }
+  std::sort(tiles.begin(), tiles.end(), [&](size_t a, size_t b) { return entries[a].Offset < entries[b].Offset; });
+  int64_t at = group.Offset;
+  for (size_t t : tiles) {
+    if (entries[t].Offset != at) return false;
+    at += static_cast<int64_t>(entries[t].Length);
+  }
+  return at == group.Offset + group.Length;
+}
+
 void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes &sizes, int *writes) {
   // Installed interceptors must not take these writes back.
   const bool capturing = FCapturing;
@@ -572,6 +615,8 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
         i = j;
       }
     };
+    std::vector<size_t> tiles;
+    std::vector<TWritePiece> pieces;
     for (const TJournalWriteGroup &group : GroupJournalWrites(planned, sizes.Original)) {
       TFileHandler *file = FFiles[group.File];
       if (writes) CountWrite(*writes);
@@ -580,6 +625,11 @@ void TPostJournal::ApplyEntries(const std::vector<TEntry> &entries, const TSizes
         file->TruncateAt(group.Offset);
       } else if (group.Members.size() == 1 && first.Spilled < 0) {
         file->WriteAt(first.Offset, first.Bytes.data(), static_cast<int64_t>(first.Bytes.size()));
+      } else if (TilesSpan(entries, order, group, tiles)) {
+        // Members in memory that lie end to end: written from where they are.
+        pieces.clear();
+        for (size_t m : tiles) pieces.push_back({entries[m].Bytes.data(), static_cast<int64_t>(entries[m].Length)});
+        file->WriteGatherAt(group.Offset, pieces);
       } else {
         uint8_t *const bytes = WorkBuffer(static_cast<size_t>(group.Length));
         // The gaps hold what the file holds there; they lie inside the file (see the grouping),
@@ -709,17 +759,32 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   for (const TEntry &e : FUnit)
     if (e.Spilled < 0) tailSize += kEntryHeaderSize + e.Bytes.size();
   // The header and the entries not spilled: the header goes at the journal's start, these after
-  // what was spilled. A large image is not kept for the next unit, and not cleared first either.
+  // what was spilled. Entry headers and small entries are laid one after the other in the work
+  // buffer; the bytes of larger entries are written from the entries themselves, in between.
   const size_t imageSize = kJournalHeaderSize + tailSize;
-  uint8_t *image = WorkBuffer(imageSize);
-  uint8_t *const tail = image + kJournalHeaderSize;
-  uint8_t *out = tail;
+  size_t stagedSize = kJournalHeaderSize + groupPrefix.size();
+  for (const TEntry &e : FUnit)
+    if (e.Spilled < 0) stagedSize += kEntryHeaderSize + (e.Bytes.size() <= kCopiedEntryBytes ? e.Bytes.size() : 0);
+  uint8_t *image = WorkBuffer(stagedSize);
+  uint8_t *out = image + kJournalHeaderSize;
+  std::vector<TWritePiece> tail;  // the bytes after the header, in order
+  const uint8_t *runStart = out;
+  auto closeRun = [&] {
+    if (out > runStart) tail.push_back({runStart, out - runStart});
+    runStart = out;
+  };
   FUnitEndCounter = FStartCounter;
   for (TEntry &e : FUnit) {
     if (e.Spilled < 0) {
       PutEntryHeader(out, e);
-      if (!e.Bytes.empty()) std::memcpy(out + kEntryHeaderSize, e.Bytes.data(), e.Bytes.size());
-      out += kEntryHeaderSize + e.Bytes.size();
+      out += kEntryHeaderSize;
+      if (e.Bytes.size() <= kCopiedEntryBytes) {
+        if (!e.Bytes.empty()) std::memcpy(out, e.Bytes.data(), e.Bytes.size());
+        out += e.Bytes.size();
+      } else {
+        closeRun();
+        tail.push_back({e.Bytes.data(), static_cast<int64_t>(e.Bytes.size())});
+      }
     }
     if (!e.Dead && e.File == static_cast<uint8_t>(TJournalFile::Data) && e.Offset == 0 && e.Length >= 4 && !e.Cut) {
       if (e.Spilled < 0) {
@@ -732,6 +797,10 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     }
   }
   if (!groupPrefix.empty()) std::memcpy(out, groupPrefix.data(), groupPrefix.size());
+  out += groupPrefix.size();
+  closeRun();
+  std::vector<TWritePiece> whole{{image, static_cast<int64_t>(kJournalHeaderSize)}};
+  whole.insert(whole.end(), tail.begin(), tail.end());
   const uint64_t bodySize = static_cast<uint64_t>(memoryStart - bodyStart) + tailSize;
 
   OpenJournal(true);
@@ -742,8 +811,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   TPostJournalTestHooks &hooks = PostJournalTestHooks();
   try {
     // The body first (what was spilled is there already), then the header with its mark.
-    if (spilledEnd > 0 && tailSize > 0)
-      FJournalFile->WriteAt(memoryStart, tail, static_cast<int64_t>(tailSize));
+    if (spilledEnd > 0 && tailSize > 0) FJournalFile->WriteGatherAt(memoryStart, tail);
     TStreamChecksum sum;
     if (spilledEnd > 0) {
       std::vector<uint8_t> chunk(1u << 20);
@@ -754,7 +822,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
         at += n;
       }
     }
-    sum.Add(tail, tailSize);
+    for (const TWritePiece &piece : tail) sum.Add(static_cast<const uint8_t *>(piece.Bytes), static_cast<size_t>(piece.Count));
     std::memcpy(image, group ? kGroupMark : kUnitMark, 4);
     PutU32(image + 4, static_cast<uint32_t>(FUnit.size()));
     PutU64(image + 8, bodySize);
@@ -764,14 +832,15 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
     // A flush asked for puts the body on disk before the header that makes it count.
     if (FUnitFlushes && spilledEnd > 0) SyncJournal();
     if (hooks.TearJournal && hooks.Stop) {
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : imageSize) / 2));
+      const int64_t half = static_cast<int64_t>((spilledEnd > 0 ? kJournalHeaderSize : imageSize) / 2);
+      FJournalFile->WriteGatherAt(0, FirstBytes(whole, half));
       hooks.Stop();
     }
     CountWrite(FUnitWrites);
     if (spilledEnd > 0)
       FJournalFile->WriteAt(0, image, static_cast<int64_t>(kJournalHeaderSize));
     else
-      FJournalFile->WriteAt(0, image, static_cast<int64_t>(imageSize));
+      FJournalFile->WriteGatherAt(0, whole);
     FUnitWritten = true;
     // A flush asked for puts the journal on disk before the files change.
     if (FUnitFlushes) SyncJournal();

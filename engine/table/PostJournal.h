@@ -86,6 +86,8 @@ inline constexpr const char *kJournalExtension = ".JNL";
 inline constexpr const char *kGroupRecordExtension = ".TXN";
 inline constexpr size_t kJournalHeaderSize = 32;
 
+struct TJournalWriteGroup;
+
 enum class TJournalFile : uint8_t { Data = 0, Index = 1, Blob = 2 };
 
 // Test seam: a commit's writes are counted from 1 (the journal, then each write to the table's
@@ -169,6 +171,7 @@ class TPostJournal : public TFileWriteInterceptor {
 
   // TFileWriteInterceptor
   bool TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) override;
+  bool TakesWrites(const TFileHandler &file) const override { return FCapturing && KindOf(file) >= 0; }
   int64_t OverlayRead(TFileHandler &file, int64_t offset, uint8_t *buffer, int64_t count, int64_t got) override;
   int64_t OverlaySize(TFileHandler &file, int64_t size) override;
   bool TakeFlush(TFileHandler &file) override;
@@ -189,6 +192,8 @@ class TPostJournal : public TFileWriteInterceptor {
   static void PutEntryHeader(uint8_t *out, const TEntry &e);
   void EntryBytes(const TEntry &e, int64_t from, uint8_t *out, int64_t count);
   static std::vector<size_t> ApplyOrder(const std::vector<TEntry> &entries);
+  static bool TilesSpan(const std::vector<TEntry> &entries, const std::vector<size_t> &order,
+                        const TJournalWriteGroup &group, std::vector<size_t> &tiles);
   int KindOf(const TFileHandler &file) const;
   bool OpenJournal(bool create);
   void Install(bool on);

@@ -1,8 +1,8 @@
 // A fault injector loaded with LD_PRELOAD into a program that writes Kura tables.
 //
 // It counts the "points" at which the program changes files under one directory: every
-// write/pwrite, every truncate, fallocate, rename, unlink, and every open that creates or cuts a
-// file. Controlled by the environment:
+// write/pwrite/pwritev, every truncate, fallocate, rename, unlink, and every open that creates or
+// cuts a file. Controlled by the environment:
 //   KURA_FAULT_DIR    only files whose path starts with this directory count (required)
 //   KURA_FAULT_MODE   count  - only count; the number of points and, on a second line, the
 //                              number of syncs are written to KURA_FAULT_OUT at exit
@@ -233,6 +233,7 @@ static int Point(void) {
 typedef ssize_t (*write_t)(int, const void *, size_t);
 typedef ssize_t (*pwrite_t)(int, const void *, size_t, off_t);
 typedef ssize_t (*writev_t)(int, const struct iovec *, int);
+typedef ssize_t (*pwritev_t)(int, const struct iovec *, int, off_t);
 typedef int (*ftruncate_t)(int, off_t);
 typedef int (*rename_t)(const char *, const char *);
 typedef int (*renameat2_t)(int, const char *, int, const char *, unsigned);
@@ -291,6 +292,41 @@ ssize_t writev(int fd, const struct iovec *vector, int count) {
     }
   }
   return real_writev(fd, vector, count);
+}
+
+// A gathered positioned write: torn after half its bytes, like a single one.
+static ssize_t GatheredWrite(int fd, const struct iovec *vector, int count, off_t offset) {
+  REAL(pwritev, pwritev_t);
+  REAL(pwrite, pwrite_t);
+  if (WatchedFd(fd)) {
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) total += vector[i].iov_len;
+    LogWrite(fd, offset, vector, count);
+    int what = Point();
+    if (what == TearIt) {
+      size_t left = total / 2;
+      off_t at = offset;
+      for (int i = 0; i < count && left > 0; ++i) {
+        size_t n = vector[i].iov_len < left ? vector[i].iov_len : left;
+        real_pwrite(fd, vector[i].iov_base, n, at);
+        at += (off_t)n;
+        left -= n;
+      }
+      _exit(g_exit);
+    }
+    if (what == DiskFull && total > 0 && offset + (off_t)total > FileSize(fd)) {
+      errno = ENOSPC;
+      return -1;
+    }
+  }
+  return real_pwritev(fd, vector, count, offset);
+}
+
+ssize_t pwritev(int fd, const struct iovec *vector, int count, off_t offset) {
+  return GatheredWrite(fd, vector, count, offset);
+}
+ssize_t pwritev64(int fd, const struct iovec *vector, int count, off_t offset) {
+  return GatheredWrite(fd, vector, count, offset);
 }
 
 static int Grow(int fd, off_t size, int *result, char op) {

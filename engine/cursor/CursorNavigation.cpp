@@ -35,7 +35,7 @@ bool TDataCursor::ReadStored(int32_t recordNumber, std::vector<uint8_t> &image, 
 }
 
 bool TDataCursor::ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int readAhead) {
-  std::vector<uint8_t> image;
+  std::vector<uint8_t> &image = FReadImage;
   if (!ReadStored(recordNumber, image, ReadForward, readAhead)) return false;
   if (buffer) {
     std::memcpy(buffer, image.data(), FStoredSize);
@@ -45,7 +45,7 @@ bool TDataCursor::ReadRecordInto(int32_t recordNumber, uint8_t *buffer, int read
 }
 
 void TDataCursor::ReadCurrent(uint32_t recordNumber, TReadDirection direction, int readAhead) {
-  std::vector<uint8_t> image;
+  std::vector<uint8_t> &image = FReadImage;
   // An index entry or visible-set member naming a slot without a live record: the index file
   // does not match the data file.
   if (!ReadStored(static_cast<int32_t>(recordNumber), image, direction, readAhead)) Raise(KURA_INDEXCORRUPT);

@@ -396,6 +396,8 @@ class TDataCursor {
   std::vector<uint8_t> FCurKey;
   int32_t FCurRecNo = 0;
   std::vector<uint8_t> FCurRecord;
+  // Scratch for a stored image read on the way into a record buffer.
+  std::vector<uint8_t> FReadImage;
   bool FCurrentGone = false;
 
   // Range.

@@ -1,9 +1,12 @@
 #pragma once
 // The B+-tree of one index: search, insert with splits, delete with merge and redistribution,
 // sequence numbers and counts from the subtree counts of interior entries.
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
+#include "engine/errors/EngineError.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/IndexPageCache.h"
 
@@ -88,7 +91,33 @@ class TIndexTree {
     TPageRef Page;
     int Entry = 0;
   };
-  using TPath = std::vector<TPathStep>;
+  // The interior pages from the root down to a leaf, with the entry taken in each: held in
+  // place, a descent allocates nothing (a path is never deeper than kMaxDepth: a deeper tree is
+  // refused as damaged on the way down).
+  class TPath {
+   public:
+    TPath() = default;
+    TPath(const TPath &) = delete;
+    TPath &operator=(const TPath &) = delete;
+    ~TPath() { clear(); }
+    void clear() {
+      while (FSize > 0) Steps()[--FSize].~TPathStep();
+    }
+    void push_back(TPathStep &&step) {
+      if (FSize == static_cast<size_t>(kMaxDepth)) RaiseEngineError(KURA_INDEXCORRUPT);
+      new (Steps() + FSize) TPathStep(std::move(step));
+      ++FSize;
+    }
+    size_t size() const { return FSize; }
+    TPathStep &operator[](size_t i) { return Steps()[i]; }
+    TPathStep *begin() { return Steps(); }
+    TPathStep *end() { return Steps() + FSize; }
+
+   private:
+    TPathStep *Steps() { return std::launder(reinterpret_cast<TPathStep *>(FStorage)); }
+    alignas(TPathStep) unsigned char FStorage[kMaxDepth * sizeof(TPathStep)];
+    size_t FSize = 0;
+  };
 
   TIndexDescriptor &Desc();
   [[noreturn]] void Corrupt() const { FCache.RaiseCorrupt(); }

@@ -131,6 +131,7 @@ class ParameterWalk {
   explicit ParameterWalk(std::vector<TExpToken *> &out) : FOut(out) {}
 
   void Run(const TDataQuery *master) {
+    FPending.reserve(16);
     PushQuery(master);
     while (!FPending.empty()) {
       Item item = FPending.back();

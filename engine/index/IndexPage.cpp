@@ -105,6 +105,28 @@ int64_t TPage::SubtreeKeys() const {
 
 namespace {
 
+// Copies n entries of `bytes` bytes each between layouts of different strides (both at least 8
+// bytes). Entries of at most 16 bytes but the last go as one 16-byte copy each: what lands past
+// an entry is the next one's place, written over when that one is copied (clearTail then zeroes
+// the destination's bytes after each entry again). The last entry is copied exactly, so nothing
+// is read or written past either layout's end.
+void CopyEntries(uint8_t *dst, size_t dstStride, const uint8_t *src, size_t srcStride, int n, size_t bytes,
+                 bool clearTail) {
+  if (n <= 0) return;
+  const size_t tail = dstStride - bytes;
+  int i = 0;
+  if (bytes <= 16 && dstStride >= 8 && srcStride >= 8) {
+    for (; i + 1 < n; ++i, dst += dstStride, src += srcStride) {
+      std::memcpy(dst, src, 16);
+      if (clearTail && tail > 0) std::memset(dst + bytes, 0, tail);
+    }
+  }
+  for (; i < n; ++i, dst += dstStride, src += srcStride) {
+    std::memcpy(dst, src, bytes);
+    if (clearTail && tail > 0) std::memset(dst + bytes, 0, tail);
+  }
+}
+
 int CommonPrefix(const uint8_t *a, const uint8_t *b, int k) {
   int d = 0;
   while (d < k && d < 255 && a[d] == b[d]) ++d;
@@ -208,8 +230,7 @@ void EncodePage(const TPage &page, uint8_t *raw) {
     if (static_cast<size_t>(diskBytes) == stride) {
       if (bytes > 0) std::memcpy(out, page.Entries.data(), bytes);
     } else {
-      const uint8_t *in = page.Entries.data();
-      for (int i = 0; i < n; ++i, in += stride) std::memcpy(out + static_cast<size_t>(i) * diskBytes, in, static_cast<size_t>(diskBytes));
+      CopyEntries(out, static_cast<size_t>(diskBytes), page.Entries.data(), stride, n, static_cast<size_t>(diskBytes), false);
     }
     out += bytes;
     std::memset(out, 0, static_cast<size_t>(end - out));
@@ -311,8 +332,8 @@ void DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts) {
       take(page.Entries.data(), n * diskBytes);
     } else {
       if (in + static_cast<ptrdiff_t>(n) * diskBytes > limit) corrupt();
-      uint8_t *out = page.Entries.data();
-      for (int i = 0; i < n; ++i, out += stride, in += diskBytes) std::memcpy(out, in, static_cast<size_t>(diskBytes));
+      CopyEntries(page.Entries.data(), stride, in, static_cast<size_t>(diskBytes), n, static_cast<size_t>(diskBytes), true);
+      in += static_cast<ptrdiff_t>(n) * diskBytes;
     }
   }
   for (int i = 0; i < n && page.IsLeaf() && f.CompressedLeaves(); ++i) {

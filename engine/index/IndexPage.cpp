@@ -107,24 +107,22 @@ namespace {
 
 // Copies n entries of `bytes` bytes each between layouts of different strides (both at least 8
 // bytes). Entries of at most 16 bytes but the last go as one 16-byte copy each: what lands past
-// an entry is the next one's place, written over when that one is copied (clearTail then zeroes
-// the destination's bytes after each entry again). The last entry is copied exactly, so nothing
-// is read or written past either layout's end.
+// an entry is the next one's place, written over when that one is copied. Where the destination
+// keeps 4 zero bytes after each entry (clearTail; its entries start zeroed), those are zeroed
+// again after such a copy. The last entry is copied exactly, so nothing is read or written past
+// either layout's end.
 void CopyEntries(uint8_t *dst, size_t dstStride, const uint8_t *src, size_t srcStride, int n, size_t bytes,
                  bool clearTail) {
   if (n <= 0) return;
-  const size_t tail = dstStride - bytes;
   int i = 0;
-  if (bytes <= 16 && dstStride >= 8 && srcStride >= 8) {
+  if (bytes < 16 && dstStride >= 8 && srcStride >= 8 && (!clearTail || dstStride == bytes + 4)) {
+    static const uint8_t kZero[4] = {0, 0, 0, 0};
     for (; i + 1 < n; ++i, dst += dstStride, src += srcStride) {
       std::memcpy(dst, src, 16);
-      if (clearTail && tail > 0) std::memset(dst + bytes, 0, tail);
+      if (clearTail) std::memcpy(dst + bytes, kZero, 4);
     }
   }
-  for (; i < n; ++i, dst += dstStride, src += srcStride) {
-    std::memcpy(dst, src, bytes);
-    if (clearTail && tail > 0) std::memset(dst + bytes, 0, tail);
-  }
+  for (; i < n; ++i, dst += dstStride, src += srcStride) std::memcpy(dst, src, bytes);
 }
 
 int CommonPrefix(const uint8_t *a, const uint8_t *b, int k) {

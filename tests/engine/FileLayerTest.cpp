@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -170,6 +171,39 @@ TEST(PhysicalFile, WriteOfZeroBytesTruncatesAndCopyKeepsContents) {
   c.ReadAt(0, back.data(), static_cast<int64_t>(back.size()));
   EXPECT_EQ(back, data);
   EXPECT_EQ(CodeOf([&] { c.ReadAt(199999, back.data(), 2); }), KURA_READERR);
+}
+
+// A write gathered from many pieces lands as their concatenation, on disk (more pieces than one
+// system call takes) and in memory alike.
+TEST(FileLayer, GatheredWritesLandAsTheirConcatenation) {
+  TempDir dir;
+  for (bool memory : {false, true}) {
+    for (size_t pieces : {size_t{1}, size_t{5}, size_t{2500}}) {
+      SCOPED_TRACE(testing::Message() << (memory ? "memory" : "disk") << ", " << pieces << " pieces");
+      const std::string name = memory ? "mem-gather.DAT" : dir.File("gather.DAT");
+      TFileHandler f;
+      f.Create(name, memory, false);
+      const std::vector<uint8_t> head(50, 0xAA);
+      f.WriteAt(0, head.data(), static_cast<int64_t>(head.size()));
+      std::vector<std::vector<uint8_t>> parts;
+      std::vector<TWritePiece> list;
+      std::vector<uint8_t> expected;
+      for (size_t i = 0; i < pieces; ++i) {
+        parts.emplace_back(1 + (i * 5) % 7 + (i == 0 ? 9000 : 0), static_cast<uint8_t>(i * 31 + 1));
+        expected.insert(expected.end(), parts.back().begin(), parts.back().end());
+      }
+      for (const auto &part : parts) list.push_back({part.data(), static_cast<int64_t>(part.size())});
+      f.WriteGatherAt(100, list);
+      ASSERT_EQ(f.Size(), 100 + static_cast<int64_t>(expected.size()));
+      std::vector<uint8_t> back(static_cast<size_t>(f.Size()));
+      f.ReadAt(0, back.data(), f.Size());
+      EXPECT_TRUE(std::equal(head.begin(), head.end(), back.begin()));
+      EXPECT_TRUE(std::all_of(back.begin() + 50, back.begin() + 100, [](uint8_t b) { return b == 0; }));
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), back.begin() + 100));
+      f.Close();
+      TFileHandler::DeleteFile(name, memory, name);
+    }
+  }
 }
 
 // Locks near 4 GiB on a tiny file exclude another process; closing an unrelated descriptor of

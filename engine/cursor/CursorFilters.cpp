@@ -26,9 +26,9 @@ TRecordsBitmap TDataCursor::LiveRecordsInRange() {
   };
   if (!InNaturalOrder() && FRangeActive) {
     TIndexTree tree = CurrentTree();
-    TIndexPosition pos = tree.PositionOfOrdinal(FRangeFirst);
+    TIndexPosition pos = tree.PositionOfOrdinal(RangeFirst());
     uint32_t recNo = 0;
-    while (tree.OnEntry(pos) && pos.Ordinal <= FRangeLast) {
+    while (tree.OnEntry(pos) && pos.Ordinal <= RangeLast()) {
       tree.ReadEntry(pos, nullptr, &recNo);
       take(recNo);
       if (!tree.Next(pos)) break;

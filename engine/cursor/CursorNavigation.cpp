@@ -72,23 +72,28 @@ void TDataCursor::ClearCurrent() {
 // ---------------------------------------------------------------------------------------------
 // Ranges
 
-void TDataCursor::ComputeRangeOrdinals() {
+void TDataCursor::ComputeRangeOrdinals() const {
+  TakeRangeOrdinals();
+  FRangeOrdinalsStale = false;
+}
+
+void TDataCursor::TakeRangeOrdinals() const {
   if (InNaturalOrder()) {
-    FRangeFirst = 1;
-    FRangeLast = std::numeric_limits<int64_t>::max();
+    FRangeFirstOrdinal = 1;
+    FRangeLastOrdinal = std::numeric_limits<int64_t>::max();
     return;
   }
   TIndexTree tree = CurrentTree();
   const int64_t total = tree.KeyCount();
   if (!FRangeActive) {
-    FRangeFirst = 1;
-    FRangeLast = total;
+    FRangeFirstOrdinal = 1;
+    FRangeLastOrdinal = total;
     if (FIndexNo == kSystemRecordIndex) {
       // The system record index also holds the freed slots (deleted flag 1, after the live
       // ones); as an order it shows the live records only.
       const uint8_t live[1] = {0};
       TIndexPosition last = tree.SearchLastAtOrBefore(live, 1);
-      FRangeLast = last.Page == 0 ? 0 : last.Ordinal;
+      FRangeLastOrdinal = last.Page == 0 ? 0 : last.Ordinal;
     }
     return;
   }
@@ -111,15 +116,15 @@ void TDataCursor::ComputeRangeOrdinals() {
       tree.Prior(end);
     }
   }
-  FRangeFirst = start.Page == 0 ? 1 : start.Ordinal;
-  FRangeLast = end.Page == 0 ? 0 : end.Ordinal;
-  if (FRangeFirst < 1) FRangeFirst = 1;
-  if (FRangeLast > total) FRangeLast = total;
+  FRangeFirstOrdinal = start.Page == 0 ? 1 : start.Ordinal;
+  FRangeLastOrdinal = end.Page == 0 ? 0 : end.Ordinal;
+  if (FRangeFirstOrdinal < 1) FRangeFirstOrdinal = 1;
+  if (FRangeLastOrdinal > total) FRangeLastOrdinal = total;
   // A start above the end leaves the range empty.
-  if (FRangeLast < FRangeFirst - 1) FRangeLast = FRangeFirst - 1;
+  if (FRangeLastOrdinal < FRangeFirstOrdinal - 1) FRangeLastOrdinal = FRangeFirstOrdinal - 1;
 }
 
-bool TDataCursor::OrdinalInRange(int64_t ordinal) const { return ordinal >= FRangeFirst && ordinal <= FRangeLast; }
+bool TDataCursor::OrdinalInRange(int64_t ordinal) const { return ordinal >= RangeFirst() && ordinal <= RangeLast(); }
 
 bool TDataCursor::KeyInRange(const uint8_t *key) const {
   if (!FRangeActive || InNaturalOrder()) return true;
@@ -177,14 +182,14 @@ bool TDataCursor::SettleIndex(TIndexPosition &pos, bool forward) {
   for (;;) {
     if (!tree.OnEntry(pos)) return false;
     if (forward) {
-      if (pos.Ordinal > FRangeLast) return false;
-      if (pos.Ordinal < FRangeFirst) {
+      if (pos.Ordinal > RangeLast()) return false;
+      if (pos.Ordinal < RangeFirst()) {
         if (!tree.Next(pos)) return false;
         continue;
       }
     } else {
-      if (pos.Ordinal < FRangeFirst) return false;
-      if (pos.Ordinal > FRangeLast) {
+      if (pos.Ordinal < RangeFirst()) return false;
+      if (pos.Ordinal > RangeLast()) {
         if (!tree.Prior(pos)) return false;
         continue;
       }
@@ -222,11 +227,11 @@ bool TDataCursor::MoveIndex(bool forward) {
   switch (FState) {
     case TPosState::BeforeFirst:
       if (!forward) return false;
-      pos = tree.PositionOfOrdinal(FRangeFirst);
+      pos = tree.PositionOfOrdinal(RangeFirst());
       break;
     case TPosState::AfterLast:
       if (forward) return false;
-      pos = tree.PositionOfOrdinal(FRangeLast);
+      pos = tree.PositionOfOrdinal(RangeLast());
       break;
     case TPosState::OnRecord:
       pos = FPos;
@@ -276,13 +281,13 @@ void TDataCursor::LocateKey(const std::vector<uint8_t> &key, bool keepGap) {
     return;
   }
   if (keepGap) {
-    FPos = found ? pos : tree.PositionOfOrdinal(FRangeLast + 1);
+    FPos = found ? pos : tree.PositionOfOrdinal(RangeLast() + 1);
     FCurKey = key;
     FState = TPosState::Between;
     return;
   }
   // Nothing at or after the key: the last visible record, with the end flag set.
-  pos = tree.PositionOfOrdinal(FRangeLast);
+  pos = tree.PositionOfOrdinal(RangeLast());
   if (SettleIndex(pos, false)) {
     TakeIndexEntry(pos);
     FState = TPosState::AfterLast;
@@ -317,7 +322,7 @@ void TDataCursor::ResolvePosition() {
     Raise(KURA_INDEXCORRUPT);
   }
   // A gap: the first visible entry at or after its key, or the end of the range.
-  FPos = SettleIndex(pos, true) ? pos : tree.PositionOfOrdinal(FRangeLast + 1);
+  FPos = SettleIndex(pos, true) ? pos : tree.PositionOfOrdinal(RangeLast() + 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -449,7 +454,7 @@ uint16_t TDataCursor::GetCurRecord(uint8_t *buffer, bool lockRecord) {
 int64_t TDataCursor::RecordCount() {
   TReadScope scope(*this);
   if (UsesVisibleSet()) return FVisible.Count();
-  return FRangeLast >= FRangeFirst ? FRangeLast - FRangeFirst + 1 : 0;
+  return RangeLast() >= RangeFirst() ? RangeLast() - RangeFirst() + 1 : 0;
 }
 
 int64_t TDataCursor::SequenceNumber() {
@@ -457,10 +462,10 @@ int64_t TDataCursor::SequenceNumber() {
   if (FState != TPosState::OnRecord) return 0;
   if (InNaturalOrder()) return FVisible.Rank(static_cast<uint32_t>(FCurRecNo));
   ResolvePosition();
-  if (!FiltersInUse()) return FPos.Ordinal - FRangeFirst + 1;
+  if (!FiltersInUse()) return FPos.Ordinal - RangeFirst() + 1;
   // Index order with filters: the visible entries of the range up to the current one.
   TIndexTree tree = CurrentTree();
-  TIndexPosition pos = tree.PositionOfOrdinal(FRangeFirst);
+  TIndexPosition pos = tree.PositionOfOrdinal(RangeFirst());
   int64_t seq = 0;
   uint32_t recNo = 0;
   while (tree.OnEntry(pos) && pos.Ordinal <= FPos.Ordinal) {
@@ -474,7 +479,7 @@ int64_t TDataCursor::SequenceNumber() {
 bool TDataCursor::SetToRecNo(int64_t position) {
   TReadScope scope(*this);
   const int64_t count = UsesVisibleSet() ? static_cast<int64_t>(FVisible.Count())
-                                         : (FRangeLast >= FRangeFirst ? FRangeLast - FRangeFirst + 1 : 0);
+                                         : (RangeLast() >= RangeFirst() ? RangeLast() - RangeFirst() + 1 : 0);
   if (count == 0) {
     FState = TPosState::BeforeFirst;
     ClearCurrent();
@@ -488,10 +493,10 @@ bool TDataCursor::SetToRecNo(int64_t position) {
   }
   TIndexTree tree = CurrentTree();
   if (!FiltersInUse()) {
-    TakeIndexEntry(tree.PositionOfOrdinal(FRangeFirst + target - 1));
+    TakeIndexEntry(tree.PositionOfOrdinal(RangeFirst() + target - 1));
     return exact;
   }
-  TIndexPosition pos = tree.PositionOfOrdinal(FRangeFirst);
+  TIndexPosition pos = tree.PositionOfOrdinal(RangeFirst());
   int64_t seen = 0;
   while (SettleIndex(pos, true)) {
     if (++seen == target) {
@@ -606,7 +611,7 @@ bool TDataCursor::Find(const uint8_t *keyOrRecord, bool isKey, int fieldCount, i
     TakeIndexEntry(pos);
   } else {
     // Past the last entry: the last record.
-    pos = tree.PositionOfOrdinal(FRangeLast);
+    pos = tree.PositionOfOrdinal(RangeLast());
     if (SettleIndex(pos, false)) {
       TakeIndexEntry(pos);
     } else {

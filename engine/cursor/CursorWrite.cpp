@@ -152,7 +152,7 @@ void TDataCursor::FollowWrite(int32_t recordNumber, const uint8_t *storedRecord,
 }
 
 void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedRecord, bool deleted, bool wasCurrent) {
-  ComputeRangeOrdinals();
+  FRangeOrdinalsStale = true;
   if (FState != TPosState::OnRecord && FState != TPosState::Between) return;
   if (wasCurrent) {
     if (deleted) {

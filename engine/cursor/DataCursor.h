@@ -301,7 +301,18 @@ class TDataCursor {
   TIndexTree Tree(int indexNo) const;
   TIndexTree CurrentTree() const { return Tree(FIndexNo); }
   bool UsesVisibleSet() const { return InNaturalOrder() || FiltersInUse(); }
-  void ComputeRangeOrdinals();
+  // The ordinals of the range's first and last entries in the current tree; a change marks them
+  // stale (they are taken again when next asked for), other moves compute them at once.
+  void ComputeRangeOrdinals() const;
+  void TakeRangeOrdinals() const;
+  int64_t RangeFirst() const {
+    if (FRangeOrdinalsStale) ComputeRangeOrdinals();
+    return FRangeFirstOrdinal;
+  }
+  int64_t RangeLast() const {
+    if (FRangeOrdinalsStale) ComputeRangeOrdinals();
+    return FRangeLastOrdinal;
+  }
   bool OrdinalInRange(int64_t ordinal) const;
   bool KeyInRange(const uint8_t *key) const;
   bool Visible(uint32_t recordNumber) const { return !UsesVisibleSet() || FVisible.Test(recordNumber); }
@@ -405,7 +416,8 @@ class TDataCursor {
   std::vector<uint8_t> FRangeStart, FRangeEnd;
   int FRangeStartLength = 0, FRangeEndLength = 0;
   bool FRangeStartExclusive = false, FRangeEndExclusive = false;
-  int64_t FRangeFirst = 1, FRangeLast = 0;
+  mutable int64_t FRangeFirstOrdinal = 1, FRangeLastOrdinal = 0;
+  mutable bool FRangeOrdinalsStale = false;
 
   // Filters and the visible-record set.
   std::vector<std::unique_ptr<TCursorFilter>> FFilters;

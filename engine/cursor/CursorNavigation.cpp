@@ -546,7 +546,7 @@ void TDataCursor::SetToBookmark(const std::vector<uint8_t> &bookmark) {
 
 bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int readAhead) {
   TReadScope scope(*this);
-  std::vector<uint8_t> image;
+  std::vector<uint8_t> &image = FReadImage;  // used up before anything reads another record
   if (!ReadStored(recordNumber, image, ReadForward, readAhead)) return false;
   if (InNaturalOrder()) {
     LocateNatural(static_cast<uint32_t>(recordNumber), false);
@@ -556,12 +556,14 @@ bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int r
   } else {
     // Every live record has its entry in the index: the record itself is the position, its
     // entry is searched when the cursor moves on.
+    const TIndexKeyDefinition &keys = KeysOf(FIndexNo);
+    FCurKey.resize(static_cast<size_t>(keys.KeyLength()));
+    keys.BuildKey(image.data(), FStoredSize, FCurKey.data());
     FCurRecord.assign(FBufferSize, 0);
     std::memcpy(FCurRecord.data(), image.data(), FStoredSize);
     FinishCalculated(FCurRecord.data());
     FCurRecNo = recordNumber;
     FCurrentGone = false;
-    FCurKey = KeyOf(FIndexNo, image.data());
     FPos = TIndexPosition{};
     FPosPending = true;
     FState = TPosState::OnRecord;

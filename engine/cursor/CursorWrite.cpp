@@ -161,7 +161,9 @@ void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedReco
       if (InNaturalOrder()) {
         LocateNatural(static_cast<uint32_t>(recordNumber), true);
       } else {
-        FCurKey = KeyOf(FIndexNo, storedRecord);
+        const TIndexKeyDefinition &keys = KeysOf(FIndexNo);
+        FCurKey.resize(static_cast<size_t>(keys.KeyLength()));
+        keys.BuildKey(storedRecord, FStoredSize, FCurKey.data());
         FPos = TIndexPosition{};
         FPosPending = true;
       }

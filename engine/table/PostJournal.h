@@ -5,7 +5,8 @@
 //
 // While the table holds its write lock, every write to its three files is taken over here and
 // kept in memory (reads see it laid over the files). Committing then
-//   1. writes the whole unit to the journal in one write, with a checksum,
+//   1. writes the whole unit to the journal, with a checksum (one write gathered from where the
+//      unit's bytes lie; a unit of very many entries takes a few),
 //   2. makes the writes to the files (neighbouring ones of a file as one write),
 //   3. clears the journal's mark.
 // A writer that dies before step 1 completes has changed nothing (its torn journal fails the

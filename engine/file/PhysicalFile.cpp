@@ -204,21 +204,8 @@ int64_t TPhysicalFile::Write(int32_t handle, const void *buffer, int64_t count) 
     if (::ftruncate(FDescriptor, static_cast<off_t>(FHandles[index].Position)) != 0) return FailWith(errno);
     return 0;
   }
-  int64_t done = 0;
-  auto *bytes = static_cast<const uint8_t *>(buffer);
-  while (done < count) {
-    ssize_t n = ::pwrite(FDescriptor, bytes + done, static_cast<size_t>(count - done),
-                         static_cast<off_t>(FHandles[index].Position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (done > 0) break;
-      return FailWith(errno);
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  FHandles[index].Position += done;
-  return done;
+  const TWritePiece piece{buffer, count};
+  return WriteGather(handle, &piece, 1);
 }
 
 int64_t TPhysicalFile::WriteGather(int32_t handle, const TWritePiece *pieces, size_t count) {
@@ -229,8 +216,8 @@ int64_t TPhysicalFile::WriteGather(int32_t handle, const TWritePiece *pieces, si
   std::vector<iovec> vectors;
   vectors.reserve(std::min<size_t>(count, IOV_MAX));
   int64_t done = 0;
-  size_t next = 0;        // the first piece not wholly written
-  int64_t nextDone = 0;   // its bytes already written
+  size_t next = 0;       // the first piece not wholly written
+  int64_t nextDone = 0;  // its bytes already written
   while (next < count) {
     vectors.clear();
     for (size_t i = next; i < count && vectors.size() < static_cast<size_t>(IOV_MAX); ++i) {

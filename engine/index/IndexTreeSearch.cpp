@@ -142,6 +142,11 @@ class TKeyProbe {
     size_t base = 0, n = static_cast<size_t>(count);
     while (n > 1) {
       const size_t half = n / 2;
+      // Both places the next step may look at are fetched while this one compares: in a page
+      // that is not in the processor's cache every step would otherwise wait for memory.
+      const size_t next = (n - half) / 2;
+      __builtin_prefetch(entries + (base + next) * stride);
+      __builtin_prefetch(entries + (base + half + next) * stride);
       base = before(base + half) ? base + half : base;
       n -= half;
     }

@@ -137,6 +137,7 @@ void TDataFile::OpenDataFile(const std::string &fileName, bool memory, bool excl
                              bool temporary) {
   ResetState();
   Open(fileName, memory, exclusive, readOnly, temporary);
+  AllowReadMapping();
   try {
     ReadAt(0, FHeader.Bytes.data(), kDataHeaderSize);
     FDiskChangeCounter = FHeader.ChangeCounter();
@@ -247,6 +248,7 @@ void TDataFile::CreateDataFile(const std::string &fileName, bool memory, bool te
 
   ResetState();
   Create(fileName, memory, temporary);
+  AllowReadMapping();
   FHeader = header;
   FDiskChangeCounter = 0;
   FFields = fields;

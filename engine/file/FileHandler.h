@@ -84,6 +84,11 @@ class TFileHandler {
   // The pieces written one after the other from the offset, with as few system calls as the
   // platform allows (each piece goes to the interceptor on its own while one is installed).
   void WriteGatherAt(int64_t offset, const std::vector<TWritePiece> &pieces);
+  // Reads may go through a shared mapping of the file (see TPhysicalFile): for table files,
+  // which nobody cuts while another holds them open.
+  void AllowReadMapping() {
+    if (FOpen) FFile->AllowReadMapping();
+  }
   // Makes the file at least size bytes long with its space allocated (never taken over by an
   // interceptor); a full disk raises KURA_WRITEERR.
   void Reserve(int64_t size);

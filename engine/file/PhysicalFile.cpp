@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 
 #include "engine/errors/ErrorCodes.h"
+#include "engine/file/MappedCopy.h"
 #include "engine/file/OSErrorMap.h"
 #include "engine/util/TextScan.h"
 
@@ -23,7 +25,46 @@ TPhysicalFile::TPhysicalFile(std::string name) : TAbstractFile(std::move(name)) 
 
 TPhysicalFile::~TPhysicalFile() { CloseDescriptor(); }
 
+void TPhysicalFile::AllowReadMapping() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FMapAllowed = true;
+}
+
+void TPhysicalFile::Unmap() {
+  if (FMap) ::munmap(const_cast<uint8_t *>(FMap), static_cast<size_t>(FMapSize));
+  FMap = nullptr;
+  FMapSize = 0;
+  FReadsPastMap = kRemapAfterReads;  // the next read maps the file again
+}
+
+bool TPhysicalFile::MapCovers(int64_t offset, int64_t count) {
+  // The file's first page (its header, which tells a change by others from damage) is always
+  // read from the file: a file cut below it while open must read short there, where a mapping
+  // would show zeros past the new end of the page.
+  if (!FMapAllowed || FDescriptor < 0 || offset < kUnmappedHead || count <= 0) return false;
+  if (FMap && count <= FMapSize - offset) return true;
+  // Not mapped, or the file grew past the mapping: mapped (again) at the first read, and then
+  // once in every so many reads that the mapping cannot serve (a file too large, a file growing).
+  if (FReadsPastMap < kRemapAfterReads) {
+    ++FReadsPastMap;
+    return false;
+  }
+  Unmap();
+  FReadsPastMap = 0;
+  struct stat info;
+  if (::fstat(FDescriptor, &info) != 0 || info.st_size <= 0 || info.st_size > kLargestMappedFile) return false;
+  void *at = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, FDescriptor, 0);
+  if (at == MAP_FAILED) {
+    FMapAllowed = false;  // this file cannot be mapped (its file system, a limit): read it
+    return false;
+  }
+  FMap = static_cast<const uint8_t *>(at);
+  FMapSize = info.st_size;
+  return count <= FMapSize - offset;
+}
+
 void TPhysicalFile::CloseDescriptor() {
+  Unmap();
   if (FDescriptor >= 0) {
     ::close(FDescriptor);
     FDescriptor = -1;
@@ -33,6 +74,7 @@ void TPhysicalFile::CloseDescriptor() {
 }
 
 void TPhysicalFile::CloseInheritedDescriptor() {
+  Unmap();
   if (FDescriptor >= 0) ::close(FDescriptor);
   FDescriptor = -1;
   FHandles.clear();
@@ -165,6 +207,15 @@ int64_t TPhysicalFile::Read(int32_t handle, void *buffer, int64_t count) {
   int index = FindHandle(handle);
   if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
   if (count < 0) return -static_cast<int64_t>(KURA_OSUNKNOWN);
+  if (MapCovers(FHandles[index].Position, count)) {
+    if (CopyFromMapping(buffer, FMap + FHandles[index].Position, static_cast<size_t>(count))) {
+      FHandles[index].Position += count;
+      return count;
+    }
+    // The mapping could not give the bytes (the file was cut under it): the read tells.
+    Unmap();
+    FMapAllowed = false;
+  }
   int64_t done = 0;
   auto *bytes = static_cast<uint8_t *>(buffer);
   while (done < count) {
@@ -201,6 +252,7 @@ int64_t TPhysicalFile::Write(int32_t handle, const void *buffer, int64_t count) 
   if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
   if (count < 0) return -static_cast<int64_t>(KURA_OSUNKNOWN);
   if (count == 0) {
+    Unmap();
     if (::ftruncate(FDescriptor, static_cast<off_t>(FHandles[index].Position)) != 0) return FailWith(errno);
     return 0;
   }

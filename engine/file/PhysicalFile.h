@@ -20,6 +20,8 @@
 namespace kura {
 
 inline constexpr uint64_t kOpenMarkerOffset = 4294967296ULL;
+// Files read through a mapping are mapped whole, up to this size (larger ones are read).
+inline constexpr int64_t kLargestMappedFile = int64_t{1} << 30;
 
 class TPhysicalFile : public TAbstractFile {
  public:
@@ -36,6 +38,7 @@ class TPhysicalFile : public TAbstractFile {
   int64_t Write(int32_t handle, const void *buffer, int64_t count) override;
   int64_t WriteGather(int32_t handle, const TWritePiece *pieces, size_t count) override;
   int Flush() override;
+  void AllowReadMapping() override;
   int Reserve(int64_t size) override;
   bool LockRange(uint64_t start, uint64_t length) override;
   bool UnlockRange(uint64_t start, uint64_t length) override;
@@ -62,9 +65,24 @@ class TPhysicalFile : public TAbstractFile {
   int FailWith(int osError);
   bool OSLock(uint64_t start, uint64_t length, short type);
   void CloseDescriptor();
+  // Whether the file's mapping holds bytes [offset, offset + count) (mapped first when allowed).
+  bool MapCovers(int64_t offset, int64_t count);
+  void Unmap();
 
   int FDescriptor = -1;
   bool FWritable = false;
+  // Reads through a shared read-only mapping: no system call per read. Mapped at the first read,
+  // as long as the file then was; reads past that go to the file, and after a run of them the
+  // file is mapped again at its new length. A cut of the file made here drops the mapping first;
+  // one made elsewhere while the file is open (only damage does that to a table file) shows in
+  // the pages past the new end as a failed copy (see MappedCopy.h), and the file is read from
+  // then on, and in the page holding the new end as zeros past it.
+  bool FMapAllowed = false;
+  const uint8_t *FMap = nullptr;
+  int64_t FMapSize = 0;
+  static constexpr int kRemapAfterReads = 64;
+  static constexpr int64_t kUnmappedHead = 4096;
+  int FReadsPastMap = kRemapAfterReads;
 };
 
 }  // namespace kura

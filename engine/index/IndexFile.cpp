@@ -47,6 +47,7 @@ void TIndexFile::Configure() {
 
 void TIndexFile::OpenIndexFile(const std::string &name, bool memory, bool exclusive, bool readOnly, bool temporary) {
   Open(name, memory, exclusive, readOnly, temporary);
+  AllowReadMapping();
   try {
     Configure();
     FPages->Open();
@@ -58,6 +59,7 @@ void TIndexFile::OpenIndexFile(const std::string &name, bool memory, bool exclus
 
 void TIndexFile::CreateIndexFile(const std::string &name, bool memory, bool temporary) {
   Create(name, memory, temporary);
+  AllowReadMapping();
   try {
     Configure();
     FPages->CreateNew();

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileHandler.h"
@@ -204,6 +206,67 @@ TEST(FileLayer, GatheredWritesLandAsTheirConcatenation) {
       TFileHandler::DeleteFile(name, memory, name);
     }
   }
+}
+
+// Reads through the mapping see every change to the file, made here or through another
+// descriptor; a file cut here reads short past its end, and one cut elsewhere while open fails
+// the read instead of ending the process.
+TEST(PhysicalFile, MappedReadsFollowTheFile) {
+  TempDir dir;
+  const std::string name = dir.File("mapped.DAT");
+  TFileHandler f;
+  f.Create(name, false, false);
+  f.AllowReadMapping();
+  std::vector<uint8_t> expected(65536);
+  for (size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<uint8_t>(i * 13 + 7);
+  f.WriteAt(0, expected.data(), static_cast<int64_t>(expected.size()));
+  auto same = [&](int64_t at, int64_t count) {
+    std::vector<uint8_t> back(static_cast<size_t>(count));
+    f.ReadAt(at, back.data(), count);
+    return std::equal(back.begin(), back.end(), expected.begin() + at);
+  };
+  const int fd = ::open(name.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  const std::vector<uint8_t> other(300, 0x5A);
+  struct TStep {
+    const char *What;
+    std::function<void()> Change;
+  };
+  const std::vector<TStep> steps = {
+      {"as written", [] {}},
+      {"written here", [&] {
+         std::fill(expected.begin() + 9000, expected.begin() + 9100, 0x11);
+         f.WriteAt(9000, expected.data() + 9000, 100);
+       }},
+      {"written through another descriptor", [&] {
+         ASSERT_EQ(::pwrite(fd, other.data(), other.size(), 40000), static_cast<ssize_t>(other.size()));
+         std::copy(other.begin(), other.end(), expected.begin() + 40000);
+       }},
+      {"grown", [&] {
+         expected.resize(200000, 0x77);
+         f.WriteAt(65536, expected.data() + 65536, 200000 - 65536);
+       }},
+  };
+  for (const TStep &step : steps) {
+    SCOPED_TRACE(step.What);
+    step.Change();
+    // More reads than it takes to map the file again at its new length.
+    for (int round = 0; round < 100; ++round) {
+      const int64_t at = (round * 7919) % (static_cast<int64_t>(expected.size()) - 5000);
+      ASSERT_TRUE(same(at, 1 + round * 37 % 4000)) << at;
+    }
+  }
+  std::vector<uint8_t> buffer(8192);
+  f.TruncateAt(30000);
+  EXPECT_TRUE(same(20000, 8192));
+  EXPECT_EQ(CodeOf([&] { f.ReadAt(28000, buffer.data(), 8192); }), KURA_READERR);
+  // Mapped at its new length, then cut behind the process's back.
+  for (int round = 0; round < 100; ++round) ASSERT_TRUE(same(10000, 100));
+  ASSERT_EQ(::ftruncate(fd, 12288), 0);
+  EXPECT_EQ(CodeOf([&] { f.ReadAt(20000, buffer.data(), 100); }), KURA_READERR);
+  EXPECT_TRUE(same(5000, 100));
+  ::close(fd);
+  f.Close();
 }
 
 // Locks near 4 GiB on a tiny file exclude another process; closing an unrelated descriptor of

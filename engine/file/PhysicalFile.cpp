@@ -41,7 +41,10 @@ bool TPhysicalFile::MapCovers(int64_t offset, int64_t count) {
   // The file's first page (its header, which tells a change by others from damage) is always
   // read from the file: a file cut below it while open must read short there, where a mapping
   // would show zeros past the new end of the page.
-  if (!FMapAllowed || FDescriptor < 0 || offset < kUnmappedHead || count <= 0) return false;
+  // Reads of long runs (scans, blocks) go to the file too: through the mapping, every page they
+  // pass would count as the process's memory until the file is closed.
+  if (!FMapAllowed || FDescriptor < 0 || offset < kUnmappedHead || count <= 0 || count > kLargestMappedRead)
+    return false;
   if (FMap && count <= FMapSize - offset) return true;
   // Not mapped, or the file grew past the mapping: mapped (again) at the first read, and then
   // once in every so many reads that the mapping cannot serve (a file too large, a file growing).

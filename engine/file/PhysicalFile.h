@@ -71,17 +71,19 @@ class TPhysicalFile : public TAbstractFile {
 
   int FDescriptor = -1;
   bool FWritable = false;
-  // Reads through a shared read-only mapping: no system call per read. Mapped at the first read,
-  // as long as the file then was; reads past that go to the file, and after a run of them the
-  // file is mapped again at its new length. A cut of the file made here drops the mapping first;
-  // one made elsewhere while the file is open (only damage does that to a table file) shows in
-  // the pages past the new end as a failed copy (see MappedCopy.h), and the file is read from
-  // then on, and in the page holding the new end as zeros past it.
+  // Short reads (records, index pages) through a shared read-only mapping: no system call per
+  // read. Mapped at the first read, as long as the file then was; reads past that go to the
+  // file, and after a run of them the file is mapped again at its new length. A cut of the file
+  // made here drops the mapping first; one made elsewhere while the file is open (only damage
+  // does that to a table file) shows in the pages past the new end as a failed copy (see
+  // MappedCopy.h), and the file is read from then on, and in the page holding the new end as
+  // zeros past it.
   bool FMapAllowed = false;
   const uint8_t *FMap = nullptr;
   int64_t FMapSize = 0;
   static constexpr int kRemapAfterReads = 64;
   static constexpr int64_t kUnmappedHead = 4096;
+  static constexpr int64_t kLargestMappedRead = 16384;
   int FReadsPastMap = kRemapAfterReads;
 };
 

@@ -74,10 +74,10 @@ class TPhysicalFile : public TAbstractFile {
   // Short reads (records, index pages) through a shared read-only mapping: no system call per
   // read. Mapped at the first read, as long as the file then was; reads past that go to the
   // file, and after a run of them the file is mapped again at its new length. A cut of the file
-  // made here drops the mapping first; one made elsewhere while the file is open (only damage
-  // does that to a table file) shows in the pages past the new end as a failed copy (see
-  // MappedCopy.h), and the file is read from then on, and in the page holding the new end as
-  // zeros past it.
+  // made here drops the mapping first. One made elsewhere while the file is open (a writer
+  // giving back space no reader has anything in, or damage) shows in the pages past the new end
+  // as a failed copy (see MappedCopy.h), after which the file is read, and in the page holding
+  // the new end as zeros past it.
   bool FMapAllowed = false;
   const uint8_t *FMap = nullptr;
   int64_t FMapSize = 0;

@@ -57,8 +57,8 @@ class TAbstractFile {
   // where the file allows it; bytes moved or a negative code.
   virtual int64_t WriteGather(int32_t handle, const TWritePiece *pieces, size_t count);
   virtual int Flush() { return 0; }
-  // The file may be read through a shared mapping from now on (files only ever cut by someone
-  // holding them alone); files that cannot be mapped ignore it.
+  // The file may be read through a shared mapping from now on (table files: another process cuts
+  // them only where no reader has anything to read); files that cannot be mapped ignore it.
   virtual void AllowReadMapping() {}
   // Makes sure the file can grow to size bytes without running out of space (the file becomes
   // at least that long, the new bytes zero); 0 or a negative code.

@@ -85,7 +85,7 @@ class TFileHandler {
   // platform allows (each piece goes to the interceptor on its own while one is installed).
   void WriteGatherAt(int64_t offset, const std::vector<TWritePiece> &pieces);
   // Reads may go through a shared mapping of the file (see TPhysicalFile): for table files,
-  // which nobody cuts while another holds them open.
+  // which another process cuts only where no reader has anything to read.
   void AllowReadMapping() {
     if (FOpen) FFile->AllowReadMapping();
   }

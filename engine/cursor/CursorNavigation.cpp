@@ -556,9 +556,7 @@ bool TDataCursor::SetToRecordNumber(int32_t recordNumber, uint8_t *buffer, int r
   } else {
     // Every live record has its entry in the index: the record itself is the position, its
     // entry is searched when the cursor moves on.
-    const TIndexKeyDefinition &keys = KeysOf(FIndexNo);
-    FCurKey.resize(static_cast<size_t>(keys.KeyLength()));
-    keys.BuildKey(image.data(), FStoredSize, FCurKey.data());
+    KeyInto(FIndexNo, image.data(), FCurKey);
     FCurRecord.assign(FBufferSize, 0);
     std::memcpy(FCurRecord.data(), image.data(), FStoredSize);
     FinishCalculated(FCurRecord.data());

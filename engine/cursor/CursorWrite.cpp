@@ -72,6 +72,12 @@ std::vector<uint8_t> TDataCursor::KeyOf(int indexNo, const uint8_t *storedRecord
   return KeysOf(indexNo).BuildKey(storedRecord, FStoredSize);
 }
 
+void TDataCursor::KeyInto(int indexNo, const uint8_t *storedRecord, std::vector<uint8_t> &key) const {
+  const TIndexKeyDefinition &keys = KeysOf(indexNo);
+  key.resize(static_cast<size_t>(keys.KeyLength()));
+  keys.BuildKey(storedRecord, FStoredSize, key.data());
+}
+
 std::vector<int> TDataCursor::WritableIndexes() const {
   std::vector<int> indexes;
   if (HasPrimaryKey()) indexes.push_back(kPrimaryIndex);
@@ -161,9 +167,7 @@ void TDataCursor::StayAfterWrite(int32_t recordNumber, const uint8_t *storedReco
       if (InNaturalOrder()) {
         LocateNatural(static_cast<uint32_t>(recordNumber), true);
       } else {
-        const TIndexKeyDefinition &keys = KeysOf(FIndexNo);
-        FCurKey.resize(static_cast<size_t>(keys.KeyLength()));
-        keys.BuildKey(storedRecord, FStoredSize, FCurKey.data());
+        KeyInto(FIndexNo, storedRecord, FCurKey);
         FPos = TIndexPosition{};
         FPosPending = true;
       }

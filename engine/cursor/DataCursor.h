@@ -362,6 +362,8 @@ class TDataCursor {
   // Writing helpers.
   void CheckWritable() const;
   std::vector<uint8_t> KeyOf(int indexNo, const uint8_t *storedRecord) const;
+  // The same built into key, which keeps its room from one record to the next.
+  void KeyInto(int indexNo, const uint8_t *storedRecord, std::vector<uint8_t> &key) const;
   std::vector<int> WritableIndexes() const;
   void LockForEdit(int32_t recordNumber, bool keepLock);
   void UnlockEdit();

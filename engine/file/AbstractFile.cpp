@@ -35,6 +35,7 @@ int64_t TAbstractFile::WriteGather(int32_t handle, const TWritePiece *pieces, si
   std::lock_guard<std::recursive_mutex> guard(FLock);
   int64_t done = 0;
   for (size_t i = 0; i < count; ++i) {
+    if (pieces[i].Count == 0) continue;  // a write of nothing would cut the file
     const int64_t n = Write(handle, pieces[i].Bytes, pieces[i].Count);
     if (n < 0) return done > 0 ? done : n;
     done += n;

@@ -53,8 +53,8 @@ class TAbstractFile {
   // of 0 bytes truncates the file at the position.
   virtual int64_t Read(int32_t handle, void *buffer, int64_t count) = 0;
   virtual int64_t Write(int32_t handle, const void *buffer, int64_t count) = 0;
-  // The pieces one after the other from the handle's position (none of them empty), as one write
-  // where the file allows it; bytes moved or a negative code.
+  // The pieces one after the other from the handle's position (empty ones add nothing), as one
+  // write where the file allows it; bytes moved or a negative code.
   virtual int64_t WriteGather(int32_t handle, const TWritePiece *pieces, size_t count);
   virtual int Flush() { return 0; }
   // The file may be read through a shared mapping from now on (table files: another process cuts

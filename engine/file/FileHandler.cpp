@@ -214,11 +214,7 @@ void TFileHandler::WriteGatherAt(int64_t offset, const std::vector<TWritePiece> 
   }
   std::lock_guard<std::recursive_mutex> guard(FFile->Lock());
   if (FFile->Seek(FHandle, SeekFromStart, offset) < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
-  std::vector<TWritePiece> nonEmpty;
-  nonEmpty.reserve(pieces.size());
-  for (const TWritePiece &piece : pieces)
-    if (piece.Count > 0) nonEmpty.push_back(piece);
-  const int64_t result = FFile->WriteGather(FHandle, nonEmpty.data(), nonEmpty.size());
+  const int64_t result = FFile->WriteGather(FHandle, pieces.data(), pieces.size());
   if (result < 0) Raise(KURA_WRITEERR, FFile->LastOSError());
   if (result < total) Raise(KURA_WRITEERR, 0);
 }

@@ -20,8 +20,6 @@
 namespace kura {
 
 inline constexpr uint64_t kOpenMarkerOffset = 4294967296ULL;
-// Files read through a mapping are mapped whole, up to this size (larger ones are read).
-inline constexpr int64_t kLargestMappedFile = int64_t{1} << 30;
 
 class TPhysicalFile : public TAbstractFile {
  public:
@@ -84,6 +82,8 @@ class TPhysicalFile : public TAbstractFile {
   static constexpr int kRemapAfterReads = 64;
   static constexpr int64_t kUnmappedHead = 4096;
   static constexpr int64_t kLargestMappedRead = 16384;
+  // Files are mapped whole, up to this size (larger ones are read).
+  static constexpr int64_t kLargestMappedFile = int64_t{1} << 30;
   int FReadsPastMap = kRemapAfterReads;
 };
 

@@ -246,15 +246,10 @@ void EncodePage(const TPage &page, uint8_t *raw) {
     uint8_t b = static_cast<uint8_t>(v);
     put(&b, 1);
   };
+  // Leaves with compressed keys: entries of their own sizes.
   for (int i = 0; i < n; ++i) {
     const uint8_t *key = page.Key(i);
     const uint8_t *value = key + k;
-    if (!page.IsLeaf()) {
-      put(key, k);
-      put(value, 4);
-      if (!f.NoCounts) put(value + 4, 4);
-      continue;
-    }
     TLeafEntryShape s = ShapeOf(f, i > 0 ? page.Key(i - 1) : nullptr, key);
     switch (f.Compression) {
       case KeyCompression::None:

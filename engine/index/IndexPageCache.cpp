@@ -241,7 +241,7 @@ void TIndexPageCache::MakeRoom(int indexNo) {
   // Everything pinned (or held back by a transaction): the list grows and is trimmed later.
 }
 
-TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo) {
+TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo, int keyOrder) {
   if (indexNo < 0 || indexNo >= kIndexSlots) RaiseCorrupt();
   if (pageNo <= 0 || pageNo >= FHeader.NextPage) RaiseCorrupt();
   TPage *page = Lookup(indexNo, static_cast<uint32_t>(pageNo));
@@ -254,8 +254,8 @@ TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo) {
   if (!FStore.ReadPage(static_cast<uint32_t>(pageNo), FBuffer.data())) RaiseCorrupt();
   std::unique_ptr<TPage> fresh(NewPageObject());
   fresh->Reset(static_cast<uint32_t>(pageNo), indexNo, Format(indexNo));
-  DecodePage(FBuffer.data(), *fresh, FTexts);
-  CheckReadPage(*fresh, FHeader.NextPage, FTexts);
+  const bool recordsChecked = DecodePage(FBuffer.data(), *fresh, FTexts, keyOrder);
+  CheckReadPage(*fresh, FHeader.NextPage, FTexts, recordsChecked);
   fresh->LoadSerial = ++FLoadSerial;
   page = fresh.release();
   InsertIntoCache(indexNo, page);

@@ -94,8 +94,9 @@ class TIndexPageCache {
   TPageFormat Format(int indexNo) const;
 
   // Page n of an index, pinned. Page 0, a number past the end, or a page that cannot be read
-  // or decoded: KURA_INDEXCORRUPT.
-  TPageRef GetPage(int indexNo, int32_t pageNo);
+  // or decoded: KURA_INDEXCORRUPT. keyOrder as for DecodePage: a B+-tree that checks the key
+  // order of the pages it reads has a page read from disk checked while it is decoded.
+  TPageRef GetPage(int indexNo, int32_t pageNo, int keyOrder = 0);
   // A page for an index: its first free page, else a new page at the end (KURA_TABLEFULL when
   // the file cannot grow). The page comes back empty, dirty and pinned.
   TPageRef AllocatePage(int indexNo, uint8_t type);

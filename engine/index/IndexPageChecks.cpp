@@ -18,7 +18,7 @@ bool StoredUsedBytesAgree(const TPage &page, int storedUsedBytes) {
   return true;  // compressed leaves are decoded up to exactly their used bytes
 }
 
-void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &texts) {
+void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &texts, bool leafRecordsChecked) {
   if (!IndexPageChecksEnabled()) return;
   auto corrupt = [&]() { RaiseEngineError(KURA_INDEXCORRUPT, texts); };
   const int32_t self = static_cast<int32_t>(page.PageNo);
@@ -44,6 +44,7 @@ void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &
     }
     return;
   }
+  if (leafRecordsChecked) return;
   for (int i = 0; i < n; ++i, value += stride) {
     const uint32_t record = indexbytes::GetU32LE(value);
     if (record == 0 || record > 0x7FFFFFFFu) corrupt();

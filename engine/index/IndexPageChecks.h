@@ -29,6 +29,8 @@ bool StoredUsedBytesAgree(const TPage &page, int storedUsedBytes);
 
 // The checks of a page just decoded that need no key comparison. nextPageNumber is the index
 // file's first page number past its end.
-void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &texts);
+// leafRecordsChecked: the record numbers of a leaf were checked while it was decoded.
+void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &texts,
+                   bool leafRecordsChecked = false);
 
 }  // namespace kura

@@ -52,7 +52,11 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
 }
 
 TPageRef TIndexTree::Fetch(int32_t pageNo) {
-  TPageRef page = FCache.GetPage(FIndexNo, pageNo);
+  // Short keys that compare bytewise are checked while a page is decoded (the same check as
+  // below, in the pass that copies the entries).
+  int keyOrder = 0;
+  if (IndexPageChecksEnabled() && !FKeys.UsesLocale() && FKeyLength <= 8) keyOrder = FKeys.Descending ? -1 : 1;
+  TPageRef page = FCache.GetPage(FIndexNo, pageNo, keyOrder);
   CheckKeyOrder(*page);
   return page;
 }

@@ -260,3 +260,77 @@ TEST(IndexCorruption, KeyDefinitionThatDisagreesWithTheDescriptor) {
   other.Unique = true;  // 4 bytes shorter than the stored key length
   EXPECT_EQ(CodeOf([&] { TIndexTree tree(cache, built.IndexNo, other); }), KURA_INDEXCORRUPT);
 }
+
+// Leaves of short keys are checked in the pass that decodes them; longer keys after it. Either
+// way a leaf whose keys are out of the index's order, repeated, or whose record numbers are out
+// of range is reported, and a sound one (ascending or descending) reads.
+TEST(IndexCorruption, LeafEntriesAreCheckedAsTheyAreRead) {
+  struct TShape {
+    EngineFieldType Type;
+    uint16_t Size;
+    bool Unique, Descending;
+  };
+  const TShape shapes[] = {
+      {EngineFieldType::Integer, 4, true, false},   // 5-byte keys
+      {EngineFieldType::Integer, 4, true, true},    // the same, descending
+      {EngineFieldType::SmallInt, 2, false, false}, // 3 bytes and the 4-byte tie-break
+      {EngineFieldType::Integer, 4, false, true},   // 9 bytes: checked after decoding
+  };
+  enum Damage { None, Swapped, Repeated, RecordZero, RecordTooLarge };
+  for (const TShape &shape : shapes) {
+    for (Damage damage : {None, Swapped, Repeated, RecordZero, RecordTooLarge}) {
+      SCOPED_TRACE(testing::Message() << "key bytes " << shape.Size + 1 + (shape.Unique ? 0 : 4) << " descending "
+                                      << shape.Descending << " damage " << damage);
+      TRecordLayout layout;
+      const size_t field = layout.Add(shape.Type, shape.Size);
+      const TIndexKeyDefinition keys = layout.Keys({field}, shape.Unique, shape.Descending);
+      TMemoryIndexPageStore store;
+      int indexNo = 0;
+      {
+        TIndexPageCache cache(store);
+        cache.CreateNew();
+        indexNo = AddSecondaryIndex(cache.Header(), layout.Definition("Short", keys, KeyCompression::None), {});
+        TIndexTree tree(cache, indexNo, keys);
+        for (int i = 1; i <= 2000; ++i) {
+          std::vector<uint8_t> r = layout.NewRecord();
+          if (shape.Type == EngineFieldType::SmallInt)
+            layout.SetInt16(r, field, static_cast<int16_t>(i * 37 % 2000 - 1000));
+          else
+            layout.SetInt32(r, field, i * 7919 % 100000 - 50000);
+          layout.SetAutoInc(r, i);
+          tree.Insert(keys.BuildKey(r.data(), r.size()).data(), static_cast<uint32_t>(i));
+        }
+        cache.Flush();
+      }
+      TIndexPageCache cache(store);
+      cache.Open();
+      const int k = keys.KeyLength();
+      int32_t firstLeaf = 0;
+      {
+        TIndexTree tree(cache, indexNo, keys);
+        firstLeaf = tree.First().Page;
+      }
+      uint8_t *leaf = store.RawPage(static_cast<uint32_t>(firstLeaf));
+      ASSERT_EQ(leaf[0], PageLeaf);
+      ASSERT_GT(indexbytes::GetU16LE(leaf + 1), 5);
+      uint8_t *entry2 = leaf + kPageHeaderBytes + 2 * (k + 4);
+      uint8_t *entry3 = entry2 + k + 4;
+      switch (damage) {
+        case None: break;
+        case Swapped: std::swap_ranges(entry2, entry2 + k, entry3); break;
+        case Repeated: std::memcpy(entry3, entry2, static_cast<size_t>(k)); break;
+        case RecordZero: indexbytes::PutI32LE(entry3 + k, 0); break;
+        case RecordTooLarge: indexbytes::PutI32LE(entry3 + k, INT32_MIN); break;
+      }
+      cache.DropPages();
+      TIndexTree tree(cache, indexNo, keys);
+      const uint16_t code = CodeOf([&] {
+        TIndexPosition pos = tree.First();
+        int walked = 1;
+        while (tree.Next(pos)) ++walked;
+        EXPECT_EQ(walked, 2000);
+      });
+      EXPECT_EQ(code, damage == None ? KURA_NONE : KURA_INDEXCORRUPT);
+    }
+  }
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Explicit byte-order helpers for index pages and keys. Page and header integers are
 // little-endian; key bytes are big-endian so that keys compare bytewise.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -32,6 +33,14 @@ inline void PutU16BE(uint8_t *p, uint16_t v) {
 }
 inline void PutU32BE(uint8_t *p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+// Eight bytes from p as a big-endian number: the first bytes of keys, compared as a number in
+// their bytewise order.
+inline uint64_t GetU64BE(const uint8_t *p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
 }
 inline void PutU64BE(uint8_t *p, uint64_t v) {
   for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (56 - 8 * i));

@@ -2,7 +2,6 @@
 #include "engine/index/IndexPage.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "engine/index/IndexBytes.h"
@@ -138,12 +137,7 @@ bool CopyCheckedShortLeaf(uint8_t *dst, const uint8_t *src, int n, int k) {
   const int shift = 8 * (8 - k);
   // Entries of at least 8 bytes: an 8-byte load from a key stays inside its entry, and 16
   // bytes copied from one reach at most to the end of the next.
-  auto keyAt = [shift](const uint8_t *p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v >> shift;
-  };
+  auto keyAt = [shift](const uint8_t *p) { return GetU64BE(p) >> shift; };
   const uint8_t *const last = src + static_cast<size_t>(n - 1) * srcStride;
   uint64_t previous = keyAt(src);
   uint32_t worst = 0;  // the largest record number - 1 (0 - 1 wraps to the largest of all)

@@ -1,5 +1,4 @@
 // Reading the B+-tree: descent, positions, moving along the leaf chain, counts.
-#include <bit>
 #include <cstring>
 
 #include "engine/index/IndexBytes.h"
@@ -29,17 +28,11 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
       // Every entry is followed by at least 8 bytes of value and count, so an 8-byte load
       // from a key's start stays inside the entries.
       const int shift = 8 * (8 - FKeyLength);
-      auto number = [&](const uint8_t *key) {
-        uint64_t v;
-        std::memcpy(&v, key, 8);
-        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-        return v >> shift;
-      };
       const uint8_t *key = page.Key(0);
-      uint64_t previous = number(key);
+      uint64_t previous = indexbytes::GetU64BE(key) >> shift;
       for (int i = 1; i < n; ++i) {
         key += stride;
-        const uint64_t current = number(key);
+        const uint64_t current = indexbytes::GetU64BE(key) >> shift;
         if (FKeys.Descending ? current >= previous : current <= previous) Corrupt();
         previous = current;
       }
@@ -189,12 +182,7 @@ class TKeyProbe {
 
  private:
   enum TMode { Equal, OneNumber, TwoNumbers, Bytes, Collated };
-  static uint64_t Load(const uint8_t *p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v;
-  }
+  static uint64_t Load(const uint8_t *p) { return indexbytes::GetU64BE(p); }
   const TIndexKeyDefinition &FKeys;
   const uint8_t *FKey;
   int FLength;

@@ -124,7 +124,7 @@ class TLevelWriter {
  public:
   TLevelWriter(TIndexPageCache &cache, int indexNo, bool leaves, bool counts)
       : FCache(cache), FIndexNo(indexNo), FLeaves(leaves), FCounts(counts),
-        FStride(static_cast<size_t>(cache.Format(indexNo).Stride())) {}
+        FStride(static_cast<size_t>(cache.Format(indexNo).InteriorStride())) {}
 
   void Add(const uint8_t *key, uint32_t value, uint32_t count) {
     if (!FCurrent) NextPage();

@@ -38,13 +38,15 @@ void TPage::Reset(uint32_t pageNo, int indexNo, const TPageFormat &format) {
 }
 
 uint32_t TPage::Value(int i) const { return GetU32LE(Key(i) + Format.KeyLength); }
-uint32_t TPage::KeyCount(int i) const { return GetU32LE(Key(i) + Format.KeyLength + 4); }
+uint32_t TPage::KeyCount(int i) const { return IsLeaf() ? 0 : GetU32LE(Key(i) + Format.KeyLength + 4); }
 void TPage::SetKey(int i, const uint8_t *key) { std::memmove(Key(i), key, static_cast<size_t>(Format.KeyLength)); }
 void TPage::SetValue(int i, uint32_t v) { PutU32LE(Key(i) + Format.KeyLength, v); }
-void TPage::SetKeyCount(int i, uint32_t v) { PutU32LE(Key(i) + Format.KeyLength + 4, v); }
+void TPage::SetKeyCount(int i, uint32_t v) {
+  if (!IsLeaf()) PutU32LE(Key(i) + Format.KeyLength + 4, v);
+}
 
 void TPage::InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t count) {
-  const size_t stride = static_cast<size_t>(Format.Stride());
+  const size_t stride = static_cast<size_t>(Stride());
   const bool compressedLeaf = IsLeaf() && Format.CompressedLeaves();
   int oldNextBytes = (compressedLeaf && i < Count()) ? EntryBytes(i) : 0;
   // The key may point into this page's own entries (a moved lowest key), so copy it first.
@@ -52,8 +54,8 @@ void TPage::InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t coun
   if (stride > sizeof entry) RaiseEngineError(KURA_INVALIDKEY);
   std::memcpy(entry, key, static_cast<size_t>(Format.KeyLength));
   PutU32LE(entry + Format.KeyLength, value);
-  PutU32LE(entry + Format.KeyLength + 4, count);
-  Entries.insert(Entries.begin() + static_cast<ptrdiff_t>(i * stride), entry, entry + stride);
+  PutU32LE(entry + Format.KeyLength + 4, count);  // past a leaf's stride: not copied
+  Entries.insert(static_cast<size_t>(i) * stride, entry, entry + stride);
   if (compressedLeaf) {
     int used = UsedBytes + EntryBytes(i);
     if (i + 1 < Count()) used += EntryBytes(i + 1) - oldNextBytes;
@@ -64,33 +66,32 @@ void TPage::InsertEntry(int i, const uint8_t *key, uint32_t value, uint32_t coun
 }
 
 void TPage::RemoveEntry(int i) {
-  const size_t stride = static_cast<size_t>(Format.Stride());
+  const size_t stride = static_cast<size_t>(Stride());
+  const size_t at = static_cast<size_t>(i) * stride;
   if (IsLeaf() && Format.CompressedLeaves()) {
     int used = UsedBytes - EntryBytes(i);
     if (i + 1 < Count()) used -= EntryBytes(i + 1);
-    Entries.erase(Entries.begin() + static_cast<ptrdiff_t>(i * stride),
-                  Entries.begin() + static_cast<ptrdiff_t>((i + 1) * stride));
+    Entries.erase(at, at + stride);
     if (i < Count()) used += EntryBytes(i);
     UsedBytes = static_cast<uint16_t>(used < 0 ? 0 : (used < 0xFFFF ? used : 0xFFFF));
   } else {
-    Entries.erase(Entries.begin() + static_cast<ptrdiff_t>(i * stride),
-                  Entries.begin() + static_cast<ptrdiff_t>((i + 1) * stride));
+    Entries.erase(at, at + stride);
     RecalcUsedBytes();
   }
 }
 
 void TPage::MoveTailTo(TPage &other, int from) {
-  const size_t stride = static_cast<size_t>(Format.Stride());
-  other.Entries.insert(other.Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(from * stride), Entries.end());
-  Entries.resize(from * stride);
+  const size_t cut = static_cast<size_t>(from) * static_cast<size_t>(Stride());
+  other.Entries.insert(0, Entries.data() + cut, Entries.data() + Entries.size());
+  Entries.truncate(cut);
   RecalcUsedBytes();
   other.RecalcUsedBytes();
 }
 
 void TPage::MoveHeadTo(TPage &other, int count) {
-  const size_t stride = static_cast<size_t>(Format.Stride());
-  other.Entries.insert(other.Entries.end(), Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(count * stride));
-  Entries.erase(Entries.begin(), Entries.begin() + static_cast<ptrdiff_t>(count * stride));
+  const size_t cut = static_cast<size_t>(count) * static_cast<size_t>(Stride());
+  other.Entries.insert(other.Entries.size(), Entries.data(), Entries.data() + cut);
+  Entries.erase(0, cut);
   RecalcUsedBytes();
   other.RecalcUsedBytes();
 }
@@ -98,7 +99,7 @@ void TPage::MoveHeadTo(TPage &other, int count) {
 int64_t TPage::SubtreeKeys() const {
   if (IsLeaf()) return Count();
   int64_t sum = 0;
-  const size_t stride = static_cast<size_t>(Format.Stride());
+  const size_t stride = static_cast<size_t>(Stride());
   const uint8_t *count = Entries.data() + Format.KeyLength + 4;
   for (int i = Count(); i > 0; --i, count += stride) sum += GetU32LE(count);
   return sum;
@@ -126,35 +127,25 @@ void CopyEntries(uint8_t *dst, size_t dstStride, const uint8_t *src, size_t srcS
   for (; i < n; ++i, dst += dstStride, src += srcStride) std::memcpy(dst, src, bytes);
 }
 
-// Copies the n entries of a leaf of fixed-size entries with keys of k bytes (4 <= k <= 8) to
-// their wider places, the count left 0, and checks them on the way: keys strictly ascending
-// (or descending) as big-endian numbers, which is their bytewise order, and every record number
-// in 1..2^31-1. One pass over bytes just read, instead of a copy and two walks over the copy.
+// Checks the n entries of a leaf of fixed-size entries with keys of k bytes (4 <= k <= 8), just
+// copied: keys strictly ascending (or descending) as big-endian numbers, which is their bytewise
+// order, and every record number in 1..2^31-1. One walk over bytes in the processor's cache,
+// instead of two later walks over a page that may have left it.
 template <bool Descending>
-bool CopyCheckedShortLeaf(uint8_t *dst, const uint8_t *src, int n, int k) {
-  const size_t srcStride = static_cast<size_t>(k) + 4;
-  const size_t dstStride = static_cast<size_t>(k) + 8;
+bool CheckShortLeaf(const uint8_t *entry, int n, int k) {
+  const size_t stride = static_cast<size_t>(k) + 4;
   const int shift = 8 * (8 - k);
-  // Entries of at least 8 bytes: an 8-byte load from a key stays inside its entry, and 16
-  // bytes copied from one reach at most to the end of the next.
+  // An entry has at least 8 bytes: an 8-byte load from a key stays inside it.
   auto keyAt = [shift](const uint8_t *p) { return GetU64BE(p) >> shift; };
-  const uint8_t *const last = src + static_cast<size_t>(n - 1) * srcStride;
-  uint64_t previous = keyAt(src);
-  uint32_t worst = 0;  // the largest record number - 1 (0 - 1 wraps to the largest of all)
+  uint64_t previous = keyAt(entry);
+  uint32_t worst = GetU32LE(entry + k) - 1u;  // the largest record number - 1 (0 - 1 wraps)
   bool disorder = false;
-  for (;;) {
-    worst = std::max(worst, GetU32LE(src + k) - 1u);
-    if (src == last) {
-      std::memcpy(dst, src, srcStride);
-      break;
-    }
-    std::memcpy(dst, src, 16);
-    std::memset(dst + srcStride, 0, 4);
-    src += srcStride;
-    dst += dstStride;
-    const uint64_t key = keyAt(src);
+  for (int i = 1; i < n; ++i) {
+    entry += stride;
+    const uint64_t key = keyAt(entry);
     disorder |= Descending ? key >= previous : key <= previous;
     previous = key;
+    worst = std::max(worst, GetU32LE(entry + k) - 1u);
   }
   return !disorder && worst < 0x7FFFFFFFu;
 }
@@ -256,7 +247,7 @@ void EncodePage(const TPage &page, uint8_t *raw) {
     // Fixed-size entries: key and value (and count on interior pages with counts) go out as
     // they lie in memory; the rest of the page is zero.
     const int diskBytes = page.IsLeaf() ? k + 4 : f.InteriorEntryBytes();
-    const size_t stride = static_cast<size_t>(f.Stride());
+    const size_t stride = static_cast<size_t>(page.Stride());
     const size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(diskBytes);
     if (bytes > static_cast<size_t>(end - out)) RaiseEngineError(KURA_INDEXCORRUPT);
     if (static_cast<size_t>(diskBytes) == stride) {
@@ -330,7 +321,7 @@ bool DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts, int ke
   page.NextPage = GetI32LE(raw + 7);
   const int used = GetU16LE(raw + 11);
   if (used > kPageEntryBytes) corrupt();
-  page.Entries.assign(static_cast<size_t>(n) * f.Stride(), 0);
+  page.Entries.assign(static_cast<size_t>(n) * static_cast<size_t>(page.Stride()));
   page.Free = (n == 0);
   const uint8_t *in = raw + kPageHeaderBytes;
   const uint8_t *const limit = raw + kPageHeaderBytes + (page.IsLeaf() && f.CompressedLeaves() ? used : kPageEntryBytes);
@@ -355,16 +346,15 @@ bool DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts, int ke
     // as they lie in memory, a missing count stays 0. The count checks above keep them inside
     // the page.
     const int diskBytes = page.IsLeaf() ? k + 4 : f.InteriorEntryBytes();
-    const size_t stride = static_cast<size_t>(f.Stride());
+    const size_t stride = static_cast<size_t>(page.Stride());
     if (static_cast<size_t>(diskBytes) == stride) {
       take(page.Entries.data(), n * diskBytes);
-    } else if (keyOrder != 0 && page.IsLeaf() && k >= 4 && k <= 8 && n > 0) {
-      if (in + static_cast<ptrdiff_t>(n) * diskBytes > limit) corrupt();
-      const bool sound = keyOrder < 0 ? CopyCheckedShortLeaf<true>(page.Entries.data(), in, n, k)
-                                      : CopyCheckedShortLeaf<false>(page.Entries.data(), in, n, k);
-      if (!sound) corrupt();
-      in += static_cast<ptrdiff_t>(n) * diskBytes;
-      checkedOnTheWay = true;
+      if (keyOrder != 0 && page.IsLeaf() && k >= 4 && k <= 8 && n > 0) {
+        const bool sound = keyOrder < 0 ? CheckShortLeaf<true>(page.Entries.data(), n, k)
+                                        : CheckShortLeaf<false>(page.Entries.data(), n, k);
+        if (!sound) corrupt();
+        checkedOnTheWay = true;
+      }
     } else {
       if (in + static_cast<ptrdiff_t>(n) * diskBytes > limit) corrupt();
       CopyEntries(page.Entries.data(), stride, in, static_cast<size_t>(diskBytes), n, static_cast<size_t>(diskBytes), true);

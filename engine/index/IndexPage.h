@@ -1,7 +1,9 @@
 #pragma once
 // One index page in memory (`TPage`) and its 4096-byte on-disk form with the leaf
 // compression modes.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/errors/EngineError.h"
@@ -25,8 +27,10 @@ struct TPageFormat {
   KeyCompression Compression = KeyCompression::None;
 
   static TPageFormat FromDescriptor(const TIndexDescriptor &d);
-  // Bytes one expanded entry takes in memory: key, value, count.
-  int Stride() const { return KeyLength + 8; }
+  // Bytes one entry takes in memory: key and value on a leaf (as an uncompressed leaf holds
+  // them on disk), key, value and count on an interior page.
+  int LeafStride() const { return KeyLength + 4; }
+  int InteriorStride() const { return KeyLength + 8; }
   int InteriorEntryBytes() const { return KeyLength + (NoCounts ? 4 : 8); }
   int InteriorCapacity() const { return kPageEntryBytes / InteriorEntryBytes(); }
   // Entries of an uncompressed leaf.
@@ -34,11 +38,43 @@ struct TPageFormat {
   bool CompressedLeaves() const { return Compression != KeyCompression::None; }
 };
 
+// The entries of a page in memory, followed by kTail zero bytes that are not part of them: an
+// 8-byte load from the start of any key, or from its ninth byte when it has more than 8, stays
+// inside the buffer (searches compare short keys as whole numbers).
+class TEntryBytes {
+ public:
+  static constexpr size_t kTail = 8;
+  TEntryBytes() : FBytes(kTail, 0) {}
+  size_t size() const { return FBytes.size() - kTail; }
+  uint8_t *data() { return FBytes.data(); }
+  const uint8_t *data() const { return FBytes.data(); }
+  void clear() { FBytes.assign(kTail, 0); }
+  // n zero bytes.
+  void assign(size_t n) { FBytes.assign(n + kTail, 0); }
+  // Cuts to n bytes (n <= size()).
+  void truncate(size_t n) {
+    FBytes.resize(n + kTail);
+    std::memset(FBytes.data() + n, 0, kTail);
+  }
+  // Puts bytes [first, last) (not of this buffer) before byte `at`.
+  void insert(size_t at, const uint8_t *first, const uint8_t *last) {
+    FBytes.insert(FBytes.begin() + static_cast<std::ptrdiff_t>(at), first, last);
+  }
+  // Removes bytes [from, to).
+  void erase(size_t from, size_t to) {
+    FBytes.erase(FBytes.begin() + static_cast<std::ptrdiff_t>(from), FBytes.begin() + static_cast<std::ptrdiff_t>(to));
+  }
+
+ private:
+  std::vector<uint8_t> FBytes;
+};
+
 class TPage {
  public:
   uint32_t PageNo = 0;
   int IndexNo = 0;
   TPageFormat Format;
+  // Leaf or interior decides the layout of Entries: a page changes kind only while it is empty.
   uint8_t Type = PageLeaf;
   int32_t PrevPage = 0;
   int32_t NextPage = 0;
@@ -53,9 +89,10 @@ class TPage {
   // The LoadSerial of the parent page this page was last checked against (0: not yet). A page
   // and its parent entry are checked again only when either was read from disk since.
   uint64_t CheckedUnder = 0;
-  // Entries expanded to a fixed stride: key, 4-byte value (child page or RecordNumber),
-  // 4-byte key count of the child's subtree (interior pages).
-  std::vector<uint8_t> Entries;
+  // Entries of a fixed stride: key and 4-byte value (child page or RecordNumber), on interior
+  // pages then the 4-byte key count of the child's subtree. Leaf keys stored compressed are
+  // expanded to their full length.
+  TEntryBytes Entries;
 
   // Cache bookkeeping: the recency chain of the owning index.
   TPage *MruPrev = nullptr;
@@ -66,11 +103,14 @@ class TPage {
 
   bool IsLeaf() const { return Type == PageLeaf || Type == PageRootLeaf; }
   bool IsRoot() const { return Type == PageRootInterior || Type == PageRootLeaf; }
-  int Count() const { return static_cast<int>(Entries.size() / static_cast<size_t>(Format.Stride())); }
+  // Bytes an entry of this page takes in Entries.
+  int Stride() const { return IsLeaf() ? Format.LeafStride() : Format.InteriorStride(); }
+  int Count() const { return static_cast<int>(Entries.size() / static_cast<size_t>(Stride())); }
 
-  const uint8_t *Key(int i) const { return Entries.data() + static_cast<size_t>(i) * Format.Stride(); }
-  uint8_t *Key(int i) { return Entries.data() + static_cast<size_t>(i) * Format.Stride(); }
+  const uint8_t *Key(int i) const { return Entries.data() + static_cast<size_t>(i) * Stride(); }
+  uint8_t *Key(int i) { return Entries.data() + static_cast<size_t>(i) * Stride(); }
   uint32_t Value(int i) const;
+  // The subtree count of an interior entry (0 on a leaf).
   uint32_t KeyCount(int i) const;
   void SetKey(int i, const uint8_t *key);
   void SetValue(int i, uint32_t v);

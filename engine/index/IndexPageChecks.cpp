@@ -34,7 +34,7 @@ void CheckReadPage(const TPage &page, int32_t nextPageNumber, const ErrorTexts &
   if (page.IsRoot() && (page.PrevPage != 0 || page.NextPage != 0)) corrupt();
   const TPageFormat &f = page.Format;
   const int n = page.Count();
-  const size_t stride = static_cast<size_t>(f.Stride());
+  const size_t stride = static_cast<size_t>(page.Stride());
   const uint8_t *value = page.Entries.data() + f.KeyLength;  // then the count, on interior pages
   if (!page.IsLeaf()) {
     const bool counts = !f.NoCounts;

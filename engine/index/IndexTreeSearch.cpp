@@ -24,9 +24,9 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
     const int n = page.Count();
     if (n > 0 && !FKeys.UsesLocale() && FKeyLength <= 8) {
       // Bytewise order of short keys: compared as big-endian numbers, without a call per pair.
-      const size_t stride = static_cast<size_t>(page.Format.Stride());
-      // Every entry is followed by at least 8 bytes of value and count, so an 8-byte load
-      // from a key's start stays inside the entries.
+      const size_t stride = static_cast<size_t>(page.Stride());
+      // The entries are followed by 8 spare bytes, so an 8-byte load from a key's start stays
+      // inside them.
       const int shift = 8 * (8 - FKeyLength);
       const uint8_t *key = page.Key(0);
       uint64_t previous = indexbytes::GetU64BE(key) >> shift;
@@ -87,9 +87,9 @@ namespace {
 
 // A search key prepared for the binary search of one page. Keys without a collation compare
 // bytewise, and then without a call per probe: up to 16 bytes as one or two big-endian numbers,
-// longer ones with memcmp. Every page entry is followed by at least 8 bytes of value and count,
-// so 8-byte loads from the first 16 bytes of a key of at least that many bytes (or from the
-// first 8 of any key) stay inside the entries.
+// longer ones with memcmp. Every key is followed by at least its 4-byte value and the entries by
+// 8 spare bytes, so 8-byte loads from the first 16 bytes of a key of at least 9 bytes (or from
+// the first 8 of any key) stay inside them.
 class TKeyProbe {
  public:
   TKeyProbe(const TIndexKeyDefinition &keys, const uint8_t *key, int length)
@@ -126,7 +126,7 @@ class TKeyProbe {
   int FirstNotBefore(const TPage &page, bool orEqual) const {
     const int count = page.Count();
     if (count == 0) return 0;
-    const size_t stride = static_cast<size_t>(page.Format.Stride());
+    const size_t stride = static_cast<size_t>(page.Stride());
     const uint8_t *const entries = page.Entries.data();
     const uint64_t key = FHigh;
     const int shift = FShift;
@@ -194,7 +194,7 @@ class TKeyProbe {
 
 // Sum of the subtree counts of an interior page's entries [0, end).
 int64_t CountsBefore(const TPage &page, int end) {
-  const size_t stride = static_cast<size_t>(page.Format.Stride());
+  const size_t stride = static_cast<size_t>(page.Stride());
   const uint8_t *count = page.Entries.data() + page.Format.KeyLength + 4;
   int64_t sum = 0;
   for (int e = 0; e < end; ++e, count += stride) sum += indexbytes::GetU32LE(count);
@@ -374,7 +374,7 @@ TIndexPosition TIndexTree::PositionOfOrdinal(int64_t ordinal) {
   int depth = 0;
   while (!page->IsLeaf()) {
     const int last = page->Count() - 1;
-    const size_t stride = static_cast<size_t>(page->Format.Stride());
+    const size_t stride = static_cast<size_t>(page->Stride());
     const uint8_t *count = page->Entries.data() + page->Format.KeyLength + 4;
     int i = 0;
     for (; i < last; ++i, count += stride) {
@@ -451,7 +451,7 @@ void TIndexTree::AppendRecordNumbers(TIndexPosition pos, int64_t lastOrdinal, st
     if (page->Free || !page->IsLeaf()) Corrupt();
     const TPage &leaf = *page;
     const int n = leaf.Count();
-    const size_t stride = static_cast<size_t>(leaf.Format.Stride());
+    const size_t stride = static_cast<size_t>(leaf.Stride());
     const uint8_t *value = leaf.Entries.data() + static_cast<size_t>(entry) * stride + FKeyLength;
     for (; entry < n && ordinal <= lastOrdinal; ++entry, ++ordinal, value += stride)
       out.push_back(indexbytes::GetU32LE(value));

@@ -106,8 +106,15 @@ void TCursorBlobs::PutBlob(std::span<uint8_t> record, const TBlobFieldInfo &fiel
   const uint64_t end = static_cast<uint64_t>(offset) + length;
   if (end > MaxBlobLength) Raise(KURA_INVALIDBLOBLEN);
   buffer->BeginChange();
-  if (end > buffer->Value.size()) buffer->Value.resize(static_cast<size_t>(end));
-  if (length != 0) std::memcpy(buffer->Value.data() + offset, source, length);
+  std::vector<uint8_t> &value = buffer->Value;
+  if (length == 0) return;
+  if (offset == value.size()) {
+    // Appending (a whole new value is written this way): no zeroed room to write over.
+    value.insert(value.end(), source, source + length);
+    return;
+  }
+  if (end > value.size()) value.resize(static_cast<size_t>(end));
+  std::memcpy(value.data() + offset, source, length);
 }
 
 void TCursorBlobs::TruncateBlob(std::span<uint8_t> record, const TBlobFieldInfo &field, uint32_t length) {

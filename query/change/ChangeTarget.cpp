@@ -115,11 +115,16 @@ bool TChangeTarget::LastAutoIncValue(const std::string &table, int64_t &value) {
 void TChangeTarget::StoreValues(const std::vector<int> &fields, const std::vector<TUpdateValue> &values,
                                 const char *statementName, TEvalContext *context) {
   TEvaluator evaluator(context ? context : this, FCursor->LanguageId(), FCursor->SortId());
+  // Every value is worked out before the first is stored (a value may read the row's fields). A
+  // constant is stored from the statement as it stands: a literal may be a blob of many
+  // megabytes, not to be copied once more.
   std::vector<TExpValue> results(fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) evaluator.Eval(*values[i].Expression, results[i]);
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (values[i].Expression->Kind != TExpNodeKind::Constant) evaluator.Eval(*values[i].Expression, results[i]);
   for (size_t i = 0; i < fields.size(); ++i) {
     const TExpToken &node = *values[i].Expression;
-    StoreTyped(fields[i], TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, results[i], statementName);
+    const TExpValue &value = node.Kind == TExpNodeKind::Constant ? node.Value : results[i];
+    StoreTyped(fields[i], TTypeInfo{node.DataType, node.SubType, node.Size, node.Scale}, value, statementName);
   }
 }
 

@@ -136,6 +136,9 @@ void TIndexPageCache::UnlinkMru(TIndexCache &c, TPage *page) {
 
 void TIndexPageCache::Touch(TIndexCache &c, TPage *page) {
   if (c.MruHead == page) return;
+  // A parked page stays parked while it still cannot be written back: in the chain it would only
+  // be parked again by the next eviction walk, each time touching its neighbours' memory.
+  if (page->Dirty && !InChain(c, page) && !CanWriteBack()) return;
   // A page put in front fewer than a quarter of the chain's moves ago is still in its first
   // quarter (every move puts one page before it, nothing else does): moving it again would only
   // touch its neighbours' memory, a cache miss each with thousands of pages cached, and it is

@@ -121,14 +121,16 @@ class TIndexPageCache {
   void EmptyAll();
 
   size_t CachedPages(int indexNo) const { return FCaches[indexNo].Pages.size(); }
+  // The LoadSerial of the page read from disk or allocated last.
+  uint64_t LoadSerial() const { return FLoadSerial; }
   size_t PooledPages() const { return FPool.Size(); }
 
  private:
   friend class TPageRef;
   // Inside a transaction changed pages cannot be written back to make room: an eviction walk
   // that passes one takes it out of the recency chain ("parks" it), and only the chained pages
-  // count against the capacity. A parked page comes back to the chain when it is used again or
-  // written.
+  // count against the capacity. A parked page comes back to the chain once it is written (or
+  // used again when changed pages may be written back).
   struct TIndexCache {
     TPageNumberMap Pages;
     TPage *MruHead = nullptr;

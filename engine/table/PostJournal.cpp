@@ -270,11 +270,15 @@ void TPostJournal::EndCapture() {
 }
 
 void TPostJournal::Discard() {
+  FFlushes = 0;
+  // Every change of a transaction takes and gives up a write lock, each time beginning and
+  // ending a capture that takes nothing: then there is nothing to reset.
+  if (!FTaken) return;
+  FTaken = false;
   FPending.clear();
   FLatest.clear();
   FByKind = {};
   FPendingBytes = 0;
-  FFlushes = 0;
   FSpilledEnd = 0;
 }
 
@@ -291,6 +295,7 @@ size_t TPostJournal::SpillThreshold() {
 bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buffer, int64_t count) {
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return false;
+  FTaken = true;
   TEntry entry;
   entry.File = static_cast<uint8_t>(kind);
   entry.Offset = offset;
@@ -725,6 +730,7 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   FUnit.clear();
   FUnitWritten = false;
   FUnit = std::move(FPending);
+  FTaken = false;
   FPending.clear();
   FLatest.clear();
   FByKind = {};

@@ -227,6 +227,7 @@ class TPostJournal : public TFileWriteInterceptor {
   std::unique_ptr<TJournalHandle> FJournalFile;
   std::array<TFileHandler *, 3> FFiles{};
   bool FCapturing = false;
+  bool FTaken = false;  // a write was taken since the captured state was last reset
   std::vector<TEntry> FPending;
   std::unordered_map<uint64_t, size_t> FLatest;  // (file, offset) -> its latest entry
   // Per file kind, what reads and sizes need of the taken entries without walking them all.

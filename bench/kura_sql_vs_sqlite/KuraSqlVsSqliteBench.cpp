@@ -205,8 +205,8 @@ TRunResult Summarize(const std::vector<TRunResult> &runs) {
 // Phases under this many seconds in both shells are repeated. The first run of a phase, right
 // after its script was made, costs both shells more than the runs after it: on the virtual
 // machines measured so far, first touches of memory the system had not handed out lately cost
-// many times more (a 64 MB blob took 1.0-1.1 s in its first run and 0.26-0.54 s in the next
-// ones, 44 % of the time in zeroing fresh pages). So a repeated phase's first run only compares
+// many times more (a 64 MB blob took 1.0-1.1 s in its first run and 0.26-0.80 s in the next
+// ones; 44 % of such a first run went to zeroing fresh pages). So a repeated phase's first run only compares
 // the outputs, and in the timed runs that follow the two shells take turns going first.
 constexpr double kRepeatBelowSeconds = 3.0;
 

@@ -604,10 +604,13 @@ bool TDataFile::WriteDirtyRecords(bool includePinned) {
   const std::vector<TRecord *> dirty = FCache.DirtyRecords(includePinned);
   if (dirty.empty()) return false;
   const size_t size = RecordSize();
+  // Neighbouring records go out as one write of at most a megabyte: a transaction that appended
+  // a million rows would otherwise copy all of them into one buffer first.
+  const size_t most = std::max<size_t>(1, (1u << 20) / size);
   std::vector<uint8_t> run;
   for (size_t i = 0; i < dirty.size();) {
     size_t j = i + 1;
-    while (j < dirty.size() && dirty[j]->RecordNumber == dirty[j - 1]->RecordNumber + 1) ++j;
+    while (j < dirty.size() && j - i < most && dirty[j]->RecordNumber == dirty[j - 1]->RecordNumber + 1) ++j;
     run.resize((j - i) * size);
     for (size_t k = i; k < j; ++k) {
       uint8_t *out = run.data() + (k - i) * size;

@@ -23,7 +23,6 @@ TRecord *TRecordStack::Take(TDataFile *owner, size_t recordSize) {
   record->PinCount = 0;
   record->InCache = false;
   record->Image.assign(recordSize, 0);
-  record->KeyBuffer.clear();
   record->Newer = record->Older = nullptr;
   record->FList = 0;
   return record;

@@ -15,17 +15,17 @@ namespace kura {
 
 class TDataFile;
 
+// A transaction may hold a million of these: the fields are ordered to leave no gaps.
 struct TRecord {
   TDataFile *Owner = nullptr;
-  int32_t RecordNumber = 0;
-  bool Dirty = false;
-  int PinCount = 0;
-  bool InCache = false;
-  std::vector<uint8_t> Image;      // record size bytes
-  std::vector<uint8_t> KeyBuffer;  // used by sorting
+  std::vector<uint8_t> Image;  // record size bytes
   // Links of the list the entry is on (see above); which list, if any, is FList.
   TRecord *Newer = nullptr;
   TRecord *Older = nullptr;
+  int32_t RecordNumber = 0;
+  int PinCount = 0;
+  bool Dirty = false;
+  bool InCache = false;
   uint8_t FList = 0;
 };
 

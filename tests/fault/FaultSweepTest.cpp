@@ -72,6 +72,13 @@ std::vector<TScenario> Scenarios() {
                            Rows("m", 1, 10, ", 'short note'");
   const std::string longText(5000, 'x');
   std::string bigTransaction = "START TRANSACTION;\nUPDATE t SET id = 0 - id;\nUPDATE t SET v = v + 1;\nCOMMIT;\n";
+  // Records of about a kilobyte: 1 100 appended at once reach the data file as more than one write.
+  std::string wide = "CREATE TABLE w (id INTEGER, v INTEGER, a VARCHAR(250), b VARCHAR(250), c VARCHAR(250), "
+                     "d VARCHAR(250), PRIMARY KEY (id));\n";
+  const std::string words(240, 'w');
+  for (int i = 1; i <= 1100; ++i)
+    wide += "INSERT INTO w VALUES (" + std::to_string(i) + ", " + std::to_string(i % 7) + ", '" + words + "a', '" +
+            words + "b', '" + words + "c', '" + std::to_string(i) + "');\n";
   return {
       {"SingleInsert", {"t"}, filled, "INSERT INTO t VALUES (1001, 3, 'new');\n"},
       {"InsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n"},
@@ -106,6 +113,9 @@ std::vector<TScenario> Scenarios() {
       {"LargeTransaction", {"t"}, filled, bigTransaction, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       {"LargeInsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n", true,
        "KURA_JOURNAL_SPILL_BYTES=16384"},
+      // In a transaction, so that no intermediate commits split it (every 32 rows of this size).
+      {"WideRecordsInsertSelect", {"w"}, wide,
+       "START TRANSACTION;\nINSERT INTO w SELECT id + 2000, v, a, b, c, d FROM w;\nCOMMIT;\n"},
   };
 }
 

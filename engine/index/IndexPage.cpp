@@ -127,29 +127,6 @@ void CopyEntries(uint8_t *dst, size_t dstStride, const uint8_t *src, size_t srcS
   for (; i < n; ++i, dst += dstStride, src += srcStride) std::memcpy(dst, src, bytes);
 }
 
-// Checks the n entries of a leaf of fixed-size entries with keys of k bytes (4 <= k <= 8), just
-// copied: keys strictly ascending (or descending) as big-endian numbers, which is their bytewise
-// order, and every record number in 1..2^31-1. One walk over bytes in the processor's cache,
-// instead of two later walks over a page that may have left it.
-template <bool Descending>
-bool CheckShortLeaf(const uint8_t *entry, int n, int k) {
-  const size_t stride = static_cast<size_t>(k) + 4;
-  const int shift = 8 * (8 - k);
-  // An entry has at least 8 bytes: an 8-byte load from a key stays inside it.
-  auto keyAt = [shift](const uint8_t *p) { return GetU64BE(p) >> shift; };
-  uint64_t previous = keyAt(entry);
-  uint32_t worst = GetU32LE(entry + k) - 1u;  // the largest record number - 1 (0 - 1 wraps)
-  bool disorder = false;
-  for (int i = 1; i < n; ++i) {
-    entry += stride;
-    const uint64_t key = keyAt(entry);
-    disorder |= Descending ? key >= previous : key <= previous;
-    previous = key;
-    worst = std::max(worst, GetU32LE(entry + k) - 1u);
-  }
-  return !disorder && worst < 0x7FFFFFFFu;
-}
-
 int CommonPrefix(const uint8_t *a, const uint8_t *b, int k) {
   int d = 0;
   while (d < k && d < 255 && a[d] == b[d]) ++d;
@@ -349,10 +326,10 @@ bool DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts, int ke
     const size_t stride = static_cast<size_t>(page.Stride());
     if (static_cast<size_t>(diskBytes) == stride) {
       take(page.Entries.data(), n * diskBytes);
-      if (keyOrder != 0 && page.IsLeaf() && k >= 4 && k <= 8 && n > 0) {
-        const bool sound = keyOrder < 0 ? CheckShortLeaf<true>(page.Entries.data(), n, k)
-                                        : CheckShortLeaf<false>(page.Entries.data(), n, k);
-        if (!sound) corrupt();
+      // Checked while the copy is in the processor's cache: key order and record numbers in one
+      // walk, instead of two walks later over a page that may have left it.
+      if (keyOrder != 0 && page.IsLeaf() && k <= 8 && n > 0) {
+        if (!ShortKeysInOrder(page.Entries.data(), n, stride, k, keyOrder < 0, true)) corrupt();
         checkedOnTheWay = true;
       }
     } else {

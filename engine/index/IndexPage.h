@@ -140,8 +140,8 @@ void EncodePage(const TPage &page, uint8_t *raw);
 // checked; anything that cannot be right raises KURA_INDEXCORRUPT with the given texts.
 //
 // keyOrder (+1 ascending, -1 descending, 0 none) is the order of keys that compare bytewise,
-// for the page checks of a B+-tree. A leaf of fixed-size entries with keys of 4 to 8 bytes is
-// then also checked while it is copied: keys strictly in that order, record numbers in range.
+// for the page checks of a B+-tree. A leaf of fixed-size entries with keys of up to 8 bytes is
+// then also checked as it is read: keys strictly in that order, record numbers in range.
 // The page comes back with KeysChecked set; true is returned when its record numbers were
 // checked too. Otherwise false, and the caller's checks do both.
 bool DecodePage(const uint8_t *raw, TPage &page, const ErrorTexts &texts, int keyOrder = 0);

@@ -1,6 +1,8 @@
 // Checks of index pages read from disk.
 #include "engine/index/IndexPageChecks.h"
 
+#include <algorithm>
+
 #include "engine/index/IndexBytes.h"
 
 namespace kura {
@@ -8,6 +10,38 @@ namespace kura {
 bool &IndexPageChecksEnabled() {
   static bool enabled = true;
   return enabled;
+}
+
+namespace {
+
+template <bool Descending, bool Records>
+bool ShortKeysInOrderAs(const uint8_t *key, int n, size_t stride, int keyLength) {
+  // Compared as big-endian numbers, which is their bytewise order, without a call per pair.
+  const int shift = 8 * (8 - keyLength);
+  auto number = [shift](const uint8_t *p) { return indexbytes::GetU64BE(p) >> shift; };
+  uint64_t previous = number(key);
+  // The largest record number - 1 (0 - 1 wraps to the largest of all).
+  uint32_t worst = Records ? indexbytes::GetU32LE(key + keyLength) - 1u : 0;
+  bool disorder = false;
+  for (int i = 1; i < n; ++i) {
+    key += stride;
+    const uint64_t current = number(key);
+    disorder |= Descending ? current >= previous : current <= previous;
+    previous = current;
+    if (Records) worst = std::max(worst, indexbytes::GetU32LE(key + keyLength) - 1u);
+  }
+  return !disorder && worst < 0x7FFFFFFFu;
+}
+
+}  // namespace
+
+bool ShortKeysInOrder(const uint8_t *firstKey, int n, size_t stride, int keyLength, bool descending, bool records) {
+  if (n <= 0) return true;
+  if (records)
+    return descending ? ShortKeysInOrderAs<true, true>(firstKey, n, stride, keyLength)
+                      : ShortKeysInOrderAs<false, true>(firstKey, n, stride, keyLength);
+  return descending ? ShortKeysInOrderAs<true, false>(firstKey, n, stride, keyLength)
+                    : ShortKeysInOrderAs<false, false>(firstKey, n, stride, keyLength);
 }
 
 bool StoredUsedBytesAgree(const TPage &page, int storedUsedBytes) {

@@ -27,6 +27,12 @@ bool &IndexPageChecksEnabled();
 // a decoded page's stored field says otherwise (its entry count was damaged).
 bool StoredUsedBytesAgree(const TPage &page, int storedUsedBytes);
 
+// Whether n keys of keyLength <= 8 bytes that compare bytewise, stride bytes apart, are strictly
+// in the index's order (descending: reversed); with records also whether the 4-byte value after
+// each key is a record number in 1..2^31-1. Keys are loaded 8 bytes at a time: the 8 bytes from
+// each key's start must be readable (a page's entries are followed by spare bytes).
+bool ShortKeysInOrder(const uint8_t *firstKey, int n, size_t stride, int keyLength, bool descending, bool records);
+
 // The checks of a page just decoded that need no key comparison. nextPageNumber is the index
 // file's first page number past its end.
 // leafRecordsChecked: the record numbers of a leaf were checked while it was decoded.

@@ -22,20 +22,10 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
   if (page.KeysChecked) return;
   if (IndexPageChecksEnabled()) {
     const int n = page.Count();
-    if (n > 0 && !FKeys.UsesLocale() && FKeyLength <= 8) {
-      // Bytewise order of short keys: compared as big-endian numbers, without a call per pair.
-      const size_t stride = static_cast<size_t>(page.Stride());
-      // The entries are followed by 8 spare bytes, so an 8-byte load from a key's start stays
-      // inside them.
-      const int shift = 8 * (8 - FKeyLength);
-      const uint8_t *key = page.Key(0);
-      uint64_t previous = indexbytes::GetU64BE(key) >> shift;
-      for (int i = 1; i < n; ++i) {
-        key += stride;
-        const uint64_t current = indexbytes::GetU64BE(key) >> shift;
-        if (FKeys.Descending ? current >= previous : current <= previous) Corrupt();
-        previous = current;
-      }
+    if (!FKeys.UsesLocale() && FKeyLength <= 8) {
+      if (!ShortKeysInOrder(page.Entries.data(), n, static_cast<size_t>(page.Stride()), FKeyLength, FKeys.Descending,
+                            false))
+        Corrupt();
     } else {
       for (int i = 1; i < n; ++i)
         if (Cmp(page.Key(i - 1), page.Key(i), FKeyLength) >= 0) Corrupt();

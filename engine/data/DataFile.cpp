@@ -138,6 +138,7 @@ void TDataFile::OpenDataFile(const std::string &fileName, bool memory, bool excl
   ResetState();
   Open(fileName, memory, exclusive, readOnly, temporary);
   AllowReadMapping();
+  WriteInSmallPieces();
   try {
     ReadAt(0, FHeader.Bytes.data(), kDataHeaderSize);
     FDiskChangeCounter = FHeader.ChangeCounter();
@@ -249,6 +250,7 @@ void TDataFile::CreateDataFile(const std::string &fileName, bool memory, bool te
   ResetState();
   Create(fileName, memory, temporary);
   AllowReadMapping();
+  WriteInSmallPieces();
   FHeader = header;
   FDiskChangeCounter = 0;
   FFields = fields;

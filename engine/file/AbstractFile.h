@@ -60,6 +60,9 @@ class TAbstractFile {
   // The file may be read through a shared mapping from now on (table files: another process cuts
   // them only where no reader has anything to read); files that cannot be mapped ignore it.
   virtual void AllowReadMapping() {}
+  // The file is rewritten in place a few bytes at a time (table data and index files): long
+  // writes reach the system in pieces that keep its cache of the file in small units.
+  virtual void WriteInSmallPieces() {}
   // Makes sure the file can grow to size bytes without running out of space (the file becomes
   // at least that long, the new bytes zero); 0 or a negative code.
   virtual int Reserve(int64_t size) {

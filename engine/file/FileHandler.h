@@ -89,6 +89,11 @@ class TFileHandler {
   void AllowReadMapping() {
     if (FOpen) FFile->AllowReadMapping();
   }
+  // Long writes go to the system in small pieces (see TPhysicalFile): for files rewritten in
+  // place a record or a page at a time.
+  void WriteInSmallPieces() {
+    if (FOpen) FFile->WriteInSmallPieces();
+  }
   // Makes the file at least size bytes long with its space allocated (never taken over by an
   // interceptor); a full disk raises KURA_WRITEERR.
   void Reserve(int64_t size);

@@ -29,6 +29,11 @@ void TPhysicalFile::AllowReadMapping() {
   FMapAllowed = true;
 }
 
+void TPhysicalFile::WriteInSmallPieces() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FSmallPieces = true;
+}
+
 void TPhysicalFile::Unmap() {
   if (FMap) ::munmap(const_cast<uint8_t *>(FMap), static_cast<size_t>(FMapSize));
   FMap = nullptr;
@@ -267,7 +272,7 @@ int64_t TPhysicalFile::WriteGather(int32_t handle, const TWritePiece *pieces, si
   int index = FindHandle(handle);
   if (index < 0 || FDescriptor < 0) return -static_cast<int64_t>(KURA_OSEBADF);
   // At most IOV_MAX pieces a call, empty ones left out, held in place for the usual few; a short
-  // write goes on from the byte where it stopped.
+  // write (or one cut at a small-piece boundary) goes on from the byte where it stopped.
   constexpr size_t kHeldInPlace = 16;
   iovec held[kHeldInPlace];
   std::vector<iovec> more;
@@ -282,18 +287,25 @@ int64_t TPhysicalFile::WriteGather(int32_t handle, const TWritePiece *pieces, si
   size_t next = 0;       // the first piece not wholly written
   int64_t nextDone = 0;  // its bytes already written
   while (next < count) {
+    const int64_t at = FHandles[index].Position + done;
+    // Up to the next multiple of the small piece, for files written so; the rest goes on as
+    // after a short write.
+    int64_t budget = FSmallPieces ? kSmallWritePiece - at % kSmallWritePiece : INT64_MAX;
     size_t used = 0;
-    for (size_t i = next; i < count && used < room; ++i) {
+    for (size_t i = next; i < count && used < room && budget > 0; ++i) {
       const int64_t skip = i == next ? nextDone : 0;
-      if (pieces[i].Count - skip > 0)
+      const int64_t length = std::min(pieces[i].Count - skip, budget);
+      if (length > 0) {
         vectors[used++] = {const_cast<uint8_t *>(static_cast<const uint8_t *>(pieces[i].Bytes)) + skip,
-                           static_cast<size_t>(pieces[i].Count - skip)};
+                           static_cast<size_t>(length)};
+        budget -= length;
+      }
     }
     if (used == 0) break;
-    ssize_t n = ::pwritev(FDescriptor, vectors, static_cast<int>(used), static_cast<off_t>(FHandles[index].Position + done));
+    ssize_t n = ::pwritev(FDescriptor, vectors, static_cast<int>(used), static_cast<off_t>(at));
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (done > 0) break;
+      // Also after some pieces went out: the caller learns why the rest did not (a full disk).
       return FailWith(errno);
     }
     if (n == 0) break;

@@ -48,6 +48,7 @@ void TIndexFile::Configure() {
 void TIndexFile::OpenIndexFile(const std::string &name, bool memory, bool exclusive, bool readOnly, bool temporary) {
   Open(name, memory, exclusive, readOnly, temporary);
   AllowReadMapping();
+  WriteInSmallPieces();
   try {
     Configure();
     FPages->Open();
@@ -60,6 +61,7 @@ void TIndexFile::OpenIndexFile(const std::string &name, bool memory, bool exclus
 void TIndexFile::CreateIndexFile(const std::string &name, bool memory, bool temporary) {
   Create(name, memory, temporary);
   AllowReadMapping();
+  WriteInSmallPieces();
   try {
     Configure();
     FPages->CreateNew();

@@ -276,7 +276,6 @@ void TPostJournal::Discard() {
   if (!FTaken) return;
   FTaken = false;
   FPending.clear();
-  FLatest.clear();
   FByKind = {};
   FPendingBytes = 0;
   FSpilledEnd = 0;
@@ -296,6 +295,7 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   const int kind = KindOf(file);
   if (!FCapturing || kind < 0) return false;
   FTaken = true;
+  TKindIndex &index = FByKind[static_cast<size_t>(kind)];
   TEntry entry;
   entry.File = static_cast<uint8_t>(kind);
   entry.Offset = offset;
@@ -321,35 +321,32 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
       entry.Bytes.assign(bytes, bytes + count);
     }
     // A page or record written again at the same place makes its earlier image needless: the
-    // later write covers all of it and comes after everything in between.
-    const uint64_t key = static_cast<uint64_t>(kind) << 60 | static_cast<uint64_t>(offset);
-    auto [it, fresh] = FLatest.try_emplace(key, FPending.size());
-    if (!fresh) {
-      TEntry &earlier = FPending[it->second];
-      if (!earlier.Dead && !earlier.Cut && earlier.Length <= static_cast<uint32_t>(count)) {
-        earlier.Dead = true;
-        TKindIndex &index = FByKind[static_cast<size_t>(kind)];
-        auto [from, to] = index.Live.equal_range(earlier.Offset);
-        for (auto at = from; at != to; ++at)
-          if (at->second == it->second) {
-            index.Live.erase(at);
-            break;
+    // later write covers all of it and comes after everything in between. The latest write
+    // still live at the offset is the last of the live ones there (equal offsets keep the order
+    // they were taken in); writes mostly come in rising offsets, and one beyond every live write
+    // has none to look for.
+    if (!index.Live.empty() && offset <= index.Live.rbegin()->first) {
+      auto [from, to] = index.Live.equal_range(offset);
+      if (from != to) {
+        const auto latest = std::prev(to);
+        TEntry &earlier = FPending[latest->second];
+        if (earlier.Length <= static_cast<uint32_t>(count)) {
+          earlier.Dead = true;
+          index.Live.erase(latest);
+          --index.LiveCount;
+          if (earlier.Spilled >= 0) {
+            // Already in the journal: marked there as replaced.
+            static const uint8_t kReplaced = 1;
+            FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
+          } else {
+            FPendingBytes -= earlier.Bytes.size();
+            earlier.Bytes = std::vector<uint8_t>();
           }
-        --index.LiveCount;
-        if (earlier.Spilled >= 0) {
-          // Already in the journal: marked there as replaced.
-          static const uint8_t kReplaced = 1;
-          FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
-        } else {
-          FPendingBytes -= earlier.Bytes.size();
-          earlier.Bytes = std::vector<uint8_t>();
         }
       }
-      it->second = FPending.size();
     }
   }
   FPendingBytes += entry.Bytes.size();
-  TKindIndex &index = FByKind[static_cast<size_t>(kind)];
   ++index.LiveCount;
   if (entry.Cut) {
     index.HasCut = true;
@@ -732,7 +729,6 @@ bool TPostJournal::WriteUnit(const TGroupTag *group) {
   FUnit = std::move(FPending);
   FTaken = false;
   FPending.clear();
-  FLatest.clear();
   FByKind = {};
   const int64_t spilledEnd = FSpilledEnd;
   FSpilledEnd = 0;

@@ -75,7 +75,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/errors/EngineError.h"
@@ -229,7 +228,6 @@ class TPostJournal : public TFileWriteInterceptor {
   bool FCapturing = false;
   bool FTaken = false;  // a write was taken since the captured state was last reset
   std::vector<TEntry> FPending;
-  std::unordered_map<uint64_t, size_t> FLatest;  // (file, offset) -> its latest entry
   // Per file kind, what reads and sizes need of the taken entries without walking them all.
   struct TKindIndex {
     std::multimap<int64_t, size_t> Live;  // offset -> entry, writes not replaced

@@ -54,6 +54,14 @@ std::vector<TCase> Cases() {
       // A write large enough to go to the journal as it is taken, among small ones held in memory.
       {"LargeAmongSmall", {{0, 1000, 64, 1}, {1, 0, 64, 2}, {0, 900, 300000, 3}, {0, 1100, 64, 4}, {1, 32, 300000, 5}}, 2},
       // Large writes one after the other in the journal, and one after a small write there.
+      // Places written again, out of order: a rewrite at least as long as the latest write
+      // there replaces it, a shorter one leaves both (also after a cut of the file).
+      {"RewrittenInPlace",
+       {{0, 500, 64, 1}, {0, 100, 64, 2}, {0, 500, 64, 3}, {0, 100, 32, 4}, {0, 100, 64, 5}, {0, 300, 16, 6},
+        {0, 300, 8, 7}, {0, 7000, 0, 0}, {0, 300, 16, 8}, {0, 100, 16, 9}},
+       3},
+      // A large write already in the journal's body, written again.
+      {"LargeWrittenTwice", {{0, 900, 300000, 1}, {0, 100, 64, 2}, {0, 900, 300000, 3}, {0, 950, 10, 4}}, 1},
       {"LargeInARun",
        {{2, 0, 262144, 1}, {2, 262144, 262144, 2}, {0, 100, 64, 3}, {2, 524288, 262144, 4}, {2, 100, 50, 5}},
        2},

@@ -244,12 +244,28 @@ void TIndexPageCache::MakeRoom(int indexNo) {
   // Everything pinned (or held back by a transaction): the list grows and is trimmed later.
 }
 
-TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo, int keyOrder) {
+TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo, int keyOrder, bool likelyLeaf) {
   if (indexNo < 0 || indexNo >= kIndexSlots) RaiseCorrupt();
   if (pageNo <= 0 || pageNo >= FHeader.NextPage) RaiseCorrupt();
-  TPage *page = Lookup(indexNo, static_cast<uint32_t>(pageNo));
-  if (page) {
-    Touch(FCaches[indexNo], page);
+  TIndexCache &c = FCaches[indexNo];
+  if (likelyLeaf) {
+    // The page and its entries are asked for together: reading the page first and then its
+    // entries would wait for memory twice.
+    const size_t place = c.Pages.Place(static_cast<uint32_t>(pageNo));
+    if (place != TPageNumberMap::kNone) {
+      TPage *page = c.Pages.PageAt(place);
+      const TPageNumberMap::THint &hint = c.Pages.HintAt(place);
+      __builtin_prefetch(page);
+      __builtin_prefetch(reinterpret_cast<const uint8_t *>(page) + 64);
+      for (const uint8_t *line = hint.Entries, *end = hint.Entries + hint.Bytes; line < end; line += 64)
+        __builtin_prefetch(line);
+      Touch(c, page);
+      ++page->PinCount;
+      c.Pages.SetHint(place, page->Entries.data(), page->Entries.size());
+      return TPageRef(this, page);
+    }
+  } else if (TPage *page = Lookup(indexNo, static_cast<uint32_t>(pageNo))) {
+    Touch(c, page);
     ++page->PinCount;
     return TPageRef(this, page);
   }
@@ -260,9 +276,10 @@ TPageRef TIndexPageCache::GetPage(int indexNo, int32_t pageNo, int keyOrder) {
   const bool recordsChecked = DecodePage(FBuffer.data(), *fresh, FTexts, keyOrder);
   CheckReadPage(*fresh, FHeader.NextPage, FTexts, recordsChecked);
   fresh->LoadSerial = ++FLoadSerial;
-  page = fresh.release();
+  TPage *page = fresh.release();
   InsertIntoCache(indexNo, page);
   ++page->PinCount;
+  c.Pages.SetHint(c.Pages.Place(static_cast<uint32_t>(pageNo)), page->Entries.data(), page->Entries.size());
   return TPageRef(this, page);
 }
 

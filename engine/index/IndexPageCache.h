@@ -96,7 +96,8 @@ class TIndexPageCache {
   // Page n of an index, pinned. Page 0, a number past the end, or a page that cannot be read
   // or decoded: KURA_INDEXCORRUPT. keyOrder as for DecodePage: a B+-tree that checks the key
   // order of the pages it reads has a page read from disk checked while it is decoded.
-  TPageRef GetPage(int indexNo, int32_t pageNo, int keyOrder = 0);
+  // likelyLeaf: the page is probably a leaf, which may have left the processor's cache.
+  TPageRef GetPage(int indexNo, int32_t pageNo, int keyOrder = 0, bool likelyLeaf = false);
   // A page for an index: its first free page, else a new page at the end (KURA_TABLEFULL when
   // the file cannot grow). The page comes back empty, dirty and pinned.
   TPageRef AllocatePage(int indexNo, uint8_t type);
@@ -121,6 +122,9 @@ class TIndexPageCache {
   void EmptyAll();
 
   size_t CachedPages(int indexNo) const { return FCaches[indexNo].Pages.size(); }
+  // Levels of interior pages above an index's leaves, as its last descent found them (-1: none yet).
+  int LeafDepth(int indexNo) const { return FCaches[indexNo].LeafDepth; }
+  void NoteLeafDepth(int indexNo, int depth) { FCaches[indexNo].LeafDepth = depth; }
   // The LoadSerial of the page read from disk or allocated last.
   uint64_t LoadSerial() const { return FLoadSerial; }
   size_t PooledPages() const { return FPool.Size(); }
@@ -137,6 +141,7 @@ class TIndexPageCache {
     TPage *MruTail = nullptr;
     size_t Chained = 0;  // pages in the recency chain
     uint64_t Moves = 0;  // pages put in front so far
+    int LeafDepth = -1;
   };
   static bool InChain(const TIndexCache &c, const TPage *page) { return page == c.MruHead || page->MruPrev; }
   // Puts a parked page back at the old end of the chain.

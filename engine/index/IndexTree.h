@@ -121,10 +121,10 @@ class TIndexTree {
 
   TIndexDescriptor &Desc();
   [[noreturn]] void Corrupt() const { FCache.RaiseCorrupt(); }
-  TPageRef LoadPage(int32_t pageNo, bool expectRoot, int depth);
+  TPageRef LoadPage(int32_t pageNo, bool expectRoot, int depth, bool likelyLeaf = false);
   TPageRef LoadLeafNeighbour(int32_t pageNo);
   // A page of this index, its key order checked once after it was read from disk.
-  TPageRef Fetch(int32_t pageNo);
+  TPageRef Fetch(int32_t pageNo, bool likelyLeaf = false);
   void CheckKeyOrder(TPage &page);
   // The child of parent entry i, checked against that entry (lowest key, key below the next
   // entry's, count of keys below).

@@ -34,26 +34,26 @@ void TIndexTree::CheckKeyOrder(TPage &page) {
   page.KeysChecked = true;
 }
 
-TPageRef TIndexTree::Fetch(int32_t pageNo) {
+TPageRef TIndexTree::Fetch(int32_t pageNo, bool likelyLeaf) {
   // Short keys that compare bytewise are checked while a page is decoded (the same check as
   // below, in the pass that copies the entries).
   int keyOrder = 0;
   if (IndexPageChecksEnabled() && !FKeys.UsesLocale() && FKeyLength <= 8) keyOrder = FKeys.Descending ? -1 : 1;
-  TPageRef page = FCache.GetPage(FIndexNo, pageNo, keyOrder);
+  TPageRef page = FCache.GetPage(FIndexNo, pageNo, keyOrder, likelyLeaf);
   CheckKeyOrder(*page);
   return page;
 }
 
-TPageRef TIndexTree::LoadPage(int32_t pageNo, bool expectRoot, int depth) {
+TPageRef TIndexTree::LoadPage(int32_t pageNo, bool expectRoot, int depth, bool likelyLeaf) {
   if (depth >= kMaxDepth) Corrupt();
-  TPageRef page = Fetch(pageNo);
+  TPageRef page = Fetch(pageNo, likelyLeaf);
   if (page->Free || page->Count() == 0) Corrupt();
   if (page->IsRoot() != expectRoot) Corrupt();
   return page;
 }
 
 TPageRef TIndexTree::LoadChild(const TPage &parent, int i, int depth) {
-  TPageRef child = LoadPage(static_cast<int32_t>(parent.Value(i)), false, depth);
+  TPageRef child = LoadPage(static_cast<int32_t>(parent.Value(i)), false, depth, depth == FCache.LeafDepth(FIndexNo));
   // Pages in memory change only through this tree, which keeps parent entries right: a child
   // is checked against its parent entry once after either of them was read from disk.
   if (IndexPageChecksEnabled() && (child->CheckedUnder != parent.LoadSerial || parent.LoadSerial == 0)) {
@@ -272,6 +272,7 @@ TPageRef TIndexTree::Descend(const uint8_t *key, int length, bool strict, TPath 
     if (path) path->push_back(TPathStep{std::move(page), i});
     page = std::move(child);
   }
+  FCache.NoteLeafDepth(FIndexNo, depth);
   return page;
 }
 

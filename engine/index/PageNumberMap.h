@@ -4,7 +4,9 @@
 // lookup beyond the page itself: this one keeps (page number, page) pairs in one array, open
 // addressing with linear probing, at most half full. Page number 0 (the header) is never
 // cached and marks an empty slot; removal shifts the following entries back instead of leaving
-// markers, so lookups never grow longer with churn.
+// markers, so lookups never grow longer with churn. Beside each slot lies where the page's
+// entries were when it was last handed out, so that a leaf's entries can be asked for from memory
+// together with the page instead of after it.
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -19,13 +21,28 @@ class TPageNumberMap {
   using TSlot = std::pair<uint32_t, TPage *>;
 
   TPage *Find(uint32_t pageNo) const {
-    if (FCount == 0) return nullptr;
+    const size_t i = Place(pageNo);
+    return i == kNone ? nullptr : FSlots[i].second;
+  }
+  static constexpr size_t kNone = ~size_t{0};
+  // The slot holding the number, kNone when there is none.
+  size_t Place(uint32_t pageNo) const {
+    if (FCount == 0) return kNone;
     for (size_t i = Home(pageNo);; i = (i + 1) & FMask) {
       const TSlot &slot = FSlots[i];
-      if (slot.first == pageNo) return slot.second;
-      if (slot.first == 0) return nullptr;
+      if (slot.first == pageNo) return i;
+      if (slot.first == 0) return kNone;
     }
   }
+  TPage *PageAt(size_t place) const { return FSlots[place].second; }
+  // Where the page's entries were the last time it was handed out (for asking for them before
+  // the page itself is read; possibly out of date, which costs nothing but the wasted request).
+  struct THint {
+    const uint8_t *Entries = nullptr;
+    size_t Bytes = 0;
+  };
+  const THint &HintAt(size_t place) const { return FHints[place]; }
+  void SetHint(size_t place, const uint8_t *entries, size_t bytes) { FHints[place] = {entries, bytes}; }
 
   // Adds the page or replaces the one held under its number (pageNo > 0).
   void Set(uint32_t pageNo, TPage *page) {
@@ -34,6 +51,7 @@ class TPageNumberMap {
     while (FSlots[i].first != 0 && FSlots[i].first != pageNo) i = (i + 1) & FMask;
     if (FSlots[i].first == 0) ++FCount;
     FSlots[i] = {pageNo, page};
+    FHints[i] = {};
   }
 
   // Removes the page held under the number; false when there is none.
@@ -50,9 +68,11 @@ class TPageNumberMap {
       const bool between = i <= j ? (home > i && home <= j) : (home > i || home <= j);
       if (between) continue;
       FSlots[i] = FSlots[j];
+      FHints[i] = FHints[j];
       i = j;
     }
     FSlots[i] = {0, nullptr};
+    FHints[i] = {};
     --FCount;
     return true;
   }
@@ -61,6 +81,7 @@ class TPageNumberMap {
   bool empty() const { return FCount == 0; }
   void clear() {
     FSlots.clear();
+    FHints.clear();
     FMask = 0;
     FCount = 0;
   }
@@ -96,6 +117,7 @@ class TPageNumberMap {
     std::vector<TSlot> old;
     old.swap(FSlots);
     FSlots.assign(old.empty() ? 16 : old.size() * 2, TSlot{0, nullptr});
+    FHints.assign(FSlots.size(), THint{});
     FMask = FSlots.size() - 1;
     FCount = 0;
     for (const TSlot &slot : old)
@@ -103,6 +125,7 @@ class TPageNumberMap {
   }
 
   std::vector<TSlot> FSlots;
+  std::vector<THint> FHints;
   size_t FMask = 0;
   size_t FCount = 0;
 };

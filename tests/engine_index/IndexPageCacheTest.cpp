@@ -326,10 +326,11 @@ TEST(IndexPageCache, HeldChangesDoNotCrowdOutTheCleanPages) {
 namespace {
 
 // The map of cached pages against std::map over random adds, replacements and removals, with
-// page numbers close together (long probe runs, removals inside them) and far apart.
+// page numbers close together (long probe runs, removals inside them) and far apart. A page's
+// hint stays with it when removals move it (or is gone, after the map grew).
 TEST(PageNumberMap, AgreesWithAnOrderedMapThroughChurn) {
   std::mt19937 random(7);
-  for (uint32_t spread : {40u, 5000u, 4000000000u}) {
+  for (uint32_t spread : {40u, 600u, 5000u, 4000000000u}) {
     SCOPED_TRACE(spread);
     TPageNumberMap map;
     std::map<uint32_t, TPage *> model;
@@ -342,6 +343,7 @@ TEST(PageNumberMap, AgreesWithAnOrderedMapThroughChurn) {
         case 1:
           map.Set(pageNo, page);
           model[pageNo] = page;
+          if (random() % 2) map.SetHint(map.Place(pageNo), reinterpret_cast<const uint8_t *>(page), pageNo);
           break;
         case 2:
           ASSERT_EQ(map.Erase(pageNo), model.erase(pageNo) == 1);
@@ -349,6 +351,11 @@ TEST(PageNumberMap, AgreesWithAnOrderedMapThroughChurn) {
         default: {
           const auto it = model.find(pageNo);
           ASSERT_EQ(map.Find(pageNo), it == model.end() ? nullptr : it->second);
+          if (it != model.end()) {
+            const TPageNumberMap::THint &hint = map.HintAt(map.Place(pageNo));
+            const bool none = hint.Entries == nullptr && hint.Bytes == 0;
+            ASSERT_TRUE(none || (hint.Entries == reinterpret_cast<const uint8_t *>(it->second) && hint.Bytes == pageNo));
+          }
         }
       }
       if (step % 997 == 0) {

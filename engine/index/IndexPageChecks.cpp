@@ -50,9 +50,6 @@ bool HaveByteGather() {
   return have;
 }
 
-// Each step loads `per` entries (the last one compared before and per - 1 new ones) and turns
-// them into one number per 64-bit lane: the key's bytes reversed (big-endian made a number),
-// and the record number behind it. Needs n >= 2 * per; the rest goes to the walk above.
 // For each stride (up to 16) and key length (1 to 8): where each lane's bytes come from.
 struct TGatherOrder {
   alignas(64) uint8_t Key[64] = {};
@@ -84,6 +81,9 @@ const TGatherOrder &GatherOrder(size_t stride, int keyLength) {
   return (*orders)[stride][static_cast<size_t>(keyLength)];
 }
 
+// Each step loads `per` entries (the last one compared before and per - 1 new ones) and turns
+// them into one number per 64-bit lane: the key's bytes reversed (big-endian made a number),
+// and the record number behind it. Needs n >= 2 * per; the rest goes to the walk above.
 template <bool Descending, bool Records>
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool ShortKeysInOrderGathered(const uint8_t *first, int n,
                                                                                       size_t stride, int keyLength) {

@@ -107,7 +107,9 @@ bool TBlobBlockCache::EvictOldest() {
 void TBlobBlockCache::MakeRoom() {
   if (FBlocks.size() < FCapacity) return;
   if (EvictOldest()) return;
-  if (!FHoldWrites && WriteDirty() && EvictOldest()) return;
+  // A transaction's changed blocks go out only where the journal gathers them (see
+  // IBlobBlockStore::WritesGathered): then its memory stays bounded however much it writes.
+  if ((!FHoldWrites || FStore.WritesGathered()) && WriteDirty() && EvictOldest()) return;
   FCapacity += CapacityStep;  // everything is pinned or must stay dirty
 }
 

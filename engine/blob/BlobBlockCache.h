@@ -34,7 +34,8 @@ class TBlobBlockCache {
   size_t Count() const { return FBlocks.size(); }
   size_t PinnedCount() const;
   bool HasDirty() const;
-  // While set (a transaction), dirty blocks are never written to make room; the cache grows.
+  // While set (a transaction), dirty blocks are only written to make room where the store
+  // gathers the writes for the commit; elsewhere the cache grows.
   void SetHoldWrites(bool hold) { FHoldWrites = hold; }
   bool HoldWrites() const { return FHoldWrites; }
 

@@ -19,6 +19,10 @@ class IBlobBlockStore {
   virtual void Truncate(uint64_t size) = 0;
   // Pushes written bytes to the medium; raises on failure.
   virtual void FlushToDisk() {}
+  // Whether writes made now are gathered by the table's journal instead of reaching the file
+  // (a transaction's change under the write lock): a cache that holds its writes for the
+  // transaction may then write changed blocks out to make room, and read them back.
+  virtual bool WritesGathered() { return false; }
 };
 
 }  // namespace kura

@@ -675,7 +675,8 @@ bool TDataTable::WriteLock() {
     // takes whatever would be written, as under the full lock.
     FWriteDepth = 1;
     FWriteInMemory = true;
-    if (FJournal && !FReadOnly) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+    // A capture still on holds what earlier changes of the transaction wrote out.
+    if (FJournal && !FReadOnly && !FJournal->Capturing()) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
     return false;
   }
   // Our own read bytes lie inside the write ranges: give them up while writing.
@@ -699,21 +700,26 @@ bool TDataTable::WriteLock() {
     WriteUnlock();
     throw;
   }
-  // From here to the write unlock, the table's writes form one unit.
-  if (FJournal && !FReadOnly) FJournal->BeginCapture(FDataFile.DiskChangeCounter());
+  // From here to the write unlock, the table's writes form one unit; the commit of a transaction
+  // that wrote part of its change out already goes on with what it gathered.
+  if (FJournal && !FReadOnly && !(FJournal->Capturing() && FJournal->HasPendingWrites()))
+    FJournal->BeginCapture(FDataFile.DiskChangeCounter());
   return changed;
 }
 
 void TDataTable::WriteUnlock() {
   if (FWriteDepth <= 0) return;
   if (--FWriteDepth > 0 || SkipsLocking()) return;
+  // What a change of a transaction wrote out (a cache making room, or a commit that failed
+  // half-way) stays gathered for the commit, or for the rollback to drop.
+  const bool keep = FInTransaction && FJournal && FJournal->Capturing() && FJournal->HasPendingWrites();
   if (FWriteInMemory) {
     FWriteInMemory = false;
-    if (FJournal && FJournal->Capturing()) FJournal->EndCapture();
+    if (FJournal && FJournal->Capturing() && !keep) FJournal->EndCapture();
     return;
   }
   std::exception_ptr failure;
-  if (FJournal && FJournal->Capturing()) {
+  if (FJournal && FJournal->Capturing() && !keep) {
     // A write that failed half-way may have written part of its change to make room in a
     // cache: what the caches hold now goes with it, as one unit.
     try {
@@ -889,6 +895,7 @@ void TDataTable::StartTransaction() {
   TransactionLock();
   FInTransaction = true;
   if (FBlobFile) FBlobFile->SetHoldWrites(true);
+  if (FJournal) FJournal->SetGathering(true);
 }
 
 void TDataTable::CommitTransaction(bool flushOS) {
@@ -914,6 +921,8 @@ void TDataTable::PrepareCommit(bool flushOS) {
     FInTransaction = true;
     throw;
   }
+  // The rest of the unit is held in memory as a post's is.
+  if (FJournal) FJournal->SetGathering(false);
   try {
     const bool flush = TableSyncAsked(*this, flushOS);
     const bool syncAll = flush && flushOS;
@@ -930,6 +939,7 @@ void TDataTable::PrepareCommit(bool flushOS) {
 
 void TDataTable::AbandonCommit() noexcept {
   FInTransaction = true;
+  if (FJournal) FJournal->SetGathering(true);
   try {
     WriteUnlock();
   } catch (...) {
@@ -973,6 +983,7 @@ void TDataTable::ApplyCommitUnit() {
 
 void TDataTable::FinishCommit() {
   FInTransaction = false;
+  if (FJournal) FJournal->SetGathering(false);
   WriteUnlock();
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();
@@ -984,6 +995,11 @@ void TDataTable::RollbackTransaction() {
   if (!FInTransaction) return;
   FInTransaction = false;
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
+  if (FJournal) {
+    FJournal->SetGathering(false);
+    // What the transaction wrote out goes with the rest, before the caches read the files again.
+    if (FWriteDepth == 0 && FJournal->Capturing()) FJournal->EndCapture();
+  }
   DiscardBuffers();
   TransactionUnlock();
   UnlockPostponed();

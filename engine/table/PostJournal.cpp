@@ -34,6 +34,8 @@ constexpr size_t kEntryHeaderSize = 16;
 constexpr int64_t kLargestOffset = 4294967296LL;
 // Writes of at least this size go to the journal's body as they are taken.
 constexpr int64_t kDirectSpillBytes = 256 << 10;
+// What a transaction gathering its unit before the commit holds in memory at most.
+constexpr size_t kGatheringSpillBytes = 1u << 20;
 // Units above this size are cleared by cutting the journal (see Commit).
 constexpr size_t kLargeUnitBytes = 256u << 10;
 // Entries of at most this size are copied beside their headers when a unit is journaled; larger
@@ -315,8 +317,8 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
       } catch (const EKuraEngineError &e) {
         RaiseForTable(e);
       }
+      // Counted in the body only once nothing below can fail any more.
       entry.Spilled = FSpilledEnd;
-      FSpilledEnd += static_cast<int64_t>(kEntryHeaderSize) + count;
     } else {
       entry.Bytes.assign(bytes, bytes + count);
     }
@@ -331,20 +333,27 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
         const auto latest = std::prev(to);
         TEntry &earlier = FPending[latest->second];
         if (earlier.Length <= static_cast<uint32_t>(count)) {
+          if (earlier.Spilled >= 0) {
+            // Already in the journal: marked there as replaced (before anything here changes, so
+            // that a failure leaves the entries as they were).
+            static const uint8_t kReplaced = 1;
+            try {
+              FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
+            } catch (const EKuraEngineError &e) {
+              RaiseForTable(e);
+            }
+          }
           earlier.Dead = true;
           index.Live.erase(latest);
           --index.LiveCount;
-          if (earlier.Spilled >= 0) {
-            // Already in the journal: marked there as replaced.
-            static const uint8_t kReplaced = 1;
-            FJournalFile->WriteAt(earlier.Spilled + 2, &kReplaced, 1);
-          } else {
+          if (earlier.Spilled < 0) {
             FPendingBytes -= earlier.Bytes.size();
             earlier.Bytes = std::vector<uint8_t>();
           }
         }
       }
     }
+    if (entry.Spilled >= 0) FSpilledEnd += static_cast<int64_t>(kEntryHeaderSize) + count;
   }
   FPendingBytes += entry.Bytes.size();
   ++index.LiveCount;
@@ -363,7 +372,7 @@ bool TPostJournal::TakeWrite(TFileHandler &file, int64_t offset, const void *buf
   FPending.push_back(std::move(entry));
   // One unit whatever its size: beyond the threshold its bytes go to the journal's body, where
   // the commit will find them, instead of memory.
-  if (FPendingBytes > SpillThreshold()) Spill();
+  if (FPendingBytes > (FGathering ? std::min(SpillThreshold(), kGatheringSpillBytes) : SpillThreshold())) Spill();
   return true;
 }
 
@@ -377,10 +386,20 @@ void TPostJournal::Spill() {
   std::vector<uint8_t> chunk;
   chunk.reserve(std::min(kChunkBytes + (64u << 10), FPendingBytes + kEntryHeaderSize * (FPending.size() - first)));
   int64_t chunkAt = FSpilledEnd;
-  auto flush = [&] {
+  // An entry's bytes leave memory once the chunk holding them is written: a write that fails
+  // leaves those of its chunk where they were, and the unit as it was before.
+  size_t chunkFirst = first;
+  auto flush = [&](size_t end) {
     if (!chunk.empty()) FJournalFile->WriteAt(chunkAt, chunk.data(), static_cast<int64_t>(chunk.size()));
     chunkAt += static_cast<int64_t>(chunk.size());
     chunk.clear();
+    for (size_t k = chunkFirst; k < end; ++k) {
+      TEntry &e = FPending[k];
+      if (e.Dead || e.Spilled < 0) continue;
+      FPendingBytes -= e.Bytes.size();
+      e.Bytes = std::vector<uint8_t>();
+    }
+    chunkFirst = end;
   };
   try {
     for (size_t i = first; i < FPending.size(); ++i) {
@@ -391,15 +410,15 @@ void TPostJournal::Spill() {
       PutEntryHeader(head, e);
       chunk.insert(chunk.end(), head, head + kEntryHeaderSize);
       chunk.insert(chunk.end(), e.Bytes.begin(), e.Bytes.end());
-      e.Bytes = std::vector<uint8_t>();
-      if (chunk.size() >= kChunkBytes) flush();
+      if (chunk.size() >= kChunkBytes) flush(i + 1);
     }
-    flush();
+    flush(FPending.size());
   } catch (const EKuraEngineError &e) {
+    for (size_t k = chunkFirst; k < FPending.size(); ++k) FPending[k].Spilled = -1;
+    FSpilledEnd = chunkAt;
     RaiseForTable(e);
   }
   FSpilledEnd = chunkAt;
-  FPendingBytes = 0;
 }
 
 void TPostJournal::PutEntryHeader(uint8_t *out, const TEntry &e) {

@@ -34,6 +34,16 @@
 // entries (and any single large write) go on to the journal's body as they come, in their
 // order; the header that makes them count is written only at the commit.
 //
+// A transaction may gather part of its unit before its commit: while the transaction lock keeps
+// every other writer out, a cache that would otherwise grow without end (the blob blocks of a
+// transaction that writes many memos) writes its changed entries while one of the
+// transaction's changes holds the write lock, and the capture then stays on until the commit
+// or the rollback. What it holds goes to the journal's body a megabyte at a time at most (see
+// SetGathering), under the journal's cleared mark: nobody completes or reads it before the
+// commit writes the header, a writer that dies meanwhile leaves it unread, and reads of this
+// process see it laid over the files. A write to the journal that fails (a full disk) leaves
+// what was gathered as it was: the change that made it fails, the transaction goes on.
+//
 // Journal layout (little-endian):
 //   0   4  mark while a unit is pending: "KPJ3" (one table), "KPJ2" (one table of a
 //          transaction over several tables); "KPJ1" is the mark of units written by earlier
@@ -132,6 +142,9 @@ class TPostJournal : public TFileWriteInterceptor {
   void BeginCapture(int32_t dataChangeCounter);
   // Stops taking writes; anything not committed is dropped.
   void EndCapture();
+  // While set, the capture gathers a transaction's writes before its commit: what it holds in
+  // memory goes to the journal's body from a megabyte on (or the test threshold when lower).
+  void SetGathering(bool on) { FGathering = on; }
   bool Capturing() const { return FCapturing; }
   bool HasPending() const { return !FPending.empty() || FFlushes != 0; }
   bool HasPendingWrites() const { return !FPending.empty(); }
@@ -260,6 +273,7 @@ class TPostJournal : public TFileWriteInterceptor {
   int64_t FSpilledEnd = 0;  // end of the spilled entries in the journal (0: none)
   bool FUnitGroup = false;  // the unit belongs to a transaction over several tables
   bool FSyncFailed = false;
+  bool FGathering = false;
   bool FDirectorySynced = false;  // the journal's directory entry is known to be on disk
 };
 

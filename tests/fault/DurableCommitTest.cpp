@@ -50,12 +50,17 @@ std::vector<TCommitKind> Kinds() {
       "CREATE TABLE m (id INTEGER, v INTEGER, note MEMO, PRIMARY KEY (id));\n" + Rows("m", 1, 10, ", 'short'");
   const std::string transfer = "START TRANSACTION;\nUPDATE a SET v = v - 1 WHERE id = 3;\n"
                                "UPDATE b SET v = v + 1 WHERE id = 3;\nINSERT INTO b VALUES (500, 1);\nCOMMIT;\n";
+  std::string gathered = "START TRANSACTION;\n";
+  for (int i = 100; i < 120; ++i) gathered += "INSERT INTO m VALUES (" + std::to_string(i) + ", 1, '" + std::string(3000 + i, 'g') + "');\n";
+  gathered += "COMMIT;\n";
   return {
       {"Insert", {"t"}, filled, "INSERT INTO t VALUES (1001, 3, 'new');\n"},
       {"UpdateMany", {"t"}, filled, "UPDATE t SET v = v + 100 WHERE id > 20;\n"},
       {"TwoTables", {"a", "b"}, pair, transfer},
       {"Memo", {"m"}, memo, "UPDATE m SET note = '" + std::string(5000, 'x') + "' WHERE id <= 3;\n"},
       {"Spilled", {"t"}, filled, "UPDATE t SET v = v + 1, name = 'spilled';\n", true, "KURA_JOURNAL_SPILL_BYTES=4096"},
+      // More memo blocks than the blob cache holds: gathered in the journal's body before the commit.
+      {"MemosGathered", {"m"}, memo, gathered, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       {"CreateIndex", {"t"}, filled, "CREATE INDEX bn ON t (name, v);\n"},
       {"Alter", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER;\n"},
       {"AlterNoBackup", {"t"}, filled, "ALTER TABLE t ADD COLUMN w INTEGER NOBACKUP;\n"},

@@ -72,6 +72,13 @@ std::vector<TScenario> Scenarios() {
                            Rows("m", 1, 10, ", 'short note'");
   const std::string longText(5000, 'x');
   std::string bigTransaction = "START TRANSACTION;\nUPDATE t SET id = 0 - id;\nUPDATE t SET v = v + 1;\nCOMMIT;\n";
+  // More memo blocks than the blob cache holds (64): the transaction writes them out to its
+  // journal as it goes, rewrites some of them, frees others, and reads them back.
+  std::string memos = "START TRANSACTION;\n";
+  for (int i = 100; i < 130; ++i)
+    memos += "INSERT INTO m VALUES (" + std::to_string(i) + ", 1, '" + std::string(3000 + i, static_cast<char>('a' + i % 26)) + "');\n";
+  memos += "UPDATE m SET note = '" + std::string(4000, 'u') + "' WHERE id BETWEEN 100 AND 109;\n"
+           "DELETE FROM m WHERE id >= 125;\nUPDATE m SET v = LENGTH(note) WHERE id = 120;\nCOMMIT;\n";
   // Records of about a kilobyte: 1 100 appended at once reach the data file as more than one write.
   std::string wide = "CREATE TABLE w (id INTEGER, v INTEGER, a VARCHAR(250), b VARCHAR(250), c VARCHAR(250), "
                      "d VARCHAR(250), PRIMARY KEY (id));\n";
@@ -109,6 +116,7 @@ std::vector<TScenario> Scenarios() {
       {"MemoLargeInTransaction", {"m"}, memo,
        "START TRANSACTION;\nUPDATE m SET v = 2 WHERE id = 3;\nINSERT INTO m VALUES (101, 1, '" +
            std::string(1300000, 'y') + "');\nUPDATE m SET v = 3 WHERE id = 4;\nCOMMIT;\n"},
+      {"MemosGatheredInTransaction", {"m"}, memo, memos, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       // Units far beyond what the journal holds in memory (16 KiB here): spilled to its body.
       {"LargeTransaction", {"t"}, filled, bigTransaction, true, "KURA_JOURNAL_SPILL_BYTES=16384"},
       {"LargeInsertSelect", {"t"}, filled, "INSERT INTO t SELECT id + 1000, v, name FROM t;\n", true,

@@ -14,6 +14,10 @@
 // A phase still running after the time limit is killed and reported as not finished; the
 // phases after it then work on a different state, which the table marks.
 //
+// The sizes and pairings of one invocation go through the phases together: phase p of every
+// one of them, then phase p + 1 (see RunPhase), so that the growth from one size to the next
+// compares runs minutes apart at most, not a whole size's run apart.
+//
 // A phase that takes both shells less than three seconds in its first run is then run --repeats
 // times more (default 5), each time from the state before it (both databases are copied aside
 // first and put back between the runs), SQLite first in every other run, and the medians of
@@ -210,91 +214,133 @@ TRunResult Summarize(const std::vector<TRunResult> &runs) {
 // the outputs, and in the timed runs that follow the two shells take turns going first.
 constexpr double kRepeatBelowSeconds = 3.0;
 
-TRun RunSize(const TOptions &options, const std::vector<TPhase> &phases, int rows, const std::string &mode,
-             const fs::path &work) {
-  TRun run{rows, mode, {}};
-  const fs::path kuraDb = work / "kura";
-  const fs::path liteDb = work / "bench.sqlite";
-  fs::remove_all(kuraDb);
-  fs::remove(liteDb);
-  fs::remove(work / "bench.sqlite-journal");
-  fs::create_directories(kuraDb);
-  bool unfinished = false;
-  for (const TPhase &phase : phases) {
-    TPhaseResult result{phase, {}, {}, "-", unfinished};
-    const bool query = IsQuery(phase);
-    const fs::path kuraOut = query ? work / "kura.out" : fs::path("/dev/null");
-    const fs::path liteOut = query ? work / "sqlite.out" : fs::path("/dev/null");
+// One size in one durability pairing: its databases, its phases and what they measured.
+struct TTrack {
+  int Rows = 0;
+  std::string Mode;
+  fs::path Work;
+  std::vector<TPhase> Phases;
+  TRun Run;
+  bool Unfinished = false;  // a change phase stopped: the databases went apart
+};
 
-    const fs::path kuraScript = work / "phase-kura.sql", liteScript = work / "phase-sqlite.sql";
-    WriteFile(kuraScript, ForDialect(phase.Script, KuraDialect(mode)));
-    WriteFile(liteScript, ForDialect(phase.Script, SqliteDialect(mode)));
-    auto runKura = [&](const fs::path &out) {
-      return RunShell(KuraCommand(options, kuraDb), kuraScript, out, work / "kura.err", options.TimeLimit, phase.Name);
-    };
-    auto runLite = [&](const fs::path &out) {
-      return RunShell(SqliteCommand(options, liteDb), liteScript, out, work / "sqlite.err", options.TimeLimit,
-                      phase.Name);
-    };
+void StartTrack(TTrack &track) {
+  track.Run = {track.Rows, track.Mode, {}};
+  fs::remove_all(track.Work / "kura");
+  fs::remove(track.Work / "bench.sqlite");
+  fs::remove(track.Work / "bench.sqlite-journal");
+  fs::create_directories(track.Work / "kura");
+}
+
+// Phase `index` of every track, in lockstep: the tracks' first runs one after the other, then
+// the repeats of the brief ones taking turns (the order of the tracks and of the two shells
+// changes from one repeat to the next). Phases of all sizes thus meet the machine in the same
+// minutes, and a machine that slows down or speeds up over a long run moves every size's
+// figures of a phase alike instead of one size's alone, which would show as growth.
+void RunPhase(const TOptions &options, std::vector<TTrack> &tracks, size_t index) {
+  struct TState {
+    TTrack *Track;
+    TPhaseResult Result;
+    bool Query;
+    fs::path KuraDb, LiteDb, KuraScript, LiteScript, KuraOut, LiteOut, KuraBefore, LiteBefore;
+    std::vector<TRunResult> KuraRuns, LiteRuns, WarmUp;
+  };
+  std::vector<TState> states;
+  for (TTrack &track : tracks) {
+    const TPhase &phase = track.Phases[index];
+    TState st{&track, {phase, {}, {}, "-", track.Unfinished}, IsQuery(phase)};
+    const fs::path &work = track.Work;
+    st.KuraDb = work / "kura";
+    st.LiteDb = work / "bench.sqlite";
+    st.KuraScript = work / "phase-kura.sql";
+    st.LiteScript = work / "phase-sqlite.sql";
+    st.KuraOut = st.Query ? work / "kura.out" : fs::path("/dev/null");
+    st.LiteOut = st.Query ? work / "sqlite.out" : fs::path("/dev/null");
     // A query changes neither database; a change is repeated from copies of the state before it.
-    const fs::path kuraBefore = work / "kura-before", liteBefore = work / "bench-before.sqlite";
-    if (options.Repeats > 1 && !query) {
-      CopyOver(kuraDb, kuraBefore);
-      CopyOver(liteDb, liteBefore);
+    st.KuraBefore = work / "kura-before";
+    st.LiteBefore = work / "bench-before.sqlite";
+    states.push_back(std::move(st));
+  }
+  auto runKura = [&](TState &st, const fs::path &out) {
+    return RunShell(KuraCommand(options, st.KuraDb), st.KuraScript, out, st.Track->Work / "kura.err", options.TimeLimit,
+                    st.Result.Phase.Name);
+  };
+  auto runLite = [&](TState &st, const fs::path &out) {
+    return RunShell(SqliteCommand(options, st.LiteDb), st.LiteScript, out, st.Track->Work / "sqlite.err",
+                    options.TimeLimit, st.Result.Phase.Name);
+  };
+  auto brief = [](const TRunResult &run) { return run.Finished && !run.Failed && run.WallSeconds < kRepeatBelowSeconds; };
+  std::vector<TState *> repeated;
+  for (TState &st : states) {
+    WriteFile(st.KuraScript, ForDialect(st.Result.Phase.Script, KuraDialect(st.Track->Mode)));
+    WriteFile(st.LiteScript, ForDialect(st.Result.Phase.Script, SqliteDialect(st.Track->Mode)));
+    if (options.Repeats > 1 && !st.Query) {
+      CopyOver(st.KuraDb, st.KuraBefore);
+      CopyOver(st.LiteDb, st.LiteBefore);
     }
-    std::vector<TRunResult> kuraRuns{runKura(kuraOut)}, liteRuns{runLite(liteOut)};
-    auto brief = [](const TRunResult &run) { return run.Finished && !run.Failed && run.WallSeconds < kRepeatBelowSeconds; };
-    std::vector<TRunResult> warmUp;  // a repeated phase's first runs: outputs compared, times not counted
-    if (options.Repeats > 1 && brief(kuraRuns[0]) && brief(liteRuns[0])) {
-      warmUp = {kuraRuns[0], liteRuns[0]};
-      kuraRuns.clear();
-      liteRuns.clear();
-      for (int repeat = 0; repeat < options.Repeats; ++repeat) {
-        // SQLite goes first in every other run: see kRepeatBelowSeconds.
-        const bool liteFirst = repeat % 2 == 1;
-        if (!query) {
-          CopyOver(kuraBefore, kuraDb);
-          CopyOver(liteBefore, liteDb);
-        }
-        if (liteFirst) liteRuns.push_back(runLite("/dev/null"));
-        kuraRuns.push_back(runKura("/dev/null"));
-        if (!liteFirst) liteRuns.push_back(runLite("/dev/null"));
+    st.KuraRuns = {runKura(st, st.KuraOut)};
+    st.LiteRuns = {runLite(st, st.LiteOut)};
+    // A repeated phase's first runs: outputs compared, times not counted (see kRepeatBelowSeconds).
+    if (options.Repeats > 1 && brief(st.KuraRuns[0]) && brief(st.LiteRuns[0])) {
+      st.WarmUp = {st.KuraRuns[0], st.LiteRuns[0]};
+      st.KuraRuns.clear();
+      st.LiteRuns.clear();
+      repeated.push_back(&st);
+    }
+  }
+  for (int repeat = 0; repeat < options.Repeats && !repeated.empty(); ++repeat) {
+    // SQLite goes first in every other run: see kRepeatBelowSeconds.
+    const bool liteFirst = repeat % 2 == 1;
+    std::vector<TState *> order = repeated;
+    if (repeat % 2 == 1) std::reverse(order.begin(), order.end());
+    for (TState *st : order) {
+      if (!st->Query) {
+        CopyOver(st->KuraBefore, st->KuraDb);
+        CopyOver(st->LiteBefore, st->LiteDb);
       }
+      if (liteFirst) st->LiteRuns.push_back(runLite(*st, "/dev/null"));
+      st->KuraRuns.push_back(runKura(*st, "/dev/null"));
+      if (!liteFirst) st->LiteRuns.push_back(runLite(*st, "/dev/null"));
     }
+  }
+  for (TState &st : states) {
+    TTrack &track = *st.Track;
+    TPhaseResult &result = st.Result;
+    const TPhase &phase = result.Phase;
     if (std::getenv("KURA_BENCH_EACH_RUN")) {
-      if (!warmUp.empty())
-        std::fprintf(stderr, "  first run (not counted): kura %.3f s cpu, sqlite %.3f s cpu\n", warmUp[0].CpuSeconds,
-                     warmUp[1].CpuSeconds);
-      for (size_t k = 0; k < kuraRuns.size(); ++k)
-        std::fprintf(stderr, "  run %zu: kura %.3f s cpu, sqlite %.3f s cpu\n", k + 1, kuraRuns[k].CpuSeconds,
-                     k < liteRuns.size() ? liteRuns[k].CpuSeconds : 0.0);
+      if (!st.WarmUp.empty())
+        std::fprintf(stderr, "  %d rows %s %s first run (not counted): kura %.3f s cpu, sqlite %.3f s cpu\n",
+                     track.Rows, track.Mode.c_str(), phase.Name.c_str(), st.WarmUp[0].CpuSeconds,
+                     st.WarmUp[1].CpuSeconds);
+      for (size_t k = 0; k < st.KuraRuns.size(); ++k)
+        std::fprintf(stderr, "  %d rows %s %s run %zu: kura %.3f s cpu, sqlite %.3f s cpu\n", track.Rows,
+                     track.Mode.c_str(), phase.Name.c_str(), k + 1, st.KuraRuns[k].CpuSeconds,
+                     k < st.LiteRuns.size() ? st.LiteRuns[k].CpuSeconds : 0.0);
     }
-    fs::remove_all(kuraBefore);
-    fs::remove(liteBefore);
-    result.Kura = Summarize(kuraRuns);
-    result.Sqlite = Summarize(liteRuns);
-    if (!warmUp.empty()) {
-      result.Kura.PeakKilobytes = std::max(result.Kura.PeakKilobytes, warmUp[0].PeakKilobytes);
-      result.Sqlite.PeakKilobytes = std::max(result.Sqlite.PeakKilobytes, warmUp[1].PeakKilobytes);
+    fs::remove_all(st.KuraBefore);
+    fs::remove(st.LiteBefore);
+    result.Kura = Summarize(st.KuraRuns);
+    result.Sqlite = Summarize(st.LiteRuns);
+    if (!st.WarmUp.empty()) {
+      result.Kura.PeakKilobytes = std::max(result.Kura.PeakKilobytes, st.WarmUp[0].PeakKilobytes);
+      result.Sqlite.PeakKilobytes = std::max(result.Sqlite.PeakKilobytes, st.WarmUp[1].PeakKilobytes);
     }
-
     const bool bothDone = result.Kura.Finished && result.Sqlite.Finished && !result.Kura.Failed &&
                           !result.Sqlite.Failed;
-    if (query && bothDone && !unfinished) {
-      const std::string difference = CompareOutputs(ReadFile(kuraOut), ReadFile(liteOut), phase.Ordered);
+    if (st.Query && bothDone && !track.Unfinished) {
+      const std::string difference = CompareOutputs(ReadFile(st.KuraOut), ReadFile(st.LiteOut), phase.Ordered);
       result.Results = difference.empty() ? "same" : "differ: " + difference;
     }
     // A stopped query changes no table; a stopped change leaves the two databases apart.
-    if (!bothDone && !query) unfinished = true;
+    if (!bothDone && !st.Query) track.Unfinished = true;
     for (const TRunResult *side : {&result.Kura, &result.Sqlite})
       if (side->Failed) std::fprintf(stderr, "  %s failed: %s\n", phase.Name.c_str(), side->Errors.c_str());
-    std::fprintf(stderr, "%d rows %s %-10s kura %8.2f s cpu %8.2f s%s   sqlite %8.2f s cpu %8.2f s%s  %s\n", rows,
-                 mode.c_str(), phase.Name.c_str(), result.Kura.WallSeconds, result.Kura.CpuSeconds,
+    std::fprintf(stderr, "%d rows %s %-10s kura %8.2f s cpu %8.2f s%s   sqlite %8.2f s cpu %8.2f s%s  %s\n",
+                 track.Rows, track.Mode.c_str(), phase.Name.c_str(), result.Kura.WallSeconds, result.Kura.CpuSeconds,
                  result.Kura.Finished ? "" : " (limit)", result.Sqlite.WallSeconds, result.Sqlite.CpuSeconds,
                  result.Sqlite.Finished ? "" : " (limit)", result.Results.substr(0, 200).c_str());
-    run.Phases.push_back(result);
+    track.Run.Phases.push_back(result);
   }
-  return run;
 }
 
 // Runs the end-state queries on both databases; empty when they agree.
@@ -488,21 +534,31 @@ int main(int argc, char **argv) {
   std::map<std::string, std::vector<TRun>> runs;  // by mode, in order of size
   if (!options.Previous.empty())
     for (TRun &run : ReadCsv(options.Previous)) runs[run.Mode].push_back(std::move(run));
+  // Every size and pairing is a track; the tracks go through the phases in lockstep.
+  std::vector<TTrack> tracks;
   for (int rows : options.Sizes) {
     TWorkloadOptions workload = options.Workload;
     workload.Rows = rows;
     const std::vector<TPhase> phases = MakeWorkload(workload);
     for (const std::string &mode : options.Modes) {
-      const fs::path dir = work / (std::to_string(rows) + "-" + mode);
-      fs::create_directories(dir);
-      TRun run = RunSize(options, phases, rows, mode, dir);
-      const std::string endState = CompareEndState(options, dir);
-      PrintTable(run, endState);
-      if (!options.Csv.empty()) AppendCsv(options.Csv, run);
-      good = good && AllGood(run) && endState.empty();
-      if (options.Keep.empty()) fs::remove_all(dir);
-      runs[mode].push_back(std::move(run));
+      TTrack track;
+      track.Rows = rows;
+      track.Mode = mode;
+      track.Work = work / (std::to_string(rows) + "-" + mode);
+      track.Phases = phases;
+      fs::create_directories(track.Work);
+      StartTrack(track);
+      tracks.push_back(std::move(track));
     }
+  }
+  for (size_t i = 0; !tracks.empty() && i < tracks.front().Phases.size(); ++i) RunPhase(options, tracks, i);
+  for (TTrack &track : tracks) {
+    const std::string endState = CompareEndState(options, track.Work);
+    PrintTable(track.Run, endState);
+    if (!options.Csv.empty()) AppendCsv(options.Csv, track.Run);
+    good = good && AllGood(track.Run) && endState.empty();
+    if (options.Keep.empty()) fs::remove_all(track.Work);
+    runs[track.Mode].push_back(std::move(track.Run));
   }
   for (auto &[mode, sized] : runs) {
     std::stable_sort(sized.begin(), sized.end(), [](const TRun &a, const TRun &b) { return a.Rows < b.Rows; });

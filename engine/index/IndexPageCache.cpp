@@ -42,7 +42,7 @@ TIndexPageCache::TIndexPageCache(IIndexPageStore &store, ErrorTexts texts)
 
 TIndexPageCache::~TIndexPageCache() {
   for (TIndexCache &c : FCaches)
-    for (auto &[pageNo, p] : c.Pages) delete p;
+    for (const auto &[pageNo, p] : c.Pages) delete p;
   for (TPage *p : FDetached) delete p;
 }
 
@@ -235,7 +235,7 @@ void TIndexPageCache::MakeRoom(int indexNo) {
   if (EvictOne(indexNo)) return;
   if (writeBack) {
     bool anyDirty = false;
-    for (auto &[pageNo, p] : c.Pages) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
+    for (const auto &[pageNo, p] : c.Pages) anyDirty = anyDirty || (p->Dirty && p->PinCount == 0);
     if (anyDirty) {
       WriteDirtyPages(false);
       EvictOne(indexNo);
@@ -347,7 +347,7 @@ void TIndexPageCache::AdoptFreePage(int indexNo, int32_t pageNo) {
 void TIndexPageCache::WriteDirtyPages(bool includePinned) {
   std::vector<TPage *> dirty;
   for (TIndexCache &c : FCaches)
-    for (auto &[pageNo, p] : c.Pages)
+    for (const auto &[pageNo, p] : c.Pages)
       if (p->Dirty && (includePinned || p->PinCount == 0)) dirty.push_back(p);
   std::sort(dirty.begin(), dirty.end(), [](const TPage *a, const TPage *b) { return a->PageNo < b->PageNo; });
   for (TPage *p : dirty) WritePage(*p);
@@ -363,13 +363,13 @@ void TIndexPageCache::Trim() {
     TIndexCache &c = FCaches[i];
     // Pages made clean other than by WritePage come back to the chain first.
     if (c.Chained != c.Pages.size())
-      for (auto &[pageNo, p] : c.Pages)
+      for (const auto &[pageNo, p] : c.Pages)
         if (!p->Dirty) Unpark(c, p);
     while (static_cast<int>(c.Pages.size()) > FPagesPerIndex) {
       if (EvictOne(i)) continue;
       bool writable = false;
       if (CanWriteBack())
-        for (auto &[pageNo, p] : c.Pages) writable = writable || (p->Dirty && p->PinCount == 0);
+        for (const auto &[pageNo, p] : c.Pages) writable = writable || (p->Dirty && p->PinCount == 0);
       if (!writable) break;
       WriteDirtyPages(false);
     }
@@ -378,7 +378,7 @@ void TIndexPageCache::Trim() {
 
 void TIndexPageCache::DropIndexPages(int indexNo) {
   TIndexCache &c = FCaches[indexNo];
-  for (auto &[pageNo, p] : c.Pages) {
+  for (const auto &[pageNo, p] : c.Pages) {
     p->MruPrev = p->MruNext = nullptr;
     if (p->PinCount > 0)
       FDetached.push_back(p);

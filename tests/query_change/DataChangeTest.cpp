@@ -1,5 +1,9 @@
 // INSERT, UPDATE and DELETE: values and conversion, their messages, storage errors with their
 // own codes, the statement's own transaction, commit intervals and rows affected.
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "ChangeTestSupport.h"
 
 namespace kura::test {
@@ -354,6 +358,50 @@ TEST_F(DataChange, InMemoryTables) {
   EXPECT_EQ(Exec("UPDATE MEMORY scratch SET B = 'z' WHERE A = 2"), 1);
   EXPECT_EQ(Query("SELECT A, B FROM MEMORY scratch ORDER BY A"), (Rows{"1|x", "2|z"}));
   Exec("DROP TABLE MEMORY scratch");
+}
+
+// A transaction writing more memo text than the blob cache holds sends it to the table's journal
+// as it goes. A write there that fails (here: the file may grow no further) fails the statement
+// that made it; the statements before and after it commit whole, and nothing else is lost.
+TEST_F(DataChange, AJournalWriteFailingInsideATransactionFailsOnlyItsStatement) {
+  Exec("CREATE TABLE m (id INTEGER NOT NULL, note MEMO, PRIMARY KEY (id))");
+  auto note = [](int id) { return std::string(3000 + id % 97, static_cast<char>('a' + id % 26)); };
+  auto insert = [&](int id) { return FailureOf("INSERT INTO m VALUES (" + std::to_string(id) + ", '" + note(id) + "')"); };
+  Exec("START TRANSACTION");
+  int id = 1;
+  for (; id <= 500; ++id) ASSERT_EQ(insert(id).Code, 0);  // past the megabyte held in memory
+  const std::string journal = DbPath() + "m.JNL";
+  ASSERT_GT(std::filesystem::file_size(journal), 0u);
+  std::vector<int> failed, kept;
+  for (int i = 1; i <= 500; ++i) kept.push_back(i);
+  {
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limit = old;
+    limit.rlim_cur = std::filesystem::file_size(journal);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    for (int tries = 0; tries < 800 && failed.size() < 3; ++tries, ++id) {
+      const Failure f = insert(id);
+      if (f.Code == 0) kept.push_back(id);
+      else failed.push_back(id);
+      if (f.Code != 0) EXPECT_EQ(f.Message, "Error writing to the table 'm'");
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+  }
+  ASSERT_EQ(failed.size(), 3u) << "the journal never had to grow";
+  for (int more = 0; more < 50; ++more, ++id) {
+    ASSERT_EQ(insert(id).Code, 0);
+    kept.push_back(id);
+  }
+  Exec("COMMIT");
+  FRunner = std::make_unique<TSqlRunner>(DefaultSession(), DbPath());
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM m"), (Rows{std::to_string(kept.size())}));
+  for (int f : failed) EXPECT_TRUE(Query("SELECT id FROM m WHERE id = " + std::to_string(f)).empty()) << f;
+  const Rows notes = Query("SELECT id, note FROM m ORDER BY id");
+  ASSERT_EQ(notes.size(), kept.size());
+  for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(notes[i], std::to_string(kept[i]) + "|" + note(kept[i]));
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
 #pragma once
-// A file held entirely in memory (the tables of the "Memory" database). It outlives the close
-// of its last handle and disappears only when deleted or when the engine stops.
+// A file held entirely in memory (the tables of the "Memory" database, and the result tables of
+// queries). It outlives the close of its last handle and disappears only when deleted or when
+// the engine stops.
+//
+// Its bytes lie in chunks of 64 KiB made when first written: a file that grows never copies
+// what it holds already, and holds no more memory than the chunks written (a result table of
+// many rows grew by copying itself, each time into memory never used before). Bytes never
+// written, and those past a cut that the file grows over again, read as zero.
+#include <memory>
 #include <vector>
 
 #include "engine/file/AbstractFile.h"
@@ -20,10 +27,15 @@ class TMemoryFile : public TAbstractFile {
   int64_t Write(int32_t handle, const void *buffer, int64_t count) override;
   bool IsMemory() const override { return true; }
 
-  static constexpr int64_t kGrowStep = 4096;
+  static constexpr int64_t kChunkBytes = 64 << 10;
 
  private:
-  std::vector<uint8_t> FBlock;  // allocated length = FBlock.size(), a multiple of 4096
+  // The chunk holding offset, made (zero-filled) when asked to.
+  uint8_t *Chunk(int64_t offset, bool make);
+  // Drops the bytes from offset on: later chunks go, the rest of offset's chunk is zeroed.
+  void CutAt(int64_t offset);
+
+  std::vector<std::unique_ptr<uint8_t[]>> FChunks;  // null: never written
 };
 
 }  // namespace kura

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <vector>
 
 #include "engine/errors/EngineError.h"
 #include "engine/file/FileHandler.h"
@@ -72,6 +74,43 @@ TEST(MemoryFile, SurvivesLastCloseAndNeverCreatedIsMissing) {
   again.Close();
   TFileHandler::DeleteFile("mem-a.DAT", true, "mem-a.DAT");
   EXPECT_FALSE(TFileHandler::Exists("mem-a.DAT", true));
+}
+
+// Writes, cuts and reads at random places, across the file's chunks, against a plain array:
+// never-written bytes and bytes past a cut that the file grows over again read as zero.
+TEST(MemoryFile, AgreesWithAPlainArrayAcrossChunks) {
+  TFileHandler file;
+  file.Create("mem-model.DAT", true, false);
+  std::vector<uint8_t> model;
+  std::mt19937 random(20261210);
+  auto below = [&](int64_t n) { return std::uniform_int_distribution<int64_t>(0, n - 1)(random); };
+  for (int step = 0; step < 400; ++step) {
+    const int64_t at = below(300000);
+    switch (below(3)) {
+      case 0: {
+        std::vector<uint8_t> bytes(static_cast<size_t>(1 + below(100000)), static_cast<uint8_t>(1 + step % 255));
+        file.WriteAt(at, bytes.data(), static_cast<int64_t>(bytes.size()));
+        if (model.size() < at + bytes.size()) model.resize(at + bytes.size(), 0);
+        std::copy(bytes.begin(), bytes.end(), model.begin() + at);
+        break;
+      }
+      case 1:
+        file.TruncateAt(at);
+        model.resize(static_cast<size_t>(at), 0);
+        break;
+      default: {
+        ASSERT_EQ(file.Size(), static_cast<int64_t>(model.size()));
+        if (model.empty()) break;
+        const int64_t from = below(static_cast<int64_t>(model.size()));
+        const int64_t count = 1 + below(static_cast<int64_t>(model.size()) - from);
+        std::vector<uint8_t> got(static_cast<size_t>(count));
+        file.ReadAt(from, got.data(), count);
+        ASSERT_TRUE(std::equal(got.begin(), got.end(), model.begin() + from)) << "step " << step;
+      }
+    }
+  }
+  file.Close();
+  TFileHandler::DeleteFile("mem-model.DAT", true, "mem-model.DAT");
 }
 
 TEST(MemoryFile, LocksRejectOverlapAndUnlockNeedsTheSameLength) {

@@ -1,6 +1,7 @@
 #pragma once
 // The data file of a table (".DAT"): header, field descriptors and fixed-size record slots, read
 // and written through a record cache.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -128,6 +129,10 @@ class TDataFile : public TFileHandler {
   // not push out the records others use). False as GetRecord's null. A block read takes count
   // slots (0: the read-ahead).
   bool ReadRecordForScan(int32_t recordNumber, std::vector<uint8_t> &out, int count = 0);
+  // The slots a walk over every slot (or a dense run of them) reads at a time: a quarter of a
+  // megabyte, so that one system call brings many records, and so large that the read passes
+  // the file's mapping by, which would keep every page the walk met as the process's memory.
+  int ScanBlockRecords() const { return std::max(1, (256 * 1024) / std::max<int>(1, RecordSize())); }
   void MarkRecordDirty(TRecord *record) { FCache.MarkDirty(record); }
   // Chooses a slot (a reused free slot, or a new one at the end), returns its pinned,
   // initialised record image: zeroed, own number, and the next auto-increment value unless

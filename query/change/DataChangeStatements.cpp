@@ -81,12 +81,6 @@ void Conjuncts(const TExpToken *node, std::vector<const TExpToken *> &out) {
   out.push_back(node);
 }
 
-// Slots in a block of a walk over the whole table or a dense run of candidates.
-int ScanBlockSlots(const TDataFile &file) {
-  constexpr int kScanBlockBytes = 256 * 1024;
-  return std::max(1, kScanBlockBytes / std::max<int>(1, file.RecordSize()));
-}
-
 // The records UPDATE or DELETE visits, in slot order (the order a walk of the table meets
 // them). Where indexes answer parts of WHERE only their records are read; the rest of WHERE
 // is tested on each (without further sources: those are searched when the record is visited).
@@ -114,7 +108,7 @@ std::vector<uint32_t> StatementCandidates(TChangeTarget &target, const TDataQuer
     const bool scan = wide && cursor.RecordBufferSize() == cursor.StoredRecordSize();
     // A walk of every slot reads large blocks: one system call per few records costs more than
     // the copying.
-    const int block = candidates.IsAll() ? ScanBlockSlots(file) : 0;
+    const int block = candidates.IsAll() ? file.ScanBlockRecords() : 0;
     std::vector<uint8_t> image;
     candidates.ForEach([&](uint32_t n) {
       const int32_t slot = static_cast<int32_t>(n);
@@ -254,7 +248,7 @@ int64_t TChangeExecutor::ExecuteUpdateOrDelete(TQueryStatement &statement, TData
     // the changed records and forgets the block) and at most a scan block; apart, each record
     // is read alone.
     const bool dense = DenseInSlots(candidates);
-    const int64_t blockSlots = ScanBlockSlots(cursor.Table()->DataFile());
+    const int64_t blockSlots = cursor.Table()->DataFile().ScanBlockRecords();
     for (size_t i = 0; i < candidates.size(); ++i) {
       const uint32_t n = candidates[i];
       int readAhead = 1;

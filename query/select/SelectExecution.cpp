@@ -37,7 +37,8 @@ constexpr size_t kSortInMemoryBytes = 16 * 1024 * 1024;
 // copy, and its neighbours are no likelier to be asked for than any other record.
 // False when the slot holds no live record or the table changed before the read; the image
 // stays as it was then.
-bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass, bool lone = false) {
+// A pass reads blocks of `block` slots (0: the data file's read-ahead).
+bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass, bool lone = false, int block = 0) {
   if (!pass) {
     TRecord *record = file.GetRecord(static_cast<int32_t>(n), ReadForward, lone ? 1 : 0);
     if (!record) return false;
@@ -46,7 +47,7 @@ bool ReadLiveSlot(TSelectSource &source, TDataFile &file, uint32_t n, bool pass,
     file.ReleaseRecord(record);
     return live;
   }
-  if (!file.ReadRecordForScan(static_cast<int32_t>(n), source.ScanImage) || source.ScanImage[0] != 0) return false;
+  if (!file.ReadRecordForScan(static_cast<int32_t>(n), source.ScanImage, block) || source.ScanImage[0] != 0) return false;
   source.Image.swap(source.ScanImage);
   return true;
 }
@@ -135,6 +136,34 @@ bool CopyStored(const TFieldDescriptor &from, const uint8_t *source, const TFiel
 // Inner levels hold the images of their qualifying records up to this size in all.
 constexpr size_t kInnerImageBytes = size_t{64} << 20;
 
+// Record images of one size, appended in chunks of about 64 KiB: holding many does not copy
+// the ones held already each time the store grows, nor touch twice the memory they need.
+class TImageStore {
+ public:
+  void Start(size_t imageSize) {
+    Clear();
+    FImageSize = imageSize;
+    FPerChunk = std::max<size_t>(1, (size_t{64} << 10) / std::max<size_t>(1, imageSize));
+  }
+  void Append(const uint8_t *image) {
+    if (FCount % FPerChunk == 0) FChunks.emplace_back(new uint8_t[FPerChunk * FImageSize]);
+    std::memcpy(At(FCount), image, FImageSize);
+    ++FCount;
+  }
+  uint8_t *At(size_t p) const { return FChunks[p / FPerChunk].get() + (p % FPerChunk) * FImageSize; }
+  size_t Bytes() const { return FCount * FImageSize; }
+  bool Empty() const { return FCount == 0; }
+  void Clear() {
+    FChunks.clear();
+    FChunks.shrink_to_fit();
+    FCount = 0;
+  }
+
+ private:
+  size_t FImageSize = 0, FPerChunk = 1, FCount = 0;
+  std::vector<std::unique_ptr<uint8_t[]>> FChunks;
+};
+
 }  // namespace
 
 // The records of one source that its index-answered conditions leave.
@@ -163,7 +192,7 @@ struct TSelectExecution::TInnerRows {
   // Read once.
   bool Read = false;
   std::vector<uint32_t> Records;
-  std::vector<uint8_t> Images;  // ImageSize bytes per record; empty when too large to hold
+  TImageStore Images;  // ImageSize bytes per record; empty when too large to hold
   size_t ImageSize = 0;
   std::unordered_map<int64_t, std::vector<uint32_t>> Buckets;  // value -> positions in Records
   std::vector<uint32_t> NullBucket;                             // NULL equals NULL in Kura SQL
@@ -277,22 +306,23 @@ void TSelectExecution::ReadInnerOnce(size_t index, TInnerRows &inner) {
   inner.HeldTests.Build(rest, source.Row);
   TSourceRows &candidates = SourceRows(source, level.Conditions);
   const bool pass = WidePass(candidates.Records, candidates.Filtered);
+  const int block = candidates.Filtered ? 0 : file.ScanBlockRecords();
   const uint32_t slots = static_cast<uint32_t>(std::max<int32_t>(0, file.SlotCount()));
   inner.ImageSize = file.RecordSize();
+  inner.Images.Start(inner.ImageSize);
   bool holdImages = true;
   auto take = [&](uint32_t n) {
-    if (!ReadLiveSlot(source, file, n, pass)) return true;
+    if (!ReadLiveSlot(source, file, n, pass, false, block)) return true;
     source.Row.Record = source.Image.data();
     source.Row.NullRow = false;
     if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
     inner.Records.push_back(n);
-    if (holdImages && (inner.Images.size() + inner.ImageSize > kInnerImageBytes ||
+    if (holdImages && (inner.Images.Bytes() + inner.ImageSize > kInnerImageBytes ||
                        source.Image.size() != inner.ImageSize)) {
       holdImages = false;
-      inner.Images.clear();
-      inner.Images.shrink_to_fit();
+      inner.Images.Clear();
     }
-    if (holdImages) inner.Images.insert(inner.Images.end(), source.Image.begin(), source.Image.end());
+    if (holdImages) inner.Images.Append(source.Image.data());
     // The value the probe looks for.
     if (inner.Column) {
       TExpValue value;
@@ -356,7 +386,7 @@ void TSelectExecution::OrderJoin() {
     int64_t count = 0;
     auto countRecord = [&](uint32_t n) {
       if (n > slots || count >= limit) return false;
-      if (!ReadLiveSlot(source, file, n, pass)) return true;
+      if (!ReadLiveSlot(source, file, n, pass, false, rows.Filtered ? 0 : file.ScanBlockRecords())) return true;
       source.Row.Record = source.Image.data();
       source.Row.NullRow = false;
       if (!ownTests.AllHold(FEvaluator, source.Row.Record)) return true;
@@ -438,8 +468,9 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
   TDataFile &file = source.Table->DataFile();
   bool matched = false;
   // Reads the record in slot n and goes on with it when it is live.
+  int block = 0;  // a walk over every slot reads large blocks
   auto visitSlot = [&](uint32_t n, bool pass, bool lone = false) {
-    if (ReadLiveSlot(source, file, n, pass, lone) && VisitRecord(index, source.Image.data(), LevelTests(index), row, stop))
+    if (ReadLiveSlot(source, file, n, pass, lone, block) && VisitRecord(index, source.Image.data(), LevelTests(index), row, stop))
       matched = true;
   };
   if (index == 0) {
@@ -448,6 +479,7 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     TSourceRows &candidates = SourceRows(source, level.Conditions);
     const bool pass = WidePass(candidates.Records, candidates.Filtered);
     const bool lone = candidates.Filtered && candidates.Records.Count() == 1;
+    if (!candidates.Filtered) block = file.ScanBlockRecords();
     auto visit = [&](uint32_t n) {
       if (n > slots || stop || FAborted) return false;
       Report(static_cast<int>(static_cast<int64_t>(n - 1) * 100 / slots));
@@ -461,8 +493,8 @@ bool TSelectExecution::ProduceLevel(size_t index, const std::function<bool()> &r
     // Inner levels: an equality with the earlier levels picks the records of the value at hand.
     TInnerRows &inner = InnerRows(index);
     auto visitAt = [&](uint32_t p) {
-      if (inner.Images.empty()) visitSlot(inner.Records[p], false);
-      else if (VisitRecord(index, inner.Images.data() + p * inner.ImageSize, inner.HeldTests, row, stop)) matched = true;
+      if (inner.Images.Empty()) visitSlot(inner.Records[p], false);
+      else if (VisitRecord(index, inner.Images.At(p), inner.HeldTests, row, stop)) matched = true;
     };
     if (inner.Probe) {
       TExpValue value;

@@ -123,6 +123,14 @@ void TBlobFile::SetHoldWrites(bool hold) {
   if (FStore) FStore->Cache().SetHoldWrites(hold);
 }
 
+bool TBlobFile::WritesGathered() {
+  // Only a shared table's transaction gathers its unit in the journal before the commit; a table
+  // opened alone may have a capture of its own running (an index being built), which the next
+  // flush writes to the files.
+  return FTable && !FTable->Exclusive() && FTable->InTransaction() && WriteInterceptor() &&
+         WriteInterceptor()->TakesWrites(*this);
+}
+
 void TBlobFile::CloseFile(bool discard) {
   if (!IsOpen()) return;
   try {

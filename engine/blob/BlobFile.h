@@ -56,7 +56,7 @@ class TBlobFile : public TFileHandler, public IBlobBlockStore, public TTableSide
   uint64_t Size() override;
   void Truncate(uint64_t size) override;
   void FlushToDisk() override { FlushOS(); }
-  bool WritesGathered() override { return WriteInterceptor() && WriteInterceptor()->TakesWrites(*this); }
+  bool WritesGathered() override;
 
   // TTableSideFile
   TFileHandler &LockFile() override { return *this; }

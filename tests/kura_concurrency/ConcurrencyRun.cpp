@@ -32,6 +32,11 @@ constexpr size_t kProblemsKept = 8;
 
 using TClock = std::chrono::steady_clock;
 
+// Each writer keeps a batch of memos long enough that writing them in a transaction sends their
+// blocks to the table's journal before the commit (more than the blob cache holds).
+constexpr int kNotesPerBatch = 6;
+std::string NoteBody(int64_t id) { return std::to_string(id) + std::string(6000, static_cast<char>('a' + id % 26)); }
+
 int64_t AsInt(const TExpValue &v) {
   if (v.Null) return 0;
   if (v.Int != 0) return v.Int;
@@ -90,7 +95,7 @@ void RunWriter(int number, const TRunOptions &options, TProcessReport &report) {
   TRunStats &stats = report.Stats;
   for (int64_t done = 0; TClock::now() < deadline && (options.MaxStatements < 0 || done < options.MaxStatements);
        ++done) {
-    const int kind = static_cast<int>(random() % 4);
+    const int kind = static_cast<int>(random() % 5);
     std::string sql;
     int64_t inserted = 0, deleted = 0;
     if (kind == 0) {
@@ -103,6 +108,15 @@ void RunWriter(int number, const TRunOptions &options, TProcessReport &report) {
             " WHERE id = " + std::to_string(b) + "; COMMIT;";
     } else if (kind == 1) {
       sql = "UPDATE cnt SET v = v + 1 WHERE id = 1;";
+    } else if (kind == 4) {
+      // The writer's batch of memos replaced by a new one, all or nothing.
+      sql = "START TRANSACTION; DELETE FROM notes WHERE n = " + std::to_string(number) + ";";
+      for (int i = 0; i < kNotesPerBatch; ++i) {
+        const int64_t id = nextExtra++;
+        sql += " INSERT INTO notes (id, n, body) VALUES (" + std::to_string(id) + ", " + std::to_string(number) +
+               ", '" + NoteBody(id) + "');";
+      }
+      sql += " COMMIT;";
     } else if (kind == 2 || extras.empty()) {
       inserted = nextExtra++;
       sql = "INSERT INTO acct (id, grp, bal) VALUES (" + std::to_string(inserted) + ", 9, 0);";
@@ -150,7 +164,8 @@ class TReader {
         case 2: sql = "SELECT SUM(bal) FROM acct"; problem = CheckSum(FEngine.Rows(sql)); break;
         case 3: sql = "SELECT id, bal FROM acct WHERE grp = 1"; problem = CheckGroup(FEngine.Rows(sql)); break;
         case 4: sql = "SELECT * FROM cnt"; problem = CheckCounter(FEngine.Rows(sql)); break;
-        default: sql = "SELECT id FROM acct WHERE id BETWEEN 5 AND 14 ORDER BY id"; problem = CheckRange(FEngine.Rows(sql)); break;
+        case 5: sql = "SELECT id FROM acct WHERE id BETWEEN 5 AND 14 ORDER BY id"; problem = CheckRange(FEngine.Rows(sql)); break;
+        default: sql = "SELECT id, n, body FROM notes"; problem = CheckNotes(FEngine.Rows(sql)); break;
       }
     } catch (const std::exception &e) {
       ++FStats.ReadErrors;
@@ -208,6 +223,22 @@ class TReader {
     if (ids != expected) return "range lists " + std::to_string(ids.size()) + " rows, not ids 5..14 in order";
     return {};
   }
+  // Every writer's batch whole or absent, every memo as it was written.
+ public:
+  static std::string CheckNotes(const TRows &rows) {
+    std::map<int64_t, int> batches;
+    for (const auto &row : rows) {
+      if (row.size() != 3) return "a note of " + std::to_string(row.size()) + " columns";
+      const int64_t id = AsInt(row[0]);
+      ++batches[AsInt(row[1])];
+      if (row[2].Null || row[2].Str != NoteBody(id)) return "note " + std::to_string(id) + " does not hold what was written";
+    }
+    for (const auto &[writer, count] : batches)
+      if (count != kNotesPerBatch) return "writer " + std::to_string(writer) + " has " + std::to_string(count) + " notes";
+    return {};
+  }
+
+ private:
   std::string CheckCounter(const TRows &rows) {
     std::map<int64_t, int64_t> values;
     for (const auto &row : rows) values[AsInt(row[0])] = AsInt(row[1]);
@@ -231,7 +262,7 @@ void RunReader(int number, const TRunOptions &options, TProcessReport &report) {
   const auto deadline = TClock::now() + std::chrono::duration<double>(options.Seconds);
   for (int64_t done = 0; TClock::now() < deadline && (options.MaxStatements < 0 || done < options.MaxStatements);
        ++done)
-    reader.ReadOnce(static_cast<int>((done + number) % 6));
+    reader.ReadOnce(static_cast<int>((done + number) % 7));
 }
 
 // ---- Reports between processes (a small text file per process) -----------------------------
@@ -271,6 +302,7 @@ void CreateTables(const std::string &directory) {
       "CREATE TABLE acct (id INTEGER, grp INTEGER, bal INTEGER, PRIMARY KEY (id));"
       "CREATE INDEX ByGrp ON acct (grp);"
       "CREATE TABLE cnt (id INTEGER, v INTEGER, PRIMARY KEY (id));"
+      "CREATE TABLE notes (id INTEGER, n INTEGER, body MEMO, PRIMARY KEY (id));"
       "INSERT INTO cnt (id, v) VALUES (1, 0); INSERT INTO cnt (id, v) VALUES (2, 0);";
   for (int id = 1; id <= kFixedRows; ++id)
     sql += "INSERT INTO acct (id, grp, bal) VALUES (" + std::to_string(id) + ", " + std::to_string(id % 4) + ", " +
@@ -302,6 +334,8 @@ void CheckFinalState(const std::string &directory, int64_t counterAdded, const s
   if (sum != kTotal) fail("balances sum to " + std::to_string(sum));
   if (extras != extraLeft)
     fail(std::to_string(extras.size()) + " extra rows, writers left " + std::to_string(extraLeft.size()));
+  const std::string notes = TReader::CheckNotes(engine.Rows("SELECT id, n, body FROM notes"));
+  if (!notes.empty()) fail(notes);
   // Reads through the indexes agree with the scan.
   const auto byIndex = engine.Rows("SELECT COUNT(*) FROM acct WHERE grp = 9");
   if (byIndex.size() != 1 || AsInt(byIndex[0][0]) != static_cast<int64_t>(extras.size()))

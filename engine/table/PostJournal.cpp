@@ -419,6 +419,7 @@ void TPostJournal::Spill() {
     RaiseForTable(e);
   }
   FSpilledEnd = chunkAt;
+  FPendingBytes = 0;  // every byte held is in the journal now
 }
 
 void TPostJournal::PutEntryHeader(uint8_t *out, const TEntry &e) {

@@ -702,7 +702,7 @@ bool TDataTable::WriteLock() {
   }
   // From here to the write unlock, the table's writes form one unit; the commit of a transaction
   // that wrote part of its change out already goes on with what it gathered.
-  if (FJournal && !FReadOnly && !(FJournal->Capturing() && FJournal->HasPendingWrites()))
+  if (FJournal && !FReadOnly && !FJournal->HoldsTakenWrites())
     FJournal->BeginCapture(FDataFile.DiskChangeCounter());
   return changed;
 }
@@ -712,7 +712,7 @@ void TDataTable::WriteUnlock() {
   if (--FWriteDepth > 0 || SkipsLocking()) return;
   // What a change of a transaction wrote out (a cache making room, or a commit that failed
   // half-way) stays gathered for the commit, or for the rollback to drop.
-  const bool keep = FInTransaction && FJournal && FJournal->Capturing() && FJournal->HasPendingWrites();
+  const bool keep = FInTransaction && FJournal && FJournal->HoldsTakenWrites();
   if (FWriteInMemory) {
     FWriteInMemory = false;
     if (FJournal && FJournal->Capturing() && !keep) FJournal->EndCapture();
@@ -888,14 +888,19 @@ void TDataTable::UnlockPostponed() {
 // ---------------------------------------------------------------------------------------------
 // Transactions
 
+void TDataTable::SetInTransaction(bool on) {
+  FInTransaction = on;
+  // Until the commit a transaction's journal gathers what its caches write out to make room.
+  if (FJournal) FJournal->SetGathering(on);
+}
+
 void TDataTable::StartTransaction() {
   if (FReadOnly || FInTransaction) return;
   if (FExclusive) FlushBuffers(false);
   if (FIndexFile) FIndexFile->WriteChanges(false, false);
   TransactionLock();
-  FInTransaction = true;
+  SetInTransaction(true);
   if (FBlobFile) FBlobFile->SetHoldWrites(true);
-  if (FJournal) FJournal->SetGathering(true);
 }
 
 void TDataTable::CommitTransaction(bool flushOS) {
@@ -913,16 +918,15 @@ void TDataTable::CommitTransaction(bool flushOS) {
 }
 
 void TDataTable::PrepareCommit(bool flushOS) {
-  // The commit writes the files: its write lock takes the ranges (it is not one held in memory).
-  FInTransaction = false;
+  // The commit writes the files: its write lock takes the ranges (it is not one held in memory),
+  // and the rest of the unit is held in memory as a post's is.
+  SetInTransaction(false);
   try {
     WriteLock();
   } catch (...) {
-    FInTransaction = true;
+    SetInTransaction(true);
     throw;
   }
-  // The rest of the unit is held in memory as a post's is.
-  if (FJournal) FJournal->SetGathering(false);
   try {
     const bool flush = TableSyncAsked(*this, flushOS);
     const bool syncAll = flush && flushOS;
@@ -938,8 +942,7 @@ void TDataTable::PrepareCommit(bool flushOS) {
 }
 
 void TDataTable::AbandonCommit() noexcept {
-  FInTransaction = true;
-  if (FJournal) FJournal->SetGathering(true);
+  SetInTransaction(true);
   try {
     WriteUnlock();
   } catch (...) {
@@ -982,8 +985,7 @@ void TDataTable::ApplyCommitUnit() {
 }
 
 void TDataTable::FinishCommit() {
-  FInTransaction = false;
-  if (FJournal) FJournal->SetGathering(false);
+  SetInTransaction(false);
   WriteUnlock();
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
   TransactionUnlock();
@@ -993,13 +995,10 @@ void TDataTable::FinishCommit() {
 
 void TDataTable::RollbackTransaction() {
   if (!FInTransaction) return;
-  FInTransaction = false;
+  SetInTransaction(false);
   if (FBlobFile) FBlobFile->SetHoldWrites(false);
-  if (FJournal) {
-    FJournal->SetGathering(false);
-    // What the transaction wrote out goes with the rest, before the caches read the files again.
-    if (FWriteDepth == 0 && FJournal->Capturing()) FJournal->EndCapture();
-  }
+  // What the transaction wrote out goes with the rest, before the caches read the files again.
+  if (FJournal && FWriteDepth == 0 && FJournal->Capturing()) FJournal->EndCapture();
   DiscardBuffers();
   TransactionUnlock();
   UnlockPostponed();

@@ -158,6 +158,7 @@ class TDataTable : public TDataFileOwner {
   void TakeReadBytes(uint16_t &indexByte, uint16_t &blobByte);
   void ReleaseReadBytes(uint16_t indexByte, uint16_t blobByte);
   void ReleaseAllLocks();
+  void SetInTransaction(bool on);
   void UnlockPostponed();
   void CloseOpenedFiles(bool discard);
   // Completes or drops a change a dead writer left in the journal; the caches are then

@@ -148,6 +148,8 @@ class TPostJournal : public TFileWriteInterceptor {
   bool Capturing() const { return FCapturing; }
   bool HasPending() const { return !FPending.empty() || FFlushes != 0; }
   bool HasPendingWrites() const { return !FPending.empty(); }
+  // Whether the capture is on and holds writes (a transaction's, kept from change to change).
+  bool HoldsTakenWrites() const { return FCapturing && !FPending.empty(); }
   // Whether what was taken includes the data file's header.
   bool WritesDataHeader() const;
   // Journal, write and clear what was taken (see above). Raises the file errors; what was
